@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vantor::convert {
+
+// Reads a number the way listings and scene files write it: optional "-", digits, optional
+// "." fraction, optional exponent (2E-05); blanks around it are allowed. The decimal
+// separator is always ".", whatever the user's locale. Empty or anything else gives nothing,
+// and so does a magnitude beyond the double range.
+[[nodiscard]] std::optional<double> parseNumber(std::string_view text);
+
+// Rounds half to even, as OpenSim's integer fields expect; a result outside int32 is a failure.
+[[nodiscard]] std::optional<std::int32_t> toIntegerForm(double value);
+
+// Writes a double in the decimal form: at most 15 significant digits, no trailing zeros,
+// no point for whole values, "-" for negatives and never for zero; the exponent form
+// (1E-05, 1.5E+20) only below 0.0001 or where the plain form would need more than 15 digits.
+// parseNumber reads every text this writes.
+[[nodiscard]] std::string formatDecimal(double value);
+
+// Appends the decimal form to out, for writers that build long lines.
+void appendDecimal(std::string& out, double value);
+
+// Appends the plain decimal digits of an integer, with "-" when negative.
+void appendInteger(std::string& out, std::int64_t value);
+
+}  // namespace vantor::convert

@@ -1,0 +1,138 @@
+#include "text_codec.h"
+
+#include <array>
+#include <cstdint>
+
+namespace vantor::convert {
+
+namespace {
+
+// Windows-1252 code points for the bytes 0x80 to 0x9F; the five bytes that code page leaves
+// undefined map to the C1 control of the same value, as Windows itself decodes them.
+constexpr std::array<char32_t, 32> kCp1252High = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+void appendUtf8(std::string& out, char32_t cp)
+{
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+// Length of the valid UTF-8 sequence starting at i, or 0 when the bytes there are not one.
+std::size_t validSequenceLength(std::string_view s, std::size_t i)
+{
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
+    const unsigned char b0 = byte(i);
+    if (b0 < 0x80) return 1;
+    std::size_t length = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (b0 >= 0xC2 && b0 <= 0xDF) {
+        length = 2;
+    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+        length = 3;
+        if (b0 == 0xE0) low = 0xA0;
+        if (b0 == 0xED) high = 0x9F;  // no surrogates
+    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+        length = 4;
+        if (b0 == 0xF0) low = 0x90;
+        if (b0 == 0xF4) high = 0x8F;
+    } else {
+        return 0;
+    }
+    if (i + length > s.size()) return 0;
+    const unsigned char b1 = byte(i + 1);
+    if (b1 < low || b1 > high) return 0;
+    for (std::size_t k = 2; k < length; ++k) {
+        if ((byte(i + k) & 0xC0) != 0x80) return 0;
+    }
+    return length;
+}
+
+}  // namespace
+
+std::string decodeText(std::string bytes)
+{
+    std::size_t start = 0;
+    if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) start = 3;
+
+    // Most files are plain ASCII or valid UTF-8: check first and hand the buffer back
+    // without copying it.
+    std::size_t i = start;
+    while (i < bytes.size()) {
+        const std::size_t length = validSequenceLength(bytes, i);
+        if (length == 0) break;
+        i += length;
+    }
+    if (i == bytes.size()) {
+        if (start != 0) bytes.erase(0, start);
+        return bytes;
+    }
+
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 8);
+    out.append(bytes, start, i - start);
+    while (i < bytes.size()) {
+        const std::size_t length = validSequenceLength(bytes, i);
+        if (length != 0) {
+            out.append(bytes, i, length);
+            i += length;
+            continue;
+        }
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        appendUtf8(out, b >= 0x80 && b <= 0x9F ? kCp1252High[b - 0x80] : char32_t{b});
+        ++i;
+    }
+    return out;
+}
+
+std::size_t countCharacters(std::string_view utf8)
+{
+    std::size_t count = 0;
+    for (const char c : utf8) {
+        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++count;
+    }
+    return count;
+}
+
+std::vector<std::string_view> splitLines(std::string_view text)
+{
+    std::vector<std::string_view> lines;
+    std::size_t begin = 0;
+    while (begin < text.size()) {
+        const std::size_t end = text.find_first_of("\r\n", begin);
+        if (end == std::string_view::npos) {
+            lines.push_back(text.substr(begin));
+            break;
+        }
+        lines.push_back(text.substr(begin, end - begin));
+        begin = end + 1;
+        if (text[end] == '\r' && begin < text.size() && text[begin] == '\n') ++begin;
+    }
+    return lines;
+}
+
+std::string toCrLfLines(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size() + text.size() / 32 + 2);
+    for (const std::string_view line : splitLines(text)) {
+        out.append(line);
+        out.append("\r\n");
+    }
+    return out;
+}
+
+}  // namespace vantor::convert

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vantor::convert {
+
+// Turns the bytes of a text file into UTF-8: valid UTF-8 sequences stay as they are, every
+// other byte is read as Windows-1252 (the code page older listings and scene files were
+// saved in). A leading UTF-8 byte-order mark is dropped.
+[[nodiscard]] std::string decodeText(std::string bytes);
+
+// Counts the characters (code points) of UTF-8 text; listing positions count characters.
+[[nodiscard]] std::size_t countCharacters(std::string_view utf8);
+
+// Cuts text into lines. A line ends at CR LF, at a lone CR or at a lone LF; a last line
+// without a line end counts when it is not empty. The views point into text.
+[[nodiscard]] std::vector<std::string_view> splitLines(std::string_view text);
+
+// Rewrites every line end (CR LF, lone CR, lone LF) as CR LF and ends the last line with
+// CR LF too, as loading a listing into the main window does.
+[[nodiscard]] std::string toCrLfLines(std::string_view text);
+
+}  // namespace vantor::convert

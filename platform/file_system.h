@@ -1,0 +1,41 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vantor::platform {
+
+// A file being written. Bytes go to a temporary file in the target's folder; commit() puts
+// it in place of the target in one rename. Destroying it without a commit removes the
+// temporary file, so a failed write never leaves a half-written file or harms an earlier one.
+class OutputFile {
+public:
+    virtual ~OutputFile() = default;
+    virtual void write(std::string_view bytes) = 0;
+    // Flushes, closes and renames into place; false (with the reason) when any write failed.
+    [[nodiscard]] virtual bool commit(std::string* reason = nullptr) = 0;
+};
+
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+    [[nodiscard]] virtual bool exists(const std::string& path) const = 0;
+    [[nodiscard]] virtual bool isDirectory(const std::string& path) const = 0;
+    // The file's bytes, unchanged; nothing (with the reason) when it cannot be read.
+    [[nodiscard]] virtual std::optional<std::string> readAll(const std::string& path,
+                                                             std::string* reason = nullptr) const = 0;
+    // Starts writing path anew; nothing (with the reason) when the file cannot be created.
+    [[nodiscard]] virtual std::unique_ptr<OutputFile> create(const std::string& path,
+                                                             std::string* reason = nullptr) = 0;
+    // Deletes a file; false when it was there and could not be removed.
+    virtual bool remove(const std::string& path) = 0;
+    // Names (without folder) of the plain files in folder whose name ends with suffix
+    // (every file for an empty suffix), in name order.
+    [[nodiscard]] virtual std::vector<std::string> listFiles(const std::string& folder,
+                                                             std::string_view suffix = {}) const = 0;
+};
+
+}  // namespace vantor::platform

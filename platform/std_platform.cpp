@@ -1,0 +1,208 @@
+#include "std_platform.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <system_error>
+
+namespace vantor::platform {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path toPath(const std::string& path)
+{
+    return fs::path(std::u8string(path.begin(), path.end()));
+}
+
+std::string fromPath(const fs::path& path)
+{
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+void setReason(std::string* reason, const std::string& text)
+{
+    if (reason) *reason = text;
+}
+
+std::string errnoText(int error)
+{
+    return std::generic_category().message(error);
+}
+
+class StdOutputFile final : public OutputFile {
+public:
+    StdOutputFile(fs::path target, fs::path temporary, std::FILE* file)
+        : m_target(std::move(target)), m_temporary(std::move(temporary)), m_file(file)
+    {
+    }
+
+    StdOutputFile(const StdOutputFile&) = delete;
+    StdOutputFile& operator=(const StdOutputFile&) = delete;
+
+    ~StdOutputFile() override
+    {
+        if (m_file) std::fclose(m_file);
+        if (!m_committed) {
+            std::error_code ignored;
+            fs::remove(m_temporary, ignored);
+        }
+    }
+
+    void write(std::string_view bytes) override
+    {
+        if (!m_file || m_error != 0 || bytes.empty()) return;
+        if (std::fwrite(bytes.data(), 1, bytes.size(), m_file) != bytes.size()) m_error = errno ? errno : EIO;
+    }
+
+    bool commit(std::string* reason) override
+    {
+        if (m_committed) return true;
+        if (!m_file) {
+            setReason(reason, "the file is already closed");
+            return false;
+        }
+        const int closeResult = std::fclose(m_file);
+        m_file = nullptr;
+        if (m_error == 0 && closeResult != 0) m_error = errno ? errno : EIO;
+        if (m_error != 0) {
+            setReason(reason, errnoText(m_error));
+            return false;
+        }
+        std::error_code error;
+        fs::rename(m_temporary, m_target, error);
+        if (error) {
+            setReason(reason, error.message());
+            return false;
+        }
+        m_committed = true;
+        return true;
+    }
+
+private:
+    fs::path m_target;
+    fs::path m_temporary;
+    std::FILE* m_file = nullptr;
+    int m_error = 0;
+    bool m_committed = false;
+};
+
+}  // namespace
+
+bool StdFileSystem::exists(const std::string& path) const
+{
+    std::error_code error;
+    return fs::is_regular_file(toPath(path), error);
+}
+
+bool StdFileSystem::isDirectory(const std::string& path) const
+{
+    std::error_code error;
+    return fs::is_directory(toPath(path), error);
+}
+
+std::optional<std::string> StdFileSystem::readAll(const std::string& path, std::string* reason) const
+{
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) {
+        setReason(reason, errnoText(errno));
+        return std::nullopt;
+    }
+    std::string bytes;
+    std::error_code sizeError;
+    const auto size = fs::file_size(toPath(path), sizeError);
+    if (!sizeError) bytes.reserve(static_cast<std::size_t>(size));
+    char buffer[1 << 16];
+    std::size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, got);
+    const bool failed = std::ferror(file) != 0;
+    const int error = errno;
+    std::fclose(file);
+    if (failed) {
+        setReason(reason, errnoText(error));
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+std::unique_ptr<OutputFile> StdFileSystem::create(const std::string& path, std::string* reason)
+{
+    const fs::path target = toPath(path);
+    if (!target.has_filename()) {
+        setReason(reason, "no file name");
+        return nullptr;
+    }
+    // The temporary file sits beside the target so that the final rename stays on one
+    // file system and replaces the target in one step.
+    static std::atomic<unsigned> counter{0};
+    fs::path temporary;
+    std::FILE* file = nullptr;
+    for (int attempt = 0; attempt < 100 && !file; ++attempt) {
+        temporary = target;
+        temporary += ".vantor-" + std::to_string(static_cast<unsigned long>(std::time(nullptr)) % 100000u)
+            + "-" + std::to_string(++counter) + ".tmp";
+        file = std::fopen(fromPath(temporary).c_str(), "wbx");
+        if (!file && errno != EEXIST) break;
+    }
+    if (!file) {
+        setReason(reason, errnoText(errno));
+        return nullptr;
+    }
+    std::setvbuf(file, nullptr, _IOFBF, 1 << 16);
+    return std::make_unique<StdOutputFile>(target, temporary, file);
+}
+
+bool StdFileSystem::remove(const std::string& path)
+{
+    std::error_code error;
+    fs::remove(toPath(path), error);
+    return !error;
+}
+
+std::vector<std::string> StdFileSystem::listFiles(const std::string& folder, std::string_view suffix) const
+{
+    std::vector<std::string> names;
+    std::error_code error;
+    for (fs::directory_iterator it(toPath(folder), error), end; !error && it != end; it.increment(error)) {
+        std::error_code typeError;
+        if (!it->is_regular_file(typeError)) continue;
+        std::string name = fromPath(it->path().filename());
+        if (name.size() >= suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0) {
+            names.push_back(std::move(name));
+        }
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+StdRandomSource::StdRandomSource()
+{
+    std::random_device device;
+    const auto ticks = static_cast<std::uint32_t>(
+        std::chrono::high_resolution_clock::now().time_since_epoch().count());
+    std::seed_seq seed{device(), device(), device(), ticks};
+    m_engine.seed(seed);
+}
+
+float StdRandomSource::next()
+{
+    // 24 random bits make every float in [0, 1) on a grid of 2^-24, never 1 itself.
+    return static_cast<float>(m_engine() >> 8) * (1.0f / 16777216.0f);
+}
+
+LocalTime StdClock::now() const
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return LocalTime{local.tm_hour, local.tm_min};
+}
+
+}  // namespace vantor::platform

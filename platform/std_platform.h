@@ -1,0 +1,38 @@
+#pragma once
+
+#include "clock.h"
+#include "file_system.h"
+#include "random_source.h"
+
+#include <random>
+
+namespace vantor::platform {
+
+// The file system through the C++ standard library; paths are UTF-8.
+class StdFileSystem final : public FileSystem {
+public:
+    bool exists(const std::string& path) const override;
+    bool isDirectory(const std::string& path) const override;
+    std::optional<std::string> readAll(const std::string& path, std::string* reason) const override;
+    std::unique_ptr<OutputFile> create(const std::string& path, std::string* reason) override;
+    bool remove(const std::string& path) override;
+    std::vector<std::string> listFiles(const std::string& folder, std::string_view suffix) const override;
+};
+
+// Seeded once, from the system's entropy source and the clock, when it is made: one
+// instance per program start means identifiers never repeat between starts.
+class StdRandomSource final : public RandomSource {
+public:
+    StdRandomSource();
+    float next() override;
+
+private:
+    std::mt19937 m_engine;
+};
+
+class StdClock final : public Clock {
+public:
+    LocalTime now() const override;
+};
+
+}  // namespace vantor::platform

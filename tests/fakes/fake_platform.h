@@ -1,0 +1,50 @@
+#pragma once
+
+#include "platform/clock.h"
+#include "platform/file_system.h"
+#include "platform/random_source.h"
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace vantor::test {
+
+// An in-memory file system. Paths are plain keys; a folder exists when it was added with
+// addFolder or holds a file. Writes land only on commit, as with the real one.
+class FakeFileSystem final : public platform::FileSystem {
+public:
+    std::map<std::string, std::string> files;
+    std::set<std::string> folders;
+    std::set<std::string> refuseCreate;   // create() fails for these paths
+    std::set<std::string> failCommit;     // commit() fails for these paths
+    std::set<std::string> unreadable;     // readAll() fails for these paths
+    int openOutputs = 0;                  // outputs created and not yet destroyed
+
+    void addFolder(const std::string& path) { folders.insert(path); }
+
+    bool exists(const std::string& path) const override;
+    bool isDirectory(const std::string& path) const override;
+    std::optional<std::string> readAll(const std::string& path, std::string* reason) const override;
+    std::unique_ptr<platform::OutputFile> create(const std::string& path, std::string* reason) override;
+    bool remove(const std::string& path) override;
+    std::vector<std::string> listFiles(const std::string& folder, std::string_view suffix) const override;
+};
+
+// Replays the given draws in a loop; with none, counts up in steps of 1/16 so every hex
+// digit appears in turn.
+class FakeRandom final : public platform::RandomSource {
+public:
+    std::vector<float> draws;
+    std::size_t position = 0;
+    float next() override;
+};
+
+class FakeClock final : public platform::Clock {
+public:
+    platform::LocalTime current{12, 0};
+    platform::LocalTime now() const override { return current; }
+};
+
+}  // namespace vantor::test

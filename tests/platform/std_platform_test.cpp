@@ -1,0 +1,100 @@
+#include "platform/std_platform.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <string>
+
+namespace fs = std::filesystem;
+using vantor::platform::StdFileSystem;
+
+namespace {
+
+class StdFileSystemTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_folder = fs::temp_directory_path()
+            / ("vantor-fs-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(m_folder);
+        fs::create_directories(m_folder);
+    }
+    void TearDown() override { fs::remove_all(m_folder); }
+
+    std::string path(const std::string& name) const { return (m_folder / name).string(); }
+    std::size_t entries() const { return static_cast<std::size_t>(std::distance(fs::directory_iterator(m_folder), {})); }
+
+    fs::path m_folder;
+    StdFileSystem m_files;
+};
+
+TEST_F(StdFileSystemTest, CommitReplacesTheTargetInOneStep)
+{
+    {
+        std::ofstream(path("scene.xml"), std::ios::binary) << "old";
+    }
+    auto out = m_files.create(path("scene.xml"), nullptr);
+    ASSERT_TRUE(out);
+    out->write("new\r\n");
+    EXPECT_EQ(*m_files.readAll(path("scene.xml"), nullptr), "old");
+    ASSERT_TRUE(out->commit(nullptr));
+    out.reset();
+    EXPECT_EQ(*m_files.readAll(path("scene.xml"), nullptr), "new\r\n");
+    EXPECT_EQ(entries(), 1u);
+}
+
+TEST_F(StdFileSystemTest, DroppedOutputLeavesNothingBehindAndKeepsTheOldFile)
+{
+    {
+        std::ofstream(path("scene.xml"), std::ios::binary) << "old";
+    }
+    auto out = m_files.create(path("scene.xml"), nullptr);
+    ASSERT_TRUE(out);
+    out->write("half");
+    out.reset();
+    EXPECT_EQ(*m_files.readAll(path("scene.xml"), nullptr), "old");
+    EXPECT_EQ(entries(), 1u);
+}
+
+TEST_F(StdFileSystemTest, ReportsWhyAFileCannotBeCreatedOrRead)
+{
+    std::string reason;
+    EXPECT_FALSE(m_files.create(path("missing/scene.xml"), &reason));
+    EXPECT_FALSE(reason.empty());
+    reason.clear();
+    EXPECT_FALSE(m_files.readAll(path("nothing.txt"), &reason));
+    EXPECT_FALSE(reason.empty());
+}
+
+TEST_F(StdFileSystemTest, ListsFilesBySuffixInNameOrder)
+{
+    for (const char* name : {"FR.lng", "EN.lng", "notes.txt", "DE.lng"}) std::ofstream(path(name)) << "x";
+    fs::create_directories(m_folder / "sub.lng");
+    EXPECT_EQ(m_files.listFiles(m_folder.string(), ".lng"), (std::vector<std::string>{"DE.lng", "EN.lng", "FR.lng"}));
+    EXPECT_EQ(m_files.listFiles(m_folder.string(), "").size(), 4u);
+    EXPECT_TRUE(m_files.exists(path("FR.lng")));
+    EXPECT_FALSE(m_files.exists(path("sub.lng")));
+    EXPECT_TRUE(m_files.isDirectory(path("sub.lng")));
+}
+
+TEST(StdRandomSource, DrawsInTheHalfOpenUnitRangeAndDiffersBetweenStarts)
+{
+    vantor::platform::StdRandomSource first;
+    vantor::platform::StdRandomSource second;
+    std::set<float> seen;
+    bool differ = false;
+    for (int i = 0; i < 1000; ++i) {
+        const float a = first.next();
+        const float b = second.next();
+        ASSERT_GE(a, 0.0f);
+        ASSERT_LT(a, 1.0f);
+        seen.insert(a);
+        differ = differ || a != b;
+    }
+    EXPECT_TRUE(differ);
+    EXPECT_GT(seen.size(), 900u);
+}
+
+}  // namespace
