@@ -1,0 +1,72 @@
+#pragma once
+
+#include "platform/file_system.h"
+#include "platform/random_source.h"
+
+#include <cstddef>
+#include <string>
+
+namespace vantor::convert {
+
+// Everything a conversion run reads from the main window, as the user typed it.
+struct ConversionRequest {
+    std::string listingText;       // the listing box
+    std::string rezX, rezY, rezZ;  // where the build shall stand in the OpenSim region
+    std::string ownerUuid;         // written as owner, last owner and creator of every object
+    std::string localIdCounter;    // the LocalID counter before the run; each prim takes the next value
+    std::string outputFolder;      // the OpenSim folder; "/" is put between it and the file name
+    std::string listingName;       // the current listing name, proposed as output name
+};
+
+enum class ConversionOutcome {
+    Done,             // end of listing: scene file and listing copy written
+    GuardStop,        // a record with a very short first line ended the run: files kept, rest unconverted
+    Cancelled,        // no output name, or the overwrite was declined: nothing written
+    ConversionError,  // a header or record that does not convert: nothing left behind
+    RecordTooShort,   // the text after the last record is too short to be one: nothing left behind
+    OutputFailed,     // a file could not be created or written: nothing left behind
+};
+
+struct ConversionProgress {
+    std::size_t recordsDone = 0;    // prims written so far
+    std::size_t bytesConsumed = 0;  // of the listing text
+    std::size_t bytesTotal = 0;
+};
+
+// The caller's side of a run: the two questions, and a call between records so that a
+// window can repaint and show progress.
+class ConversionHost {
+public:
+    virtual ~ConversionHost() = default;
+    // The output name without ".xml"; empty text when the user cancels.
+    [[nodiscard]] virtual std::string askOutputName(const std::string& proposed) = 0;
+    // Whether the existing scene file at path may be replaced.
+    [[nodiscard]] virtual bool confirmOverwrite(const std::string& path) = 0;
+    virtual void recordConverted(const ConversionProgress& progress) { (void)progress; }
+};
+
+struct ConversionReport {
+    ConversionOutcome outcome = ConversionOutcome::Cancelled;
+    int primCount = 0;              // documents written to the scene file
+    std::string scenePath;          // set once the name is known
+    std::string listingCopyPath;
+    std::string failingRecordText;  // ConversionError: the record text without CR LF, or the header line with its CR
+    std::string failedPath;         // OutputFailed: the file that could not be created or written
+    std::string failureReason;      // OutputFailed: why, in the system's words
+    std::string remainingListing;   // what the listing box holds after the run
+    std::string localIdCounter;     // the counter after the run
+    std::string listingName;        // the listing name after the run (the answer with ".xml")
+
+    [[nodiscard]] bool succeeded() const
+    {
+        return outcome == ConversionOutcome::Done || outcome == ConversionOutcome::GuardStop;
+    }
+};
+
+// Runs one conversion: asks the name, writes the scene file and the listing copy into the
+// output folder and reports what happened. Failed runs leave no file of theirs behind and
+// keep earlier files intact.
+[[nodiscard]] ConversionReport runConversion(const ConversionRequest& request, ConversionHost& host,
+                                             platform::FileSystem& files, platform::RandomSource& random);
+
+}  // namespace vantor::convert
