@@ -1,0 +1,117 @@
+#include "platform/qt/qt_public_address_lookup.h"
+
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+
+#include <utility>
+
+namespace vantor::platform::qt {
+
+namespace {
+
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+}  // namespace
+
+std::optional<std::string> parseDottedIpv4(std::string_view answer)
+{
+    while (!answer.empty() && isBlank(answer.front())) answer.remove_prefix(1);
+    while (!answer.empty() && isBlank(answer.back())) answer.remove_suffix(1);
+
+    int parts = 0;
+    std::size_t i = 0;
+    while (true) {
+        const std::size_t start = i;
+        int value = 0;
+        while (i < answer.size() && answer[i] >= '0' && answer[i] <= '9' && i - start < 3) {
+            value = value * 10 + (answer[i] - '0');
+            ++i;
+        }
+        const std::size_t digits = i - start;
+        if (digits == 0 || value > 255 || (digits > 1 && answer[start] == '0')) return std::nullopt;
+        ++parts;
+        if (parts == 4) break;
+        if (i >= answer.size() || answer[i] != '.') return std::nullopt;
+        ++i;
+    }
+    if (i != answer.size()) return std::nullopt;
+    return std::string(answer);
+}
+
+QtPublicAddressLookup::QtPublicAddressLookup(QUrl service, std::chrono::milliseconds timeout, QObject* parent)
+    : QObject(parent), m_service(std::move(service)), m_network(new QNetworkAccessManager(this))
+{
+    m_timeout.setSingleShot(true);
+    m_timeout.setInterval(timeout);
+    connect(&m_timeout, &QTimer::timeout, this, [this] { finish(std::nullopt); });
+}
+
+QtPublicAddressLookup::~QtPublicAddressLookup()
+{
+    if (m_reply) {
+        m_reply->disconnect(this);
+        m_reply->abort();
+    }
+}
+
+QUrl QtPublicAddressLookup::serviceUrl()
+{
+    const QByteArray overridden = qgetenv("VANTOR_PUBLIC_ADDRESS_URL");
+    if (!overridden.isEmpty()) return QUrl(QString::fromUtf8(overridden));
+    return QUrl(QStringLiteral("https://api.ipify.org"));
+}
+
+void QtPublicAddressLookup::start(Callback done)
+{
+    m_done = std::move(done);
+    m_answer.clear();
+    if (!m_service.isValid() || m_service.isEmpty()) {
+        // Still report from the event loop, as a network answer would.
+        QTimer::singleShot(0, this, [this] { finish(std::nullopt); });
+        return;
+    }
+    QNetworkRequest request(m_service);
+    request.setHeader(QNetworkRequest::UserAgentHeader, QStringLiteral("Vantor"));
+    m_reply = m_network->get(request);
+    connect(m_reply, &QNetworkReply::readyRead, this, &QtPublicAddressLookup::readAvailable);
+    connect(m_reply, &QNetworkReply::finished, this, &QtPublicAddressLookup::replyFinished);
+    m_timeout.start();
+}
+
+void QtPublicAddressLookup::readAvailable()
+{
+    if (!m_reply) return;
+    // One byte more than allowed tells an oversized answer from a full one.
+    m_answer += m_reply->read(kMaxAnswerBytes + 1 - m_answer.size());
+    if (m_answer.size() > kMaxAnswerBytes) finish(std::nullopt);
+}
+
+void QtPublicAddressLookup::replyFinished()
+{
+    if (!m_reply) return;
+    if (m_reply->error() != QNetworkReply::NoError) {
+        finish(std::nullopt);
+        return;
+    }
+    readAvailable();
+    if (!m_reply) return;
+    finish(parseDottedIpv4(std::string_view(m_answer.constData(), static_cast<std::size_t>(m_answer.size()))));
+}
+
+void QtPublicAddressLookup::finish(const std::optional<std::string>& address)
+{
+    m_timeout.stop();
+    if (m_reply) {
+        QNetworkReply* reply = m_reply;
+        m_reply = nullptr;
+        reply->disconnect(this);
+        reply->abort();
+        reply->deleteLater();
+    }
+    if (!m_done) return;
+    Callback done = std::exchange(m_done, nullptr);
+    done(address);
+}
+
+}  // namespace vantor::platform::qt
