@@ -1,0 +1,358 @@
+#include "listing_record.h"
+
+#include "convert/number_forms.h"
+
+#include <cmath>
+#include <cstdint>
+
+namespace vantor::extract {
+
+namespace {
+
+// Indexes of the value list of a document laid out as the converter writes it.
+namespace Value {
+constexpr std::size_t Name = 19;
+constexpr std::size_t PositionX = 22;
+constexpr std::size_t PositionY = 23;
+constexpr std::size_t PositionZ = 24;
+constexpr std::size_t RotationX = 28;
+constexpr std::size_t ExtraParams = 46;
+constexpr std::size_t PathBegin = 47;
+constexpr std::size_t PathCurve = 48;
+constexpr std::size_t PathEnd = 49;
+constexpr std::size_t PathRadiusOffset = 50;
+constexpr std::size_t PathRevolutions = 51;
+constexpr std::size_t PathScaleX = 52;
+constexpr std::size_t PathScaleY = 53;
+constexpr std::size_t PathShearX = 54;
+constexpr std::size_t PathShearY = 55;
+constexpr std::size_t PathSkew = 56;
+constexpr std::size_t PathTaperX = 57;
+constexpr std::size_t PathTaperY = 58;
+constexpr std::size_t PathTwist = 59;
+constexpr std::size_t PathTwistBegin = 60;
+constexpr std::size_t ProfileBegin = 62;
+constexpr std::size_t ProfileEnd = 64;
+constexpr std::size_t ProfileHollow = 65;
+constexpr std::size_t ScaleX = 66;
+constexpr std::size_t ProfileShape = 71;
+constexpr std::size_t HollowShape = 72;
+}  // namespace Value
+
+constexpr std::string_view kNoExtraParams = "AA==";  // one zero byte: not sculpted, flexible or lit
+
+std::string_view valueAt(const ValueList& values, std::size_t index)
+{
+    return index < values.size() ? values[index] : std::string_view{};
+}
+
+void appendCopied(std::string& out, const ValueList& values, std::size_t index)
+{
+    out += decodeXmlText(valueAt(values, index));
+}
+
+// "[H:MM]": the hour without a leading zero, the minute with two digits.
+void appendTimeStamp(std::string& out, const platform::Clock& clock)
+{
+    const platform::LocalTime time = clock.now();
+    out += '[';
+    convert::appendInteger(out, time.hour);
+    out += ':';
+    if (time.minute < 10) out += '0';
+    convert::appendInteger(out, time.minute);
+    out += ']';
+}
+
+// Converts values to numbers for one line and keeps the first failure; once one failed,
+// every later read fails too, so a formula can be written out in full and checked once.
+class NumberReader {
+public:
+    explicit NumberReader(const ValueList& values) : m_values(values) {}
+
+    double operator()(std::size_t index)
+    {
+        if (failure) return 0;
+        if (index >= m_values.size()) {
+            failure = RecordFailure{RecordError::MissingValue, index};
+            return 0;
+        }
+        const auto number = convert::parseNumber(m_values[index]);
+        if (!number) {
+            failure = RecordFailure{RecordError::NotANumber, index};
+            return 0;
+        }
+        return *number;
+    }
+
+    // A computed value; a result beyond the double range is a fault of the value it came from.
+    double checked(double value, std::size_t index)
+    {
+        if (!failure && !std::isfinite(value)) failure = RecordFailure{RecordError::ArithmeticFault, index};
+        return value;
+    }
+
+    std::optional<RecordFailure> failure;
+
+private:
+    const ValueList& m_values;
+};
+
+// Shear undoes the converter's 256 offset for negative shears, which it stores above 200.
+double shearFrom(double v) { return v > 200 ? (v - 256) / 100 : v / 100; }
+
+void appendVector(std::string& out, double a, double b)
+{
+    out += '<';
+    convert::appendDecimal(out, a);
+    out += ", ";
+    convert::appendDecimal(out, b);
+    out += ", 0>";
+}
+
+void appendUtf8(std::string& out, std::uint32_t cp)
+{
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+bool isXmlCharacter(std::uint32_t cp)
+{
+    return cp == 0x9 || cp == 0xA || cp == 0xD || (cp >= 0x20 && cp <= 0xD7FF) || (cp >= 0xE000 && cp <= 0xFFFD)
+        || (cp >= 0x10000 && cp <= 0x10FFFF);
+}
+
+// The code point of a numeric reference's body ("#65", "#x41"), or nothing when it is not a
+// reference to a character XML allows.
+std::optional<std::uint32_t> numericReference(std::string_view body)
+{
+    if (body.size() < 2 || body[0] != '#') return std::nullopt;
+    const bool hex = body[1] == 'x';
+    const std::string_view digits = body.substr(hex ? 2 : 1);
+    if (digits.empty()) return std::nullopt;
+    std::uint32_t cp = 0;
+    for (const char c : digits) {
+        std::uint32_t digit = 0;
+        if (c >= '0' && c <= '9') {
+            digit = static_cast<std::uint32_t>(c - '0');
+        } else if (hex && c >= 'a' && c <= 'f') {
+            digit = static_cast<std::uint32_t>(c - 'a' + 10);
+        } else if (hex && c >= 'A' && c <= 'F') {
+            digit = static_cast<std::uint32_t>(c - 'A' + 10);
+        } else {
+            return std::nullopt;
+        }
+        cp = cp * (hex ? 16 : 10) + digit;
+        if (cp > 0x10FFFF) return std::nullopt;
+    }
+    if (!isXmlCharacter(cp)) return std::nullopt;
+    return cp;
+}
+
+}  // namespace
+
+std::string decodeXmlText(std::string_view text)
+{
+    // Longest reference body worth looking at: "#x10FFFF" with leading zeros to spare.
+    constexpr std::size_t kLongestReference = 16;
+    std::string out;
+    out.reserve(text.size());
+    std::size_t from = 0;
+    for (;;) {
+        const std::size_t amp = text.find('&', from);
+        if (amp == std::string_view::npos) break;
+        out.append(text.substr(from, amp - from));
+        from = amp + 1;
+        const std::size_t semicolon = text.find(';', from);
+        if (semicolon == std::string_view::npos || semicolon - from > kLongestReference) {
+            out += '&';
+            continue;
+        }
+        const std::string_view body = text.substr(from, semicolon - from);
+        char named = 0;
+        if (body == "lt") named = '<';
+        else if (body == "gt") named = '>';
+        else if (body == "amp") named = '&';
+        else if (body == "quot") named = '"';
+        else if (body == "apos") named = '\'';
+        if (named != 0) {
+            out += named;
+            from = semicolon + 1;
+        } else if (const auto cp = numericReference(body)) {
+            appendUtf8(out, *cp);
+            from = semicolon + 1;
+        } else {
+            out += '&';
+        }
+    }
+    out.append(text.substr(from));
+    return out;
+}
+
+BuiltText BuildHeaderLine(const ValueList& values, const platform::Clock& clock)
+{
+    BuiltText header;
+    NumberReader number(values);
+    const double z = number.checked(number(Value::PositionZ) - 2, Value::PositionZ);
+    if (number.failure) {
+        header.failure = number.failure;
+        return header;
+    }
+    appendTimeStamp(header.text, clock);
+    header.text += "  Rezzer: <";
+    appendCopied(header.text, values, Value::PositionX);
+    header.text += ", ";
+    appendCopied(header.text, values, Value::PositionY);
+    header.text += ", ";
+    convert::appendDecimal(header.text, z);
+    header.text += '>';
+    return header;
+}
+
+BuiltText ListingRecordBuilder::BuildListingRecord(std::string_view objectLine)
+{
+    BuiltText record;
+    const TokeniseResult tokenised = TokeniseObjectLine(objectLine, m_values);
+    m_name = decodeXmlText(valueAt(m_values, Value::Name));
+    if (tokenised == TokeniseResult::Stop) {
+        record.failure = RecordFailure{RecordError::CutOffLine, 0};
+        return record;
+    }
+    NumberReader number(m_values);
+
+    // Type code: every rule that holds sets it, so a later rule overrides an earlier one;
+    // when none holds, the previous object's code stays.
+    const double curve = number(Value::PathCurve);
+    const bool straight = curve == 16 || curve == 128;
+    const bool curved = curve == 32;
+    const std::string_view profile = valueAt(m_values, Value::ProfileShape);
+    std::optional<int> type = m_typeCode;
+    if (profile == "Square" && straight) type = 0;
+    if (profile == "Circle" && straight) type = 1;
+    if (profile == "EquilateralTriangle" && straight) type = 2;
+    if (profile == "HalfCircle" && curved) type = 3;
+    if (profile == "Square" && curved) type = 5;
+    if (profile == "Circle" && curved) type = 4;
+    if (profile == "EquilateralTriangle" && curved) type = 6;
+    // A sphere, torus, tube or ring with extra parameters is written as a box, marked "S*".
+    if (valueAt(m_values, Value::ExtraParams) != kNoExtraParams && curved) {
+        type = 0;
+        m_name.insert(0, "S*");
+    }
+    const bool boxLike = !type || *type <= 2;
+    const bool sphere = type == 3;
+    const int count = boxLike ? 7 : sphere ? 6 : 12;
+
+    std::optional<int> hole = m_holeCode;
+    const std::string_view hollowShape = valueAt(m_values, Value::HollowShape);
+    if (hollowShape == "Same") hole = 0;
+    else if (hollowShape == "Circle") hole = 16;
+    else if (hollowShape == "Square") hole = 32;
+    else if (hollowShape == "Triangle") hole = 48;
+
+    double cutBegin = number(Value::PathBegin) / 50000;
+    double cutEnd = 1 - number(Value::PathEnd) / 50000;
+    if (boxLike) {
+        cutBegin = number(Value::ProfileBegin) / 50000;
+        cutEnd = 1 - number(Value::ProfileEnd) / 50000;
+    }
+    const double hollow = number(Value::ProfileHollow) / 50000;
+    const double twistBegin = number(Value::PathTwistBegin) / 100;
+    const double twistEnd = number(Value::PathTwist) / 100;
+    if (number.failure) {
+        record.failure = number.failure;
+        return record;
+    }
+
+    std::string& out = record.text;
+    out.reserve(256 + objectLine.size() / 16);
+    appendTimeStamp(out, m_clock);
+    out += "  ";
+    out += m_name;
+    out += ": ";
+    convert::appendInteger(out, count);
+    static constexpr std::size_t kCopiedVectors[][2] = {
+        {Value::PositionX, 3}, {Value::RotationX, 4}, {Value::ScaleX, 3}};
+    for (const auto& [first, length] : kCopiedVectors) {
+        out += ", <";
+        for (std::size_t i = 0; i < length; ++i) {
+            if (i != 0) out += ", ";
+            appendCopied(out, m_values, first + i);
+        }
+        out += '>';
+    }
+    out += ", \r\n";
+
+    if (type) convert::appendInteger(out, *type);
+    out += ", ";
+    if (hole) convert::appendInteger(out, *hole);
+    out += ", ";
+    appendVector(out, cutBegin, cutEnd);
+    out += ", ";
+    convert::appendDecimal(out, hollow);
+    out += ", ";
+    appendVector(out, twistBegin, twistEnd);
+    out += ", ";
+    if (boxLike) {
+        const double topX = (200 - number(Value::PathScaleX)) / 100;
+        const double topY = (200 - number(Value::PathScaleY)) / 100;
+        const double shearX = shearFrom(number(Value::PathShearX));
+        const double shearY = shearFrom(number(Value::PathShearY));
+        appendVector(out, topX, topY);
+        out += ", ";
+        appendVector(out, shearX, shearY);
+    } else if (sphere) {
+        const double dimpleBegin = number(Value::ProfileBegin) / 50000;
+        const double dimpleEnd = 1 - number(Value::ProfileEnd) / 50000;
+        appendVector(out, dimpleBegin, dimpleEnd);
+    } else {
+        const double holeX = (200 - number(Value::PathScaleX)) / 100;
+        const double holeY = (200 - number(Value::PathScaleY)) / 100;
+        const double shearX = shearFrom(number(Value::PathShearX));
+        const double shearY = shearFrom(number(Value::PathShearY));
+        const double profileBegin = number(Value::ProfileBegin) / 50000;
+        const double profileEnd = 1 - number(Value::ProfileEnd) / 50000;
+        const double taperX = number(Value::PathTaperX) / 100;
+        const double taperY = number(Value::PathTaperY) / 100;
+        const double revolutions =
+            number.checked(number(Value::PathRevolutions) * 3 / 200 + 1, Value::PathRevolutions);
+        const double radiusOffset = number(Value::PathRadiusOffset) / 100;
+        const double skew = number(Value::PathSkew) / 100;
+        appendVector(out, holeX, holeY);
+        out += ", ";
+        appendVector(out, shearX, shearY);
+        out += ", ";
+        appendVector(out, profileBegin, profileEnd);
+        out += ", ";
+        appendVector(out, taperX, taperY);
+        out += ", ";
+        convert::appendDecimal(out, revolutions);
+        out += ", ";
+        convert::appendDecimal(out, radiusOffset);
+        out += ", ";
+        convert::appendDecimal(out, skew);
+    }
+    out += ", 0";
+    if (number.failure) {
+        record.text.clear();
+        record.failure = number.failure;
+        return record;
+    }
+    m_typeCode = type;
+    m_holeCode = hole;
+    return record;
+}
+
+}  // namespace vantor::extract

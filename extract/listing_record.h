@@ -1,0 +1,71 @@
+#pragma once
+
+#include "object_lines.h"
+
+#include "platform/clock.h"
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vantor::extract {
+
+// What a record or header line could not be built from.
+enum class RecordError {
+    CutOffLine,       // a "<" follows the object line's last ">"
+    MissingValue,     // the line has no value at valueIndex
+    NotANumber,       // the value at valueIndex is not a number
+    ArithmeticFault,  // a value computed from valueIndex leaves the double range
+};
+
+struct RecordFailure {
+    RecordError error = RecordError::CutOffLine;
+    std::size_t valueIndex = 0;  // not used for CutOffLine
+    friend bool operator==(const RecordFailure&, const RecordFailure&) = default;
+};
+
+// A built line (or pair of lines), or why it could not be built.
+struct BuiltText {
+    std::string text;
+    std::optional<RecordFailure> failure;
+    explicit operator bool() const { return !failure; }
+};
+
+// Decodes the five predefined XML entities and numeric character references (decimal and
+// hexadecimal) in one pass: "&amp;lt;" gives "&lt;". A reference to a character XML does not
+// allow, or one without its ";", stays as it is.
+[[nodiscard]] std::string decodeXmlText(std::string_view text);
+
+// The listing's header line, without line end: "[H:MM]  Rezzer: <x, y, z − 2>" from values
+// 22, 23 and 24 of the anchor object's value list, x and y copied. Fails when value 24 is
+// missing or not a number.
+[[nodiscard]] BuiltText BuildHeaderLine(const ValueList& values, const platform::Clock& clock);
+
+// Turns object lines back into listing records, one export at a time: the last type code and
+// hole code carry over from one object to the next and start empty for each builder.
+class ListingRecordBuilder {
+public:
+    explicit ListingRecordBuilder(const platform::Clock& clock) : m_clock(clock) {}
+
+    // Line A, CR LF, line B (no final line end) for one object line, with Second Life's
+    // values recovered from the document's; nothing on failure, and then the state is as
+    // it was.
+    [[nodiscard]] BuiltText BuildListingRecord(std::string_view objectLine);
+
+    // `Extract`: the value list of the last line given to BuildListingRecord.
+    [[nodiscard]] const ValueList& values() const { return m_values; }
+    // The object name as the last record wrote (or would have written) it.
+    [[nodiscard]] const std::string& name() const { return m_name; }
+    [[nodiscard]] std::optional<int> typeCode() const { return m_typeCode; }
+    [[nodiscard]] std::optional<int> holeCode() const { return m_holeCode; }
+
+private:
+    const platform::Clock& m_clock;
+    ValueList m_values;
+    std::string m_name;
+    std::optional<int> m_typeCode;
+    std::optional<int> m_holeCode;
+};
+
+}  // namespace vantor::extract

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vantor::extract {
+
+// The object table: the object lines of one scene file, in file order, each the line's text
+// unchanged. The lines are views into the file's text, which a table shares with its copies,
+// so loading, filtering and saving never copy a line.
+class ObjectLines {
+public:
+    ObjectLines() = default;
+    // Takes the text and views into it; every view must lie inside text.
+    ObjectLines(std::shared_ptr<const std::string> text, std::vector<std::string_view> lines);
+    // A table owning copies of the given lines, for callers that build one by hand.
+    [[nodiscard]] static ObjectLines fromLines(const std::vector<std::string>& lines);
+
+    [[nodiscard]] std::size_t size() const { return m_lines.size(); }
+    [[nodiscard]] bool empty() const { return m_lines.empty(); }
+    // Entry i, counting from 0.
+    [[nodiscard]] std::string_view operator[](std::size_t i) const { return m_lines[i]; }
+    [[nodiscard]] auto begin() const { return m_lines.begin(); }
+    [[nodiscard]] auto end() const { return m_lines.end(); }
+
+    // An empty table over the same text, to which entries of this one can be appended.
+    [[nodiscard]] ObjectLines emptyCopy() const { return ObjectLines(m_text, {}); }
+    // Appends an entry of a table that shares this one's text.
+    void append(std::string_view line) { m_lines.push_back(line); }
+
+private:
+    std::shared_ptr<const std::string> m_text;
+    std::vector<std::string_view> m_lines;
+};
+
+// The value list `Extract` of one object line: the non-empty texts between a ">" and the
+// next "<", in line order, numbered from 0. The values are views into the line.
+using ValueList = std::vector<std::string_view>;
+
+enum class TokeniseResult {
+    Complete,  // the line was read to its end
+    Stop,      // a "<" follows the line's last ">": a tag is cut off, the caller must stop
+};
+
+// Clears values and fills it with the line's values. Text before the first ">" and after the
+// last one is never a value; a run of blanks between two tags is one.
+TokeniseResult TokeniseObjectLine(std::string_view line, ValueList& values);
+
+// Whether a "<" follows the line's last ">" (or, without any ">", occurs at all): the line's
+// last tag is cut off. Exactly when TokeniseObjectLine says Stop.
+[[nodiscard]] bool isCutOffLine(std::string_view line);
+
+// What a marker needs of an object line: values 22 (X) and 23 (Y) and the cut-off check,
+// found without building the rest of the value list.
+struct PositionValues {
+    TokeniseResult result = TokeniseResult::Complete;
+    std::size_t valueCount = 0;  // values found, at most 24
+    std::string_view x;          // value 22, empty when the line has fewer values
+    std::string_view y;          // value 23, likewise
+    friend bool operator==(const PositionValues&, const PositionValues&) = default;
+};
+
+// The fast path of TokeniseObjectLine for loading and filtering: stops after value 23.
+[[nodiscard]] PositionValues scanPositionValues(std::string_view line);
+
+}  // namespace vantor::extract

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "object_lines.h"
+
+#include "platform/file_system.h"
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vantor::extract {
+
+// The map's side at the window's design size, in map units (twips): 40 units per metre.
+inline constexpr float kDesignMapWidth = 10240.0f;
+
+// The region map: a square of side W map units that shows region coordinates 0 to 256 metres
+// in both directions. The origin is the top-left corner; map y grows downwards (south).
+struct MapGeometry {
+    float width = kDesignMapWidth;
+    // `MapScale`: map units per metre.
+    [[nodiscard]] double mapScale() const { return static_cast<double>(width) / 256.0; }
+};
+
+// An object's position in the region, in metres (X east, Y north): values 22 and 23.
+struct ObjectPosition {
+    double x = 0;
+    double y = 0;
+    friend bool operator==(const ObjectPosition&, const ObjectPosition&) = default;
+};
+
+// A marker's top-left corner in map units, single precision as the map stores it.
+struct Marker {
+    float left = 0;
+    float top = 0;
+    friend bool operator==(const Marker&, const Marker&) = default;
+};
+
+// Reads values 22 and 23 as numbers; nothing when either is missing or not a number.
+[[nodiscard]] std::optional<ObjectPosition> readPosition(const PositionValues& values);
+
+// Where the marker of an object at position goes: left = x × MapScale, top = W − y × MapScale.
+// Nothing clamps it: an object outside the region gets a marker outside the map.
+[[nodiscard]] Marker PlaceMarker(const ObjectPosition& position, const MapGeometry& map);
+
+enum class LoadOutcome {
+    Complete,         // every object has its marker
+    StoppedAtCutOff,  // a cut-off line ended the markers; the whole file is in the table
+    ReadError,        // the file could not be read, or an object has no usable position
+};
+
+enum class ReadError {
+    FileUnreadable,      // reason says why
+    TooFewValues,        // the object line has fewer than 24 values
+    PositionNotANumber,  // value 22 or 23 is not a number
+};
+
+struct SceneLoad {
+    LoadOutcome outcome = LoadOutcome::Complete;
+    // Every line of the file longer than 10 characters, in file order; empty after a read error.
+    ObjectLines objects;
+    // Marker k belongs to entry k of objects; after a stop, only the entries before the cut-off line have one.
+    std::vector<Marker> markers;
+    // StoppedAtCutOff and ReadError (except FileUnreadable): the line concerned.
+    std::size_t lineNumber = 0;    // line of the file, from 1
+    std::size_t objectNumber = 0;  // entry of the table, from 1
+    ReadError readError = ReadError::FileUnreadable;
+    std::string reason;            // FileUnreadable: why, in the file system's words
+};
+
+// Loads scene file text as the extractor window does: the bytes are decoded (UTF-8, else
+// Windows-1252), cut into lines at CR LF, lone CR and lone LF, every line longer than 10
+// characters becomes an object, and each object gets a marker until a cut-off line.
+[[nodiscard]] SceneLoad loadSceneText(std::string bytes, const MapGeometry& map = {});
+
+// Reads the file at path and loads it.
+[[nodiscard]] SceneLoad loadSceneFile(const platform::FileSystem& files, const std::string& path,
+                                      const MapGeometry& map = {});
+
+}  // namespace vantor::extract

@@ -1,0 +1,103 @@
+#include "selection.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace vantor::extract {
+
+FilterResult filterObjects(const ObjectLines& table, const RectangleEdges& edges, bool inverse,
+                           const MapGeometry& map)
+{
+    FilterResult result{table.emptyCopy(), {}, std::nullopt, 0};
+    const double scale = map.mapScale();
+    const double left = edges.left;
+    const double right = edges.right;
+    const double bottom = edges.bottom;
+    const double top = edges.top;
+    for (std::size_t k = 0; k < table.size(); ++k) {
+        const PositionValues values = scanPositionValues(table[k]);
+        std::optional<ObjectPosition> position;
+        if (values.result != TokeniseResult::Stop) position = readPosition(values);
+        if (!position) {
+            result.stop = values.result == TokeniseResult::Stop ? FilterStop::CutOffLine : FilterStop::NoPosition;
+            result.stoppedAt = k + 1;
+            break;
+        }
+        const double x = position->x * scale;
+        const double y = position->y * scale;
+        const bool passes = inverse ? (x < left || x > right || y < bottom || y > top)
+                                    : (left < x && x < right && bottom < y && y < top);
+        if (!passes) continue;
+        result.kept.append(table[k]);
+        result.markers.push_back(PlaceMarker(*position, map));
+    }
+    return result;
+}
+
+SceneSelection::SceneSelection(const MapGeometry& map) : m_map(map)
+{
+    // At first the rectangle is the map's top-left quarter, each line reaching half way.
+    const float half = m_map.width / 2;
+    m_v1 = MapLine{0, 0, half};
+    m_h1 = MapLine{0, 0, half};
+    m_v2 = MapLine{half, 0, half};
+    m_h2 = MapLine{half, 0, half};
+}
+
+void SceneSelection::setTable(ObjectLines objects, std::vector<Marker> markers)
+{
+    m_objects = std::move(objects);
+    m_markers = std::move(markers);
+}
+
+void SceneSelection::press(float x, float y)
+{
+    m_v1 = fullLine(x);
+    m_h1 = fullLine(y);
+    m_dragState = DragState::Dragging;
+}
+
+void SceneSelection::move(float x, float y)
+{
+    if (m_dragState != DragState::Dragging) return;
+    m_v2 = fullLine(x);
+    m_h2 = fullLine(y);
+}
+
+void SceneSelection::release(float x, float y)
+{
+    m_v2 = fullLine(x);
+    m_h2 = fullLine(y);
+    m_dragState = DragState::Set;
+}
+
+void SceneSelection::selectAll()
+{
+    m_v1 = fullLine(0);
+    m_v2 = fullLine(m_map.width);
+    m_h1 = fullLine(0);
+    m_h2 = fullLine(m_map.width);
+}
+
+RectangleEdges SceneSelection::edges() const
+{
+    // Single precision on purpose: the map's lines hold floats, and edge cases at the
+    // rectangle's border depend on it.
+    const float south1 = m_map.width - m_h1.position;
+    const float south2 = m_map.width - m_h2.position;
+    return RectangleEdges{std::min(m_v1.position, m_v2.position), std::max(m_v1.position, m_v2.position),
+                          std::min(south1, south2), std::max(south1, south2)};
+}
+
+FilterResult SceneSelection::extract(bool inverse)
+{
+    const RectangleEdges rectangle = edges();
+    m_savedLines = m_objects;
+    FilterResult result = filterObjects(m_savedLines, rectangle, inverse, m_map);
+    m_objects = result.kept;
+    m_markers = result.markers;
+    if (!result.stop) m_dragState = DragState::Set;
+    return result;
+}
+
+}  // namespace vantor::extract

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "listing_record.h"
+#include "object_lines.h"
+
+#include "platform/clock.h"
+#include "platform/file_system.h"
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vantor::extract {
+
+// The listing file beside a scene file: a final ".xml" (any letter case) becomes ".txt";
+// a name without that ending gets ".txt" added. Never the scene file itself, never elsewhere.
+[[nodiscard]] std::string listingPathFor(std::string_view scenePath);
+
+enum class ExportError {
+    SceneFileFailed,    // the scene file could not be created or written
+    ListingFileFailed,  // the listing file could not be created or written
+    HeaderFailed,       // the anchor object gives no header line
+    RecordFailed,       // an object gives no record
+};
+
+struct ExportFailure {
+    ExportError error = ExportError::SceneFileFailed;
+    std::string path;              // the file concerned (file failures)
+    std::string reason;            // why, in the file system's words (file failures)
+    std::size_t objectNumber = 0;  // the object concerned, entry of the table from 1
+    std::string objectName;        // its name as the listing would carry it
+    RecordFailure cause;           // HeaderFailed, RecordFailed
+};
+
+struct ExportReport {
+    std::string scenePath;
+    std::string listingPath;
+    std::size_t objectCount = 0;  // objects in the scene file
+    std::optional<ExportFailure> failure;
+    explicit operator bool() const { return !failure; }
+};
+
+// Saves the table as a scene file at scenePath and a listing beside it. The scene file holds
+// "<scene>", an empty line, every entry unchanged, an empty line and "</scene>". The listing
+// holds a header line anchored on the table's last object, then two lines per object; it is
+// committed only when every record was built, so a failing object leaves the complete scene
+// file and no listing (an earlier listing of that name stays as it was). An empty table gives
+// an empty listing. Every line ends in CR LF.
+[[nodiscard]] ExportReport exportSelection(const ObjectLines& table, const std::string& scenePath,
+                                           const platform::Clock& clock, platform::FileSystem& files);
+
+}  // namespace vantor::extract
