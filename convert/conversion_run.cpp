@@ -1,0 +1,151 @@
+#include "conversion_run.h"
+
+#include "listing_parser.h"
+#include "number_forms.h"
+#include "prim_xml.h"
+
+#include <cstdint>
+#include <limits>
+#include <memory>
+#include <optional>
+
+namespace vantor::convert {
+
+namespace {
+
+// The LocalID counter plus one: the text is read as a number, rounded half to even to a
+// 32-bit whole number and incremented; nothing when it does not convert or overflows.
+std::optional<std::string> nextLocalId(const std::string& counter)
+{
+    const auto value = parseNumber(counter);
+    if (!value) return std::nullopt;
+    const auto whole = toIntegerForm(*value);
+    if (!whole || *whole == std::numeric_limits<std::int32_t>::max()) return std::nullopt;
+    std::string next;
+    appendInteger(next, std::int64_t{*whole} + 1);
+    return next;
+}
+
+void markOutputFailed(ConversionReport& report, const std::string& path, const std::string& reason)
+{
+    report.outcome = ConversionOutcome::OutputFailed;
+    report.failedPath = path;
+    report.failureReason = reason;
+}
+
+}  // namespace
+
+ConversionReport runConversion(const ConversionRequest& request, ConversionHost& host, platform::FileSystem& files,
+                               platform::RandomSource& random)
+{
+    ConversionReport report;
+    report.remainingListing = request.listingText;
+    report.localIdCounter = request.localIdCounter;
+
+    // The listing name takes ".xml" whatever the answer; an empty answer ends the run.
+    report.listingName = host.askOutputName(request.listingName) + ".xml";
+    if (report.listingName == ".xml") return report;
+    report.scenePath = request.outputFolder + "/" + report.listingName;
+    report.listingCopyPath = report.scenePath + "_SLbase.txt";
+
+    if (!files.isDirectory(request.outputFolder)) {
+        markOutputFailed(report, request.outputFolder, "No such file or directory");
+        return report;
+    }
+    if (files.exists(report.scenePath) && !host.confirmOverwrite(report.scenePath)) return report;
+
+    // Both files are written beside their targets and put in place only when the run
+    // succeeds, so a failed run leaves an earlier scene file and copy untouched.
+    std::string reason;
+    const std::unique_ptr<platform::OutputFile> scene = files.create(report.scenePath, &reason);
+    if (!scene) {
+        markOutputFailed(report, report.scenePath, reason);
+        return report;
+    }
+    const std::unique_ptr<platform::OutputFile> copy = files.create(report.listingCopyPath, &reason);
+    if (!copy) {
+        markOutputFailed(report, report.listingCopyPath, reason);
+        return report;
+    }
+
+    // A lone LF or CR ends a line as CR LF does; the copy and the parse both see CR LF.
+    std::optional<std::string> normalised;
+    if (!hasOnlyCrLfLineEnds(request.listingText)) normalised = normaliseLineEnds(request.listingText);
+    const std::string_view listingText = normalised ? std::string_view(*normalised) : request.listingText;
+    copy->write(listingText);
+    copy->write("\r\n");
+
+    SceneFile sceneFile(*scene);
+    sceneFile.begin();
+
+    PrimListing listing(listingText);
+    // Every end but a complete listing leaves the unconverted rest in the listing box.
+    const auto stop = [&](ConversionOutcome outcome, std::string failingText = {}) {
+        report.outcome = outcome;
+        report.failingRecordText = std::move(failingText);
+        report.remainingListing = listing.remainingText();
+        return report;
+    };
+
+    const auto offset = parseHeader(listing.headerLine(), request.rezX, request.rezY, request.rezZ);
+    if (!offset) return stop(ConversionOutcome::ConversionError, listing.headerLine());
+
+    ShapeNames shapeNames;
+    PrimRecord record;
+    std::string recordText;
+    std::string document;
+    std::string objectUuid;
+    ConversionProgress progress;
+    progress.bytesTotal = listing.bytesTotal();
+    bool guardStopped = false;
+    while (true) {
+        const CutOutcome cut = listing.cutRecord(recordText);
+        if (cut == CutOutcome::GuardStop) {
+            guardStopped = true;
+            break;
+        }
+        if (cut == CutOutcome::EndOfListing) break;
+        if (cut == CutOutcome::RecordTooShort) return stop(ConversionOutcome::RecordTooShort);
+
+        if (!parseRecord(recordText, record)) {
+            // The joined text is what the message shows, even when the parse gave up early.
+            return stop(ConversionOutcome::ConversionError, record.recordText);
+        }
+        auto localId = nextLocalId(report.localIdCounter);
+        if (!localId) return stop(ConversionOutcome::ConversionError, record.recordText);
+        report.localIdCounter = std::move(*localId);
+
+        objectUuid.clear();
+        appendObjectUuid(objectUuid, random);
+        document.clear();
+        const PrimXmlInputs inputs{*offset, request.ownerUuid, report.localIdCounter, objectUuid};
+        if (!appendPrimXml(document, record, inputs, shapeNames)) {
+            return stop(ConversionOutcome::ConversionError, record.recordText);
+        }
+        sceneFile.add(document);
+        ++report.primCount;
+        progress.recordsDone = static_cast<std::size_t>(report.primCount);
+        progress.bytesConsumed = listing.bytesConsumed();
+        host.recordConverted(progress);
+    }
+
+    sceneFile.end();
+    if (!copy->commit(&reason)) {
+        stop(ConversionOutcome::OutputFailed);
+        markOutputFailed(report, report.listingCopyPath, reason);
+        return report;
+    }
+    if (!scene->commit(&reason)) {
+        // The copy is already in place; without its scene file it must not stay.
+        files.remove(report.listingCopyPath);
+        stop(ConversionOutcome::OutputFailed);
+        markOutputFailed(report, report.scenePath, reason);
+        return report;
+    }
+    if (guardStopped) return stop(ConversionOutcome::GuardStop);
+    report.outcome = ConversionOutcome::Done;
+    report.remainingListing.clear();
+    return report;
+}
+
+}  // namespace vantor::convert

@@ -1,0 +1,112 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace vantor::convert {
+
+// The per-run offset subtracted from every prim position: the Second Life rez position of
+// the header line minus the OpenSim rez position the user typed.
+struct RezOffset {
+    double x = 0, y = 0, z = 0;
+    friend bool operator==(const RezOffset&, const RezOffset&) = default;
+};
+
+// One parsed record of a listing.
+struct PrimRecord {
+    std::string name;                 // from line A's chat prefix, blanks kept
+    std::string recordText;           // both lines joined: leading LF, line A, line B, final CR
+    std::vector<std::string> fields;  // data values without blanks, "<" and ">"
+};
+
+// Rewrites every lone LF and lone CR as CR LF, leaving CR LF as it is; nothing is added at
+// the end. Listings saved on Linux or pasted into a Qt text box end their lines with LF.
+[[nodiscard]] std::string normaliseLineEnds(std::string_view text);
+[[nodiscard]] bool hasOnlyCrLfLineEnds(std::string_view text);
+
+// Reads the rez position from the header line (its "<x, y, z>" group) and subtracts the
+// OpenSim rez position texts; nothing when a number does not convert or overflows.
+[[nodiscard]] std::optional<RezOffset> parseHeader(std::string_view headerLine, std::string_view rezX,
+                                                   std::string_view rezY, std::string_view rezZ);
+
+// Parses one record text (as cut from the listing) into record, reusing its buffers;
+// false when the name separator ": " is missing or misplaced, or fewer than 5 fields result.
+[[nodiscard]] bool parseRecord(std::string_view recordText, PrimRecord& record);
+[[nodiscard]] std::optional<PrimRecord> parseRecord(std::string_view recordText);
+
+enum class CutOutcome {
+    Record,          // a record text was cut; every identical record went with it
+    EndOfListing,    // nothing but blanks and line ends is left
+    RecordTooShort,  // what follows is too short to be a record
+    GuardStop,       // the previous record's line A was 28 characters or shorter
+};
+
+// The remaining text of a listing while a run consumes it: the header line is cut when it
+// is made, then one record per cutRecord call. Every record text that is cut is also removed
+// wherever else it occurs, and so was every other occurrence of the header line; both keep
+// the cost linear in the listing's length for every listing a producer writes.
+class PrimListing {
+public:
+    // text: the listing with CR LF line ends (see normaliseLineEnds), without the run's own
+    // CR LF, which the listing adds itself. The text must outlive the listing.
+    explicit PrimListing(std::string_view text);
+
+    // The first line plus its CR, as the header parse and the error message take it.
+    [[nodiscard]] const std::string& headerLine() const { return m_header; }
+
+    // Cuts the next record into recordText (leading LF, line A, CR LF, line B, CR).
+    [[nodiscard]] CutOutcome cutRecord(std::string& recordText);
+
+    // The text not yet consumed, leading LF included, as the listing box would hold it.
+    [[nodiscard]] std::string remainingText() const;
+
+    [[nodiscard]] std::size_t bytesConsumed() const;
+    [[nodiscard]] std::size_t bytesTotal() const { return m_total; }
+
+private:
+    struct PairEntry {
+        std::uint32_t first;
+        std::uint32_t second;
+    };
+
+    static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+
+    void buildLines(std::string_view rest);
+    [[nodiscard]] CutOutcome cutLineRecord(std::string& recordText);
+    [[nodiscard]] CutOutcome cutLiteralRecord(std::string& recordText);
+    void removePair(std::uint32_t first, std::uint32_t second);
+    void indexPair(std::uint32_t first, std::uint32_t second);
+    [[nodiscard]] std::uint64_t pairHash(std::uint32_t first, std::uint32_t second) const;
+
+    std::string m_header;
+    std::size_t m_total = 0;
+    std::size_t m_guard = 50;
+
+    // Normal listings: the remaining text is an LF followed by the live lines, each ending
+    // in CR LF. Lines are linked so that removing a pair is constant time, and every
+    // adjacent pair is indexed by the hash of its two lines, so that all occurrences of a
+    // record text are found without scanning the rest of the listing.
+    bool m_literal = false;
+    std::vector<std::string_view> m_lines;
+    std::vector<std::uint64_t> m_lineHashes;
+    std::vector<std::uint32_t> m_next;
+    std::vector<std::uint32_t> m_prev;
+    std::vector<bool> m_alive;
+    std::vector<bool> m_blank;
+    std::uint32_t m_head = kNone;
+    std::size_t m_liveNonBlank = 0;
+    std::unordered_map<std::uint64_t, std::vector<PairEntry>> m_pairs;
+    std::vector<PairEntry> m_scratch;
+    const char* m_textBegin = nullptr;
+
+    // A header line that occurs again elsewhere leaves lone LFs behind when it is removed;
+    // such a listing is consumed as plain text with literal searches instead.
+    std::string m_text;
+};
+
+}  // namespace vantor::convert
