@@ -1,17 +1,176 @@
 #include "commands.h"
 
+#include "convert/number_forms.h"
+#include "extract/scene_load.h"
+#include "extract/selection.h"
+#include "extract/selection_export.h"
+
 #include <CLI/CLI.hpp>
 
+#include <array>
+#include <memory>
+#include <optional>
 #include <ostream>
+#include <string>
 
 namespace vantor::cli {
 
+namespace {
+
+struct ExtractOptions {
+    std::string scene;
+    std::string out;
+    std::string rectangle;
+    bool invert = false;
+};
+
+// Two opposite corners of a rectangle in region metres.
+struct Corners {
+    double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+};
+
+std::optional<Corners> parseCorners(const std::string& text)
+{
+    std::array<double, 4> numbers{};
+    std::size_t from = 0;
+    for (std::size_t i = 0; i < numbers.size(); ++i) {
+        const std::size_t comma = text.find(',', from);
+        if ((comma == std::string::npos) != (i + 1 == numbers.size())) return std::nullopt;
+        const auto number = convert::parseNumber(
+            std::string_view(text).substr(from, comma == std::string::npos ? std::string::npos : comma - from));
+        if (!number) return std::nullopt;
+        numbers[i] = *number;
+        from = comma + 1;
+    }
+    return Corners{numbers[0], numbers[1], numbers[2], numbers[3]};
+}
+
+std::string describe(const extract::RecordFailure& cause)
+{
+    switch (cause.error) {
+    case extract::RecordError::CutOffLine:
+        return "its line ends inside a tag (a \"<\" after its last \">\")";
+    case extract::RecordError::MissingValue:
+        return "it has no value " + std::to_string(cause.valueIndex);
+    case extract::RecordError::NotANumber:
+        return "its value " + std::to_string(cause.valueIndex) + " is not a number";
+    case extract::RecordError::ArithmeticFault:
+        return "its value " + std::to_string(cause.valueIndex) + " is too large to convert";
+    }
+    return {};
+}
+
+void reportExportFailure(const extract::ExportReport& report, std::ostream& err)
+{
+    const extract::ExportFailure& failure = *report.failure;
+    err << "vantor-cli extract: ";
+    switch (failure.error) {
+    case extract::ExportError::SceneFileFailed:
+    case extract::ExportError::ListingFileFailed:
+        err << "cannot write " << failure.path << ": " << failure.reason << "\n";
+        break;
+    case extract::ExportError::HeaderFailed:
+    case extract::ExportError::RecordFailed:
+        err << (failure.error == extract::ExportError::HeaderFailed ? "no header line from object "
+                                                                     : "cannot export object ")
+            << failure.objectNumber << " (\"" << failure.objectName << "\"): " << describe(failure.cause)
+            << "\n";
+        break;
+    }
+    if (failure.error != extract::ExportError::SceneFileFailed) {
+        err << "vantor-cli extract: " << report.scenePath << " was written; no listing was written\n";
+    }
+}
+
+ExitCode runExtract(const ExtractOptions& options, bool withRectangle, CommandContext& context)
+{
+    std::ostream& err = context.err;
+    std::optional<Corners> corners;
+    if (withRectangle) {
+        corners = parseCorners(options.rectangle);
+        if (!corners) {
+            err << "vantor-cli extract: --rect needs four numbers X1,Y1,X2,Y2 (region metres), not \""
+                << options.rectangle << "\"\n";
+            return ExitCode::Usage;
+        }
+    }
+    platform::FileSystem& files = context.services.files;
+    if (!files.exists(options.scene)) {
+        err << "vantor-cli extract: " << options.scene << ": no such file\n";
+        return ExitCode::Usage;
+    }
+
+    const extract::MapGeometry map;
+    extract::SceneLoad load = extract::loadSceneFile(files, options.scene, map);
+    switch (load.outcome) {
+    case extract::LoadOutcome::ReadError:
+        err << "vantor-cli extract: cannot read " << options.scene;
+        if (load.readError == extract::ReadError::FileUnreadable) {
+            err << ": " << load.reason << "\n";
+            return ExitCode::Usage;
+        }
+        err << ", line " << load.lineNumber << " (object " << load.objectNumber << "): "
+            << (load.readError == extract::ReadError::TooFewValues ? "fewer than 24 values, so no position"
+                                                                   : "its position (value 22 or 23) is not a number")
+            << "\n";
+        return ExitCode::Failed;
+    case extract::LoadOutcome::StoppedAtCutOff:
+        err << "vantor-cli extract: " << options.scene << ", line " << load.lineNumber << " (object "
+            << load.objectNumber << ") ends inside a tag; the objects from there on have no position\n";
+        break;
+    case extract::LoadOutcome::Complete:
+        break;
+    }
+    const std::size_t loaded = load.objects.size();
+
+    extract::SceneSelection selection(map);
+    selection.setTable(std::move(load.objects), std::move(load.markers));
+    if (corners) {
+        // The corners become the map's line positions as a drag on the window's map sets them.
+        const double scale = map.mapScale();
+        const auto mapX = [scale](double x) { return static_cast<float>(x * scale); };
+        const auto mapY = [&map, scale](double y) {
+            return static_cast<float>(static_cast<double>(map.width) - y * scale);
+        };
+        selection.press(mapX(corners->x1), mapY(corners->y1));
+        selection.release(mapX(corners->x2), mapY(corners->y2));
+        const extract::FilterResult filtered = selection.extract(options.invert);
+        if (filtered.stop) {
+            err << "vantor-cli extract: the selection ends before object " << filtered.stoppedAt
+                << ", which has no readable position\n";
+        }
+    }
+
+    const extract::ExportReport report =
+        extract::exportSelection(selection.objects(), options.out, context.services.clock, files);
+    if (!report) {
+        reportExportFailure(report, err);
+        return ExitCode::Failed;
+    }
+    context.out << "Loaded " << loaded << " objects from " << options.scene << "\n"
+                << "Exported " << report.objectCount << " objects to " << report.scenePath << " and "
+                << report.listingPath << "\n";
+    return ExitCode::Ok;
+}
+
+}  // namespace
+
 void addExtractCommand(CLI::App& app, CommandContext& context)
 {
-    auto* command = app.add_subcommand("extract", "not built yet");
-    command->callback([&context] {
-        context.err << "vantor-cli extract: not built yet\n";
-        context.result = ExitCode::Failed;
+    auto options = std::make_shared<ExtractOptions>();
+    auto* command = app.add_subcommand(
+        "extract", "Keep the objects of an OpenSim scene file inside (or outside) a rectangle and save them as a "
+                   "scene file and a prim listing");
+    command->add_option("SCENE", options->scene, "The OpenSim scene file to read")->required();
+    command->add_option("--out", options->out, "The scene file to write; the listing goes beside it as .txt")
+        ->required();
+    auto* rectangle = command->add_option("--rect", options->rectangle,
+                                          "Two opposite corners X1,Y1,X2,Y2 in region metres; keeps the objects "
+                                          "strictly inside (without it, every object is saved)");
+    command->add_flag("--invert", options->invert, "Keep the objects strictly outside the rectangle instead")
+        ->needs(rectangle);
+    command->callback([&context, options, rectangle] {
+        context.result = runExtract(*options, rectangle->count() > 0, context);
     });
 }
 
