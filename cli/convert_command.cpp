@@ -1,18 +1,166 @@
 #include "commands.h"
 
+#include "convert/conversion_run.h"
+#include "convert/number_forms.h"
+#include "convert/text_codec.h"
+
 #include <CLI/CLI.hpp>
 
+#include <memory>
 #include <ostream>
+#include <string>
+#include <vector>
 
 namespace vantor::cli {
 
+namespace {
+
+struct ConvertOptions {
+    std::string listing;
+    std::string outDir = ".";
+    std::string name;
+    std::string rez = "125,125,25";
+    std::string owner = "3f1c9a2e-7b40-4d5e-9c81-6a2f0e4b7d13";
+    std::string localId = "720001";
+    bool force = false;
+};
+
+// Answers the run's two questions from the command line.
+class CommandLineHost final : public convert::ConversionHost {
+public:
+    CommandLineHost(std::string name, bool force) : m_name(std::move(name)), m_force(force) {}
+    std::string askOutputName(const std::string&) override { return m_name; }
+    bool confirmOverwrite(const std::string&) override
+    {
+        m_overwriteDeclined = !m_force;
+        return m_force;
+    }
+    [[nodiscard]] bool overwriteDeclined() const { return m_overwriteDeclined; }
+
+private:
+    std::string m_name;
+    bool m_force = false;
+    bool m_overwriteDeclined = false;
+};
+
+std::string removeAll(std::string text, std::string_view part)
+{
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at)) text.erase(at, part.size());
+    return text;
+}
+
+// The listing's file name without its folder, with every ".txt" and then every ".TXT"
+// removed, as loading a listing in the main window names it.
+std::string defaultName(const std::string& path)
+{
+    const auto slash = path.find_last_of('/');
+    const std::string title = slash == std::string::npos ? path : path.substr(slash + 1);
+    return removeAll(removeAll(title, ".txt"), ".TXT");
+}
+
+// The record text as the error message shows it, without the LF and CR at its ends.
+std::string_view trimLineEnds(std::string_view text)
+{
+    while (!text.empty() && (text.front() == '\n' || text.front() == '\r')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.remove_suffix(1);
+    return text;
+}
+
+ExitCode runConvert(const ConvertOptions& options, CommandContext& context)
+{
+    auto& err = context.err;
+    std::vector<std::string> rez;
+    for (std::size_t begin = 0;;) {
+        const auto comma = options.rez.find(',', begin);
+        rez.push_back(options.rez.substr(begin, comma == std::string::npos ? std::string::npos : comma - begin));
+        if (comma == std::string::npos) break;
+        begin = comma + 1;
+    }
+    if (rez.size() != 3 || !convert::parseNumber(rez[0]) || !convert::parseNumber(rez[1])
+        || !convert::parseNumber(rez[2])) {
+        err << "vantor-cli convert: --rez takes three numbers X,Y,Z, such as 125,125,25\n";
+        return ExitCode::Usage;
+    }
+    if (!convert::parseNumber(options.localId)) {
+        err << "vantor-cli convert: --local-id takes a number, such as 720001\n";
+        return ExitCode::Usage;
+    }
+    const std::string name = options.name.empty() ? defaultName(options.listing) : options.name;
+    if (name.empty()) {
+        err << "vantor-cli convert: the output name is empty; give one with --name\n";
+        return ExitCode::Usage;
+    }
+
+    std::string reason;
+    auto bytes = context.services.files.readAll(options.listing, &reason);
+    if (!bytes) {
+        err << "vantor-cli convert: cannot read " << options.listing << ": " << reason << "\n";
+        return ExitCode::Usage;
+    }
+
+    convert::ConversionRequest request;
+    // Every line followed by CR LF, as loading a listing file into the main window does.
+    request.listingText = convert::toCrLfLines(convert::decodeText(std::move(*bytes)));
+    bytes.reset();
+    request.rezX = rez[0];
+    request.rezY = rez[1];
+    request.rezZ = rez[2];
+    request.ownerUuid = options.owner;
+    request.localIdCounter = options.localId;
+    request.outputFolder = options.outDir;
+    request.listingName = name;
+
+    CommandLineHost host(name, options.force);
+    const auto report = convert::runConversion(request, host, context.services.files, context.services.random);
+    switch (report.outcome) {
+    case convert::ConversionOutcome::Done:
+    case convert::ConversionOutcome::GuardStop:
+        context.out << report.scenePath << "\n" << report.primCount << (report.primCount == 1 ? " prim" : " prims")
+                    << " written\n";
+        if (report.outcome == convert::ConversionOutcome::GuardStop) {
+            err << "vantor-cli convert: stopped after a record whose first line is 28 characters or shorter; "
+                   "the rest of the listing was not converted\n";
+        }
+        return ExitCode::Ok;
+    case convert::ConversionOutcome::Cancelled:
+        if (host.overwriteDeclined()) {
+            err << "vantor-cli convert: " << report.scenePath << " exists; use --force to replace it\n";
+        } else {
+            err << "vantor-cli convert: nothing was converted\n";
+        }
+        return ExitCode::Usage;
+    case convert::ConversionOutcome::ConversionError:
+        err << "vantor-cli convert: this record could not be converted; no file was written:\n"
+            << trimLineEnds(report.failingRecordText) << "\n";
+        return ExitCode::Failed;
+    case convert::ConversionOutcome::RecordTooShort:
+        err << "vantor-cli convert: the listing ends with a record that is too short; no file was written\n";
+        return ExitCode::Failed;
+    case convert::ConversionOutcome::OutputFailed:
+        err << "vantor-cli convert: cannot write " << report.failedPath << ": " << report.failureReason
+            << "; no file was written\n";
+        return ExitCode::Failed;
+    }
+    return ExitCode::Failed;
+}
+
+}  // namespace
+
 void addConvertCommand(CLI::App& app, CommandContext& context)
 {
-    auto* command = app.add_subcommand("convert", "not built yet");
-    command->callback([&context] {
-        context.err << "vantor-cli convert: not built yet\n";
-        context.result = ExitCode::Failed;
-    });
+    auto options = std::make_shared<ConvertOptions>();
+    auto* command = app.add_subcommand("convert", "Convert a prim listing into an OpenSim scene file");
+    command->add_option("LISTING", options->listing, "The prim listing (.txt) to convert")->required();
+    command->add_option("--out-dir", options->outDir, "Folder that receives NAME.xml and NAME.xml_SLbase.txt")
+        ->capture_default_str();
+    command->add_option("--name", options->name,
+                        "Output name without .xml (default: the listing's file name without .txt)");
+    command->add_option("--rez", options->rez, "OpenSim rez position X,Y,Z")->capture_default_str();
+    command->add_option("--owner", options->owner, "Owner UUID of every object")->capture_default_str();
+    command->add_option("--local-id", options->localId, "LocalID counter before the run; the first prim gets the next")
+        ->capture_default_str();
+    command->add_flag("--force", options->force, "Replace an existing scene file");
+    command->callback([options, &context] { context.result = runConvert(*options, context); });
 }
 
 }  // namespace vantor::cli
