@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QWidget>
+
+#include <memory>
+
+namespace Ui {
+class Apropos;
+}
+
+namespace vantor::app {
+
+// The About window Apropos: the version line in the frame's caption, above a picture.
+class AboutWindow final : public QWidget {
+    Q_OBJECT
+public:
+    explicit AboutWindow(int revision, QWidget* parent = nullptr);
+    ~AboutWindow() override;
+
+private:
+    std::unique_ptr<Ui::Apropos> ui;
+};
+
+}  // namespace vantor::app

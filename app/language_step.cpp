@@ -1,0 +1,31 @@
+#include "app/language_step.h"
+
+#include "app/settings_keys.h"
+#include "app/shell_texts.h"
+
+namespace vantor::app {
+
+LanguageStepResult settleLanguage(platform::SettingsStore& settings, const platform::FileSystem& files,
+                                  platform::InputBox& input, const std::string& programFolder)
+{
+    while (true) {
+        const std::string saved = settings.read(settings::kSection, settings::kLanguage, "");
+        if (!saved.empty()) {
+            if (files.exists(programFolder + "/" + saved)) return {LanguageStepEnd::Chosen, saved};
+            settings.write(settings::kSection, settings::kLanguage, "");
+            continue;
+        }
+        const auto available = files.listFiles(programFolder, ".lng");
+        if (available.empty()) return {LanguageStepEnd::NoLanguageFile, {}};
+
+        const auto answer = input.ask(languagePrompt(available), kLanguageBoxTitle, kLanguageBoxDefault);
+        if (!answer) return {LanguageStepEnd::Cancelled, {}};
+        const std::string name = languageFileName(*answer);
+        if (files.exists(programFolder + "/" + name)) {
+            settings.write(settings::kSection, settings::kLanguage, name);
+            return {LanguageStepEnd::Chosen, name};
+        }
+    }
+}
+
+}  // namespace vantor::app

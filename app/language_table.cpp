@@ -1,0 +1,29 @@
+#include "app/language_table.h"
+
+#include "convert/text_codec.h"
+
+namespace vantor::app {
+
+LanguageTable LanguageTable::fromFileBytes(std::string bytes)
+{
+    const std::string text = convert::decodeText(std::move(bytes));
+    std::vector<std::string> entries;
+    for (const std::string_view line : convert::splitLines(text)) entries.emplace_back(line);
+    return LanguageTable(std::move(entries));
+}
+
+const std::string& LanguageTable::entry(std::size_t k) const
+{
+    static const std::string kMissing;
+    return k < m_entries.size() ? m_entries[k] : kMissing;
+}
+
+std::optional<LanguageTable> readLanguageFile(const platform::FileSystem& files, const std::string& folder,
+                                              const std::string& name, std::string* reason)
+{
+    auto bytes = files.readAll(folder + "/" + name, reason);
+    if (!bytes) return std::nullopt;
+    return LanguageTable::fromFileBytes(std::move(*bytes));
+}
+
+}  // namespace vantor::app

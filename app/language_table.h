@@ -1,0 +1,61 @@
+#pragma once
+
+#include "platform/file_system.h"
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vantor::app {
+
+// Entry numbers of the language file (entry k is line k + 1). Lines 1 to 10 are not used.
+namespace entry {
+inline constexpr std::size_t kRezPositionLabel = 10;   // Label5
+inline constexpr std::size_t kOpenSimFolderLabel = 11; // Label6
+inline constexpr std::size_t kBrowseButton = 12;       // Command5
+inline constexpr std::size_t kLoadTxtButton = 13;      // Command2
+inline constexpr std::size_t kGenerateButton = 14;     // Command1
+inline constexpr std::size_t kLoadXmlButton = 15;      // Command4
+inline constexpr std::size_t kAboutButton = 16;        // Command7
+inline constexpr std::size_t kListingPlaceholder = 17; // Text1
+inline constexpr std::size_t kOutputNamePrompt = 18;
+inline constexpr std::size_t kOutputNameTitle = 19;
+inline constexpr std::size_t kOverwriteLine1 = 20;
+inline constexpr std::size_t kOverwriteLine2 = 21;
+inline constexpr std::size_t kDoneBeforeName = 22;
+inline constexpr std::size_t kDoneAfterName = 23;
+inline constexpr std::size_t kConversionErrorLine1 = 24;
+inline constexpr std::size_t kConversionErrorLine2 = 25;
+inline constexpr std::size_t kTooShortLine1 = 26;
+inline constexpr std::size_t kTooShortLine2 = 27;
+inline constexpr std::size_t kRegionHostsLine1 = 28;
+inline constexpr std::size_t kRegionHostsLine2 = 29;
+inline constexpr std::size_t kCount = 38;  // a complete file has at least this many lines
+}  // namespace entry
+
+// The interface texts of one language file, one entry per line, taken whole (blanks
+// included). Replaced as a whole by each load.
+class LanguageTable {
+public:
+    LanguageTable() = default;
+    explicit LanguageTable(std::vector<std::string> entries) : m_entries(std::move(entries)) {}
+
+    // Splits the bytes of a language file into entries: UTF-8, or Windows-1252 where the
+    // bytes are no UTF-8; a line ends at CR LF, a lone CR or a lone LF.
+    [[nodiscard]] static LanguageTable fromFileBytes(std::string bytes);
+
+    // Entry k; an empty text for an entry the file does not have.
+    [[nodiscard]] const std::string& entry(std::size_t k) const;
+    [[nodiscard]] std::size_t size() const { return m_entries.size(); }
+
+private:
+    std::vector<std::string> m_entries;
+};
+
+// Reads the language file folder + "/" + name; nothing (with the reason) when it cannot be read.
+[[nodiscard]] std::optional<LanguageTable> readLanguageFile(const platform::FileSystem& files,
+                                                            const std::string& folder, const std::string& name,
+                                                            std::string* reason = nullptr);
+
+}  // namespace vantor::app

@@ -1,0 +1,37 @@
+#include "app/language_folder.h"
+#include "app/session.h"
+#include "app/startup.h"
+#include "app/widget_dialogs.h"
+#include "convert/conversion_run.h"
+#include "platform/qt/qt_public_address_lookup.h"
+#include "platform/qt/qt_settings_store.h"
+#include "platform/std_platform.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    using namespace vantor;
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Vantor"));
+    QApplication::setApplicationVersion(QStringLiteral("6.0.%1").arg(VANTOR_REVISION));
+    // Until the main window is up, the language box and the start-up window come and go alone.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    platform::StdFileSystem files;
+    platform::StdRandomSource random;
+    app::WidgetDialogs dialogs;
+    app::WidgetMessageBox messages;
+    app::WidgetInputBox input;
+    platform::qt::QtSettingsStore settings;
+    platform::qt::QtPublicAddressLookup lookup;
+
+    app::Session session;
+    session.programFolder = QApplication::applicationDirPath().toStdString();
+    session.languageFolder = app::chooseLanguageFolder(files, session.programFolder, VANTOR_LANGUAGE_DATA_DIR);
+
+    const app::AppServices services{files, random, dialogs, messages, input, settings};
+    app::Startup startup(session, services, lookup, &convert::runConversion, VANTOR_REVISION);
+    if (!startup.begin()) return 0;
+    return QApplication::exec();
+}

@@ -1,0 +1,107 @@
+#pragma once
+
+#include "app/conversion_host.h"
+#include "app/session.h"
+#include "platform/dialogs.h"
+#include "platform/file_system.h"
+#include "platform/input_box.h"
+#include "platform/message_box.h"
+#include "platform/random_source.h"
+#include "platform/settings_store.h"
+
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QWidget>
+
+#include <memory>
+#include <string>
+
+class QMimeData;
+
+namespace Ui {
+class Form1;
+}
+
+namespace vantor::app {
+
+class AboutWindow;
+class ExtractorPlaceholder;
+
+// The services the windows are handed; none is owned by them.
+struct AppServices {
+    platform::FileSystem& files;
+    platform::RandomSource& random;
+    platform::Dialogs& dialogs;
+    platform::MessageBox& messages;
+    platform::InputBox& input;
+    platform::SettingsStore& settings;
+};
+
+// The main window Form1. Its controls carry the names Text1, Command1, Combo1, ...;
+// the two region host choices are Option0 and Option1, grouped in the button group Option
+// with ids 0 and 1.
+class MainWindow final : public QWidget {
+    Q_OBJECT
+public:
+    MainWindow(Session& session, const AppServices& services, ConversionRunner runner, int revision,
+               QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // LoadLanguage: reads the language file into the session's table and puts its texts
+    // into the window (the placeholder replaces the listing). A file that cannot be read
+    // keeps the language in use, says so and gives false.
+    bool loadLanguage(const std::string& fileName);
+
+    // The start-up's fill: the public address, the language chooser and the text boxes
+    // from the settings.
+    void fillFromSettings();
+
+    // The shut-down: writes the settings back, in their fixed order.
+    void saveSettings();
+
+    // Loads a listing file into the listing box, as "Charger TXT" does after its dialog.
+    void loadListingFile(const std::string& path, const std::string& title);
+
+    // The listing box's text with CR LF line ends, as the conversion run reads it.
+    [[nodiscard]] std::string listingText() const;
+    // The LocalID counter ("Serial Rez"); not persisted.
+    [[nodiscard]] const std::string& localIdCounter() const { return m_localIdCounter; }
+    [[nodiscard]] bool isConverting() const { return m_converting; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void loadListing();
+    void chooseOpenSimFolder();
+    void generateScene();
+    void showExtractor();
+    void showAbout();
+    void chooseLanguage(int index);
+    void clearPlaceholder();
+    void applyLanguageTexts();
+    void showProgress(const convert::ConversionProgress& progress);
+    void setListingText(const std::string& crLfText);
+    bool acceptsDrop(const QMimeData* mime) const;
+    void dropListing(const QMimeData* mime);
+
+    std::unique_ptr<Ui::Form1> ui;
+    Session& m_session;
+    AppServices m_services;
+    ConversionRunner m_runner;
+    int m_revision = 0;
+    std::string m_localIdCounter = "720001";  // Text4
+    int m_languageIndex = -1;                  // Combo1's entry of the language in use
+    QString m_languageText;                    // Combo1's text while no entry is chosen
+    bool m_converting = false;
+    bool m_closeRequested = false;
+    bool m_settingsSaved = false;
+    QElapsedTimer m_progressClock;
+    QPointer<AboutWindow> m_about;                // a top-level window of its own
+    QPointer<ExtractorPlaceholder> m_extractor;  // a top-level window of its own
+};
+
+}  // namespace vantor::app

@@ -1,0 +1,135 @@
+// Renders the start-up, main and About windows offscreen to PNG files, for the README:
+//   QT_QPA_PLATFORM=offscreen vantor-screenshots OUTPUT_FOLDER LANGUAGE_FILE
+#include "app/about_window.h"
+#include "app/main_window.h"
+#include "app/session.h"
+#include "app/splash_window.h"
+#include "convert/conversion_run.h"
+#include "platform/dialogs.h"
+#include "platform/file_system.h"
+#include "platform/input_box.h"
+#include "platform/message_box.h"
+#include "platform/random_source.h"
+#include "platform/settings_store.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPixmap>
+
+#include <cstdio>
+#include <map>
+
+namespace {
+
+using namespace vantor;
+
+// Only what a rendering touches: the language file and a fixed set of settings.
+class RenderFiles final : public platform::FileSystem {
+public:
+    bool exists(const std::string& path) const override { return QFileInfo::exists(QString::fromStdString(path)); }
+    bool isDirectory(const std::string& path) const override { return QFileInfo(QString::fromStdString(path)).isDir(); }
+    std::optional<std::string> readAll(const std::string& path, std::string* reason) const override
+    {
+        QFile file(QString::fromStdString(path));
+        if (!file.open(QIODevice::ReadOnly)) {
+            if (reason) *reason = file.errorString().toStdString();
+            return std::nullopt;
+        }
+        return file.readAll().toStdString();
+    }
+    std::unique_ptr<platform::OutputFile> create(const std::string&, std::string* reason) override
+    {
+        if (reason) *reason = "read-only";
+        return nullptr;
+    }
+    bool remove(const std::string&) override { return false; }
+    std::vector<std::string> listFiles(const std::string& folder, std::string_view suffix) const override
+    {
+        std::vector<std::string> names;
+        const QStringList found =
+            QDir(QString::fromStdString(folder)).entryList({QStringLiteral("*") + QString::fromUtf8(suffix.data(), static_cast<qsizetype>(suffix.size()))},
+                                                          QDir::Files, QDir::Name);
+        for (const QString& name : found) names.push_back(name.toStdString());
+        return names;
+    }
+};
+
+class RenderSettings final : public platform::SettingsStore {
+public:
+    std::map<std::string, std::string> values{{"Langue", "FR.lng"}, {"CheminOS", "/opt/opensim/bin/"}};
+    std::string read(const std::string&, const std::string& key, const std::string& fallback) const override
+    {
+        const auto it = values.find(key);
+        return it == values.end() ? fallback : it->second;
+    }
+    void write(const std::string&, const std::string&, const std::string&) override {}
+};
+
+class NoDialogs final : public platform::Dialogs, public platform::MessageBox, public platform::InputBox {
+public:
+    std::optional<platform::ChosenFile> openFile(const platform::FileDialogRequest&) override { return std::nullopt; }
+    std::optional<platform::ChosenFile> saveFile(const platform::FileDialogRequest&) override { return std::nullopt; }
+    void showMessage(const std::string& text, const std::string&, platform::MessageIcon) override
+    {
+        std::fprintf(stderr, "%s\n", text.c_str());
+    }
+    bool askYesNo(const std::string&, const std::string&) override { return false; }
+    std::optional<std::string> ask(const std::string&, const std::string&, const std::string&) override
+    {
+        return std::nullopt;
+    }
+};
+
+class NoRandom final : public platform::RandomSource {
+public:
+    float next() override { return 0.0F; }
+};
+
+bool save(QWidget& window, const QString& path)
+{
+    window.show();
+    QApplication::processEvents();
+    const bool saved = window.grab().save(path);
+    std::fprintf(stderr, "%s %s\n", saved ? "wrote" : "could not write", qPrintable(path));
+    return saved;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    QApplication application(argc, argv);
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: vantor-screenshots OUTPUT_FOLDER LANGUAGE_FILE\n");
+        return 2;
+    }
+    const QDir output(QString::fromLocal8Bit(argv[1]));
+    const QFileInfo language(QString::fromLocal8Bit(argv[2]));
+
+    RenderFiles files;
+    RenderSettings settings;
+    NoDialogs dialogs;
+    NoRandom random;
+    app::Session session;
+    session.programFolder = "/opt/vantor";
+    session.languageFolder = language.absolutePath().toStdString();
+    session.publicAddress = "203.0.113.7";
+    settings.values["Langue"] = language.fileName().toStdString();
+    const app::AppServices services{files, random, dialogs, dialogs, dialogs, settings};
+
+    bool saved = true;
+    app::SplashWindow splash;
+    saved &= save(splash, output.filePath(QStringLiteral("splash.png")));
+    splash.close();
+
+    app::MainWindow main(session, services, {}, VANTOR_REVISION);
+    if (!main.loadLanguage(language.fileName().toStdString())) return 1;
+    main.fillFromSettings();
+    saved &= save(main, output.filePath(QStringLiteral("main-window.png")));
+
+    app::AboutWindow about(VANTOR_REVISION);
+    saved &= save(about, output.filePath(QStringLiteral("about.png")));
+    return saved ? 0 : 1;
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "app/language_table.h"
+#include "convert/conversion_run.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vantor::app {
+
+inline constexpr const char* kCrLf = "\r\n";
+inline constexpr const char* kLanguageBoxTitle = "Vantor - Kestrane";
+inline constexpr const char* kLanguageBoxDefault = "FR";
+inline constexpr const char* kListingFilter = "Files txt(*.txt)|*.txt";
+inline constexpr const char* kOpenSimFilter = "File (OpenSim.exe)|OpenSim.exe";
+inline constexpr const char* kOpenSimExecutable = "OpenSim.exe";
+inline constexpr const char* kPlaceholderListingName = "défaut";
+inline constexpr const char* kMainWindowTitle = "SL - > OpenSim - Prim Converter";
+inline constexpr const char* kAboutWindowTitle = "A Propos";
+
+// Text with every occurrence of what removed, left to right; an empty what changes nothing.
+[[nodiscard]] std::string removeAll(std::string text, std::string_view what);
+
+// The folder text with the platform's separator "/" at its end (added when missing).
+[[nodiscard]] std::string withTrailingSeparator(std::string folder);
+
+// The folder of a chosen file: its full name without every occurrence of its title and
+// then of "*.txt"; it keeps the separator before the name.
+[[nodiscard]] std::string folderOfChosenFile(const std::string& path, const std::string& title);
+
+// The listing name of a listing file: its title without every ".txt", then every ".TXT".
+[[nodiscard]] std::string listingNameFromTitle(const std::string& title);
+
+// The list of the start-up's language box: "(EN, FR)" for EN.lng and FR.lng.
+[[nodiscard]] std::string languageList(const std::vector<std::string>& fileNames);
+
+// The two-line prompt of the language box followed by a blank line and the list.
+[[nodiscard]] std::string languagePrompt(const std::vector<std::string>& fileNames);
+
+// The language file an answer names: the answer in upper case followed by ".lng".
+[[nodiscard]] std::string languageFileName(const std::string& answer);
+
+// Said when the program's folder holds no language file, and the program ends.
+[[nodiscard]] std::string noLanguageFileMessage(const std::string& folder);
+
+// Said when a language file cannot be read; the language in use stays.
+[[nodiscard]] std::string unreadableLanguageMessage(const std::string& fileName, const std::string& reason);
+
+// The question before replacing an existing scene file.
+[[nodiscard]] std::string overwriteQuestion(const LanguageTable& texts);
+
+// What the window says after a conversion run; nothing when the run was cancelled.
+[[nodiscard]] std::optional<std::string> conversionMessage(const LanguageTable& texts,
+                                                           const convert::ConversionReport& report);
+
+// The About window's version line: "Vantor V6.0." and the revision.
+[[nodiscard]] std::string versionLine(int revision);
+
+}  // namespace vantor::app

@@ -1,0 +1,102 @@
+#include "app/widget_dialogs.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QStringList>
+
+namespace vantor::app {
+
+namespace {
+
+QString proposedPath(const platform::FileDialogRequest& request)
+{
+    const QString folder = QString::fromStdString(request.folder);
+    const QString name = QString::fromStdString(request.proposedName);
+    // A wildcard name only narrows the list, which the filter already does.
+    if (name.isEmpty() || name.contains(QLatin1Char('*')) || name.contains(QLatin1Char('?'))) return folder;
+    return QDir(folder).filePath(name);
+}
+
+std::optional<platform::ChosenFile> chosen(const QString& path)
+{
+    if (path.isEmpty()) return std::nullopt;
+    return platform::ChosenFile{path.toStdString(), QFileInfo(path).fileName().toStdString()};
+}
+
+}  // namespace
+
+QString toQtFilter(const std::string& filter)
+{
+    const QStringList parts = QString::fromStdString(filter).split(QLatin1Char('|'));
+    QStringList pairs;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts[i + 1];
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        pairs << parts[i] + QStringLiteral(" (") + patterns + QLatin1Char(')');
+    }
+    return pairs.join(QStringLiteral(";;"));
+}
+
+QString toDisplayText(const std::string& text)
+{
+    QString display = QString::fromStdString(text);
+    display.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    display.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return display;
+}
+
+std::optional<platform::ChosenFile> WidgetDialogs::openFile(const platform::FileDialogRequest& request)
+{
+    return chosen(QFileDialog::getOpenFileName(QApplication::activeWindow(), QString::fromStdString(request.title),
+                                               proposedPath(request), toQtFilter(request.filter)));
+}
+
+std::optional<platform::ChosenFile> WidgetDialogs::saveFile(const platform::FileDialogRequest& request)
+{
+    const QFileDialog::Options options =
+        request.confirmOverwrite ? QFileDialog::Options() : QFileDialog::DontConfirmOverwrite;
+    return chosen(QFileDialog::getSaveFileName(QApplication::activeWindow(), QString::fromStdString(request.title),
+                                               proposedPath(request), toQtFilter(request.filter), nullptr,
+                                               options));
+}
+
+void WidgetMessageBox::showMessage(const std::string& text, const std::string& title, platform::MessageIcon icon)
+{
+    QMessageBox box(QApplication::activeWindow());
+    box.setWindowTitle(QString::fromStdString(title));
+    box.setText(toDisplayText(text));
+    box.setTextFormat(Qt::PlainText);
+    box.setIcon(icon == platform::MessageIcon::Information ? QMessageBox::Information
+                : icon == platform::MessageIcon::Warning   ? QMessageBox::Warning
+                                                           : QMessageBox::NoIcon);
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+}
+
+bool WidgetMessageBox::askYesNo(const std::string& text, const std::string& title)
+{
+    QMessageBox box(QApplication::activeWindow());
+    box.setWindowTitle(QString::fromStdString(title));
+    box.setText(toDisplayText(text));
+    box.setTextFormat(Qt::PlainText);
+    box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    box.setDefaultButton(QMessageBox::Yes);
+    return box.exec() == QMessageBox::Yes;
+}
+
+std::optional<std::string> WidgetInputBox::ask(const std::string& prompt, const std::string& title,
+                                               const std::string& defaultText)
+{
+    bool accepted = false;
+    const QString answer =
+        QInputDialog::getText(QApplication::activeWindow(), QString::fromStdString(title), toDisplayText(prompt),
+                              QLineEdit::Normal, QString::fromStdString(defaultText), &accepted);
+    if (!accepted) return std::nullopt;
+    return answer.toStdString();
+}
+
+}  // namespace vantor::app

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "platform/dialogs.h"
+#include "platform/input_box.h"
+#include "platform/message_box.h"
+
+#include <QString>
+
+#include <string>
+
+namespace vantor::app {
+
+// A filter of description and pattern pairs joined by "|" ("Files txt(*.txt)|*.txt") in the
+// form Qt's file dialogs take ("Files txt(*.txt) (*.txt)", pairs joined by ";;").
+[[nodiscard]] QString toQtFilter(const std::string& filter);
+
+// Message texts join lines with CR LF; Qt's boxes break lines at LF.
+[[nodiscard]] QString toDisplayText(const std::string& text);
+
+// The platform dialogs as Qt Widgets dialogs, parented to the active window.
+class WidgetDialogs final : public platform::Dialogs {
+public:
+    std::optional<platform::ChosenFile> openFile(const platform::FileDialogRequest& request) override;
+    std::optional<platform::ChosenFile> saveFile(const platform::FileDialogRequest& request) override;
+};
+
+class WidgetMessageBox final : public platform::MessageBox {
+public:
+    void showMessage(const std::string& text, const std::string& title, platform::MessageIcon icon) override;
+    bool askYesNo(const std::string& text, const std::string& title) override;
+};
+
+class WidgetInputBox final : public platform::InputBox {
+public:
+    std::optional<std::string> ask(const std::string& prompt, const std::string& title,
+                                   const std::string& defaultText) override;
+};
+
+}  // namespace vantor::app
