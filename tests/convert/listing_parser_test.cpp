@@ -1,0 +1,368 @@
+#include "convert/listing_parser.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+using vantor::convert::CutOutcome;
+using vantor::convert::PrimListing;
+using vantor::convert::RezOffset;
+using vantor::convert::hasOnlyCrLfLineEnds;
+using vantor::convert::normaliseLineEnds;
+using vantor::convert::parseHeader;
+using vantor::convert::parseRecord;
+
+namespace {
+
+const std::string kHeader = "[9:05]  Rezzer: <100, 100, 30>";
+const std::string kLineA = "[9:05]  Cube: 1, <128.5, 130.25, 22>, <0, 0, 0, 1>, <0.5, 0.5, 0.5>, ";
+const std::string kLineB = "0, 0, <0, 1, 0>, 0, <0, 0, 0>, <1, 1, 0>, <0, 0, 0>, 0";
+
+// The record cut taken word for word: 1-based positions, substring searches and a
+// replace-all over the whole remaining text for every record. Quadratic, and the measure
+// the linear implementation is held to.
+struct NaiveListing {
+    std::string text;
+    std::size_t guard = 50;
+
+    static std::string replaceAll(const std::string& in, const std::string& what)
+    {
+        std::string out;
+        std::size_t from = 0;
+        for (std::size_t at = in.find(what); at != std::string::npos; at = in.find(what, from)) {
+            out += in.substr(from, at - from);
+            from = at + what.size();
+        }
+        return out + in.substr(from);
+    }
+
+    // Returns the header line.
+    std::string cutHeader(const std::string& listing)
+    {
+        text = listing + "\r\n";
+        const std::size_t p = text.find("\r\n") + 1;
+        const std::string header = text.substr(0, p);
+        text = replaceAll(text, header);
+        return header;
+    }
+
+    CutOutcome cut(std::string& record)
+    {
+        if (guard <= 30) return CutOutcome::GuardStop;
+        if (text.find_first_not_of("\r\n \t") == std::string::npos) return CutOutcome::EndOfListing;
+        const std::size_t found1 = text.find("\r\n");
+        const std::size_t p1 = found1 == std::string::npos ? 0 : found1 + 1;
+        guard = p1;
+        const std::size_t found2 = text.find("\r\n", p1 + 2 - 1);
+        const std::size_t p2 = found2 == std::string::npos ? 0 : found2 + 1;
+        if (p2 < 3) return CutOutcome::EndOfListing;
+        if (p2 < 30) return CutOutcome::RecordTooShort;
+        record = text.substr(0, p2);
+        text = replaceAll(text, record);
+        return CutOutcome::Record;
+    }
+};
+
+struct Step {
+    CutOutcome outcome;
+    std::string record;
+    std::string remaining;
+    friend bool operator==(const Step&, const Step&) = default;
+};
+
+std::vector<Step> naiveSteps(const std::string& listing)
+{
+    NaiveListing naive;
+    naive.cutHeader(listing);
+    std::vector<Step> steps;
+    for (int i = 0; i < 1000; ++i) {
+        std::string record;
+        const CutOutcome outcome = naive.cut(record);
+        steps.push_back({outcome, outcome == CutOutcome::Record ? record : "", naive.text});
+        if (outcome != CutOutcome::Record) break;
+    }
+    return steps;
+}
+
+std::vector<Step> listingSteps(const std::string& listing)
+{
+    PrimListing parsed(listing);
+    std::vector<Step> steps;
+    for (int i = 0; i < 1000; ++i) {
+        std::string record;
+        const CutOutcome outcome = parsed.cutRecord(record);
+        steps.push_back({outcome, outcome == CutOutcome::Record ? record : "", parsed.remainingText()});
+        if (outcome != CutOutcome::Record) break;
+    }
+    return steps;
+}
+
+std::string lines(const std::vector<std::string>& all)
+{
+    std::string text;
+    for (const auto& line : all) text += line + "\r\n";
+    return text;
+}
+
+std::string recordOf(const std::string& a, const std::string& b)
+{
+    return "\n" + a + "\r\n" + b + "\r";
+}
+
+// -- Header ---------------------------------------------------------------------------
+
+struct HeaderCase {
+    const char* name;
+    std::string header;
+    std::optional<RezOffset> offset;
+};
+
+class HeaderParse : public ::testing::TestWithParam<HeaderCase> {};
+
+TEST_P(HeaderParse, ReadsTheRezPositionAndSubtractsTheUsersOne)
+{
+    EXPECT_EQ(parseHeader(GetParam().header + "\r", "125", "125", "25"), GetParam().offset);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Headers, HeaderParse,
+    ::testing::Values(
+        HeaderCase{"producer", "[9:05]  Rezzer: <100, 100, 30>", RezOffset{-25, -25, 5}},
+        HeaderCase{"fractions", "[19:45]  Scribelet: <128.5, 64.25, 22.125>", RezOffset{3.5, -60.75, -2.875}},
+        HeaderCase{"no_blanks", "<125,125,25>", RezOffset{0, 0, 0}},
+        HeaderCase{"negative_and_exponent", "x <-5, 1E+02, 2.5E-01>", RezOffset{-130, -25, -24.75}},
+        HeaderCase{"no_angle_bracket", "[9:05]  Rezzer: 100, 100, 30", std::nullopt},
+        HeaderCase{"one_comma", "[9:05]  Rezzer: <100, 100>", std::nullopt},
+        HeaderCase{"no_closing_bracket", "[9:05]  Rezzer: <100, 100, 30", std::nullopt},
+        HeaderCase{"empty_value", "[9:05]  Rezzer: <100, , 30>", std::nullopt},
+        HeaderCase{"text_value", "[9:05]  Rezzer: <100, abc, 30>", std::nullopt},
+        HeaderCase{"empty", "", std::nullopt}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST(HeaderParseUser, RezPositionTextsMustBeNumbers)
+{
+    EXPECT_FALSE(parseHeader(kHeader + "\r", "125", "", "25"));
+    EXPECT_FALSE(parseHeader(kHeader + "\r", "12,5", "125", "25"));
+    EXPECT_EQ(parseHeader(kHeader + "\r", " 125 ", "125", "25"), (RezOffset{-25, -25, 5}));
+}
+
+// -- Record parse ---------------------------------------------------------------------
+
+TEST(RecordParse, JoinsTheLinesAndSplitsTheFields)
+{
+    const auto record = parseRecord(recordOf(kLineA, kLineB));
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record->name, "Cube");
+    EXPECT_EQ(record->recordText, "\n" + kLineA + kLineB + "\r");
+    const std::vector<std::string> expected = {"1", "128.5", "130.25", "22", "0", "0", "0", "1", "0.5", "0.5",
+                                               "0.5", "0", "0", "0", "1", "0", "0", "0", "0", "0", "1", "1",
+                                               "0", "0", "0", "0"};
+    EXPECT_EQ(record->fields, expected);
+}
+
+struct NameCase {
+    std::string lineA;
+    std::optional<std::string> name;
+};
+
+class RecordName : public ::testing::TestWithParam<NameCase> {};
+
+TEST_P(RecordName, IsCutBetweenTheTimeAndTheFirstColon)
+{
+    const auto record = parseRecord(recordOf(GetParam().lineA, "1, 2, 3, 4, 5, 6"));
+    if (!GetParam().name) {
+        EXPECT_FALSE(record);
+        return;
+    }
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record->name, *GetParam().name);
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, RecordName, ::testing::Values(
+    NameCase{"[9:05]  Old oak tree: 1, ", "Old oak tree"},
+    NameCase{"[9:05]  Sign: Keep out: 1, ", "Sign"},
+    NameCase{"[9:05]  : 1, ", ""},
+    NameCase{"[9:05]  Café é: 1, ", "Café é"},
+    NameCase{"[9:05]é€Name: 1, ", "Name"},   // the two characters after "]" are skipped whatever they are
+    NameCase{"[9:05]: 1, ", std::nullopt},    // ": " right after "]"
+    NameCase{"[9:05]  Cube 1, 2, ", std::nullopt},
+    NameCase{"no time  x: 1, ", "o time  x"}));  // without "]" the LF and one more character are skipped
+
+struct FieldCase {
+    std::string data;
+    std::vector<std::string> fields;
+};
+
+class RecordFields : public ::testing::TestWithParam<FieldCase> {};
+
+TEST_P(RecordFields, DropBlanksAndBracketsAndTheLastValue)
+{
+    const auto record = parseRecord(recordOf("[9:05]  N: " + GetParam().data, "x"));
+    if (GetParam().fields.size() < 5) {
+        EXPECT_FALSE(record);
+        return;
+    }
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record->fields, GetParam().fields);
+}
+
+INSTANTIATE_TEST_SUITE_P(Fields, RecordFields, ::testing::Values(
+    FieldCase{"1, 2, 3, 4, 5, ", {"1", "2", "3", "4", "5"}},
+    FieldCase{"<1, 2>, <3, 4, 5>, ", {"1", "2", "3", "4", "5"}},
+    FieldCase{"- 1, ,, 4, 5, ", {"-1", "", "", "4", "5"}},
+    FieldCase{"1, 2, 3, 4, ", {"1", "2", "3", "4"}},
+    FieldCase{"1 2 3 4 5 6", {}}));
+
+TEST(RecordParse, ChatPrefixOnLineBLandsInAField)
+{
+    const auto record = parseRecord(recordOf(kLineA, "[9:05]  Cube: 0, 0, 0"));
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record->fields.at(11), "[9:05]Cube:0");
+}
+
+// -- Record cut ------------------------------------------------------------------------
+
+TEST(RecordCut, ConvertsRecordsThenEndsTheListing)
+{
+    const std::string b2 = kLineB + ", 7";
+    PrimListing listing(lines({kHeader, kLineA, kLineB, kLineA, b2}));
+    EXPECT_EQ(listing.headerLine(), kHeader + "\r");
+    std::string record;
+    ASSERT_EQ(listing.cutRecord(record), CutOutcome::Record);
+    EXPECT_EQ(record, recordOf(kLineA, kLineB));
+    ASSERT_EQ(listing.cutRecord(record), CutOutcome::Record);
+    EXPECT_EQ(record, recordOf(kLineA, b2));
+    EXPECT_EQ(listing.remainingText(), "\n\r\n");
+    EXPECT_EQ(listing.cutRecord(record), CutOutcome::EndOfListing);
+}
+
+TEST(RecordCut, IdenticalRecordsVanishTogether)
+{
+    const std::string otherA = "[9:06]  Sphere: 2, <1, 2, 3>, <0, 0, 0, 1>, <1, 1, 1>, ";
+    PrimListing listing(lines({kHeader, kLineA, kLineB, otherA, kLineB, kLineA, kLineB, kLineA, kLineB}));
+    std::string record;
+    ASSERT_EQ(listing.cutRecord(record), CutOutcome::Record);
+    EXPECT_EQ(listing.remainingText(), "\n" + lines({otherA, kLineB, ""}));
+    ASSERT_EQ(listing.cutRecord(record), CutOutcome::Record);
+    EXPECT_EQ(record, recordOf(otherA, kLineB));
+    EXPECT_EQ(listing.cutRecord(record), CutOutcome::EndOfListing);
+}
+
+TEST(RecordCut, ShortLineAStopsTheNextStep)
+{
+    const std::string shortA = "[9:05]  C: 1, <1, 2, 3>, ";  // 25 characters: the guard becomes 27
+    PrimListing listing(lines({kHeader, shortA, kLineB, kLineA, kLineB}));
+    std::string record;
+    ASSERT_EQ(listing.cutRecord(record), CutOutcome::Record);
+    EXPECT_EQ(listing.cutRecord(record), CutOutcome::GuardStop);
+    EXPECT_EQ(listing.remainingText(), "\n" + lines({kLineA, kLineB, ""}));
+}
+
+TEST(RecordCut, GuardCountsCharactersNotBytes)
+{
+    // 28 characters but 30 bytes: the guard becomes 30, so the run stops as the producer's
+    // chat text would have it.
+    const std::string lineA = "[9:05]  Café é: 1, <1, 2, 3>";
+    ASSERT_EQ(lineA.size(), 30u);
+    PrimListing listing(lines({kHeader, lineA, kLineB, kLineA, kLineB}));
+    std::string record;
+    ASSERT_EQ(listing.cutRecord(record), CutOutcome::Record);
+    EXPECT_EQ(listing.cutRecord(record), CutOutcome::GuardStop);
+}
+
+TEST(RecordCut, TrailingBlankLinesEndTheListing)
+{
+    PrimListing listing(lines({kHeader, kLineA, kLineB, "", "  ", ""}));
+    std::string record;
+    ASSERT_EQ(listing.cutRecord(record), CutOutcome::Record);
+    EXPECT_EQ(listing.cutRecord(record), CutOutcome::EndOfListing);
+}
+
+TEST(RecordCut, ShortTextAfterTheLastRecordIsTooShort)
+{
+    PrimListing listing(lines({kHeader, kLineA, kLineB, "x", "1,2"}));
+    std::string record;
+    ASSERT_EQ(listing.cutRecord(record), CutOutcome::Record);
+    EXPECT_EQ(listing.cutRecord(record), CutOutcome::RecordTooShort);
+    EXPECT_EQ(listing.remainingText(), "\nx\r\n1,2\r\n\r\n");
+}
+
+TEST(RecordCut, ReportsHowFarItGot)
+{
+    const std::string text = lines({kHeader, kLineA, kLineB, kLineA + " ", kLineB});
+    PrimListing listing(text);
+    EXPECT_EQ(listing.bytesTotal(), text.size() + 2);
+    std::string record;
+    ASSERT_EQ(listing.cutRecord(record), CutOutcome::Record);
+    EXPECT_EQ(listing.bytesConsumed(), kHeader.size() + kLineA.size() + kLineB.size() + 6);
+}
+
+// The linear cut must leave exactly what the word-for-word algorithm leaves, step by step.
+struct ListingCase {
+    const char* name;
+    std::string text;
+};
+
+class RecordCutMatchesLiteralReading : public ::testing::TestWithParam<ListingCase> {};
+
+TEST_P(RecordCutMatchesLiteralReading, StepByStep)
+{
+    EXPECT_EQ(listingSteps(GetParam().text), naiveSteps(GetParam().text));
+}
+
+const std::string kA2 = "[9:06]  Second prim: 2, <1, 2, 3>, <0, 0, 0, 1>, <1, 1, 1>, ";
+const std::string kB2 = "1, 16, <0, 1, 0>, 0.5, <0, 0, 0>, <1, 1, 0>, <0, 0, 0>, 0";
+
+INSTANTIATE_TEST_SUITE_P(
+    Listings, RecordCutMatchesLiteralReading,
+    ::testing::Values(
+        ListingCase{"only_header", kHeader},
+        ListingCase{"only_header_with_line_end", kHeader + "\r\n"},
+        ListingCase{"empty", ""},
+        ListingCase{"two_records", lines({kHeader, kLineA, kLineB, kA2, kB2})},
+        ListingCase{"no_final_line_end", lines({kHeader, kLineA, kLineB, kA2}) + kB2},
+        ListingCase{"adjacent_duplicates", lines({kHeader, kLineA, kLineB, kLineA, kLineB, kA2, kB2})},
+        ListingCase{"duplicate_after_other", lines({kHeader, kLineA, kLineB, kA2, kB2, kLineA, kLineB, kA2, kB2})},
+        ListingCase{"same_line_twice", lines({kHeader, kLineA, kLineA, kLineA, kLineA, kLineA, kB2})},
+        ListingCase{"pair_formed_by_removal", lines({kHeader, kA2, kB2, kLineA, kA2, kB2, kLineB, kLineA, kLineB})},
+        ListingCase{"empty_line_at_end", lines({kHeader, kLineA, kLineB, ""})},
+        ListingCase{"short_record", lines({kHeader, kLineA, kLineB, "ab", "cd"})},
+        ListingCase{"short_line_a", lines({kHeader, "[9:05]  C: 1, <1, 2, 3>, ", kLineB, kLineA, kLineB})},
+        ListingCase{"empty_line_b", lines({kHeader, kLineA, "", kA2, kB2})},
+        ListingCase{"header_repeated", lines({kHeader, kLineA, kLineB, kHeader, kA2, kB2})},
+        ListingCase{"header_as_line_end", lines({kHeader, kLineA, kLineB + kHeader, kA2, kB2})},
+        ListingCase{"empty_header", lines({"", kLineA, kLineB})},
+        ListingCase{"blank_lines_between", lines({kHeader, kLineA, kLineB, "", "", kA2, kB2})},
+        ListingCase{"unicode_names", lines({kHeader, "[9:05]  Ère été: 1, <1, 2, 3>, <0, 0, 0, 1>, ", kB2})}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST(RecordCutMatchesLiteralReading, RandomListingsOfFewDistinctLines)
+{
+    // Few distinct lines make duplicates, pairs formed by removals and short records
+    // common; every listing is compared with the literal reading.
+    const std::vector<std::string> pool = {kLineA, kLineB, kA2, kB2, "", "  ", "short", kHeader};
+    std::mt19937 engine(20240611);
+    for (int round = 0; round < 400; ++round) {
+        std::vector<std::string> all = {kHeader};
+        const int count = static_cast<int>(engine() % 14);
+        for (int i = 0; i < count; ++i) all.push_back(pool[engine() % (round % 3 == 0 ? pool.size() : 4)]);
+        const std::string text = lines(all);
+        ASSERT_EQ(listingSteps(text), naiveSteps(text)) << "round " << round;
+    }
+}
+
+// -- Line ends ---------------------------------------------------------------------------
+
+TEST(LineEnds, LoneLfAndCrBecomeCrLf)
+{
+    EXPECT_EQ(normaliseLineEnds("a\nb\r\nc\rd\r\n\ne"), "a\r\nb\r\nc\r\nd\r\n\r\ne");
+    EXPECT_EQ(normaliseLineEnds("\r\r\n"), "\r\n\r\n");
+    EXPECT_TRUE(hasOnlyCrLfLineEnds("a\r\nb\r\n"));
+    EXPECT_FALSE(hasOnlyCrLfLineEnds("a\r\nb\n"));
+    EXPECT_FALSE(hasOnlyCrLfLineEnds("a\r"));
+}
+
+}  // namespace
