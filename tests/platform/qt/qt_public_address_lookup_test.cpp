@@ -21,8 +21,8 @@ QCoreApplication& application()
     static int argc = 1;
     static char name[] = "platform_qt_tests";
     static char* argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
-    return app;
+    static auto* app = new QCoreApplication(argc, argv);  // never destroyed, as Qt wants at exit
+    return *app;
 }
 
 struct ParseCase {
