@@ -524,6 +524,7 @@ TEST_F(MainWindowTest, AboutAndExtractorOpenOnceEach)
     QWidget* about = topLevel("Apropos");
     ASSERT_NE(about, nullptr);
     EXPECT_EQ(about->windowTitle(), QStringLiteral("A Propos"));
+    EXPECT_EQ(about->size(), QSize(330, 333));
     EXPECT_EQ(about->findChild<QGroupBox*>(QStringLiteral("Frame1"))->title(), QStringLiteral("Vantor V6.0.2"));
     int abouts = 0;
     for (QWidget* widget : QApplication::topLevelWidgets()) abouts += widget->objectName() == QLatin1String("Apropos");

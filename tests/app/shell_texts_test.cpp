@@ -31,19 +31,6 @@ TEST(ChosenFile, FolderKeepsItsSeparatorAndLosesTheWildcard)
     EXPECT_EQ(withTrailingSeparator(""), "/");
 }
 
-struct NameCase {
-    std::string title, listingName;
-    friend void PrintTo(const NameCase& c, std::ostream* os) { *os << c.title; }
-};
-class ListingName : public ::testing::TestWithParam<NameCase> {};
-TEST_P(ListingName, DropsOnlyLowerAndUpperTxt)
-{
-    EXPECT_EQ(listingNameFromTitle(GetParam().title), GetParam().listingName);
-}
-INSTANTIATE_TEST_SUITE_P(Titles, ListingName, ::testing::Values(
-    NameCase{"prims.txt", "prims"}, NameCase{"PRIMS.TXT", "PRIMS"}, NameCase{"PRIMS.Txt", "PRIMS.Txt"},
-    NameCase{"a.txt.b.TXT", "a.b"}, NameCase{"house", "house"}));
-
 TEST(LanguageBox, PromptListsTheFilesWithoutExtension)
 {
     EXPECT_EQ(languageList({"EN.lng", "FR.lng"}), "(EN, FR)");

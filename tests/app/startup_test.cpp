@@ -122,16 +122,6 @@ TEST_F(StartupTest, MainWindowWaitsForTimer1)
     run.mainWindow()->close();
 }
 
-TEST_F(StartupTest, FirstRunAsksAndLoadsTheAnswer)
-{
-    input.answers = {std::string("de"), std::string("en")};
-    auto& run = make();
-    ASSERT_TRUE(run.begin());
-    EXPECT_EQ(input.asked.size(), 2U);
-    EXPECT_EQ(session.languageName, "EN.lng");
-    EXPECT_EQ(settings.param("Langue"), "EN.lng");
-}
-
 TEST_F(StartupTest, CancelEndsTheProgramQuietly)
 {
     auto& run = make();
