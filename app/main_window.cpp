@@ -14,6 +14,7 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QMimeData>
+#include <QTextDocument>
 #include <QUrl>
 
 #include <utility>
@@ -194,15 +195,18 @@ void MainWindow::chooseOpenSimFolder()
 
 void MainWindow::clearPlaceholder()
 {
-    if (ui->Text1->toPlainText() != qtText(m_session.language.entry(entry::kListingPlaceholder))) return;
+    if (listingText() != m_session.language.entry(entry::kListingPlaceholder)) return;
     ui->Text1->clear();
     m_session.listingName = kPlaceholderListingName;
 }
 
 std::string MainWindow::listingText() const
 {
-    QString listing = ui->Text1->toPlainText();
-    listing.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    // The raw text keeps every character as typed (the plain-text form would turn
+    // non-breaking spaces into blanks); blocks are separated by U+2029.
+    QString listing = ui->Text1->document()->toRawText();
+    listing.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
+    listing.replace(QChar::LineSeparator, QStringLiteral("\r\n"));
     return listing.toStdString();
 }
 

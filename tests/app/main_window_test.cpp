@@ -284,14 +284,14 @@ TEST_F(MainWindowTest, PlaceholderClickClearsOnlyThePlaceholder)
 TEST_F(MainWindowTest, LoadTxtReadsEveryLineWithCrLf)
 {
     open();
-    files.files["/home/ann/prims.txt"] = "first\nsecond\rthird\r\nG\xe9n\xe9r\xe9";
+    files.files["/home/ann/prims.txt"] = "first\nsecond\rthird\r\nG\xe9n\xe9r\xe9\xa0!";
     dialogs.answers = {platform::ChosenFile{"/home/ann/prims.txt", "prims.txt"}};
     click("Command2");
     ASSERT_EQ(dialogs.requests.size(), 1U);
     EXPECT_EQ(dialogs.requests[0].folder, "/prog/");
     EXPECT_EQ(dialogs.requests[0].proposedName, "*.txt");
     EXPECT_EQ(dialogs.requests[0].filter, "Files txt(*.txt)|*.txt");
-    EXPECT_EQ(window->listingText(), "first\r\nsecond\r\nthird\r\nGénéré\r\n");
+    EXPECT_EQ(window->listingText(), "first\r\nsecond\r\nthird\r\nGénéré\u00a0!\r\n");
     EXPECT_EQ(session.listingName, "prims");
     EXPECT_EQ(session.lastFolder, "/home/ann/");
 
