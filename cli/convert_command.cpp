@@ -1,6 +1,7 @@
 #include "commands.h"
 
 #include "convert/conversion_run.h"
+#include "convert/listing_parser.h"
 #include "convert/number_forms.h"
 #include "convert/text_codec.h"
 
@@ -99,9 +100,14 @@ ExitCode runConvert(const ConvertOptions& options, CommandContext& context)
     }
 
     convert::ConversionRequest request;
-    // Every line followed by CR LF, as loading a listing file into the main window does.
-    request.listingText = convert::toCrLfLines(convert::decodeText(std::move(*bytes)));
+    // Every line followed by CR LF, as loading a listing file into the main window does. A
+    // file that is already laid out so is taken as it stands, without a second copy.
+    request.listingText = convert::decodeText(std::move(*bytes));
     bytes.reset();
+    if (!(request.listingText.empty() || request.listingText.ends_with("\r\n"))
+        || !convert::hasOnlyCrLfLineEnds(request.listingText)) {
+        request.listingText = convert::toCrLfLines(request.listingText);
+    }
     request.rezX = rez[0];
     request.rezY = rez[1];
     request.rezZ = rez[2];

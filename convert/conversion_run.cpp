@@ -39,20 +39,24 @@ ConversionReport runConversion(const ConversionRequest& request, ConversionHost&
                                platform::RandomSource& random)
 {
     ConversionReport report;
-    report.remainingListing = request.listingText;
     report.localIdCounter = request.localIdCounter;
+    // Before the listing is read the listing box keeps its text as it was.
+    const auto untouched = [&report, &request] {
+        report.remainingListing = request.listingText;
+        return report;
+    };
 
     // The listing name takes ".xml" whatever the answer; an empty answer ends the run.
     report.listingName = host.askOutputName(request.listingName) + ".xml";
-    if (report.listingName == ".xml") return report;
+    if (report.listingName == ".xml") return untouched();
     report.scenePath = request.outputFolder + "/" + report.listingName;
     report.listingCopyPath = report.scenePath + "_SLbase.txt";
 
     if (!files.isDirectory(request.outputFolder)) {
         markOutputFailed(report, request.outputFolder, "No such file or directory");
-        return report;
+        return untouched();
     }
-    if (files.exists(report.scenePath) && !host.confirmOverwrite(report.scenePath)) return report;
+    if (files.exists(report.scenePath) && !host.confirmOverwrite(report.scenePath)) return untouched();
 
     // Both files are written beside their targets and put in place only when the run
     // succeeds, so a failed run leaves an earlier scene file and copy untouched.
@@ -60,12 +64,12 @@ ConversionReport runConversion(const ConversionRequest& request, ConversionHost&
     const std::unique_ptr<platform::OutputFile> scene = files.create(report.scenePath, &reason);
     if (!scene) {
         markOutputFailed(report, report.scenePath, reason);
-        return report;
+        return untouched();
     }
     const std::unique_ptr<platform::OutputFile> copy = files.create(report.listingCopyPath, &reason);
     if (!copy) {
         markOutputFailed(report, report.listingCopyPath, reason);
-        return report;
+        return untouched();
     }
 
     // A lone LF or CR ends a line as CR LF does; the copy and the parse both see CR LF.

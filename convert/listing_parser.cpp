@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <functional>
 
 namespace vantor::convert {
@@ -88,11 +89,26 @@ std::string normaliseLineEnds(std::string_view text)
 
 bool hasOnlyCrLfLineEnds(std::string_view text)
 {
-    for (std::size_t i = text.find_first_of("\r\n"); i != std::string_view::npos;
-         i = text.find_first_of("\r\n", i + 2)) {
-        if (text[i] != '\r' || i + 1 >= text.size() || text[i + 1] != '\n') return false;
+    // Every LF must follow a CR; then every CR is followed by an LF exactly when there are
+    // as many CRs as LFs. memchr keeps this fast on listings of many megabytes.
+    const char* const begin = text.data();
+    const char* const end = begin + text.size();
+    std::size_t lineFeeds = 0;
+    for (const char* p = begin; p != end;) {
+        const auto* found = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+        if (!found) break;
+        if (found == begin || found[-1] != '\r') return false;
+        ++lineFeeds;
+        p = found + 1;
     }
-    return true;
+    std::size_t returns = 0;
+    for (const char* p = begin; p != end;) {
+        const auto* found = static_cast<const char*>(std::memchr(p, '\r', static_cast<std::size_t>(end - p)));
+        if (!found) break;
+        ++returns;
+        p = found + 1;
+    }
+    return returns == lineFeeds;
 }
 
 std::optional<RezOffset> parseHeader(std::string_view headerLine, std::string_view rezX, std::string_view rezY,
@@ -126,13 +142,14 @@ bool parseRecord(std::string_view recordText, PrimRecord& record)
 {
     std::string& joined = record.recordText;
     joined.clear();
-    joined.reserve(recordText.size());
-    for (std::size_t i = 0; i < recordText.size(); ++i) {
-        if (recordText[i] == '\r' && i + 1 < recordText.size() && recordText[i + 1] == '\n') {
-            ++i;
-            continue;
+    for (std::size_t from = 0;;) {
+        const std::size_t crlf = recordText.find(kCrLf, from);
+        if (crlf == std::string_view::npos) {
+            joined.append(recordText, from);
+            break;
         }
-        joined += recordText[i];
+        joined.append(recordText, from, crlf - from);
+        from = crlf + kCrLf.size();
     }
 
     // The name lies between "]" plus two characters (the blanks after the time) and ": ".
@@ -151,15 +168,20 @@ bool parseRecord(std::string_view recordText, PrimRecord& record)
         return field;
     };
     std::string* field = &startField();
-    for (std::size_t i = colon + 2; i < joined.size(); ++i) {
-        const char c = joined[i];
-        if (c == ' ' || c == '<' || c == '>') continue;
-        if (c == ',') {
+    const char* const data = joined.data();
+    const std::size_t size = joined.size();
+    for (std::size_t i = colon + 2; i < size;) {
+        std::size_t stop = i;
+        while (stop < size && data[stop] != ' ' && data[stop] != '<' && data[stop] != '>' && data[stop] != ',') {
+            ++stop;
+        }
+        field->append(data + i, stop - i);
+        if (stop == size) break;
+        if (data[stop] == ',') {
             ++count;
             field = &startField();
-            continue;
         }
-        *field += c;
+        i = stop + 1;
     }
     // What follows the last comma (line B's last value and the CR) is not a field.
     record.fields.resize(count);
@@ -203,6 +225,7 @@ PrimListing::PrimListing(std::string_view text)
     m_alive.clear();
     m_blank.clear();
     m_pairs.clear();
+    m_buckets.clear();
     m_head = kNone;
     std::string full(text);
     full += kCrLf;
@@ -236,7 +259,12 @@ void PrimListing::buildLines(std::string_view rest)
         if (!m_blank[i]) ++m_liveNonBlank;
     }
     m_head = count > 0 ? 0 : kNone;
-    m_pairs.reserve(count);
+    std::size_t buckets = 16;
+    while (buckets < 2 * static_cast<std::size_t>(count)) buckets *= 2;
+    m_buckets.assign(buckets, kNone);
+    m_bucketMask = buckets - 1;
+    // Each removal joins at most one new pair, and at most half the lines go in pairs.
+    m_pairs.reserve(static_cast<std::size_t>(count) + count / 2 + 1);
     for (std::uint32_t i = 0; i + 1 < count; ++i) indexPair(i, i + 1);
 }
 
@@ -249,7 +277,10 @@ std::uint64_t PrimListing::pairHash(std::uint32_t first, std::uint32_t second) c
 
 void PrimListing::indexPair(std::uint32_t first, std::uint32_t second)
 {
-    m_pairs[pairHash(first, second)].push_back(PairEntry{first, second});
+    const std::uint64_t hash = pairHash(first, second);
+    std::uint32_t& bucket = m_buckets[hash & m_bucketMask];
+    m_pairs.push_back(PairEntry{hash, first, second, bucket});
+    bucket = static_cast<std::uint32_t>(m_pairs.size() - 1);
 }
 
 void PrimListing::removePair(std::uint32_t first, std::uint32_t second)
@@ -303,29 +334,29 @@ CutOutcome PrimListing::cutLineRecord(std::string& recordText)
     // Every occurrence of the record text is a pair of adjacent lines equal to (A, B); they
     // go left to right without overlapping, as a replace-all over the text would take them.
     // Pairs that come together during this pass are not part of it.
-    const std::uint64_t key = pairHash(first, second);
-    m_scratch.clear();
-    std::swap(m_scratch, m_pairs[key]);
-    std::vector<PairEntry> matching;
-    std::vector<PairEntry> others;
-    for (const PairEntry& entry : m_scratch) {
-        if (!m_alive[entry.first] || !m_alive[entry.second] || m_next[entry.first] != entry.second) continue;
-        if (m_lines[entry.first] == lineA && m_lines[entry.second] == lineB) {
-            matching.push_back(entry);
-        } else {
-            others.push_back(entry);
+    const std::uint64_t hash = pairHash(first, second);
+    const auto isLive = [this](const PairEntry& entry) {
+        return m_alive[entry.first] && m_alive[entry.second] && m_next[entry.first] == entry.second;
+    };
+    m_matching.clear();
+    std::uint32_t* link = &m_buckets[hash & m_bucketMask];
+    while (*link != kNone) {
+        PairEntry& entry = m_pairs[*link];
+        const bool live = isLive(entry);
+        if (live && entry.hash == hash && m_lines[entry.first] == lineA && m_lines[entry.second] == lineB) {
+            m_matching.push_back(entry);
+        } else if (live) {
+            link = &entry.next;
+            continue;
         }
+        // Matching pairs go now; pairs that lost a line are of no further use.
+        *link = entry.next;
     }
-    std::sort(matching.begin(), matching.end(),
+    std::sort(m_matching.begin(), m_matching.end(),
               [](const PairEntry& l, const PairEntry& r) { return l.first < r.first; });
-    for (const PairEntry& entry : matching) {
-        if (m_alive[entry.first] && m_alive[entry.second] && m_next[entry.first] == entry.second) {
-            removePair(entry.first, entry.second);
-        }
+    for (const PairEntry& entry : m_matching) {
+        if (isLive(entry)) removePair(entry.first, entry.second);
     }
-    auto& bucket = m_pairs[key];
-    bucket.insert(bucket.end(), others.begin(), others.end());
-    if (bucket.empty()) m_pairs.erase(key);
     return CutOutcome::Record;
 }
 

@@ -5,7 +5,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace vantor::convert {
@@ -70,8 +69,10 @@ public:
 
 private:
     struct PairEntry {
+        std::uint64_t hash;
         std::uint32_t first;
         std::uint32_t second;
+        std::uint32_t next;  // the next entry of the same bucket
     };
 
     static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
@@ -100,8 +101,10 @@ private:
     std::vector<bool> m_blank;
     std::uint32_t m_head = kNone;
     std::size_t m_liveNonBlank = 0;
-    std::unordered_map<std::uint64_t, std::vector<PairEntry>> m_pairs;
-    std::vector<PairEntry> m_scratch;
+    std::vector<PairEntry> m_pairs;
+    std::vector<std::uint32_t> m_buckets;  // first entry of each bucket, by hash
+    std::uint64_t m_bucketMask = 0;
+    std::vector<PairEntry> m_matching;
     const char* m_textBegin = nullptr;
 
     // A header line that occurs again elsewhere leaves lone LFs behind when it is removed;

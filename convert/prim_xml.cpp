@@ -8,6 +8,8 @@
 
 namespace vantor::convert {
 
+using namespace std::string_view_literals;
+
 namespace {
 
 constexpr std::string_view kHexDigits = "0123456789abcdef";
@@ -243,137 +245,137 @@ bool appendPrimXml(std::string& out, const PrimRecord& record, const PrimXmlInpu
     if (!computeShape(f, v, shapeNames)) return false;
 
     out += "<SceneObjectGroup><SceneObjectPart xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
-           "xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\"><LastOwnerID><UUID>";
+           "xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\"><LastOwnerID><UUID>"sv;
     appendXmlEscaped(out, inputs.ownerUuid);
-    out += "</UUID></LastOwnerID><OwnerID><UUID>";
+    out += "</UUID></LastOwnerID><OwnerID><UUID>"sv;
     appendXmlEscaped(out, inputs.ownerUuid);
     out += "</UUID></OwnerID><GroupID><UUID>00000000-0000-0000-0000-000000000000</UUID></GroupID>"
            "<OwnershipCost>0</OwnershipCost><ObjectSaleType>0</ObjectSaleType><SalePrice>0</SalePrice>"
            "<Category>0</Category><CreationDate>1206461858</CreationDate><ParentID>0</ParentID>"
            "<BaseMask>2147483647</BaseMask><OwnerMask>2147483647</OwnerMask><GroupMask>0</GroupMask>"
            "<EveryoneMask>0</EveryoneMask><NextOwnerMask>2147483647</NextOwnerMask>"
-           "<Flags>Touch AllowInventoryDrop</Flags><CreatorID><UUID>";
+           "<Flags>Touch AllowInventoryDrop</Flags><CreatorID><UUID>"sv;
     appendXmlEscaped(out, inputs.ownerUuid);
-    out += "</UUID></CreatorID><ObjectFlags>65664</ObjectFlags><UUID><UUID>";
+    out += "</UUID></CreatorID><ObjectFlags>65664</ObjectFlags><UUID><UUID>"sv;
     out += inputs.objectUuid;
-    out += "</UUID></UUID><LocalID>";
+    out += "</UUID></UUID><LocalID>"sv;
     appendXmlEscaped(out, inputs.localId);
-    out += "</LocalID><Name>";
+    out += "</LocalID><Name>"sv;
     appendXmlEscaped(out, record.name);
-    out += "</Name><Material>0</Material>";
+    out += "</Name><Material>0</Material>"sv;
 
-    out += "<RegionHandle>1099511628032000</RegionHandle><GroupPosition><X>";
+    out += "<RegionHandle>1099511628032000</RegionHandle><GroupPosition><X>"sv;
     appendDecimal(out, positionX);
-    out += "</X><Y>";
+    out += "</X><Y>"sv;
     appendDecimal(out, positionY);
-    out += "</Y><Z>";
+    out += "</Y><Z>"sv;
     appendDecimal(out, positionZ);
 
-    out += "</Z></GroupPosition><OffsetPosition><X>0</X><Y>0</Y><Z>0</Z></OffsetPosition><RotationOffset><X>";
+    out += "</Z></GroupPosition><OffsetPosition><X>0</X><Y>0</Y><Z>0</Z></OffsetPosition><RotationOffset><X>"sv;
     appendDecimal(out, rotation[0]);
-    out += "</X><Y>";
+    out += "</X><Y>"sv;
     appendDecimal(out, rotation[1]);
-    out += "</Y><Z>";
+    out += "</Y><Z>"sv;
     appendDecimal(out, rotation[2]);
-    out += "</Z><W>";
+    out += "</Z><W>"sv;
     appendDecimal(out, rotation[3]);
 
     out += "</W></RotationOffset><Velocity><X>0</X><Y>0</Y><Z>0</Z></Velocity>"
            "<RotationalVelocity><X>0</X><Y>0</Y><Z>0</Z></RotationalVelocity>"
            "<AngularVelocity><X>0</X><Y>0</Y><Z>0</Z></AngularVelocity>"
            "<Acceleration><X>0</X><Y>0</Y><Z>0</Z></Acceleration><Description /><Color /><Text /><SitName />"
-           "<TouchName /><LinkNum>0</LinkNum><ClickAction>0</ClickAction><Shape><ExtraParams>AA==</ExtraParams>";
+           "<TouchName /><LinkNum>0</LinkNum><ClickAction>0</ClickAction><Shape><ExtraParams>AA==</ExtraParams>"sv;
 
-    out += "<PathBegin>";
+    out += "<PathBegin>"sv;
     appendInteger(out, v.pathBegin);
-    out += "</PathBegin><PathCurve>";
+    out += "</PathBegin><PathCurve>"sv;
     appendInteger(out, v.pathCurve);
-    out += "</PathCurve><PathEnd>";
+    out += "</PathCurve><PathEnd>"sv;
     appendInteger(out, v.pathEnd);
-    out += "</PathEnd><PathRadiusOffset>";
+    out += "</PathEnd><PathRadiusOffset>"sv;
     appendSnapped(out, v.pathRadiusOffset);
-    out += "</PathRadiusOffset><PathRevolutions>";
+    out += "</PathRadiusOffset><PathRevolutions>"sv;
     appendSnapped(out, v.pathRevolutions);
-    out += "</PathRevolutions>";
+    out += "</PathRevolutions>"sv;
 
-    out += "<PathScaleX>";
+    out += "<PathScaleX>"sv;
     appendSnapped(out, v.pathScaleX);
-    out += "</PathScaleX><PathScaleY>";
+    out += "</PathScaleX><PathScaleY>"sv;
     appendSnapped(out, v.pathScaleY);
-    out += "</PathScaleY><PathShearX>";
+    out += "</PathScaleY><PathShearX>"sv;
     appendSnapped(out, v.pathShearX);
-    out += "</PathShearX><PathShearY>";
+    out += "</PathShearX><PathShearY>"sv;
     appendSnapped(out, v.pathShearY);
-    out += "</PathShearY>";
+    out += "</PathShearY>"sv;
 
-    out += "<PathSkew>";
+    out += "<PathSkew>"sv;
     appendInteger(out, v.pathSkew);
-    out += "</PathSkew><PathTaperX>";
+    out += "</PathSkew><PathTaperX>"sv;
     appendSnapped(out, v.pathTaperX);
-    out += "</PathTaperX><PathTaperY>";
+    out += "</PathTaperX><PathTaperY>"sv;
     appendSnapped(out, v.pathTaperY);
-    out += "</PathTaperY>";
+    out += "</PathTaperY>"sv;
 
-    out += "<PathTwist>";
+    out += "<PathTwist>"sv;
     appendSnapped(out, v.pathTwist);
-    out += "</PathTwist><PathTwistBegin>";
+    out += "</PathTwist><PathTwistBegin>"sv;
     appendSnapped(out, v.pathTwistBegin);
-    out += "</PathTwistBegin><PCode>9</PCode>";
+    out += "</PathTwistBegin><PCode>9</PCode>"sv;
 
-    out += "<ProfileBegin>";
+    out += "<ProfileBegin>"sv;
     appendInteger(out, v.profileBegin);
-    out += "</ProfileBegin><ProfileCurve>";
+    out += "</ProfileBegin><ProfileCurve>"sv;
     appendInteger(out, v.profileCurve);
-    out += "</ProfileCurve><ProfileEnd>";
+    out += "</ProfileCurve><ProfileEnd>"sv;
     appendInteger(out, v.profileEnd);
-    out += "</ProfileEnd>";
+    out += "</ProfileEnd>"sv;
 
-    out += "<ProfileHollow>";
+    out += "<ProfileHollow>"sv;
     appendInteger(out, v.profileHollow);
-    out += "</ProfileHollow><Scale><X>";
+    out += "</ProfileHollow><Scale><X>"sv;
     appendDecimal(out, size[0]);
-    out += "</X><Y>";
+    out += "</X><Y>"sv;
     appendDecimal(out, size[1]);
-    out += "</Y><Z>";
+    out += "</Y><Z>"sv;
     appendDecimal(out, size[2]);
-    out += "</Z></Scale><State>0</State>";
+    out += "</Z></Scale><State>0</State>"sv;
 
-    out += "<TextureEntry>V0jezPYpRhyaNqNaIh/iHwAAAAAAAAAAgD8AAACAPwAAAAAAAAAAAAAAAAAAAA==</TextureEntry>";
+    out += "<TextureEntry>V0jezPYpRhyaNqNaIh/iHwAAAAAAAAAAgD8AAACAPwAAAAAAAAAAAAAAAAAAAA==</TextureEntry>"sv;
 
-    out += "<ProfileShape>";
+    out += "<ProfileShape>"sv;
     out += shapeNames.profile;
-    out += "</ProfileShape><HollowShape>";
+    out += "</ProfileShape><HollowShape>"sv;
     out += shapeNames.hollow;
-    out += "</HollowShape></Shape>";
+    out += "</HollowShape></Shape>"sv;
 
-    out += "<Scale><X>";
+    out += "<Scale><X>"sv;
     appendDecimal(out, size[0]);
-    out += "</X><Y>";
+    out += "</X><Y>"sv;
     appendDecimal(out, size[1]);
-    out += "</Y><Z>";
+    out += "</Y><Z>"sv;
     appendDecimal(out, size[2]);
-    out += "</Z></Scale>";
+    out += "</Z></Scale>"sv;
 
     out += "<UpdateFlag>0</UpdateFlag><FolderID><UUID>489f6a9b-5e15-4c11-a126-b6662b354b1f</UUID></FolderID>"
            "<InventorySerial>0</InventorySerial><TaskInventory /></SceneObjectPart><OtherParts />"
-           "</SceneObjectGroup>";
+           "</SceneObjectGroup>"sv;
     return true;
 }
 
 void SceneFile::begin()
 {
-    m_file.write("<scene>\r\n\r\n");
+    m_file.write("<scene>\r\n\r\n"sv);
 }
 
 void SceneFile::add(std::string_view document)
 {
     m_file.write(document);
-    m_file.write("\r\n");
+    m_file.write("\r\n"sv);
 }
 
 void SceneFile::end()
 {
-    m_file.write("\r\n</scene>\r\n");
+    m_file.write("\r\n</scene>\r\n"sv);
 }
 
 }  // namespace vantor::convert

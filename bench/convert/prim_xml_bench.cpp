@@ -1,0 +1,62 @@
+// Micro-benchmarks of the conversion engine's inner loop: parsing one record and building
+// its object document.
+
+#include "convert/listing_parser.h"
+#include "convert/prim_xml.h"
+
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+namespace {
+
+const std::string kRecord =
+    "\n[9:05]  Door spring 11: 11, <124.300000, 126.800000, 22.400000>, <0.000000, 0.707110, 0.000000, "
+    "0.707110>, <0.100000, 0.100000, 0.600000>, \r\n4, 0, <0.000000, 1.000000, 0.000000>, 0.250000, "
+    "<-0.250000, 0.250000, 0.000000>, <1.000000, 0.100000, 0.000000>, <0.000000, 0.000000, 0.000000>, "
+    "<0.000000, 1.000000, 0.000000>, <0.100000, -0.100000, 0.000000>, 2.005000, 0.000000, 0.125000, 0\r";
+
+class CountingRandom final : public vantor::platform::RandomSource {
+public:
+    float next() override
+    {
+        m_value = m_value >= 0.9375f ? 0.0f : m_value + 0.0625f;
+        return m_value;
+    }
+
+private:
+    float m_value = 0;
+};
+
+void parseRecord(benchmark::State& state)
+{
+    vantor::convert::PrimRecord record;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(vantor::convert::parseRecord(kRecord, record));
+    }
+}
+BENCHMARK(parseRecord);
+
+void buildDocument(benchmark::State& state)
+{
+    vantor::convert::PrimRecord record;
+    if (!vantor::convert::parseRecord(kRecord, record)) state.SkipWithError("record does not parse");
+    vantor::convert::ShapeNames names;
+    CountingRandom random;
+    std::string uuid;
+    std::string document;
+    for (auto _ : state) {
+        uuid.clear();
+        vantor::convert::appendObjectUuid(uuid, random);
+        document.clear();
+        const vantor::convert::PrimXmlInputs inputs{{3, 3, -3.5}, "3f1c9a2e-7b40-4d5e-9c81-6a2f0e4b7d13", "720002",
+                                                    uuid};
+        benchmark::DoNotOptimize(vantor::convert::appendPrimXml(document, record, inputs, names));
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(document.size()));
+}
+BENCHMARK(buildDocument);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# Times vantor-cli convert on a listing of 50,000 prims and, in the same run, dd writing the
+# same number of bytes (the scene file plus the listing copy), then prints the ratio and the
+# converter's peak memory and writes them, with this command, into the "Conversion" section
+# of docs/PERFORMANCE.md.
+#
+#   bench/convert/run.sh [COUNT]
+#
+# It builds only vantor-cli and make_prim_listing, in Release mode, into build-bench/
+# (cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release; cmake --build build-bench
+# --target vantor-cli make_prim_listing). Each timing is the best of five runs.
+set -euo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+build="$root/build-bench"
+count="${1:-50000}"
+runs=5
+
+if [ ! -x /usr/bin/time ]; then
+  sudo=""
+  if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+  $sudo apt-get install -y -qq --no-install-recommends time >/dev/null
+fi
+
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVANTOR_BUILD_GUI=OFF \
+  -DVANTOR_BUILD_TESTS=OFF >/dev/null
+cmake --build "$build" --target vantor-cli make_prim_listing --parallel 2 >/dev/null
+
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+listing="$work/bench.txt"
+"$build/bench/convert/make_prim_listing" "$listing" "$count"
+cli="$build/cli/vantor-cli"
+convert_args=(convert "$listing" --out-dir "$work" --force)
+
+# Wall time in milliseconds of one command, with its peak memory (KiB) in $work/rss.
+timed() {
+  local start end
+  start=$(date +%s%N)
+  /usr/bin/time -f "%M" -o "$work/rss" "$@" >/dev/null
+  end=$(date +%s%N)
+  echo $(((end - start) / 1000))
+}
+
+"$cli" "${convert_args[@]}" >/dev/null  # warm the page cache
+bytes=$(($(stat -c %s "$work/bench.xml") + $(stat -c %s "$work/bench.xml_SLbase.txt")))
+
+best_convert=""
+best_dd=""
+peak=0
+for _ in $(seq "$runs"); do
+  us=$(timed "$cli" "${convert_args[@]}")
+  rss=$(cat "$work/rss")
+  if [ -z "$best_convert" ] || [ "$us" -lt "$best_convert" ]; then best_convert=$us; fi
+  if [ "$rss" -gt "$peak" ]; then peak=$rss; fi
+  us=$(timed dd if=/dev/zero of="$work/dd.out" bs=64K count="$bytes" iflag=count_bytes status=none)
+  if [ -z "$best_dd" ] || [ "$us" -lt "$best_dd" ]; then best_dd=$us; fi
+  rm -f "$work/dd.out"
+done
+
+listing_bytes=$(stat -c %s "$listing")
+ratio=$(awk -v a="$best_convert" -v b="$best_dd" 'BEGIN { printf "%.2f", a / b }')
+convert_s=$(awk -v a="$best_convert" 'BEGIN { printf "%.3f", a / 1e6 }')
+dd_s=$(awk -v a="$best_dd" 'BEGIN { printf "%.3f", a / 1e6 }')
+peak_mb=$(awk -v k="$peak" 'BEGIN { printf "%.1f", k / 1024 }')
+
+summary=$(cat <<TEXT
+Command: \`bench/convert/run.sh $count\` ($(date -u +%Y-%m-%d), $(nproc) cores, Release build in build-bench/).
+
+| Measure | Value | Target |
+|---|---|---|
+| Listing | $count prims, $listing_bytes bytes | |
+| Output (scene file + listing copy) | $bytes bytes | |
+| \`vantor-cli convert\`, best of $runs | $convert_s s | under 1.5 s |
+| \`dd\` writing the same bytes, best of $runs | $dd_s s | |
+| Ratio convert / dd | $ratio | at most 3 |
+| Peak memory of \`vantor-cli convert\` | $peak_mb MB | under 64 MB |
+TEXT
+)
+echo "$summary"
+
+doc="$root/docs/PERFORMANCE.md"
+if [ -f "$doc" ]; then
+  # Replace only the body of the Conversion section, up to the next "## " heading.
+  awk -v body="$summary" '
+    /^## Conversion/ { print; print ""; print body; print ""; skipping = 1; next }
+    skipping && /^## / { skipping = 0 }
+    !skipping { print }
+  ' "$doc" >"$work/PERFORMANCE.md"
+  cp "$work/PERFORMANCE.md" "$doc"
+fi
