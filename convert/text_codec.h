@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,6 +19,21 @@ namespace vantor::convert {
 // Cuts text into lines. A line ends at CR LF, at a lone CR or at a lone LF; a last line
 // without a line end counts when it is not empty. The views point into text.
 [[nodiscard]] std::vector<std::string_view> splitLines(std::string_view text);
+
+// Walks a text line by line, cutting it exactly as splitLines does, for readers that handle
+// each line as it comes instead of keeping a list. The views point into the text.
+class LineCursor {
+public:
+    explicit LineCursor(std::string_view text);
+    // The next line, or nothing when the text is used up.
+    [[nodiscard]] std::optional<std::string_view> next();
+
+private:
+    std::string_view m_text;
+    std::size_t m_begin = 0;
+    std::size_t m_nextCr;
+    std::size_t m_nextLf;
+};
 
 // Rewrites every line end (CR LF, lone CR, lone LF) as CR LF and ends the last line with
 // CR LF too, as loading a listing into the main window does.
