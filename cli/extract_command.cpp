@@ -124,7 +124,7 @@ ExitCode runExtract(const ExtractOptions& options, bool withRectangle, CommandCo
     const std::size_t loaded = load.objects.size();
 
     extract::SceneSelection selection(map);
-    selection.setTable(std::move(load.objects), std::move(load.markers));
+    selection.setTable(std::move(load.objects), std::move(load.markers), std::move(load.positions));
     if (corners) {
         // The corners become the map's line positions as a drag on the window's map sets them.
         const double scale = map.mapScale();

@@ -1,5 +1,9 @@
 #include "object_lines.h"
 
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <cstring>
 #include <utility>
 
 namespace vantor::extract {
@@ -9,26 +13,87 @@ namespace {
 constexpr std::size_t kPositionX = 22;
 constexpr std::size_t kPositionY = 23;
 
+// Visits the positions of the line's "<" and ">" in order. Eight bytes are looked at in one
+// step, and every mark among them is found from the one result: a document has a mark every
+// few characters, too often for one search per mark to pay.
+class TagMarks {
+public:
+    explicit TagMarks(std::string_view line) : m_line(line) { load(); }
+
+    // The next mark's position, or the line's size when none is left.
+    std::size_t next()
+    {
+        while (m_marks == 0) {
+            m_base += kWord;
+            if (m_base >= m_line.size()) return m_line.size();
+            load();
+        }
+        const std::size_t position = m_base + static_cast<std::size_t>(std::countr_zero(m_marks)) / 8;
+        m_marks &= m_marks - 1;
+        return position;
+    }
+
+private:
+    static constexpr std::size_t kWord = sizeof(std::uint64_t);
+
+    void load()
+    {
+        // "<" and ">" differ only in bit 1: with that bit set, both read as ">". The last few
+        // bytes are padded with zeros, which are no mark.
+        std::uint64_t word = 0;
+        if (m_base < m_line.size()) std::memcpy(&word, m_line.data() + m_base, std::min(kWord, m_line.size() - m_base));
+        if constexpr (std::endian::native == std::endian::big) word = byteSwap(word);
+        constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
+        constexpr std::uint64_t kGreaterThans = 0x3E3E3E3E3E3E3E3EULL;
+        constexpr std::uint64_t kBit1 = 0x0202020202020202ULL;
+        const std::uint64_t y = (word | kBit1) ^ kGreaterThans;  // zero bytes where the marks are
+        m_marks = ~(((y & kLow7) + kLow7) | y | kLow7);          // their top bits alone stay set
+    }
+
+    static std::uint64_t byteSwap(std::uint64_t v)
+    {
+        std::uint64_t r = 0;
+        for (std::size_t k = 0; k < kWord; ++k) r = (r << 8) | ((v >> (8 * k)) & 0xFF);
+        return r;
+    }
+
+    std::string_view m_line;
+    std::size_t m_base = 0;
+    std::uint64_t m_marks = 0;
+};
+
 // Walks the values of a line in order, as the tokeniser reads them: each ">" opens a value
 // that runs to the next "<"; when a ">" has no "<" after it the line is complete, and when
 // no ">" is left but a "<" is, the line is cut off. onValue returns false to stop early.
+// One pass over the line: a document's values are a few characters each, too short for a
+// library search per value to pay.
 template <typename OnValue>
 TokeniseResult walkValues(std::string_view line, OnValue&& onValue)
 {
-    std::size_t from = 0;  // just after the last ">" used
-    for (;;) {
-        const std::size_t open = line.find('>', from);
-        if (open == std::string_view::npos) {
-            return line.find('<', from) != std::string_view::npos ? TokeniseResult::Stop
-                                                                   : TokeniseResult::Complete;
+    TagMarks marks(line);
+    bool lessThanSeen = false;  // since the last ">", or in the whole line while there is none
+    std::size_t i = marks.next();
+    while (i < line.size()) {
+        if (line[i] == '<') {
+            lessThanSeen = true;
+            i = marks.next();
+            continue;
         }
-        const std::size_t close = line.find('<', open + 1);
-        if (close == std::string_view::npos) return TokeniseResult::Complete;
-        if (close > open + 1 && !onValue(line.substr(open + 1, close - open - 1))) {
-            return isCutOffLine(line) ? TokeniseResult::Stop : TokeniseResult::Complete;
+        // A ">" at i: its value runs to the next "<", and so does the value of every further
+        // ">" before that "<" (rare: a ">" inside element text).
+        const std::size_t open = i;
+        std::size_t close = marks.next();
+        while (close < line.size() && line[close] == '>') close = marks.next();
+        if (close == line.size()) return TokeniseResult::Complete;
+        for (std::size_t p = open; p < close; p = line.find('>', p + 1)) {
+            if (close > p + 1 && !onValue(line.substr(p + 1, close - p - 1))) {
+                return isCutOffLine(line) ? TokeniseResult::Stop : TokeniseResult::Complete;
+            }
         }
-        from = open + 1;
+        lessThanSeen = true;
+        i = marks.next();
     }
+    return lessThanSeen ? TokeniseResult::Stop : TokeniseResult::Complete;
 }
 
 }  // namespace

@@ -45,35 +45,36 @@ SceneLoad loadSceneText(std::string bytes, const MapGeometry& map)
     SceneLoad load;
     // The text is held once; the table and every later selection are views into it.
     const auto text = std::make_shared<const std::string>(convert::decodeText(std::move(bytes)));
-    const std::vector<std::string_view> lines = convert::splitLines(*text);
-
     std::vector<std::string_view> objects;
-    std::vector<std::size_t> lineNumbers;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (!isObjectLine(lines[i])) continue;
-        objects.push_back(lines[i]);
-        lineNumbers.push_back(i + 1);
-    }
-
-    load.markers.reserve(objects.size());
-    for (std::size_t k = 0; k < objects.size(); ++k) {
-        const PositionValues values = scanPositionValues(objects[k]);
+    bool placing = true;
+    std::size_t lineNumber = 0;
+    convert::LineCursor cursor(*text);
+    // Each line is scanned as soon as it is cut, while its bytes are still in the cache.
+    while (const auto line = cursor.next()) {
+        ++lineNumber;
+        if (!isObjectLine(*line)) continue;
+        objects.push_back(*line);
+        if (!placing) continue;
+        const PositionValues values = scanPositionValues(*line);
         if (values.result == TokeniseResult::Stop) {
             load.outcome = LoadOutcome::StoppedAtCutOff;
-            load.lineNumber = lineNumbers[k];
-            load.objectNumber = k + 1;
-            break;
+            load.lineNumber = lineNumber;
+            load.objectNumber = objects.size();
+            placing = false;
+            continue;
         }
         const auto position = readPosition(values);
         if (!position) {
             load.outcome = LoadOutcome::ReadError;
             load.readError = values.valueCount < kPositionValueCount ? ReadError::TooFewValues
                                                                      : ReadError::PositionNotANumber;
-            load.lineNumber = lineNumbers[k];
-            load.objectNumber = k + 1;
+            load.lineNumber = lineNumber;
+            load.objectNumber = objects.size();
             load.markers.clear();
+            load.positions.clear();
             return load;
         }
+        load.positions.push_back(*position);
         load.markers.push_back(PlaceMarker(*position, map));
     }
     load.objects = ObjectLines(text, std::move(objects));

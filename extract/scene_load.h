@@ -62,6 +62,8 @@ struct SceneLoad {
     ObjectLines objects;
     // Marker k belongs to entry k of objects; after a stop, only the entries before the cut-off line have one.
     std::vector<Marker> markers;
+    // The position of each entry that has a marker, so that filtering need not read it again.
+    std::vector<ObjectPosition> positions;
     // StoppedAtCutOff and ReadError (except FileUnreadable): the line concerned.
     std::size_t lineNumber = 0;    // line of the file, from 1
     std::size_t objectNumber = 0;  // entry of the table, from 1

@@ -5,23 +5,27 @@
 
 namespace vantor::extract {
 
-FilterResult filterObjects(const ObjectLines& table, const RectangleEdges& edges, bool inverse,
-                           const MapGeometry& map)
+FilterResult filterObjects(const ObjectLines& table, const std::vector<ObjectPosition>& knownPositions,
+                           const RectangleEdges& edges, bool inverse, const MapGeometry& map)
 {
-    FilterResult result{table.emptyCopy(), {}, std::nullopt, 0};
+    FilterResult result{table.emptyCopy(), {}, {}, std::nullopt, 0};
     const double scale = map.mapScale();
     const double left = edges.left;
     const double right = edges.right;
     const double bottom = edges.bottom;
     const double top = edges.top;
     for (std::size_t k = 0; k < table.size(); ++k) {
-        const PositionValues values = scanPositionValues(table[k]);
         std::optional<ObjectPosition> position;
-        if (values.result != TokeniseResult::Stop) position = readPosition(values);
-        if (!position) {
-            result.stop = values.result == TokeniseResult::Stop ? FilterStop::CutOffLine : FilterStop::NoPosition;
-            result.stoppedAt = k + 1;
-            break;
+        if (k < knownPositions.size()) {
+            position = knownPositions[k];
+        } else {
+            const PositionValues values = scanPositionValues(table[k]);
+            if (values.result != TokeniseResult::Stop) position = readPosition(values);
+            if (!position) {
+                result.stop = values.result == TokeniseResult::Stop ? FilterStop::CutOffLine : FilterStop::NoPosition;
+                result.stoppedAt = k + 1;
+                break;
+            }
         }
         const double x = position->x * scale;
         const double y = position->y * scale;
@@ -30,6 +34,7 @@ FilterResult filterObjects(const ObjectLines& table, const RectangleEdges& edges
         if (!passes) continue;
         result.kept.append(table[k]);
         result.markers.push_back(PlaceMarker(*position, map));
+        result.positions.push_back(*position);
     }
     return result;
 }
@@ -44,10 +49,11 @@ SceneSelection::SceneSelection(const MapGeometry& map) : m_map(map)
     m_h2 = MapLine{half, 0, half};
 }
 
-void SceneSelection::setTable(ObjectLines objects, std::vector<Marker> markers)
+void SceneSelection::setTable(ObjectLines objects, std::vector<Marker> markers, std::vector<ObjectPosition> positions)
 {
     m_objects = std::move(objects);
     m_markers = std::move(markers);
+    m_positions = std::move(positions);
 }
 
 void SceneSelection::press(float x, float y)
@@ -93,9 +99,10 @@ FilterResult SceneSelection::extract(bool inverse)
 {
     const RectangleEdges rectangle = edges();
     m_savedLines = m_objects;
-    FilterResult result = filterObjects(m_savedLines, rectangle, inverse, m_map);
+    FilterResult result = filterObjects(m_savedLines, m_positions, rectangle, inverse, m_map);
     m_objects = result.kept;
     m_markers = result.markers;
+    m_positions = result.positions;
     if (!result.stop) m_dragState = DragState::Set;
     return result;
 }

@@ -45,6 +45,7 @@ enum class FilterStop {
 struct FilterResult {
     ObjectLines kept;             // the new table: the entries that passed, in table order
     std::vector<Marker> markers;  // renumbered: marker k belongs to kept entry k
+    std::vector<ObjectPosition> positions;  // of the kept entries
     std::optional<FilterStop> stop;
     std::size_t stoppedAt = 0;    // with stop: the entry of the filtered table, from 1
 };
@@ -52,8 +53,10 @@ struct FilterResult {
 // "Extraire" over a table: keeps the entries whose position X = x × MapScale, Y = y × MapScale
 // lies strictly inside the edges (strictly outside with inverse); an entry on an edge passes
 // in neither mode. A cut-off entry ends the filter, leaving out itself and all after it.
-[[nodiscard]] FilterResult filterObjects(const ObjectLines& table, const RectangleEdges& edges, bool inverse,
-                                         const MapGeometry& map);
+// knownPositions holds the positions of the table's first entries as a load or an earlier
+// filter read them; the entries after those are read here.
+[[nodiscard]] FilterResult filterObjects(const ObjectLines& table, const std::vector<ObjectPosition>& knownPositions,
+                                         const RectangleEdges& edges, bool inverse, const MapGeometry& map);
 
 // The extractor's map state as the map widget drives it: the object table and its markers,
 // the rectangle's four lines and `DragState`. Pointer positions are map units relative to the
@@ -62,8 +65,9 @@ class SceneSelection {
 public:
     explicit SceneSelection(const MapGeometry& map = {});
 
-    // Takes the table and markers of a load; the rectangle and DragState stay as they are.
-    void setTable(ObjectLines objects, std::vector<Marker> markers);
+    // Takes the table, markers and positions of a load; the rectangle and DragState stay as
+    // they are.
+    void setTable(ObjectLines objects, std::vector<Marker> markers, std::vector<ObjectPosition> positions = {});
 
     void press(float x, float y);    // sets the first corner and starts dragging
     void move(float x, float y);     // drags the second corner while dragging
@@ -93,6 +97,7 @@ private:
     ObjectLines m_objects;
     ObjectLines m_savedLines;
     std::vector<Marker> m_markers;
+    std::vector<ObjectPosition> m_positions;  // of the table's first entries, as far as known
 };
 
 }  // namespace vantor::extract
