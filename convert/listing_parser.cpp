@@ -4,6 +4,7 @@
 #include "text_codec.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -13,6 +14,14 @@ namespace vantor::convert {
 namespace {
 
 constexpr std::string_view kCrLf = "\r\n";
+
+// The characters at which the field split stops: blanks, "<" and ">" are dropped, "," ends a
+// field.
+constexpr auto kFieldBreaks = [] {
+    std::array<bool, 256> breaks{};
+    breaks[' '] = breaks['<'] = breaks['>'] = breaks[','] = true;
+    return breaks;
+}();
 
 // 1-based position of needle in text at or after position start, 0 when absent: the
 // positions the header parse is defined in.
@@ -172,9 +181,7 @@ bool parseRecord(std::string_view recordText, PrimRecord& record)
     const std::size_t size = joined.size();
     for (std::size_t i = colon + 2; i < size;) {
         std::size_t stop = i;
-        while (stop < size && data[stop] != ' ' && data[stop] != '<' && data[stop] != '>' && data[stop] != ',') {
-            ++stop;
-        }
+        while (stop < size && !kFieldBreaks[static_cast<unsigned char>(data[stop])]) ++stop;
         field->append(data + i, stop - i);
         if (stop == size) break;
         if (data[stop] == ',') {

@@ -1,5 +1,6 @@
 #include "prim_xml.h"
 
+#include "number_fast_paths.h"
 #include "number_forms.h"
 
 #include <cmath>
@@ -33,7 +34,7 @@ public:
     {
         if (!m_ok) return 0;
         if (index >= m_record.fields.size()) return fail();
-        const auto value = parseNumber(m_record.fields[index]);
+        const auto value = parseNumberQuickly(m_record.fields[index]);
         if (!value) return fail();
         return *value;
     }
@@ -187,7 +188,7 @@ bool computeShape(FieldReader& f, ShapeValues& v, ShapeNames& names)
 
 void appendSnapped(std::string& out, double value)
 {
-    appendDecimal(out, snapToWhole(value));
+    appendDecimalQuickly(out, snapToWhole(value));
 }
 
 }  // namespace
@@ -265,20 +266,20 @@ bool appendPrimXml(std::string& out, const PrimRecord& record, const PrimXmlInpu
     out += "</Name><Material>0</Material>"sv;
 
     out += "<RegionHandle>1099511628032000</RegionHandle><GroupPosition><X>"sv;
-    appendDecimal(out, positionX);
+    appendDecimalQuickly(out, positionX);
     out += "</X><Y>"sv;
-    appendDecimal(out, positionY);
+    appendDecimalQuickly(out, positionY);
     out += "</Y><Z>"sv;
-    appendDecimal(out, positionZ);
+    appendDecimalQuickly(out, positionZ);
 
     out += "</Z></GroupPosition><OffsetPosition><X>0</X><Y>0</Y><Z>0</Z></OffsetPosition><RotationOffset><X>"sv;
-    appendDecimal(out, rotation[0]);
+    appendDecimalQuickly(out, rotation[0]);
     out += "</X><Y>"sv;
-    appendDecimal(out, rotation[1]);
+    appendDecimalQuickly(out, rotation[1]);
     out += "</Y><Z>"sv;
-    appendDecimal(out, rotation[2]);
+    appendDecimalQuickly(out, rotation[2]);
     out += "</Z><W>"sv;
-    appendDecimal(out, rotation[3]);
+    appendDecimalQuickly(out, rotation[3]);
 
     out += "</W></RotationOffset><Velocity><X>0</X><Y>0</Y><Z>0</Z></Velocity>"
            "<RotationalVelocity><X>0</X><Y>0</Y><Z>0</Z></RotationalVelocity>"
@@ -333,11 +334,11 @@ bool appendPrimXml(std::string& out, const PrimRecord& record, const PrimXmlInpu
     out += "<ProfileHollow>"sv;
     appendInteger(out, v.profileHollow);
     out += "</ProfileHollow><Scale><X>"sv;
-    appendDecimal(out, size[0]);
+    appendDecimalQuickly(out, size[0]);
     out += "</X><Y>"sv;
-    appendDecimal(out, size[1]);
+    appendDecimalQuickly(out, size[1]);
     out += "</Y><Z>"sv;
-    appendDecimal(out, size[2]);
+    appendDecimalQuickly(out, size[2]);
     out += "</Z></Scale><State>0</State>"sv;
 
     out += "<TextureEntry>V0jezPYpRhyaNqNaIh/iHwAAAAAAAAAAgD8AAACAPwAAAAAAAAAAAAAAAAAAAA==</TextureEntry>"sv;
@@ -349,11 +350,11 @@ bool appendPrimXml(std::string& out, const PrimRecord& record, const PrimXmlInpu
     out += "</HollowShape></Shape>"sv;
 
     out += "<Scale><X>"sv;
-    appendDecimal(out, size[0]);
+    appendDecimalQuickly(out, size[0]);
     out += "</X><Y>"sv;
-    appendDecimal(out, size[1]);
+    appendDecimalQuickly(out, size[1]);
     out += "</Y><Z>"sv;
-    appendDecimal(out, size[2]);
+    appendDecimalQuickly(out, size[2]);
     out += "</Z></Scale>"sv;
 
     out += "<UpdateFlag>0</UpdateFlag><FolderID><UUID>489f6a9b-5e15-4c11-a126-b6662b354b1f</UUID></FolderID>"
