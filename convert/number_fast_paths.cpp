@@ -66,27 +66,36 @@ void appendDecimalQuickly(std::string& out, double value)
         appendDecimal(out, value);
         return;
     }
-    for (int decimals = 0; decimals <= kMostDecimals; ++decimals) {
-        const double scaled = std::nearbyint(magnitude * kPowersOfTen[decimals]);
-        if (scaled >= 1e15) break;
-        // The decimal scaled / 10^decimals reads back as the value, so it is the value's
-        // 15-digit form: that form lies within half a unit of the last place of it.
-        if (scaled / kPowersOfTen[decimals] != magnitude) continue;
-        auto whole = static_cast<std::uint64_t>(scaled);
-        int shown = decimals;
-        while (shown > 0 && whole % 10 == 0) {
-            whole /= 10;
-            --shown;
-        }
+    if (magnitude == std::floor(magnitude)) {
+        // Whole values below 1E+15 have at most 15 digits and are written as they are.
         if (value < 0) out += '-';
-        appendDigits(out, whole / kIntegerPowersOfTen[shown], 1);
-        if (shown > 0) {
-            out += '.';
-            appendDigits(out, whole % kIntegerPowersOfTen[shown], shown);
-        }
+        appendDigits(out, static_cast<std::uint64_t>(magnitude), 1);
         return;
     }
-    appendDecimal(out, value);
+    // If a decimal of d <= 9 decimals reads back as the value, so does the one of 9 decimals
+    // (the same number with zeros appended), and the rounding to 9 decimals finds it: the
+    // scaled value is below 1E+15, so its rounding error stays far below one half.
+    int decimals = kMostDecimals;
+    while (decimals > 0 && magnitude * kPowersOfTen[decimals] >= 1e15) --decimals;
+    const double scaled = std::nearbyint(magnitude * kPowersOfTen[decimals]);
+    // The decimal scaled / 10^decimals reads back as the value, so it is the value's 15-digit
+    // form: that form lies within half a unit of the last place of it.
+    if (scaled >= 1e15 || scaled / kPowersOfTen[decimals] != magnitude) {
+        appendDecimal(out, value);
+        return;
+    }
+    auto whole = static_cast<std::uint64_t>(scaled);
+    int shown = decimals;
+    while (shown > 0 && whole % 10 == 0) {
+        whole /= 10;
+        --shown;
+    }
+    if (value < 0) out += '-';
+    appendDigits(out, whole / kIntegerPowersOfTen[shown], 1);
+    if (shown > 0) {
+        out += '.';
+        appendDigits(out, whole % kIntegerPowersOfTen[shown], shown);
+    }
 }
 
 }  // namespace vantor::convert
