@@ -209,14 +209,6 @@ TEST_F(ConversionRun, HeaderErrorShowsTheHeaderLine)
     EXPECT_TRUE(files.files.empty());
 }
 
-TEST_F(ConversionRun, EmptyListingIsAConversionError)
-{
-    const auto report = run("");
-    EXPECT_EQ(report.outcome, ConversionOutcome::ConversionError);
-    EXPECT_EQ(report.failingRecordText, "\r");
-    EXPECT_TRUE(files.files.empty());
-}
-
 struct CounterCase {
     const char* counter;
     const char* firstLocalId;  // empty: the counter does not convert
@@ -239,9 +231,8 @@ TEST_P(LocalIdCounter, RoundsHalfToEvenThenCounts)
 }
 
 INSTANTIATE_TEST_SUITE_P(Counters, LocalIdCounter, ::testing::Values(
-    CounterCase{"720001", "720002"}, CounterCase{"720001.5", "720003"}, CounterCase{"720002.5", "720003"},
-    CounterCase{" 7 ", "8"}, CounterCase{"-1", "0"}, CounterCase{"2147483646", "2147483647"},
-    CounterCase{"2147483647", ""}, CounterCase{"abc", ""}, CounterCase{"", ""}));
+    CounterCase{"720001.5", "720003"}, CounterCase{"720002.5", "720003"}, CounterCase{" 7 ", "8"},
+    CounterCase{"2147483646", "2147483647"}, CounterCase{"2147483647", ""}, CounterCase{"abc", ""}));
 
 TEST_F(ConversionRun, ShortRecordAfterTheLastLeavesNothing)
 {

@@ -151,114 +151,62 @@ TEST(HeaderParseUser, RezPositionTextsMustBeNumbers)
 
 // -- Record parse ---------------------------------------------------------------------
 
-TEST(RecordParse, JoinsTheLinesAndSplitsTheFields)
-{
-    const auto record = parseRecord(recordOf(kLineA, kLineB));
-    ASSERT_TRUE(record);
-    EXPECT_EQ(record->name, "Cube");
-    EXPECT_EQ(record->recordText, "\n" + kLineA + kLineB + "\r");
-    const std::vector<std::string> expected = {"1", "128.5", "130.25", "22", "0", "0", "0", "1", "0.5", "0.5",
-                                               "0.5", "0", "0", "0", "1", "0", "0", "0", "0", "0", "1", "1",
-                                               "0", "0", "0", "0"};
-    EXPECT_EQ(record->fields, expected);
-}
-
-struct NameCase {
-    std::string lineA;
-    std::optional<std::string> name;
+struct ParseCase {
+    std::string lineA, lineB;
+    std::optional<std::string> name;  // nothing: the record does not parse
+    std::vector<std::string> fields;  // checked when not empty
 };
 
-class RecordName : public ::testing::TestWithParam<NameCase> {};
+class RecordParse : public ::testing::TestWithParam<ParseCase> {};
 
-TEST_P(RecordName, IsCutBetweenTheTimeAndTheFirstColon)
+TEST_P(RecordParse, CutsNameAndFields)
 {
-    const auto record = parseRecord(recordOf(GetParam().lineA, "1, 2, 3, 4, 5, 6"));
-    if (!GetParam().name) {
-        EXPECT_FALSE(record);
-        return;
+    const auto& c = GetParam();
+    const auto record = parseRecord(recordOf(c.lineA, c.lineB));
+    ASSERT_EQ(record.has_value(), c.name.has_value());
+    if (!record) return;
+    EXPECT_EQ(record->name, *c.name);
+    EXPECT_EQ(record->recordText, "\n" + c.lineA + c.lineB + "\r");
+    if (!c.fields.empty()) {
+        EXPECT_EQ(record->fields, c.fields);
     }
-    ASSERT_TRUE(record);
-    EXPECT_EQ(record->name, *GetParam().name);
 }
 
-INSTANTIATE_TEST_SUITE_P(Names, RecordName, ::testing::Values(
-    NameCase{"[9:05]  Old oak tree: 1, ", "Old oak tree"},
-    NameCase{"[9:05]  Sign: Keep out: 1, ", "Sign"},
-    NameCase{"[9:05]  : 1, ", ""},
-    NameCase{"[9:05]  Café é: 1, ", "Café é"},
-    NameCase{"[9:05]é€Name: 1, ", "Name"},   // the two characters after "]" are skipped whatever they are
-    NameCase{"[9:05]: 1, ", std::nullopt},    // ": " right after "]"
-    NameCase{"[9:05]  Cube 1, 2, ", std::nullopt},
-    NameCase{"no time  x: 1, ", "o time  x"}));  // without "]" the LF and one more character are skipped
+const std::vector<std::string> kSix = {"1", "2", "3", "4", "5", "6"};
 
-struct FieldCase {
-    std::string data;
-    std::vector<std::string> fields;
-};
+INSTANTIATE_TEST_SUITE_P(Records, RecordParse, ::testing::Values(
+    ParseCase{kLineA, kLineB, "Cube", {"1", "128.5", "130.25", "22", "0", "0", "0", "1", "0.5", "0.5", "0.5", "0",
+                                       "0", "0", "1", "0", "0", "0", "0", "0", "1", "1", "0", "0", "0", "0"}},
+    ParseCase{"[9:05]  Old oak tree: 1, ", "2, 3, 4, 5, 6, 7", "Old oak tree", kSix},
+    ParseCase{"[9:05]  Sign: Keep out: 1, ", "2, 3, 4, 5, 6, 7", "Sign", {}},
+    ParseCase{"[9:05]  : 1, ", "2, 3, 4, 5, 6, 7", "", kSix},
+    ParseCase{"[9:05]  Café é: 1, ", "2, 3, 4, 5, 6, 7", "Café é", kSix},
+    ParseCase{"[9:05]é€Name: 1, ", "2, 3, 4, 5, 6, 7", "Name", kSix},  // two characters after "]" are skipped
+    ParseCase{"no time  x: 1, ", "2, 3, 4, 5, 6, 7", "o time  x", kSix},   // without "]": the LF and one more
+    ParseCase{"[9:05]: 1, ", "2, 3, 4, 5, 6, 7", std::nullopt, {}},       // ": " right after "]"
+    ParseCase{"[9:05]  Cube 1, 2, ", "3, 4, 5, 6", std::nullopt, {}},
+    ParseCase{"[9:05]  N: <1, 2>, ", "<3, - 4, 5>, ,, 7", "N", {"1", "2", "3", "-4", "5", "", ""}},
+    ParseCase{"[9:05]  N: 1, 2, ", "3, 4", std::nullopt, {}}));  // four fields
 
-class RecordFields : public ::testing::TestWithParam<FieldCase> {};
-
-TEST_P(RecordFields, DropBlanksAndBracketsAndTheLastValue)
+TEST(RecordParseLineB, ChatPrefixLandsInAField)
 {
-    const auto record = parseRecord(recordOf("[9:05]  N: " + GetParam().data, "x"));
-    if (GetParam().fields.size() < 5) {
-        EXPECT_FALSE(record);
-        return;
-    }
-    ASSERT_TRUE(record);
-    EXPECT_EQ(record->fields, GetParam().fields);
-}
-
-INSTANTIATE_TEST_SUITE_P(Fields, RecordFields, ::testing::Values(
-    FieldCase{"1, 2, 3, 4, 5, ", {"1", "2", "3", "4", "5"}},
-    FieldCase{"<1, 2>, <3, 4, 5>, ", {"1", "2", "3", "4", "5"}},
-    FieldCase{"- 1, ,, 4, 5, ", {"-1", "", "", "4", "5"}},
-    FieldCase{"1, 2, 3, 4, ", {"1", "2", "3", "4"}},
-    FieldCase{"1 2 3 4 5 6", {}}));
-
-TEST(RecordParse, ChatPrefixOnLineBLandsInAField)
-{
-    const auto record = parseRecord(recordOf(kLineA, "[9:05]  Cube: 0, 0, 0"));
-    ASSERT_TRUE(record);
-    EXPECT_EQ(record->fields.at(11), "[9:05]Cube:0");
+    EXPECT_EQ(parseRecord(recordOf(kLineA, "[9:05]  Cube: 0, 0, 0"))->fields.at(11), "[9:05]Cube:0");
 }
 
 // -- Record cut ------------------------------------------------------------------------
-
-TEST(RecordCut, ConvertsRecordsThenEndsTheListing)
-{
-    const std::string b2 = kLineB + ", 7";
-    PrimListing listing(lines({kHeader, kLineA, kLineB, kLineA, b2}));
-    EXPECT_EQ(listing.headerLine(), kHeader + "\r");
-    std::string record;
-    ASSERT_EQ(listing.cutRecord(record), CutOutcome::Record);
-    EXPECT_EQ(record, recordOf(kLineA, kLineB));
-    ASSERT_EQ(listing.cutRecord(record), CutOutcome::Record);
-    EXPECT_EQ(record, recordOf(kLineA, b2));
-    EXPECT_EQ(listing.remainingText(), "\n\r\n");
-    EXPECT_EQ(listing.cutRecord(record), CutOutcome::EndOfListing);
-}
 
 TEST(RecordCut, IdenticalRecordsVanishTogether)
 {
     const std::string otherA = "[9:06]  Sphere: 2, <1, 2, 3>, <0, 0, 0, 1>, <1, 1, 1>, ";
     PrimListing listing(lines({kHeader, kLineA, kLineB, otherA, kLineB, kLineA, kLineB, kLineA, kLineB}));
+    EXPECT_EQ(listing.headerLine(), kHeader + "\r");
     std::string record;
     ASSERT_EQ(listing.cutRecord(record), CutOutcome::Record);
+    EXPECT_EQ(record, recordOf(kLineA, kLineB));
     EXPECT_EQ(listing.remainingText(), "\n" + lines({otherA, kLineB, ""}));
     ASSERT_EQ(listing.cutRecord(record), CutOutcome::Record);
     EXPECT_EQ(record, recordOf(otherA, kLineB));
     EXPECT_EQ(listing.cutRecord(record), CutOutcome::EndOfListing);
-}
-
-TEST(RecordCut, ShortLineAStopsTheNextStep)
-{
-    const std::string shortA = "[9:05]  C: 1, <1, 2, 3>, ";  // 25 characters: the guard becomes 27
-    PrimListing listing(lines({kHeader, shortA, kLineB, kLineA, kLineB}));
-    std::string record;
-    ASSERT_EQ(listing.cutRecord(record), CutOutcome::Record);
-    EXPECT_EQ(listing.cutRecord(record), CutOutcome::GuardStop);
-    EXPECT_EQ(listing.remainingText(), "\n" + lines({kLineA, kLineB, ""}));
 }
 
 TEST(RecordCut, GuardCountsCharactersNotBytes)
@@ -271,33 +219,6 @@ TEST(RecordCut, GuardCountsCharactersNotBytes)
     std::string record;
     ASSERT_EQ(listing.cutRecord(record), CutOutcome::Record);
     EXPECT_EQ(listing.cutRecord(record), CutOutcome::GuardStop);
-}
-
-TEST(RecordCut, TrailingBlankLinesEndTheListing)
-{
-    PrimListing listing(lines({kHeader, kLineA, kLineB, "", "  ", ""}));
-    std::string record;
-    ASSERT_EQ(listing.cutRecord(record), CutOutcome::Record);
-    EXPECT_EQ(listing.cutRecord(record), CutOutcome::EndOfListing);
-}
-
-TEST(RecordCut, ShortTextAfterTheLastRecordIsTooShort)
-{
-    PrimListing listing(lines({kHeader, kLineA, kLineB, "x", "1,2"}));
-    std::string record;
-    ASSERT_EQ(listing.cutRecord(record), CutOutcome::Record);
-    EXPECT_EQ(listing.cutRecord(record), CutOutcome::RecordTooShort);
-    EXPECT_EQ(listing.remainingText(), "\nx\r\n1,2\r\n\r\n");
-}
-
-TEST(RecordCut, ReportsHowFarItGot)
-{
-    const std::string text = lines({kHeader, kLineA, kLineB, kLineA + " ", kLineB});
-    PrimListing listing(text);
-    EXPECT_EQ(listing.bytesTotal(), text.size() + 2);
-    std::string record;
-    ASSERT_EQ(listing.cutRecord(record), CutOutcome::Record);
-    EXPECT_EQ(listing.bytesConsumed(), kHeader.size() + kLineA.size() + kLineB.size() + 6);
 }
 
 // The linear cut must leave exactly what the word-for-word algorithm leaves, step by step.
@@ -336,6 +257,7 @@ INSTANTIATE_TEST_SUITE_P(
         ListingCase{"header_as_line_end", lines({kHeader, kLineA, kLineB + kHeader, kA2, kB2})},
         ListingCase{"empty_header", lines({"", kLineA, kLineB})},
         ListingCase{"blank_lines_between", lines({kHeader, kLineA, kLineB, "", "", kA2, kB2})},
+        ListingCase{"trailing_blank_lines", lines({kHeader, kLineA, kLineB, "", "  ", "\t", ""})},
         ListingCase{"unicode_names", lines({kHeader, "[9:05]  Ère été: 1, <1, 2, 3>, <0, 0, 0, 1>, ", kB2})}),
     [](const auto& row) { return std::string(row.param.name); });
 
