@@ -85,7 +85,22 @@ std::size_t skipAscii(std::string_view s, std::size_t i)
     return i;
 }
 
+// The length of the longest prefix of s that is valid UTF-8.
+std::size_t validUtf8Length(std::string_view s, std::size_t i = 0)
+{
+    while (i < s.size()) {
+        i = skipAscii(s, i);
+        if (i == s.size()) break;
+        const std::size_t length = validSequenceLength(s, i);
+        if (length == 0) break;
+        i += length;
+    }
+    return i;
+}
+
 }  // namespace
+
+bool isValidUtf8(std::string_view text) { return validUtf8Length(text) == text.size(); }
 
 std::string decodeText(std::string bytes)
 {
@@ -94,14 +109,7 @@ std::string decodeText(std::string bytes)
 
     // Most files are plain ASCII or valid UTF-8: check first and hand the buffer back
     // without copying it.
-    std::size_t i = start;
-    while (i < bytes.size()) {
-        i = skipAscii(bytes, i);
-        if (i == bytes.size()) break;
-        const std::size_t length = validSequenceLength(bytes, i);
-        if (length == 0) break;
-        i += length;
-    }
+    std::size_t i = validUtf8Length(bytes, start);
     if (i == bytes.size()) {
         if (start != 0) bytes.erase(0, start);
         return bytes;

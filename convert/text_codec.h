@@ -13,6 +13,10 @@ namespace vantor::convert {
 // saved in). A leading UTF-8 byte-order mark is dropped.
 [[nodiscard]] std::string decodeText(std::string bytes);
 
+// Whether text is valid UTF-8 throughout, so that decodeText would hand it back unchanged
+// (a leading byte-order mark aside).
+[[nodiscard]] bool isValidUtf8(std::string_view text);
+
 // Counts the characters (code points) of UTF-8 text; listing positions count characters.
 [[nodiscard]] std::size_t countCharacters(std::string_view utf8);
 
