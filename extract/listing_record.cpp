@@ -1,5 +1,6 @@
 #include "listing_record.h"
 
+#include "convert/number_fast_paths.h"
 #include "convert/number_forms.h"
 
 #include <cmath>
@@ -48,7 +49,7 @@ std::string_view valueAt(const ValueList& values, std::size_t index)
 
 void appendCopied(std::string& out, const ValueList& values, std::size_t index)
 {
-    out += decodeXmlText(valueAt(values, index));
+    appendXmlText(out, valueAt(values, index));
 }
 
 // "[H:MM]": the hour without a leading zero, the minute with two digits.
@@ -76,7 +77,7 @@ public:
             failure = RecordFailure{RecordError::MissingValue, index};
             return 0;
         }
-        const auto number = convert::parseNumber(m_values[index]);
+        const auto number = convert::parseNumberQuickly(m_values[index]);
         if (!number) {
             failure = RecordFailure{RecordError::NotANumber, index};
             return 0;
@@ -103,9 +104,9 @@ double shearFrom(double v) { return v > 200 ? (v - 256) / 100 : v / 100; }
 void appendVector(std::string& out, double a, double b)
 {
     out += '<';
-    convert::appendDecimal(out, a);
+    convert::appendDecimalQuickly(out, a);
     out += ", ";
-    convert::appendDecimal(out, b);
+    convert::appendDecimalQuickly(out, b);
     out += ", 0>";
 }
 
@@ -165,10 +166,15 @@ std::optional<std::uint32_t> numericReference(std::string_view body)
 
 std::string decodeXmlText(std::string_view text)
 {
+    std::string out;
+    appendXmlText(out, text);
+    return out;
+}
+
+void appendXmlText(std::string& out, std::string_view text)
+{
     // Longest reference body worth looking at: "#x10FFFF" with leading zeros to spare.
     constexpr std::size_t kLongestReference = 16;
-    std::string out;
-    out.reserve(text.size());
     std::size_t from = 0;
     for (;;) {
         const std::size_t amp = text.find('&', from);
@@ -198,7 +204,6 @@ std::string decodeXmlText(std::string_view text)
         }
     }
     out.append(text.substr(from));
-    return out;
 }
 
 BuiltText BuildHeaderLine(const ValueList& values, const platform::Clock& clock)
@@ -216,7 +221,7 @@ BuiltText BuildHeaderLine(const ValueList& values, const platform::Clock& clock)
     header.text += ", ";
     appendCopied(header.text, values, Value::PositionY);
     header.text += ", ";
-    convert::appendDecimal(header.text, z);
+    convert::appendDecimalQuickly(header.text, z);
     header.text += '>';
     return header;
 }
@@ -301,7 +306,7 @@ BuiltText ListingRecordBuilder::BuildListingRecord(std::string_view objectLine)
     out += ", ";
     appendVector(out, cutBegin, cutEnd);
     out += ", ";
-    convert::appendDecimal(out, hollow);
+    convert::appendDecimalQuickly(out, hollow);
     out += ", ";
     appendVector(out, twistBegin, twistEnd);
     out += ", ";
@@ -338,11 +343,11 @@ BuiltText ListingRecordBuilder::BuildListingRecord(std::string_view objectLine)
         out += ", ";
         appendVector(out, taperX, taperY);
         out += ", ";
-        convert::appendDecimal(out, revolutions);
+        convert::appendDecimalQuickly(out, revolutions);
         out += ", ";
-        convert::appendDecimal(out, radiusOffset);
+        convert::appendDecimalQuickly(out, radiusOffset);
         out += ", ";
-        convert::appendDecimal(out, skew);
+        convert::appendDecimalQuickly(out, skew);
     }
     out += ", 0";
     if (number.failure) {

@@ -36,6 +36,7 @@ struct BuiltText {
 // hexadecimal) in one pass: "&amp;lt;" gives "&lt;". A reference to a character XML does not
 // allow, or one without its ";", stays as it is.
 [[nodiscard]] std::string decodeXmlText(std::string_view text);
+void appendXmlText(std::string& out, std::string_view text);  // appends the decoded text
 
 // The listing's header line, without line end: "[H:MM]  Rezzer: <x, y, z − 2>" from values
 // 22, 23 and 24 of the anchor object's value list, x and y copied. Fails when value 24 is

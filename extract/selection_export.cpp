@@ -1,6 +1,7 @@
 #include "selection_export.h"
 
 #include <memory>
+#include <thread>
 
 namespace vantor::extract {
 
@@ -36,19 +37,32 @@ ExportFailure objectFailure(ExportError error, std::size_t objectNumber, std::st
     return failure;
 }
 
-std::optional<ExportFailure> writeSceneFile(const ObjectLines& table, const std::string& path,
-                                            platform::FileSystem& files)
+// Builds the listing of a table: the header line, then two lines per object, every line
+// ending in CR LF; or the first object that gives no record.
+std::optional<ExportFailure> buildListing(const ObjectLines& table, const platform::Clock& clock,
+                                          std::string& listing)
 {
-    std::string reason;
-    const auto out = files.create(path, &reason);
-    if (!out) return fileFailure(ExportError::SceneFileFailed, path, reason);
-    out->write("<scene>\r\n\r\n");
-    for (const std::string_view line : table) {
-        out->write(line);
-        out->write(kLineEnd);
+    if (table.empty()) return std::nullopt;
+    // The header's rez position is the last object's: a position near the build that the
+    // converter subtracts from every object's position when it reads the listing back.
+    const std::size_t anchor = table.size() - 1;
+    ValueList anchorValues;
+    (void)TokeniseObjectLine(table[anchor], anchorValues);
+    const BuiltText header = BuildHeaderLine(anchorValues, clock);
+    if (!header) {
+        const std::string_view name = anchorValues.size() > kNameValue ? anchorValues[kNameValue] : std::string_view{};
+        return objectFailure(ExportError::HeaderFailed, anchor + 1, decodeXmlText(name), *header.failure);
     }
-    out->write("\r\n</scene>\r\n");
-    if (!out->commit(&reason)) return fileFailure(ExportError::SceneFileFailed, path, reason);
+    listing.reserve(table.size() * 256);
+    listing += header.text;
+    listing += kLineEnd;
+    ListingRecordBuilder builder(clock);
+    for (std::size_t k = 0; k < table.size(); ++k) {
+        const BuiltText record = builder.BuildListingRecord(table[k]);
+        if (!record) return objectFailure(ExportError::RecordFailed, k + 1, builder.name(), *record.failure);
+        listing += record.text;
+        listing += kLineEnd;
+    }
     return std::nullopt;
 }
 
@@ -72,46 +86,46 @@ ExportReport exportSelection(const ObjectLines& table, const std::string& sceneP
     report.scenePath = scenePath;
     report.listingPath = listingPathFor(scenePath);
 
-    if (auto failure = writeSceneFile(table, scenePath, files)) {
-        report.failure = std::move(failure);
+    std::string reason;
+    const auto scene = files.create(scenePath, &reason);
+    if (!scene) {
+        report.failure = fileFailure(ExportError::SceneFileFailed, scenePath, reason);
+        return report;
+    }
+
+    // The listing is built on a second thread while this one writes the scene file: both only
+    // read the table. The listing is written after the scene file, and only when every record
+    // was built.
+    std::string listing;
+    std::optional<ExportFailure> recordFailure;
+    {
+        std::jthread builder([&table, &clock, &listing, &recordFailure] {
+            recordFailure = buildListing(table, clock, listing);
+        });
+        scene->write("<scene>\r\n\r\n");
+        for (const std::string_view line : table) {
+            scene->write(line);
+            scene->write(kLineEnd);
+        }
+        scene->write("\r\n</scene>\r\n");
+    }
+    if (!scene->commit(&reason)) {
+        report.failure = fileFailure(ExportError::SceneFileFailed, scenePath, reason);
         return report;
     }
     report.objectCount = table.size();
+    if (recordFailure) {
+        report.failure = std::move(recordFailure);
+        return report;
+    }
 
-    std::string reason;
-    const auto listing = files.create(report.listingPath, &reason);
-    if (!listing) {
+    const auto out = files.create(report.listingPath, &reason);
+    if (!out) {
         report.failure = fileFailure(ExportError::ListingFileFailed, report.listingPath, reason);
         return report;
     }
-    ListingRecordBuilder builder(clock);
-    if (!table.empty()) {
-        // The header's rez position is the last object's: a position near the build that the
-        // converter subtracts from every object's position when it reads the listing back.
-        const std::size_t anchor = table.size() - 1;
-        ValueList anchorValues;
-        (void)TokeniseObjectLine(table[anchor], anchorValues);
-        const BuiltText header = BuildHeaderLine(anchorValues, clock);
-        if (!header) {
-            const std::string_view name =
-                anchorValues.size() > kNameValue ? anchorValues[kNameValue] : std::string_view{};
-            report.failure = objectFailure(ExportError::HeaderFailed, anchor + 1, decodeXmlText(name),
-                                           *header.failure);
-            return report;
-        }
-        listing->write(header.text);
-        listing->write(kLineEnd);
-    }
-    for (std::size_t k = 0; k < table.size(); ++k) {
-        const BuiltText record = builder.BuildListingRecord(table[k]);
-        if (!record) {
-            report.failure = objectFailure(ExportError::RecordFailed, k + 1, builder.name(), *record.failure);
-            return report;
-        }
-        listing->write(record.text);
-        listing->write(kLineEnd);
-    }
-    if (!listing->commit(&reason)) {
+    out->write(listing);
+    if (!out->commit(&reason)) {
         report.failure = fileFailure(ExportError::ListingFileFailed, report.listingPath, reason);
     }
     return report;
