@@ -10,8 +10,8 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <map>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
