@@ -94,15 +94,17 @@ bool readObjectLines(std::string_view text, bool checkEncoding, SceneLoad& load,
                      std::vector<std::string_view>& objects)
 {
     const std::size_t split = halfway(text);
-    std::vector<StretchRead> stretches(split == 0 ? 1 : 2);
-    if (split == 0) {
-        stretches[0] = readStretch(text, checkEncoding, true);
-    } else {
-        std::thread second([&stretches, text, split, checkEncoding] {
-            stretches[1] = readStretch(text.substr(split), checkEncoding, true);
-        });
-        stretches[0] = readStretch(text.substr(0, split), checkEncoding, true);
-        second.join();
+    std::vector<std::string_view> parts{text};
+    if (split != 0) parts = {text.substr(0, split), text.substr(split)};
+    std::vector<StretchRead> stretches(parts.size());
+    {
+        std::vector<std::jthread> helpers;
+        for (std::size_t i = 1; i < parts.size(); ++i) {
+            helpers.emplace_back([&stretches, &parts, i, checkEncoding] {
+                stretches[i] = readStretch(parts[i], checkEncoding, true);
+            });
+        }
+        stretches[0] = readStretch(parts[0], checkEncoding, true);
     }
 
     bool placing = true;
@@ -112,7 +114,7 @@ bool readObjectLines(std::string_view text, bool checkEncoding, SceneLoad& load,
         // After a cut-off line nothing more is placed, so a read error that ended this
         // stretch early does not count: read it again without placing.
         if (!placing && read.outcome == LoadOutcome::ReadError) {
-            read = readStretch(text.substr(split), checkEncoding, false);
+            read = readStretch(parts[i], checkEncoding, false);
         }
         if (!read.validEncoding) return false;
         if (placing) {

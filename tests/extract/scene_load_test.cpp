@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 
 namespace vantor::extract {
@@ -112,6 +113,71 @@ TEST(SceneLoad, HoldsMoreThan32767Objects)
     EXPECT_EQ(load.outcome, LoadOutcome::Complete);
     EXPECT_EQ(load.objects.size(), kObjects);
     EXPECT_EQ(load.markers.size(), kObjects);
+}
+
+TEST(SceneLoad, ALeadingByteOrderMarkIsNotPartOfTheFirstLine)
+{
+    const std::string object = objectAt("1", "2");
+    const SceneLoad load = loadSceneText("\xEF\xBB\xBF" + object + "\r\n");
+    ASSERT_EQ(load.objects.size(), 1u);
+    EXPECT_EQ(load.objects[0], object);
+}
+
+// A scene file large enough to be read in two halves: objects of 24 values, one per line
+// after "<scene>" and an empty line, so object k (from 1) is on line k + 2. Lines listed in
+// replaced take the given text instead.
+std::string largeScene(std::size_t objects, std::string_view lineEnd, const std::map<std::size_t, std::string>& replaced)
+{
+    std::string object;
+    for (int i = 0; i < 22; ++i) object += "<v>" + std::to_string(i) + "</v>";
+    object += "<x>100</x><y>100</y>";
+    std::string text = "<scene>" + std::string(lineEnd) + std::string(lineEnd);
+    text.reserve(objects * (object.size() + 2) + 64);
+    for (std::size_t k = 1; k <= objects; ++k) {
+        const auto it = replaced.find(k);
+        text += it == replaced.end() ? object : it->second;
+        text += lineEnd;
+    }
+    return text + std::string(lineEnd) + "</scene>" + std::string(lineEnd);
+}
+
+TEST(SceneLoad, LargeFilesGiveTheSameOutcomesAsSmallOnes)
+{
+    constexpr std::size_t kObjects = 60000;  // about 11 MB
+    const std::string cut = "<a>1</a><b>2</b><c";
+    const std::string noPosition = "<a>1</a><b>2</b><c>3</c>";
+    for (const std::string_view lineEnd : {"\r\n", "\n", "\r"}) {
+        SCOPED_TRACE(static_cast<int>(lineEnd.back()));
+        const SceneLoad whole = loadSceneText(largeScene(kObjects, lineEnd, {}));
+        EXPECT_EQ(whole.outcome, LoadOutcome::Complete);
+        EXPECT_EQ(whole.objects.size(), kObjects);
+        EXPECT_EQ(whole.markers.size(), kObjects);
+
+        // A cut-off line in the first half ends the markers there, whatever follows.
+        const SceneLoad early = loadSceneText(largeScene(kObjects, lineEnd, {{1000, cut}, {45000, noPosition}}));
+        EXPECT_EQ(early.outcome, LoadOutcome::StoppedAtCutOff);
+        EXPECT_EQ(early.objectNumber, 1000u);
+        EXPECT_EQ(early.lineNumber, 1002u);
+        EXPECT_EQ(early.objects.size(), kObjects);
+        EXPECT_EQ(early.markers.size(), 999u);
+
+        // Outcomes in the second half keep their place in the whole file.
+        const SceneLoad late = loadSceneText(largeScene(kObjects, lineEnd, {{45000, cut}}));
+        EXPECT_EQ(late.outcome, LoadOutcome::StoppedAtCutOff);
+        EXPECT_EQ(late.lineNumber, 45002u);
+        EXPECT_EQ(late.markers.size(), 44999u);
+        EXPECT_EQ(late.objects.size(), kObjects);
+        const SceneLoad error = loadSceneText(largeScene(kObjects, lineEnd, {{45000, noPosition}}));
+        EXPECT_EQ(error.outcome, LoadOutcome::ReadError);
+        EXPECT_EQ(error.readError, ReadError::TooFewValues);
+        EXPECT_EQ(error.lineNumber, 45002u);
+        EXPECT_EQ(error.objectNumber, 45000u);
+    }
+    // A Windows-1252 byte in the second half has the whole file decoded.
+    const SceneLoad decoded = loadSceneText(largeScene(kObjects, "\r\n", {{50000, "<n>Caf\xE9</n>" + objectAt("5", "6")}}));
+    EXPECT_EQ(decoded.outcome, LoadOutcome::Complete);
+    ASSERT_EQ(decoded.objects.size(), kObjects);
+    EXPECT_EQ(decoded.objects[49999].substr(0, 12), "<n>Caf\xC3\xA9</n>");
 }
 
 struct MarkerCase {

@@ -134,6 +134,29 @@ TEST(Selection, SelectAllTakesTheRegionStrictlyInsideItsBorders)
     EXPECT_EQ(selection.objects().size(), kPositions.size() - 2);  // not 0,0 and not 256,100
 }
 
+TEST(Selection, PositionsKnownFromTheLoadGiveTheSameSelection)
+{
+    std::string text;
+    for (const auto& [x, y] : kPositions) text += objectAt(x, y, x + "," + y) + "\r\n";
+    text += "<a>1</a><b>2</b><c\r\n" + objectAt("100", "200", "after the cut") + "\r\n";
+    const SceneLoad load = loadSceneText(text);
+    ASSERT_EQ(load.positions.size(), kPositions.size());
+    SceneSelection known;
+    known.setTable(load.objects, load.markers, load.positions);
+    SceneSelection scanned;
+    scanned.setTable(load.objects, load.markers);
+    for (SceneSelection* selection : {&known, &scanned}) {
+        selection->press(2000, 3000);
+        selection->release(6000, 1000);
+        const FilterResult result = selection->extract(true);
+        EXPECT_EQ(result.stop, FilterStop::CutOffLine);
+        EXPECT_EQ(result.stoppedAt, kPositions.size() + 1);
+    }
+    EXPECT_EQ(names(known.objects()), names(scanned.objects()));
+    EXPECT_EQ(known.markers(), scanned.markers());
+    EXPECT_EQ(names(known.objects()).size(), 6u);
+}
+
 TEST(Selection, ACutOffLineEndsExtractWithWhatWasKeptBeforeIt)
 {
     SceneSelection selection;
