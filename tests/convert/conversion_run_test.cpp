@@ -355,7 +355,7 @@ TEST_F(ConversionRun, ExampleHouseMatchesTheCheckedInSceneFile)
     EXPECT_EQ(files.files.at("/os/house.xml"), expected);
 }
 
-TEST(ConversionRunOnDisk, SucceedsAndFailsWithoutLeftovers)
+TEST(ConversionRunOnDisk, FailedRunsLeaveTheFolderAsTheyFoundIt)
 {
     const auto folder = std::filesystem::temp_directory_path() / ("vantor-run-" + std::to_string(::getpid()));
     std::filesystem::remove_all(folder);
@@ -365,20 +365,24 @@ TEST(ConversionRunOnDisk, SucceedsAndFailsWithoutLeftovers)
     ScriptedHost host;
     ConversionRequest request{crlf({kHeader, lineA("Cube"), kLineB}), "125", "125", "25", "owner", "720001",
                               folder.string(), "x"};
-
-    auto report = vantor::convert::runConversion(request, host, files, random);
-    ASSERT_EQ(report.outcome, ConversionOutcome::Done);
+    ASSERT_EQ(vantor::convert::runConversion(request, host, files, random).outcome, ConversionOutcome::Done);
     const std::string scene = readFile(folder / "maison.xml");
+    const std::string copy = readFile(folder / "maison.xml_SLbase.txt");
     EXPECT_EQ(sceneLines(scene).size(), 5u);
 
-    request.listingText = crlf({kHeader, lineA("Bad", "x"), kLineB});
-    report = vantor::convert::runConversion(request, host, files, random);
-    EXPECT_EQ(report.outcome, ConversionOutcome::ConversionError);
-    EXPECT_EQ(readFile(folder / "maison.xml"), scene);
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"maison.xml", "maison.xml_SLbase.txt"}));
+    for (const auto& listing : {crlf({kHeader, lineA("Bad", "x"), kLineB}),
+                                crlf({kHeader, lineA("C"), kLineB, "a", "b"}), crlf({"no header", lineA("C"), kLineB})}) {
+        request.listingText = listing;
+        EXPECT_FALSE(vantor::convert::runConversion(request, host, files, random).succeeded());
+        EXPECT_EQ(readFile(folder / "maison.xml"), scene);
+        EXPECT_EQ(readFile(folder / "maison.xml_SLbase.txt"), copy);
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+            names.push_back(entry.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        EXPECT_EQ(names, (std::vector<std::string>{"maison.xml", "maison.xml_SLbase.txt"}));
+    }
     std::filesystem::remove_all(folder);
 }
 
