@@ -182,7 +182,7 @@ bool parseRecord(std::string_view recordText, PrimRecord& record)
     for (std::size_t i = colon + 2; i < size;) {
         std::size_t stop = i;
         while (stop < size && !kFieldBreaks[static_cast<unsigned char>(data[stop])]) ++stop;
-        field->append(data + i, stop - i);
+        if (stop > i) field->append(data + i, stop - i);
         if (stop == size) break;
         if (data[stop] == ',') {
             ++count;

@@ -2,6 +2,7 @@
 
 #include "number_forms.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 
@@ -19,13 +20,11 @@ constexpr int kMostDecimals = 9;
 void appendDigits(std::string& out, std::uint64_t value, int width)
 {
     char buffer[24];
-    char* p = buffer + sizeof buffer;
-    do {
-        *--p = static_cast<char>('0' + value % 10);
-        value /= 10;
-        --width;
-    } while (value != 0 || width > 0);
-    out.append(p, static_cast<std::size_t>(buffer + sizeof buffer - p));
+    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
+    (void)error;  // 24 characters hold every uint64
+    const auto length = static_cast<int>(end - buffer);
+    if (length < width) out.append(static_cast<std::size_t>(width - length), '0');
+    out.append(buffer, end);
 }
 
 }  // namespace
