@@ -10,13 +10,24 @@
 
 #include <fstream>
 #include <sstream>
-#include <string>
-#include <vector>
 
 namespace vantor::cli {
 namespace {
 
+using Names = std::vector<std::string>;
 using test::objectAt;
+
+// The value lists of the object lines of a scene file.
+std::vector<extract::ValueList> objectValues(const std::string& sceneText)
+{
+    std::vector<extract::ValueList> objects;
+    for (std::size_t begin = 0, end = 0; (end = sceneText.find("\r\n", begin)) != std::string::npos; begin = end + 2) {
+        if (end - begin <= 10) continue;
+        objects.emplace_back();
+        (void)extract::TokeniseObjectLine(std::string_view(sceneText).substr(begin, end - begin), objects.back());
+    }
+    return objects;
+}
 
 class ExtractCommand : public ::testing::Test {
 protected:
@@ -29,24 +40,18 @@ protected:
         return runCli(args, out, err, Services{files, random, clock});
     }
 
-    void writeScene(const std::vector<std::string>& objects, const std::string& path = "/w/region.xml")
+    void writeScene(const std::vector<std::string>& objects)
     {
         std::string text = "<scene>\r\n\r\n";
         for (const auto& object : objects) text += object + "\r\n";
-        files.files[path] = text + "\r\n</scene>\r\n";
+        files.files["/w/region.xml"] = text + "\r\n</scene>\r\n";
     }
 
-    // Names of the objects in a scene file, in file order.
-    std::vector<std::string> namesIn(const std::string& path)
+    Names namesIn(const std::string& path)
     {
-        std::vector<std::string> names;
-        const std::string& text = files.files.at(path);
-        extract::ValueList values;
-        for (std::size_t begin = 0, end = 0; (end = text.find("\r\n", begin)) != std::string::npos; begin = end + 2) {
-            const std::string_view line = std::string_view(text).substr(begin, end - begin);
-            if (line.size() > 10 && extract::TokeniseObjectLine(line, values) == extract::TokeniseResult::Complete) {
-                names.emplace_back(values[19]);
-            }
+        Names names;
+        for (const auto& values : objectValues(files.files.at(path))) {
+            names.emplace_back(values.size() > 19 ? values[19] : "(cut off)");
         }
         return names;
     }
@@ -58,62 +63,41 @@ protected:
     std::ostringstream err;
 };
 
-using Names = std::vector<std::string>;
-
-TEST_F(ExtractCommand, WithoutARectangleSavesTheWholeTable)
-{
-    writeScene({objectAt("10", "10", "a"), objectAt("100", "200", "b"), objectAt("300", "5", "c")});
-    ASSERT_EQ(run({"extract", "/w/region.xml", "--out", "/w/all.xml"}), ExitCode::Ok) << err.str();
-    EXPECT_EQ(out.str(), "Loaded 3 objects from /w/region.xml\nExported 3 objects to /w/all.xml and /w/all.txt\n");
-    EXPECT_EQ(namesIn("/w/all.xml"), (Names{"a", "b", "c"}));
-    EXPECT_EQ(files.files.count("/w/all.txt"), 1u);
-}
-
 TEST_F(ExtractCommand, KeepsTheObjectsStrictlyInsideOrOutsideTheRectangle)
 {
     writeScene({objectAt("10", "10", "a"), objectAt("100", "200", "b"), objectAt("50", "200", "edge"),
                 objectAt("149", "230", "c"), objectAt("300", "5", "d")});
+    ASSERT_EQ(run({"extract", "/w/region.xml", "--out", "/w/all.xml"}), ExitCode::Ok) << err.str();
+    EXPECT_EQ(out.str(), "Loaded 5 objects from /w/region.xml\nExported 5 objects to /w/all.xml and /w/all.txt\n");
+    EXPECT_EQ(files.files.count("/w/all.txt"), 1u);
     for (const std::string_view corners : {"50,181,150,231", "150,231,50,181", "50,231,150,181"}) {
         ASSERT_EQ(run({"extract", "/w/region.xml", "--out", "/w/in.xml", "--rect", corners}), ExitCode::Ok);
         EXPECT_EQ(namesIn("/w/in.xml"), (Names{"b", "c"})) << corners;
     }
-    EXPECT_NE(out.str().find("Exported 2 objects"), std::string::npos);
     ASSERT_EQ(run({"extract", "/w/region.xml", "--out", "/w/out.xml", "--rect", "50,181,150,231", "--invert"}),
               ExitCode::Ok);
     EXPECT_EQ(namesIn("/w/out.xml"), (Names{"a", "d"}));
 }
 
-TEST_F(ExtractCommand, UsageAndUnreadableScenesExitWithTwo)
-{
-    writeScene({objectAt("10", "10")});
-    files.files["/w/locked.xml"] = files.files["/w/region.xml"];
-    files.unreadable.insert("/w/locked.xml");
-    const std::vector<std::vector<std::string_view>> calls{
-        {"extract", "/w/missing.xml", "--out", "/w/o.xml"},
-        {"extract", "/w/locked.xml", "--out", "/w/o.xml"},
-        {"extract", "/w/region.xml"},
-        {"extract", "/w/region.xml", "--out", "/w/o.xml", "--invert"},
-        {"extract", "/w/region.xml", "--out", "/w/o.xml", "--rect", "1,2,3"},
-        {"extract", "/w/region.xml", "--out", "/w/o.xml", "--rect", "1,2,3,x"},
-        {"extract", "/w/region.xml", "--out", "/w/o.xml", "--rect", "1,2,3,4,5"}};
-    for (const auto& args : calls) {
-        EXPECT_EQ(run(args), ExitCode::Usage) << args[1] << " " << args.back();
-        EXPECT_FALSE(err.str().empty());
-    }
-    EXPECT_EQ(files.files.count("/w/o.xml"), 0u);
-}
-
-TEST_F(ExtractCommand, ReadErrorsAndFailingObjectsExitWithOne)
+TEST_F(ExtractCommand, ExitCodesSayWhatWentWrong)
 {
     writeScene({objectAt("10", "10"), objectAt("10", "north")});
+    files.files["/w/locked.xml"] = files.files["/w/region.xml"];
+    files.unreadable.insert("/w/locked.xml");
+    for (const auto& args : std::vector<std::vector<std::string_view>>{
+             {"extract", "/w/missing.xml", "--out", "/w/o.xml"},
+             {"extract", "/w/locked.xml", "--out", "/w/o.xml"},
+             {"extract", "/w/region.xml"},
+             {"extract", "/w/region.xml", "--out", "/w/o.xml", "--invert"},
+             {"extract", "/w/region.xml", "--out", "/w/o.xml", "--rect", "1,2,3"},
+             {"extract", "/w/region.xml", "--out", "/w/o.xml", "--rect", "1,2,3,x"}}) {
+        EXPECT_EQ(run(args), ExitCode::Usage) << args[1] << " " << args.back();
+    }
     EXPECT_EQ(run({"extract", "/w/region.xml", "--out", "/w/o.xml"}), ExitCode::Failed);
     EXPECT_NE(err.str().find("line 4"), std::string::npos) << err.str();
     EXPECT_EQ(files.files.count("/w/o.xml"), 0u);
 
-    test::ObjectSpec bad;
-    bad.name = "Lamp";
-    bad.pathCurve = "curved";
-    writeScene({objectAt("10", "10"), test::objectLine(bad)});
+    writeScene({objectAt("10", "10"), test::objectLine({{"name", "Lamp"}, {"pathCurve", "curved"}})});
     EXPECT_EQ(run({"extract", "/w/region.xml", "--out", "/w/o.xml"}), ExitCode::Failed);
     EXPECT_NE(err.str().find("object 2 (\"Lamp\")"), std::string::npos) << err.str();
     EXPECT_EQ(files.files.count("/w/o.xml"), 1u);
@@ -124,34 +108,16 @@ TEST_F(ExtractCommand, ACutOffLineEndsTheRectangleButFailsTheWholeTable)
 {
     writeScene({objectAt("100", "200", "kept"), "<a>1</a><b>2</b><c", objectAt("101", "201", "after")});
     EXPECT_EQ(run({"extract", "/w/region.xml", "--out", "/w/all.xml"}), ExitCode::Failed);
-    EXPECT_EQ(namesIn("/w/all.xml"), (Names{"kept", "after"}));
+    EXPECT_EQ(namesIn("/w/all.xml"), (Names{"kept", "(cut off)", "after"}));
     EXPECT_EQ(files.files.count("/w/all.txt"), 0u);
-
     ASSERT_EQ(run({"extract", "/w/region.xml", "--out", "/w/sel.xml", "--rect", "0,0,256,256"}), ExitCode::Ok);
     EXPECT_EQ(namesIn("/w/sel.xml"), (Names{"kept"}));
-    EXPECT_EQ(files.files.count("/w/sel.txt"), 1u);
-}
-
-std::vector<extract::ValueList> objectValues(const std::string& sceneText)
-{
-    std::vector<extract::ValueList> objects;
-    for (std::size_t begin = 0, end = 0; (end = sceneText.find("\r\n", begin)) != std::string::npos;
-         begin = end + 2) {
-        const std::string_view line = std::string_view(sceneText).substr(begin, end - begin);
-        if (line.size() <= 10) continue;
-        objects.emplace_back();
-        EXPECT_EQ(extract::TokeniseObjectLine(line, objects.back()), extract::TokeniseResult::Complete);
-    }
-    return objects;
 }
 
 TEST_F(ExtractCommand, RoundTripsTheExampleHouse)
 {
-    std::ifstream example(std::string(VANTOR_SOURCE_DIR) + "/examples/house.txt", std::ios::binary);
-    std::stringstream bytes;
-    bytes << example.rdbuf();
-    files.files["/w/house.txt"] = bytes.str();
-
+    std::ifstream example(VANTOR_SOURCE_DIR "/examples/house.txt", std::ios::binary);
+    files.files["/w/house.txt"] = std::string(std::istreambuf_iterator<char>(example), {});
     ASSERT_EQ(run({"convert", "/w/house.txt", "--out-dir", "/w", "--name", "house"}), ExitCode::Ok) << err.str();
     ASSERT_EQ(run({"extract", "/w/house.xml", "--out", "/w/copy.xml"}), ExitCode::Ok) << err.str();
     ASSERT_EQ(run({"convert", "/w/copy.txt", "--out-dir", "/w", "--name", "again", "--rez", "140,90,30"}),
@@ -162,16 +128,13 @@ TEST_F(ExtractCommand, RoundTripsTheExampleHouse)
     const auto again = objectValues(files.files.at("/w/again.xml"));
     ASSERT_EQ(first.size(), again.size());
     ASSERT_GE(first.size(), 7u);
-    // Every prim keeps its name and shape; the build moves as one piece.
+    // Every prim keeps its name and every value from its offset on; the build moves as one piece.
     const auto move = [&](std::size_t k, std::size_t axis) {
         return *convert::parseNumber(again[k][22 + axis]) - *convert::parseNumber(first[k][22 + axis]);
     };
     for (std::size_t k = 0; k < first.size(); ++k) {
-        ASSERT_EQ(first[k].size(), again[k].size());
         EXPECT_EQ(first[k][19], again[k][19]);
-        for (std::size_t i = 25; i < first[k].size(); ++i) {
-            EXPECT_EQ(first[k][i], again[k][i]) << "object " << k << ", value " << i;
-        }
+        EXPECT_EQ(Names(first[k].begin() + 25, first[k].end()), Names(again[k].begin() + 25, again[k].end()));
         for (std::size_t axis = 0; axis < 3; ++axis) EXPECT_NEAR(move(k, axis), move(0, axis), 1e-9);
     }
 }

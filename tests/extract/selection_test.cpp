@@ -4,31 +4,29 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
 namespace vantor::extract {
 namespace {
 
-using test::objectAt;
+using Names = std::vector<std::string>;
 
-// Objects named by their position, around the edges of the rectangles below.
-const std::vector<std::pair<std::string, std::string>> kPositions{
-    {"100", "200"}, {"50", "200"}, {"150", "200"}, {"100", "181"}, {"100", "231"}, {"49.9", "200"},
-    {"64", "129"},  {"127.9", "255"}, {"128", "200"}, {"0", "0"}, {"256", "100"}, {"10", "10"}};
+// Objects named by their position in metres, around the edges of the rectangles below.
+const Names kPositions{"100,200", "50,200", "150,200", "100,181", "100,231", "49.9,200",
+                       "64,129",  "127.9,255", "128,200", "0,0", "256,100", "10,10"};
 
-SceneSelection loadedSelection()
+ObjectLines positionedObjects(std::string extraLine = {})
 {
     std::vector<std::string> lines;
-    for (const auto& [x, y] : kPositions) lines.push_back(objectAt(x, y, x + "," + y));
-    SceneSelection selection;
-    selection.setTable(ObjectLines::fromLines(lines), {});
-    return selection;
+    for (const auto& name : kPositions) {
+        const auto comma = name.find(',');
+        lines.push_back(test::objectAt(name.substr(0, comma), name.substr(comma + 1), name));
+    }
+    if (!extraLine.empty()) lines.push_back(std::move(extraLine));
+    return ObjectLines::fromLines(lines);
 }
 
-std::vector<std::string> names(const ObjectLines& table)
+Names names(const ObjectLines& table)
 {
-    std::vector<std::string> result;
+    Names result;
     ValueList values;
     for (const auto line : table) {
         (void)TokeniseObjectLine(line, values);
@@ -37,19 +35,22 @@ std::vector<std::string> names(const ObjectLines& table)
     return result;
 }
 
-using Names = std::vector<std::string>;
+// Keeps the objects of the drag example: 50 < x < 150 and 181 < y < 231 metres.
+FilterResult dragAndExtract(SceneSelection& selection, bool inverse)
+{
+    selection.press(2000, 3000);
+    selection.release(6000, 1000);
+    return selection.extract(inverse);
+}
 
 TEST(Selection, StartsOnTheTopLeftQuarterWithHalfLengthLines)
 {
-    SceneSelection selection = loadedSelection();
+    SceneSelection selection;
     EXPECT_EQ(selection.v1(), (MapLine{0, 0, 5120}));
-    EXPECT_EQ(selection.h1(), (MapLine{0, 0, 5120}));
-    EXPECT_EQ(selection.v2(), (MapLine{5120, 0, 5120}));
     EXPECT_EQ(selection.h2(), (MapLine{5120, 0, 5120}));
-    EXPECT_EQ(selection.dragState(), DragState::Idle);
     EXPECT_EQ(selection.edges(), (RectangleEdges{0, 5120, 5120, 10240}));
-    // So "Extraire" right after a load keeps 0 < x < 128 and 128 < y < 256 metres.
-    selection.extract(false);
+    selection.setTable(positionedObjects(), {});
+    selection.extract(false);  // keeps 0 < x < 128 and 128 < y < 256 metres
     EXPECT_EQ(names(selection.objects()), (Names{"100,200", "50,200", "100,181", "100,231", "49.9,200", "64,129",
                                                  "127.9,255"}));
     EXPECT_EQ(selection.dragState(), DragState::Set);
@@ -62,7 +63,6 @@ TEST(Selection, PressMoveReleaseSetTheCornersWhileDragging)
     EXPECT_EQ(selection.v2().position, 5120);
     selection.press(2000, 3000);
     EXPECT_EQ(selection.dragState(), DragState::Dragging);
-    EXPECT_EQ(selection.v1(), (MapLine{2000, 0, 10240}));
     EXPECT_EQ(selection.h1(), (MapLine{3000, 0, 10240}));
     EXPECT_EQ(selection.v2(), (MapLine{5120, 0, 5120}));  // the second corner waits for a move
     selection.move(4000, -500);                            // outside the map: not clamped
@@ -76,101 +76,62 @@ TEST(Selection, PressMoveReleaseSetTheCornersWhileDragging)
     reverse.press(6000, 1000);
     reverse.release(2000, 3000);
     EXPECT_EQ(reverse.edges(), selection.edges());
+    reverse.selectAll();
+    EXPECT_EQ(reverse.edges(), (RectangleEdges{0, 10240, 0, 10240}));
+    EXPECT_EQ(reverse.dragState(), DragState::Set);
 }
 
-TEST(Selection, ExtractKeepsStrictlyInsideOrWithInverseStrictlyOutside)
+TEST(Selection, ExtractKeepsStrictlyInsideOrStrictlyOutside)
 {
-    // The drag example: 50 < x < 150 and 181 < y < 231 metres.
-    SceneSelection inside = loadedSelection();
-    inside.press(2000, 3000);
-    inside.release(6000, 1000);
-    const FilterResult result = inside.extract(false);
-    EXPECT_FALSE(result.stop);
-    EXPECT_EQ(names(inside.objects()), (Names{"100,200", "128,200"}));
-    ASSERT_EQ(inside.markers().size(), 2u);
-    EXPECT_EQ(inside.markers()[1], (Marker{5120, 2240}));  // renumbered with the kept objects
-    EXPECT_EQ(inside.savedLines().size(), kPositions.size());
+    // Positions known from a load, for all, some or none of the entries, change nothing.
+    std::string text;
+    for (const auto line : positionedObjects()) text.append(line).append("\n");
+    const std::vector<ObjectPosition> loaded = loadSceneText(text).positions;
+    for (const std::size_t known : {std::size_t{0}, std::size_t{2}, kPositions.size()}) {
+        SceneSelection inside;
+        inside.setTable(positionedObjects(), {}, {loaded.begin(), loaded.begin() + static_cast<long>(known)});
+        EXPECT_FALSE(dragAndExtract(inside, false).stop);
+        EXPECT_EQ(names(inside.objects()), (Names{"100,200", "128,200"}));
+        EXPECT_EQ(inside.markers(), (std::vector<Marker>{{4000, 2240}, {5120, 2240}}));
 
-    SceneSelection outside = loadedSelection();
-    outside.press(2000, 3000);
-    outside.release(6000, 1000);
-    outside.extract(true);
-    // Objects on an edge (x = 50, x = 150, y = 181, y = 231) pass in neither mode.
-    EXPECT_EQ(names(outside.objects()),
-              (Names{"49.9,200", "64,129", "127.9,255", "0,0", "256,100", "10,10"}));
-    // Narrowing the outside objects again with the inside test leaves nothing.
-    outside.extract(false);
-    EXPECT_TRUE(outside.objects().empty());
-    outside.extract(false);
-    EXPECT_TRUE(outside.objects().empty());
-    EXPECT_EQ(outside.dragState(), DragState::Set);
-}
-
-TEST(Selection, AClickWithoutMovementIsAnEmptyRectangle)
-{
-    SceneSelection click = loadedSelection();
+        SceneSelection outside;
+        outside.setTable(positionedObjects(), {});
+        dragAndExtract(outside, true);
+        // Objects on an edge (x = 50, x = 150, y = 181, y = 231) pass in neither mode.
+        EXPECT_EQ(names(outside.objects()), (Names{"49.9,200", "64,129", "127.9,255", "0,0", "256,100", "10,10"}));
+        dragAndExtract(outside, false);  // narrowing the outside objects to the inside leaves nothing
+        EXPECT_TRUE(outside.objects().empty());
+        EXPECT_EQ(outside.savedLines().size(), 6u);
+    }
+    SceneSelection click;  // a click without movement: an empty rectangle
+    click.setTable(positionedObjects(), {});
     click.press(4000, 2240);  // 100, 200 metres
     click.release(4000, 2240);
+    click.extract(true);
+    EXPECT_EQ(click.objects().size(), kPositions.size() - 1);  // all but the one at the clicked point
     click.extract(false);
     EXPECT_TRUE(click.objects().empty());
 
-    SceneSelection inverse = loadedSelection();
-    inverse.press(4000, 2240);
-    inverse.release(4000, 2240);
-    inverse.extract(true);
-    EXPECT_EQ(inverse.objects().size(), kPositions.size() - 1);  // all but the one at the clicked point
-    EXPECT_EQ(names(inverse.objects()).front(), "50,200");
-}
-
-TEST(Selection, SelectAllTakesTheRegionStrictlyInsideItsBorders)
-{
-    SceneSelection selection = loadedSelection();
-    selection.selectAll();
-    EXPECT_EQ(selection.dragState(), DragState::Idle);
-    EXPECT_EQ(selection.v2(), (MapLine{10240, 0, 10240}));
-    EXPECT_EQ(selection.edges(), (RectangleEdges{0, 10240, 0, 10240}));
-    EXPECT_EQ(selection.objects().size(), kPositions.size());  // nothing filtered yet
-    selection.extract(false);
-    EXPECT_EQ(selection.objects().size(), kPositions.size() - 2);  // not 0,0 and not 256,100
-}
-
-TEST(Selection, PositionsKnownFromTheLoadGiveTheSameSelection)
-{
-    std::string text;
-    for (const auto& [x, y] : kPositions) text += objectAt(x, y, x + "," + y) + "\r\n";
-    text += "<a>1</a><b>2</b><c\r\n" + objectAt("100", "200", "after the cut") + "\r\n";
-    const SceneLoad load = loadSceneText(text);
-    ASSERT_EQ(load.positions.size(), kPositions.size());
-    SceneSelection known;
-    known.setTable(load.objects, load.markers, load.positions);
-    SceneSelection scanned;
-    scanned.setTable(load.objects, load.markers);
-    for (SceneSelection* selection : {&known, &scanned}) {
-        selection->press(2000, 3000);
-        selection->release(6000, 1000);
-        const FilterResult result = selection->extract(true);
-        EXPECT_EQ(result.stop, FilterStop::CutOffLine);
-        EXPECT_EQ(result.stoppedAt, kPositions.size() + 1);
-    }
-    EXPECT_EQ(names(known.objects()), names(scanned.objects()));
-    EXPECT_EQ(known.markers(), scanned.markers());
-    EXPECT_EQ(names(known.objects()).size(), 6u);
+    SceneSelection region;
+    region.setTable(positionedObjects(), {});
+    region.selectAll();
+    region.extract(false);
+    EXPECT_EQ(region.objects().size(), kPositions.size() - 2);  // not 0,0 and not 256,100
 }
 
 TEST(Selection, ACutOffLineEndsExtractWithWhatWasKeptBeforeIt)
 {
-    SceneSelection selection;
-    selection.setTable(ObjectLines::fromLines({objectAt("100", "200", "kept"), objectAt("10", "10", "dropped"),
-                                               "<a>1</a><b", objectAt("101", "201", "never seen")}),
-                       {});
-    const FilterResult result = selection.extract(false);
-    ASSERT_TRUE(result.stop);
-    EXPECT_EQ(*result.stop, FilterStop::CutOffLine);
-    EXPECT_EQ(result.stoppedAt, 3u);
-    EXPECT_EQ(names(selection.objects()), (Names{"kept"}));
-    EXPECT_EQ(selection.savedLines().size(), 4u);
-    EXPECT_EQ(selection.dragState(), DragState::Idle);  // not set by an unfinished Extraire
-
+    for (const bool fromLoad : {true, false}) {
+        const ObjectLines table = positionedObjects("<a>1</a><b>2</b><c");
+        SceneSelection selection;
+        selection.setTable(table, {}, fromLoad ? loadSceneText(std::string(table[0])).positions
+                                               : std::vector<ObjectPosition>{});
+        const FilterResult result = selection.extract(false);
+        EXPECT_EQ(result.stop, FilterStop::CutOffLine);
+        EXPECT_EQ(result.stoppedAt, kPositions.size() + 1);
+        EXPECT_EQ(selection.objects().size(), 7u);
+        EXPECT_EQ(selection.dragState(), DragState::Idle);  // not set by an unfinished Extraire
+    }
     SceneSelection empty;
     empty.extract(true);
     EXPECT_TRUE(empty.objects().empty());
