@@ -1,7 +1,6 @@
 #include "scene_load.h"
 
 #include "convert/number_fast_paths.h"
-#include "convert/number_forms.h"
 #include "convert/text_codec.h"
 
 #include <memory>
