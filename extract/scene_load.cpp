@@ -3,6 +3,7 @@
 #include "convert/number_fast_paths.h"
 #include "convert/text_codec.h"
 
+#include <exception>
 #include <memory>
 #include <thread>
 #include <utility>
@@ -96,15 +97,21 @@ bool readObjectLines(std::string_view text, bool checkEncoding, SceneLoad& load,
     std::vector<std::string_view> parts{text};
     if (split != 0) parts = {text.substr(0, split), text.substr(split)};
     std::vector<StretchRead> stretches(parts.size());
+    std::exception_ptr helperFailure;  // handed on to the caller, as if this thread had failed
     {
         std::vector<std::jthread> helpers;
         for (std::size_t i = 1; i < parts.size(); ++i) {
-            helpers.emplace_back([&stretches, &parts, i, checkEncoding] {
-                stretches[i] = readStretch(parts[i], checkEncoding, true);
+            helpers.emplace_back([&stretches, &parts, &helperFailure, i, checkEncoding] {
+                try {
+                    stretches[i] = readStretch(parts[i], checkEncoding, true);
+                } catch (...) {
+                    helperFailure = std::current_exception();
+                }
             });
         }
         stretches[0] = readStretch(parts[0], checkEncoding, true);
     }
+    if (helperFailure) std::rethrow_exception(helperFailure);
 
     bool placing = true;
     std::size_t lineBase = 0;

@@ -1,5 +1,6 @@
 #include "selection_export.h"
 
+#include <exception>
 #include <memory>
 #include <thread>
 
@@ -98,9 +99,14 @@ ExportReport exportSelection(const ObjectLines& table, const std::string& sceneP
     // was built.
     std::string listing;
     std::optional<ExportFailure> recordFailure;
+    std::exception_ptr builderFailure;  // handed on to the caller, as if this thread had failed
     {
-        std::jthread builder([&table, &clock, &listing, &recordFailure] {
-            recordFailure = buildListing(table, clock, listing);
+        std::jthread builder([&table, &clock, &listing, &recordFailure, &builderFailure] {
+            try {
+                recordFailure = buildListing(table, clock, listing);
+            } catch (...) {
+                builderFailure = std::current_exception();
+            }
         });
         scene->write("<scene>\r\n\r\n");
         for (const std::string_view line : table) {
@@ -109,6 +115,7 @@ ExportReport exportSelection(const ObjectLines& table, const std::string& sceneP
         }
         scene->write("\r\n</scene>\r\n");
     }
+    if (builderFailure) std::rethrow_exception(builderFailure);
     if (!scene->commit(&reason)) {
         report.failure = fileFailure(ExportError::SceneFileFailed, scenePath, reason);
         return report;
