@@ -73,8 +73,9 @@ void reportExportFailure(const extract::ExportReport& report, std::ostream& err)
     case extract::ExportError::RecordFailed:
         err << (failure.error == extract::ExportError::HeaderFailed ? "no header line from object "
                                                                      : "cannot export object ")
-            << failure.objectNumber << " (\"" << failure.objectName << "\"): " << describe(failure.cause)
-            << "\n";
+            << failure.objectNumber;
+        if (!failure.objectName.empty()) err << " (\"" << failure.objectName << "\")";
+        err << ": " << describe(failure.cause) << "\n";
         break;
     }
     if (failure.error != extract::ExportError::SceneFileFailed) {
@@ -136,8 +137,10 @@ ExitCode runExtract(const ExtractOptions& options, bool withRectangle, CommandCo
         selection.release(mapX(corners->x2), mapY(corners->y2));
         const extract::FilterResult filtered = selection.extract(options.invert);
         if (filtered.stop) {
-            err << "vantor-cli extract: the selection ends before object " << filtered.stoppedAt
-                << ", which has no readable position\n";
+            err << "vantor-cli extract: the selection ends at object " << filtered.stoppedAt
+                << (filtered.stop == extract::FilterStop::CutOffLine ? ", whose line ends inside a tag"
+                                                                     : ", which has no readable position")
+                << "; it and the objects after it are left out\n";
         }
     }
 

@@ -20,7 +20,7 @@ constexpr std::size_t kPositionValueCount = 24;
 bool isObjectLine(std::string_view line)
 {
     if (line.size() < kShortestObjectLine) return false;
-    if (line.size() >= 4 * kShortestObjectLine) return true;
+    if (line.size() > 4 * (kShortestObjectLine - 1)) return true;
     return convert::countCharacters(line) >= kShortestObjectLine;
 }
 
