@@ -132,6 +132,12 @@ TEST(Selection, ACutOffLineEndsExtractWithWhatWasKeptBeforeIt)
         EXPECT_EQ(selection.objects().size(), 7u);
         EXPECT_EQ(selection.dragState(), DragState::Idle);  // not set by an unfinished Extraire
     }
+    // A table not made by a load may hold a line without a position: it ends the filter too.
+    SceneSelection unchecked;
+    unchecked.setTable(positionedObjects(test::objectAt("north", "10")), {});
+    EXPECT_EQ(unchecked.extract(true).stop, FilterStop::NoPosition);
+    EXPECT_EQ(names(unchecked.objects()), (Names{"150,200", "0,0", "256,100", "10,10"}));
+
     SceneSelection empty;
     empty.extract(true);
     EXPECT_TRUE(empty.objects().empty());
