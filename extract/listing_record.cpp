@@ -129,14 +129,16 @@ void appendUtf8(std::string& out, std::uint32_t cp)
     }
 }
 
-bool isXmlCharacter(std::uint32_t cp)
+// The characters a reference may stand for in a listing: those XML allows, except CR and LF,
+// which would cut a record's line in two; their references stay as they are.
+bool isListingCharacter(std::uint32_t cp)
 {
-    return cp == 0x9 || cp == 0xA || cp == 0xD || (cp >= 0x20 && cp <= 0xD7FF) || (cp >= 0xE000 && cp <= 0xFFFD)
+    return cp == 0x9 || (cp >= 0x20 && cp <= 0xD7FF) || (cp >= 0xE000 && cp <= 0xFFFD)
         || (cp >= 0x10000 && cp <= 0x10FFFF);
 }
 
 // The code point of a numeric reference's body ("#65", "#x41"), or nothing when it is not a
-// reference to a character XML allows.
+// reference to a character a listing can hold.
 std::optional<std::uint32_t> numericReference(std::string_view body)
 {
     if (body.size() < 2 || body[0] != '#') return std::nullopt;
@@ -158,7 +160,7 @@ std::optional<std::uint32_t> numericReference(std::string_view body)
         cp = cp * (hex ? 16 : 10) + digit;
         if (cp > 0x10FFFF) return std::nullopt;
     }
-    if (!isXmlCharacter(cp)) return std::nullopt;
+    if (!isListingCharacter(cp)) return std::nullopt;
     return cp;
 }
 

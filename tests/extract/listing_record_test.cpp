@@ -166,9 +166,9 @@ INSTANTIATE_TEST_SUITE_P(
     Texts, XmlText,
     ::testing::Values(XmlTextCase{"&lt;&gt;&amp;&quot;&apos;", "<>&\"'"}, XmlTextCase{"&amp;lt;", "&lt;"},
                       XmlTextCase{"&#233;t&#xE9;", "\xC3\xA9t\xC3\xA9"}, XmlTextCase{"&#x1F600;", "\xF0\x9F\x98\x80"},
-                      // references to no character XML allows, and other ampersands, stay
-                      XmlTextCase{"&#xD800; &#0; &#1114112; &#xZZ; &#; &#X41;",
-                                  "&#xD800; &#0; &#1114112; &#xZZ; &#; &#X41;"},
+                      // references to no character XML allows, to CR and LF, and other ampersands stay
+                      XmlTextCase{"&#xD800; &#0; &#1114112; &#xZZ; &#; &#X41; &#10;&#xD;",
+                                  "&#xD800; &#0; &#1114112; &#xZZ; &#; &#X41; &#10;&#xD;"},
                       XmlTextCase{"&bogus; & alone a&&amp;b &amp", "&bogus; & alone a&&b &amp"}));
 
 }  // namespace
