@@ -46,9 +46,11 @@ MainWindow::MainWindow(Session& session, const AppServices& services, Conversion
       m_runner(std::move(runner)), m_revision(revision)
 {
     ui->setupUi(this);
-    // The layout is designed for an 8-point interface font; larger ones would clip captions.
+    // The layout is designed for a narrow 8-point interface font; wider ones would clip
+    // captions such as "Chemin OS :", so a condensed face is preferred where one is installed.
     QFont designFont = font();
     designFont.setPointSizeF(8);
+    designFont.setStretch(QFont::SemiCondensed);
     setFont(designFont);
     setFixedSize(size());
     ui->Option->setId(ui->Option0, 0);
