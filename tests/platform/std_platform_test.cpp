@@ -6,6 +6,7 @@
 #include <fstream>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace fs = std::filesystem;
 using vantor::platform::StdFileSystem;
@@ -56,6 +57,30 @@ TEST_F(StdFileSystemTest, DroppedOutputLeavesNothingBehindAndKeepsTheOldFile)
     out.reset();
     EXPECT_EQ(*m_files.readAll(path("scene.xml"), nullptr), "old");
     EXPECT_EQ(entries(), 1u);
+}
+
+TEST_F(StdFileSystemTest, PiecesOfEverySizeArriveWholeAndInOrder)
+{
+    // Small pieces gather in the output's buffer, pieces as large as the buffer go straight
+    // to the file; around the buffer's edge both must keep the order.
+    constexpr std::size_t kMiB = std::size_t{1} << 20;
+    const std::vector<std::size_t> sizes = {1, kMiB - 2, 1, 1, 2, kMiB, 3, 2 * kMiB + 5, 0, kMiB - 1, kMiB + 1, 7, 4096};
+    auto out = m_files.create(path("big.bin"), nullptr);
+    ASSERT_TRUE(out);
+    std::string expected;
+    char next = 'a';
+    for (const std::size_t size : sizes) {
+        std::string piece(size, '\0');
+        for (char& c : piece) c = next = static_cast<char>(next == 'z' ? 'a' : next + 1);
+        out->write(piece);
+        expected += piece;
+    }
+    ASSERT_TRUE(out->commit(nullptr));
+    out.reset();
+    const auto written = m_files.readAll(path("big.bin"), nullptr);
+    ASSERT_TRUE(written);
+    EXPECT_EQ(written->size(), expected.size());
+    EXPECT_TRUE(*written == expected);
 }
 
 TEST_F(StdFileSystemTest, ReportsWhyAFileCannotBeCreatedOrRead)
