@@ -1,5 +1,6 @@
 #include "conversion_run.h"
 
+#include "document_writer.h"
 #include "listing_parser.h"
 #include "number_forms.h"
 #include "prim_xml.h"
@@ -13,17 +14,13 @@ namespace vantor::convert {
 
 namespace {
 
-// The LocalID counter plus one: the text is read as a number, rounded half to even to a
-// 32-bit whole number and incremented; nothing when it does not convert or overflows.
-std::optional<std::string> nextLocalId(const std::string& counter)
+// The LocalID counter's value: the text read as a number and rounded half to even to a
+// 32-bit whole number; nothing when it does not convert or overflows.
+std::optional<std::int32_t> localIdValue(const std::string& counter)
 {
     const auto value = parseNumber(counter);
     if (!value) return std::nullopt;
-    const auto whole = toIntegerForm(*value);
-    if (!whole || *whole == std::numeric_limits<std::int32_t>::max()) return std::nullopt;
-    std::string next;
-    appendInteger(next, std::int64_t{*whole} + 1);
-    return next;
+    return toIntegerForm(*value);
 }
 
 void markOutputFailed(ConversionReport& report, const std::string& path, const std::string& reason)
@@ -76,13 +73,20 @@ ConversionReport runConversion(const ConversionRequest& request, ConversionHost&
     std::optional<std::string> normalised;
     if (!hasOnlyCrLfLineEnds(request.listingText)) normalised = normaliseLineEnds(request.listingText);
     const std::string_view listingText = normalised ? std::string_view(*normalised) : request.listingText;
-    copy->write(listingText);
-    copy->write("\r\n");
 
     SceneFile sceneFile(*scene);
     sceneFile.begin();
 
-    PrimListing listing(listingText);
+    // The writer's thread writes the listing copy and then the documents while this thread
+    // reads the listing and computes them; it is stopped and joined before the files go.
+    std::string escapedOwner;
+    appendXmlEscaped(escapedOwner, request.ownerUuid);
+    DocumentWriter writer(*scene, escapedOwner, [&copyFile = *copy, listingText] {
+        copyFile.write(listingText);
+        copyFile.write("\r\n");
+    });
+
+    PrimListing listing(listingText, PrimListing::CrLfChecked{});
     // Every end but a complete listing leaves the unconverted rest in the listing box.
     const auto stop = [&](ConversionOutcome outcome, std::string failingText = {}) {
         report.outcome = outcome;
@@ -95,10 +99,11 @@ ConversionReport runConversion(const ConversionRequest& request, ConversionHost&
     if (!offset) return stop(ConversionOutcome::ConversionError, listing.headerLine());
 
     ShapeNames shapeNames;
-    PrimRecord record;
+    PackedRecord record;
     std::string recordText;
-    std::string document;
-    std::string objectUuid;
+    // The counter's value once it was read: the counter text is then its integer form, which
+    // reads back as the same value.
+    std::optional<std::int32_t> localId;
     ConversionProgress progress;
     progress.bytesTotal = listing.bytesTotal();
     bool guardStopped = false;
@@ -113,26 +118,34 @@ ConversionReport runConversion(const ConversionRequest& request, ConversionHost&
 
         if (!parseRecord(recordText, record)) {
             // The joined text is what the message shows, even when the parse gave up early.
-            return stop(ConversionOutcome::ConversionError, record.recordText);
+            return stop(ConversionOutcome::ConversionError, record.recordText());
         }
-        auto localId = nextLocalId(report.localIdCounter);
-        if (!localId) return stop(ConversionOutcome::ConversionError, record.recordText);
-        report.localIdCounter = std::move(*localId);
+        // The counter plus one; a counter that does not convert or is at the 32-bit limit
+        // fails the record.
+        if (!localId) localId = localIdValue(report.localIdCounter);
+        if (!localId || *localId == std::numeric_limits<std::int32_t>::max()) {
+            return stop(ConversionOutcome::ConversionError, record.recordText());
+        }
+        ++*localId;
+        report.localIdCounter.clear();
+        appendInteger(report.localIdCounter, *localId);
 
-        objectUuid.clear();
-        appendObjectUuid(objectUuid, random);
-        document.clear();
-        const PrimXmlInputs inputs{*offset, request.ownerUuid, report.localIdCounter, objectUuid};
-        if (!appendPrimXml(document, record, inputs, shapeNames)) {
-            return stop(ConversionOutcome::ConversionError, record.recordText);
+        PreparedDocument& document = writer.next();
+        document.objectUuid.clear();
+        appendObjectUuid(document.objectUuid, random);
+        if (!computePrimValues(record, *offset, shapeNames, document.values)) {
+            return stop(ConversionOutcome::ConversionError, record.recordText());
         }
-        sceneFile.add(document);
+        document.localId = report.localIdCounter;
+        document.name = record.name();
+        writer.add();
         ++report.primCount;
         progress.recordsDone = static_cast<std::size_t>(report.primCount);
         progress.bytesConsumed = listing.bytesConsumed();
         host.recordConverted(progress);
     }
 
+    writer.finish();
     sceneFile.end();
     if (!copy->commit(&reason)) {
         stop(ConversionOutcome::OutputFailed);

@@ -38,6 +38,32 @@ struct PrimRecord {
 [[nodiscard]] bool parseRecord(std::string_view recordText, PrimRecord& record);
 [[nodiscard]] std::optional<PrimRecord> parseRecord(std::string_view recordText);
 
+// A parsed record as a conversion run keeps it: the texts of PrimRecord, with the fields
+// side by side in one buffer, so that parsing a record makes no string per field.
+class PackedRecord {
+public:
+    [[nodiscard]] const std::string& name() const { return m_name; }
+    [[nodiscard]] const std::string& recordText() const { return m_recordText; }
+    [[nodiscard]] std::size_t fieldCount() const { return m_fieldCount; }
+    [[nodiscard]] std::string_view field(std::size_t index) const
+    {
+        const std::uint32_t begin = index == 0 ? 0 : m_fieldEnds[index - 1];
+        return std::string_view(m_fieldText).substr(begin, m_fieldEnds[index] - begin);
+    }
+
+private:
+    friend bool parseRecord(std::string_view recordText, PackedRecord& record);
+
+    std::string m_name;
+    std::string m_recordText;
+    std::string m_fieldText;
+    std::vector<std::uint32_t> m_fieldEnds;  // the first m_fieldCount are where each field ends
+    std::size_t m_fieldCount = 0;
+};
+
+// parseRecord into the packed form: the same outcome, name, record text and fields.
+[[nodiscard]] bool parseRecord(std::string_view recordText, PackedRecord& record);
+
 enum class CutOutcome {
     Record,          // a record text was cut; every identical record went with it
     EndOfListing,    // nothing but blanks and line ends is left
@@ -54,6 +80,10 @@ public:
     // text: the listing with CR LF line ends (see normaliseLineEnds), without the run's own
     // CR LF, which the listing adds itself. The text must outlive the listing.
     explicit PrimListing(std::string_view text);
+    // The same, for a caller that checked already that the text has only CR LF line ends
+    // (hasOnlyCrLfLineEnds), which spares a pass over a long listing.
+    struct CrLfChecked {};
+    PrimListing(std::string_view text, CrLfChecked);
 
     // The first line plus its CR, as the header parse and the error message take it.
     [[nodiscard]] const std::string& headerLine() const { return m_header; }
@@ -77,6 +107,7 @@ private:
 
     static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
 
+    void build(std::string_view text, bool crLfOnly);
     void buildLines(std::string_view rest);
     [[nodiscard]] CutOutcome cutLineRecord(std::string& recordText);
     [[nodiscard]] CutOutcome cutLiteralRecord(std::string& recordText);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -7,8 +9,8 @@
 namespace vantor::convert {
 
 // Shortcuts for the number forms that listings and scene files are mostly made of. Each
-// gives exactly what parseNumber or appendDecimal gives, and hands back to them for every
-// text or value it does not cover.
+// gives exactly what parseNumber, appendDecimal or appendInteger gives, and hands back to
+// them for every text or value it does not cover.
 
 // Reads "-"? digits ("." digits)? with at most 15 digits in all, which one division of two
 // exact doubles rounds correctly; any other text goes to parseNumber.
@@ -17,5 +19,17 @@ namespace vantor::convert {
 // Writes values that a decimal of at most 15 digits and 9 decimals reads back exactly, with
 // magnitudes from 0.0001 to below 1E+15; any other value goes to appendDecimal.
 void appendDecimalQuickly(std::string& out, double value);
+
+// The most bytes the decimal form of a double takes ("-1.23456789012345E-308" and
+// "-0.000123456789012345" are the longest), with room to spare.
+inline constexpr std::size_t kMostDecimalBytes = 32;
+// The most bytes the integer form of a 32-bit whole number takes ("-2147483648").
+inline constexpr std::size_t kMostIntegerBytes = 11;
+
+// appendDecimalQuickly at out, which must have room for kMostDecimalBytes; returns the end.
+char* writeDecimalQuickly(char* out, double value);
+
+// appendInteger at out, which must have room for kMostIntegerBytes; returns the end.
+char* writeInteger(char* out, std::int32_t value);
 
 }  // namespace vantor::convert

@@ -4,7 +4,9 @@
 #include "number_forms.h"
 
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 
 namespace vantor::convert {
@@ -20,21 +22,34 @@ constexpr std::string_view kHexDigits = "0123456789abcdef";
 // such a value, so one within 1e-9 of a whole number is written as that number.
 double snapToWhole(double value)
 {
-    const double whole = std::nearbyint(value);
+    // Magnitudes from 2^52 on are whole already (and infinities and NaN stay as they are).
+    constexpr double kTwoToThe52 = 4503599627370496.0;
+    const double magnitude = std::fabs(value);
+    if (!(magnitude < kTwoToThe52)) return value;
+    // The nearest whole number, ties to even, as nearbyint gives it in the default rounding
+    // mode: adding 2^52 leaves no fraction bits, so the addition rounds, and the subtraction
+    // is exact. The sign is the value's, as nearbyint keeps it (-0.3 gives -0).
+    const double whole = std::copysign((magnitude + kTwoToThe52) - kTwoToThe52, value);
     return std::fabs(value - whole) <= 1e-9 ? whole : value;
 }
 
 // Reads the record's fields as numbers; the first failure sticks, and every later read
 // returns 0 so that the caller checks once at the end.
+std::size_t fieldCount(const PrimRecord& record) { return record.fields.size(); }
+std::string_view field(const PrimRecord& record, std::size_t index) { return record.fields[index]; }
+std::size_t fieldCount(const PackedRecord& record) { return record.fieldCount(); }
+std::string_view field(const PackedRecord& record, std::size_t index) { return record.field(index); }
+
+template <typename Record>
 class FieldReader {
 public:
-    explicit FieldReader(const PrimRecord& record) : m_record(record) {}
+    explicit FieldReader(const Record& record) : m_record(record) {}
 
     double number(std::size_t index)
     {
         if (!m_ok) return 0;
-        if (index >= m_record.fields.size()) return fail();
-        const auto value = parseNumberQuickly(m_record.fields[index]);
+        if (index >= fieldCount(m_record)) return fail();
+        const auto value = parseNumberQuickly(field(m_record, index));
         if (!value) return fail();
         return *value;
     }
@@ -66,7 +81,7 @@ private:
         return 0;
     }
 
-    const PrimRecord& m_record;
+    const Record& m_record;
     bool m_ok = true;
 };
 
@@ -76,31 +91,10 @@ double shear(double value)
     return value < 0 ? value * 100 + 256 : value * 100;
 }
 
-struct ShapeValues {
-    std::int32_t pathBegin = 0;
-    std::int32_t pathCurve = 32;
-    std::int32_t pathEnd = 0;
-    double pathRadiusOffset = 0;
-    double pathRevolutions = 0;
-    double pathScaleX = 100;
-    double pathScaleY = 100;
-    double pathShearX = 0;
-    double pathShearY = 0;
-    std::int32_t pathSkew = 0;
-    double pathTaperX = 0;
-    double pathTaperY = 0;
-    double pathTwist = 0;
-    double pathTwistBegin = 0;
-    std::int32_t profileBegin = 0;
-    std::int32_t profileCurve = 0;
-    std::int32_t profileEnd = 0;
-    std::int32_t profileHollow = 0;
-};
-
 enum class TypeGroup { Flat, Sphere, Swept, Other };
 
 // Sets the profile and path curves and the shape names from the type and hole codes.
-TypeGroup applyShapeCodes(double type, double hole, ShapeValues& v, ShapeNames& names)
+TypeGroup applyShapeCodes(double type, double hole, PrimShape& v, ShapeNames& names)
 {
     TypeGroup group = TypeGroup::Other;
     if (type == 0 || type == 5) {
@@ -138,7 +132,8 @@ TypeGroup applyShapeCodes(double type, double hole, ShapeValues& v, ShapeNames& 
 }
 
 // Converts the record's Second Life shape values into OpenSim's path and profile values.
-bool computeShape(FieldReader& f, ShapeValues& v, ShapeNames& names)
+template <typename Reader>
+bool computeShape(Reader& f, PrimShape& v, ShapeNames& names)
 {
     const double type = f.number(11);
     const double hole = f.number(12);
@@ -186,23 +181,221 @@ bool computeShape(FieldReader& f, ShapeValues& v, ShapeNames& names)
     return f.ok();
 }
 
-void appendSnapped(std::string& out, double value)
+// Writes one object document through a sink: literal texts, numbers in their forms, and the
+// record's texts. The same walk counts the literal bytes at compile time (LiteralCount), so
+// that the bound of a document can never fall behind its text.
+template <typename Sink>
+constexpr void writeDocument(Sink& out, const PrimValues& values, const PrimTexts& texts)
 {
-    appendDecimalQuickly(out, snapToWhole(value));
+    const PrimShape& v = values.shape;
+    out.put("<SceneObjectGroup><SceneObjectPart xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
+            "xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\"><LastOwnerID><UUID>");
+    out.text(texts.escapedOwnerUuid);
+    out.put("</UUID></LastOwnerID><OwnerID><UUID>");
+    out.text(texts.escapedOwnerUuid);
+    out.put("</UUID></OwnerID><GroupID><UUID>00000000-0000-0000-0000-000000000000</UUID></GroupID>"
+            "<OwnershipCost>0</OwnershipCost><ObjectSaleType>0</ObjectSaleType><SalePrice>0</SalePrice>"
+            "<Category>0</Category><CreationDate>1206461858</CreationDate><ParentID>0</ParentID>"
+            "<BaseMask>2147483647</BaseMask><OwnerMask>2147483647</OwnerMask><GroupMask>0</GroupMask>"
+            "<EveryoneMask>0</EveryoneMask><NextOwnerMask>2147483647</NextOwnerMask>"
+            "<Flags>Touch AllowInventoryDrop</Flags><CreatorID><UUID>");
+    out.text(texts.escapedOwnerUuid);
+    out.put("</UUID></CreatorID><ObjectFlags>65664</ObjectFlags><UUID><UUID>");
+    out.text(texts.objectUuid);
+    out.put("</UUID></UUID><LocalID>");
+    out.escaped(texts.localId);
+    out.put("</LocalID><Name>");
+    out.escaped(texts.name);
+    out.put("</Name><Material>0</Material>");
+
+    out.put("<RegionHandle>1099511628032000</RegionHandle><GroupPosition><X>");
+    out.decimal(values.position[0]);
+    out.put("</X><Y>");
+    out.decimal(values.position[1]);
+    out.put("</Y><Z>");
+    out.decimal(values.position[2]);
+
+    out.put("</Z></GroupPosition><OffsetPosition><X>0</X><Y>0</Y><Z>0</Z></OffsetPosition><RotationOffset><X>");
+    out.decimal(values.rotation[0]);
+    out.put("</X><Y>");
+    out.decimal(values.rotation[1]);
+    out.put("</Y><Z>");
+    out.decimal(values.rotation[2]);
+    out.put("</Z><W>");
+    out.decimal(values.rotation[3]);
+
+    out.put("</W></RotationOffset><Velocity><X>0</X><Y>0</Y><Z>0</Z></Velocity>"
+            "<RotationalVelocity><X>0</X><Y>0</Y><Z>0</Z></RotationalVelocity>"
+            "<AngularVelocity><X>0</X><Y>0</Y><Z>0</Z></AngularVelocity>"
+            "<Acceleration><X>0</X><Y>0</Y><Z>0</Z></Acceleration><Description /><Color /><Text /><SitName />"
+            "<TouchName /><LinkNum>0</LinkNum><ClickAction>0</ClickAction><Shape><ExtraParams>AA==</ExtraParams>");
+
+    out.put("<PathBegin>");
+    out.integer(v.pathBegin);
+    out.put("</PathBegin><PathCurve>");
+    out.integer(v.pathCurve);
+    out.put("</PathCurve><PathEnd>");
+    out.integer(v.pathEnd);
+    out.put("</PathEnd><PathRadiusOffset>");
+    out.snapped(v.pathRadiusOffset);
+    out.put("</PathRadiusOffset><PathRevolutions>");
+    out.snapped(v.pathRevolutions);
+    out.put("</PathRevolutions>");
+
+    out.put("<PathScaleX>");
+    out.snapped(v.pathScaleX);
+    out.put("</PathScaleX><PathScaleY>");
+    out.snapped(v.pathScaleY);
+    out.put("</PathScaleY><PathShearX>");
+    out.snapped(v.pathShearX);
+    out.put("</PathShearX><PathShearY>");
+    out.snapped(v.pathShearY);
+    out.put("</PathShearY>");
+
+    out.put("<PathSkew>");
+    out.integer(v.pathSkew);
+    out.put("</PathSkew><PathTaperX>");
+    out.snapped(v.pathTaperX);
+    out.put("</PathTaperX><PathTaperY>");
+    out.snapped(v.pathTaperY);
+    out.put("</PathTaperY>");
+
+    out.put("<PathTwist>");
+    out.snapped(v.pathTwist);
+    out.put("</PathTwist><PathTwistBegin>");
+    out.snapped(v.pathTwistBegin);
+    out.put("</PathTwistBegin><PCode>9</PCode>");
+
+    out.put("<ProfileBegin>");
+    out.integer(v.profileBegin);
+    out.put("</ProfileBegin><ProfileCurve>");
+    out.integer(v.profileCurve);
+    out.put("</ProfileCurve><ProfileEnd>");
+    out.integer(v.profileEnd);
+    out.put("</ProfileEnd>");
+
+    out.put("<ProfileHollow>");
+    out.integer(v.profileHollow);
+    out.put("</ProfileHollow><Scale><X>");
+    out.decimal(values.size[0]);
+    out.put("</X><Y>");
+    out.decimal(values.size[1]);
+    out.put("</Y><Z>");
+    out.decimal(values.size[2]);
+    out.put("</Z></Scale><State>0</State>");
+
+    out.put("<TextureEntry>V0jezPYpRhyaNqNaIh/iHwAAAAAAAAAAgD8AAACAPwAAAAAAAAAAAAAAAAAAAA==</TextureEntry>");
+
+    out.put("<ProfileShape>");
+    out.text(values.names.profile);
+    out.put("</ProfileShape><HollowShape>");
+    out.text(values.names.hollow);
+    out.put("</HollowShape></Shape>");
+
+    out.put("<Scale><X>");
+    out.decimal(values.size[0]);
+    out.put("</X><Y>");
+    out.decimal(values.size[1]);
+    out.put("</Y><Z>");
+    out.decimal(values.size[2]);
+    out.put("</Z></Scale>");
+
+    out.put("<UpdateFlag>0</UpdateFlag><FolderID><UUID>489f6a9b-5e15-4c11-a126-b6662b354b1f</UUID></FolderID>"
+            "<InventorySerial>0</InventorySerial><TaskInventory /></SceneObjectPart><OtherParts />"
+            "</SceneObjectGroup>");
 }
+
+// Counts what writeDocument writes besides the record's texts: literal bytes, numbers.
+struct LiteralCount {
+    std::size_t literalBytes = 0;
+    std::size_t decimals = 0;
+    std::size_t integers = 0;
+    std::size_t texts = 0;     // written as they are, including the shape names
+    std::size_t escapes = 0;
+
+    template <std::size_t N>
+    constexpr void put(const char (&)[N]) { literalBytes += N - 1; }
+    constexpr void text(std::string_view) { ++texts; }
+    constexpr void escaped(std::string_view) { ++escapes; }
+    constexpr void decimal(double) { ++decimals; }
+    constexpr void snapped(double) { ++decimals; }
+    constexpr void integer(std::int32_t) { ++integers; }
+};
+
+constexpr LiteralCount kDocumentParts = [] {
+    LiteralCount count;
+    writeDocument(count, PrimValues{}, PrimTexts{});
+    return count;
+}();
+// primDocumentBound counts the texts one by one: three owners, the object identifier and the
+// two shape names as they are, the local id and the name escaped.
+static_assert(kDocumentParts.texts == 6 && kDocumentParts.escapes == 2);
+
+// The longest shape name, which the bound allows for each of the two.
+constexpr std::size_t kLongestShapeName = std::string_view("EquilateralTriangle").size();
+// The longest entity that appendXmlEscaped writes for one byte.
+constexpr std::size_t kLongestEntity = std::string_view("&quot;").size();
+
+// Writes a document into memory that primDocumentBound sized.
+class PointerSink {
+public:
+    explicit PointerSink(char* out) : m_out(out) {}
+
+    template <std::size_t N>
+    void put(const char (&literal)[N])
+    {
+        std::memcpy(m_out, literal, N - 1);
+        m_out += N - 1;
+    }
+    void text(std::string_view text)
+    {
+        std::memcpy(m_out, text.data(), text.size());
+        m_out += text.size();
+    }
+    void escaped(std::string_view text)
+    {
+        std::size_t from = 0;
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            std::string_view entity;
+            switch (text[i]) {
+            case '&': entity = "&amp;"; break;
+            case '<': entity = "&lt;"; break;
+            case '>': entity = "&gt;"; break;
+            case '"': entity = "&quot;"; break;
+            case '\'': entity = "&apos;"; break;
+            default: continue;
+            }
+            this->text(text.substr(from, i - from));
+            this->text(entity);
+            from = i + 1;
+        }
+        this->text(text.substr(from));
+    }
+    void decimal(double value) { m_out = writeDecimalQuickly(m_out, value); }
+    void snapped(double value) { m_out = writeDecimalQuickly(m_out, snapToWhole(value)); }
+    void integer(std::int32_t value) { m_out = writeInteger(m_out, value); }
+
+    [[nodiscard]] char* end() const { return m_out; }
+
+private:
+    char* m_out;
+};
 
 }  // namespace
 
 void appendObjectUuid(std::string& out, platform::RandomSource& random)
 {
+    char uuid[36];
+    char* digit = uuid;
     for (int i = 0; i < 32; ++i) {
-        if (i == 8 || i == 12 || i == 16 || i == 20) out += '-';
+        if (i == 8 || i == 12 || i == 16 || i == 20) *digit++ = '-';
         const float draw = random.next();
         auto index = static_cast<int>(draw * 16.0f);
         if (index < 0) index = 0;
         if (index > 15) index = 15;
-        out += kHexDigits[static_cast<std::size_t>(index)];
+        *digit++ = kHexDigits[static_cast<std::size_t>(index)];
     }
+    out.append(uuid, sizeof uuid);
 }
 
 std::string newObjectUuid(platform::RandomSource& random)
@@ -233,133 +426,65 @@ void appendXmlEscaped(std::string& out, std::string_view text)
     out.append(text, from);
 }
 
-bool appendPrimXml(std::string& out, const PrimRecord& record, const PrimXmlInputs& inputs, ShapeNames& shapeNames)
+namespace {
+
+template <typename Record>
+bool computeValues(const Record& record, const RezOffset& offset, ShapeNames& shapeNames, PrimValues& values)
 {
     FieldReader f(record);
-    const double positionX = f.decimal(f.number(1) - inputs.offset.x);
-    const double positionY = f.decimal(f.number(2) - inputs.offset.y);
-    const double positionZ = f.decimal(f.number(3) - inputs.offset.z);
-    const double rotation[4] = {f.number(4), f.number(5), f.number(6), f.number(7)};
-    const double size[3] = {f.number(8), f.number(9), f.number(10)};
+    values.position[0] = f.decimal(f.number(1) - offset.x);
+    values.position[1] = f.decimal(f.number(2) - offset.y);
+    values.position[2] = f.decimal(f.number(3) - offset.z);
+    for (std::size_t i = 0; i < 4; ++i) values.rotation[i] = f.number(4 + i);
+    for (std::size_t i = 0; i < 3; ++i) values.size[i] = f.number(8 + i);
     if (!f.ok()) return false;
-    ShapeValues v;
-    if (!computeShape(f, v, shapeNames)) return false;
+    values.shape = PrimShape{};
+    if (!computeShape(f, values.shape, shapeNames)) return false;
+    values.names = shapeNames;
+    return true;
+}
 
-    out += "<SceneObjectGroup><SceneObjectPart xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
-           "xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\"><LastOwnerID><UUID>"sv;
-    appendXmlEscaped(out, inputs.ownerUuid);
-    out += "</UUID></LastOwnerID><OwnerID><UUID>"sv;
-    appendXmlEscaped(out, inputs.ownerUuid);
-    out += "</UUID></OwnerID><GroupID><UUID>00000000-0000-0000-0000-000000000000</UUID></GroupID>"
-           "<OwnershipCost>0</OwnershipCost><ObjectSaleType>0</ObjectSaleType><SalePrice>0</SalePrice>"
-           "<Category>0</Category><CreationDate>1206461858</CreationDate><ParentID>0</ParentID>"
-           "<BaseMask>2147483647</BaseMask><OwnerMask>2147483647</OwnerMask><GroupMask>0</GroupMask>"
-           "<EveryoneMask>0</EveryoneMask><NextOwnerMask>2147483647</NextOwnerMask>"
-           "<Flags>Touch AllowInventoryDrop</Flags><CreatorID><UUID>"sv;
-    appendXmlEscaped(out, inputs.ownerUuid);
-    out += "</UUID></CreatorID><ObjectFlags>65664</ObjectFlags><UUID><UUID>"sv;
-    out += inputs.objectUuid;
-    out += "</UUID></UUID><LocalID>"sv;
-    appendXmlEscaped(out, inputs.localId);
-    out += "</LocalID><Name>"sv;
-    appendXmlEscaped(out, record.name);
-    out += "</Name><Material>0</Material>"sv;
+}  // namespace
 
-    out += "<RegionHandle>1099511628032000</RegionHandle><GroupPosition><X>"sv;
-    appendDecimalQuickly(out, positionX);
-    out += "</X><Y>"sv;
-    appendDecimalQuickly(out, positionY);
-    out += "</Y><Z>"sv;
-    appendDecimalQuickly(out, positionZ);
+bool computePrimValues(const PrimRecord& record, const RezOffset& offset, ShapeNames& shapeNames,
+                       PrimValues& values)
+{
+    return computeValues(record, offset, shapeNames, values);
+}
 
-    out += "</Z></GroupPosition><OffsetPosition><X>0</X><Y>0</Y><Z>0</Z></OffsetPosition><RotationOffset><X>"sv;
-    appendDecimalQuickly(out, rotation[0]);
-    out += "</X><Y>"sv;
-    appendDecimalQuickly(out, rotation[1]);
-    out += "</Y><Z>"sv;
-    appendDecimalQuickly(out, rotation[2]);
-    out += "</Z><W>"sv;
-    appendDecimalQuickly(out, rotation[3]);
+bool computePrimValues(const PackedRecord& record, const RezOffset& offset, ShapeNames& shapeNames,
+                       PrimValues& values)
+{
+    return computeValues(record, offset, shapeNames, values);
+}
 
-    out += "</W></RotationOffset><Velocity><X>0</X><Y>0</Y><Z>0</Z></Velocity>"
-           "<RotationalVelocity><X>0</X><Y>0</Y><Z>0</Z></RotationalVelocity>"
-           "<AngularVelocity><X>0</X><Y>0</Y><Z>0</Z></AngularVelocity>"
-           "<Acceleration><X>0</X><Y>0</Y><Z>0</Z></Acceleration><Description /><Color /><Text /><SitName />"
-           "<TouchName /><LinkNum>0</LinkNum><ClickAction>0</ClickAction><Shape><ExtraParams>AA==</ExtraParams>"sv;
+std::size_t primDocumentBound(const PrimTexts& texts)
+{
+    return kDocumentParts.literalBytes + kDocumentParts.decimals * kMostDecimalBytes
+        + kDocumentParts.integers * kMostIntegerBytes
+        + kLongestEntity * (texts.localId.size() + texts.name.size())
+        // Three owners, the object identifier and the two shape names are written as they are.
+        + 3 * texts.escapedOwnerUuid.size() + texts.objectUuid.size() + 2 * kLongestShapeName;
+}
 
-    out += "<PathBegin>"sv;
-    appendInteger(out, v.pathBegin);
-    out += "</PathBegin><PathCurve>"sv;
-    appendInteger(out, v.pathCurve);
-    out += "</PathCurve><PathEnd>"sv;
-    appendInteger(out, v.pathEnd);
-    out += "</PathEnd><PathRadiusOffset>"sv;
-    appendSnapped(out, v.pathRadiusOffset);
-    out += "</PathRadiusOffset><PathRevolutions>"sv;
-    appendSnapped(out, v.pathRevolutions);
-    out += "</PathRevolutions>"sv;
+char* writePrimDocument(char* out, const PrimValues& values, const PrimTexts& texts)
+{
+    PointerSink sink(out);
+    writeDocument(sink, values, texts);
+    return sink.end();
+}
 
-    out += "<PathScaleX>"sv;
-    appendSnapped(out, v.pathScaleX);
-    out += "</PathScaleX><PathScaleY>"sv;
-    appendSnapped(out, v.pathScaleY);
-    out += "</PathScaleY><PathShearX>"sv;
-    appendSnapped(out, v.pathShearX);
-    out += "</PathShearX><PathShearY>"sv;
-    appendSnapped(out, v.pathShearY);
-    out += "</PathShearY>"sv;
-
-    out += "<PathSkew>"sv;
-    appendInteger(out, v.pathSkew);
-    out += "</PathSkew><PathTaperX>"sv;
-    appendSnapped(out, v.pathTaperX);
-    out += "</PathTaperX><PathTaperY>"sv;
-    appendSnapped(out, v.pathTaperY);
-    out += "</PathTaperY>"sv;
-
-    out += "<PathTwist>"sv;
-    appendSnapped(out, v.pathTwist);
-    out += "</PathTwist><PathTwistBegin>"sv;
-    appendSnapped(out, v.pathTwistBegin);
-    out += "</PathTwistBegin><PCode>9</PCode>"sv;
-
-    out += "<ProfileBegin>"sv;
-    appendInteger(out, v.profileBegin);
-    out += "</ProfileBegin><ProfileCurve>"sv;
-    appendInteger(out, v.profileCurve);
-    out += "</ProfileCurve><ProfileEnd>"sv;
-    appendInteger(out, v.profileEnd);
-    out += "</ProfileEnd>"sv;
-
-    out += "<ProfileHollow>"sv;
-    appendInteger(out, v.profileHollow);
-    out += "</ProfileHollow><Scale><X>"sv;
-    appendDecimalQuickly(out, size[0]);
-    out += "</X><Y>"sv;
-    appendDecimalQuickly(out, size[1]);
-    out += "</Y><Z>"sv;
-    appendDecimalQuickly(out, size[2]);
-    out += "</Z></Scale><State>0</State>"sv;
-
-    out += "<TextureEntry>V0jezPYpRhyaNqNaIh/iHwAAAAAAAAAAgD8AAACAPwAAAAAAAAAAAAAAAAAAAA==</TextureEntry>"sv;
-
-    out += "<ProfileShape>"sv;
-    out += shapeNames.profile;
-    out += "</ProfileShape><HollowShape>"sv;
-    out += shapeNames.hollow;
-    out += "</HollowShape></Shape>"sv;
-
-    out += "<Scale><X>"sv;
-    appendDecimalQuickly(out, size[0]);
-    out += "</X><Y>"sv;
-    appendDecimalQuickly(out, size[1]);
-    out += "</Y><Z>"sv;
-    appendDecimalQuickly(out, size[2]);
-    out += "</Z></Scale>"sv;
-
-    out += "<UpdateFlag>0</UpdateFlag><FolderID><UUID>489f6a9b-5e15-4c11-a126-b6662b354b1f</UUID></FolderID>"
-           "<InventorySerial>0</InventorySerial><TaskInventory /></SceneObjectPart><OtherParts />"
-           "</SceneObjectGroup>"sv;
+bool appendPrimXml(std::string& out, const PrimRecord& record, const PrimXmlInputs& inputs, ShapeNames& shapeNames)
+{
+    PrimValues values;
+    if (!computePrimValues(record, inputs.offset, shapeNames, values)) return false;
+    std::string owner;
+    appendXmlEscaped(owner, inputs.ownerUuid);
+    const PrimTexts texts{owner, inputs.localId, inputs.objectUuid, record.name};
+    const std::size_t start = out.size();
+    out.resize(start + primDocumentBound(texts));
+    char* const end = writePrimDocument(out.data() + start, values, texts);
+    out.resize(static_cast<std::size_t>(end - out.data()));
     return true;
 }
 

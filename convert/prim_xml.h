@@ -5,16 +5,51 @@
 #include "platform/file_system.h"
 #include "platform/random_source.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace vantor::convert {
 
 // The profile and hollow shape names of a run. A record whose type or hole code has no name
-// keeps the previous record's; both are empty when a run starts.
+// keeps the previous record's; both are empty when a run starts. The names are fixed texts
+// of the program, so the views never dangle.
 struct ShapeNames {
-    std::string profile;
-    std::string hollow;
+    std::string_view profile;
+    std::string_view hollow;
+};
+
+// OpenSim's path and profile values of one prim, in the units its scene files use.
+struct PrimShape {
+    std::int32_t pathBegin = 0;
+    std::int32_t pathCurve = 32;
+    std::int32_t pathEnd = 0;
+    double pathRadiusOffset = 0;
+    double pathRevolutions = 0;
+    double pathScaleX = 100;
+    double pathScaleY = 100;
+    double pathShearX = 0;
+    double pathShearY = 0;
+    std::int32_t pathSkew = 0;
+    double pathTaperX = 0;
+    double pathTaperY = 0;
+    double pathTwist = 0;
+    double pathTwistBegin = 0;
+    std::int32_t profileBegin = 0;
+    std::int32_t profileCurve = 0;
+    std::int32_t profileEnd = 0;
+    std::int32_t profileHollow = 0;
+};
+
+// Every value of one object document that comes from its record, as computePrimValues
+// finds them. Writing them out (writePrimDocument) cannot fail.
+struct PrimValues {
+    double position[3] = {0, 0, 0};
+    double rotation[4] = {0, 0, 0, 0};
+    double size[3] = {0, 0, 0};
+    PrimShape shape;
+    ShapeNames names;  // the run's shape names after this record
 };
 
 // What one object document is made of, besides the record's fields.
@@ -23,6 +58,14 @@ struct PrimXmlInputs {
     std::string_view ownerUuid;   // written three times: last owner, owner, creator
     std::string_view localId;     // the counter value of this record
     std::string_view objectUuid;  // see appendObjectUuid
+};
+
+// The texts of one object document besides its values.
+struct PrimTexts {
+    std::string_view escapedOwnerUuid;  // already escaped (appendXmlEscaped): the same for a whole run
+    std::string_view localId;           // escaped when written
+    std::string_view objectUuid;        // written as it is
+    std::string_view name;              // escaped when written
 };
 
 // Appends a new object identifier: 32 lower-case hex digits, one uniform draw each, laid out
@@ -34,9 +77,23 @@ void appendObjectUuid(std::string& out, platform::RandomSource& random);
 // "Fish & Chips" keep the scene file well-formed.
 void appendXmlEscaped(std::string& out, std::string_view text);
 
+// Computes the values of one record's object document and updates the shape names. False
+// when a field it needs is missing, empty, not a number or overflows.
+[[nodiscard]] bool computePrimValues(const PrimRecord& record, const RezOffset& offset, ShapeNames& shapeNames,
+                                     PrimValues& values);
+[[nodiscard]] bool computePrimValues(const PackedRecord& record, const RezOffset& offset, ShapeNames& shapeNames,
+                                     PrimValues& values);
+
+// The most bytes writePrimDocument writes for texts of these lengths, whatever the values.
+[[nodiscard]] std::size_t primDocumentBound(const PrimTexts& texts);
+
+// Writes the object document (one line, no line end) at out, which must have room for
+// primDocumentBound(texts) bytes, and returns the end of what it wrote.
+char* writePrimDocument(char* out, const PrimValues& values, const PrimTexts& texts);
+
 // Appends the object document of one record (one line, no line end) to out and updates the
-// shape names. False when a field it needs is missing, empty, not a number or overflows; out
-// then holds whatever it held before.
+// shape names: computePrimValues, then writePrimDocument. False when a field it needs is
+// missing, empty, not a number or overflows; out then holds whatever it held before.
 [[nodiscard]] bool appendPrimXml(std::string& out, const PrimRecord& record, const PrimXmlInputs& inputs,
                                  ShapeNames& shapeNames);
 

@@ -386,4 +386,97 @@ TEST(ConversionRunOnDisk, FailedRunsLeaveTheFolderAsTheyFoundIt)
     std::filesystem::remove_all(folder);
 }
 
+// Listings long enough to fill several of the writer's batches: record i is named Prim i.
+std::vector<std::string> manyRecords(std::size_t count)
+{
+    std::vector<std::string> lines = {kHeader};
+    for (std::size_t i = 0; i < count; ++i) {
+        lines.push_back(lineA("Prim " + std::to_string(i), std::to_string(100 + i) + ".5"));
+        lines.push_back(kLineB);
+    }
+    return lines;
+}
+
+struct MidRunFailureCase {
+    const char* name;
+    std::size_t failing;        // the record that fails
+    bool parseFails;            // no ": " (the counter is not taken) or a bad number (it is)
+    const char* localIdCounter; // the counter after the run
+};
+
+class MidRunFailure : public ConversionRun, public ::testing::WithParamInterface<MidRunFailureCase> {};
+
+TEST_P(MidRunFailure, ReportsAsAtTheFirstRecordAndWritesNothing)
+{
+    // Failures within a batch and at a batch's edge, while earlier batches are being written.
+    files.files["/os/maison.xml"] = kOldScene;
+    const auto before = files.files;
+    auto lines = manyRecords(700);
+    const std::size_t at = 1 + 2 * GetParam().failing;
+    lines[at] = GetParam().parseFails ? "[9:05]  Broken 1, 2, 3, 4, 5, 6, 7, " : lineA("Bad", "12x");
+    const auto report = run(crlf(lines));
+    EXPECT_EQ(report.outcome, ConversionOutcome::ConversionError);
+    EXPECT_EQ(report.failingRecordText, "\n" + lines[at] + kLineB + "\r");
+    const std::vector<std::string> rest(lines.begin() + static_cast<std::ptrdiff_t>(at + 2), lines.end());
+    EXPECT_EQ(report.remainingListing, "\n" + crlf(rest) + "\r\n");
+    EXPECT_EQ(report.localIdCounter, GetParam().localIdCounter);
+    EXPECT_EQ(report.primCount, static_cast<int>(GetParam().failing));
+    EXPECT_EQ(host.progress.size(), GetParam().failing);
+    expectNoNewFiles(before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Records, MidRunFailure,
+    ::testing::Values(MidRunFailureCase{"middle_of_second_batch", 300, false, "720302"},
+                      MidRunFailureCase{"parse_in_third_batch", 519, true, "720520"},
+                      MidRunFailureCase{"first_of_second_batch", 256, false, "720258"},
+                      MidRunFailureCase{"last_record", 699, true, "720700"}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST_F(ConversionRun, ManyRecordsArriveInOrder)
+{
+    const auto lines = manyRecords(1000);
+    const auto report = run(crlf(lines));
+    ASSERT_EQ(report.outcome, ConversionOutcome::Done);
+    EXPECT_EQ(report.primCount, 1000);
+    EXPECT_EQ(report.localIdCounter, "721001");
+    const auto scene = sceneLines(files.files.at("/os/maison.xml"));
+    ASSERT_EQ(scene.size(), 1004u);
+    for (std::size_t i = 0; i < 1000; ++i) {
+        ASSERT_EQ(element(scene[i + 2], "Name"), "Prim " + std::to_string(i));
+        ASSERT_EQ(element(scene[i + 2], "LocalID"), std::to_string(720002 + i));
+    }
+    ASSERT_EQ(host.progress.size(), 1000u);
+    for (std::size_t i = 0; i < 1000; ++i) EXPECT_EQ(host.progress[i].recordsDone, i + 1);
+}
+
+TEST(ConversionRunOnDisk, LargeRunWritesWhatTheInMemoryRunWrites)
+{
+    // The scene file goes to disk in large pieces while the listing is read: the bytes must
+    // be those of the same run in memory, identifiers included (the same draws).
+    const auto folder = std::filesystem::temp_directory_path() / ("vantor-large-" + std::to_string(::getpid()));
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    ConversionRequest request{crlf(manyRecords(3000)), "125", "125", "25", "owner & co", "720001", folder.string(),
+                              "x"};
+    vantor::platform::StdFileSystem disk;
+    vantor::test::FakeRandom diskRandom;
+    ScriptedHost diskHost;
+    ASSERT_EQ(vantor::convert::runConversion(request, diskHost, disk, diskRandom).outcome, ConversionOutcome::Done);
+
+    vantor::test::FakeFileSystem memory;
+    memory.addFolder(folder.string());
+    vantor::test::FakeRandom memoryRandom;
+    ScriptedHost memoryHost;
+    ASSERT_EQ(vantor::convert::runConversion(request, memoryHost, memory, memoryRandom).outcome,
+              ConversionOutcome::Done);
+
+    const std::string scene = readFile(folder / "maison.xml");
+    EXPECT_GT(scene.size(), 3000u * 2000u);
+    EXPECT_EQ(scene, memory.files.at((folder / "maison.xml").string()));
+    EXPECT_EQ(readFile(folder / "maison.xml_SLbase.txt"), memory.files.at((folder / "maison.xml_SLbase.txt").string()));
+    EXPECT_EQ(vantor::test::xmlProblem(scene), "");
+    std::filesystem::remove_all(folder);
+}
+
 }  // namespace

@@ -173,6 +173,49 @@ TEST_P(RecordParse, CutsNameAndFields)
 }
 
 const std::vector<std::string> kSix = {"1", "2", "3", "4", "5", "6"};
+// The packed form that a run parses into gives the same outcome, name, record text and
+// fields.
+void expectPackedAgrees(const std::string& recordText)
+{
+    vantor::convert::PrimRecord record;
+    vantor::convert::PackedRecord packed;
+    const bool parsed = parseRecord(recordText, record);
+    ASSERT_EQ(parseRecord(recordText, packed), parsed) << recordText;
+    EXPECT_EQ(packed.recordText(), record.recordText);
+    if (!parsed) return;
+    EXPECT_EQ(packed.name(), record.name);
+    ASSERT_EQ(packed.fieldCount(), record.fields.size()) << recordText;
+    for (std::size_t i = 0; i < record.fields.size(); ++i) EXPECT_EQ(packed.field(i), record.fields[i]) << i;
+}
+
+TEST_P(RecordParse, PackedFormAgrees)
+{
+    expectPackedAgrees(recordOf(GetParam().lineA, GetParam().lineB));
+}
+
+TEST(RecordParsePacked, AgreesOnRandomRecordsAndReusesItsBuffers)
+{
+    // Records made of the characters that matter to the split, one packed record reused for
+    // all, so that a longer record before a shorter one leaves nothing behind.
+    const std::string alphabet = " <>,,:]0123456789.-ab\xc3\xa9\r";
+    std::mt19937 engine(61);
+    vantor::convert::PackedRecord packed;
+    for (int round = 0; round < 3000; ++round) {
+        std::string a = "[9:05]  N" + std::to_string(round % 10) + ": ";
+        std::string b;
+        const auto length = engine() % (round % 2 == 0 ? 40 : 400);
+        for (std::size_t i = 0; i < length; ++i) (i % 2 == 0 ? a : b) += alphabet[engine() % alphabet.size()];
+        const std::string text = recordOf(a, b);
+        expectPackedAgrees(text);
+        vantor::convert::PrimRecord record;
+        ASSERT_EQ(parseRecord(text, packed), parseRecord(text, record));
+        if (record.fields.size() >= 5) {
+            ASSERT_EQ(packed.fieldCount(), record.fields.size());
+            for (std::size_t i = 0; i < record.fields.size(); ++i) ASSERT_EQ(packed.field(i), record.fields[i]);
+        }
+    }
+}
+
 
 INSTANTIATE_TEST_SUITE_P(Records, RecordParse, ::testing::Values(
     ParseCase{kLineA, kLineB, "Cube", {"1", "128.5", "130.25", "22", "0", "0", "0", "1", "0.5", "0.5", "0.5", "0",
@@ -198,7 +241,9 @@ TEST(RecordParseLineB, ChatPrefixLandsInAField)
 TEST(RecordCut, IdenticalRecordsVanishTogether)
 {
     const std::string otherA = "[9:06]  Sphere: 2, <1, 2, 3>, <0, 0, 0, 1>, <1, 1, 1>, ";
-    PrimListing listing(lines({kHeader, kLineA, kLineB, otherA, kLineB, kLineA, kLineB, kLineA, kLineB}));
+    // The listing keeps views into its text, which must outlive it.
+    const std::string text = lines({kHeader, kLineA, kLineB, otherA, kLineB, kLineA, kLineB, kLineA, kLineB});
+    PrimListing listing(text);
     EXPECT_EQ(listing.headerLine(), kHeader + "\r");
     std::string record;
     ASSERT_EQ(listing.cutRecord(record), CutOutcome::Record);
@@ -215,7 +260,8 @@ TEST(RecordCut, GuardCountsCharactersNotBytes)
     // chat text would have it.
     const std::string lineA = "[9:05]  Café é: 1, <1, 2, 3>";
     ASSERT_EQ(lineA.size(), 30u);
-    PrimListing listing(lines({kHeader, lineA, kLineB, kLineA, kLineB}));
+    const std::string text = lines({kHeader, lineA, kLineB, kLineA, kLineB});
+    PrimListing listing(text);
     std::string record;
     ASSERT_EQ(listing.cutRecord(record), CutOutcome::Record);
     EXPECT_EQ(listing.cutRecord(record), CutOutcome::GuardStop);
@@ -285,6 +331,51 @@ TEST(LineEnds, LoneLfAndCrBecomeCrLf)
     EXPECT_TRUE(hasOnlyCrLfLineEnds("a\r\nb\r\n"));
     EXPECT_FALSE(hasOnlyCrLfLineEnds("a\r\nb\n"));
     EXPECT_FALSE(hasOnlyCrLfLineEnds("a\r"));
+}
+
+TEST(LineEnds, CheckAgreesWithAByteByByteReadingAtEveryOffset)
+{
+    // The check passes blocks without control bytes quickly; line ends and look-alikes (tab,
+    // other low bytes) at every position of a block, and at both ends, must still count.
+    const auto byteByByte = [](const std::string& text) {
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            if (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n')) return false;
+            if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) return false;
+        }
+        return true;
+    };
+    const std::vector<std::string> inserts = {"\r\n", "\r", "\n", "\n\r", "\t", "\x0b\x0c", "\r\r\n", "\xc3\xa9"};
+    for (std::size_t length = 0; length < 80; ++length) {
+        for (std::size_t at = 0; at <= length; ++at) {
+            for (const auto& insert : inserts) {
+                std::string text(length, 'x');
+                text.insert(at, insert);
+                ASSERT_EQ(hasOnlyCrLfLineEnds(text), byteByByte(text)) << length << " " << at;
+                const std::string twice = text + "\r\n" + text;
+                ASSERT_EQ(hasOnlyCrLfLineEnds(twice), byteByByte(twice)) << length << " " << at;
+            }
+        }
+    }
+}
+
+TEST(RecordCutMatchesLiteralReading, CheckedListingsCutAsUncheckedOnes)
+{
+    // A run checks the line ends itself and tells the listing so.
+    const std::vector<std::string> texts = {lines({kHeader, kLineA, kLineB, kA2, kB2}),
+                                            lines({kHeader, kLineA, kLineB, kHeader, kA2, kB2}),
+                                            lines({"", kLineA, kLineB}), lines({kHeader, kLineA, kLineB, "ab", "cd"})};
+    for (const auto& text : texts) {
+        ASSERT_TRUE(hasOnlyCrLfLineEnds(text));
+        PrimListing checked(text, PrimListing::CrLfChecked{});
+        std::vector<Step> steps;
+        for (int i = 0; i < 100; ++i) {
+            std::string record;
+            const CutOutcome outcome = checked.cutRecord(record);
+            steps.push_back({outcome, outcome == CutOutcome::Record ? record : "", checked.remainingText()});
+            if (outcome != CutOutcome::Record) break;
+        }
+        EXPECT_EQ(steps, listingSteps(text));
+    }
 }
 
 }  // namespace

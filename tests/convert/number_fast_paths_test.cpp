@@ -75,4 +75,27 @@ TEST(NumberFastPaths, WritesLikeTheDecimalForm)
     for (const double value : values) EXPECT_EQ(quickly(value), formatDecimal(value)) << value;
 }
 
+TEST(NumberFastPaths, WritesIntegersLikeTheIntegerForm)
+{
+    const std::vector<std::int32_t> values = {0, 1, -1, 9, 10, -10, 720002, 2147483647, -2147483647 - 1, 1000000000};
+    for (const std::int32_t value : values) {
+        char buffer[vantor::convert::kMostIntegerBytes];
+        const std::string quick(buffer, vantor::convert::writeInteger(buffer, value));
+        std::string full;
+        vantor::convert::appendInteger(full, value);
+        EXPECT_EQ(quick, full);
+    }
+}
+
+TEST(NumberFastPaths, LongestDecimalFormsFitTheirRoom)
+{
+    for (const double value : {-1.23456789012345e-300, -0.000123456789012345, -1.23456789012345e+300,
+                               -123456789012345.0, -0.00012345678901234567, -4.9e-324, -1.7976931348623157e308}) {
+        char buffer[vantor::convert::kMostDecimalBytes];
+        const char* end = vantor::convert::writeDecimalQuickly(buffer, value);
+        EXPECT_LE(static_cast<std::size_t>(end - buffer), sizeof buffer);
+        EXPECT_EQ(std::string(static_cast<const char*>(buffer), end), formatDecimal(value));
+    }
+}
+
 }  // namespace

@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -14,6 +17,7 @@ using vantor::convert::PrimXmlInputs;
 using vantor::convert::RezOffset;
 using vantor::convert::ShapeNames;
 using vantor::convert::appendPrimXml;
+using vantor::convert::parseRecord;
 
 namespace {
 
@@ -284,6 +288,63 @@ TEST(SceneFile, WrapsDocumentsInSceneLines)
     scene.end();
     ASSERT_TRUE(output->commit());
     EXPECT_EQ(files.files.at("out/s.xml"), "<scene>\r\n\r\n<a />\r\n<b />\r\n\r\n</scene>\r\n");
+}
+
+TEST(PrimXml, HouseRecordsGiveTheSameDocumentFromBothRecordForms)
+{
+    // Every record of the example, as a run parses it (packed, values first, then the text)
+    // and as appendPrimXml builds it from the plain record; the shape names carry over alike.
+    std::ifstream in(std::filesystem::path(VANTOR_SOURCE_DIR) / "examples" / "house.txt", std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    const std::string listing = vantor::convert::normaliseLineEnds(bytes.str());
+    vantor::convert::PrimListing cut(listing);
+    const auto offset = vantor::convert::parseHeader(cut.headerLine(), "125", "125", "25");
+    ASSERT_TRUE(offset);
+    ShapeNames plainNames;
+    ShapeNames packedNames;
+    std::string recordText;
+    int records = 0;
+    while (cut.cutRecord(recordText) == vantor::convert::CutOutcome::Record) {
+        PrimRecord plain;
+        vantor::convert::PackedRecord packed;
+        ASSERT_TRUE(parseRecord(recordText, plain));
+        ASSERT_TRUE(parseRecord(recordText, packed));
+        std::string expected;
+        ASSERT_TRUE(appendPrimXml(expected, plain, PrimXmlInputs{*offset, "a&b", "720002", kObject}, plainNames));
+
+        vantor::convert::PrimValues values;
+        ASSERT_TRUE(vantor::convert::computePrimValues(packed, *offset, packedNames, values));
+        const vantor::convert::PrimTexts texts{"a&amp;b", "720002", kObject, packed.name()};
+        std::string document(vantor::convert::primDocumentBound(texts), '\0');
+        document.resize(static_cast<std::size_t>(vantor::convert::writePrimDocument(document.data(), values, texts)
+                                                 - document.data()));
+        EXPECT_EQ(document, expected) << recordText;
+        ++records;
+    }
+    EXPECT_EQ(records, 16);
+}
+
+TEST(PrimXml, BoundCoversTheLongestValuesAndEscapedTexts)
+{
+    // Every number at its longest form, and texts made only of characters that escape.
+    vantor::convert::PrimValues values;
+    for (double& v : values.position) v = -1.23456789012345e-300;
+    for (double& v : values.rotation) v = -0.000123456789012345;
+    for (double& v : values.size) v = -1.23456789012345e+300;
+    values.shape.pathBegin = values.shape.pathEnd = values.shape.profileHollow = -2147483647 - 1;
+    values.shape.pathScaleX = values.shape.pathTwist = -1.23456789012345e-300;
+    values.names = {"EquilateralTriangle", "EquilateralTriangle"};
+    const std::string quotes(50, '"');
+    const vantor::convert::PrimTexts texts{"owner", quotes, kObject, quotes};
+    const std::size_t bound = vantor::convert::primDocumentBound(texts);
+    std::string document(bound + 64, '#');
+    const char* end = vantor::convert::writePrimDocument(document.data(), values, texts);
+    EXPECT_LE(static_cast<std::size_t>(end - document.data()), bound);
+    EXPECT_EQ(document.substr(bound), std::string(64, '#'));
+    std::string escaped;
+    for (int i = 0; i < 50; ++i) escaped += "&quot;";
+    EXPECT_NE(document.find("<Name>" + escaped + "</Name>"), std::string::npos);
 }
 
 }  // namespace
