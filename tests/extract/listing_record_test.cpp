@@ -1,9 +1,13 @@
+// Tests of the listing: its records and header line, and the export that writes it beside the scene file.
 #include "extract/listing_record.h"
+#include "extract/selection_export.h"
 
 #include "fakes/fake_platform.h"
 #include "object_line_fixture.h"
 
 #include <gtest/gtest.h>
+
+#include <tuple>
 
 namespace vantor::extract {
 namespace {
@@ -11,8 +15,10 @@ namespace {
 using test::Fields;
 using test::objectLine;
 
-class ListingRecord : public ::testing::Test {
+class Listing : public ::testing::Test {
 protected:
+    Listing() { files.addFolder("/out"); }
+
     // Line A and line B of the record of an object with these element texts.
     std::pair<std::string, std::string> build(const Fields& fields)
     {
@@ -21,100 +27,72 @@ protected:
         const auto end = record.text.find("\r\n");
         return {record.text.substr(0, end), record.text.substr(end + 2)};
     }
-    std::string lineB(const Fields& fields) { return build(fields).second; }
+    ExportReport exportTo(const std::string& path)
+    {
+        return exportSelection(ObjectLines::fromLines(lines), path, clock, files);
+    }
 
     test::FakeClock clock;
     ListingRecordBuilder builder{clock};
+    test::FakeFileSystem files;
+    // Three objects to export.
+    std::vector<std::string> lines{
+        test::objectLine(),
+        test::objectLine({{"name", "Ring &amp; hook"}, {"profileShape", "Circle"}, {"pathCurve", "32"},
+                          {"hollowShape", "Circle"}, {"hollow", "25000"}, {"revolutions", "66"}}),
+        test::objectLine({{"name", "Ball"}, {"x", "131.25"}, {"z", "23.5"}, {"profileShape", "HalfCircle"},
+                          {"pathCurve", "32"}, {"hollowShape", "Unknown"}})};
 };
 
-TEST_F(ListingRecord, WorkedBoxAndSphere)
+TEST_F(Listing, TypeAndHoleRulesSetTheCodesOrRepeatThePreviousObjects)
 {
-    clock.current = {14, 5};
-    EXPECT_EQ(build({}).first, "[14:05]  Primitive: 7, <128, 64.5, 22>, <0, 0, 0, 1>, <0.5, 0.5, 0.5>, ");
-    EXPECT_EQ(lineB({}), "0, 0, <0, 1, 0>, 0, <0, 0, 0>, <1, 1, 0>, <0, 0, 0>, 0");
-    const auto sphere = build({{"profileShape", "HalfCircle"}, {"pathCurve", "32"}});
-    EXPECT_EQ(sphere.first.substr(0, 22), "[14:05]  Primitive: 6,");
-    EXPECT_EQ(sphere.second, "3, 0, <0, 1, 0>, 0, <0, 0, 0>, <0, 1, 0>, 0");
-}
-
-struct TypeCase {
-    const char* shape;
-    const char* curve;
-    const char* extraParams;
-    const char* start;  // line A's name and count, then line B's type code
-};
-
-class TypeRules : public ListingRecord, public ::testing::WithParamInterface<TypeCase> {};
-
-TEST_P(TypeRules, SetTypeCodeCountAndName)
-{
-    const auto [a, b] = build({{"profileShape", GetParam().shape}, {"pathCurve", GetParam().curve},
-                               {"extraParams", GetParam().extraParams}});
-    EXPECT_EQ(a.substr(9, a.find(", <") - 9) + " | " + b.substr(0, b.find(',')), GetParam().start);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Shapes, TypeRules,
-    ::testing::Values(TypeCase{"Square", "16", "AA==", "Primitive: 7 | 0"},
-                      TypeCase{"Circle", "128", "AA==", "Primitive: 7 | 1"},
-                      TypeCase{"EquilateralTriangle", "16", "AA==", "Primitive: 7 | 2"},
-                      TypeCase{"HalfCircle", "32", "AA==", "Primitive: 6 | 3"},
-                      TypeCase{"Circle", "32", "AA==", "Primitive: 12 | 4"},
-                      TypeCase{"Square", "32.0", "AA==", "Primitive: 12 | 5"},
-                      TypeCase{"EquilateralTriangle", "32", "AA==", "Primitive: 12 | 6"},
-                      // sculpted, flexible or lit: written as a box and marked
-                      TypeCase{"HalfCircle", "32", "AwAB", "S*Primitive: 7 | 0"},
-                      TypeCase{"Circle", "16", "AwAB", "Primitive: 7 | 1"},
-                      // no rule holds for the first object: no type code, built as a box
-                      TypeCase{"Circle", "48", "AA==", "Primitive: 7 | "},
-                      TypeCase{"circle", "32", "AA==", "Primitive: 7 | "}));
-
-TEST_F(ListingRecord, UnmatchedShapesRepeatThePreviousObjectsCodes)
-{
-    EXPECT_EQ(lineB({{"profileShape", "Circle"}, {"pathCurve", "32"}, {"hollowShape", "Triangle"}}).substr(0, 6),
-              "4, 48,");
-    const auto repeated = build({{"pathCurve", "48"}, {"hollowShape", "Hexagon"}});
-    EXPECT_EQ(repeated.second.substr(0, 6), "4, 48,");
-    EXPECT_EQ(repeated.first.substr(9, 13), "Primitive: 12");
-    for (const auto& [shape, code] : {std::pair{"Same", "0, 0,"}, {"Circle", "0, 16"}, {"Square", "0, 32"}}) {
-        EXPECT_EQ(lineB({{"hollowShape", shape}}).substr(0, 5), code);
+    // Profile shape, path curve, extra parameters and hole shape of the objects of one export, in
+    // turn; then line A's name and count, and line B's type and hole codes. Where no rule holds,
+    // the codes stay as they were: none at first (built as a box), later the previous type's.
+    const std::tuple<const char*, const char*, const char*, const char*, const char*> cases[] = {
+        {"Circle", "48", "AA==", "Triangle", "P: 7 | , 48"}, {"circle", "32", "AA==", "Hexagon", "P: 7 | , 48"},
+        {"Circle", "128", "AA==", "Square", "P: 7 | 1, 32"},
+        {"EquilateralTriangle", "16", "AA==", "Circle", "P: 7 | 2, 16"},
+        {"Circle", "32", "AA==", "Same", "P: 12 | 4, 0"},     {"Circle", "48", "AA==", "Same", "P: 12 | 4, 0"},
+        {"HalfCircle", "32", "AA==", "Same", "P: 6 | 3, 0"},  {"Square", "32.0", "AA==", "Same", "P: 12 | 5, 0"},
+        {"EquilateralTriangle", "32", "AA==", "Same", "P: 12 | 6, 0"},
+        // sculpted, flexible or lit: written as a box and marked; a straight path is unaffected
+        {"HalfCircle", "32", "AwAB", "Same", "S*P: 7 | 0, 0"}, {"Circle", "16", "AwAB", "Same", "P: 7 | 1, 0"}};
+    for (const auto& [shape, curve, extraParams, hollowShape, start] : cases) {
+        const auto [a, b] = build({{"name", "P"}, {"profileShape", shape}, {"pathCurve", curve},
+                                   {"extraParams", extraParams}, {"hollowShape", hollowShape}});
+        EXPECT_EQ(a.substr(9, a.find(", <") - 9) + " | " + b.substr(0, b.find(", <")), start);
     }
 }
 
-struct ValueCase {
-    Fields fields;
-    const char* lineB;
-};
-
-class ValueConversions : public ListingRecord, public ::testing::WithParamInterface<ValueCase> {};
-
-TEST_P(ValueConversions, UndoTheConvertersScaling) { EXPECT_EQ(lineB(GetParam().fields), GetParam().lineB); }
-
-INSTANTIATE_TEST_SUITE_P(
-    Values, ValueConversions,
-    ::testing::Values(
-        // shear: above 200 the converter's 256 offset is undone; exactly 200 stays
-        ValueCase{{{"shearX", "226"}, {"shearY", "50"}}, "0, 0, <0, 1, 0>, 0, <0, 0, 0>, <1, 1, 0>, <-0.3, 0.5, 0>, 0"},
-        ValueCase{{{"shearX", "201"}, {"shearY", "200"}}, "0, 0, <0, 1, 0>, 0, <0, 0, 0>, <1, 1, 0>, <-0.55, 2, 0>, 0"},
-        // boxes, cylinders and prisms take the cut from the profile; hollow, twist, top size
-        ValueCase{{{"profileShape", "Circle"}, {"profileBegin", "12500"}, {"profileEnd", "12500"}, {"pathBegin", "9"},
-                   {"hollow", "47500"}, {"twistBegin", "-50"}, {"twist", "100"}, {"scaleX", "150"}, {"scaleY", "0"}},
-                  "1, 0, <0.25, 0.75, 0>, 0.95, <-0.5, 1, 0>, <0.5, 2, 0>, <0, 0, 0>, 0"},
-        // a sphere's cut comes from the path, its dimple from the profile
-        ValueCase{{{"profileShape", "HalfCircle"}, {"pathCurve", "32"}, {"profileBegin", "10000"},
-                   {"profileEnd", "10000"}, {"pathBegin", "5000"}, {"pathEnd", "2500"}},
-                  "3, 0, <0.1, 0.95, 0>, 0, <0, 0, 0>, <0.2, 0.8, 0>, 0"},
-        // torus: hole size, shear, profile cut, taper (no 256 offset), revolutions, radius, skew
-        ValueCase{{{"profileShape", "Circle"}, {"pathCurve", "32"}, {"scaleX", "150"}, {"scaleY", "175"},
-                   {"shearX", "226"}, {"profileBegin", "1"}, {"profileEnd", "25000"}, {"taperX", "-50"},
-                   {"taperY", "206"}, {"revolutions", "66"}, {"radiusOffset", "-25"}, {"skew", "12"}},
-                  "4, 0, <0, 1, 0>, 0, <0, 0, 0>, <0.5, 0.25, 0>, <-0.3, 0, 0>, <2E-05, 0.5, 0>, "
-                  "<-0.5, 2.06, 0>, 1.99, -0.25, 0.12, 0"},
-        ValueCase{{{"pathCurve", "32"}, {"revolutions", "200"}},
-                  "5, 0, <0, 1, 0>, 0, <0, 0, 0>, <1, 1, 0>, <0, 0, 0>, <0, 1, 0>, <0, 0, 0>, 4, 0, 0, 0"}));
-
-TEST_F(ListingRecord, CopiesPositionsAsTheyStandAndDecodesEscapedNames)
+TEST_F(Listing, ValueConversionsUndoTheConvertersScaling)
 {
+    const std::pair<Fields, const char*> cases[] = {
+        {{}, "0, 0, <0, 1, 0>, 0, <0, 0, 0>, <1, 1, 0>, <0, 0, 0>, 0"},  // the worked box and sphere
+        {{{"profileShape", "HalfCircle"}, {"pathCurve", "32"}}, "3, 0, <0, 1, 0>, 0, <0, 0, 0>, <0, 1, 0>, 0"},
+        // box: top size and shear; above 200 the converter's 256 offset is undone, exactly 200 stays
+        {{{"shearX", "201"}, {"shearY", "200"}, {"scaleX", "150"}, {"scaleY", "0"}},
+         "0, 0, <0, 1, 0>, 0, <0, 0, 0>, <0.5, 2, 0>, <-0.55, 2, 0>, 0"},
+        // cylinders take the cut from the profile, not the path; hollow, twist
+        {{{"profileShape", "Circle"}, {"profileBegin", "12500"}, {"profileEnd", "12500"}, {"pathBegin", "9"},
+          {"hollow", "47500"}, {"twistBegin", "-50"}, {"twist", "100"}},
+         "1, 0, <0.25, 0.75, 0>, 0.95, <-0.5, 1, 0>, <1, 1, 0>, <0, 0, 0>, 0"},
+        // a sphere's cut comes from the path, its dimple from the profile
+        {{{"profileShape", "HalfCircle"}, {"pathCurve", "32"}, {"profileBegin", "10000"}, {"profileEnd", "10000"},
+          {"pathBegin", "5000"}, {"pathEnd", "2500"}}, "3, 0, <0.1, 0.95, 0>, 0, <0, 0, 0>, <0.2, 0.8, 0>, 0"},
+        // torus: hole size, shear, profile cut, taper (no 256 offset), revolutions, radius, skew
+        {{{"profileShape", "Circle"}, {"pathCurve", "32"}, {"scaleX", "150"}, {"scaleY", "175"}, {"shearX", "226"},
+          {"shearY", "50"}, {"profileBegin", "1"}, {"profileEnd", "25000"}, {"taperX", "-50"}, {"taperY", "206"},
+          {"revolutions", "66"}, {"radiusOffset", "-25"}, {"skew", "12"}},
+         "4, 0, <0, 1, 0>, 0, <0, 0, 0>, <0.5, 0.25, 0>, <-0.3, 0.5, 0>, <2E-05, 0.5, 0>, <-0.5, 2.06, 0>, 1.99, "
+         "-0.25, 0.12, 0"}};
+    for (const auto& [fields, lineB] : cases) EXPECT_EQ(build(fields).second, lineB);
+}
+
+TEST_F(Listing, CopiesPositionsAsTheyStandAndDecodesEscapedNames)
+{
+    clock.current = {14, 5};
+    EXPECT_EQ(build({}).first, "[14:05]  Primitive: 7, <128, 64.5, 22>, <0, 0, 0, 1>, <0.5, 0.5, 0.5>, ");  // worked
     clock.current = {9, 5};
     const Fields fields{{"name", "Tom &amp; Jerry&#x27;s &lt;shed&gt;"}, {"x", "128.500000"}, {"y", "64.000000"},
                         {"z", "22.500000"}};
@@ -123,22 +101,14 @@ TEST_F(ListingRecord, CopiesPositionsAsTheyStandAndDecodesEscapedNames)
     EXPECT_EQ(BuildHeaderLine(builder.values(), clock).text, "[9:05]  Rezzer: <128.500000, 64.000000, 20.5>");
     clock.current = {23, 0};
     EXPECT_EQ(build({{"name", ""}}).first.substr(0, 31), "[23:00]  0: 7, <64.5, 22, 0>, <");  // moved down
-
-    EXPECT_EQ(BuildHeaderLine({22, "x"}, clock).failure, (RecordFailure{RecordError::MissingValue, 24}));
-    ValueList values(22, "v");
-    values.insert(values.end(), {"128.5", "64", "high"});
-    EXPECT_EQ(BuildHeaderLine(values, clock).failure, (RecordFailure{RecordError::NotANumber, 24}));
 }
 
-TEST_F(ListingRecord, FailuresNameTheValueAndKeepTheState)
+TEST_F(Listing, FailuresNameTheValueAndKeepTheState)
 {
     const Fields torus{{"profileShape", "Circle"}, {"pathCurve", "32"}};
     build(torus);
     const auto failureOf = [this](const std::string& line) { return builder.BuildListingRecord(line).failure; };
     EXPECT_EQ(failureOf(objectLine(torus) + "<a"), (RecordFailure{RecordError::CutOffLine, 0}));
-    EXPECT_EQ(failureOf(objectLine({{"pathCurve", "curved"}})), (RecordFailure{RecordError::NotANumber, 48}));
-    EXPECT_EQ(failureOf(objectLine({{"profileShape", "Circle"}, {"pathCurve", "32"}, {"skew", "x"}})),
-              (RecordFailure{RecordError::NotANumber, 56}));
     EXPECT_EQ(failureOf(objectLine({{"profileShape", "Circle"}, {"pathCurve", "32"}, {"revolutions", "1e308"}})),
               (RecordFailure{RecordError::ArithmeticFault, 51}));
     const std::string line = objectLine();
@@ -150,26 +120,80 @@ TEST_F(ListingRecord, FailuresNameTheValueAndKeepTheState)
               builder.BuildListingRecord(objectLine()).text);
 }
 
-struct XmlTextCase {
-    const char* in;
-    const char* out;
-};
-
-class XmlText : public ::testing::TestWithParam<XmlTextCase> {};
-
-TEST_P(XmlText, DecodesEntitiesAndCharacterReferencesInOnePass)
+TEST(XmlText, DecodesEntitiesAndCharacterReferencesInOnePass)
 {
-    EXPECT_EQ(decodeXmlText(GetParam().in), GetParam().out);
+    const std::pair<const char*, const char*> cases[] = {
+        {"&lt;&gt;&amp;&quot;&apos; &amp;lt;", "<>&\"' &lt;"},
+        {"&#233;t&#xE9;&#x1F600;", "\xC3\xA9t\xC3\xA9\xF0\x9F\x98\x80"},
+        // references to no character XML allows, to CR and LF, and other ampersands stay
+        {"&#xD800; &#0; &#1114112; &#xZZ; &#; &#X41; &#10;&#xD;",
+         "&#xD800; &#0; &#1114112; &#xZZ; &#; &#X41; &#10;&#xD;"},
+        {"&bogus; & alone a&&amp;b &amp", "&bogus; & alone a&&b &amp"}};
+    for (const auto& [in, out] : cases) EXPECT_EQ(decodeXmlText(in), out);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Texts, XmlText,
-    ::testing::Values(XmlTextCase{"&lt;&gt;&amp;&quot;&apos;", "<>&\"'"}, XmlTextCase{"&amp;lt;", "&lt;"},
-                      XmlTextCase{"&#233;t&#xE9;", "\xC3\xA9t\xC3\xA9"}, XmlTextCase{"&#x1F600;", "\xF0\x9F\x98\x80"},
-                      // references to no character XML allows, to CR and LF, and other ampersands stay
-                      XmlTextCase{"&#xD800; &#0; &#1114112; &#xZZ; &#; &#X41; &#10;&#xD;",
-                                  "&#xD800; &#0; &#1114112; &#xZZ; &#; &#X41; &#10;&#xD;"},
-                      XmlTextCase{"&bogus; & alone a&&amp;b &amp", "&bogus; & alone a&&b &amp"}));
+TEST(ListingPath, SwapsOnlyAFinalXmlForTxt)
+{
+    for (const auto& [scene, listing] :
+         {std::pair{"C:\\out\\sel.xml", "C:\\out\\sel.txt"}, {"/out/SEL.XML", "/out/SEL.txt"},
+          {"/maps.xml/sel.Xml", "/maps.xml/sel.txt"}, {"/out/sel", "/out/sel.txt"},
+          {"/out/sel.txt", "/out/sel.txt.txt"}, {"/out/sel.xml.bak", "/out/sel.xml.bak.txt"}, {"xml", "xml.txt"}}) {
+        EXPECT_EQ(listingPathFor(scene), listing);
+    }
+}
+
+TEST_F(Listing, ExportWritesTheSceneFileAndTheListingBesideIt)
+{
+    clock.current = {9, 5};
+    ASSERT_TRUE(exportTo("/out/sel.xml"));
+    EXPECT_EQ(files.files["/out/sel.xml"], test::sceneFile(lines));
+    // The header is anchored on the last object: <131.25, 64.5, 23.5 - 2>.
+    EXPECT_EQ(files.files["/out/sel.txt"], test::fileText(VANTOR_TEST_DATA_DIR "/three_objects.expected.txt"));
+
+    lines.clear();
+    ASSERT_TRUE(exportTo("/out/none.xml"));
+    EXPECT_EQ(files.files["/out/none.xml"], "<scene>\r\n\r\n\r\n</scene>\r\n");
+    EXPECT_EQ(files.files.at("/out/none.txt"), "");
+}
+
+TEST_F(Listing, FailuresLeaveTheSceneFileAndNoNewListing)
+{
+    const ExportReport scene = exportTo("/nowhere/a.xml");  // a folder that does not exist
+    ASSERT_FALSE(scene);
+    EXPECT_EQ(scene.failure->error, ExportError::SceneFileFailed);
+    EXPECT_EQ(scene.failure->path, "/nowhere/a.xml");
+    EXPECT_TRUE(files.files.empty());
+
+    files.failCommit.insert("/out/b.txt");
+    const ExportReport listing = exportTo("/out/b.xml");
+    ASSERT_FALSE(listing);
+    EXPECT_EQ(listing.failure->error, ExportError::ListingFileFailed);
+    EXPECT_EQ(listing.failure->reason, "disk full");
+    EXPECT_EQ(files.files["/out/b.xml"], test::sceneFile(lines));
+    EXPECT_EQ(files.files.count("/out/b.txt"), 0u);
+
+    files.files["/out/sel.txt"] = "an earlier listing";
+    lines.insert(lines.begin() + 1, test::objectLine({{"name", "Broken &lt;1&gt;"}, {"pathCurve", "curved"}}));
+    const ExportReport report = exportTo("/out/sel.xml");
+    ASSERT_FALSE(report);
+    EXPECT_EQ(report.failure->error, ExportError::RecordFailed);
+    EXPECT_EQ(report.failure->objectNumber, 2u);
+    EXPECT_EQ(report.failure->objectName, "Broken <1>");
+    EXPECT_EQ(report.failure->cause, (RecordFailure{RecordError::NotANumber, 48}));
+    EXPECT_EQ(files.files["/out/sel.xml"], test::sceneFile(lines));
+    EXPECT_EQ(files.files["/out/sel.txt"], "an earlier listing");
+
+    // A last object without a height gives no header line.
+    const std::string whole = test::objectLine();
+    lines.push_back(whole.substr(0, whole.find("<Z>")));
+    const ExportReport header = exportTo("/out/cut.xml");
+    ASSERT_FALSE(header);
+    EXPECT_EQ(header.failure->error, ExportError::HeaderFailed);
+    EXPECT_EQ(header.failure->objectNumber, lines.size());
+    EXPECT_EQ(header.failure->cause, (RecordFailure{RecordError::MissingValue, 24}));
+    EXPECT_EQ(files.files.count("/out/cut.txt"), 0u);
+    EXPECT_EQ(files.openOutputs, 0);
+}
 
 }  // namespace
 }  // namespace vantor::extract

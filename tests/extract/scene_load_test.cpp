@@ -1,60 +1,97 @@
+// Tests of the scene file reader: the tokeniser, its fast path, the load and the markers.
 #include "extract/scene_load.h"
 
-#include "fakes/fake_platform.h"
+#include "convert/text_codec.h"
 #include "object_line_fixture.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <tuple>
 
 namespace vantor::extract {
 namespace {
 
 using test::objectAt;
+using test::sceneFile;
+using enum TokeniseResult;
 
-// "<scene>", an empty line, the objects (object k, from 1, on line k + 2), an empty line and
-// "</scene>"; with more than a few thousand objects the file is read in two halves.
-std::string sceneFile(const std::vector<std::string>& objects, std::string_view lineEnd = "\r\n")
+TEST(Tokeniser, ReadsTheTextsBetweenEachGreaterThanAndTheNextLessThan)
 {
-    std::string text = "<scene>" + std::string(lineEnd) + std::string(lineEnd);
-    for (const auto& object : objects) text.append(object).append(lineEnd);
-    return text + std::string(lineEnd) + "</scene>" + std::string(lineEnd);
+    const std::tuple<const char*, TokeniseResult, ValueList> cases[] = {
+        {"<a>1</a><b>2</b>", Complete, {"1", "2"}},  {"<a>1</a><b>2</b><c", Stop, {"1", "2"}},
+        {"abcdefgh<ijk", Stop, {}},                   {"abcdefghijk<x>", Complete, {}},
+        {"<a>  </a><b>x</b>", Complete, {"  ", "x"}}, {"<a>x>y</a>", Complete, {"x>y", "y"}},
+        {"<a>1</a>tail<", Stop, {"1", "tail"}},       {"<a>open end", Complete, {}}};
+    ValueList values{"left over"};  // each line starts from the previous line's values
+    for (const auto& [line, result, expected] : cases) {
+        EXPECT_EQ(TokeniseObjectLine(line, values), result) << line;
+        EXPECT_EQ(values, expected) << line;
+    }
 }
 
-TEST(SceneLoad, KeepsLinesOfMoreThanTenCharactersUnchangedWhateverTheLineEnds)
+// The fast path must agree with the tokeniser on every line the tests know: the malformed
+// lines and documents of the test data, and documents cut off every few characters, so that
+// every count of values around 22 to 24 and every kind of cut-off tag occurs.
+TEST(PositionScan, AgreesWithTheFullTokeniserOnEveryKnownLine)
 {
-    const std::vector<std::string> objects{objectAt("10", "20", "a"), "01234567890", objectAt("50", "60", "c")};
-    for (const std::string_view lineEnd : {"\r\n", "\n", "\r"}) {
-        // Ten characters are dropped however many bytes they take; the 11-character line is
-        // an object without a position.
-        const SceneLoad load = loadSceneText(sceneFile(objects, lineEnd) + "0123456789" + "\xC3\xA9\xC3\xA9\xC3\xA9"
-                                             "\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9");
+    std::vector<std::string> lines;
+    for (const auto& entry : std::filesystem::directory_iterator(VANTOR_TEST_DATA_DIR)) {
+        const std::string text = convert::decodeText(test::fileText(entry.path().string()));
+        for (const auto line : convert::splitLines(text)) lines.emplace_back(line);
+    }
+    for (const std::string& whole : {test::objectLine(), test::objectLine({{"name", " "}, {"y", ""}})}) {
+        for (std::size_t length = 0; length <= whole.size(); length += 3) lines.push_back(whole.substr(0, length));
+    }
+    ValueList values;
+    std::size_t stops = 0;
+    for (const std::string& line : lines) {
+        const TokeniseResult full = TokeniseObjectLine(line, values);
+        const std::size_t count = std::min<std::size_t>(values.size(), 24);
+        values.resize(24);  // missing values read as empty
+        EXPECT_EQ(scanPositionValues(line), (PositionValues{full, count, values[22], values[23]})) << line;
+        EXPECT_EQ(isCutOffLine(line), full == Stop) << line;
+        stops += full == Stop;
+    }
+    EXPECT_GT(stops, 100u);  // both kinds of line in numbers, or the comparison proves little
+}
+
+TEST(SceneLoad, KeepsLongLinesWhateverTheLineEndsAndPlacesTheirMarkers)
+{
+    // Ten characters are dropped however many bytes they take; eleven make an object, here one
+    // without a position.
+    const std::string tenCharacters = "éééééééééé";  // 20 bytes of UTF-8
+    for (const std::string lineEnd : {"\r\n", "\n", "\r"}) {
+        const SceneLoad load =
+            loadSceneText(sceneFile({objectAt("1", "2"), tenCharacters, "0123456789", "01234567890"}, lineEnd));
         EXPECT_EQ(load.outcome, LoadOutcome::ReadError);
         EXPECT_EQ(load.readError, ReadError::TooFewValues);
-        EXPECT_EQ(load.lineNumber, 4u);
+        EXPECT_EQ(load.lineNumber, 6u);
         EXPECT_EQ(load.objectNumber, 2u);
     }
-    const SceneLoad load = loadSceneText("\xEF\xBB\xBF" + objects[0] + "\n" + objects[2] + "\r\n");
-    ASSERT_EQ(load.objects.size(), 2u);
-    EXPECT_EQ(load.objects[0], objects[0]);  // without the byte-order mark
+    const std::string first = objectAt("64.5", "200");
+    const SceneLoad load = loadSceneText("\xEF\xBB\xBF" + first + "\n" + objectAt("128.0", "128") + "\r\n" +
+                                         objectAt("300", "-10"));
+    ASSERT_EQ(load.objects.size(), 3u);
+    EXPECT_EQ(load.objects[0], first);  // without the byte-order mark
+    // Markers from values 22 and 23, unclamped outside the map; a half-size map halves them.
+    EXPECT_EQ(load.markers, (std::vector<Marker>{{2580, 2240}, {5120, 5120}, {12000, 10640}}));
+    EXPECT_EQ(loadSceneText(first, MapGeometry{5120}).markers, (std::vector<Marker>{{1290, 1120}}));
     EXPECT_TRUE(loadSceneText(sceneFile({})).objects.empty());
 }
 
 TEST(SceneLoad, OutcomesKeepTheirPlaceInSmallAndLargeFiles)
 {
-    const std::string cut = "<a>1</a><b>2</b><c";
-    const std::string noPosition = "<a>1</a><b>2</b><c>3</c>";
     std::string short24;  // a small object of 24 values, so that a large file is quick to build
     for (int i = 0; i < 24; ++i) short24 += "<v>" + std::to_string(i) + "</v>";
-    for (const std::size_t count : {std::size_t{40}, std::size_t{60000}}) {  // 60000: no 32767 limit
+    // 60000 objects: no limit of 32767, and a file large enough to be read in two halves.
+    for (const std::size_t count : {std::size_t{40}, std::size_t{60000}}) {
         SCOPED_TRACE(count);
         std::vector<std::string> objects(count, short24);
         const std::size_t early = count / 4;
         const std::size_t late = count * 3 / 4;
-        const SceneLoad whole = loadSceneText(sceneFile(objects));
-        EXPECT_EQ(whole.outcome, LoadOutcome::Complete);
-        EXPECT_EQ(whole.markers.size(), count);
-
-        objects[early - 1] = cut;
-        objects[late - 1] = noPosition;  // no read error after a cut-off line
+        objects[early - 1] = "<a>1</a><b>2</b><c";
+        objects[late - 1] = "<a>1</a><b>2</b><c>3</c>";  // no read error after a cut-off line
         const SceneLoad stopped = loadSceneText(sceneFile(objects, "\n"));
         EXPECT_EQ(stopped.outcome, LoadOutcome::StoppedAtCutOff);
         EXPECT_EQ(stopped.objectNumber, early);
@@ -73,43 +110,11 @@ TEST(SceneLoad, OutcomesKeepTheirPlaceInSmallAndLargeFiles)
         objects[late - 1] = "<n>Caf\xE9</n>" + short24;
         const SceneLoad decoded = loadSceneText(sceneFile(objects));
         EXPECT_EQ(decoded.outcome, LoadOutcome::Complete);
+        EXPECT_EQ(decoded.markers.size(), count);
         EXPECT_EQ(decoded.objects[late - 1].substr(0, 12), "<n>Caf\xC3\xA9</n>");
     }
     const SceneLoad notANumber = loadSceneText(sceneFile({objectAt("1", "2"), objectAt("1", "north")}));
     EXPECT_EQ(notANumber.readError, ReadError::PositionNotANumber);
-
-    test::FakeFileSystem files;
-    files.files["/s/region.xml"] = sceneFile({objectAt("1", "2")});
-    files.unreadable.insert("/s/region.xml");
-    const SceneLoad unreadable = loadSceneFile(files, "/s/region.xml");
-    EXPECT_EQ(unreadable.readError, ReadError::FileUnreadable);
-    EXPECT_EQ(unreadable.reason, "Permission denied");
-}
-
-struct MarkerCase {
-    float width;
-    ObjectPosition position;
-    Marker marker;
-};
-
-class MarkerPlacement : public ::testing::TestWithParam<MarkerCase> {};
-
-TEST_P(MarkerPlacement, PutsTheTopLeftCornerAtTheObjectsPosition)
-{
-    EXPECT_EQ(PlaceMarker(GetParam().position, MapGeometry{GetParam().width}), GetParam().marker);
-}
-
-INSTANTIATE_TEST_SUITE_P(Positions, MarkerPlacement,
-                         ::testing::Values(MarkerCase{10240, {64.5, 200}, {2580, 2240}},
-                                           MarkerCase{10240, {0, 0}, {0, 10240}},
-                                           MarkerCase{10240, {128, 128}, {5120, 5120}},
-                                           MarkerCase{10240, {300, -10}, {12000, 10640}},
-                                           MarkerCase{5120, {64.5, 200}, {1290, 1120}}));
-
-TEST(SceneLoad, MarkersComeFromValues22And23)
-{
-    const SceneLoad load = loadSceneText(sceneFile({objectAt("64.5", "200"), objectAt("128.000000", "128")}));
-    EXPECT_EQ(load.markers, (std::vector<Marker>{{2580, 2240}, {5120, 5120}}));
 }
 
 }  // namespace

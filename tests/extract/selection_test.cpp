@@ -8,31 +8,25 @@ namespace vantor::extract {
 namespace {
 
 using Names = std::vector<std::string>;
+using test::namesOf;
 
-// Objects named by their position in metres, around the edges of the rectangles below.
-const Names kPositions{"100,200", "50,200", "150,200", "100,181", "100,231", "49.9,200",
-                       "64,129",  "127.9,255", "128,200", "0,0", "256,100", "10,10"};
+// Objects named "x,y" by their position in metres, around the edges of the rectangles below.
+const std::vector<std::pair<std::string, std::string>> kPositions{
+    {"100", "200"}, {"50", "200"},   {"150", "200"}, {"100", "181"}, {"100", "231"}, {"49.9", "200"},
+    {"64", "129"},  {"127.9", "255"}, {"128", "200"}, {"0", "0"},     {"256", "100"}, {"10", "10"}};
 
-ObjectLines positionedObjects(std::string extraLine = {})
+// A selection over the objects above and extraLine, with the positions of the first `known`
+// entries handed over as a load finds them (the filter reads the others itself).
+SceneSelection selectionOver(std::size_t known = 0, const std::string& extraLine = {})
 {
     std::vector<std::string> lines;
-    for (const auto& name : kPositions) {
-        const auto comma = name.find(',');
-        lines.push_back(test::objectAt(name.substr(0, comma), name.substr(comma + 1), name));
-    }
-    if (!extraLine.empty()) lines.push_back(std::move(extraLine));
-    return ObjectLines::fromLines(lines);
-}
-
-Names names(const ObjectLines& table)
-{
-    Names result;
-    ValueList values;
-    for (const auto line : table) {
-        (void)TokeniseObjectLine(line, values);
-        result.emplace_back(values[19]);
-    }
-    return result;
+    for (const auto& [x, y] : kPositions) lines.push_back(test::objectAt(x, y, x + "," + y));
+    if (!extraLine.empty()) lines.push_back(extraLine);
+    std::vector<ObjectPosition> positions = loadSceneText(test::sceneFile(lines)).positions;
+    positions.resize(std::min(known, positions.size()));
+    SceneSelection selection;
+    selection.setTable(ObjectLines::fromLines(lines), {}, positions);
+    return selection;
 }
 
 // Keeps the objects of the drag example: 50 < x < 150 and 181 < y < 231 metres.
@@ -43,27 +37,13 @@ FilterResult dragAndExtract(SceneSelection& selection, bool inverse)
     return selection.extract(inverse);
 }
 
-TEST(Selection, StartsOnTheTopLeftQuarterWithHalfLengthLines)
+TEST(Selection, PressMoveReleaseAndSelectAllSetTheLines)
 {
     SceneSelection selection;
-    EXPECT_EQ(selection.v1(), (MapLine{0, 0, 5120}));
-    EXPECT_EQ(selection.h2(), (MapLine{5120, 0, 5120}));
-    EXPECT_EQ(selection.edges(), (RectangleEdges{0, 5120, 5120, 10240}));
-    selection.setTable(positionedObjects(), {});
-    selection.extract(false);  // keeps 0 < x < 128 and 128 < y < 256 metres
-    EXPECT_EQ(names(selection.objects()), (Names{"100,200", "50,200", "100,181", "100,231", "49.9,200", "64,129",
-                                                 "127.9,255"}));
-    EXPECT_EQ(selection.dragState(), DragState::Set);
-}
-
-TEST(Selection, PressMoveReleaseSetTheCornersWhileDragging)
-{
-    SceneSelection selection;
+    EXPECT_EQ(selection.edges(), (RectangleEdges{0, 5120, 5120, 10240}));  // the top-left quarter
     selection.move(100, 100);  // no press yet: nothing moves
-    EXPECT_EQ(selection.v2().position, 5120);
     selection.press(2000, 3000);
     EXPECT_EQ(selection.dragState(), DragState::Dragging);
-    EXPECT_EQ(selection.h1(), (MapLine{3000, 0, 10240}));
     EXPECT_EQ(selection.v2(), (MapLine{5120, 0, 5120}));  // the second corner waits for a move
     selection.move(4000, -500);                            // outside the map: not clamped
     EXPECT_EQ(selection.h2(), (MapLine{-500, 0, 10240}));
@@ -72,71 +52,42 @@ TEST(Selection, PressMoveReleaseSetTheCornersWhileDragging)
     selection.move(9000, 9000);  // moves after a release leave the lines alone
     EXPECT_EQ(selection.edges(), (RectangleEdges{2000, 6000, 7240, 9240}));
 
-    SceneSelection reverse;
-    reverse.press(6000, 1000);
-    reverse.release(2000, 3000);
-    EXPECT_EQ(reverse.edges(), selection.edges());
-    reverse.selectAll();
-    EXPECT_EQ(reverse.edges(), (RectangleEdges{0, 10240, 0, 10240}));
-    EXPECT_EQ(reverse.dragState(), DragState::Set);
+    SceneSelection all;
+    all.selectAll();
+    EXPECT_EQ(all.edges(), (RectangleEdges{0, 10240, 0, 10240}));
+    EXPECT_EQ(all.dragState(), DragState::Idle);  // nothing filtered, no change of state
 }
 
 TEST(Selection, ExtractKeepsStrictlyInsideOrStrictlyOutside)
 {
-    // Positions known from a load, for all, some or none of the entries, change nothing.
-    std::string text;
-    for (const auto line : positionedObjects()) text.append(line).append("\n");
-    const std::vector<ObjectPosition> loaded = loadSceneText(text).positions;
-    for (const std::size_t known : {std::size_t{0}, std::size_t{2}, kPositions.size()}) {
-        SceneSelection inside;
-        inside.setTable(positionedObjects(), {}, {loaded.begin(), loaded.begin() + static_cast<long>(known)});
-        EXPECT_FALSE(dragAndExtract(inside, false).stop);
-        EXPECT_EQ(names(inside.objects()), (Names{"100,200", "128,200"}));
-        EXPECT_EQ(inside.markers(), (std::vector<Marker>{{4000, 2240}, {5120, 2240}}));
+    // The first two positions come from a load and the filter reads the others: both kinds meet.
+    SceneSelection inside = selectionOver(2);
+    EXPECT_FALSE(dragAndExtract(inside, false).stop);
+    EXPECT_EQ(namesOf(inside.objects()), (Names{"100,200", "128,200"}));
+    EXPECT_EQ(inside.markers(), (std::vector<Marker>{{4000, 2240}, {5120, 2240}}));
 
-        SceneSelection outside;
-        outside.setTable(positionedObjects(), {});
-        dragAndExtract(outside, true);
-        // Objects on an edge (x = 50, x = 150, y = 181, y = 231) pass in neither mode.
-        EXPECT_EQ(names(outside.objects()), (Names{"49.9,200", "64,129", "127.9,255", "0,0", "256,100", "10,10"}));
-        dragAndExtract(outside, false);  // narrowing the outside objects to the inside leaves nothing
-        EXPECT_TRUE(outside.objects().empty());
-        EXPECT_EQ(outside.savedLines().size(), 6u);
-    }
-    SceneSelection click;  // a click without movement: an empty rectangle
-    click.setTable(positionedObjects(), {});
-    click.press(4000, 2240);  // 100, 200 metres
-    click.release(4000, 2240);
-    click.extract(true);
-    EXPECT_EQ(click.objects().size(), kPositions.size() - 1);  // all but the one at the clicked point
-    click.extract(false);
-    EXPECT_TRUE(click.objects().empty());
-
-    SceneSelection region;
-    region.setTable(positionedObjects(), {});
-    region.selectAll();
-    region.extract(false);
-    EXPECT_EQ(region.objects().size(), kPositions.size() - 2);  // not 0,0 and not 256,100
+    SceneSelection outside = selectionOver(2);
+    dragAndExtract(outside, true);
+    // Objects on an edge (x = 50, x = 150, y = 181, y = 231) pass in neither mode.
+    EXPECT_EQ(namesOf(outside.objects()), (Names{"49.9,200", "64,129", "127.9,255", "0,0", "256,100", "10,10"}));
+    dragAndExtract(outside, false);  // narrowing the outside objects to the inside leaves nothing
+    EXPECT_TRUE(outside.objects().empty());
+    EXPECT_EQ(outside.savedLines().size(), 6u);
 }
 
 TEST(Selection, ACutOffLineEndsExtractWithWhatWasKeptBeforeIt)
 {
-    for (const bool fromLoad : {true, false}) {
-        const ObjectLines table = positionedObjects("<a>1</a><b>2</b><c");
-        SceneSelection selection;
-        selection.setTable(table, {}, fromLoad ? loadSceneText(std::string(table[0])).positions
-                                               : std::vector<ObjectPosition>{});
-        const FilterResult result = selection.extract(false);
-        EXPECT_EQ(result.stop, FilterStop::CutOffLine);
-        EXPECT_EQ(result.stoppedAt, kPositions.size() + 1);
-        EXPECT_EQ(selection.objects().size(), 7u);
-        EXPECT_EQ(selection.dragState(), DragState::Idle);  // not set by an unfinished Extraire
-    }
+    SceneSelection selection = selectionOver(kPositions.size(), "<a>1</a><b>2</b><c");
+    const FilterResult result = selection.extract(false);  // the initial rectangle: 0 < x < 128, 128 < y < 256
+    EXPECT_EQ(result.stop, FilterStop::CutOffLine);
+    EXPECT_EQ(result.stoppedAt, kPositions.size() + 1);
+    EXPECT_EQ(namesOf(selection.objects()),
+              (Names{"100,200", "50,200", "100,181", "100,231", "49.9,200", "64,129", "127.9,255"}));
+    EXPECT_EQ(selection.dragState(), DragState::Idle);  // not set by an unfinished Extraire
     // A table not made by a load may hold a line without a position: it ends the filter too.
-    SceneSelection unchecked;
-    unchecked.setTable(positionedObjects(test::objectAt("north", "10")), {});
+    SceneSelection unchecked = selectionOver(0, test::objectAt("north", "10"));
     EXPECT_EQ(unchecked.extract(true).stop, FilterStop::NoPosition);
-    EXPECT_EQ(names(unchecked.objects()), (Names{"150,200", "0,0", "256,100", "10,10"}));
+    EXPECT_EQ(namesOf(unchecked.objects()), (Names{"150,200", "0,0", "256,100", "10,10"}));
 
     SceneSelection empty;
     empty.extract(true);
