@@ -2,6 +2,7 @@
 
 #include "number_forms.h"
 
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -11,9 +12,12 @@ namespace vantor::convert {
 
 namespace {
 
-constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13,
-                                   1e14, 1e15};
-constexpr int kMostDecimals = 9;
+constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,
+                                   1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18};
+// 10^k for k from kLowestExponent to 15, as the nearest doubles.
+constexpr int kLowestExponent = -5;
+constexpr double kTens[] = {1e-5, 1e-4, 1e-3, 1e-2, 1e-1, 1e0,  1e1,  1e2,  1e3,  1e4, 1e5,
+                            1e6,  1e7,  1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
 
 // Writes the decimal digits of value at out (room for 20) and returns the end.
 char* writeDigits(char* out, std::uint64_t value)
@@ -79,48 +83,63 @@ void appendDecimalQuickly(std::string& out, double value)
 char* writeDecimalQuickly(char* out, double value)
 {
     const double magnitude = std::fabs(value);
+    if (magnitude == 0) {
+        // Zero, negative zero included, is written without a sign.
+        *out++ = '0';
+        return out;
+    }
     if (!(magnitude >= 1e-4 && magnitude < 1e15)) return writeDecimalFully(out, value);
     if (roundWhole(magnitude) == magnitude) {
         // Whole values below 1E+15 have at most 15 digits and are written as they are.
         if (value < 0) *out++ = '-';
         return writeDigits(out, static_cast<std::uint64_t>(magnitude));
     }
-    // If a decimal of d <= 9 decimals reads back as the value, so does the one of 9 decimals
-    // (the same number with zeros appended), and the rounding to 9 decimals finds it: the
-    // scaled value is below 1E+15, so its rounding error stays far below one half.
-    int decimals = kMostDecimals;
-    while (decimals > 0 && magnitude * kPowersOfTen[decimals] >= 1e15) --decimals;
-    // Below 1E+15, so well below 2^52, as roundWhole needs.
-    const double scaled = roundWhole(magnitude * kPowersOfTen[decimals]);
-    // The decimal scaled / 10^decimals reads back as the value, so it is the value's 15-digit
-    // form: that form lies within half a unit of the last place of it.
-    if (scaled >= 1e15 || scaled / kPowersOfTen[decimals] != magnitude) return writeDecimalFully(out, value);
-    auto whole = static_cast<std::uint64_t>(scaled);
-    int shown = decimals;
-    while (shown > 0 && whole % 10 == 0) {
-        whole /= 10;
-        --shown;
+    // The decimal exponent: 10^exponent <= magnitude < 10^(exponent + 1), found from the
+    // binary exponent and one or two comparisons. A boundary power that is no exact double
+    // may put it one off; the range check below then hands the value on.
+    // magnitude = m * 2^binary with m in [1, 2): magnitude is a normal double here.
+    const int binary = static_cast<int>((std::bit_cast<std::uint64_t>(magnitude) >> 52) & 0x7FF) - 1023;
+    int exponent = (binary * 1233) >> 12;  // about binary * log10(2), rounded down
+    if (exponent < kLowestExponent) exponent = kLowestExponent;
+    while (exponent > kLowestExponent && magnitude < kTens[exponent - kLowestExponent]) --exponent;
+    while (exponent < 14 && magnitude >= kTens[exponent + 1 - kLowestExponent]) ++exponent;
+
+    // The 15 significant digits as one whole number: magnitude * 10^(14 - exponent), where
+    // the power (at most 10^18) is an exact double, so the product is off by at most half a
+    // unit in its last place, 1/16 below 2^50. Unless the exact product might lie within that
+    // distance of a half, rounding the computed product rounds the exact one, which is what
+    // the 15-digit form does; the other cases go to the general writer.
+    const double product = magnitude * kPowersOfTen[14 - exponent];
+    const double digits15 = roundWhole(product);
+    if (!(digits15 >= 1e14 && digits15 < 1e15) || std::fabs(product - digits15) >= 0.4375) {
+        return writeDecimalFully(out, value);
     }
-    if (value < 0) *out++ = '-';
-    // All digits at once, then the point put in place: the value is no whole number, so at
-    // least one decimal is shown, and a value below one gets "0." and leading zeros.
     char digits[24];
-    const auto [end, error] = std::to_chars(digits, digits + sizeof digits, whole);
-    (void)error;  // 24 characters hold every uint64
-    const auto length = static_cast<int>(end - digits);
-    const int integerDigits = length - shown;
-    if (integerDigits <= 0) {
+    const auto [end, error] = std::to_chars(digits, digits + sizeof digits, static_cast<std::uint64_t>(digits15));
+    (void)error;  // 15 digits
+    int length = static_cast<int>(end - digits);
+    while (length > 0 && digits[length - 1] == '0') --length;
+
+    if (value < 0) *out++ = '-';
+    if (exponent < 0) {
+        // Below one: "0.", the zeros after the point, then the digits.
         *out++ = '0';
         *out++ = '.';
-        for (int i = integerDigits; i < 0; ++i) *out++ = '0';
+        for (int i = exponent + 1; i < 0; ++i) *out++ = '0';
         std::memcpy(out, digits, static_cast<std::size_t>(length));
         return out + length;
+    }
+    const int integerDigits = exponent + 1;
+    if (length <= integerDigits) {
+        // Not whole (checked above), so a fraction digit always remains; kept for safety.
+        std::memcpy(out, digits, static_cast<std::size_t>(integerDigits));
+        return out + integerDigits;
     }
     std::memcpy(out, digits, static_cast<std::size_t>(integerDigits));
     out += integerDigits;
     *out++ = '.';
-    std::memcpy(out, digits + integerDigits, static_cast<std::size_t>(shown));
-    return out + shown;
+    std::memcpy(out, digits + integerDigits, static_cast<std::size_t>(length - integerDigits));
+    return out + (length - integerDigits);
 }
 
 char* writeInteger(char* out, std::int32_t value)

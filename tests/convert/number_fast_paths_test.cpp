@@ -75,6 +75,23 @@ TEST(NumberFastPaths, WritesLikeTheDecimalForm)
     for (const double value : values) EXPECT_EQ(quickly(value), formatDecimal(value)) << value;
 }
 
+TEST(NumberFastPaths, WritesValuesNearA15DigitTieLikeTheDecimalForm)
+{
+    // Decimals of 16 and 17 significant digits ending in 5 lie next to a tie of the 15-digit
+    // rounding, and so do their neighbouring doubles; every magnitude from 1E-04 to 1E+15.
+    std::mt19937_64 engine(29);
+    for (int i = 0; i < 100000; ++i) {
+        const int exponent = static_cast<int>(engine() % 20) - 4;
+        std::string text = std::to_string(1 + engine() % 9) + "." + std::to_string(engine() % 100000000000000ull);
+        text.resize(17, '0');
+        text += (engine() % 2 ? "5" : "49") + std::string("E") + std::to_string(exponent);
+        const double value = *parseNumber(text);
+        for (const double near : {value, std::nextafter(value, 0.0), std::nextafter(value, 1e300), -value}) {
+            ASSERT_EQ(quickly(near), formatDecimal(near)) << text;
+        }
+    }
+}
+
 TEST(NumberFastPaths, WritesIntegersLikeTheIntegerForm)
 {
     const std::vector<std::int32_t> values = {0, 1, -1, 9, 10, -10, 720002, 2147483647, -2147483647 - 1, 1000000000};
