@@ -69,24 +69,33 @@ ConversionReport runConversion(const ConversionRequest& request, ConversionHost&
         return untouched();
     }
 
-    // A lone LF or CR ends a line as CR LF does; the copy and the parse both see CR LF.
-    std::optional<std::string> normalised;
-    if (!hasOnlyCrLfLineEnds(request.listingText)) normalised = normaliseLineEnds(request.listingText);
-    const std::string_view listingText = normalised ? std::string_view(*normalised) : request.listingText;
-
     SceneFile sceneFile(*scene);
     sceneFile.begin();
 
     // The writer's thread writes the listing copy and then the documents while this thread
     // reads the listing and computes them; it is stopped and joined before the files go.
+    // A lone LF or CR ends a line as CR LF does, so the copy and the parse both see CR LF:
+    // the writer checks the line ends for the copy while this thread checks them as it cuts
+    // the listing's lines, and both normalise the text when needed.
+    const std::string& text = request.listingText;
     std::string escapedOwner;
     appendXmlEscaped(escapedOwner, request.ownerUuid);
-    DocumentWriter writer(*scene, escapedOwner, [&copyFile = *copy, listingText] {
-        copyFile.write(listingText);
+    DocumentWriter writer(*scene, escapedOwner, [&copyFile = *copy, &text] {
+        if (hasOnlyCrLfLineEnds(text)) {
+            copyFile.write(text);
+        } else {
+            copyFile.write(normaliseLineEnds(text));
+        }
         copyFile.write("\r\n");
     });
 
-    PrimListing listing(listingText, PrimListing::CrLfChecked{});
+    std::optional<std::string> normalised;
+    std::optional<PrimListing> checkedListing = PrimListing::ifOnlyCrLf(text);
+    if (!checkedListing) {
+        normalised = normaliseLineEnds(text);
+        checkedListing.emplace(*normalised, PrimListing::CrLfChecked{});
+    }
+    PrimListing& listing = *checkedListing;
     // Every end but a complete listing leaves the unconverted rest in the listing box.
     const auto stop = [&](ConversionOutcome outcome, std::string failingText = {}) {
         report.outcome = outcome;

@@ -307,15 +307,31 @@ std::optional<PrimRecord> parseRecord(std::string_view recordText)
 
 PrimListing::PrimListing(std::string_view text)
 {
-    build(text, hasOnlyCrLfLineEnds(text));
+    build(text, LineEndCheck::Before);
 }
 
 PrimListing::PrimListing(std::string_view text, CrLfChecked)
 {
-    build(text, true);
+    build(text, LineEndCheck::Done);
 }
 
-void PrimListing::build(std::string_view text, bool crLfOnly)
+std::optional<PrimListing> PrimListing::ifOnlyCrLf(std::string_view text)
+{
+    PrimListing listing;
+    if (!listing.build(text, LineEndCheck::WhileCutting)) return std::nullopt;
+    return listing;
+}
+
+namespace {
+
+bool holdsLineEndByte(std::string_view text)
+{
+    return text.find_first_of("\r\n") != std::string_view::npos;
+}
+
+}  // namespace
+
+bool PrimListing::build(std::string_view text, LineEndCheck check)
 {
     m_textBegin = text.data();
     m_total = text.size() + kCrLf.size();
@@ -324,8 +340,22 @@ void PrimListing::build(std::string_view text, bool crLfOnly)
     m_header.assign(header);
     m_header += '\r';
 
+    // Whether the text has only CR LF line ends. When the lines are cut anyway, they are
+    // checked as they are cut; the header line holds no CR or LF of its own then.
+    const bool checkWhileCutting =
+        check == LineEndCheck::WhileCutting && !header.empty() && headerEnd != std::string_view::npos;
+    bool crLfOnly = true;
+    if (check == LineEndCheck::Before || (check == LineEndCheck::WhileCutting && !checkWhileCutting)) {
+        crLfOnly = hasOnlyCrLfLineEnds(text);
+    } else if (checkWhileCutting) {
+        crLfOnly = !holdsLineEndByte(header);
+    }
+    if (check == LineEndCheck::WhileCutting && !crLfOnly) return false;
+
     const bool tidy = !header.empty() && crLfOnly;
-    if (tidy && headerEnd != std::string_view::npos) buildLines(text.substr(headerEnd + kCrLf.size()));
+    if (tidy && headerEnd != std::string_view::npos) {
+        if (!buildLines(text.substr(headerEnd + kCrLf.size()), checkWhileCutting)) return false;
+    }
     bool repeated = false;
     for (const std::string_view line : m_lines) {
         if (line.ends_with(header)) {
@@ -333,7 +363,7 @@ void PrimListing::build(std::string_view text, bool crLfOnly)
             break;
         }
     }
-    if (tidy && !repeated) return;
+    if (tidy && !repeated) return true;
 
     // Removing the header line's other occurrences leaves lone LFs, which the line model
     // does not hold: take the rest as plain text.
@@ -350,19 +380,29 @@ void PrimListing::build(std::string_view text, bool crLfOnly)
     std::string full(text);
     full += kCrLf;
     m_text = replaceAll(full, m_header);
+    return crLfOnly;
 }
 
-void PrimListing::buildLines(std::string_view rest)
+bool PrimListing::buildLines(std::string_view rest, bool checkLineEnds)
 {
+    constexpr std::size_t npos = std::string_view::npos;
+    // Lines run to the next CR, which is followed by an LF in a text of CR LF line ends.
+    // When that is to be checked, the next LF is kept at hand too: it must be the one right
+    // after that CR, and none may follow the last line.
+    std::size_t nextLf = checkLineEnds ? rest.find('\n') : npos;
+    // A guess of the line count spares the copies of a growing table.
+    m_lines.reserve(rest.size() / 64 + 16);
     std::size_t begin = 0;
     while (true) {
-        const std::size_t end = rest.find(kCrLf, begin);
-        if (end == std::string_view::npos) {
+        const std::size_t end = rest.find('\r', begin);
+        if (checkLineEnds && nextLf != (end == npos ? npos : end + 1)) return false;
+        if (end == npos) {
             m_lines.push_back(rest.substr(begin));
             break;
         }
         m_lines.push_back(rest.substr(begin, end - begin));
         begin = end + kCrLf.size();
+        if (checkLineEnds) nextLf = rest.find('\n', begin);
     }
     const auto count = static_cast<std::uint32_t>(m_lines.size());
     m_lineHashes.resize(count);
@@ -386,6 +426,7 @@ void PrimListing::buildLines(std::string_view rest)
     // Each removal joins at most one new pair, and at most half the lines go in pairs.
     m_pairs.reserve(static_cast<std::size_t>(count) + count / 2 + 1);
     for (std::uint32_t i = 0; i + 1 < count; ++i) indexPair(i, i + 1);
+    return true;
 }
 
 std::uint64_t PrimListing::pairHash(std::uint32_t first, std::uint32_t second) const

@@ -84,6 +84,9 @@ public:
     // (hasOnlyCrLfLineEnds), which spares a pass over a long listing.
     struct CrLfChecked {};
     PrimListing(std::string_view text, CrLfChecked);
+    // The listing of a text with only CR LF line ends, the line ends checked as the lines are
+    // cut (one pass less over a long listing); nothing when the text has another line end.
+    [[nodiscard]] static std::optional<PrimListing> ifOnlyCrLf(std::string_view text);
 
     // The first line plus its CR, as the header parse and the error message take it.
     [[nodiscard]] const std::string& headerLine() const { return m_header; }
@@ -107,8 +110,14 @@ private:
 
     static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
 
-    void build(std::string_view text, bool crLfOnly);
-    void buildLines(std::string_view rest);
+    enum class LineEndCheck { Before, Done, WhileCutting };
+
+    PrimListing() = default;
+    // Returns whether the text has only CR LF line ends; with WhileCutting it stops early
+    // when it has not, leaving the listing unusable.
+    bool build(std::string_view text, LineEndCheck check);
+    // False when checkLineEnds finds a CR or LF that is not part of a CR LF.
+    bool buildLines(std::string_view rest, bool checkLineEnds);
     [[nodiscard]] CutOutcome cutLineRecord(std::string& recordText);
     [[nodiscard]] CutOutcome cutLiteralRecord(std::string& recordText);
     void removePair(std::uint32_t first, std::uint32_t second);

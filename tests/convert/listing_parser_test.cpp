@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <random>
 #include <string>
@@ -360,21 +361,42 @@ TEST(LineEnds, CheckAgreesWithAByteByByteReadingAtEveryOffset)
 
 TEST(RecordCutMatchesLiteralReading, CheckedListingsCutAsUncheckedOnes)
 {
-    // A run checks the line ends itself and tells the listing so.
-    const std::vector<std::string> texts = {lines({kHeader, kLineA, kLineB, kA2, kB2}),
-                                            lines({kHeader, kLineA, kLineB, kHeader, kA2, kB2}),
-                                            lines({"", kLineA, kLineB}), lines({kHeader, kLineA, kLineB, "ab", "cd"})};
-    for (const auto& text : texts) {
-        ASSERT_TRUE(hasOnlyCrLfLineEnds(text));
-        PrimListing checked(text, PrimListing::CrLfChecked{});
+    // A run checks the line ends as the lines are cut (ifOnlyCrLf), or knows them to be
+    // CR LF (CrLfChecked): either listing cuts as the plain one, and ifOnlyCrLf refuses
+    // exactly the texts with another line end, wherever it stands.
+    const std::vector<std::string> texts = {
+        lines({kHeader, kLineA, kLineB, kA2, kB2}), lines({kHeader, kLineA, kLineB, kHeader, kA2, kB2}),
+        lines({"", kLineA, kLineB}), lines({kHeader, kLineA, kLineB, "ab", "cd"}), kHeader, kHeader + "\r\n", "",
+        lines({kHeader, kLineA, kLineB}) + kA2, lines({kHeader, kLineA, kLineB, "", "  "})};
+    const auto stepsOf = [](PrimListing& listing) {
         std::vector<Step> steps;
         for (int i = 0; i < 100; ++i) {
             std::string record;
-            const CutOutcome outcome = checked.cutRecord(record);
-            steps.push_back({outcome, outcome == CutOutcome::Record ? record : "", checked.remainingText()});
+            const CutOutcome outcome = listing.cutRecord(record);
+            steps.push_back({outcome, outcome == CutOutcome::Record ? record : "", listing.remainingText()});
             if (outcome != CutOutcome::Record) break;
         }
-        EXPECT_EQ(steps, listingSteps(text));
+        return steps;
+    };
+    for (const auto& text : texts) {
+        ASSERT_TRUE(hasOnlyCrLfLineEnds(text));
+        PrimListing checked(text, PrimListing::CrLfChecked{});
+        EXPECT_EQ(stepsOf(checked), listingSteps(text));
+        auto cut = PrimListing::ifOnlyCrLf(text);
+        ASSERT_TRUE(cut) << text;
+        EXPECT_EQ(stepsOf(*cut), listingSteps(text));
+        // A lone CR or LF anywhere: in the header, in a record, at either end.
+        for (std::size_t at = 0; at <= text.size(); at += 7) {
+            for (const char* lone : {"\r", "\n", "\n\r"}) {
+                std::string broken = text;
+                broken.insert(std::min(at, broken.size()), lone);
+                EXPECT_EQ(PrimListing::ifOnlyCrLf(broken).has_value(), hasOnlyCrLfLineEnds(broken)) << at;
+            }
+        }
+        for (const char* lone : {"\r", "\n"}) {
+            EXPECT_FALSE(PrimListing::ifOnlyCrLf(text + lone));
+            EXPECT_FALSE(PrimListing::ifOnlyCrLf(lone + text));
+        }
     }
 }
 
