@@ -2,6 +2,7 @@
 
 #include "number_forms.h"
 
+#include <array>
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -23,6 +24,40 @@ constexpr double kTens[] = {1e-5, 1e-4, 1e-3, 1e-2, 1e-1, 1e0,  1e1,  1e2,  1e3,
 char* writeDigits(char* out, std::uint64_t value)
 {
     return std::to_chars(out, out + 20, value).ptr;
+}
+
+// "00" to "99", two characters each.
+constexpr auto kDigitPairs = [] {
+    std::array<char, 200> pairs{};
+    for (int i = 0; i < 100; ++i) {
+        pairs[static_cast<std::size_t>(2 * i)] = static_cast<char>('0' + i / 10);
+        pairs[static_cast<std::size_t>(2 * i + 1)] = static_cast<char>('0' + i % 10);
+    }
+    return pairs;
+}();
+
+void writePair(char* out, std::uint32_t value)
+{
+    std::memcpy(out, kDigitPairs.data() + 2 * value, 2);
+}
+
+// Writes the 15 digits of a value from 1E+14 to below 1E+15 at out, two at a time.
+void write15Digits(char* out, std::uint64_t value)
+{
+    const auto high = static_cast<std::uint32_t>(value / 100000000);  // 7 digits
+    auto low = static_cast<std::uint32_t>(value % 100000000);         // 8 digits
+    out[0] = static_cast<char>('0' + high / 1000000);
+    std::uint32_t rest = high % 1000000;
+    writePair(out + 1, rest / 10000);
+    rest %= 10000;
+    writePair(out + 3, rest / 100);
+    writePair(out + 5, rest % 100);
+    writePair(out + 7, low / 1000000);
+    low %= 1000000;
+    writePair(out + 9, low / 10000);
+    low %= 10000;
+    writePair(out + 11, low / 100);
+    writePair(out + 13, low % 100);
 }
 
 // Rounds a value from 0 to below 2^52 to the nearest whole number, ties to even, as
@@ -47,31 +82,42 @@ char* writeDecimalFully(char* out, double value)
 
 std::optional<double> parseNumberQuickly(std::string_view text)
 {
-    std::size_t i = 0;
-    const bool negative = !text.empty() && text[0] == '-';
-    if (negative) ++i;
+    const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    const bool negative = p != end && *p == '-';
+    if (negative) ++p;
     std::uint64_t mantissa = 0;
-    int digits = 0;
-    int decimals = 0;
-    bool point = false;
-    const std::size_t start = i;
-    for (; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c >= '0' && c <= '9') {
-            mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
-            ++digits;
-            if (point) ++decimals;
-        } else if (c == '.' && !point && i > start) {
-            point = true;
-        } else {
-            return parseNumber(text);
-        }
+    const char* const integer = p;
+    for (; p != end && isDigit(*p); ++p) mantissa = mantissa * 10 + static_cast<std::uint64_t>(*p - '0');
+    const auto integerDigits = p - integer;
+    std::ptrdiff_t decimals = 0;
+    if (p != end && *p == '.' && integerDigits > 0) {
+        const char* const fraction = ++p;
+        for (; p != end && isDigit(*p); ++p) mantissa = mantissa * 10 + static_cast<std::uint64_t>(*p - '0');
+        decimals = p - fraction;
+        if (decimals == 0) return parseNumber(text);
     }
-    if (digits == 0 || digits > 15 || (point && decimals == 0)) return parseNumber(text);
+    // Anything else (a second point, an exponent, blanks) and more than 15 digits go to the
+    // full reader; so does a text without digits.
+    const auto digits = integerDigits + decimals;
+    if (p != end || digits == 0 || digits > 15) return parseNumber(text);
     // Both operands are exact doubles (below 2^53 and 10^22), so the quotient is the
     // correctly rounded value of the decimal, as the full reader gives it.
     const double magnitude = static_cast<double>(mantissa) / kPowersOfTen[decimals];
     return negative ? -magnitude : magnitude;
+}
+
+std::optional<std::int32_t> toIntegerFormQuickly(double value)
+{
+    constexpr double kTwoToThe31 = 2147483648.0;
+    const double magnitude = std::fabs(value);
+    if (!(magnitude < kTwoToThe31)) return toIntegerForm(value);
+    // Ties to even with the sign kept, as nearbyint rounds in the default mode; the result
+    // lies within -2^31 to 2^31, and only 2^31 itself is beyond int32.
+    const double rounded = std::copysign(roundWhole(magnitude), value);
+    if (rounded >= kTwoToThe31) return std::nullopt;
+    return static_cast<std::int32_t>(rounded);
 }
 
 void appendDecimalQuickly(std::string& out, double value)
@@ -114,10 +160,9 @@ char* writeDecimalQuickly(char* out, double value)
     if (!(digits15 >= 1e14 && digits15 < 1e15) || std::fabs(product - digits15) >= 0.4375) {
         return writeDecimalFully(out, value);
     }
-    char digits[24];
-    const auto [end, error] = std::to_chars(digits, digits + sizeof digits, static_cast<std::uint64_t>(digits15));
-    (void)error;  // 15 digits
-    int length = static_cast<int>(end - digits);
+    char digits[15];
+    write15Digits(digits, static_cast<std::uint64_t>(digits15));
+    int length = 15;
     while (length > 0 && digits[length - 1] == '0') --length;
 
     if (value < 0) *out++ = '-';

@@ -20,6 +20,10 @@ namespace vantor::convert {
 // magnitudes from 0.0001 to below 1E+15; any other value goes to appendDecimal.
 void appendDecimalQuickly(std::string& out, double value);
 
+// toIntegerForm without the library's rounding call for magnitudes below 2^31; any other
+// value goes to toIntegerForm.
+[[nodiscard]] std::optional<std::int32_t> toIntegerFormQuickly(double value);
+
 // The most bytes the decimal form of a double takes ("-1.23456789012345E-308" and
 // "-0.000123456789012345" are the longest), with room to spare.
 inline constexpr std::size_t kMostDecimalBytes = 32;

@@ -57,7 +57,7 @@ public:
     std::int32_t integer(double value)
     {
         if (!m_ok) return 0;
-        const auto rounded = toIntegerForm(value);
+        const auto rounded = toIntegerFormQuickly(value);
         if (!rounded) {
             m_ok = false;
             return 0;

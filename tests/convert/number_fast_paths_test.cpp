@@ -7,6 +7,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
@@ -89,6 +90,25 @@ TEST(NumberFastPaths, WritesValuesNearA15DigitTieLikeTheDecimalForm)
         for (const double near : {value, std::nextafter(value, 0.0), std::nextafter(value, 1e300), -value}) {
             ASSERT_EQ(quickly(near), formatDecimal(near)) << text;
         }
+    }
+}
+
+TEST(NumberFastPaths, RoundsToIntegersLikeTheIntegerForm)
+{
+    std::vector<double> values = {0.0, -0.0, 0.5, -0.5, 1.5, -1.5, 2.5, -2.5, 0.49999999999999994, 12500.5, 12501.5,
+                                  2147483647.0, 2147483647.4, 2147483647.5, -2147483648.0, -2147483648.5,
+                                  -2147483648.6, 2147483648.0, -2147483649.0, 1e300, -1e300,
+                                  std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN(),
+                                  std::nextafter(2147483647.5, 0.0), std::nextafter(-2147483648.5, 0.0)};
+    std::mt19937_64 engine(5);
+    for (int i = 0; i < 100000; ++i) {
+        const double whole = static_cast<double>(static_cast<std::int64_t>(engine() % 4400000000ull) - 2200000000ll);
+        values.push_back(whole + 0.5);
+        values.push_back(whole + static_cast<double>(engine() % 1000) / 1000.0);
+        values.push_back(static_cast<double>(engine() % 100000) / 100000.0 * 50000);
+    }
+    for (const double value : values) {
+        EXPECT_EQ(vantor::convert::toIntegerFormQuickly(value), vantor::convert::toIntegerForm(value)) << value;
     }
 }
 
