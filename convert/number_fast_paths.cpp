@@ -160,31 +160,28 @@ char* writeDecimalQuickly(char* out, double value)
     if (!(digits15 >= 1e14 && digits15 < 1e15) || std::fabs(product - digits15) >= 0.4375) {
         return writeDecimalFully(out, value);
     }
-    char digits[15];
+    // The digits are copied in whole blocks of 16 bytes (the room allows for it), and only
+    // the length of what counts depends on the value.
+    char digits[32] = {};
     write15Digits(digits, static_cast<std::uint64_t>(digits15));
     int length = 15;
     while (length > 0 && digits[length - 1] == '0') --length;
 
     if (value < 0) *out++ = '-';
     if (exponent < 0) {
-        // Below one: "0.", the zeros after the point, then the digits.
-        *out++ = '0';
-        *out++ = '.';
-        for (int i = exponent + 1; i < 0; ++i) *out++ = '0';
-        std::memcpy(out, digits, static_cast<std::size_t>(length));
-        return out + length;
+        // Below one: "0.", the zeros after the point (at most three), then the digits.
+        std::memcpy(out, "0.000", 5);
+        const int zeros = -exponent - 1;
+        std::memcpy(out + 2 + zeros, digits, 16);
+        return out + 2 + zeros + length;
     }
     const int integerDigits = exponent + 1;
-    if (length <= integerDigits) {
-        // Not whole (checked above), so a fraction digit always remains; kept for safety.
-        std::memcpy(out, digits, static_cast<std::size_t>(integerDigits));
-        return out + integerDigits;
-    }
-    std::memcpy(out, digits, static_cast<std::size_t>(integerDigits));
-    out += integerDigits;
-    *out++ = '.';
-    std::memcpy(out, digits + integerDigits, static_cast<std::size_t>(length - integerDigits));
-    return out + (length - integerDigits);
+    std::memcpy(out, digits, 16);
+    // The 15 digits may hold no fraction at all (123456789012345.4 keeps 15 whole digits).
+    if (length <= integerDigits) return out + integerDigits;
+    out[integerDigits] = '.';
+    std::memcpy(out + integerDigits + 1, digits + integerDigits, 16);
+    return out + length + 1;
 }
 
 char* writeInteger(char* out, std::int32_t value)

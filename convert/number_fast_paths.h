@@ -24,9 +24,9 @@ void appendDecimalQuickly(std::string& out, double value);
 // value goes to toIntegerForm.
 [[nodiscard]] std::optional<std::int32_t> toIntegerFormQuickly(double value);
 
-// The most bytes the decimal form of a double takes ("-1.23456789012345E-308" and
-// "-0.000123456789012345" are the longest), with room to spare.
-inline constexpr std::size_t kMostDecimalBytes = 32;
+// The room writeDecimalQuickly needs: the longest decimal forms ("-1.23456789012345E-308",
+// "-0.000123456789012345") take 22 bytes, and digits are copied in blocks of 16 beyond them.
+inline constexpr std::size_t kMostDecimalBytes = 40;
 // The most bytes the integer form of a 32-bit whole number takes ("-2147483648").
 inline constexpr std::size_t kMostIntegerBytes = 11;
 
