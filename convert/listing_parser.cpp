@@ -8,6 +8,7 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <thread>
 #include <utility>
 
 namespace vantor::convert {
@@ -147,7 +148,9 @@ std::string normaliseLineEnds(std::string_view text)
     return out;
 }
 
-bool hasOnlyCrLfLineEnds(std::string_view text)
+namespace {
+
+bool lineEndsAreCrLf(std::string_view text)
 {
     // Every CR must be followed by an LF and every LF must follow a CR. Listings run to many
     // megabytes with a line end every hundred bytes or so: blocks of 32 bytes without any
@@ -177,6 +180,24 @@ bool hasOnlyCrLfLineEnds(std::string_view text)
         if (!lineEndAt(i)) return false;
     }
     return true;
+}
+
+}  // namespace
+
+bool hasOnlyCrLfLineEnds(std::string_view text)
+{
+    // Large texts are checked in two halves at once. A cut between the CR and the LF of a
+    // line end moves past the LF, so that a line end is never split: a half that starts
+    // with an LF or ends with a CR then has a lone one.
+    constexpr std::size_t kLargeText = std::size_t{8} << 20;
+    if (text.size() < kLargeText) return lineEndsAreCrLf(text);
+    std::size_t cut = text.size() / 2;
+    if (text[cut - 1] == '\r' && text[cut] == '\n') ++cut;
+    bool secondHalf = false;
+    std::thread helper([&secondHalf, rest = text.substr(cut)] { secondHalf = lineEndsAreCrLf(rest); });
+    const bool firstHalf = lineEndsAreCrLf(text.substr(0, cut));
+    helper.join();
+    return firstHalf && secondHalf;
 }
 
 std::optional<RezOffset> parseHeader(std::string_view headerLine, std::string_view rezX, std::string_view rezY,
@@ -533,7 +554,10 @@ CutOutcome PrimListing::cutLineRecord(std::string& recordText)
     while (*link != kNone) {
         PairEntry& entry = m_pairs[*link];
         const bool live = isLive(entry);
-        if (live && entry.hash == hash && m_lines[entry.first] == lineA && m_lines[entry.second] == lineB) {
+        // The pair being cut matches itself without comparing its lines.
+        const bool itself = entry.first == first && entry.second == second;
+        if (live && entry.hash == hash
+            && (itself || (m_lines[entry.first] == lineA && m_lines[entry.second] == lineB))) {
             m_matching.push_back(entry);
         } else if (live) {
             link = &entry.next;

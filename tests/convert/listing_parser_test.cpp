@@ -359,6 +359,35 @@ TEST(LineEnds, CheckAgreesWithAByteByByteReadingAtEveryOffset)
     }
 }
 
+TEST(LineEnds, LargeTextsAreCheckedInHalvesWithoutSplittingALineEnd)
+{
+    // Texts of several megabytes are checked in two halves: a lone CR or LF at the middle,
+    // a CR LF across the middle, and a lone end anywhere else must all count.
+    std::string text;
+    while (text.size() < (std::size_t{20} << 20)) text += kLineA + "\r\n";
+    ASSERT_TRUE(hasOnlyCrLfLineEnds(text));
+    const std::size_t middle = text.size() / 2;
+    for (std::size_t at = middle - 3; at <= middle + 3; ++at) {
+        for (const char* end : {"\r\n", "\r", "\n", "\n\r", "\r\n\n", "\r\r\n"}) {
+            std::string changed = text;
+            changed.insert(at, end);
+            // Only the bytes around the insertion can hold a lone line end.
+            const std::string around = changed.substr(at - 4, 12);
+            bool crLfOnly = true;
+            for (std::size_t i = 1; i + 1 < around.size(); ++i) {
+                if (around[i] == '\r' && around[i + 1] != '\n') crLfOnly = false;
+                if (around[i] == '\n' && around[i - 1] != '\r') crLfOnly = false;
+            }
+            EXPECT_EQ(hasOnlyCrLfLineEnds(changed), crLfOnly) << at << " " << std::string_view(end).size();
+        }
+    }
+    for (const std::size_t at : {std::size_t{0}, text.size() / 3, text.size() - 1, text.size()}) {
+        std::string changed = text;
+        changed.insert(at, "\n");
+        EXPECT_FALSE(hasOnlyCrLfLineEnds(changed)) << at;
+    }
+}
+
 TEST(RecordCutMatchesLiteralReading, CheckedListingsCutAsUncheckedOnes)
 {
     // A run checks the line ends as the lines are cut (ifOnlyCrLf), or knows them to be
