@@ -109,7 +109,7 @@ ConversionReport runConversion(const ConversionRequest& request, ConversionHost&
 
     ShapeNames shapeNames;
     PackedRecord record;
-    std::string recordText;
+    RecordCut cut;
     // The counter's value once it was read: the counter text is then its integer form, which
     // reads back as the same value.
     std::optional<std::int32_t> localId;
@@ -117,15 +117,15 @@ ConversionReport runConversion(const ConversionRequest& request, ConversionHost&
     progress.bytesTotal = listing.bytesTotal();
     bool guardStopped = false;
     while (true) {
-        const CutOutcome cut = listing.cutRecord(recordText);
-        if (cut == CutOutcome::GuardStop) {
+        const CutOutcome outcome = listing.cutRecord(cut);
+        if (outcome == CutOutcome::GuardStop) {
             guardStopped = true;
             break;
         }
-        if (cut == CutOutcome::EndOfListing) break;
-        if (cut == CutOutcome::RecordTooShort) return stop(ConversionOutcome::RecordTooShort);
+        if (outcome == CutOutcome::EndOfListing) break;
+        if (outcome == CutOutcome::RecordTooShort) return stop(ConversionOutcome::RecordTooShort);
 
-        if (!parseRecord(recordText, record)) {
+        if (!parseRecord(cut, record)) {
             // The joined text is what the message shows, even when the parse gave up early.
             return stop(ConversionOutcome::ConversionError, record.recordText());
         }

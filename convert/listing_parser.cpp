@@ -315,8 +315,28 @@ bool parseRecord(std::string_view recordText, PrimRecord& record)
 
 bool parseRecord(std::string_view recordText, PackedRecord& record)
 {
+    joinLines(recordText, record.m_recordText);
+    return record.parseJoined();
+}
+
+bool parseRecord(const RecordCut& cut, PackedRecord& record)
+{
+    if (!cut.asLines) return parseRecord(cut.text, record);
+    // The lines hold no CR or LF, so the joined text is the LF, both lines and the CR.
     std::string& joined = record.m_recordText;
-    joinLines(recordText, joined);
+    joined.clear();
+    joined.reserve(cut.lineA.size() + cut.lineB.size() + 2);
+    joined += '\n';
+    joined += cut.lineA;
+    joined += cut.lineB;
+    joined += '\r';
+    return record.parseJoined();
+}
+
+bool PackedRecord::parseJoined()
+{
+    PackedRecord& record = *this;
+    const std::string& joined = record.m_recordText;
     const auto name = findName(joined);
     if (!name) return false;
     record.m_name.assign(joined, name->first, name->second - name->first);
@@ -515,10 +535,17 @@ CutOutcome PrimListing::cutRecord(std::string& recordText)
 {
     // The guard value is the previous record's line A length plus 2.
     if (m_guard <= 30) return CutOutcome::GuardStop;
-    return m_literal ? cutLiteralRecord(recordText) : cutLineRecord(recordText);
+    return m_literal ? cutLiteralRecord(recordText) : cutLineRecord(&recordText, nullptr);
 }
 
-CutOutcome PrimListing::cutLineRecord(std::string& recordText)
+CutOutcome PrimListing::cutRecord(RecordCut& cut)
+{
+    if (m_guard <= 30) return CutOutcome::GuardStop;
+    cut.asLines = !m_literal;
+    return m_literal ? cutLiteralRecord(cut.text) : cutLineRecord(nullptr, &cut);
+}
+
+CutOutcome PrimListing::cutLineRecord(std::string* recordText, RecordCut* cut)
 {
     // Nothing but blanks and line ends left: the listing is done, even when it ended with
     // empty lines.
@@ -535,12 +562,18 @@ CutOutcome PrimListing::cutLineRecord(std::string& recordText)
     const std::size_t p2 = p1 + 2 + charactersUpTo(lineB, kCountedCharacters);
     if (p2 < 30) return CutOutcome::RecordTooShort;
 
-    recordText.clear();
-    recordText += '\n';
-    recordText += lineA;
-    recordText += kCrLf;
-    recordText += lineB;
-    recordText += '\r';
+    if (recordText) {
+        recordText->clear();
+        *recordText += '\n';
+        *recordText += lineA;
+        *recordText += kCrLf;
+        *recordText += lineB;
+        *recordText += '\r';
+    }
+    if (cut) {
+        cut->lineA = lineA;
+        cut->lineB = lineB;
+    }
 
     // Every occurrence of the record text is a pair of adjacent lines equal to (A, B); they
     // go left to right without overlapping, as a replace-all over the text would take them.

@@ -38,6 +38,15 @@ struct PrimRecord {
 [[nodiscard]] bool parseRecord(std::string_view recordText, PrimRecord& record);
 [[nodiscard]] std::optional<PrimRecord> parseRecord(std::string_view recordText);
 
+// One record as the listing cut it: its two lines where the listing keeps lines (views
+// into the listing's text), else its record text.
+struct RecordCut {
+    bool asLines = false;
+    std::string_view lineA;
+    std::string_view lineB;
+    std::string text;
+};
+
 // A parsed record as a conversion run keeps it: the texts of PrimRecord, with the fields
 // side by side in one buffer, so that parsing a record makes no string per field.
 class PackedRecord {
@@ -53,6 +62,9 @@ public:
 
 private:
     friend bool parseRecord(std::string_view recordText, PackedRecord& record);
+    friend bool parseRecord(const RecordCut& cut, PackedRecord& record);
+    // Parses the joined record text already in m_recordText.
+    bool parseJoined();
 
     std::string m_name;
     std::string m_recordText;
@@ -63,6 +75,8 @@ private:
 
 // parseRecord into the packed form: the same outcome, name, record text and fields.
 [[nodiscard]] bool parseRecord(std::string_view recordText, PackedRecord& record);
+// The same for a cut record, without first joining its lines into a record text.
+[[nodiscard]] bool parseRecord(const RecordCut& cut, PackedRecord& record);
 
 enum class CutOutcome {
     Record,          // a record text was cut; every identical record went with it
@@ -93,6 +107,8 @@ public:
 
     // Cuts the next record into recordText (leading LF, line A, CR LF, line B, CR).
     [[nodiscard]] CutOutcome cutRecord(std::string& recordText);
+    // The same, giving the record's two lines where the listing keeps lines.
+    [[nodiscard]] CutOutcome cutRecord(RecordCut& cut);
 
     // The text not yet consumed, leading LF included, as the listing box would hold it.
     [[nodiscard]] std::string remainingText() const;
@@ -118,7 +134,8 @@ private:
     bool build(std::string_view text, LineEndCheck check);
     // False when checkLineEnds finds a CR or LF that is not part of a CR LF.
     bool buildLines(std::string_view rest, bool checkLineEnds);
-    [[nodiscard]] CutOutcome cutLineRecord(std::string& recordText);
+    // Fills recordText, cut or both, where given.
+    [[nodiscard]] CutOutcome cutLineRecord(std::string* recordText, RecordCut* cut);
     [[nodiscard]] CutOutcome cutLiteralRecord(std::string& recordText);
     void removePair(std::uint32_t first, std::uint32_t second);
     void indexPair(std::uint32_t first, std::uint32_t second);

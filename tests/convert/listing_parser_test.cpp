@@ -334,6 +334,51 @@ TEST(LineEnds, LoneLfAndCrBecomeCrLf)
     EXPECT_FALSE(hasOnlyCrLfLineEnds("a\r"));
 }
 
+TEST(RecordParsePacked, LinesOfACutParseAsTheirRecordText)
+{
+    // A run parses the two lines the listing cut, never joined into a record text first.
+    const std::string alphabet = " <>,,:]0123456789.-ab\xc3\xa9";
+    std::mt19937 engine(83);
+    vantor::convert::PackedRecord fromLines;
+    vantor::convert::PackedRecord fromText;
+    for (int round = 0; round < 2000; ++round) {
+        std::string a = round % 5 == 0 ? "" : "[9:05]  N: ";
+        std::string b;
+        const auto length = engine() % 300;
+        for (std::size_t i = 0; i < length; ++i) (engine() % 3 == 0 ? a : b) += alphabet[engine() % alphabet.size()];
+        vantor::convert::RecordCut cut;
+        cut.asLines = true;
+        cut.lineA = a;
+        cut.lineB = b;
+        const bool parsed = parseRecord(recordOf(a, b), fromText);
+        ASSERT_EQ(parseRecord(cut, fromLines), parsed);
+        ASSERT_EQ(fromLines.recordText(), fromText.recordText());
+        if (!parsed) continue;
+        ASSERT_EQ(fromLines.name(), fromText.name());
+        ASSERT_EQ(fromLines.fieldCount(), fromText.fieldCount());
+        for (std::size_t i = 0; i < fromText.fieldCount(); ++i) ASSERT_EQ(fromLines.field(i), fromText.field(i));
+    }
+}
+
+TEST_P(RecordCutMatchesLiteralReading, CutsIntoLinesAsIntoText)
+{
+    // Both kinds of listing (lines kept, or plain text after a repeated header) cut the same
+    // records into a RecordCut as into a record text.
+    const std::string& text = GetParam().text;
+    PrimListing intoText(text);
+    PrimListing intoCut(text);
+    for (int i = 0; i < 1000; ++i) {
+        std::string record;
+        vantor::convert::RecordCut cut;
+        const CutOutcome outcome = intoText.cutRecord(record);
+        ASSERT_EQ(intoCut.cutRecord(cut), outcome);
+        if (outcome != CutOutcome::Record) break;
+        EXPECT_EQ(cut.asLines ? "\n" + std::string(cut.lineA) + "\r\n" + std::string(cut.lineB) + "\r" : cut.text,
+                  record);
+        EXPECT_EQ(intoCut.remainingText(), intoText.remainingText());
+    }
+}
+
 TEST(LineEnds, CheckAgreesWithAByteByByteReadingAtEveryOffset)
 {
     // The check passes blocks without control bytes quickly; line ends and look-alikes (tab,
