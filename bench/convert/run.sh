@@ -79,13 +79,18 @@ Command: \`bench/convert/run.sh $count\` ($(date -u +%Y-%m-%d), $(nproc) cores, 
 | Ratio convert / dd | $ratio | at most 3 |
 | Peak memory of \`vantor-cli convert\` | $peak_mb MB | under 64 MB |
 
-The scene file is streamed (64 KiB buffer); memory is the listing itself plus about 8 MB of
-line and pair index. dd writes zeros into the page cache at several GB/s, while every prim
-costs about 4 µs of computing: parsing some 35 fields, writing some 40 numbers in their
-decimal and integer forms, 32 random draws for its identifier and 2.6 kB of document text
-(\`bench/convert/prim_xml_bench\` measures the parse and the document build alone), and the
-kernel side of reading the listing and writing two files costs about twice what dd's single
-file does. \`perf stat\` on one run shows about 0.19 s of user and 0.09 s of system time.
+The conversion runs on two threads. The run's thread reads the listing (line ends checked
+while its lines are cut and indexed), then cuts, parses and computes each record and draws
+its identifier; a writer thread takes batches of 256 computed records (at most three
+batches exist, so memory stays small), writes their documents and puts the scene file on
+disk in 1 MiB pieces, after the listing copy, which it writes while the listing is indexed.
+Memory is the listing itself plus about 8 MB of line and pair index. dd writes zeros into
+the page cache, while every prim costs about 1.3 µs on each thread: parsing some 35 fields,
+32 random draws and its values on one, some 40 numbers in their decimal and integer forms,
+2.6 kB of document text and the kernel's copy of it on the other
+(\`bench/convert/prim_xml_bench\` measures the parse, the values and the document alone).
+Reading, decoding and checking the listing before the run takes about 25 ms, mostly on one
+core. \`perf stat -r 12\` shows about 185 ms of CPU time, 1.8 CPUs busy.
 TEXT
 )
 echo "$summary"
