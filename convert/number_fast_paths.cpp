@@ -145,10 +145,15 @@ char* writeDecimalQuickly(char* out, double value)
     // may put it one off; the range check below then hands the value on.
     // magnitude = m * 2^binary with m in [1, 2): magnitude is a normal double here.
     const int binary = static_cast<int>((std::bit_cast<std::uint64_t>(magnitude) >> 52) & 0x7FF) - 1023;
-    int exponent = (binary * 1233) >> 12;  // about binary * log10(2), rounded down
+    // binary * log10(2), rounded down, is the exponent or one below it.
+    int exponent = (binary * 1233) >> 12;
     if (exponent < kLowestExponent) exponent = kLowestExponent;
-    while (exponent > kLowestExponent && magnitude < kTens[exponent - kLowestExponent]) --exponent;
-    while (exponent < 14 && magnitude >= kTens[exponent + 1 - kLowestExponent]) ++exponent;
+    if (exponent > 14) exponent = 14;
+    if (magnitude < kTens[exponent - kLowestExponent]) {
+        if (exponent > kLowestExponent) --exponent;
+    } else if (exponent < 14 && magnitude >= kTens[exponent + 1 - kLowestExponent]) {
+        ++exponent;
+    }
 
     // The 15 significant digits as one whole number: magnitude * 10^(14 - exponent), where
     // the power (at most 10^18) is an exact double, so the product is off by at most half a

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -432,6 +433,25 @@ INSTANTIATE_TEST_SUITE_P(
                       MidRunFailureCase{"first_of_second_batch", 256, false, "720258"},
                       MidRunFailureCase{"last_record", 699, true, "720700"}),
     [](const auto& row) { return std::string(row.param.name); });
+
+TEST_F(ConversionRun, AHostThatThrowsBetweenRecordsStopsTheWriterAndLeavesNothing)
+{
+    // The exception passes through the run; the writer's thread is stopped and joined on the
+    // way, and both files are dropped.
+    class ThrowingHost final : public vantor::convert::ConversionHost {
+    public:
+        std::string askOutputName(const std::string&) override { return "maison"; }
+        bool confirmOverwrite(const std::string&) override { return true; }
+        void recordConverted(const ConversionProgress& progress) override
+        {
+            if (progress.recordsDone == 600) throw std::runtime_error("window closed");
+        }
+    } throwing;
+    request.listingText = crlf(manyRecords(1000));
+    EXPECT_THROW((void)vantor::convert::runConversion(request, throwing, files, random), std::runtime_error);
+    EXPECT_EQ(files.openOutputs, 0);
+    EXPECT_TRUE(files.files.empty());
+}
 
 TEST_F(ConversionRun, ManyRecordsArriveInOrder)
 {
