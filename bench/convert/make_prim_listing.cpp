@@ -4,6 +4,8 @@
 //
 //   make_prim_listing FILE [COUNT]   COUNT defaults to 50000
 
+#include "bench/pseudo_random.h"
+
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
@@ -12,19 +14,6 @@
 #include <string_view>
 
 namespace {
-
-// A fixed sequence, so every run of the benchmark reads the same listing.
-class Sequence {
-public:
-    double next(double low, double high)
-    {
-        m_state = m_state * 6364136223846793005ULL + 1442695040888963407ULL;
-        return low + (high - low) * static_cast<double>(m_state >> 11) / 9007199254740992.0;
-    }
-
-private:
-    std::uint64_t m_state = 20261206;
-};
 
 // Six decimals, as the producer prints its floats.
 void appendFixed(std::string& out, double value)
@@ -72,7 +61,7 @@ int main(int argc, char** argv)
 
     static const char* const kNames[] = {"Floor tile", "Wall panel", "Column", "Roof beam", "Lamp globe",
                                          "Door spring", "Arch", "Flower ring"};
-    Sequence random;
+    vantor::bench::PseudoRandom random{20261206};
     std::string text = "[9:05]  Rezzer: <128.00000, 128.00000, 21.50000>\r\n";
     for (long i = 0; i < count; ++i) {
         const int type = static_cast<int>(i % 7);

@@ -4,6 +4,8 @@
 //
 //   make_region_scene FOLDER [COUNT]   writes FOLDER/region<COUNT>.xml (COUNT defaults to 50000)
 
+#include "bench/pseudo_random.h"
+
 #include "convert/conversion_run.h"
 #include "convert/number_forms.h"
 #include "platform/std_platform.h"
@@ -26,19 +28,6 @@ private:
     std::string m_name;
 };
 
-// A fixed sequence, so every run of the benchmark reads the same file.
-class Sequence {
-public:
-    double next(double low, double high)
-    {
-        m_state = m_state * 6364136223846793005ULL + 1442695040888963407ULL;
-        return low + (high - low) * static_cast<double>(m_state >> 11) / 9007199254740992.0;
-    }
-
-private:
-    std::uint64_t m_state = 20260101;
-};
-
 void appendVector(std::string& out, std::initializer_list<double> values)
 {
     out += '<';
@@ -53,7 +42,7 @@ void appendVector(std::string& out, std::initializer_list<double> values)
 
 std::string makeListing(std::size_t count)
 {
-    Sequence random;
+    vantor::bench::PseudoRandom random{20260101};
     std::string listing = "[9:05]  Rezzer: <128, 128, 20>\r\n";
     listing.reserve(count * 330);
     for (std::size_t i = 0; i < count; ++i) {
