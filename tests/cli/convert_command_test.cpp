@@ -1,6 +1,7 @@
 // Tests of vantor-cli convert.
 #include "cli/cli.h"
 
+#include "convert/test_support.h"
 #include "fakes/fake_platform.h"
 
 #include <gtest/gtest.h>
@@ -11,31 +12,15 @@
 #include <vector>
 
 using vantor::cli::ExitCode;
+using namespace vantor::test;
 
 namespace {
-
-const std::string kHeader = "[9:05]  Rezzer: <100, 100, 30>";
-const std::string kLineB = "0, 0, <0, 1, 0>, 0, <0, 0, 0>, <1, 1, 0>, <0, 0, 0>, 0";
-
-std::string lineA(const std::string& name, const std::string& x = "128.5")
-{
-    return "[9:05]  " + name + ": 1, <" + x + ", 130.25, 22>, <0, 0, 0, 1>, <0.5, 0.5, 0.5>, ";
-}
-
-std::string crlf(const std::vector<std::string>& lines)
-{
-    std::string text;
-    for (const auto& line : lines) text += line + "\r\n";
-    return text;
-}
 
 class ConvertCommand : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        files.addFolder(".");
-        files.addFolder("/in");
-        files.addFolder("/os");
+        for (const char* folder : {".", "/in", "/os"}) files.addFolder(folder);
         files.files["/in/house.txt"] = crlf({kHeader, lineA("Cube"), kLineB, lineA("Ball"), kLineB});
     }
 
@@ -44,59 +29,47 @@ protected:
         args.insert(args.begin(), "convert");
         out.str("");
         err.str("");
-        const vantor::cli::Services services{files, random, clock};
-        return vantor::cli::runCli(args, out, err, services);
+        return vantor::cli::runCli(args, out, err, vantor::cli::Services{files, random, clock});
     }
 
-    vantor::test::FakeFileSystem files;
-    vantor::test::FakeRandom random;
-    vantor::test::FakeClock clock;
-    std::ostringstream out;
-    std::ostringstream err;
+    FakeFileSystem files;
+    FakeRandom random;
+    FakeClock clock;
+    std::ostringstream out, err;
 };
 
-TEST_F(ConvertCommand, WritesSceneAndCopyWithDefaults)
+TEST_F(ConvertCommand, WritesSceneAndCopyWithDefaultsOrOptions)
 {
     EXPECT_EQ(run({"/in/house.txt"}), ExitCode::Ok);
     EXPECT_EQ(out.str(), "./house.xml\n2 prims written\n");
-    const std::string& scene = files.files.at("./house.xml");
-    EXPECT_NE(scene.find("<LocalID>720002</LocalID>"), std::string::npos);
+    std::string scene = files.files.at("./house.xml");
+    EXPECT_EQ(element(scene, "LocalID"), "720002");
     EXPECT_NE(scene.find("<LocalID>720003</LocalID>"), std::string::npos);
-    EXPECT_NE(scene.find("<OwnerID><UUID>3f1c9a2e-7b40-4d5e-9c81-6a2f0e4b7d13</UUID>"), std::string::npos);
-    EXPECT_NE(scene.find("<GroupPosition><X>153.5</X><Y>155.25</Y><Z>17</Z>"), std::string::npos);
+    EXPECT_EQ(element(scene, "OwnerID"), "<UUID>3f1c9a2e-7b40-4d5e-9c81-6a2f0e4b7d13</UUID>");
+    EXPECT_EQ(element(scene, "GroupPosition"), "<X>153.5</X><Y>155.25</Y><Z>17</Z>");
     EXPECT_EQ(files.files.at("./house.xml_SLbase.txt"), files.files.at("/in/house.txt") + "\r\n");
-}
 
-TEST_F(ConvertCommand, OptionsReachTheRun)
-{
     EXPECT_EQ(run({"/in/house.txt", "--out-dir", "/os", "--name", "villa", "--rez", "100,100,30", "--owner",
                    "11111111-2222-3333-4444-555555555555", "--local-id", "9"}),
               ExitCode::Ok);
     EXPECT_EQ(out.str(), "/os/villa.xml\n2 prims written\n");
-    const std::string& scene = files.files.at("/os/villa.xml");
-    EXPECT_NE(scene.find("<LocalID>10</LocalID>"), std::string::npos);
-    EXPECT_NE(scene.find("<CreatorID><UUID>11111111-2222-3333-4444-555555555555</UUID>"), std::string::npos);
-    EXPECT_NE(scene.find("<GroupPosition><X>128.5</X><Y>130.25</Y><Z>22</Z>"), std::string::npos);
+    scene = files.files.at("/os/villa.xml");
+    EXPECT_EQ(element(scene, "LocalID"), "10");
+    EXPECT_EQ(element(scene, "CreatorID"), "<UUID>11111111-2222-3333-4444-555555555555</UUID>");
+    EXPECT_EQ(element(scene, "GroupPosition"), "<X>128.5</X><Y>130.25</Y><Z>22</Z>");
     EXPECT_EQ(files.files.count("/os/villa.xml_SLbase.txt"), 1u);
 }
 
-struct NameCase {
-    const char* listing;
-    const char* scene;
-};
-
-class DefaultName : public ConvertCommand, public ::testing::WithParamInterface<NameCase> {};
-
-TEST_P(DefaultName, DropsEveryTxtAndTXT)
+TEST_F(ConvertCommand, DefaultNameDropsEveryTxtAndTXT)
 {
-    files.files[GetParam().listing] = files.files.at("/in/house.txt");
-    EXPECT_EQ(run({GetParam().listing, "--out-dir", "/os"}), ExitCode::Ok);
-    EXPECT_EQ(files.files.count(GetParam().scene), 1u) << out.str() << err.str();
+    for (const auto& [listing, scene] : std::vector<std::pair<std::string, std::string>>{
+             {"/in/prims.TXT", "/os/prims.xml"}, {"/in/PRIMS.Txt", "/os/PRIMS.Txt.xml"},
+             {"/in/a.txt.b.txt", "/os/a.b.xml"}, {"/in/plain", "/os/plain.xml"}}) {
+        files.files[listing] = files.files.at("/in/house.txt");
+        EXPECT_EQ(run({listing, "--out-dir", "/os"}), ExitCode::Ok);
+        EXPECT_EQ(out.str(), scene + "\n2 prims written\n");
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Names, DefaultName, ::testing::Values(
-    NameCase{"/in/prims.TXT", "/os/prims.xml"}, NameCase{"/in/PRIMS.Txt", "/os/PRIMS.Txt.xml"},
-    NameCase{"/in/a.txt.b.txt", "/os/a.b.xml"}, NameCase{"/in/plain", "/os/plain.xml"}));
 
 TEST_F(ConvertCommand, ExistingSceneNeedsForceButACopyIsReplaced)
 {
@@ -112,67 +85,43 @@ TEST_F(ConvertCommand, ExistingSceneNeedsForceButACopyIsReplaced)
     EXPECT_EQ(files.files.at("./house.xml_SLbase.txt"), "earlier copy");
 
     EXPECT_EQ(run({"/in/house.txt", "--force"}), ExitCode::Ok);
-    EXPECT_NE(files.files.at("./house.xml").find("<scene>"), std::string::npos);
+    EXPECT_EQ(files.files.at("./house.xml").substr(0, 9), "<scene>\r\n");
 }
 
-struct FailureCase {
-    const char* name;
-    std::string listing;
-    ExitCode code;
-    const char* message;  // a part of what stderr says
-};
-
-class ConvertFailure : public ConvertCommand, public ::testing::WithParamInterface<FailureCase> {};
-
-TEST_P(ConvertFailure, ExitsWithItsCodeAndLeavesNoFile)
+TEST_F(ConvertCommand, FailuresExitWithTheirCodeAndLeaveNoFile)
 {
-    files.files["/in/bad.txt"] = GetParam().listing;
-    EXPECT_EQ(run({"/in/bad.txt"}), GetParam().code);
-    EXPECT_NE(err.str().find(GetParam().message), std::string::npos) << err.str();
-    EXPECT_EQ(out.str(), "");
-    EXPECT_EQ(files.files.count("./bad.xml"), 0u);
-    EXPECT_EQ(files.files.count("./bad.xml_SLbase.txt"), 0u);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Listings, ConvertFailure,
-    ::testing::Values(
-        FailureCase{"bad_number", crlf({kHeader, lineA("Cube"), kLineB, lineA("Odd", "x1"), kLineB}),
-                    ExitCode::Failed, "[9:05]  Odd: 1, <x1, 130.25"},
-        FailureCase{"too_short", crlf({kHeader, lineA("Cube"), kLineB, "a", "b"}), ExitCode::Failed, "too short"}),
-    [](const auto& row) { return std::string(row.param.name); });
-
-TEST_F(ConvertCommand, UsageErrorsExitWithTwo)
-{
-    files.unreadable.insert("/in/locked.txt");
+    files.files["/in/odd.txt"] = crlf({kHeader, lineA("Cube"), kLineB, lineA("Odd", "x1"), kLineB});
+    files.files["/in/short.txt"] = crlf({kHeader, lineA("Cube"), kLineB, "a", "b"});
     files.files["/in/locked.txt"] = "x";
-    const std::vector<std::vector<std::string_view>> cases = {
-        {"/in/missing.txt"},
-        {"/in/locked.txt"},
-        {"/in/house.txt", "--rez", "1,2"},
-        {"/in/house.txt", "--rez", "1,b,3"},
-        {"/in/house.txt", "--local-id", "many"},
-        {},
+    files.unreadable.insert("/in/locked.txt");
+    struct Row {
+        std::vector<std::string_view> args;
+        ExitCode code;
+        const char* message;  // a part of what stderr says
     };
-    for (const auto& args : cases) {
-        EXPECT_EQ(run(args), ExitCode::Usage) << (args.empty() ? "" : args.back());
-        EXPECT_FALSE(err.str().empty());
+    for (const auto& [args, code, message] : std::vector<Row>{
+             {{"/in/odd.txt"}, ExitCode::Failed, "[9:05]  Odd: 1, <x1, 130.25"},
+             {{"/in/short.txt"}, ExitCode::Failed, "too short"},
+             {{"/in/house.txt", "--out-dir", "/nowhere"}, ExitCode::Failed, "/nowhere"},
+             {{"/in/missing.txt"}, ExitCode::Usage, "missing.txt"},
+             {{"/in/locked.txt"}, ExitCode::Usage, "locked.txt"},
+             {{"/in/house.txt", "--rez", "1,2"}, ExitCode::Usage, "rez"},
+             {{"/in/house.txt", "--rez", "1,b,3"}, ExitCode::Usage, "rez"},
+             {{"/in/house.txt", "--local-id", "many"}, ExitCode::Usage, "local-id"},
+             {{}, ExitCode::Usage, "LISTING"}}) {
+        const auto before = files.files;
+        EXPECT_EQ(run(args), code) << err.str();
+        EXPECT_NE(err.str().find(message), std::string::npos) << err.str();
+        EXPECT_EQ(out.str(), "");
+        EXPECT_EQ(files.files, before);
     }
-    EXPECT_EQ(files.files.count("./house.xml"), 0u);
-}
-
-TEST_F(ConvertCommand, MissingOutputFolderFails)
-{
-    EXPECT_EQ(run({"/in/house.txt", "--out-dir", "/nowhere"}), ExitCode::Failed);
-    EXPECT_NE(err.str().find("/nowhere"), std::string::npos);
 }
 
 TEST_F(ConvertCommand, ReadsLinuxLineEndsAndOldCodePage)
 {
-    // "Caf\xE9" is Windows-1252; lines end in LF alone.
-    files.files["/in/lf.txt"] = kHeader + "\n" + lineA("Caf\xE9") + "\n" + kLineB;
+    files.files["/in/lf.txt"] = kHeader + "\n" + lineA("Caf\xE9") + "\n" + kLineB;  // Windows-1252, LF alone
     EXPECT_EQ(run({"/in/lf.txt"}), ExitCode::Ok);
-    EXPECT_NE(files.files.at("./lf.xml").find("<Name>Café</Name>"), std::string::npos);
+    EXPECT_EQ(element(files.files.at("./lf.xml"), "Name"), "Café");
     EXPECT_EQ(files.files.at("./lf.xml_SLbase.txt"), crlf({kHeader, lineA("Café"), kLineB, ""}));
 }
 

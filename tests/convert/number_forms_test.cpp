@@ -1,87 +1,128 @@
+#include "convert/number_fast_paths.h"
 #include "convert/number_forms.h"
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <optional>
+#include <random>
 #include <string>
+#include <vector>
 
-using vantor::convert::formatDecimal;
-using vantor::convert::parseNumber;
-using vantor::convert::toIntegerForm;
+using namespace vantor::convert;
 
 namespace {
 
-struct ParseCase {
-    const char* text;
-    std::optional<double> value;
-};
+constexpr double kInf = std::numeric_limits<double>::infinity();
 
-class ParseNumber : public ::testing::TestWithParam<ParseCase> {};
-
-TEST_P(ParseNumber, AcceptsOnlyTheWrittenForms)
+TEST(NumberForms, ParseAcceptsOnlyTheWrittenForms)
 {
-    EXPECT_EQ(parseNumber(GetParam().text), GetParam().value) << "text: '" << GetParam().text << "'";
+    const std::vector<std::pair<const char*, std::optional<double>>> rows = {
+        {"0", 0.0}, {"128.5", 128.5}, {"-0.5", -0.5}, {"2E-05", 2e-05}, {"1.5e+20", 1.5e20}, {"  100 ", 100.0},
+        {"\t3", 3.0}, {"7.", 7.0}, {"", std::nullopt}, {"   ", std::nullopt}, {"-", std::nullopt},
+        {"1,5", std::nullopt}, {"inf", std::nullopt}, {"nan", std::nullopt}, {"0x10", std::nullopt},
+        {"+1", std::nullopt}, {"1 2", std::nullopt}, {"1e400", std::nullopt}, {"--1", std::nullopt},
+        {"E5", std::nullopt}};
+    for (const auto& [text, value] : rows) EXPECT_EQ(parseNumber(text), value) << "'" << text << "'";
 }
 
-INSTANTIATE_TEST_SUITE_P(Forms, ParseNumber, ::testing::Values(
-    ParseCase{"0", 0.0}, ParseCase{"128.5", 128.5}, ParseCase{"-0.5", -0.5}, ParseCase{"2E-05", 2e-05},
-    ParseCase{"1.5e+20", 1.5e20}, ParseCase{"  100 ", 100.0}, ParseCase{"\t3", 3.0}, ParseCase{"0.000000", 0.0},
-    ParseCase{"7.", 7.0}, ParseCase{"", std::nullopt}, ParseCase{"   ", std::nullopt}, ParseCase{"-", std::nullopt},
-    ParseCase{"1,5", std::nullopt}, ParseCase{"abc", std::nullopt}, ParseCase{"inf", std::nullopt},
-    ParseCase{"nan", std::nullopt}, ParseCase{"0x10", std::nullopt}, ParseCase{"+1", std::nullopt},
-    ParseCase{"1 2", std::nullopt}, ParseCase{"1e400", std::nullopt}, ParseCase{"--1", std::nullopt},
-    ParseCase{"1-", std::nullopt}, ParseCase{"E5", std::nullopt}));
-
-struct IntCase {
-    double in;
-    std::optional<std::int32_t> out;
-};
-
-class IntegerForm : public ::testing::TestWithParam<IntCase> {};
-
-TEST_P(IntegerForm, RoundsHalfToEvenWithinInt32)
+TEST(NumberForms, IntegerFormRoundsHalfToEvenWithinInt32)
 {
-    EXPECT_EQ(toIntegerForm(GetParam().in), GetParam().out) << "value: " << GetParam().in;
+    const std::vector<std::pair<double, std::optional<std::int32_t>>> rows = {
+        {0.5, 0}, {1.5, 2}, {2.5, 2}, {-2.5, -2}, {-3.5, -4}, {12.5, 12}, {37.5, 38}, {-0.4, 0}, {47500.0, 47500},
+        {2147483647.0, 2147483647}, {2147483647.5, std::nullopt}, {2147483646.5, 2147483646},
+        {-2147483648.5, std::numeric_limits<std::int32_t>::min()}, {-2147483649.0, std::nullopt},
+        {kInf, std::nullopt}, {std::nan(""), std::nullopt}};
+    for (const auto& [in, out] : rows) EXPECT_EQ(toIntegerForm(in), out) << in;
 }
 
-INSTANTIATE_TEST_SUITE_P(Ties, IntegerForm, ::testing::Values(
-    IntCase{0.5, 0}, IntCase{1.5, 2}, IntCase{2.5, 2}, IntCase{3.5, 4}, IntCase{-2.5, -2}, IntCase{-3.5, -4},
-    IntCase{12.5, 12}, IntCase{37.5, 38}, IntCase{2.4999999, 2}, IntCase{-0.4, 0}, IntCase{47500.0, 47500},
-    IntCase{2147483647.0, 2147483647}, IntCase{2147483647.5, std::nullopt}, IntCase{2147483646.5, 2147483646},
-    IntCase{-2147483648.0, std::numeric_limits<std::int32_t>::min()}, IntCase{-2147483648.5, -2147483648LL},
-    IntCase{-2147483649.0, std::nullopt}, IntCase{3e9, std::nullopt},
-    IntCase{std::numeric_limits<double>::infinity(), std::nullopt}, IntCase{std::nan(""), std::nullopt}));
-
-struct DecimalCase {
-    double in;
-    const char* out;
-};
-
-class DecimalForm : public ::testing::TestWithParam<DecimalCase> {};
-
-TEST_P(DecimalForm, WritesFifteenSignificantDigits)
+TEST(NumberForms, DecimalFormWritesFifteenDigitsAndReadsBack)
 {
-    EXPECT_EQ(formatDecimal(GetParam().in), GetParam().out);
+    const std::vector<std::pair<double, const char*>> rows = {
+        {100.0, "100"}, {-0.5, "-0.5"}, {-0.0, "0"}, {200.0 / 3.0, "66.6666666666667"},
+        {-0.333 * 100 + 256, "222.7"}, {0.1 + 0.2, "0.3"}, {(1.015 - 1) * 200 / 3, "0.999999999999993"},
+        {0.0001, "0.0001"}, {0.00001, "1E-05"}, {-0.00002, "-2E-05"}, {123456789012345.0, "123456789012345"},
+        {1234567890123456.0, "1.23456789012346E+15"}, {1e15, "1E+15"}, {-1e300, "-1E+300"}};
+    for (const auto& [in, out] : rows) {
+        EXPECT_EQ(formatDecimal(in), out);
+        EXPECT_EQ(formatDecimal(parseNumber(out).value()), out);
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Values, DecimalForm, ::testing::Values(
-    DecimalCase{100.0, "100"}, DecimalCase{-0.5, "-0.5"}, DecimalCase{0.0, "0"}, DecimalCase{-0.0, "0"},
-    DecimalCase{100.0 / 3.0, "33.3333333333333"}, DecimalCase{200.0 / 3.0, "66.6666666666667"},
-    DecimalCase{-0.333 * 100 + 256, "222.7"}, DecimalCase{125.5, "125.5"}, DecimalCase{0.1 + 0.2, "0.3"},
-    DecimalCase{(1.015 - 1) * 200 / 3, "0.999999999999993"}, DecimalCase{0.0001, "0.0001"},
-    DecimalCase{0.00001, "1E-05"}, DecimalCase{2e-05, "2E-05"}, DecimalCase{-0.00002, "-2E-05"},
-    DecimalCase{123456789012345.0, "123456789012345"}, DecimalCase{1234567890123456.0, "1.23456789012346E+15"},
-    DecimalCase{1e15, "1E+15"}, DecimalCase{1.5e20, "1.5E+20"}, DecimalCase{-1e300, "-1E+300"}));
-
-TEST(DecimalForm, ReadsBackWhatItWrites)
+// Each quick function against its general one: chosen edge values, then many random ones.
+TEST(NumberFastPaths, ParseLikeTheFullReader)
 {
-    for (const double value : {1e-05, -2.5e-07, 1.5e20, 33.3333333333333, 0.999999999999993, 1e-300, 6e15}) {
-        const auto text = formatDecimal(value);
-        const auto back = parseNumber(text);
-        ASSERT_TRUE(back.has_value()) << text;
-        EXPECT_EQ(formatDecimal(*back), text);
+    std::vector<std::string> texts = {"0", "-0", "-0.000000", "128.500000", "1.015", "999999999999999",
+                                      "9999999999999999", "0.1234567890123456", "1.", "-", "", ".5", "1e5",
+                                      "2E-05", " 3", "3 ", "1,5", "--1", "1.2.3", "007"};
+    std::mt19937_64 engine(7);
+    for (int i = 0; i < 200000; ++i) {
+        std::string text = (engine() % 2 ? "-" : "") + std::to_string(engine() % 1000000);
+        if (const auto decimals = engine() % 10; decimals > 0) {
+            std::string fraction = std::to_string(engine() % 1000000000);
+            fraction.resize(decimals, '0');
+            text += "." + fraction;
+        }
+        texts.push_back(text);
+    }
+    for (const auto& text : texts) {
+        const auto quick = parseNumberQuickly(text);
+        const auto full = parseNumber(text);
+        ASSERT_EQ(quick.has_value(), full.has_value()) << text;
+        if (full) {
+            ASSERT_EQ(std::bit_cast<std::uint64_t>(*quick), std::bit_cast<std::uint64_t>(*full)) << text;
+        }
+    }
+}
+
+TEST(NumberFastPaths, WriteDecimalsLikeTheDecimalFormWithinTheirRoom)
+{
+    std::vector<double> values = {0.0, -0.0, 206, 222.7, 66.66666666666667, 0.00009999999999999999, 1e15 - 1,
+                                  (1.015 - 1) * 200 / 3, 999.9999999999999, 2147483647.5, 4.9e-324,
+                                  -1.23456789012345e-300, -0.000123456789012345, -1.7976931348623157e308};
+    std::mt19937_64 engine(11);
+    for (int i = 0; i < 100000; ++i) {
+        // Listing-like sums and products, arbitrary doubles, and neighbours of 15-digit ties.
+        const double a = static_cast<double>(engine() % 2000000) / 1000.0 - 1000.0;
+        const double b = static_cast<double>(engine() % 1000000) / 1000000.0;
+        values.insert(values.end(), {a - b, b * 100, (b - 1) * 200 / 3, 200 - b * 100});
+        values.push_back(std::ldexp(static_cast<double>(engine() >> 11), -static_cast<int>(engine() % 80)));
+        std::string tie = std::to_string(1 + engine() % 9) + "." + std::to_string(engine() % 100000000000000ull);
+        tie.resize(17, '0');
+        const double near = *parseNumber(tie + (engine() % 2 ? "5" : "49") + "E" +
+                                         std::to_string(static_cast<int>(engine() % 20) - 4));
+        values.insert(values.end(), {near, std::nextafter(near, 0.0), std::nextafter(near, 1e300), -near});
+    }
+    for (const double value : values) {
+        char buffer[kMostDecimalBytes];
+        const char* end = writeDecimalQuickly(buffer, value);
+        ASSERT_EQ(std::string(static_cast<const char*>(buffer), end), formatDecimal(value)) << value;
+        std::string appended;
+        appendDecimalQuickly(appended, value);
+        ASSERT_EQ(appended, formatDecimal(value));
+    }
+}
+
+TEST(NumberFastPaths, IntegersLikeTheIntegerForm)
+{
+    std::vector<double> values = {-0.0, 0.49999999999999994, 12500.5, 12501.5, 2147483647.4, 2147483647.5,
+                                  -2147483648.5, -2147483648.6, 2147483648.0, 1e300, -kInf, std::nan(""),
+                                  std::nextafter(2147483647.5, 0.0), std::nextafter(-2147483648.5, 0.0)};
+    std::mt19937_64 engine(5);
+    for (int i = 0; i < 100000; ++i) {
+        const double whole = static_cast<double>(static_cast<std::int64_t>(engine() % 4400000000ull) - 2200000000ll);
+        values.insert(values.end(), {whole + 0.5, whole + static_cast<double>(engine() % 1000) / 1000.0});
+    }
+    for (const double value : values) ASSERT_EQ(toIntegerFormQuickly(value), toIntegerForm(value)) << value;
+
+    for (const std::int32_t value : {0, -1, 9, 10, -10, 720002, 2147483647, -2147483647 - 1}) {
+        char buffer[kMostIntegerBytes];
+        std::string full;
+        appendInteger(full, value);
+        EXPECT_EQ(std::string(buffer, writeInteger(buffer, value)), full);
     }
 }
 

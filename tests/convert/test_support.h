@@ -1,10 +1,46 @@
 #pragma once
 
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
 
+// Listings, files and scene documents for the conversion tests.
 namespace vantor::test {
+
+inline const std::string kHeader = "[9:05]  Rezzer: <100, 100, 30>";
+inline const std::string kLineB = "0, 0, <0, 1, 0>, 0, <0, 0, 0>, <1, 1, 0>, <0, 0, 0>, 0";
+
+inline std::string lineA(const std::string& name, const std::string& x = "128.5")
+{
+    return "[9:05]  " + name + ": 1, <" + x + ", 130.25, 22>, <0, 0, 0, 1>, <0.5, 0.5, 0.5>, ";
+}
+
+// Every line followed by CR LF.
+inline std::string crlf(const std::vector<std::string>& lines)
+{
+    std::string text;
+    for (const auto& line : lines) text += line + "\r\n";
+    return text;
+}
+
+inline std::string readFile(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+// The text of the first element named tag.
+inline std::string element(const std::string& document, const std::string& tag)
+{
+    const auto begin = document.find("<" + tag + ">");
+    if (begin == std::string::npos) return "(missing)";
+    return document.substr(begin + tag.size() + 2, document.find("</" + tag + ">", begin) - begin - tag.size() - 2);
+}
 
 // A strict well-formedness check of the XML the converter writes: one root element, tags
 // nested and closed, names valid, attributes quoted, "<" never in text and "&" only as one
