@@ -1,4 +1,5 @@
 #include "convert/conversion_run.h"
+#include "convert/text_codec.h"
 
 #include "fakes/fake_platform.h"
 #include "platform/std_platform.h"
@@ -35,16 +36,11 @@ std::vector<std::string> manyRecords(std::size_t count)
     return lines;
 }
 
-std::vector<std::string> sceneLines(const std::string& scene)
+// The lines of a scene file, which must end with CR LF.
+std::vector<std::string_view> sceneLines(const std::string& scene)
 {
-    std::vector<std::string> lines;
-    std::size_t begin = 0;
-    for (auto end = scene.find("\r\n"); end != std::string::npos; end = scene.find("\r\n", begin)) {
-        lines.push_back(scene.substr(begin, end - begin));
-        begin = end + 2;
-    }
-    EXPECT_EQ(begin, scene.size()) << "text after the last CR LF";
-    return lines;
+    EXPECT_TRUE(scene.ends_with("\r\n"));
+    return splitLines(scene);
 }
 
 class ScriptedHost final : public ConversionHost {
@@ -96,11 +92,9 @@ protected:
     }
     void expectUnchanged() { EXPECT_EQ(files.files, before); }
 
-    FakeFileSystem files = [] {
-        FakeFileSystem made;
-        made.addFolder("/os");
-        return made;
-    }();
+    ConversionRun() { files.addFolder("/os"); }
+
+    FakeFileSystem files;
     FakeRandom random;
     ScriptedHost host;
     ConversionRequest request{"", "125", "125", "25", "3f1c9a2e-7b40-4d5e-9c81-6a2f0e4b7d13", "720001", "/os", "défaut"};
@@ -123,7 +117,8 @@ TEST_F(ConversionRun, WritesSceneFileAndListingCopy)
     EXPECT_EQ(files.files.at("/os/maison.xml_SLbase.txt"), listing + "\r\n");
     const auto lines = sceneLines(files.files.at("/os/maison.xml"));
     ASSERT_EQ(lines.size(), 6u);
-    EXPECT_EQ(lines[0] + lines[1] + lines[4] + lines[5], "<scene></scene>");
+    using Views = std::vector<std::string_view>;
+    EXPECT_EQ((Views{lines[0], lines[1], lines[4], lines[5]}), (Views{"<scene>", "", "", "</scene>"}));
     EXPECT_EQ(element(lines[2], "LocalID") + " " + element(lines[3], "LocalID"), "720002 720003");
     EXPECT_EQ(element(lines[2], "GroupPosition"), "<X>153.5</X><Y>155.25</Y><Z>17</Z>");
     EXPECT_EQ(element(lines[3], "Name"), "Fish &amp; &lt;Chips&gt;");
@@ -138,7 +133,7 @@ TEST_F(ConversionRun, WritesSceneFileAndListingCopy)
     const auto second = run(kOneCube);
     EXPECT_EQ(host.proposals.back(), "maison.xml");
     EXPECT_EQ(second.listingName, "maison.xml.xml");
-    EXPECT_EQ(element(sceneLines(files.files.at("/os/maison.xml.xml"))[2], "LocalID"), "720004");
+    EXPECT_EQ(element(files.files.at("/os/maison.xml.xml"), "LocalID"), "720004");
 }
 
 TEST_F(ConversionRun, CancelledRunsKeepEverything)
@@ -188,7 +183,7 @@ TEST_F(ConversionRun, LocalIdCounterRoundsHalfToEvenThenCounts)
             EXPECT_EQ(files.files.size(), 0u);
         } else {
             ASSERT_EQ(report.outcome, ConversionOutcome::Done) << counter;
-            EXPECT_EQ(element(sceneLines(files.files.at("/os/maison.xml"))[2], "LocalID"), first);
+            EXPECT_EQ(element(files.files.at("/os/maison.xml"), "LocalID"), first);
         }
     }
 }

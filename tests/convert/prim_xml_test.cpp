@@ -56,46 +56,6 @@ struct Builder {
     }
 };
 
-TEST(PrimXml, BoxDocumentMatchesTheHandCheckedLine)
-{
-    const auto record = parseRecord(
-        "\n[9:05]  Cube: 1, <128.5, 130.25, 22>, <0, 0, 0, 1>, <0.5, 0.5, 0.5>, \r\n"
-        "0, 0, <0, 1, 0>, 0, <0, 0, 0>, <1, 1, 0>, <0, 0, 0>, 0\r");
-    ASSERT_TRUE(record);
-    ShapeNames names;
-    std::string document;
-    ASSERT_TRUE(appendPrimXml(document, *record, PrimXmlInputs{RezOffset{-25, -25, 5}, kOwner, "720002", kObject},
-                              names));
-    const std::string expected =
-        "<SceneObjectGroup><SceneObjectPart xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
-        "xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\"><LastOwnerID><UUID>3f1c9a2e-7b40-4d5e-9c81-6a2f0e4b7d13"
-        "</UUID></LastOwnerID><OwnerID><UUID>3f1c9a2e-7b40-4d5e-9c81-6a2f0e4b7d13</UUID></OwnerID><GroupID><UUID>"
-        "00000000-0000-0000-0000-000000000000</UUID></GroupID><OwnershipCost>0</OwnershipCost><ObjectSaleType>0"
-        "</ObjectSaleType><SalePrice>0</SalePrice><Category>0</Category><CreationDate>1206461858</CreationDate>"
-        "<ParentID>0</ParentID><BaseMask>2147483647</BaseMask><OwnerMask>2147483647</OwnerMask><GroupMask>0"
-        "</GroupMask><EveryoneMask>0</EveryoneMask><NextOwnerMask>2147483647</NextOwnerMask><Flags>Touch "
-        "AllowInventoryDrop</Flags><CreatorID><UUID>3f1c9a2e-7b40-4d5e-9c81-6a2f0e4b7d13</UUID></CreatorID>"
-        "<ObjectFlags>65664</ObjectFlags><UUID><UUID>0123abcd-4567-89ef-0123-456789abcdef</UUID></UUID><LocalID>"
-        "720002</LocalID><Name>Cube</Name><Material>0</Material><RegionHandle>1099511628032000</RegionHandle>"
-        "<GroupPosition><X>153.5</X><Y>155.25</Y><Z>17</Z></GroupPosition><OffsetPosition><X>0</X><Y>0</Y><Z>0"
-        "</Z></OffsetPosition><RotationOffset><X>0</X><Y>0</Y><Z>0</Z><W>1</W></RotationOffset><Velocity><X>0</X>"
-        "<Y>0</Y><Z>0</Z></Velocity><RotationalVelocity><X>0</X><Y>0</Y><Z>0</Z></RotationalVelocity>"
-        "<AngularVelocity><X>0</X><Y>0</Y><Z>0</Z></AngularVelocity><Acceleration><X>0</X><Y>0</Y><Z>0</Z>"
-        "</Acceleration><Description /><Color /><Text /><SitName /><TouchName /><LinkNum>0</LinkNum><ClickAction>0"
-        "</ClickAction><Shape><ExtraParams>AA==</ExtraParams><PathBegin>0</PathBegin><PathCurve>16</PathCurve>"
-        "<PathEnd>0</PathEnd><PathRadiusOffset>0</PathRadiusOffset><PathRevolutions>0</PathRevolutions><PathScaleX>"
-        "100</PathScaleX><PathScaleY>100</PathScaleY><PathShearX>0</PathShearX><PathShearY>0</PathShearY><PathSkew>"
-        "0</PathSkew><PathTaperX>0</PathTaperX><PathTaperY>0</PathTaperY><PathTwist>0</PathTwist><PathTwistBegin>0"
-        "</PathTwistBegin><PCode>9</PCode><ProfileBegin>0</ProfileBegin><ProfileCurve>1</ProfileCurve><ProfileEnd>0"
-        "</ProfileEnd><ProfileHollow>0</ProfileHollow><Scale><X>0.5</X><Y>0.5</Y><Z>0.5</Z></Scale><State>0</State>"
-        "<TextureEntry>V0jezPYpRhyaNqNaIh/iHwAAAAAAAAAAgD8AAACAPwAAAAAAAAAAAAAAAAAAAA==</TextureEntry><ProfileShape>"
-        "Square</ProfileShape><HollowShape>Same</HollowShape></Shape><Scale><X>0.5</X><Y>0.5</Y><Z>0.5</Z></Scale>"
-        "<UpdateFlag>0</UpdateFlag><FolderID><UUID>489f6a9b-5e15-4c11-a126-b6662b354b1f</UUID></FolderID>"
-        "<InventorySerial>0</InventorySerial><TaskInventory /></SceneObjectPart><OtherParts /></SceneObjectGroup>";
-    EXPECT_EQ(document, expected);
-    EXPECT_EQ(xmlProblem(document), "");
-}
-
 TEST(PrimXml, ShapeTypesAndValueConversions)
 {
     const std::vector<std::pair<Fields, std::map<std::string, std::string>>> rows = {

@@ -35,11 +35,12 @@ inline std::string readFile(const std::filesystem::path& path)
 }
 
 // The text of the first element named tag.
-inline std::string element(const std::string& document, const std::string& tag)
+inline std::string element(std::string_view document, const std::string& tag)
 {
     const auto begin = document.find("<" + tag + ">");
     if (begin == std::string::npos) return "(missing)";
-    return document.substr(begin + tag.size() + 2, document.find("</" + tag + ">", begin) - begin - tag.size() - 2);
+    const auto from = begin + tag.size() + 2;
+    return std::string(document.substr(from, document.find("</" + tag + ">", from) - from));
 }
 
 // A strict well-formedness check of the XML the converter writes: one root element, tags
