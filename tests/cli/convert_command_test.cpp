@@ -21,7 +21,8 @@ protected:
     void SetUp() override
     {
         for (const char* folder : {".", "/in", "/os"}) files.addFolder(folder);
-        files.files["/in/house.txt"] = crlf({kHeader, lineA("Cube"), kLineB, lineA("Ball"), kLineB});
+        // Windows-1252 and lone line feeds: the listing is read as the main window loads one.
+        files.files["/in/house.txt"] = kHeader + "\n" + lineA("Caf\xE9") + "\n" + kLineB + "\n" + lineA("Ball") + "\n" + kLineB;
     }
 
     ExitCode run(std::vector<std::string_view> args)
@@ -38,16 +39,15 @@ protected:
     std::ostringstream out, err;
 };
 
-TEST_F(ConvertCommand, WritesSceneAndCopyWithDefaultsOrOptions)
+TEST_F(ConvertCommand, DefaultsAndOptionsReachTheRun)
 {
     EXPECT_EQ(run({"/in/house.txt"}), ExitCode::Ok);
     EXPECT_EQ(out.str(), "./house.xml\n2 prims written\n");
     std::string scene = files.files.at("./house.xml");
-    EXPECT_EQ(element(scene, "LocalID"), "720002");
-    EXPECT_NE(scene.find("<LocalID>720003</LocalID>"), std::string::npos);
+    EXPECT_EQ(element(scene, "LocalID") + " " + element(scene, "Name"), "720002 Café");
     EXPECT_EQ(element(scene, "OwnerID"), "<UUID>3f1c9a2e-7b40-4d5e-9c81-6a2f0e4b7d13</UUID>");
     EXPECT_EQ(element(scene, "GroupPosition"), "<X>153.5</X><Y>155.25</Y><Z>17</Z>");
-    EXPECT_EQ(files.files.at("./house.xml_SLbase.txt"), files.files.at("/in/house.txt") + "\r\n");
+    EXPECT_EQ(files.files.at("./house.xml_SLbase.txt"), crlf({kHeader, lineA("Café"), kLineB, lineA("Ball"), kLineB, ""}));
 
     EXPECT_EQ(run({"/in/house.txt", "--out-dir", "/os", "--name", "villa", "--rez", "100,100,30", "--owner",
                    "11111111-2222-3333-4444-555555555555", "--local-id", "9"}),
@@ -57,7 +57,6 @@ TEST_F(ConvertCommand, WritesSceneAndCopyWithDefaultsOrOptions)
     EXPECT_EQ(element(scene, "LocalID"), "10");
     EXPECT_EQ(element(scene, "CreatorID"), "<UUID>11111111-2222-3333-4444-555555555555</UUID>");
     EXPECT_EQ(element(scene, "GroupPosition"), "<X>128.5</X><Y>130.25</Y><Z>22</Z>");
-    EXPECT_EQ(files.files.count("/os/villa.xml_SLbase.txt"), 1u);
 }
 
 TEST_F(ConvertCommand, DefaultNameDropsEveryTxtAndTXT)
@@ -75,15 +74,12 @@ TEST_F(ConvertCommand, ExistingSceneNeedsForceButACopyIsReplaced)
 {
     files.files["./house.xml_SLbase.txt"] = "earlier copy";
     EXPECT_EQ(run({"/in/house.txt"}), ExitCode::Ok);
-    EXPECT_EQ(files.files.at("./house.xml_SLbase.txt"), files.files.at("/in/house.txt") + "\r\n");
-
+    EXPECT_EQ(files.files.at("./house.xml_SLbase.txt").substr(0, kHeader.size() + 2), kHeader + "\r\n");
     files.files["./house.xml"] = "earlier scene";
-    files.files["./house.xml_SLbase.txt"] = "earlier copy";
+    const auto before = files.files;
     EXPECT_EQ(run({"/in/house.txt"}), ExitCode::Usage);
     EXPECT_NE(err.str().find("--force"), std::string::npos);
-    EXPECT_EQ(files.files.at("./house.xml"), "earlier scene");
-    EXPECT_EQ(files.files.at("./house.xml_SLbase.txt"), "earlier copy");
-
+    EXPECT_EQ(files.files, before);
     EXPECT_EQ(run({"/in/house.txt", "--force"}), ExitCode::Ok);
     EXPECT_EQ(files.files.at("./house.xml").substr(0, 9), "<scene>\r\n");
 }
@@ -105,7 +101,6 @@ TEST_F(ConvertCommand, FailuresExitWithTheirCodeAndLeaveNoFile)
              {{"/in/house.txt", "--out-dir", "/nowhere"}, ExitCode::Failed, "/nowhere"},
              {{"/in/missing.txt"}, ExitCode::Usage, "missing.txt"},
              {{"/in/locked.txt"}, ExitCode::Usage, "locked.txt"},
-             {{"/in/house.txt", "--rez", "1,2"}, ExitCode::Usage, "rez"},
              {{"/in/house.txt", "--rez", "1,b,3"}, ExitCode::Usage, "rez"},
              {{"/in/house.txt", "--local-id", "many"}, ExitCode::Usage, "local-id"},
              {{}, ExitCode::Usage, "LISTING"}}) {
@@ -115,14 +110,6 @@ TEST_F(ConvertCommand, FailuresExitWithTheirCodeAndLeaveNoFile)
         EXPECT_EQ(out.str(), "");
         EXPECT_EQ(files.files, before);
     }
-}
-
-TEST_F(ConvertCommand, ReadsLinuxLineEndsAndOldCodePage)
-{
-    files.files["/in/lf.txt"] = kHeader + "\n" + lineA("Caf\xE9") + "\n" + kLineB;  // Windows-1252, LF alone
-    EXPECT_EQ(run({"/in/lf.txt"}), ExitCode::Ok);
-    EXPECT_EQ(element(files.files.at("./lf.xml"), "Name"), "Café");
-    EXPECT_EQ(files.files.at("./lf.xml_SLbase.txt"), crlf({kHeader, lineA("Café"), kLineB, ""}));
 }
 
 TEST_F(ConvertCommand, GuardStopStillSucceeds)
