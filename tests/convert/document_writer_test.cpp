@@ -1,5 +1,7 @@
 #include "convert/document_writer.h"
 
+#include "test_support.h"
+
 #include <gtest/gtest.h>
 
 #include <stdexcept>
@@ -7,10 +9,10 @@
 #include <vector>
 
 using namespace vantor::convert;
+using vantor::test::kOwner;
 
 namespace {
 
-const std::string kOwner = "3f1c9a2e-7b40-4d5e-9c81-6a2f0e4b7d13";
 constexpr std::size_t kAllBatches = DocumentWriter::kBatchSize * DocumentWriter::kBatchCount;
 
 // Keeps every piece written to it; can be told to throw from a given write on.

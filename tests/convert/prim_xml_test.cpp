@@ -14,7 +14,6 @@ using namespace vantor::test;
 
 namespace {
 
-const std::string kOwner = "3f1c9a2e-7b40-4d5e-9c81-6a2f0e4b7d13";
 const std::string kObject = "0123abcd-4567-89ef-0123-456789abcdef";
 using Fields = std::map<std::size_t, std::string>;
 

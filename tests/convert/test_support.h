@@ -10,6 +10,7 @@
 // Listings, files and scene documents for the conversion tests.
 namespace vantor::test {
 
+inline const std::string kOwner = "3f1c9a2e-7b40-4d5e-9c81-6a2f0e4b7d13";
 inline const std::string kHeader = "[9:05]  Rezzer: <100, 100, 30>";
 inline const std::string kLineB = "0, 0, <0, 1, 0>, 0, <0, 0, 0>, <1, 1, 0>, <0, 0, 0>, 0";
 
