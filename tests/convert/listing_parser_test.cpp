@@ -103,6 +103,7 @@ TEST(RecordCut, MatchesTheLiteralReading)
           crlf({kHeader, kLineA, kLineA, kLineA, kB2}), crlf({kHeader, kLineA, kLineB + kHeader, kA2, kB2}),
           crlf({"", kLineA, kLineB}), crlf({kHeader, kLineA, kLineB, "", "  ", "\t", ""}),
           crlf({kHeader, "[9:05]  C: 1, <1, 2, 3>, ", kLineB, kLineA, kLineB}),  // guard stop
+          crlf({kHeader, "a", std::string(24, 'b')}), crlf({kHeader, "a", std::string(25, 'b')}),  // p2 29 and 30
           crlf({kHeader, "[9:05]  Ère été: 1, <1, 2, 3>, <0, 0, 0, 1>, ", kB2})}) {
         expectCutsAsTheLiteralReading(text);
     }
