@@ -39,31 +39,6 @@ std::vector<std::string_view> sceneLines(const std::string& scene)
     return splitLines(scene);
 }
 
-class ScriptedHost final : public ConversionHost {
-public:
-    std::string answer = "maison";
-    bool overwrite = true;
-    std::size_t throwAt = 0;  // throws from this many records on, when not 0
-    std::vector<std::string> proposals, overwriteQuestions;
-    std::vector<ConversionProgress> progress;
-
-    std::string askOutputName(const std::string& proposed) override
-    {
-        proposals.push_back(proposed);
-        return answer;
-    }
-    bool confirmOverwrite(const std::string& path) override
-    {
-        overwriteQuestions.push_back(path);
-        return overwrite;
-    }
-    void recordConverted(const ConversionProgress& p) override
-    {
-        if (throwAt != 0 && p.recordsDone == throwAt) throw std::runtime_error("window closed");
-        progress.push_back(p);
-    }
-};
-
 class ConversionRun : public ::testing::Test {
 protected:
     ConversionReport run(const std::string& listing)

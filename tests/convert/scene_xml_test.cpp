@@ -18,23 +18,16 @@ using namespace vantor::test;
 
 namespace {
 
-class NamingHost final : public ConversionHost {
-public:
-    std::string askOutputName(const std::string&) override { return "scene"; }
-    bool confirmOverwrite(const std::string&) override { return true; }
-    void recordConverted(const ConversionProgress&) override {}
-};
-
 // Converts the listing and parses the scene file written; gives the prims' names in order.
 std::vector<std::string> namesInScene(const std::string& listing)
 {
     FakeFileSystem files;
     files.addFolder("/os");
     FakeRandom random;
-    NamingHost host;
+    ScriptedHost host;
     const ConversionRequest request{listing, "125", "125", "25", "a&b<c>\"d'", "720001", "/os", ""};
     EXPECT_EQ(runConversion(request, host, files, random).outcome, ConversionOutcome::Done);
-    QXmlStreamReader xml(QByteArray::fromStdString(files.files["/os/scene.xml"]));
+    QXmlStreamReader xml(QByteArray::fromStdString(files.files["/os/maison.xml"]));
     std::vector<std::string> names;
     int groups = 0;
     QString parent;

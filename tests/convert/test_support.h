@@ -1,8 +1,11 @@
 #pragma once
 
+#include "convert/conversion_run.h"
+
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,5 +46,31 @@ inline std::string element(std::string_view document, const std::string& tag)
     const auto from = begin + tag.size() + 2;
     return std::string(document.substr(from, document.find("</" + tag + ">", from) - from));
 }
+
+// Answers the run's questions as told and keeps what it was asked and told.
+class ScriptedHost final : public convert::ConversionHost {
+public:
+    std::string answer = "maison";
+    bool overwrite = true;
+    std::size_t throwAt = 0;  // throws from this many records on, when not 0
+    std::vector<std::string> proposals, overwriteQuestions;
+    std::vector<convert::ConversionProgress> progress;
+
+    std::string askOutputName(const std::string& proposed) override
+    {
+        proposals.push_back(proposed);
+        return answer;
+    }
+    bool confirmOverwrite(const std::string& path) override
+    {
+        overwriteQuestions.push_back(path);
+        return overwrite;
+    }
+    void recordConverted(const convert::ConversionProgress& p) override
+    {
+        if (throwAt != 0 && p.recordsDone == throwAt) throw std::runtime_error("window closed");
+        progress.push_back(p);
+    }
+};
 
 }  // namespace vantor::test
