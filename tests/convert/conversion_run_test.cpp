@@ -146,14 +146,6 @@ TEST_F(ConversionRun, LocalIdCounterRoundsHalfToEvenThenCounts)
     }
 }
 
-TEST_F(ConversionRun, OnlyBlanksAfterTheLastRecordSucceed)
-{
-    const auto report = run(crlf({kHeader, lineA("Cube"), kLineB, "", " ", ""}));
-    EXPECT_EQ(report.outcome, ConversionOutcome::Done);
-    EXPECT_EQ(report.primCount, 1);
-    EXPECT_EQ(files.files.size(), 2u);
-}
-
 TEST_F(ConversionRun, GuardStopKeepsAClosedSceneAndTheRest)
 {
     const std::string stopA = "[9:05]  S: 1,<1,2,3>,<0,0,0,";  // 28 characters: the guard becomes 30
@@ -170,11 +162,14 @@ TEST_F(ConversionRun, GuardStopKeepsAClosedSceneAndTheRest)
     EXPECT_EQ(files.files.count("/os/maison.xml_SLbase.txt"), 1u);
 }
 
-TEST_F(ConversionRun, LoneLineFeedsEndLinesToo)
+TEST_F(ConversionRun, LoneLineFeedsEndLinesAndTrailingBlanksEndTheListing)
 {
-    ASSERT_EQ(run(kHeader + "\n" + lineA("Cube") + "\n" + kLineB + "\n").outcome, ConversionOutcome::Done);
+    const auto report = run(kHeader + "\n" + lineA("Cube") + "\n" + kLineB + "\n\n \n");
+    ASSERT_EQ(report.outcome, ConversionOutcome::Done);
+    EXPECT_EQ(report.primCount, 1);
+    EXPECT_EQ(files.files.size(), 2u);
+    EXPECT_EQ(files.files.at("/os/maison.xml_SLbase.txt"), crlf({kHeader, lineA("Cube"), kLineB, "", " ", ""}));
     const std::string withLf = files.files.at("/os/maison.xml");
-    EXPECT_EQ(files.files.at("/os/maison.xml_SLbase.txt"), kOneCube + "\r\n");
     random.position = 0;
     ASSERT_EQ(run(kOneCube).outcome, ConversionOutcome::Done);
     EXPECT_EQ(files.files.at("/os/maison.xml"), withLf);

@@ -182,7 +182,6 @@ TEST(HeaderParse, ReadsTheRezPositionLessTheUsersOne)
     for (const auto& [header, offset] : rows) EXPECT_EQ(parseHeader(header + "\r", "125", "125", "25"), offset) << header;
     EXPECT_EQ(parseHeader(kHeader + "\r", " 125 ", "125", "25"), (RezOffset{-25, -25, 5}));
     EXPECT_EQ(parseHeader(kHeader + "\r", "125", "", "25"), std::nullopt);
-    EXPECT_EQ(parseHeader(kHeader + "\r", "12,5", "125", "25"), std::nullopt);
 }
 
 // The plain and the packed record parse, from a record text and from a cut's two lines,
