@@ -29,7 +29,7 @@ std::vector<std::string> namesInScene(const std::string& listing)
     EXPECT_EQ(runConversion(request, host, files, random).outcome, ConversionOutcome::Done);
     QXmlStreamReader xml(QByteArray::fromStdString(files.files["/os/maison.xml"]));
     std::vector<std::string> names;
-    int groups = 0;
+    int groups = 0, owners = 0;
     QString parent;
     while (!xml.atEnd()) {
         if (xml.readNext() != QXmlStreamReader::StartElement) continue;
@@ -38,10 +38,12 @@ std::vector<std::string> namesInScene(const std::string& listing)
         if (tag == "Name") names.push_back(xml.readElementText().toStdString());
         if (tag == "UUID" && parent == "OwnerID") {
             EXPECT_EQ(xml.readElementText().toStdString(), "a&b<c>\"d'");
+            ++owners;
         }
         parent = tag;
     }
     EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString() << " at line " << xml.lineNumber();
+    EXPECT_EQ(owners, groups);
     EXPECT_EQ(static_cast<std::size_t>(groups), names.size());
     return names;
 }
