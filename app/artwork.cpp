@@ -93,17 +93,24 @@ void drawScene(QPainter& p, const QRectF& area)
     drawSphere(p, centre + QPointF(unit * 2.2, -unit * 0.9), unit * 0.8, QColor(200, 70, 90));
 }
 
+// Fills the whole picture with a vertical gradient from top to bottom colour and turns on
+// antialiasing for what is drawn over it.
+void paintSky(QPainter& p, QSize size, const QColor& top, const QColor& bottom)
+{
+    p.setRenderHint(QPainter::Antialiasing);
+    QLinearGradient sky(0, 0, 0, size.height());
+    sky.setColorAt(0, top);
+    sky.setColorAt(1, bottom);
+    p.fillRect(QRect(QPoint(0, 0), size), sky);
+}
+
 }  // namespace
 
 QPixmap drawSplashPicture(QSize size)
 {
     QPixmap picture(size);
     QPainter p(&picture);
-    p.setRenderHint(QPainter::Antialiasing);
-    QLinearGradient sky(0, 0, 0, size.height());
-    sky.setColorAt(0, QColor(24, 40, 82));
-    sky.setColorAt(1, QColor(110, 160, 210));
-    p.fillRect(picture.rect(), sky);
+    paintSky(p, size, QColor(24, 40, 82), QColor(110, 160, 210));
 
     const QRectF sceneArea(0, size.height() * 0.28, size.width(), size.height() * 0.72);
     drawScene(p, sceneArea);
@@ -129,11 +136,7 @@ QPixmap drawAboutPicture(QSize size)
 {
     QPixmap picture(size);
     QPainter p(&picture);
-    p.setRenderHint(QPainter::Antialiasing);
-    QLinearGradient sky(0, 0, 0, size.height());
-    sky.setColorAt(0, QColor(150, 196, 236));
-    sky.setColorAt(1, QColor(226, 238, 248));
-    p.fillRect(picture.rect(), sky);
+    paintSky(p, size, QColor(150, 196, 236), QColor(226, 238, 248));
     drawScene(p, QRectF(0, size.height() * 0.1, size.width(), size.height() * 0.9));
     return picture;
 }
