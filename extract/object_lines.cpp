@@ -115,7 +115,7 @@ TokeniseResult walkValues(std::string_view line, OnValue&& onValue)
 
 }  // namespace
 
-ObjectLines::ObjectLines(std::shared_ptr<const std::string> text, std::vector<std::string_view> lines)
+ObjectLines::ObjectLines(std::shared_ptr<const void> text, std::vector<std::string_view> lines)
     : m_text(std::move(text)), m_lines(std::move(lines))
 {
 }

@@ -14,8 +14,8 @@ namespace vantor::extract {
 class ObjectLines {
 public:
     ObjectLines() = default;
-    // Takes the text and views into it; every view must lie inside text.
-    ObjectLines(std::shared_ptr<const std::string> text, std::vector<std::string_view> lines);
+    // Takes what keeps the text alive and views into that text.
+    ObjectLines(std::shared_ptr<const void> text, std::vector<std::string_view> lines);
     // A table owning copies of the given lines, for callers that build one by hand.
     [[nodiscard]] static ObjectLines fromLines(const std::vector<std::string>& lines);
 
@@ -32,7 +32,7 @@ public:
     void append(std::string_view line) { m_lines.push_back(line); }
 
 private:
-    std::shared_ptr<const std::string> m_text;
+    std::shared_ptr<const void> m_text;
     std::vector<std::string_view> m_lines;
 };
 

@@ -162,32 +162,44 @@ Marker PlaceMarker(const ObjectPosition& position, const MapGeometry& map)
                   static_cast<float>(static_cast<double>(map.width) - position.y * scale)};
 }
 
-SceneLoad loadSceneText(std::string bytes, const MapGeometry& map)
+namespace {
+
+SceneLoad finishLoad(SceneLoad load, std::shared_ptr<const void> text, std::vector<std::string_view> objects,
+                     const MapGeometry& map)
 {
-    // The text is held once; the table and every later selection are views into it. It is
-    // taken as it is when every line is valid UTF-8, which the reading checks line by line
-    // while each line is in the cache; any other byte has the whole text decoded and read again.
-    const bool hasByteOrderMark = bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0;
-    if (hasByteOrderMark) bytes = convert::decodeText(std::move(bytes));
-    auto text = std::make_shared<std::string>(std::move(bytes));
-    SceneLoad load;
-    std::vector<std::string_view> objects;
-    if (!readObjectLines(*text, !hasByteOrderMark, load, objects)) {
-        *text = convert::decodeText(std::move(*text));
-        load = SceneLoad{};
-        objects.clear();
-        (void)readObjectLines(*text, false, load, objects);
-    }
     load.markers.reserve(load.positions.size());
     for (const ObjectPosition& position : load.positions) load.markers.push_back(PlaceMarker(position, map));
     load.objects = ObjectLines(std::move(text), std::move(objects));
     return load;
 }
 
+bool hasByteOrderMark(std::string_view bytes) { return bytes.substr(0, 3) == "\xEF\xBB\xBF"; }
+
+}  // namespace
+
+SceneLoad loadSceneText(std::string bytes, const MapGeometry& map)
+{
+    // The text is held once; the table and every later selection are views into it. It is
+    // taken as it is when every line is valid UTF-8, which the reading checks line by line
+    // while each line is in the cache; any other byte has the whole text decoded and read again.
+    const bool decodeFirst = hasByteOrderMark(bytes);
+    if (decodeFirst) bytes = convert::decodeText(std::move(bytes));
+    auto text = std::make_shared<std::string>(std::move(bytes));
+    SceneLoad load;
+    std::vector<std::string_view> objects;
+    if (!readObjectLines(*text, !decodeFirst, load, objects)) {
+        *text = convert::decodeText(std::move(*text));
+        load = SceneLoad{};
+        objects.clear();
+        (void)readObjectLines(*text, false, load, objects);
+    }
+    return finishLoad(std::move(load), std::move(text), std::move(objects), map);
+}
+
 SceneLoad loadSceneFile(const platform::FileSystem& files, const std::string& path, const MapGeometry& map)
 {
     std::string reason;
-    auto bytes = files.readAll(path, &reason);
+    auto bytes = files.readShared(path, &reason);
     if (!bytes) {
         SceneLoad load;
         load.outcome = LoadOutcome::ReadError;
@@ -195,7 +207,15 @@ SceneLoad loadSceneFile(const platform::FileSystem& files, const std::string& pa
         load.reason = std::move(reason);
         return load;
     }
-    return loadSceneText(std::move(*bytes), map);
+    // Valid UTF-8 is kept in the block it was read into; anything else is decoded into a copy.
+    if (!hasByteOrderMark(bytes->bytes)) {
+        SceneLoad load;
+        std::vector<std::string_view> objects;
+        if (readObjectLines(bytes->bytes, true, load, objects)) {
+            return finishLoad(std::move(load), std::move(bytes->owner), std::move(objects), map);
+        }
+    }
+    return loadSceneText(std::string(bytes->bytes), map);
 }
 
 }  // namespace vantor::extract

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace vantor::platform {
@@ -19,6 +20,12 @@ public:
     [[nodiscard]] virtual bool commit(std::string* reason = nullptr) = 0;
 };
 
+// A file's bytes held as one block, and what keeps that block alive.
+struct SharedBytes {
+    std::shared_ptr<const void> owner;
+    std::string_view bytes;
+};
+
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
@@ -27,6 +34,16 @@ public:
     // The file's bytes, unchanged; nothing (with the reason) when it cannot be read.
     [[nodiscard]] virtual std::optional<std::string> readAll(const std::string& path,
                                                              std::string* reason = nullptr) const = 0;
+    // The file's bytes as one shared block, for large inputs that are kept as they are read;
+    // nothing (with the reason) when it cannot be read. By default the bytes of readAll.
+    [[nodiscard]] virtual std::optional<SharedBytes> readShared(const std::string& path,
+                                                                std::string* reason = nullptr) const
+    {
+        auto bytes = readAll(path, reason);
+        if (!bytes) return std::nullopt;
+        auto owner = std::make_shared<const std::string>(std::move(*bytes));
+        return SharedBytes{owner, *owner};
+    }
     // Starts writing path anew; nothing (with the reason) when the file cannot be created.
     [[nodiscard]] virtual std::unique_ptr<OutputFile> create(const std::string& path,
                                                              std::string* reason = nullptr) = 0;

@@ -10,6 +10,11 @@
 #include <filesystem>
 #include <memory>
 #include <system_error>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace vantor::platform {
 
@@ -162,6 +167,51 @@ std::optional<std::string> StdFileSystem::readAll(const std::string& path, std::
         return std::nullopt;
     }
     return bytes;
+}
+
+std::optional<SharedBytes> StdFileSystem::readShared(const std::string& path, std::string* reason) const
+{
+    constexpr std::size_t kWorthTwoReaders = std::size_t{8} << 20;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        setReason(reason, errnoText(errno));
+        return std::nullopt;
+    }
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)
+        || static_cast<std::size_t>(status.st_size) < kWorthTwoReaders) {
+        return FileSystem::readShared(path, reason);
+    }
+    const auto size = static_cast<std::size_t>(status.st_size);
+    // Left uninitialised, so that each page is first touched by the thread that reads into it.
+    std::shared_ptr<char[]> buffer(new char[size]);
+    const auto readRange = [&](std::size_t from, std::size_t to) {
+        while (from < to) {
+            const ssize_t got = ::pread(fd, buffer.get() + from, std::min<std::size_t>(to - from, 1 << 20),
+                                        static_cast<off_t>(from));
+            if (got < 0 && errno == EINTR) continue;
+            if (got <= 0) return false;
+            from += static_cast<std::size_t>(got);
+        }
+        return true;
+    };
+    bool secondHalf = false;
+    bool firstHalf = false;
+    {
+        std::thread helper([&] { secondHalf = readRange(size / 2, size); });
+        firstHalf = readRange(0, size / 2);
+        helper.join();
+    }
+    char probe = 0;
+    const bool grew = ::pread(fd, &probe, 1, static_cast<off_t>(size)) != 0;
+    // A file that changed size while it was read, or a read that failed, is read again the
+    // plain way, which reads to the file's end and reports why it could not.
+    if (!firstHalf || !secondHalf || grew) return FileSystem::readShared(path, reason);
+    return SharedBytes{std::shared_ptr<const void>(buffer, buffer.get()), std::string_view(buffer.get(), size)};
 }
 
 std::unique_ptr<OutputFile> StdFileSystem::create(const std::string& path, std::string* reason)

@@ -78,9 +78,11 @@ Machine: $machine.
 | ratio to the floor | $ratio × | at most 6 × |
 | peak memory (maximum resident set) | $peak_mb MiB, $memory_ratio × the file size | under 2 × the file size |
 
-The load and the export use a second core when one is free (the two halves of the file are
-read at once, and the listing is built while the scene file is written); with both cores
-busy with other work the whole process takes about a third longer.
+The load and the export use a second core when one is free: the file is read from the
+system in two halves at once (most of that cost is the system handing the process fresh
+memory for its copy of the file, which two cores share), its lines are scanned in two halves
+at once, and the listing is built while the scene file is written. With both cores busy
+with other work the whole process takes about a third longer.
 
 Output of the measured command: $(echo "$summary" | tr '\n' ' ' | sed "s|$work/||g; s| *$||")
 

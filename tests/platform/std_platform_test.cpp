@@ -72,6 +72,22 @@ TEST_F(StdFileSystemTest, PiecesOfEverySizeArriveWholeAndInOrder)
     EXPECT_TRUE(*written == expected);
 }
 
+TEST_F(StdFileSystemTest, SharedReadsGiveTheWholeFileSmallOrLarge)
+{
+    // Large files are read in two halves at once; the halves must meet exactly.
+    for (const std::size_t size : {std::size_t{5}, (std::size_t{8} << 20) + 3}) {
+        std::string content(size, '\0');
+        for (std::size_t i = 0; i < size; ++i) content[i] = static_cast<char>('a' + (i * 7 + i / 4099) % 26);
+        std::ofstream(path("scene.xml"), std::ios::binary) << content;
+        const auto shared = m_files.readShared(path("scene.xml"), nullptr);
+        ASSERT_TRUE(shared);
+        EXPECT_TRUE(shared->bytes == content) << "size " << size;
+    }
+    std::string reason;
+    EXPECT_FALSE(m_files.readShared(path("nothing.xml"), &reason));
+    EXPECT_FALSE(reason.empty());
+}
+
 TEST_F(StdFileSystemTest, ReportsWhyAFileCannotBeCreatedOrRead)
 {
     std::string reason;
