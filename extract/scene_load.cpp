@@ -215,7 +215,9 @@ SceneLoad loadSceneFile(const platform::FileSystem& files, const std::string& pa
             return finishLoad(std::move(load), std::move(bytes->owner), std::move(objects), map);
         }
     }
-    return loadSceneText(std::string(bytes->bytes), map);
+    std::string copy(bytes->bytes);
+    bytes.reset();  // the block goes before decoding doubles the copy
+    return loadSceneText(std::move(copy), map);
 }
 
 }  // namespace vantor::extract
