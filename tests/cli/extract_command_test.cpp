@@ -48,11 +48,13 @@ protected:
 
 TEST_F(ExtractCommand, KeepsTheObjectsStrictlyInsideOrOutsideTheRectangle)
 {
-    files.files["/w/region.xml"] = test::sceneFile({objectAt("10", "10", "a"), objectAt("100", "200", "b"),
+    // "Caf\xE9" is saved in the older Western code page: it is read as UTF-8 "Café".
+    files.files["/w/region.xml"] = test::sceneFile({objectAt("10", "10", "Caf\xE9"), objectAt("100", "200", "b"),
                                                     objectAt("50", "200", "edge"), objectAt("149", "230", "c"),
                                                     objectAt("300", "5", "d")});
     ASSERT_EQ(run({"extract", "/w/region.xml", "--out", "/w/all.xml"}), ExitCode::Ok) << err.str();
     EXPECT_EQ(out.str(), "Loaded 5 objects from /w/region.xml\nExported 5 objects to /w/all.xml and /w/all.txt\n");
+    EXPECT_EQ(namesIn("/w/all.xml").front(), "Caf\xC3\xA9");
     // The drag example, as dragged, backwards, and with the corners mixed: the same rectangle.
     for (const std::string_view corners : {"50,181,150,231", "150,231,50,181", "50,231,150,181"}) {
         ASSERT_EQ(run({"extract", "/w/region.xml", "--out", "/w/in.xml", "--rect", corners}), ExitCode::Ok);
@@ -60,7 +62,7 @@ TEST_F(ExtractCommand, KeepsTheObjectsStrictlyInsideOrOutsideTheRectangle)
     }
     ASSERT_EQ(run({"extract", "/w/region.xml", "--out", "/w/out.xml", "--rect", "50,181,150,231", "--invert"}),
               ExitCode::Ok);
-    EXPECT_EQ(namesIn("/w/out.xml"), (Names{"a", "d"}));
+    EXPECT_EQ(namesIn("/w/out.xml"), (Names{"Caf\xC3\xA9", "d"}));
 
     // A cut-off line ends the rectangle's filter, but fails the export of the whole table.
     files.files["/w/region.xml"] =
