@@ -7,7 +7,8 @@ VANTOR_PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libgl-dev libxkbcommon-dev
   libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev
-  fonts-dejavu-core
+  libpugixml-dev libarchive-dev qt6-translations-l10n
+  fonts-dejavu-core ccache
 )
 
 vantor_install_packages() {
@@ -36,6 +37,10 @@ vantor_build() {
   if [ "${CI:-}" = "true" ]; then
     werror=ON
   fi
-  cmake -S "$root" -B "$root/build" -G Ninja -DVANTOR_WERROR="$werror" >/dev/null
+  local launcher=()
+  if command -v ccache >/dev/null 2>&1; then
+    launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  fi
+  cmake -S "$root" -B "$root/build" -G Ninja -DVANTOR_WERROR="$werror" "${launcher[@]}" >/dev/null
   cmake --build "$root/build" --parallel "$(nproc)"
 }
