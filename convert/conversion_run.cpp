@@ -174,4 +174,9 @@ ConversionReport runConversion(const ConversionRequest& request, ConversionHost&
     return report;
 }
 
+bool isAcceptableOutputName(std::string_view name)
+{
+    return name != "." && name != ".." && name.find_first_of("/\\") == std::string_view::npos;
+}
+
 }  // namespace vantor::convert

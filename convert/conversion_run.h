@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace vantor::convert {
 
@@ -62,6 +63,10 @@ struct ConversionReport {
         return outcome == ConversionOutcome::Done || outcome == ConversionOutcome::GuardStop;
     }
 };
+
+// Whether an answer to the name question names a file inside the output folder: it holds
+// no "/" or "\\" and is neither "." nor "..". Callers ask again (window) or refuse (CLI).
+[[nodiscard]] bool isAcceptableOutputName(std::string_view name);
 
 // Runs one conversion: asks the name, writes the scene file and the listing copy into the
 // output folder and reports what happened. Failed runs leave no file of theirs behind and
