@@ -2,6 +2,12 @@
 
 #include "convert/text_codec.h"
 
+#include <iterator>
+
+namespace {
+#include "english_texts.inc"
+}  // namespace
+
 namespace vantor::app {
 
 LanguageTable LanguageTable::fromFileBytes(std::string bytes)
@@ -15,7 +21,17 @@ LanguageTable LanguageTable::fromFileBytes(std::string bytes)
 const std::string& LanguageTable::entry(std::size_t k) const
 {
     static const std::string kMissing;
-    return k < m_entries.size() ? m_entries[k] : kMissing;
+    const bool present = k < m_entries.size();
+    if (k >= entry::kFirstProgramText && (!present || m_entries[k].empty()) && this != &builtInEnglish())
+        return builtInEnglish().entry(k);
+    return present ? m_entries[k] : kMissing;
+}
+
+const LanguageTable& builtInEnglish()
+{
+    static const LanguageTable english =
+        LanguageTable::fromFileBytes(std::string(std::begin(kEnglishLanguageFile), std::end(kEnglishLanguageFile)));
+    return english;
 }
 
 std::optional<LanguageTable> readLanguageFile(const platform::FileSystem& files, const std::string& folder,

@@ -32,6 +32,25 @@ inline constexpr std::size_t kTooShortLine2 = 27;
 inline constexpr std::size_t kRegionHostsLine1 = 28;
 inline constexpr std::size_t kRegionHostsLine2 = 29;
 inline constexpr std::size_t kCount = 38;  // a complete file has at least this many lines
+
+// Program texts after the 38 lines above. A file that lacks one (or leaves it empty) shows
+// the English text instead, so language files of 38 lines keep working. lang/README.md
+// lists them.
+inline constexpr std::size_t kFirstProgramText = 38;
+
+// 38 to 49: the main window and its conversion run.
+
+
+
+// 50 to 59: the region host rewrite.
+
+
+
+// 60 to 79: the extractor window.
+
+
+
+inline constexpr std::size_t kLastProgramText = 79;
 }  // namespace entry
 
 // The interface texts of one language file, one entry per line, taken whole (blanks
@@ -45,13 +64,17 @@ public:
     // bytes are no UTF-8; a line ends at CR LF, a lone CR or a lone LF.
     [[nodiscard]] static LanguageTable fromFileBytes(std::string bytes);
 
-    // Entry k; an empty text for an entry the file does not have.
+    // Entry k. An entry of the 38 original lines that the file does not have is empty text;
+    // a program text the file lacks or leaves empty is the built-in English one.
     [[nodiscard]] const std::string& entry(std::size_t k) const;
     [[nodiscard]] std::size_t size() const { return m_entries.size(); }
 
 private:
     std::vector<std::string> m_entries;
 };
+
+// The English texts built into the program (lang/EN.lng), the fallback for program texts.
+[[nodiscard]] const LanguageTable& builtInEnglish();
 
 // Reads the language file folder + "/" + name; nothing (with the reason) when it cannot be read.
 [[nodiscard]] std::optional<LanguageTable> readLanguageFile(const platform::FileSystem& files,

@@ -65,7 +65,7 @@ struct ConversionReport {
 };
 
 // Whether an answer to the name question names a file inside the output folder: it holds
-// no "/" or "\\" and is neither "." nor "..". Callers ask again (window) or refuse (CLI).
+// no "/" or "\" and is neither "." nor "..". Callers ask again (window) or refuse (CLI).
 [[nodiscard]] bool isAcceptableOutputName(std::string_view name);
 
 // Runs one conversion: asks the name, writes the scene file and the listing copy into the

@@ -1,5 +1,6 @@
 #include "app/language_folder.h"
 #include "app/language_table.h"
+#include "convert/text_codec.h"
 #include "fakes/fake_platform.h"
 #include "platform/std_platform.h"
 
@@ -20,6 +21,21 @@ TEST(LanguageTable, EveryLineEndMakesAnEntryAndMissingOnesAreEmpty)
     EXPECT_EQ(table.entry(37), "");
 }
 
+TEST(LanguageTable, ProgramTextsFallBackToTheBuiltInEnglish)
+{
+    const auto& english = builtInEnglish();
+    ASSERT_GT(english.size(), entry::kCount);
+    std::vector<std::string> lines(entry::kCount + 2, "own");
+    lines[entry::kCount + 1] = "";  // an empty program text counts as missing
+    const LanguageTable table(lines);
+    EXPECT_EQ(table.entry(entry::kCount - 1), "own");
+    EXPECT_EQ(table.entry(entry::kCount), "own");
+    for (std::size_t k = entry::kCount + 1; k <= entry::kLastProgramText; ++k)
+        EXPECT_EQ(table.entry(k), english.entry(k)) << k;
+    // Below the program texts, a short file still gives empty texts.
+    EXPECT_EQ(LanguageTable(std::vector<std::string>{"a"}).entry(20), "");
+}
+
 TEST(LanguageFolder, ProgramFolderFirstThenDataFolder)
 {
     test::FakeFileSystem files;
@@ -30,8 +46,8 @@ TEST(LanguageFolder, ProgramFolderFirstThenDataFolder)
     EXPECT_EQ(chooseLanguageFolder(files, "/bin", "/data"), "/bin");
 }
 
-// The shipped language files: 38 lines, UTF-8 without byte-order mark, CR LF everywhere,
-// every used entry filled, the French one with the design texts.
+// The shipped language files: UTF-8 without byte-order mark, CR LF everywhere, the same
+// number of lines, every used entry filled, the French one with the design texts.
 TEST(ShippedLanguageFiles, HaveEveryEntryInItsPlace)
 {
     const std::map<std::size_t, std::string> design = {
@@ -39,17 +55,27 @@ TEST(ShippedLanguageFiles, HaveEveryEntryInItsPlace)
         {14, "Générer XML"}, {15, "Charger XML"}, {16, "A Propos..."},
         {17, "Ajoutez ici le code généré par le Scribelet..."}, {30, "Extraire"}, {31, "Tout selectionner"},
         {32, "Save xml/txt "}, {33, "Charger XML"}, {34, "Inverse"}};
+    const auto read = [](const std::string& name) {
+        return platform::StdFileSystem().readAll(VANTOR_SOURCE_DIR "/lang/" + name, nullptr).value_or("");
+    };
+    const auto english = LanguageTable::fromFileBytes(read("EN.lng"));
+    ASSERT_GE(english.size(), entry::kCount);
     for (const std::string name : {"EN.lng", "FR.lng", "DE.lng", "ES.lng"}) {
-        const std::string bytes =
-            platform::StdFileSystem().readAll(VANTOR_SOURCE_DIR "/lang/" + name, nullptr).value_or("");
+        const std::string bytes = read(name);
         EXPECT_NE(bytes.substr(0, 3), "\xEF\xBB\xBF") << name;
-        // 38 CR LF pairs and no other CR or LF.
+        // One CR LF pair per line and no other CR or LF.
         std::size_t pairs = 0;
         for (auto at = bytes.find("\r\n"); at != std::string::npos; at = bytes.find("\r\n", at + 2)) ++pairs;
-        EXPECT_EQ(pairs, entry::kCount) << name;
-        EXPECT_EQ(std::ranges::count(bytes, '\r') + std::ranges::count(bytes, '\n'), 2 * 38) << name;
+        EXPECT_EQ(pairs, english.size()) << name;
+        EXPECT_EQ(std::ranges::count(bytes, '\r') + std::ranges::count(bytes, '\n'), 2 * static_cast<long>(pairs))
+            << name;
         const auto table = LanguageTable::fromFileBytes(bytes);
         for (std::size_t k = 10; k < entry::kCount; ++k) EXPECT_FALSE(table.entry(k).empty()) << name << " " << k;
+        // Every program text that English has is in the file itself, not taken from English.
+        const std::string decoded = convert::decodeText(bytes);
+        const auto lines = convert::splitLines(decoded);
+        for (std::size_t k = entry::kCount; k < english.size() && k < lines.size(); ++k)
+            EXPECT_EQ(lines[k].empty(), english.entry(k).empty()) << name << " " << k;
         // Entry 35 follows a path directly in its message.
         EXPECT_NE(std::string(" :,.").find(table.entry(35).substr(0, 1)), std::string::npos) << name;
         EXPECT_EQ(table.entry(32), "Save xml/txt ") << name;
