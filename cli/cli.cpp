@@ -15,6 +15,7 @@ ExitCode runCli(std::span<const std::string_view> args, std::ostream& out, std::
 {
     CLI::App app{"Carries builds between prim listings and OpenSim scene files.", "vantor-cli"};
     app.require_subcommand(1);
+    app.set_version_flag("--version", "vantor-cli " VANTOR_VERSION);
     CommandContext context{out, err, services};
     addConvertCommand(app, context);
     addExtractCommand(app, context);
@@ -25,6 +26,9 @@ ExitCode runCli(std::span<const std::string_view> args, std::ostream& out, std::
         app.parse(reversed);
     } catch (const CLI::CallForHelp&) {
         out << app.help();
+        return ExitCode::Ok;
+    } catch (const CLI::CallForVersion& version) {
+        out << version.what() << "\n";
         return ExitCode::Ok;
     } catch (const CLI::CallForAllHelp&) {
         out << app.help("", CLI::AppFormatMode::All);

@@ -33,4 +33,19 @@ TEST(Cli, UsageErrorsExitWithTwo)
     EXPECT_NE(out.str().find("extract"), std::string::npos);
 }
 
+TEST(Cli, VersionNeedsNoCommandAndPrintsOneLine)
+{
+    vantor::test::FakeFileSystem files;
+    vantor::test::FakeRandom random;
+    vantor::test::FakeClock clock;
+    const vantor::cli::Services services{files, random, clock};
+    std::ostringstream out;
+    std::ostringstream err;
+    const std::vector<std::string_view> args{"--version"};
+    EXPECT_EQ(vantor::cli::runCli(args, out, err, services), ExitCode::Ok);
+    EXPECT_EQ(out.str(), "vantor-cli " VANTOR_VERSION "\n");
+    EXPECT_EQ(err.str(), "");
+    EXPECT_TRUE(files.files.empty());
+}
+
 }  // namespace
