@@ -1,12 +1,22 @@
 #include "app/language_folder.h"
 
+#include <filesystem>
+
 namespace vantor::app {
 
 std::string chooseLanguageFolder(const platform::FileSystem& files, const std::string& programFolder,
-                                 const std::string& dataFolder)
+                                 std::span<const std::string> dataFolders)
 {
     if (!files.listFiles(programFolder, ".lng").empty()) return programFolder;
-    if (!dataFolder.empty() && !files.listFiles(dataFolder, ".lng").empty()) return dataFolder;
+    for (const auto& dataFolder : dataFolders) {
+        if (dataFolder.empty()) continue;
+        std::filesystem::path folder(dataFolder);
+        if (folder.is_relative()) folder = std::filesystem::path(programFolder) / folder;
+        // The program folder comes without symbolic links, so ".." may be folded away as text.
+        std::string text = folder.lexically_normal().generic_string();
+        while (text.size() > 1 && text.back() == '/') text.pop_back();
+        if (!files.listFiles(text, ".lng").empty()) return text;
+    }
     return programFolder;
 }
 

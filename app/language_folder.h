@@ -2,14 +2,16 @@
 
 #include "platform/file_system.h"
 
+#include <span>
 #include <string>
 
 namespace vantor::app {
 
 // The folder whose language files the program uses: the executable's own folder when it
-// holds any "*.lng" file, else the installed data folder when that does, else the
-// executable's folder (which then holds none, and the start-up says so).
+// holds any "*.lng" file, else the first data folder that does, else the executable's folder
+// (which then holds none, and the start-up says so). A relative data folder is taken from the
+// executable's folder, so that an installed tree still finds its files after being moved.
 [[nodiscard]] std::string chooseLanguageFolder(const platform::FileSystem& files, const std::string& programFolder,
-                                               const std::string& dataFolder);
+                                               std::span<const std::string> dataFolders);
 
 }  // namespace vantor::app

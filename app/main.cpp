@@ -9,12 +9,15 @@
 
 #include <QApplication>
 
+#include <string>
+
 int main(int argc, char* argv[])
 {
     using namespace vantor;
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vantor"));
     QApplication::setApplicationVersion(QStringLiteral("6.0.%1").arg(VANTOR_REVISION));
+    QApplication::setDesktopFileName(QStringLiteral("org.vantor.Vantor"));
     // Until the main window is up, the language box and the start-up window come and go alone.
     QApplication::setQuitOnLastWindowClosed(false);
 
@@ -28,7 +31,9 @@ int main(int argc, char* argv[])
 
     app::Session session;
     session.programFolder = QApplication::applicationDirPath().toStdString();
-    session.languageFolder = app::chooseLanguageFolder(files, session.programFolder, VANTOR_LANGUAGE_DATA_DIR);
+    // Installed, the language files sit in share/vantor/lang beside bin/, wherever the tree was put.
+    const std::string dataFolders[] = {VANTOR_LANGUAGE_DATA_RELATIVE_DIR, VANTOR_LANGUAGE_DATA_DIR};
+    session.languageFolder = app::chooseLanguageFolder(files, session.programFolder, dataFolders);
 
     const app::AppServices services{files, random, dialogs, messages, input, settings};
     app::Startup startup(session, services, lookup, &convert::runConversion, VANTOR_REVISION);

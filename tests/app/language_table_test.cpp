@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <map>
+#include <string>
+#include <vector>
 
 namespace vantor::app {
 namespace {
@@ -36,14 +38,30 @@ TEST(LanguageTable, ProgramTextsFallBackToTheBuiltInEnglish)
     EXPECT_EQ(LanguageTable(std::vector<std::string>{"a"}).entry(20), "");
 }
 
-TEST(LanguageFolder, ProgramFolderFirstThenDataFolder)
+TEST(LanguageFolder, ProgramFolderFirstThenDataFoldersInOrder)
 {
+    struct Case {
+        std::vector<std::string> lngFiles;
+        std::string expected;
+    };
+    // An installed tree: /opt/v/bin/vantor, configured for /usr/local but moved to /opt/v.
+    const std::vector<std::string> dataFolders = {"../share/vantor/lang", "/usr/local/share/vantor/lang"};
+    const std::vector<Case> cases = {
+        {{}, "/opt/v/bin"},
+        {{"/usr/local/share/vantor/lang/EN.lng"}, "/usr/local/share/vantor/lang"},
+        {{"/opt/v/share/vantor/lang/EN.lng", "/usr/local/share/vantor/lang/EN.lng"}, "/opt/v/share/vantor/lang"},
+        {{"/opt/v/bin/FR.lng", "/opt/v/share/vantor/lang/EN.lng"}, "/opt/v/bin"},
+        {{"/opt/v/share/vantor/lang/notes.txt"}, "/opt/v/bin"},
+    };
+    for (const auto& c : cases) {
+        test::FakeFileSystem files;
+        for (const auto& path : c.lngFiles) files.files[path] = "";
+        EXPECT_EQ(chooseLanguageFolder(files, "/opt/v/bin", dataFolders), c.expected) << c.expected;
+    }
     test::FakeFileSystem files;
-    EXPECT_EQ(chooseLanguageFolder(files, "/bin", "/data"), "/bin");
     files.files["/data/EN.lng"] = "";
-    EXPECT_EQ(chooseLanguageFolder(files, "/bin", "/data"), "/data");
-    files.files["/bin/FR.lng"] = "";
-    EXPECT_EQ(chooseLanguageFolder(files, "/bin", "/data"), "/bin");
+    const std::vector<std::string> withEmpty = {"", "/data/"};
+    EXPECT_EQ(chooseLanguageFolder(files, "/bin", withEmpty), "/data");
 }
 
 // The shipped language files: UTF-8 without byte-order mark, CR LF everywhere, the same
