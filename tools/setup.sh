@@ -9,6 +9,7 @@ VANTOR_PACKAGES=(
   libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev
   libpugixml-dev libarchive-dev qt6-translations-l10n
   fonts-dejavu-core ccache
+  dpkg-dev file desktop-file-utils appstream
 )
 
 vantor_install_packages() {
