@@ -8,6 +8,7 @@
 #include "platform/std_platform.h"
 
 #include <QApplication>
+#include <QIcon>
 
 #include <string>
 
@@ -18,6 +19,7 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("Vantor"));
     QApplication::setApplicationVersion(QStringLiteral("6.0.%1").arg(VANTOR_REVISION));
     QApplication::setDesktopFileName(QStringLiteral("org.vantor.Vantor"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.vantor.Vantor")));
     // Until the main window is up, the language box and the start-up window come and go alone.
     QApplication::setQuitOnLastWindowClosed(false);
 

@@ -82,6 +82,9 @@ for program in vantor vantor-cli; do
   if [ -f "$root/usr/bin/$program" ]; then
     file "$root/usr/bin/$program" | grep -q "ELF" || fail "$program is not an executable"
     file "$root/usr/bin/$program" | grep -q "not stripped" && fail "$program is not stripped"
+    if command -v readelf >/dev/null 2>&1 && readelf -d "$root/usr/bin/$program" | grep -q "R.*PATH"; then
+      fail "$program carries a library search path"
+    fi
   fi
 done
 # The desktop program finds its language files relative to its own folder.
