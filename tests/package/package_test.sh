@@ -57,7 +57,6 @@ expected=(
 if [ "$gui" = ON ]; then
   expected+=(
     usr/bin/vantor
-    usr/share/vantor/lang/DE.lng usr/share/vantor/lang/EN.lng usr/share/vantor/lang/ES.lng usr/share/vantor/lang/FR.lng
     usr/share/applications/org.vantor.Vantor.desktop
     usr/share/metainfo/org.vantor.Vantor.metainfo.xml
     usr/share/icons/hicolor/48x48/apps/org.vantor.Vantor.png
@@ -65,6 +64,10 @@ if [ "$gui" = ON ]; then
     usr/share/icons/hicolor/256x256/apps/org.vantor.Vantor.png
     usr/share/icons/hicolor/scalable/apps/org.vantor.Vantor.svg
   )
+  # Every language file of the tree, and only those.
+  for language in "$source"/lang/*.lng; do
+    expected+=("usr/share/vantor/lang/$(basename "$language")")
+  done
 fi
 actual="$(cd "$root" && find . -type f -printf '%P\n' | sort)"
 wanted="$(printf '%s\n' "${expected[@]}" | sort)"
