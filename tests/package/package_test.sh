@@ -102,7 +102,9 @@ mkdir "$scratch/out"
 if "$cli" convert "$source/examples/house.txt" --out-dir "$scratch/out" >"$scratch/convert.log" 2>&1; then
   objects="$(grep -c '^<SceneObjectGroup>' "$scratch/out/house.xml" || true)"
   records="$(grep -c ': [0-9]*, <' "$source/examples/house.txt" || true)"
-  [ "$objects" -gt 0 ] && [ "$objects" = "$records" ] || fail "house.xml holds $objects objects for $records records"
+  if [ "$objects" -eq 0 ] || [ "$objects" != "$records" ]; then
+    fail "house.xml holds $objects objects for $records records"
+  fi
   head -n 1 "$scratch/out/house.xml" | grep -q $'^<scene>\r$' || fail "house.xml does not open with <scene>"
   cmp -s -n "$(stat -c %s "$source/examples/house.txt")" "$source/examples/house.txt" "$scratch/out/house.xml_SLbase.txt" ||
     fail "the listing copy does not begin with the listing"
