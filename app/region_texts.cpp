@@ -49,7 +49,8 @@ RegionHostsMessage regionHostsMessage(const LanguageTable& texts, const RegionHo
             if (!file.detail.empty()) text += " (" + file.detail + ")";
         }
     }
-    return {std::move(text), platform::MessageIcon::Information};
+    // Entries 28 and 29 say the files were updated; a file that was not gets the warning icon.
+    return {std::move(text), report.anyFailed() ? platform::MessageIcon::Warning : platform::MessageIcon::Information};
 }
 
 }  // namespace vantor::app

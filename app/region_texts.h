@@ -14,7 +14,8 @@ struct RegionHostsMessage {
 };
 
 // The message after a region host rewrite: entries 28 and 29, then the host, the counts and
-// each file left alone with its reason. A missing Regions folder or a refused host is said
+// each file left alone with its reason; the information icon, or the warning icon when a
+// region file could not be read or written. A missing Regions folder or a refused host is said
 // instead, with the warning icon.
 [[nodiscard]] RegionHostsMessage regionHostsMessage(const LanguageTable& texts, const RegionHostsReport& report);
 

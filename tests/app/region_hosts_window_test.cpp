@@ -2,6 +2,7 @@
 #include "app/main_window.h"
 
 #include "app/region_hosts.h"
+#include "app/region_texts.h"
 #include "fakes/fake_platform.h"
 
 #include <gtest/gtest.h>
@@ -115,6 +116,34 @@ TEST_F(RegionHostsWindow, EmptyAndMissingRegionsFoldersAreSaid)
     EXPECT_EQ(messages.shown[1],
               std::make_pair(std::string("No Regions folder was found; nothing was rewritten:\r\n/elsewhere/Regions"),
                              platform::MessageIcon::Warning));
+}
+
+TEST_F(RegionHostsWindow, AnAddressThatIsNoHostIsNeverWritten)
+{
+    session.publicAddress = "1.2.3.4\" evil=\"x";
+    click("Option1");
+    EXPECT_EQ(files.files.at("/os/Regions/a.xml"), kRegion);
+    ASSERT_EQ(messages.shown.size(), 1U);
+    EXPECT_EQ(messages.shown[0],
+              std::make_pair(std::string("This address cannot be written into the region files:\r\n") +
+                                 session.publicAddress,
+                             platform::MessageIcon::Warning));
+}
+
+TEST(RegionHostsMessage, NamesEachFileLeftAloneWithItsReason)
+{
+    RegionHostsReport report;
+    report.host = "10.0.0.1";
+    report.files = {{"a.xml", RegionFileOutcome::Rewritten, SkipReason::None, {}},
+                    {"b.xml", RegionFileOutcome::Skipped, SkipReason::TooFewLines, {}},
+                    {"c.xml", RegionFileOutcome::Skipped, SkipReason::Unreadable, "Permission denied"},
+                    {"d.ini", RegionFileOutcome::Skipped, SkipReason::NotWritable, "read-only"}};
+    std::vector<std::string> entries;
+    for (int k = 0; k < 60; ++k) entries.push_back("<" + std::to_string(k) + ">");
+    const RegionHostsMessage message = regionHostsMessage(LanguageTable(entries), report);
+    EXPECT_EQ(message.text, "<28>\r\n<29>\r\n\r\n<50> 10.0.0.1\r\n<51> 1\r\n<53>\r\nb.xml: <55>\r\n"
+                            "c.xml: <56> (Permission denied)\r\nd.ini: <57> (read-only)");
+    EXPECT_EQ(message.icon, platform::MessageIcon::Warning);
 }
 
 }  // namespace
