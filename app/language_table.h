@@ -43,6 +43,16 @@ inline constexpr std::size_t kFirstProgramText = 38;
 
 
 // 50 to 59: the region host rewrite.
+inline constexpr std::size_t kRegionHostWritten = 50;     // before the host
+inline constexpr std::size_t kRegionFilesRewritten = 51;  // before a count
+inline constexpr std::size_t kRegionFilesUnchanged = 52;  // before a count
+inline constexpr std::size_t kRegionFilesLeftAlone = 53;  // above one line per file left alone
+inline constexpr std::size_t kRegionNoMarkers = 54;       // the reasons, after a file's name
+inline constexpr std::size_t kRegionTooFewLines = 55;
+inline constexpr std::size_t kRegionUnreadable = 56;
+inline constexpr std::size_t kRegionNotWritable = 57;
+inline constexpr std::size_t kRegionNoFolder = 58;        // above the folder
+inline constexpr std::size_t kRegionInvalidHost = 59;     // above the host
 
 
 

@@ -2,6 +2,8 @@
 
 #include "app/about_window.h"
 #include "app/extractor_placeholder.h"
+#include "app/region_hosts.h"
+#include "app/region_texts.h"
 #include "app/settings_keys.h"
 #include "app/shell_texts.h"
 #include "convert/text_codec.h"
@@ -66,6 +68,7 @@ MainWindow::MainWindow(Session& session, const AppServices& services, Conversion
     connect(ui->Command4, &QPushButton::clicked, this, &MainWindow::showExtractor);
     connect(ui->Command7, &QPushButton::clicked, this, &MainWindow::showAbout);
     connect(ui->Combo1, &QComboBox::activated, this, &MainWindow::chooseLanguage);
+    connect(ui->Option, &QButtonGroup::idClicked, this, &MainWindow::rewriteRegionHosts);
 }
 
 MainWindow::~MainWindow()
@@ -200,6 +203,16 @@ void MainWindow::clearPlaceholder()
     if (listingText() != m_session.language.entry(entry::kListingPlaceholder)) return;
     ui->Text1->clear();
     m_session.listingName = kPlaceholderListingName;
+}
+
+// RewriteRegionHosts: the host follows from the button selected after the click.
+void MainWindow::rewriteRegionHosts()
+{
+    const std::string host = ui->Option0->isChecked() ? std::string(kLocalHost) : m_session.publicAddress;
+    const RegionHostsReport report =
+        app::rewriteRegionHosts(m_services.files, regionsFolderOf(text(ui->Text8)), host);
+    const RegionHostsMessage message = regionHostsMessage(m_session.language, report);
+    m_services.messages.showMessage(message.text, platform::kApplicationTitle, message.icon);
 }
 
 std::string MainWindow::listingText() const

@@ -82,6 +82,7 @@ private:
     void showAbout();
     void chooseLanguage(int index);
     void clearPlaceholder();
+    void rewriteRegionHosts();
     void applyLanguageTexts();
     void showProgress(const convert::ConversionProgress& progress);
     void setListingText(const std::string& crLfText);

@@ -19,6 +19,7 @@ ExitCode runCli(std::span<const std::string_view> args, std::ostream& out, std::
     CommandContext context{out, err, services};
     addConvertCommand(app, context);
     addExtractCommand(app, context);
+    addRegionsCommand(app, context);
 
     // CLI11 takes its arguments in reverse order.
     std::vector<std::string> reversed(args.rbegin(), args.rend());

@@ -22,5 +22,6 @@ struct CommandContext {
 // context.result.
 void addConvertCommand(CLI::App& app, CommandContext& context);
 void addExtractCommand(CLI::App& app, CommandContext& context);
+void addRegionsCommand(CLI::App& app, CommandContext& context);
 
 }  // namespace vantor::cli

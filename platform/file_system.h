@@ -31,6 +31,9 @@ public:
     virtual ~FileSystem() = default;
     [[nodiscard]] virtual bool exists(const std::string& path) const = 0;
     [[nodiscard]] virtual bool isDirectory(const std::string& path) const = 0;
+    // Whether an existing file may be replaced: false for a read-only file, which a rename
+    // into place would otherwise replace all the same. By default every file may be.
+    [[nodiscard]] virtual bool isWritable(const std::string& /*path*/) const { return true; }
     // The file's bytes, unchanged; nothing (with the reason) when it cannot be read.
     [[nodiscard]] virtual std::optional<std::string> readAll(const std::string& path,
                                                              std::string* reason = nullptr) const = 0;

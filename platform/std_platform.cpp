@@ -145,6 +145,15 @@ bool StdFileSystem::isDirectory(const std::string& path) const
     return fs::is_directory(toPath(path), error);
 }
 
+bool StdFileSystem::isWritable(const std::string& path) const
+{
+    std::error_code error;
+    const fs::perms permissions = fs::status(toPath(path), error).permissions();
+    if (error) return false;
+    constexpr fs::perms kAnyWrite = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+    return (permissions & kAnyWrite) != fs::perms::none && ::access(path.c_str(), W_OK) == 0;
+}
+
 std::optional<std::string> StdFileSystem::readAll(const std::string& path, std::string* reason) const
 {
     std::FILE* file = std::fopen(path.c_str(), "rb");

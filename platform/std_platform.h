@@ -13,6 +13,8 @@ class StdFileSystem final : public FileSystem {
 public:
     bool exists(const std::string& path) const override;
     bool isDirectory(const std::string& path) const override;
+    // A file without any write permission bit counts as read-only even for the superuser.
+    bool isWritable(const std::string& path) const override;
     std::optional<std::string> readAll(const std::string& path, std::string* reason) const override;
     // Large files are read in two halves on two threads: most of the cost of reading is the
     // system handing the process fresh memory, and two cores share that.

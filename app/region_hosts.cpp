@@ -1,0 +1,248 @@
+#include "app/region_hosts.h"
+
+#include "convert/text_codec.h"
+
+#include <algorithm>
+#include <charconv>
+#include <memory>
+#include <optional>
+
+namespace vantor::app {
+
+namespace {
+
+constexpr std::string_view kHostMarker = "external_host_name=";
+constexpr std::string_view kOwnerMarker = "master_avatar_uuid";
+constexpr std::string_view kIniKey = "ExternalHostName";
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return lower(x) == lower(y);
+           });
+}
+
+std::vector<std::string_view> splitAt(std::string_view text, char separator)
+{
+    std::vector<std::string_view> parts;
+    std::size_t from = 0;
+    for (std::size_t at = text.find(separator); at != std::string_view::npos; at = text.find(separator, from)) {
+        parts.push_back(text.substr(from, at - from));
+        from = at + 1;
+    }
+    parts.push_back(text.substr(from));
+    return parts;
+}
+
+bool isDottedAddress(std::string_view host)
+{
+    const auto parts = splitAt(host, '.');
+    if (parts.size() != 4) return false;
+    return std::all_of(parts.begin(), parts.end(), [](std::string_view part) {
+        if (part.empty() || part.size() > 3 || (part.size() > 1 && part.front() == '0')) return false;
+        if (!std::all_of(part.begin(), part.end(), isDigit)) return false;
+        int value = 0;
+        const auto [end, error] = std::from_chars(part.data(), part.data() + part.size(), value);
+        return error == std::errc{} && end == part.data() + part.size() && value <= 255;
+    });
+}
+
+bool isHostName(std::string_view host)
+{
+    if (host.empty() || host.size() > 253) return false;
+    const auto labels = splitAt(host, '.');
+    const bool labelsValid = std::all_of(labels.begin(), labels.end(), [](std::string_view label) {
+        return !label.empty() && label.size() <= 63 && label.front() != '-' && label.back() != '-' &&
+               std::all_of(label.begin(), label.end(), [](char c) { return isLetter(c) || isDigit(c) || c == '-'; });
+    });
+    // An all-digit last label would make a mistyped address such as 1.2.3.256 pass as a name.
+    const std::string_view last = labels.back();
+    return labelsValid && !std::all_of(last.begin(), last.end(), isDigit);
+}
+
+// One line of a text: where it starts and where its text ends (its line end not included).
+struct LineSpan {
+    std::size_t begin = 0;
+    std::size_t end = 0;
+};
+
+std::vector<LineSpan> lineSpans(std::string_view bytes)
+{
+    std::vector<LineSpan> spans;
+    convert::LineCursor cursor(bytes);
+    while (const auto line = cursor.next()) {
+        const auto begin = static_cast<std::size_t>(line->data() - bytes.data());
+        spans.push_back({begin, begin + line->size()});
+    }
+    return spans;
+}
+
+// The older files: on line 2, everything between "external_host_name=" and the character
+// just before "master_avatar_uuid" becomes the host in double quotes.
+RegionTextRewrite rewriteXml(std::string_view bytes, std::string_view host)
+{
+    const auto lines = lineSpans(bytes);
+    if (lines.size() < 2) {
+        // A file that names the host but ends before line 2 is a region file cut short.
+        const bool namesHost = bytes.find(kHostMarker) != std::string_view::npos;
+        return {RegionFileOutcome::Skipped, namesHost ? SkipReason::TooFewLines : SkipReason::NoMarkers, {}};
+    }
+    const std::string_view line = bytes.substr(lines[1].begin, lines[1].end - lines[1].begin);
+    const std::size_t hostAt = line.find(kHostMarker);
+    if (hostAt == std::string_view::npos) return {RegionFileOutcome::Skipped, SkipReason::NoMarkers, {}};
+    const std::size_t valueAt = hostAt + kHostMarker.size();
+    // The character before "master_avatar_uuid" stays in the line, so one must follow the "=".
+    const std::size_t ownerAt = line.find(kOwnerMarker, valueAt + 1);
+    if (ownerAt == std::string_view::npos) return {RegionFileOutcome::Skipped, SkipReason::NoMarkers, {}};
+
+    std::string out;
+    out.reserve(bytes.size() + host.size() + 2);
+    out.append(bytes.substr(0, lines[1].begin + valueAt));
+    out += '"';
+    out.append(host);
+    out += '"';
+    out.append(bytes.substr(lines[1].begin + ownerAt - 1));
+    return {RegionFileOutcome::Rewritten, SkipReason::None, std::move(out)};
+}
+
+// Where the value of an "ExternalHostName = VALUE" line lies within the line; nothing for
+// any other line. A quoted value is replaced inside its quotes; an unquoted one ends before
+// trailing blanks or a ";" or "#" comment.
+std::optional<LineSpan> iniHostValue(std::string_view line)
+{
+    std::size_t at = 0;
+    while (at < line.size() && isBlank(line[at])) ++at;
+    if (!equalsIgnoringCase(line.substr(at, kIniKey.size()), kIniKey)) return std::nullopt;
+    at += kIniKey.size();
+    while (at < line.size() && isBlank(line[at])) ++at;
+    if (at == line.size() || line[at] != '=') return std::nullopt;
+    ++at;
+    while (at < line.size() && isBlank(line[at])) ++at;
+    if (at < line.size() && line[at] == '"') {
+        const std::size_t closing = line.find('"', at + 1);
+        if (closing != std::string_view::npos) return LineSpan{at + 1, closing};
+    }
+    std::size_t end = std::min(line.find_first_of(";#", at), line.size());
+    while (end > at && isBlank(line[end - 1])) --end;
+    return LineSpan{at, end};
+}
+
+RegionTextRewrite rewriteIni(std::string_view bytes, std::string_view host)
+{
+    std::string out;
+    out.reserve(bytes.size() + host.size());
+    std::size_t copied = 0;
+    bool found = false;
+    for (const LineSpan& span : lineSpans(bytes)) {
+        std::size_t begin = span.begin;
+        if (begin == 0 && bytes.substr(0, kByteOrderMark.size()) == kByteOrderMark) begin = kByteOrderMark.size();
+        const auto value = iniHostValue(bytes.substr(begin, span.end - begin));
+        if (!value) continue;
+        found = true;
+        out.append(bytes.substr(copied, begin + value->begin - copied));
+        out.append(host);
+        copied = begin + value->end;
+    }
+    if (!found) return {RegionFileOutcome::Skipped, SkipReason::NoMarkers, {}};
+    out.append(bytes.substr(copied));
+    return {RegionFileOutcome::Rewritten, SkipReason::None, std::move(out)};
+}
+
+RegionFileReport rewriteRegionFile(platform::FileSystem& files, const std::string& path, std::string name,
+                                   std::string_view host)
+{
+    RegionFileReport report{std::move(name), RegionFileOutcome::Skipped, SkipReason::None, {}};
+    const auto bytes = files.readAll(path, &report.detail);
+    if (!bytes) {
+        report.reason = SkipReason::Unreadable;
+        return report;
+    }
+    RegionTextRewrite rewrite = rewriteRegionText(*bytes, host, regionFileFormatOf(report.name));
+    report.detail.clear();
+    if (rewrite.outcome == RegionFileOutcome::Rewritten && rewrite.bytes == *bytes) {
+        report.outcome = RegionFileOutcome::Unchanged;
+        return report;
+    }
+    report.reason = rewrite.reason;
+    if (rewrite.outcome != RegionFileOutcome::Rewritten) return report;
+
+    report.reason = SkipReason::NotWritable;
+    if (!files.isWritable(path)) {
+        report.detail = "read-only";
+        return report;
+    }
+    const std::unique_ptr<platform::OutputFile> out = files.create(path, &report.detail);
+    if (!out) return report;
+    out->write(rewrite.bytes);
+    if (!out->commit(&report.detail)) return report;
+    report.outcome = RegionFileOutcome::Rewritten;
+    report.reason = SkipReason::None;
+    report.detail.clear();
+    return report;
+}
+
+}  // namespace
+
+bool isValidHost(std::string_view host) { return isDottedAddress(host) || isHostName(host); }
+
+std::string regionsFolderOf(std::string_view openSimFolder)
+{
+    std::string folder(openSimFolder);
+    if (!folder.empty() && folder.back() != '/' && folder.back() != '\\') folder += '/';
+    return folder + "Regions";
+}
+
+RegionFileFormat regionFileFormatOf(std::string_view fileName)
+{
+    constexpr std::string_view kIni = ".ini";
+    return fileName.size() >= kIni.size() && equalsIgnoringCase(fileName.substr(fileName.size() - kIni.size()), kIni)
+               ? RegionFileFormat::Ini
+               : RegionFileFormat::Xml;
+}
+
+std::size_t RegionHostsReport::count(RegionFileOutcome wanted) const
+{
+    return static_cast<std::size_t>(
+        std::count_if(files.begin(), files.end(), [wanted](const RegionFileReport& file) { return file.outcome == wanted; }));
+}
+
+bool RegionHostsReport::anyFailed() const
+{
+    return std::any_of(files.begin(), files.end(), [](const RegionFileReport& file) {
+        return file.reason == SkipReason::Unreadable || file.reason == SkipReason::NotWritable;
+    });
+}
+
+RegionTextRewrite rewriteRegionText(std::string_view bytes, std::string_view host, RegionFileFormat format)
+{
+    return format == RegionFileFormat::Ini ? rewriteIni(bytes, host) : rewriteXml(bytes, host);
+}
+
+RegionHostsReport rewriteRegionHosts(platform::FileSystem& files, const std::string& regionsFolder,
+                                     std::string_view host)
+{
+    RegionHostsReport report;
+    report.folder = regionsFolder;
+    report.host = host;
+    if (!isValidHost(host)) {
+        report.outcome = RegionHostsOutcome::InvalidHost;
+        return report;
+    }
+    if (!files.isDirectory(regionsFolder)) {
+        report.outcome = RegionHostsOutcome::NoRegionsFolder;
+        return report;
+    }
+    for (std::string& name : files.listFiles(regionsFolder)) {
+        const std::string path = regionsFolder + "/" + name;
+        report.files.push_back(rewriteRegionFile(files, path, std::move(name), host));
+    }
+    return report;
+}
+
+}  // namespace vantor::app

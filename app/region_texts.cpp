@@ -1,0 +1,56 @@
+#include "app/region_texts.h"
+
+#include "app/shell_texts.h"
+
+namespace vantor::app {
+
+namespace {
+
+std::size_t reasonEntry(SkipReason reason)
+{
+    switch (reason) {
+    case SkipReason::TooFewLines:
+        return entry::kRegionTooFewLines;
+    case SkipReason::Unreadable:
+        return entry::kRegionUnreadable;
+    case SkipReason::NotWritable:
+        return entry::kRegionNotWritable;
+    case SkipReason::None:
+    case SkipReason::NoMarkers:
+        break;
+    }
+    return entry::kRegionNoMarkers;
+}
+
+}  // namespace
+
+RegionHostsMessage regionHostsMessage(const LanguageTable& texts, const RegionHostsReport& report)
+{
+    switch (report.outcome) {
+    case RegionHostsOutcome::NoRegionsFolder:
+        return {texts.entry(entry::kRegionNoFolder) + kCrLf + report.folder, platform::MessageIcon::Warning};
+    case RegionHostsOutcome::InvalidHost:
+        return {texts.entry(entry::kRegionInvalidHost) + kCrLf + report.host, platform::MessageIcon::Warning};
+    case RegionHostsOutcome::Done:
+        break;
+    }
+    std::string text = texts.entry(entry::kRegionHostsLine1) + kCrLf + texts.entry(entry::kRegionHostsLine2) + kCrLf +
+                       kCrLf + texts.entry(entry::kRegionHostWritten) + " " + report.host + kCrLf +
+                       texts.entry(entry::kRegionFilesRewritten) + " " +
+                       std::to_string(report.count(RegionFileOutcome::Rewritten));
+    if (const std::size_t unchanged = report.count(RegionFileOutcome::Unchanged); unchanged > 0) {
+        text += kCrLf + texts.entry(entry::kRegionFilesUnchanged) + " " + std::to_string(unchanged);
+    }
+    if (report.count(RegionFileOutcome::Skipped) > 0) {
+        text += kCrLf + texts.entry(entry::kRegionFilesLeftAlone);
+        for (const RegionFileReport& file : report.files) {
+            if (file.outcome != RegionFileOutcome::Skipped) continue;
+            text += kCrLf + file.name + ": " + texts.entry(reasonEntry(file.reason));
+            if (!file.detail.empty()) text += " (" + file.detail + ")";
+        }
+    }
+    // Entries 28 and 29 say the files were updated; a file that was not gets the warning icon.
+    return {std::move(text), report.anyFailed() ? platform::MessageIcon::Warning : platform::MessageIcon::Information};
+}
+
+}  // namespace vantor::app

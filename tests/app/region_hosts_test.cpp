@@ -1,0 +1,249 @@
+#include "app/region_hosts.h"
+
+#include "fakes/fake_platform.h"
+#include "platform/std_platform.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+
+namespace vantor::app {
+namespace {
+
+using Outcome = RegionFileOutcome;
+
+// A region file as a template: %1% and %2% stand for the host values it announces.
+struct RegionFileCase {
+    const char* name;
+    std::string text;
+    std::vector<std::string> hosts;  // the values it holds before the first rewrite
+    Outcome outcome;                 // on the first rewrite to "Local"
+    SkipReason reason = SkipReason::None;
+    bool readOnly = false;
+};
+
+std::string render(std::string text, const std::vector<std::string>& hosts)
+{
+    for (std::size_t i = 0; i < hosts.size(); ++i) {
+        const std::string mark = "%" + std::to_string(i + 1) + "%";
+        for (std::size_t at = text.find(mark); at != std::string::npos; at = text.find(mark, at + hosts[i].size())) {
+            text.replace(at, mark.size(), hosts[i]);
+        }
+    }
+    return text;
+}
+
+std::string renderWith(const RegionFileCase& file, const std::string& host)
+{
+    return render(file.text, std::vector<std::string>(file.hosts.size(), host));
+}
+
+const std::vector<RegionFileCase>& regionFolder()
+{
+    static const std::vector<RegionFileCase> files = {
+        {"a-old-lf.xml",
+         "<Root>\n<Config sim_name=\"Alpha\" external_host_name=\"%1%\" master_avatar_uuid=\"0000\" />\n</Root>\n",
+         {"10.0.0.5"}, Outcome::Rewritten},
+        // Windows-1252 "é" in the region's name stays the byte it was.
+        {"b-old-crlf.xml",
+         "<Root>\r\n<Config sim_name=\"Caf\xE9\" external_host_name=\"%1%\" master_avatar_uuid=\"0000\" />\r\n</Root>\r\n",
+         {"old.example.org"}, Outcome::Rewritten},
+        {"c-regions.ini",
+         "; Two regions of this simulator\r\n[Caf\xC3\xA9]\r\nRegionUUID = 11111111-2222-3333-4444-555555555555\r\n"
+         "Location = 1000,1000\r\n  externalhostname=%1%\r\n;ExternalHostName = commented.out\r\n\r\n[Second]\r\n"
+         "ExternalHostName   =\t%2%   ; the router\r\nInternalPort = 9001",
+         {"SYSTEMIP", "192.168.1.20"}, Outcome::Rewritten},
+        {"d-notes.txt", "These regions are for the build contest.\nexternal_host_name= is set below.\n", {},
+         Outcome::Skipped, SkipReason::NoMarkers},
+        {"e-one-line.xml", "<Config external_host_name=\"1.1.1.1\" master_avatar_uuid=\"0000\" />", {},
+         Outcome::Skipped, SkipReason::TooFewLines},
+        // More than three lines, a lone CR, a blank line and no final line end: all kept.
+        {"f-long.xml",
+         "<Root>\r\n<Config external_host_name=\"%1%\" master_avatar_uuid=\"0000\" />\n<Estate/>\r<Owner/>\r\n\r\n"
+         "</Root>",
+         {"203.0.113.7"}, Outcome::Rewritten},
+        {"g-read-only.xml", "<Root>\r\n<Config external_host_name=\"%1%\" master_avatar_uuid=\"0000\" />\r\n</Root>\r\n",
+         {"10.0.0.9"}, Outcome::Skipped, SkipReason::NotWritable, true},
+    };
+    return files;
+}
+
+class RegionHosts : public ::testing::Test {
+protected:
+    RegionHosts()
+    {
+        for (const RegionFileCase& file : regionFolder()) {
+            files.files[path(file.name)] = render(file.text, file.hosts);
+            if (file.readOnly) files.readOnly.insert(path(file.name));
+        }
+    }
+    static std::string path(const std::string& name) { return std::string(kFolder) + "/" + name; }
+    RegionHostsReport rewrite(const std::string& host) { return rewriteRegionHosts(files, kFolder, host); }
+
+    static constexpr const char* kFolder = "/os/Regions";
+    test::FakeFileSystem files;
+};
+
+TEST_F(RegionHosts, RewritesOnlyTheHostOfEveryRegionFileAndReportsTheOthers)
+{
+    const RegionHostsReport report = rewrite(kLocalHost);
+    ASSERT_EQ(report.outcome, RegionHostsOutcome::Done);
+    ASSERT_EQ(report.files.size(), regionFolder().size());
+    for (std::size_t i = 0; i < regionFolder().size(); ++i) {
+        const RegionFileCase& file = regionFolder()[i];
+        EXPECT_EQ(report.files[i].name, file.name);
+        EXPECT_EQ(report.files[i].outcome, file.outcome) << file.name;
+        EXPECT_EQ(report.files[i].reason, file.reason) << file.name;
+        const std::string expected =
+            file.outcome == Outcome::Rewritten ? renderWith(file, kLocalHost) : render(file.text, file.hosts);
+        EXPECT_EQ(files.files.at(path(file.name)), expected) << file.name;
+    }
+    EXPECT_EQ(report.count(Outcome::Rewritten), 4U);
+    EXPECT_TRUE(report.anyFailed());  // the read-only file
+    EXPECT_EQ(files.openOutputs, 0);
+}
+
+TEST_F(RegionHosts, LocalInternetLocalGivesBackTheSameBytes)
+{
+    (void)rewrite(kLocalHost);
+    const auto afterLocal = files.files;
+    const RegionHostsReport internet = rewrite("203.0.113.7");
+    for (const RegionFileCase& file : regionFolder()) {
+        if (file.outcome != Outcome::Rewritten) continue;
+        EXPECT_EQ(files.files.at(path(file.name)), renderWith(file, "203.0.113.7")) << file.name;
+    }
+    EXPECT_EQ(internet.count(Outcome::Rewritten), 4U);
+    const RegionHostsReport local = rewrite(kLocalHost);
+    EXPECT_EQ(local.count(Outcome::Rewritten), 4U);
+    EXPECT_EQ(files.files, afterLocal);
+    // A second click on the same choice writes nothing.
+    files.failCommit.insert(path("a-old-lf.xml"));
+    const RegionHostsReport again = rewrite(kLocalHost);
+    EXPECT_EQ(again.count(Outcome::Unchanged), 4U);
+    EXPECT_EQ(again.count(Outcome::Rewritten), 0U);
+}
+
+TEST_F(RegionHosts, FailuresLeaveTheFileAsItWasAndTheOthersAreStillRewritten)
+{
+    files.unreadable.insert(path("a-old-lf.xml"));
+    files.refuseCreate.insert(path("b-old-crlf.xml"));
+    files.failCommit.insert(path("c-regions.ini"));
+    const auto before = files.files;
+    const RegionHostsReport report = rewrite(kLocalHost);
+    const std::map<std::string, SkipReason> expected = {{"a-old-lf.xml", SkipReason::Unreadable},
+                                                        {"b-old-crlf.xml", SkipReason::NotWritable},
+                                                        {"c-regions.ini", SkipReason::NotWritable}};
+    for (const RegionFileReport& file : report.files) {
+        if (!expected.count(file.name)) continue;
+        EXPECT_EQ(file.reason, expected.at(file.name)) << file.name;
+        EXPECT_FALSE(file.detail.empty()) << file.name;
+        EXPECT_EQ(files.files.at(path(file.name)), before.at(path(file.name))) << file.name;
+    }
+    EXPECT_EQ(files.files.at(path("f-long.xml")), renderWith(regionFolder()[5], kLocalHost));
+}
+
+TEST_F(RegionHosts, EmptyMissingFolderAndRefusedHostTouchNothing)
+{
+    const auto before = files.files;
+    for (const char* host : {"a\" b", "1.2.3.256", "", "127.0.0.1\" evil=\"x", "host\r\nline"}) {
+        EXPECT_EQ(rewrite(host).outcome, RegionHostsOutcome::InvalidHost) << host;
+    }
+    EXPECT_EQ(files.files, before);
+    EXPECT_EQ(rewriteRegionHosts(files, "/os/Nowhere", kLocalHost).outcome, RegionHostsOutcome::NoRegionsFolder);
+    files.addFolder("/empty/Regions");
+    const RegionHostsReport empty = rewriteRegionHosts(files, "/empty/Regions", kLocalHost);
+    EXPECT_EQ(empty.outcome, RegionHostsOutcome::Done);
+    EXPECT_TRUE(empty.files.empty());
+}
+
+TEST(RegionHostText, OnlyTheValueBetweenTheMarkersOrAfterTheKeyChanges)
+{
+    struct Case {
+        const char* label;
+        RegionFileFormat format;
+        std::string before;
+        std::optional<std::string> after;  // nothing: skipped
+    };
+    const std::vector<Case> cases = {
+        {"text after the old value is dropped, the blank before the marker kept", RegionFileFormat::Xml,
+         "1\n2 external_host_name=\"old\" junk master_avatar_uuid=\"u\" external_host_name=\"z\"\n",
+         "1\n2 external_host_name=\"H\" master_avatar_uuid=\"u\" external_host_name=\"z\"\n"},
+        {"a two-line file is enough", RegionFileFormat::Xml, "1\r\n2 external_host_name=x master_avatar_uuid",
+         "1\r\n2 external_host_name=\"H\" master_avatar_uuid"},
+        {"the owner marker must follow the host marker", RegionFileFormat::Xml,
+         "1\nmaster_avatar_uuid=\"u\" external_host_name=\"x\"\n", std::nullopt},
+        {"and leave a character between them", RegionFileFormat::Xml, "1\nexternal_host_name=master_avatar_uuid\n",
+         std::nullopt},
+        {"markers on another line do not count", RegionFileFormat::Xml,
+         "external_host_name=\"x\" master_avatar_uuid\n2\n", std::nullopt},
+        {"a quoted value keeps its quotes", RegionFileFormat::Ini, "[R]\nExternalHostName = \"old\" ; c\n",
+         "[R]\nExternalHostName = \"H\" ; c\n"},
+        {"an empty value gets the host", RegionFileFormat::Ini, "EXTERNALHOSTNAME=\r\n", "EXTERNALHOSTNAME=H\r\n"},
+        {"the byte-order mark stays before the first key", RegionFileFormat::Ini,
+         "\xEF\xBB\xBF" "ExternalHostName = SYSTEMIP", "\xEF\xBB\xBF" "ExternalHostName = H"},
+        {"longer keys and comments are no host line", RegionFileFormat::Ini,
+         "ExternalHostNames = a\n# ExternalHostName = b\nX = ExternalHostName = c\n", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        const RegionTextRewrite result = rewriteRegionText(c.before, "H", c.format);
+        if (c.after) {
+            EXPECT_EQ(result.outcome, Outcome::Rewritten) << c.label;
+            EXPECT_EQ(result.bytes, *c.after) << c.label;
+        } else {
+            EXPECT_EQ(result.outcome, Outcome::Skipped) << c.label;
+        }
+    }
+    EXPECT_EQ(regionFileFormatOf("Regions.INI"), RegionFileFormat::Ini);
+    EXPECT_EQ(regionFileFormatOf("default.xml"), RegionFileFormat::Xml);
+    EXPECT_EQ(regionsFolderOf("/opt/opensim/"), "/opt/opensim/Regions");
+    EXPECT_EQ(regionsFolderOf("/opt/opensim"), "/opt/opensim/Regions");
+}
+
+TEST(RegionHostText, HostsAreDottedAddressesOrHostNames)
+{
+    for (const char* host : {"127.0.0.1", "0.0.0.0", "255.255.255.255", "203.0.113.7", "localhost", "SYSTEMIP",
+                             "grid.example-1.org", "a.b2", "x1"}) {
+        EXPECT_TRUE(isValidHost(host)) << host;
+    }
+    for (const std::string& host : std::vector<std::string>{"", "1.2.3.256", "1.2.3", "1.2.3.4.5", "01.2.3.4", "1.2.3.-4", "a\" b", "a b",
+                                   "a..b", ".a", "a.", "-a.org", "a-.org", "under_score.org", "caf\xC3\xA9.org",
+                                   "1.2.3.4\n", std::string(64, 'a') + ".org", "123"}) {
+        EXPECT_FALSE(isValidHost(host)) << host;
+    }
+    EXPECT_TRUE(isValidHost(std::string(63, 'a') + ".org"));
+}
+
+// On disk: a read-only region file is left alone, even for the superuser, and the others are
+// replaced through the temporary file, which leaves nothing behind.
+TEST(RegionHostFiles, ReadOnlyFilesOnDiskAreReportedAndNotReplaced)
+{
+    namespace fs = std::filesystem;
+    const fs::path folder = fs::temp_directory_path() / "vantor-region-hosts" / "Regions";
+    fs::remove_all(folder.parent_path());
+    fs::create_directories(folder);
+    const std::string text = "<Root>\r\n<Config external_host_name=\"x\" master_avatar_uuid=\"0\" />\r\n</Root>\r\n";
+    std::ofstream(folder / "a.xml", std::ios::binary) << text;
+    std::ofstream(folder / "b.xml", std::ios::binary) << text;
+    fs::permissions(folder / "b.xml", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+
+    platform::StdFileSystem files;
+    const RegionHostsReport report = rewriteRegionHosts(files, regionsFolderOf(folder.parent_path().string()), "10.1.2.3");
+    ASSERT_EQ(report.files.size(), 2U);
+    EXPECT_EQ(report.files[0].outcome, Outcome::Rewritten);
+    EXPECT_EQ(report.files[1].reason, SkipReason::NotWritable);
+    const auto contentOf = [](const fs::path& file) {
+        std::ifstream in(file, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    EXPECT_EQ(contentOf(folder / "a.xml"),
+              "<Root>\r\n<Config external_host_name=\"10.1.2.3\" master_avatar_uuid=\"0\" />\r\n</Root>\r\n");
+    EXPECT_EQ(contentOf(folder / "b.xml"), text);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator{}), 2);
+    fs::remove_all(folder.parent_path());
+}
+
+}  // namespace
+}  // namespace vantor::app
