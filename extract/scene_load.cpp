@@ -1,5 +1,8 @@
 #include "scene_load.h"
 
+#include "object_parts.h"
+#include "scene_document.h"
+
 #include "convert/number_fast_paths.h"
 #include "convert/text_codec.h"
 
@@ -27,6 +30,7 @@ bool isObjectLine(std::string_view line)
 // What reading one stretch of whole lines found.
 struct StretchRead {
     bool validEncoding = true;  // false: a line that is not valid UTF-8 ended the reading
+    bool oneObjectLines = true;  // every object line read holds one whole object
     LoadOutcome outcome = LoadOutcome::Complete;
     ReadError readError = ReadError::TooFewValues;
     std::size_t lineCount = 0;     // lines read
@@ -36,12 +40,27 @@ struct StretchRead {
     std::vector<ObjectPosition> positions;  // of the objects before a stop or read error
 };
 
+// An object's position: values 22 and 23 when they are GroupPosition's X and Y, else the
+// root part's GroupPosition read by element name. An object that is not a SceneObjectGroup
+// element at all is read by index, as ever. parts is made when first needed.
+std::optional<ObjectPosition> objectPosition(std::string_view object, const PositionValues& values,
+                                             std::unique_ptr<ObjectParts>& parts)
+{
+    if (positionReadsByIndex(object, values)) return readPosition(values);
+    if (!parts) parts = std::make_unique<ObjectParts>();
+    if (!parts->parse(object)) return readPosition(values);
+    const auto position = parts->position();
+    if (!position) return std::nullopt;
+    return ObjectPosition{position->first, position->second};
+}
+
 // Cuts text into lines, keeps the object lines and, while placing, reads their positions up
 // to a cut-off line or a read error. A read error ends the reading; with checkEncoding, so
 // does the first line that is not valid UTF-8.
 StretchRead readStretch(std::string_view text, bool checkEncoding, bool placing)
 {
     StretchRead read;
+    std::unique_ptr<ObjectParts> parts;
     convert::LineCursor cursor(text);
     while (const auto line = cursor.next()) {
         ++read.lineCount;
@@ -51,10 +70,11 @@ StretchRead readStretch(std::string_view text, bool checkEncoding, bool placing)
         }
         if (!isObjectLine(*line)) continue;
         read.objects.push_back(*line);
+        if (read.oneObjectLines && !isOneObjectLine(*line)) read.oneObjectLines = false;
         if (!placing) continue;
         const PositionValues values = scanPositionValues(*line);
         std::optional<ObjectPosition> position;
-        if (values.result != TokeniseResult::Stop) position = readPosition(values);
+        if (values.result != TokeniseResult::Stop) position = objectPosition(*line, values, parts);
         if (position) {
             read.positions.push_back(*position);
             continue;
@@ -89,10 +109,12 @@ std::size_t halfway(std::string_view text)
 // Reads the object lines of text into load and objects, as far as a cut-off line or a read
 // error lets it. Gives up (false) when checkEncoding finds a line that is not valid UTF-8
 // before any read error. A large text is read in two halves at once; the second half's
-// findings count only as far as the first half let the reading go on.
+// findings count only as far as the first half let the reading go on. oneObjectLines tells
+// whether every object line read held one whole object.
 bool readObjectLines(std::string_view text, bool checkEncoding, SceneLoad& load,
-                     std::vector<std::string_view>& objects)
+                     std::vector<std::string_view>& objects, bool& oneObjectLines)
 {
+    oneObjectLines = true;
     const std::size_t split = halfway(text);
     std::vector<std::string_view> parts{text};
     if (split != 0) parts = {text.substr(0, split), text.substr(split)};
@@ -123,6 +145,7 @@ bool readObjectLines(std::string_view text, bool checkEncoding, SceneLoad& load,
             read = readStretch(parts[i], checkEncoding, false);
         }
         if (!read.validEncoding) return false;
+        oneObjectLines = oneObjectLines && read.oneObjectLines;
         if (placing) {
             load.positions.insert(load.positions.end(), read.positions.begin(), read.positions.end());
             if (read.outcome != LoadOutcome::Complete) {
@@ -175,6 +198,91 @@ SceneLoad finishLoad(SceneLoad load, std::shared_ptr<const void> text, std::vect
 
 bool hasByteOrderMark(std::string_view bytes) { return bytes.substr(0, 3) == "\xEF\xBB\xBF"; }
 
+// The positions of objects that are each one SceneObjectGroup element, read by element name;
+// a null entry for an object without a readable position. False when an object is not a
+// well-formed element. Many objects are read in two halves at once.
+bool readElementPositions(const std::vector<std::string_view>& elements,
+                          std::vector<std::optional<ObjectPosition>>& positions)
+{
+    positions.assign(elements.size(), std::nullopt);
+    const auto readRange = [&elements, &positions](std::size_t from, std::size_t to) {
+        ObjectParts parts;
+        for (std::size_t k = from; k < to; ++k) {
+            if (!parts.parse(elements[k])) return false;
+            if (const auto position = parts.position()) positions[k] = ObjectPosition{position->first, position->second};
+        }
+        return true;
+    };
+    constexpr std::size_t kWorthTwoThreads = 256;
+    if (elements.size() < kWorthTwoThreads) return readRange(0, elements.size());
+    const std::size_t half = elements.size() / 2;
+    bool secondHalf = false;
+    std::exception_ptr helperFailure;  // handed on to the caller, as if this thread had failed
+    bool firstHalf = false;
+    {
+        std::jthread helper([&] {
+            try {
+                secondHalf = readRange(half, elements.size());
+            } catch (...) {
+                helperFailure = std::current_exception();
+            }
+        });
+        firstHalf = readRange(0, half);
+    }
+    if (helperFailure) std::rethrow_exception(helperFailure);
+    return firstHalf && secondHalf;
+}
+
+// Reads text as a scene document: its SceneObjectGroup elements are the objects, whatever
+// the line layout. Nothing when text is not a scene document of well-formed elements.
+std::optional<SceneLoad> readSceneDocument(std::string_view text, std::vector<std::string_view>& objects)
+{
+    auto elements = splitSceneDocument(text);
+    if (!elements) return std::nullopt;
+    std::vector<std::optional<ObjectPosition>> positions;
+    if (!readElementPositions(*elements, positions)) return std::nullopt;
+    SceneLoad load;
+    load.layout = SceneLayout::Document;
+    load.positions.reserve(positions.size());
+    for (std::size_t k = 0; k < positions.size(); ++k) {
+        if (!positions[k]) {
+            load.outcome = LoadOutcome::ReadError;
+            load.readError = ReadError::PositionNotANumber;
+            load.objectNumber = k + 1;
+            load.lineNumber = lineNumberAt(text, static_cast<std::size_t>((*elements)[k].data() - text.data()));
+            load.positions.clear();
+            objects.clear();
+            return load;
+        }
+        load.positions.push_back(*positions[k]);
+    }
+    objects = std::move(*elements);
+    return load;
+}
+
+// Loads text whose bytes stay where they are (owner keeps them alive): line by line, or as a
+// scene document when its lines do not each hold one object. Nothing when checkEncoding
+// finds text that is not valid UTF-8 before the load is settled.
+std::optional<SceneLoad> loadText(std::shared_ptr<const void> owner, std::string_view text, bool checkEncoding,
+                                  const MapGeometry& map)
+{
+    SceneLoad load;
+    std::vector<std::string_view> objects;
+    bool oneObjectLines = true;
+    if (!readObjectLines(text, checkEncoding, load, objects, oneObjectLines)) return std::nullopt;
+    if (!oneObjectLines || load.outcome != LoadOutcome::Complete) {
+        // Objects that span lines, or lines that hold several, are found by structure; a file
+        // that is not a scene document keeps what the lines gave.
+        if (checkEncoding && !convert::isValidUtf8(text)) return std::nullopt;
+        std::vector<std::string_view> elements;
+        if (auto document = readSceneDocument(text, elements)) {
+            load = std::move(*document);
+            objects = std::move(elements);
+        }
+    }
+    return finishLoad(std::move(load), std::move(owner), std::move(objects), map);
+}
+
 }  // namespace
 
 SceneLoad loadSceneText(std::string bytes, const MapGeometry& map)
@@ -185,15 +293,20 @@ SceneLoad loadSceneText(std::string bytes, const MapGeometry& map)
     const bool decodeFirst = hasByteOrderMark(bytes);
     if (decodeFirst) bytes = convert::decodeText(std::move(bytes));
     auto text = std::make_shared<std::string>(std::move(bytes));
-    SceneLoad load;
-    std::vector<std::string_view> objects;
-    if (!readObjectLines(*text, !decodeFirst, load, objects)) {
-        *text = convert::decodeText(std::move(*text));
-        load = SceneLoad{};
-        objects.clear();
-        (void)readObjectLines(*text, false, load, objects);
+    if (auto load = loadText(text, *text, !decodeFirst, map)) return std::move(*load);
+    *text = convert::decodeText(std::move(*text));
+    return std::move(*loadText(text, *text, false, map));
+}
+
+SceneLoad loadSceneBytes(platform::SharedBytes bytes, const MapGeometry& map)
+{
+    // Valid UTF-8 is kept in the block it was read into; anything else is decoded into a copy.
+    if (!hasByteOrderMark(bytes.bytes)) {
+        if (auto load = loadText(bytes.owner, bytes.bytes, true, map)) return std::move(*load);
     }
-    return finishLoad(std::move(load), std::move(text), std::move(objects), map);
+    std::string copy(bytes.bytes);
+    bytes = {};  // the block goes before decoding doubles the copy
+    return loadSceneText(std::move(copy), map);
 }
 
 SceneLoad loadSceneFile(const platform::FileSystem& files, const std::string& path, const MapGeometry& map)
@@ -207,17 +320,7 @@ SceneLoad loadSceneFile(const platform::FileSystem& files, const std::string& pa
         load.reason = std::move(reason);
         return load;
     }
-    // Valid UTF-8 is kept in the block it was read into; anything else is decoded into a copy.
-    if (!hasByteOrderMark(bytes->bytes)) {
-        SceneLoad load;
-        std::vector<std::string_view> objects;
-        if (readObjectLines(bytes->bytes, true, load, objects)) {
-            return finishLoad(std::move(load), std::move(bytes->owner), std::move(objects), map);
-        }
-    }
-    std::string copy(bytes->bytes);
-    bytes.reset();  // the block goes before decoding doubles the copy
-    return loadSceneText(std::move(copy), map);
+    return loadSceneBytes(std::move(*bytes), map);
 }
 
 }  // namespace vantor::extract

@@ -1,5 +1,6 @@
 #include "selection_export.h"
 
+#include <cstdint>
 #include <exception>
 #include <memory>
 #include <thread>
@@ -9,7 +10,6 @@ namespace vantor::extract {
 namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
-constexpr std::size_t kNameValue = 19;  // the object name in a value list
 
 bool endsWithXml(std::string_view path)
 {
@@ -38,6 +38,24 @@ ExportFailure objectFailure(ExportError error, std::size_t objectNumber, std::st
     return failure;
 }
 
+// Writes the entries, each followed by CR LF. Entries that follow each other in the text they
+// were read from, with CR LF between them, go out as one block, straight from that text.
+void writeEntries(const ObjectLines& table, platform::OutputFile& out)
+{
+    const auto address = [](const char* p) { return reinterpret_cast<std::uintptr_t>(p); };
+    for (std::size_t k = 0; k < table.size();) {
+        const char* begin = table[k].data();
+        const char* end = begin + table[k].size();
+        for (++k; k < table.size() && address(table[k].data()) == address(end) + kLineEnd.size()
+                  && std::string_view(end, kLineEnd.size()) == kLineEnd;
+             ++k) {
+            end = table[k].data() + table[k].size();
+        }
+        out.write(std::string_view(begin, static_cast<std::size_t>(end - begin)));
+        out.write(kLineEnd);
+    }
+}
+
 // Builds the listing of a table: the header line, then two lines per object, every line
 // ending in CR LF; or the first object that gives no record.
 std::optional<ExportFailure> buildListing(const ObjectLines& table, const platform::Clock& clock,
@@ -47,13 +65,9 @@ std::optional<ExportFailure> buildListing(const ObjectLines& table, const platfo
     // The header's rez position is the last object's: a position near the build that the
     // converter subtracts from every object's position when it reads the listing back.
     const std::size_t anchor = table.size() - 1;
-    ValueList anchorValues;
-    (void)TokeniseObjectLine(table[anchor], anchorValues);
-    const BuiltText header = BuildHeaderLine(anchorValues, clock);
-    if (!header) {
-        const std::string_view name = anchorValues.size() > kNameValue ? anchorValues[kNameValue] : std::string_view{};
-        return objectFailure(ExportError::HeaderFailed, anchor + 1, decodeXmlText(name), *header.failure);
-    }
+    std::string anchorName;
+    const BuiltText header = BuildHeaderLineFor(table[anchor], clock, &anchorName);
+    if (!header) return objectFailure(ExportError::HeaderFailed, anchor + 1, anchorName, *header.failure);
     listing.reserve(table.size() * 256);
     listing += header.text;
     listing += kLineEnd;
@@ -109,10 +123,7 @@ ExportReport exportSelection(const ObjectLines& table, const std::string& sceneP
             }
         });
         scene->write("<scene>\r\n\r\n");
-        for (const std::string_view line : table) {
-            scene->write(line);
-            scene->write(kLineEnd);
-        }
+        writeEntries(table, *scene);
         scene->write("\r\n</scene>\r\n");
     }
     if (builderFailure) std::rethrow_exception(builderFailure);

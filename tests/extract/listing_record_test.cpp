@@ -100,7 +100,8 @@ TEST_F(Listing, CopiesPositionsAsTheyStandAndDecodesEscapedNames)
               "[9:05]  Tom & Jerry's <shed>: 7, <128.500000, 64.000000, 22.500000>, <0, 0, 0, 1>, <0.5, 0.5, 0.5>, ");
     EXPECT_EQ(BuildHeaderLine(builder.values(), clock).text, "[9:05]  Rezzer: <128.500000, 64.000000, 20.5>");
     clock.current = {23, 0};
-    EXPECT_EQ(build({{"name", ""}}).first.substr(0, 31), "[23:00]  0: 7, <64.5, 22, 0>, <");  // moved down
+    // An empty name no longer moves every later value down: the object is read by element name.
+    EXPECT_EQ(build({{"name", ""}}).first.substr(0, 31), "[23:00]  : 7, <128, 64.5, 22>, ");
 }
 
 TEST_F(Listing, FailuresNameTheValueAndKeepTheState)
