@@ -201,6 +201,14 @@ bool ObjectParts::parse(std::string_view object)
     Document& d = *m_document;
     d.parts.clear();
     d.object = object;
+    const std::size_t first = object.find_first_not_of(" \t\r\n");
+    if (first == std::string_view::npos || !object.substr(first).starts_with("<SceneObjectGroup")) return false;
+    // The parsed form takes some 64 bytes per element; a degenerate object made mostly of
+    // tags would multiply its size many times over, so it is left to the index reading.
+    constexpr std::size_t kBytesPerElement = 64;
+    constexpr std::size_t kSpareBytes = std::size_t{64} << 20;
+    const auto tags = static_cast<std::size_t>(std::count(object.begin(), object.end(), '<'));
+    if (tags / 2 * kBytesPerElement > kSpareBytes + 4 * object.size()) return false;
     d.copy.assign(object);
     constexpr unsigned kOptions = pugi::parse_cdata | pugi::parse_ws_pcdata_single;
     if (!d.xml.load_buffer_inplace(d.copy.data(), d.copy.size(), kOptions, pugi::encoding_utf8)) return false;

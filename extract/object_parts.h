@@ -32,7 +32,8 @@ public:
     ObjectParts(const ObjectParts&) = delete;
     ObjectParts& operator=(const ObjectParts&) = delete;
 
-    // Reads object; false when it is not one well-formed SceneObjectGroup element with a part.
+    // Reads object; false when it is not one well-formed SceneObjectGroup element with a part,
+    // or when it is so dense in tags that reading it by name would take many times its size.
     // The values handed out later are views into object, which must outlive their use.
     [[nodiscard]] bool parse(std::string_view object);
 
