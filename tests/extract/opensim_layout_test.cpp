@@ -10,10 +10,9 @@
 #include "convert/text_codec.h"
 #include "fakes/fake_platform.h"
 #include "object_line_fixture.h"
+#include "archive_fixture.h"
 #include "opensim_fixture.h"
 
-#include <archive.h>
-#include <archive_entry.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -238,31 +237,6 @@ TEST(SceneDocument, FindsTheElementsOnlyInASceneDocument)
     EXPECT_EQ(lineNumberAt("a\r\nb\rc\nd\n\r\ne", 12), 6u);
 }
 
-// An OpenSim archive made in the test: gzip over tar, with the control file, terrain, assets,
-// settings and one entry per object, one of them in a folder of its own.
-std::string makeArchive(const std::vector<std::pair<std::string, std::string>>& entries, bool compressed = true)
-{
-    std::string bytes(std::size_t{4} << 20, '\0');
-    std::size_t used = 0;
-    std::unique_ptr<archive, decltype(&archive_write_free)> writer(archive_write_new(), archive_write_free);
-    if (compressed) archive_write_add_filter_gzip(writer.get());
-    archive_write_set_format_pax_restricted(writer.get());
-    EXPECT_EQ(archive_write_open_memory(writer.get(), bytes.data(), bytes.size(), &used), ARCHIVE_OK);
-    for (const auto& [path, content] : entries) {
-        std::unique_ptr<archive_entry, decltype(&archive_entry_free)> entry(archive_entry_new(), archive_entry_free);
-        archive_entry_set_pathname(entry.get(), path.c_str());
-        archive_entry_set_size(entry.get(), static_cast<la_int64_t>(content.size()));
-        archive_entry_set_filetype(entry.get(), AE_IFREG);
-        archive_entry_set_perm(entry.get(), 0644);
-        EXPECT_EQ(archive_write_header(writer.get(), entry.get()), ARCHIVE_OK);
-        EXPECT_EQ(archive_write_data(writer.get(), content.data(), content.size()),
-                  static_cast<la_ssize_t>(content.size()));
-    }
-    EXPECT_EQ(archive_write_close(writer.get()), ARCHIVE_OK);
-    bytes.resize(used);
-    return bytes;
-}
-
 TEST(SceneArchive, GivesTheSameTableAsTheSceneFile)
 {
     const std::vector<std::string> xml = fixtureXml();
@@ -276,7 +250,7 @@ TEST(SceneArchive, GivesTheSameTableAsTheSceneFile)
         entries.emplace_back(folder + "object" + std::to_string(k) + "_1-2-3__id.xml", xml[k]);
     }
     const SceneLoad fromFile = loadSceneText(test::currentScene(xml));
-    const SceneLoad fromArchive = loadSceneArchive(makeArchive(entries));
+    const SceneLoad fromArchive = loadSceneArchive(test::makeArchive(entries));
     ASSERT_EQ(fromArchive.outcome, LoadOutcome::Complete) << fromArchive.reason;
     EXPECT_EQ(fromArchive.layout, SceneLayout::Archive);
     EXPECT_EQ(std::vector<std::string_view>(fromArchive.objects.begin(), fromArchive.objects.end()),
@@ -286,8 +260,8 @@ TEST(SceneArchive, GivesTheSameTableAsTheSceneFile)
 
     // Through the file system: by the name's ending, or by the bytes whatever the name.
     test::FakeFileSystem files;
-    files.files["/w/region.oar"] = makeArchive(entries);
-    files.files["/w/region.bin"] = makeArchive(entries, false);
+    files.files["/w/region.oar"] = test::makeArchive(entries);
+    files.files["/w/region.bin"] = test::makeArchive(entries, false);
     files.files["/w/region.xml"] = test::currentScene(xml);
     for (const char* path : {"/w/region.oar", "/w/region.bin", "/w/region.xml"}) {
         EXPECT_EQ(loadScenePath(files, path).markers, fromFile.markers) << path;
@@ -298,7 +272,7 @@ TEST(SceneArchive, AnythingElseIsNoArchive)
 {
     const std::string object = fixtureXml()[0];
     const std::string notAnArchive[] = {
-        makeArchive({{"objects/a.xml", object}}),  // no archive.xml
+        test::makeArchive({{"objects/a.xml", object}}),  // no archive.xml
         "<scene>\r\n</scene>\r\n",
         std::string("\x1F\x8B\x08\x00garbage", 12),
     };
