@@ -41,7 +41,11 @@ constexpr std::size_t ProfileShape = 71;
 constexpr std::size_t HollowShape = 72;
 }  // namespace Value
 
-constexpr std::string_view kNoExtraParams = "AA==";  // one zero byte: not sculpted, flexible or lit
+constexpr std::string_view kNoExtraParams = "AA==";
+// How the converter's documents begin: their first value is LastOwnerID's, well within the
+// first bytes (after the namespace attributes).
+constexpr std::string_view kConverterHead = "><LastOwnerID><UUID>";
+constexpr std::size_t kConverterHeadBytes = 512;  // one zero byte: not sculpted, flexible or lit
 
 std::string_view valueAt(const ValueList& values, std::size_t index)
 {
@@ -244,8 +248,13 @@ BuiltText BuildHeaderLineFor(std::string_view object, const platform::Clock& clo
 BuiltText ListingRecordBuilder::BuildListingRecord(std::string_view objectLine)
 {
     m_recordCount = 0;
+    // A document that does not begin as the converter's, with LastOwnerID first, cannot be read
+    // by index; it is read by name at once, without tokenising it first.
+    const bool converterLike = objectLine.substr(0, kConverterHeadBytes).find(kConverterHead) != std::string_view::npos;
+    if (!converterLike && m_parts.parse(objectLine)) return buildLinkedRecords();
     const TokeniseResult tokenised = TokeniseObjectLine(objectLine, m_values);
-    if (tokenised != TokeniseResult::Stop && !readsByIndex(objectLine, m_values) && m_parts.parse(objectLine)) {
+    if (converterLike && tokenised != TokeniseResult::Stop && !readsByIndex(objectLine, m_values)
+        && m_parts.parse(objectLine)) {
         return buildLinkedRecords();
     }
     m_name = decodeXmlText(valueAt(m_values, Value::Name));

@@ -1,5 +1,6 @@
 #include "scene_document.h"
 
+
 namespace vantor::extract {
 
 namespace {
@@ -53,7 +54,7 @@ public:
         if (!r.starts_with(kOpenGroup) || r.size() == kOpenGroup.size()) return std::nullopt;
         const char after = r[kOpenGroup.size()];
         if (after != '>' && !isBlank(after)) return std::nullopt;
-        const std::size_t close = m_text.find(kCloseGroup, m_at);
+        const std::size_t close = findByRareByte(m_text, m_at, kCloseGroup, kCloseGroup.find('j'));
         if (close == std::string_view::npos) return std::nullopt;
         std::size_t end = close + kCloseGroup.size();
         while (end < m_text.size() && isBlank(m_text[end])) ++end;
@@ -93,6 +94,18 @@ std::optional<std::vector<std::string_view>> splitSceneDocument(std::string_view
     }
     if (!cursor.skipBlanks() || !cursor.atEnd()) return std::nullopt;
     return groups;
+}
+
+std::size_t findByRareByte(std::string_view text, std::size_t from, std::string_view needle, std::size_t rare)
+{
+    for (std::size_t at = from + rare; at < text.size();) {
+        const std::size_t hit = text.find(needle[rare], at);
+        if (hit == std::string_view::npos) break;
+        const std::size_t start = hit - rare;
+        if (text.substr(start, needle.size()) == needle) return start;
+        at = hit + 1;
+    }
+    return std::string_view::npos;
 }
 
 std::size_t lineNumberAt(std::string_view text, std::size_t offset)

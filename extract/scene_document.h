@@ -18,6 +18,12 @@ namespace vantor::extract {
 // caller to check.
 [[nodiscard]] std::optional<std::vector<std::string_view>> splitSceneDocument(std::string_view text);
 
+// Where needle first occurs in text at or after from, or npos. The search runs on needle's
+// byte at rare, which should be one that seldom occurs in text: "<" comes every few bytes in
+// a document, too often for a search that stops at each one to pay.
+[[nodiscard]] std::size_t findByRareByte(std::string_view text, std::size_t from, std::string_view needle,
+                                         std::size_t rare);
+
 // The line of text (from 1) at which offset lies; CR LF, a lone CR and a lone LF each end a line.
 [[nodiscard]] std::size_t lineNumberAt(std::string_view text, std::size_t offset);
 

@@ -6,6 +6,7 @@
 #include "convert/number_fast_paths.h"
 #include "convert/text_codec.h"
 
+#include <algorithm>
 #include <exception>
 #include <memory>
 #include <thread>
@@ -42,11 +43,12 @@ struct StretchRead {
 
 // An object's position: values 22 and 23 when they are GroupPosition's X and Y, else the
 // root part's GroupPosition read by element name. An object that is not a SceneObjectGroup
-// element at all is read by index, as ever. parts is made when first needed.
+// element at all is read by index, as ever; so is a line that does not hold one whole object,
+// which a scene document's reading takes over. parts is made when first needed.
 std::optional<ObjectPosition> objectPosition(std::string_view object, const PositionValues& values,
                                              std::unique_ptr<ObjectParts>& parts)
 {
-    if (positionReadsByIndex(object, values)) return readPosition(values);
+    if (positionReadsByIndex(object, values) || !isOneObjectLine(object)) return readPosition(values);
     if (!parts) parts = std::make_unique<ObjectParts>();
     if (!parts->parse(object)) return readPosition(values);
     const auto position = parts->position();
@@ -101,7 +103,9 @@ std::size_t halfway(std::string_view text)
 {
     constexpr std::size_t kWorthSplitting = std::size_t{8} << 20;
     if (text.size() < kWorthSplitting) return 0;
-    const std::size_t end = text.find_first_of("\r\n", text.size() / 2);
+    // Two plain searches: a search for either character tests every byte one by one, which
+    // costs seconds when the half holds no line end at all (a file of one long line).
+    const std::size_t end = std::min(text.find('\r', text.size() / 2), text.find('\n', text.size() / 2));
     if (end == std::string_view::npos) return 0;
     return end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
 }
@@ -198,18 +202,53 @@ SceneLoad finishLoad(SceneLoad load, std::shared_ptr<const void> text, std::vect
 
 bool hasByteOrderMark(std::string_view bytes) { return bytes.substr(0, 3) == "\xEF\xBB\xBF"; }
 
-// The positions of objects that are each one SceneObjectGroup element, read by element name;
-// a null entry for an object without a readable position. False when an object is not a
-// well-formed element. Many objects are read in two halves at once.
+// Finds the root part's GroupPosition of an OpenSim object without building its parsed form:
+// the first "<GroupPosition>" of the element is the root part's, written as OpenSim writes it,
+// "<GroupPosition><X>x</X><Y>y</Y>". Nothing when it is written any other way.
+class PositionFinder {
+public:
+    static std::optional<ObjectPosition> find(std::string_view element)
+    {
+        const std::size_t found = findByRareByte(element, 0, kTag, kTag.find('G'));
+        if (found == std::string_view::npos) return std::nullopt;
+        std::string_view rest = element.substr(found + kTag.size());
+        const auto x = number(rest, "<X>", "</X>");
+        const auto y = number(rest, "<Y>", "</Y>");
+        if (!x || !y) return std::nullopt;
+        return ObjectPosition{*x, *y};
+    }
+
+private:
+    static constexpr std::string_view kTag = "<GroupPosition>";
+
+    // The number between open and close at the start of rest, which moves past them.
+    static std::optional<double> number(std::string_view& rest, std::string_view open, std::string_view close)
+    {
+        if (!rest.starts_with(open)) return std::nullopt;
+        const std::size_t end = rest.find('<', open.size());
+        if (end == std::string_view::npos || rest.substr(end, close.size()) != close) return std::nullopt;
+        const auto value = convert::parseNumberQuickly(rest.substr(open.size(), end - open.size()));
+        rest.remove_prefix(end + close.size());
+        return value;
+    }
+};
+
+// The positions of objects that are each one SceneObjectGroup element; a null entry for an
+// object without a readable position. Most are found as OpenSim writes them; the others are
+// read by element name, and false comes back when one of those is not a well-formed element.
+// Many objects are read in two halves at once.
 bool readElementPositions(const std::vector<std::string_view>& elements,
                           std::vector<std::optional<ObjectPosition>>& positions)
 {
     positions.assign(elements.size(), std::nullopt);
     const auto readRange = [&elements, &positions](std::size_t from, std::size_t to) {
-        ObjectParts parts;
+        std::unique_ptr<ObjectParts> parts;
         for (std::size_t k = from; k < to; ++k) {
-            if (!parts.parse(elements[k])) return false;
-            if (const auto position = parts.position()) positions[k] = ObjectPosition{position->first, position->second};
+            positions[k] = PositionFinder::find(elements[k]);
+            if (positions[k]) continue;
+            if (!parts) parts = std::make_unique<ObjectParts>();
+            if (!parts->parse(elements[k])) return false;
+            if (const auto position = parts->position()) positions[k] = ObjectPosition{position->first, position->second};
         }
         return true;
     };
@@ -273,7 +312,8 @@ std::optional<SceneLoad> loadText(std::shared_ptr<const void> owner, std::string
     if (!oneObjectLines || load.outcome != LoadOutcome::Complete) {
         // Objects that span lines, or lines that hold several, are found by structure; a file
         // that is not a scene document keeps what the lines gave.
-        if (checkEncoding && !convert::isValidUtf8(text)) return std::nullopt;
+        // The reading of the lines checked every line's encoding unless a read error ended it.
+        if (checkEncoding && load.outcome == LoadOutcome::ReadError && !convert::isValidUtf8(text)) return std::nullopt;
         std::vector<std::string_view> elements;
         if (auto document = readSceneDocument(text, elements)) {
             load = std::move(*document);
