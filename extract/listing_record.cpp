@@ -45,7 +45,9 @@ constexpr std::string_view kNoExtraParams = "AA==";
 // How the converter's documents begin: their first value is LastOwnerID's, well within the
 // first bytes (after the namespace attributes).
 constexpr std::string_view kConverterHead = "><LastOwnerID><UUID>";
-constexpr std::size_t kConverterHeadBytes = 512;  // one zero byte: not sculpted, flexible or lit
+constexpr std::size_t kConverterHeadBytes = 512;
+// A record uses values 0 to 72 only; the rest of a line's values are never listed.
+constexpr std::size_t kUsedValues = 73;  // one zero byte: not sculpted, flexible or lit
 
 std::string_view valueAt(const ValueList& values, std::size_t index)
 {
@@ -236,7 +238,7 @@ BuiltText BuildHeaderLine(const ValueList& values, const platform::Clock& clock)
 BuiltText BuildHeaderLineFor(std::string_view object, const platform::Clock& clock, std::string* name)
 {
     ValueList values;
-    const TokeniseResult tokenised = TokeniseObjectLine(object, values);
+    const TokeniseResult tokenised = TokeniseFirstValues(object, values, kUsedValues);
     if (tokenised != TokeniseResult::Stop && !readsByIndex(object, values)) {
         ObjectParts parts;
         if (parts.parse(object)) parts.partValues(0, values);
@@ -252,7 +254,7 @@ BuiltText ListingRecordBuilder::BuildListingRecord(std::string_view objectLine)
     // by index; it is read by name at once, without tokenising it first.
     const bool converterLike = objectLine.substr(0, kConverterHeadBytes).find(kConverterHead) != std::string_view::npos;
     if (!converterLike && m_parts.parse(objectLine)) return buildLinkedRecords();
-    const TokeniseResult tokenised = TokeniseObjectLine(objectLine, m_values);
+    const TokeniseResult tokenised = TokeniseFirstValues(objectLine, m_values, kUsedValues);
     if (converterLike && tokenised != TokeniseResult::Stop && !readsByIndex(objectLine, m_values)
         && m_parts.parse(objectLine)) {
         return buildLinkedRecords();

@@ -69,7 +69,8 @@ public:
     // The records the last successful BuildListingRecord wrote.
     [[nodiscard]] std::size_t recordCount() const { return m_recordCount; }
 
-    // `Extract`: the value list of the last line given to BuildListingRecord.
+    // `Extract`: the value list of the last line given to BuildListingRecord, as far as a
+    // record uses it (values 0 to 72); for an object read by name, its last part's values.
     [[nodiscard]] const ValueList& values() const { return m_values; }
     // The object name as the last record wrote (or would have written) it.
     [[nodiscard]] const std::string& name() const { return m_name; }

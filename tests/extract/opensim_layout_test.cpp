@@ -221,6 +221,26 @@ TEST(OpenSimLayout, FailingChildStopsTheExportAtItsObject)
     EXPECT_EQ(files.files.count("/w/out.txt"), 0u);
 }
 
+TEST(OpenSimLayout, ManyPartsAndLongTextsAreReadLikeAnyOther)
+{
+    OpenSimObject big;
+    big.position = {"64", "32", "20"};
+    big.parts.resize(300);
+    big.parts[0].text = std::string(10 << 20, 'x') + "\n" + std::string(100, 'y');
+    for (std::size_t i = 0; i < big.parts.size(); ++i) {
+        big.parts[i].name = "p" + std::to_string(i);
+        big.parts[i].linkNum = std::to_string(i + 1);
+        big.parts[i].offset = {std::to_string(i), "0", "0"};
+    }
+    const std::string xml = test::openSimObjectXml(big);
+    const SceneLoad load = loadSceneText(test::legacyScene({xml, fixtureXml()[0]}));
+    ASSERT_EQ(load.objects.size(), 2u);
+    EXPECT_EQ(load.positions.front(), (ObjectPosition{64, 32}));
+    const std::vector<std::string> listing = exportedListing(load.objects);
+    ASSERT_EQ(listing.size(), 1 + 2 * 301u);
+    EXPECT_EQ(listing[1 + 2 * 299].substr(0, 30), "[9:05]  p299: 7, <363, 32, 20>");
+}
+
 TEST(SceneDocument, FindsTheElementsOnlyInASceneDocument)
 {
     const std::string a = "<SceneObjectGroup><x>1</x></SceneObjectGroup>";
