@@ -41,13 +41,13 @@ constexpr std::size_t ProfileShape = 71;
 constexpr std::size_t HollowShape = 72;
 }  // namespace Value
 
-constexpr std::string_view kNoExtraParams = "AA==";
+constexpr std::string_view kNoExtraParams = "AA==";  // one zero byte: not sculpted, flexible or lit
 // How the converter's documents begin: their first value is LastOwnerID's, well within the
 // first bytes (after the namespace attributes).
 constexpr std::string_view kConverterHead = "><LastOwnerID><UUID>";
 constexpr std::size_t kConverterHeadBytes = 512;
 // A record uses values 0 to 72 only; the rest of a line's values are never listed.
-constexpr std::size_t kUsedValues = 73;  // one zero byte: not sculpted, flexible or lit
+constexpr std::size_t kUsedValues = 73;
 
 std::string_view valueAt(const ValueList& values, std::size_t index)
 {
@@ -285,6 +285,20 @@ BuiltText ListingRecordBuilder::buildLinkedRecords()
     BuiltText all;
     ValueList root;
     m_parts.partValues(0, root);
+    // The root's position G and rotation q, which place every child.
+    NumberReader rootNumber(root);
+    const auto rootValue = [&](std::size_t index) { return m_parts.partCount() > 1 ? rootNumber(index) : 0.0; };
+    const double gx = rootValue(Value::PositionX);
+    const double gy = rootValue(Value::PositionY);
+    const double gz = rootValue(Value::PositionZ);
+    const double x = rootValue(Value::RotationX);
+    const double y = rootValue(Value::RotationX + 1);
+    const double z = rootValue(Value::RotationX + 2);
+    const double w = rootValue(Value::RotationX + 3);
+    if (rootNumber.failure) {
+        m_name = decodeXmlText(valueAt(root, Value::Name));
+        return fail(BuiltText{{}, rootNumber.failure}, 0);
+    }
     for (std::size_t part = 0; part < m_parts.partCount(); ++part) {
         if (part == 0) {
             m_values = root;
@@ -293,15 +307,6 @@ BuiltText ListingRecordBuilder::buildLinkedRecords()
             // The child's world place: the root's position plus the child's offset turned by
             // the root's rotation, and the root's rotation times the child's; in exactly this
             // order of terms, not normalised.
-            NumberReader rootNumber(root);
-            const double gx = rootNumber(Value::PositionX);
-            const double gy = rootNumber(Value::PositionY);
-            const double gz = rootNumber(Value::PositionZ);
-            const double x = rootNumber(Value::RotationX);
-            const double y = rootNumber(Value::RotationX + 1);
-            const double z = rootNumber(Value::RotationX + 2);
-            const double w = rootNumber(Value::RotationX + 3);
-            if (rootNumber.failure) return fail(BuiltText{{}, rootNumber.failure}, 0);
             NumberReader number(m_values);
             const double vx = number(Value::OffsetX);
             const double vy = number(Value::OffsetX + 1);

@@ -1,5 +1,7 @@
 #include "object_parts.h"
 
+#include "convert/number_fast_paths.h"
+
 #include <pugixml.hpp>
 
 #include <algorithm>
@@ -9,8 +11,6 @@
 #include <string>
 #include <utility>
 #include <vector>
-
-#include "convert/number_fast_paths.h"
 
 namespace vantor::extract {
 

@@ -41,6 +41,37 @@ struct StretchRead {
     std::vector<ObjectPosition> positions;  // of the objects before a stop or read error
 };
 
+// Finds the root part's GroupPosition of an OpenSim object without building its parsed form:
+// the first "<GroupPosition>" of the element is the root part's, written as OpenSim writes it,
+// "<GroupPosition><X>x</X><Y>y</Y>". Nothing when it is written any other way.
+class PositionFinder {
+public:
+    static std::optional<ObjectPosition> find(std::string_view element)
+    {
+        const std::size_t found = findByRareByte(element, 0, kTag, kTag.find('G'));
+        if (found == std::string_view::npos) return std::nullopt;
+        std::string_view rest = element.substr(found + kTag.size());
+        const auto x = number(rest, "<X>", "</X>");
+        const auto y = number(rest, "<Y>", "</Y>");
+        if (!x || !y) return std::nullopt;
+        return ObjectPosition{*x, *y};
+    }
+
+private:
+    static constexpr std::string_view kTag = "<GroupPosition>";
+
+    // The number between open and close at the start of rest, which moves past them.
+    static std::optional<double> number(std::string_view& rest, std::string_view open, std::string_view close)
+    {
+        if (!rest.starts_with(open)) return std::nullopt;
+        const std::size_t end = rest.find('<', open.size());
+        if (end == std::string_view::npos || rest.substr(end, close.size()) != close) return std::nullopt;
+        const auto value = convert::parseNumberQuickly(rest.substr(open.size(), end - open.size()));
+        rest.remove_prefix(end + close.size());
+        return value;
+    }
+};
+
 // An object's position: values 22 and 23 when they are GroupPosition's X and Y, else the
 // root part's GroupPosition read by element name. An object that is not a SceneObjectGroup
 // element at all is read by index, as ever; so is a line that does not hold one whole object,
@@ -49,6 +80,7 @@ std::optional<ObjectPosition> objectPosition(std::string_view object, const Posi
                                              std::unique_ptr<ObjectParts>& parts)
 {
     if (positionReadsByIndex(object, values) || !isOneObjectLine(object)) return readPosition(values);
+    if (const auto position = PositionFinder::find(object)) return position;
     if (!parts) parts = std::make_unique<ObjectParts>();
     if (!parts->parse(object)) return readPosition(values);
     const auto position = parts->position();
@@ -201,37 +233,6 @@ SceneLoad finishLoad(SceneLoad load, std::shared_ptr<const void> text, std::vect
 }
 
 bool hasByteOrderMark(std::string_view bytes) { return bytes.substr(0, 3) == "\xEF\xBB\xBF"; }
-
-// Finds the root part's GroupPosition of an OpenSim object without building its parsed form:
-// the first "<GroupPosition>" of the element is the root part's, written as OpenSim writes it,
-// "<GroupPosition><X>x</X><Y>y</Y>". Nothing when it is written any other way.
-class PositionFinder {
-public:
-    static std::optional<ObjectPosition> find(std::string_view element)
-    {
-        const std::size_t found = findByRareByte(element, 0, kTag, kTag.find('G'));
-        if (found == std::string_view::npos) return std::nullopt;
-        std::string_view rest = element.substr(found + kTag.size());
-        const auto x = number(rest, "<X>", "</X>");
-        const auto y = number(rest, "<Y>", "</Y>");
-        if (!x || !y) return std::nullopt;
-        return ObjectPosition{*x, *y};
-    }
-
-private:
-    static constexpr std::string_view kTag = "<GroupPosition>";
-
-    // The number between open and close at the start of rest, which moves past them.
-    static std::optional<double> number(std::string_view& rest, std::string_view open, std::string_view close)
-    {
-        if (!rest.starts_with(open)) return std::nullopt;
-        const std::size_t end = rest.find('<', open.size());
-        if (end == std::string_view::npos || rest.substr(end, close.size()) != close) return std::nullopt;
-        const auto value = convert::parseNumberQuickly(rest.substr(open.size(), end - open.size()));
-        rest.remove_prefix(end + close.size());
-        return value;
-    }
-};
 
 // The positions of objects that are each one SceneObjectGroup element; a null entry for an
 // object without a readable position. Most are found as OpenSim writes them; the others are
