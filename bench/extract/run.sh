@@ -96,8 +96,9 @@ Machine: $machine.
 | its peak memory | $opensim_peak_mb MiB | |
 
 The file is mapped read-only, not copied (the resident set counts the mapped file once); its
-lines are scanned in two halves at once, and the listing is built while the scene file is
-written, its kept lines going out in blocks straight from the mapping. The OpenSim file is one
+lines are scanned in two halves at once, and the listing is built (a large one in two halves
+at once) while the scene file is written, its kept lines going out in blocks straight from the
+mapping. The OpenSim file is one
 line of 50,000 \`SceneObjectGroup\` elements: they are found by their closing tags, each
 object's position is taken from its root part's \`GroupPosition\` (two threads), and each
 kept object is parsed with pugixml when its listing records are built, one per part. Timings
