@@ -1,6 +1,8 @@
 #include "commands.h"
 
 #include "convert/number_forms.h"
+#include "extract/object_parts.h"
+#include "extract/scene_archive.h"
 #include "extract/scene_load.h"
 #include "extract/selection.h"
 #include "extract/selection_export.h"
@@ -47,15 +49,20 @@ std::optional<Corners> parseCorners(const std::string& text)
 
 std::string describe(const extract::RecordFailure& cause)
 {
+    // "value 48 (PathCurve)"; a linked part is named by its number, the root being part 1.
+    std::string value = "value " + std::to_string(cause.valueIndex);
+    const std::string_view element = extract::valueElementName(cause.valueIndex);
+    if (!element.empty()) value += " (" + std::string(element) + ")";
+    const std::string part = cause.part == 0 ? std::string{} : " in part " + std::to_string(cause.part + 1);
     switch (cause.error) {
     case extract::RecordError::CutOffLine:
         return "its line ends inside a tag (a \"<\" after its last \">\")";
     case extract::RecordError::MissingValue:
-        return "it has no value " + std::to_string(cause.valueIndex);
+        return "it has no " + value + part;
     case extract::RecordError::NotANumber:
-        return "its value " + std::to_string(cause.valueIndex) + " is not a number";
+        return "its " + value + part + " is not a number";
     case extract::RecordError::ArithmeticFault:
-        return "its value " + std::to_string(cause.valueIndex) + " is too large to convert";
+        return "its " + value + part + " is too large to convert";
     }
     return {};
 }
@@ -102,7 +109,7 @@ ExitCode runExtract(const ExtractOptions& options, bool withRectangle, CommandCo
     }
 
     const extract::MapGeometry map;
-    extract::SceneLoad load = extract::loadSceneFile(files, options.scene, map);
+    extract::SceneLoad load = extract::loadScenePath(files, options.scene, map);
     switch (load.outcome) {
     case extract::LoadOutcome::ReadError:
         err << "vantor-cli extract: cannot read " << options.scene;
@@ -110,14 +117,20 @@ ExitCode runExtract(const ExtractOptions& options, bool withRectangle, CommandCo
             err << ": " << load.reason << "\n";
             return ExitCode::Usage;
         }
-        err << ", line " << load.lineNumber << " (object " << load.objectNumber << "): "
+        if (load.readError == extract::ReadError::NotAnArchive) {
+            err << " as an OpenSim archive (a gzip-compressed tar with archive.xml): " << load.reason << "\n";
+            return ExitCode::Usage;
+        }
+        if (load.lineNumber != 0) err << ", line " << load.lineNumber;
+        err << " (object " << load.objectNumber << "): "
             << (load.readError == extract::ReadError::TooFewValues ? "fewer than 24 values, so no position"
                                                                    : "its position (value 22 or 23) is not a number")
             << "\n";
         return ExitCode::Failed;
     case extract::LoadOutcome::StoppedAtCutOff:
-        err << "vantor-cli extract: " << options.scene << ", line " << load.lineNumber << " (object "
-            << load.objectNumber << ") ends inside a tag; the objects from there on have no position\n";
+        err << "vantor-cli extract: " << options.scene;
+        if (load.lineNumber != 0) err << ", line " << load.lineNumber;
+        err << " (object " << load.objectNumber << ") ends inside a tag; the objects from there on have no position\n";
         break;
     case extract::LoadOutcome::Complete:
         break;
@@ -162,9 +175,10 @@ void addExtractCommand(CLI::App& app, CommandContext& context)
 {
     auto options = std::make_shared<ExtractOptions>();
     auto* command = app.add_subcommand(
-        "extract", "Keep the objects of an OpenSim scene file inside (or outside) a rectangle and save them as a "
-                   "scene file and a prim listing");
-    command->add_option("SCENE", options->scene, "The OpenSim scene file to read")->required();
+        "extract", "Keep the objects of an OpenSim scene file or archive inside (or outside) a rectangle and save "
+                   "them as a scene file and a prim listing");
+    command->add_option("SCENE", options->scene, "The OpenSim scene file (.xml) or region archive (.oar) to read")
+        ->required();
     command->add_option("--out", options->out, "The scene file to write; the listing goes beside it as .txt")
         ->required();
     auto* rectangle = command->add_option("--rect", options->rectangle,

@@ -9,7 +9,8 @@
 int main(int argc, char** argv)
 {
     std::vector<std::string_view> args(argv + 1, argv + argc);
-    vantor::platform::StdFileSystem files;
+    // A command reads, writes and exits: large inputs are mapped rather than copied.
+    vantor::platform::StdFileSystem files(vantor::platform::LargeFileReading::Map);
     vantor::platform::StdRandomSource random;
     vantor::platform::StdClock clock;
     const vantor::cli::Services services{files, random, clock};

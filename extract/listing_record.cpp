@@ -16,6 +16,7 @@ constexpr std::size_t Name = 19;
 constexpr std::size_t PositionX = 22;
 constexpr std::size_t PositionY = 23;
 constexpr std::size_t PositionZ = 24;
+constexpr std::size_t OffsetX = 25;
 constexpr std::size_t RotationX = 28;
 constexpr std::size_t ExtraParams = 46;
 constexpr std::size_t PathBegin = 47;
@@ -41,6 +42,12 @@ constexpr std::size_t HollowShape = 72;
 }  // namespace Value
 
 constexpr std::string_view kNoExtraParams = "AA==";  // one zero byte: not sculpted, flexible or lit
+// How the converter's documents begin: their first value is LastOwnerID's, well within the
+// first bytes (after the namespace attributes).
+constexpr std::string_view kConverterHead = "><LastOwnerID><UUID>";
+constexpr std::size_t kConverterHeadBytes = 512;
+// A record uses values 0 to 72 only; the rest of a line's values are never listed.
+constexpr std::size_t kUsedValues = 73;
 
 std::string_view valueAt(const ValueList& values, std::size_t index)
 {
@@ -73,7 +80,7 @@ public:
     double operator()(std::size_t index)
     {
         if (failure) return 0;
-        if (index >= m_values.size()) {
+        if (index >= m_values.size() || m_values[index].data() == nullptr) {
             failure = RecordFailure{RecordError::MissingValue, index};
             return 0;
         }
@@ -228,15 +235,127 @@ BuiltText BuildHeaderLine(const ValueList& values, const platform::Clock& clock)
     return header;
 }
 
+BuiltText BuildHeaderLineFor(std::string_view object, const platform::Clock& clock, std::string* name)
+{
+    ValueList values;
+    const TokeniseResult tokenised = TokeniseFirstValues(object, values, kUsedValues);
+    if (tokenised != TokeniseResult::Stop && !readsByIndex(object, values)) {
+        ObjectParts parts;
+        if (parts.parse(object)) parts.partValues(0, values);
+    }
+    if (name) *name = decodeXmlText(valueAt(values, Value::Name));
+    return BuildHeaderLine(values, clock);
+}
+
 BuiltText ListingRecordBuilder::BuildListingRecord(std::string_view objectLine)
 {
-    BuiltText record;
-    const TokeniseResult tokenised = TokeniseObjectLine(objectLine, m_values);
+    m_recordCount = 0;
+    // A document that does not begin as the converter's, with LastOwnerID first, cannot be read
+    // by index; it is read by name at once, without tokenising it first.
+    const bool converterLike = objectLine.substr(0, kConverterHeadBytes).find(kConverterHead) != std::string_view::npos;
+    if (!converterLike && m_parts.parse(objectLine)) return buildLinkedRecords();
+    const TokeniseResult tokenised = TokeniseFirstValues(objectLine, m_values, kUsedValues);
+    if (converterLike && tokenised != TokeniseResult::Stop && !readsByIndex(objectLine, m_values)
+        && m_parts.parse(objectLine)) {
+        return buildLinkedRecords();
+    }
     m_name = decodeXmlText(valueAt(m_values, Value::Name));
     if (tokenised == TokeniseResult::Stop) {
+        BuiltText record;
         record.failure = RecordFailure{RecordError::CutOffLine, 0};
         return record;
     }
+    BuiltText record = buildRecord();
+    if (record) m_recordCount = 1;
+    return record;
+}
+
+BuiltText ListingRecordBuilder::buildLinkedRecords()
+{
+    const std::optional<int> typeBefore = m_typeCode;
+    const std::optional<int> holeBefore = m_holeCode;
+    const auto fail = [&](BuiltText failed, std::size_t part) {
+        m_typeCode = typeBefore;
+        m_holeCode = holeBefore;
+        failed.text.clear();
+        failed.failure->part = part;
+        m_recordCount = 0;
+        return failed;
+    };
+    BuiltText all;
+    ValueList root;
+    m_parts.partValues(0, root);
+    // The root's position G and rotation q, which place every child.
+    NumberReader rootNumber(root);
+    const auto rootValue = [&](std::size_t index) { return m_parts.partCount() > 1 ? rootNumber(index) : 0.0; };
+    const double gx = rootValue(Value::PositionX);
+    const double gy = rootValue(Value::PositionY);
+    const double gz = rootValue(Value::PositionZ);
+    const double x = rootValue(Value::RotationX);
+    const double y = rootValue(Value::RotationX + 1);
+    const double z = rootValue(Value::RotationX + 2);
+    const double w = rootValue(Value::RotationX + 3);
+    if (rootNumber.failure) {
+        m_name = decodeXmlText(valueAt(root, Value::Name));
+        return fail(BuiltText{{}, rootNumber.failure}, 0);
+    }
+    for (std::size_t part = 0; part < m_parts.partCount(); ++part) {
+        if (part == 0) {
+            m_values = root;
+        } else {
+            m_parts.partValues(part, m_values);
+            // The child's world place: the root's position plus the child's offset turned by
+            // the root's rotation, and the root's rotation times the child's; in exactly this
+            // order of terms, not normalised.
+            NumberReader number(m_values);
+            const double vx = number(Value::OffsetX);
+            const double vy = number(Value::OffsetX + 1);
+            const double vz = number(Value::OffsetX + 2);
+            const double bx = number(Value::RotationX);
+            const double by = number(Value::RotationX + 1);
+            const double bz = number(Value::RotationX + 2);
+            const double bw = number(Value::RotationX + 3);
+            if (number.failure) {
+                m_name = decodeXmlText(valueAt(m_values, Value::Name));
+                return fail(BuiltText{{}, number.failure}, part);
+            }
+            const double rw = -x * vx - y * vy - z * vz;
+            const double rx = w * vx + y * vz - z * vy;
+            const double ry = w * vy + z * vx - x * vz;
+            const double rz = w * vz + x * vy - y * vx;
+            const double world[7] = {
+                gx + (-rw * x + rx * w - ry * z + rz * y),
+                gy + (-rw * y + ry * w - rz * x + rx * z),
+                gz + (-rw * z + rz * w - rx * y + ry * x),
+                w * bx + x * bw + y * bz - z * by,
+                w * by + y * bw + z * bx - x * bz,
+                w * bz + z * bw + x * by - y * bx,
+                w * bw - x * bx - y * by - z * bz,
+            };
+            for (std::size_t i = 0; i < 7; ++i) {
+                std::string& text = m_worldTexts[i];
+                text.clear();
+                if (!std::isfinite(world[i])) {
+                    const std::size_t index = i < 3 ? Value::OffsetX + i : Value::RotationX + i - 3;
+                    return fail(BuiltText{{}, RecordFailure{RecordError::ArithmeticFault, index}}, part);
+                }
+                convert::appendDecimalQuickly(text, world[i]);
+                m_values[i < 3 ? Value::PositionX + i : Value::RotationX + i - 3] = text;
+            }
+        }
+        m_name = decodeXmlText(valueAt(m_values, Value::Name));
+        BuiltText record = buildRecord();
+        if (!record) return fail(std::move(record), part);
+        if (part != 0) all.text += "\r\n";
+        all.text += record.text;
+    }
+    m_recordCount = m_parts.partCount();
+    return all;
+}
+
+BuiltText ListingRecordBuilder::buildRecord()
+{
+    BuiltText record;
     NumberReader number(m_values);
 
     // Type code: every rule that holds sets it, so a later rule overrides an earlier one;
@@ -284,7 +403,7 @@ BuiltText ListingRecordBuilder::BuildListingRecord(std::string_view objectLine)
     }
 
     std::string& out = record.text;
-    out.reserve(256 + objectLine.size() / 16);
+    out.reserve(256);
     appendTimeStamp(out, m_clock);
     out += "  ";
     out += m_name;

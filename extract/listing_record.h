@@ -1,9 +1,11 @@
 #pragma once
 
 #include "object_lines.h"
+#include "object_parts.h"
 
 #include "platform/clock.h"
 
+#include <array>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -22,6 +24,7 @@ enum class RecordError {
 struct RecordFailure {
     RecordError error = RecordError::CutOffLine;
     std::size_t valueIndex = 0;  // not used for CutOffLine
+    std::size_t part = 0;        // the part of a linked object, from 0 (the root)
     friend bool operator==(const RecordFailure&, const RecordFailure&) = default;
 };
 
@@ -44,6 +47,11 @@ void appendXmlText(std::string& out, std::string_view text);  // appends the dec
 // missing or not a number.
 [[nodiscard]] BuiltText BuildHeaderLine(const ValueList& values, const platform::Clock& clock);
 
+// The header line for an anchor object, its values read as BuildListingRecord reads its root
+// part's; name (when given) receives the root's name as a record would carry it.
+[[nodiscard]] BuiltText BuildHeaderLineFor(std::string_view object, const platform::Clock& clock,
+                                           std::string* name = nullptr);
+
 // Turns object lines back into listing records, one export at a time: the last type code and
 // hole code carry over from one object to the next and start empty for each builder.
 class ListingRecordBuilder {
@@ -52,10 +60,17 @@ public:
 
     // Line A, CR LF, line B (no final line end) for one object line, with Second Life's
     // values recovered from the document's; nothing on failure, and then the state is as
-    // it was.
+    // it was. An object whose values do not all sit where a converter's document has them
+    // is read by element name; an object of several linked parts then gives one record per
+    // part, joined by CR LF, the root first and the others in LinkNum order, each child at
+    // its world position and rotation.
     [[nodiscard]] BuiltText BuildListingRecord(std::string_view objectLine);
 
-    // `Extract`: the value list of the last line given to BuildListingRecord.
+    // The records the last successful BuildListingRecord wrote.
+    [[nodiscard]] std::size_t recordCount() const { return m_recordCount; }
+
+    // `Extract`: the value list of the last line given to BuildListingRecord, as far as a
+    // record uses it (values 0 to 72); for an object read by name, its last part's values.
     [[nodiscard]] const ValueList& values() const { return m_values; }
     // The object name as the last record wrote (or would have written) it.
     [[nodiscard]] const std::string& name() const { return m_name; }
@@ -63,7 +78,13 @@ public:
     [[nodiscard]] std::optional<int> holeCode() const { return m_holeCode; }
 
 private:
+    [[nodiscard]] BuiltText buildRecord();
+    [[nodiscard]] BuiltText buildLinkedRecords();
+
     const platform::Clock& m_clock;
+    ObjectParts m_parts;
+    std::array<std::string, 7> m_worldTexts;  // a child's world position and rotation
+    std::size_t m_recordCount = 0;
     ValueList m_values;
     std::string m_name;
     std::optional<int> m_typeCode;

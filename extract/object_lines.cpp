@@ -146,6 +146,16 @@ TokeniseResult TokeniseObjectLine(std::string_view line, ValueList& values)
     });
 }
 
+TokeniseResult TokeniseFirstValues(std::string_view line, ValueList& values, std::size_t count)
+{
+    values.clear();
+    if (count == 0) return isCutOffLine(line) ? TokeniseResult::Stop : TokeniseResult::Complete;
+    return walkValues(line, [&values, count](std::string_view value) {
+        values.push_back(value);
+        return values.size() < count;
+    });
+}
+
 bool isCutOffLine(std::string_view line)
 {
     const std::size_t last = line.rfind('>');

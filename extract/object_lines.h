@@ -49,6 +49,10 @@ enum class TokeniseResult {
 // last one is never a value; a run of blanks between two tags is one.
 TokeniseResult TokeniseObjectLine(std::string_view line, ValueList& values);
 
+// TokeniseObjectLine keeping only the first count values: the same result, and no list of a
+// degenerate line's millions of values.
+TokeniseResult TokeniseFirstValues(std::string_view line, ValueList& values, std::size_t count);
+
 // Whether a "<" follows the line's last ">" (or, without any ">", occurs at all): the line's
 // last tag is cut off. Exactly when TokeniseObjectLine says Stop.
 [[nodiscard]] bool isCutOffLine(std::string_view line);

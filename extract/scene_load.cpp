@@ -1,8 +1,12 @@
 #include "scene_load.h"
 
+#include "object_parts.h"
+#include "scene_document.h"
+
 #include "convert/number_fast_paths.h"
 #include "convert/text_codec.h"
 
+#include <algorithm>
 #include <exception>
 #include <memory>
 #include <thread>
@@ -27,6 +31,7 @@ bool isObjectLine(std::string_view line)
 // What reading one stretch of whole lines found.
 struct StretchRead {
     bool validEncoding = true;  // false: a line that is not valid UTF-8 ended the reading
+    bool oneObjectLines = true;  // every object line read holds one whole object
     LoadOutcome outcome = LoadOutcome::Complete;
     ReadError readError = ReadError::TooFewValues;
     std::size_t lineCount = 0;     // lines read
@@ -36,12 +41,60 @@ struct StretchRead {
     std::vector<ObjectPosition> positions;  // of the objects before a stop or read error
 };
 
+// Finds the root part's GroupPosition of an OpenSim object without building its parsed form:
+// the first "<GroupPosition>" of the element is the root part's, written as OpenSim writes it,
+// "<GroupPosition><X>x</X><Y>y</Y>". Nothing when it is written any other way.
+class PositionFinder {
+public:
+    static std::optional<ObjectPosition> find(std::string_view element)
+    {
+        const std::size_t found = findByRareByte(element, 0, kTag, kTag.find('G'));
+        if (found == std::string_view::npos) return std::nullopt;
+        std::string_view rest = element.substr(found + kTag.size());
+        const auto x = number(rest, "<X>", "</X>");
+        const auto y = number(rest, "<Y>", "</Y>");
+        if (!x || !y) return std::nullopt;
+        return ObjectPosition{*x, *y};
+    }
+
+private:
+    static constexpr std::string_view kTag = "<GroupPosition>";
+
+    // The number between open and close at the start of rest, which moves past them.
+    static std::optional<double> number(std::string_view& rest, std::string_view open, std::string_view close)
+    {
+        if (!rest.starts_with(open)) return std::nullopt;
+        const std::size_t end = rest.find('<', open.size());
+        if (end == std::string_view::npos || rest.substr(end, close.size()) != close) return std::nullopt;
+        const auto value = convert::parseNumberQuickly(rest.substr(open.size(), end - open.size()));
+        rest.remove_prefix(end + close.size());
+        return value;
+    }
+};
+
+// An object's position: values 22 and 23 when they are GroupPosition's X and Y, else the
+// root part's GroupPosition read by element name. An object that is not a SceneObjectGroup
+// element at all is read by index, as ever; so is a line that does not hold one whole object,
+// which a scene document's reading takes over. parts is made when first needed.
+std::optional<ObjectPosition> objectPosition(std::string_view object, const PositionValues& values,
+                                             std::unique_ptr<ObjectParts>& parts)
+{
+    if (positionReadsByIndex(object, values) || !isOneObjectLine(object)) return readPosition(values);
+    if (const auto position = PositionFinder::find(object)) return position;
+    if (!parts) parts = std::make_unique<ObjectParts>();
+    if (!parts->parse(object)) return readPosition(values);
+    const auto position = parts->position();
+    if (!position) return std::nullopt;
+    return ObjectPosition{position->first, position->second};
+}
+
 // Cuts text into lines, keeps the object lines and, while placing, reads their positions up
 // to a cut-off line or a read error. A read error ends the reading; with checkEncoding, so
 // does the first line that is not valid UTF-8.
 StretchRead readStretch(std::string_view text, bool checkEncoding, bool placing)
 {
     StretchRead read;
+    std::unique_ptr<ObjectParts> parts;
     convert::LineCursor cursor(text);
     while (const auto line = cursor.next()) {
         ++read.lineCount;
@@ -51,10 +104,11 @@ StretchRead readStretch(std::string_view text, bool checkEncoding, bool placing)
         }
         if (!isObjectLine(*line)) continue;
         read.objects.push_back(*line);
+        if (read.oneObjectLines && !isOneObjectLine(*line)) read.oneObjectLines = false;
         if (!placing) continue;
         const PositionValues values = scanPositionValues(*line);
         std::optional<ObjectPosition> position;
-        if (values.result != TokeniseResult::Stop) position = readPosition(values);
+        if (values.result != TokeniseResult::Stop) position = objectPosition(*line, values, parts);
         if (position) {
             read.positions.push_back(*position);
             continue;
@@ -81,7 +135,9 @@ std::size_t halfway(std::string_view text)
 {
     constexpr std::size_t kWorthSplitting = std::size_t{8} << 20;
     if (text.size() < kWorthSplitting) return 0;
-    const std::size_t end = text.find_first_of("\r\n", text.size() / 2);
+    // Two plain searches: a search for either character tests every byte one by one, which
+    // costs seconds when the half holds no line end at all (a file of one long line).
+    const std::size_t end = std::min(text.find('\r', text.size() / 2), text.find('\n', text.size() / 2));
     if (end == std::string_view::npos) return 0;
     return end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
 }
@@ -89,10 +145,12 @@ std::size_t halfway(std::string_view text)
 // Reads the object lines of text into load and objects, as far as a cut-off line or a read
 // error lets it. Gives up (false) when checkEncoding finds a line that is not valid UTF-8
 // before any read error. A large text is read in two halves at once; the second half's
-// findings count only as far as the first half let the reading go on.
+// findings count only as far as the first half let the reading go on. oneObjectLines tells
+// whether every object line read held one whole object.
 bool readObjectLines(std::string_view text, bool checkEncoding, SceneLoad& load,
-                     std::vector<std::string_view>& objects)
+                     std::vector<std::string_view>& objects, bool& oneObjectLines)
 {
+    oneObjectLines = true;
     const std::size_t split = halfway(text);
     std::vector<std::string_view> parts{text};
     if (split != 0) parts = {text.substr(0, split), text.substr(split)};
@@ -123,6 +181,7 @@ bool readObjectLines(std::string_view text, bool checkEncoding, SceneLoad& load,
             read = readStretch(parts[i], checkEncoding, false);
         }
         if (!read.validEncoding) return false;
+        oneObjectLines = oneObjectLines && read.oneObjectLines;
         if (placing) {
             load.positions.insert(load.positions.end(), read.positions.begin(), read.positions.end());
             if (read.outcome != LoadOutcome::Complete) {
@@ -175,6 +234,96 @@ SceneLoad finishLoad(SceneLoad load, std::shared_ptr<const void> text, std::vect
 
 bool hasByteOrderMark(std::string_view bytes) { return bytes.substr(0, 3) == "\xEF\xBB\xBF"; }
 
+// The positions of objects that are each one SceneObjectGroup element; a null entry for an
+// object without a readable position. Most are found as OpenSim writes them; the others are
+// read by element name, and false comes back when one of those is not a well-formed element.
+// Many objects are read in two halves at once.
+bool readElementPositions(const std::vector<std::string_view>& elements,
+                          std::vector<std::optional<ObjectPosition>>& positions)
+{
+    positions.assign(elements.size(), std::nullopt);
+    const auto readRange = [&elements, &positions](std::size_t from, std::size_t to) {
+        std::unique_ptr<ObjectParts> parts;
+        for (std::size_t k = from; k < to; ++k) {
+            positions[k] = PositionFinder::find(elements[k]);
+            if (positions[k]) continue;
+            if (!parts) parts = std::make_unique<ObjectParts>();
+            if (!parts->parse(elements[k])) return false;
+            if (const auto position = parts->position()) positions[k] = ObjectPosition{position->first, position->second};
+        }
+        return true;
+    };
+    constexpr std::size_t kWorthTwoThreads = 256;
+    if (elements.size() < kWorthTwoThreads) return readRange(0, elements.size());
+    const std::size_t half = elements.size() / 2;
+    bool secondHalf = false;
+    std::exception_ptr helperFailure;  // handed on to the caller, as if this thread had failed
+    bool firstHalf = false;
+    {
+        std::jthread helper([&] {
+            try {
+                secondHalf = readRange(half, elements.size());
+            } catch (...) {
+                helperFailure = std::current_exception();
+            }
+        });
+        firstHalf = readRange(0, half);
+    }
+    if (helperFailure) std::rethrow_exception(helperFailure);
+    return firstHalf && secondHalf;
+}
+
+// Reads text as a scene document: its SceneObjectGroup elements are the objects, whatever
+// the line layout. Nothing when text is not a scene document of well-formed elements.
+std::optional<SceneLoad> readSceneDocument(std::string_view text, std::vector<std::string_view>& objects)
+{
+    auto elements = splitSceneDocument(text);
+    if (!elements) return std::nullopt;
+    std::vector<std::optional<ObjectPosition>> positions;
+    if (!readElementPositions(*elements, positions)) return std::nullopt;
+    SceneLoad load;
+    load.layout = SceneLayout::Document;
+    load.positions.reserve(positions.size());
+    for (std::size_t k = 0; k < positions.size(); ++k) {
+        if (!positions[k]) {
+            load.outcome = LoadOutcome::ReadError;
+            load.readError = ReadError::PositionNotANumber;
+            load.objectNumber = k + 1;
+            load.lineNumber = lineNumberAt(text, static_cast<std::size_t>((*elements)[k].data() - text.data()));
+            load.positions.clear();
+            objects.clear();
+            return load;
+        }
+        load.positions.push_back(*positions[k]);
+    }
+    objects = std::move(*elements);
+    return load;
+}
+
+// Loads text whose bytes stay where they are (owner keeps them alive): line by line, or as a
+// scene document when its lines do not each hold one object. Nothing when checkEncoding
+// finds text that is not valid UTF-8 before the load is settled.
+std::optional<SceneLoad> loadText(std::shared_ptr<const void> owner, std::string_view text, bool checkEncoding,
+                                  const MapGeometry& map)
+{
+    SceneLoad load;
+    std::vector<std::string_view> objects;
+    bool oneObjectLines = true;
+    if (!readObjectLines(text, checkEncoding, load, objects, oneObjectLines)) return std::nullopt;
+    if (!oneObjectLines || load.outcome != LoadOutcome::Complete) {
+        // Objects that span lines, or lines that hold several, are found by structure; a file
+        // that is not a scene document keeps what the lines gave.
+        // The reading of the lines checked every line's encoding unless a read error ended it.
+        if (checkEncoding && load.outcome == LoadOutcome::ReadError && !convert::isValidUtf8(text)) return std::nullopt;
+        std::vector<std::string_view> elements;
+        if (auto document = readSceneDocument(text, elements)) {
+            load = std::move(*document);
+            objects = std::move(elements);
+        }
+    }
+    return finishLoad(std::move(load), std::move(owner), std::move(objects), map);
+}
+
 }  // namespace
 
 SceneLoad loadSceneText(std::string bytes, const MapGeometry& map)
@@ -185,15 +334,20 @@ SceneLoad loadSceneText(std::string bytes, const MapGeometry& map)
     const bool decodeFirst = hasByteOrderMark(bytes);
     if (decodeFirst) bytes = convert::decodeText(std::move(bytes));
     auto text = std::make_shared<std::string>(std::move(bytes));
-    SceneLoad load;
-    std::vector<std::string_view> objects;
-    if (!readObjectLines(*text, !decodeFirst, load, objects)) {
-        *text = convert::decodeText(std::move(*text));
-        load = SceneLoad{};
-        objects.clear();
-        (void)readObjectLines(*text, false, load, objects);
+    if (auto load = loadText(text, *text, !decodeFirst, map)) return std::move(*load);
+    *text = convert::decodeText(std::move(*text));
+    return std::move(*loadText(text, *text, false, map));
+}
+
+SceneLoad loadSceneBytes(platform::SharedBytes bytes, const MapGeometry& map)
+{
+    // Valid UTF-8 is kept in the block it was read into; anything else is decoded into a copy.
+    if (!hasByteOrderMark(bytes.bytes)) {
+        if (auto load = loadText(bytes.owner, bytes.bytes, true, map)) return std::move(*load);
     }
-    return finishLoad(std::move(load), std::move(text), std::move(objects), map);
+    std::string copy(bytes.bytes);
+    bytes = {};  // the block goes before decoding doubles the copy
+    return loadSceneText(std::move(copy), map);
 }
 
 SceneLoad loadSceneFile(const platform::FileSystem& files, const std::string& path, const MapGeometry& map)
@@ -207,17 +361,7 @@ SceneLoad loadSceneFile(const platform::FileSystem& files, const std::string& pa
         load.reason = std::move(reason);
         return load;
     }
-    // Valid UTF-8 is kept in the block it was read into; anything else is decoded into a copy.
-    if (!hasByteOrderMark(bytes->bytes)) {
-        SceneLoad load;
-        std::vector<std::string_view> objects;
-        if (readObjectLines(bytes->bytes, true, load, objects)) {
-            return finishLoad(std::move(load), std::move(bytes->owner), std::move(objects), map);
-        }
-    }
-    std::string copy(bytes->bytes);
-    bytes.reset();  // the block goes before decoding doubles the copy
-    return loadSceneText(std::move(copy), map);
+    return loadSceneBytes(std::move(*bytes), map);
 }
 
 }  // namespace vantor::extract

@@ -53,11 +53,20 @@ enum class LoadOutcome {
 enum class ReadError {
     FileUnreadable,      // reason says why
     TooFewValues,        // the object line has fewer than 24 values
-    PositionNotANumber,  // value 22 or 23 is not a number
+    PositionNotANumber,  // value 22 or 23 (or the GroupPosition read by name) is not a number
+    NotAnArchive,        // the file read as an archive is no OpenSim archive; reason says why
+};
+
+// How the objects of a load were found.
+enum class SceneLayout {
+    Lines,     // one object per line (the converter's files, OpenSim up to 0.9.0)
+    Document,  // the SceneObjectGroup elements of a scene document, whatever its lines
+    Archive,   // the objects/*.xml entries of an OpenSim archive
 };
 
 struct SceneLoad {
     LoadOutcome outcome = LoadOutcome::Complete;
+    SceneLayout layout = SceneLayout::Lines;
     // Every line of the file longer than 10 characters, in file order; empty after a read error.
     ObjectLines objects;
     // Marker k belongs to entry k of objects; after a stop, only the entries before the cut-off line have one.
@@ -65,7 +74,7 @@ struct SceneLoad {
     // The position of each entry that has a marker, so that filtering need not read it again.
     std::vector<ObjectPosition> positions;
     // StoppedAtCutOff and ReadError (except FileUnreadable): the line concerned.
-    std::size_t lineNumber = 0;    // line of the file, from 1
+    std::size_t lineNumber = 0;    // line of the file, from 1 (0 in an archive)
     std::size_t objectNumber = 0;  // entry of the table, from 1
     ReadError readError = ReadError::FileUnreadable;
     std::string reason;            // FileUnreadable: why, in the file system's words
@@ -73,8 +82,15 @@ struct SceneLoad {
 
 // Loads scene file text as the extractor window does: the bytes are decoded (UTF-8, else
 // Windows-1252), cut into lines at CR LF, lone CR and lone LF, every line longer than 10
-// characters becomes an object, and each object gets a marker until a cut-off line.
+// characters becomes an object, and each object gets a marker until a cut-off line. When
+// not every object line holds one whole SceneObjectGroup element and the text is a scene
+// document ("<scene>", well-formed SceneObjectGroup elements, "</scene>"), the objects are
+// its elements instead, whatever the line layout. An object's position is its values 22 and
+// 23 when they are GroupPosition's X and Y, else its root part's GroupPosition by name.
 [[nodiscard]] SceneLoad loadSceneText(std::string bytes, const MapGeometry& map = {});
+
+// Loads a file's bytes as loadSceneText does, keeping them in their block when they are UTF-8.
+[[nodiscard]] SceneLoad loadSceneBytes(platform::SharedBytes bytes, const MapGeometry& map = {});
 
 // Reads the file at path and loads it.
 [[nodiscard]] SceneLoad loadSceneFile(const platform::FileSystem& files, const std::string& path,

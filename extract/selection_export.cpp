@@ -1,15 +1,16 @@
 #include "selection_export.h"
 
+#include <cstdint>
 #include <exception>
 #include <memory>
 #include <thread>
+#include <vector>
 
 namespace vantor::extract {
 
 namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
-constexpr std::size_t kNameValue = 19;  // the object name in a value list
 
 bool endsWithXml(std::string_view path)
 {
@@ -38,8 +39,71 @@ ExportFailure objectFailure(ExportError error, std::size_t objectNumber, std::st
     return failure;
 }
 
-// Builds the listing of a table: the header line, then two lines per object, every line
-// ending in CR LF; or the first object that gives no record.
+// Writes the entries, each followed by CR LF. Entries that follow each other in the text they
+// were read from, with CR LF between them, go out as one block, straight from that text.
+void writeEntries(const ObjectLines& table, platform::OutputFile& out)
+{
+    const auto address = [](const char* p) { return reinterpret_cast<std::uintptr_t>(p); };
+    for (std::size_t k = 0; k < table.size();) {
+        const char* begin = table[k].data();
+        const char* end = begin + table[k].size();
+        for (++k; k < table.size() && address(table[k].data()) == address(end) + kLineEnd.size()
+                  && std::string_view(end, kLineEnd.size()) == kLineEnd;
+             ++k) {
+            end = table[k].data() + table[k].size();
+        }
+        out.write(std::string_view(begin, static_cast<std::size_t>(end - begin)));
+        out.write(kLineEnd);
+    }
+}
+
+// Appends the records of objects [from, to) to listing, each followed by CR LF; the first
+// object that gives no record ends it.
+std::optional<ExportFailure> appendRecords(const ObjectLines& table, std::size_t from, std::size_t to,
+                                           ListingRecordBuilder& builder, std::string& listing)
+{
+    for (std::size_t k = from; k < to; ++k) {
+        const BuiltText record = builder.BuildListingRecord(table[k]);
+        if (!record) return objectFailure(ExportError::RecordFailed, k + 1, builder.name(), *record.failure);
+        listing += record.text;
+        listing += kLineEnd;
+    }
+    return std::nullopt;
+}
+
+// The records of the second half of a table, built on a thread of their own by a builder that
+// starts with no type code and no hole code. A record depends on the codes carried in only
+// until some object of the half has set both codes by its shape: from the object after that
+// one, settled, on, the records are those a single builder would write.
+struct SecondHalf {
+    std::string text;
+    std::vector<std::size_t> ends;  // where the records of each object end in text
+    std::optional<ExportFailure> failure;
+    std::optional<std::size_t> settled;  // the first object whose records hold whatever came before
+};
+
+SecondHalf buildSecondHalf(const ObjectLines& table, std::size_t from, const platform::Clock& clock)
+{
+    SecondHalf half;
+    half.text.reserve((table.size() - from) * 256);
+    ListingRecordBuilder builder(clock);
+    for (std::size_t k = from; k < table.size(); ++k) {
+        const BuiltText record = builder.BuildListingRecord(table[k]);
+        if (!record) {
+            half.failure = objectFailure(ExportError::RecordFailed, k + 1, builder.name(), *record.failure);
+            return half;
+        }
+        half.text += record.text;
+        half.text += kLineEnd;
+        half.ends.push_back(half.text.size());
+        if (!half.settled && builder.typeCode() && builder.holeCode()) half.settled = k + 1;
+    }
+    return half;
+}
+
+// Builds the listing of a table: the header line, then two lines per object (per part of a
+// linked object), every line ending in CR LF; or the first object that gives no record. A
+// large table has its second half built on a second thread.
 std::optional<ExportFailure> buildListing(const ObjectLines& table, const platform::Clock& clock,
                                           std::string& listing)
 {
@@ -47,24 +111,39 @@ std::optional<ExportFailure> buildListing(const ObjectLines& table, const platfo
     // The header's rez position is the last object's: a position near the build that the
     // converter subtracts from every object's position when it reads the listing back.
     const std::size_t anchor = table.size() - 1;
-    ValueList anchorValues;
-    (void)TokeniseObjectLine(table[anchor], anchorValues);
-    const BuiltText header = BuildHeaderLine(anchorValues, clock);
-    if (!header) {
-        const std::string_view name = anchorValues.size() > kNameValue ? anchorValues[kNameValue] : std::string_view{};
-        return objectFailure(ExportError::HeaderFailed, anchor + 1, decodeXmlText(name), *header.failure);
-    }
+    std::string anchorName;
+    const BuiltText header = BuildHeaderLineFor(table[anchor], clock, &anchorName);
+    if (!header) return objectFailure(ExportError::HeaderFailed, anchor + 1, anchorName, *header.failure);
     listing.reserve(table.size() * 256);
     listing += header.text;
     listing += kLineEnd;
     ListingRecordBuilder builder(clock);
-    for (std::size_t k = 0; k < table.size(); ++k) {
-        const BuiltText record = builder.BuildListingRecord(table[k]);
-        if (!record) return objectFailure(ExportError::RecordFailed, k + 1, builder.name(), *record.failure);
-        listing += record.text;
-        listing += kLineEnd;
+
+    constexpr std::size_t kWorthTwoBuilders = 1024;
+    const std::size_t split = table.size() >= kWorthTwoBuilders ? table.size() / 2 : table.size();
+    SecondHalf second;
+    std::optional<ExportFailure> firstFailure;
+    std::exception_ptr helperFailure;  // handed on to the caller, as if this thread had failed
+    {
+        std::jthread helper;
+        if (split < table.size()) {
+            helper = std::jthread([&second, &table, &clock, &helperFailure, split] {
+                try {
+                    second = buildSecondHalf(table, split, clock);
+                } catch (...) {
+                    helperFailure = std::current_exception();
+                }
+            });
+        }
+        firstFailure = appendRecords(table, 0, split, builder, listing);
     }
-    return std::nullopt;
+    if (helperFailure) std::rethrow_exception(helperFailure);
+    if (firstFailure || split == table.size()) return firstFailure;
+    if (!second.settled) return appendRecords(table, split, table.size(), builder, listing);
+    // The objects up to the settled one are built again with the codes the first half left.
+    if (auto failure = appendRecords(table, split, *second.settled, builder, listing)) return failure;
+    listing.append(std::string_view(second.text).substr(second.ends[*second.settled - split - 1]));
+    return second.failure;
 }
 
 }  // namespace
@@ -109,10 +188,7 @@ ExportReport exportSelection(const ObjectLines& table, const std::string& sceneP
             }
         });
         scene->write("<scene>\r\n\r\n");
-        for (const std::string_view line : table) {
-            scene->write(line);
-            scene->write(kLineEnd);
-        }
+        writeEntries(table, *scene);
         scene->write("\r\n</scene>\r\n");
     }
     if (builderFailure) std::rethrow_exception(builderFailure);

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -196,6 +197,16 @@ std::optional<SharedBytes> StdFileSystem::readShared(const std::string& path, st
         return FileSystem::readShared(path, reason);
     }
     const auto size = static_cast<std::size_t>(status.st_size);
+    if (m_largeFiles == LargeFileReading::Map) {
+        // The pages of the page cache are mapped in one go, so the reader meets no page faults.
+        void* address = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+        if (address != MAP_FAILED) {
+            std::shared_ptr<const void> owner(address, [size](const void* mapped) {
+                ::munmap(const_cast<void*>(mapped), size);
+            });
+            return SharedBytes{std::move(owner), std::string_view(static_cast<const char*>(address), size)};
+        }
+    }
     // Left uninitialised, so that each page is first touched by the thread that reads into it.
     std::shared_ptr<char[]> buffer(new char[size]);
     const auto readRange = [&](std::size_t from, std::size_t to) {

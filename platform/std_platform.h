@@ -8,20 +8,34 @@
 
 namespace vantor::platform {
 
+// How readShared holds a large file's bytes.
+enum class LargeFileReading {
+    Copy,  // read into fresh memory: safe whatever happens to the file later
+    // Mapped read-only, with no copy. The file's size is taken once; if another program shortens
+    // the file while the bytes are in use, touching the lost part ends the process (SIGBUS), so
+    // this suits short runs, such as a command that loads, exports and exits, and not a
+    // window that keeps a table for as long as the user likes.
+    Map,
+};
+
 // The file system through the C++ standard library; paths are UTF-8.
 class StdFileSystem final : public FileSystem {
 public:
+    explicit StdFileSystem(LargeFileReading largeFiles = LargeFileReading::Copy) : m_largeFiles(largeFiles) {}
     bool exists(const std::string& path) const override;
     bool isDirectory(const std::string& path) const override;
     // A file without any write permission bit counts as read-only even for the superuser.
     bool isWritable(const std::string& path) const override;
     std::optional<std::string> readAll(const std::string& path, std::string* reason) const override;
-    // Large files are read in two halves on two threads: most of the cost of reading is the
-    // system handing the process fresh memory, and two cores share that.
+    // Large files are mapped (LargeFileReading::Map), or read in two halves on two threads: most
+    // of the cost of reading is the system handing the process fresh memory, and two cores share that.
     std::optional<SharedBytes> readShared(const std::string& path, std::string* reason) const override;
     std::unique_ptr<OutputFile> create(const std::string& path, std::string* reason) override;
     bool remove(const std::string& path) override;
     std::vector<std::string> listFiles(const std::string& folder, std::string_view suffix) const override;
+
+private:
+    LargeFileReading m_largeFiles;
 };
 
 // Seeded once, from the system's entropy source and the clock, when it is made: one

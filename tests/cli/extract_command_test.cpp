@@ -3,8 +3,11 @@
 
 #include "convert/number_forms.h"
 #include "convert/text_codec.h"
+#include "extract/archive_fixture.h"
 #include "extract/object_line_fixture.h"
 #include "extract/object_lines.h"
+#include "extract/object_parts.h"
+#include "extract/opensim_fixture.h"
 #include "fakes/fake_platform.h"
 
 #include <gtest/gtest.h>
@@ -116,6 +119,89 @@ TEST_F(ExtractCommand, RoundTripsTheExampleHouse)
         EXPECT_EQ(Names(first[k].begin() + 25, first[k].end()), Names(again[k].begin() + 25, again[k].end()));
         for (std::size_t axis = 0; axis < 3; ++axis) EXPECT_NEAR(move(k, axis), move(0, axis), 1e-9);
     }
+}
+
+// A linkset in OpenSim's current layout: a hollow, cut box as root, turned a quarter about Z,
+// a sheared cylinder and a torus as children, listed out of LinkNum order.
+test::OpenSimObject openSimLinkset()
+{
+    test::OpenSimObject linkset;
+    linkset.position = {"120.25", "80.5", "22"};
+    linkset.parts.resize(3);
+    auto& root = linkset.parts[0];
+    root.name = "Gate";
+    root.rotation = {"0", "0", "0.7071068", "0.7071068"};
+    root.scale = {"4", "0.2", "3"};
+    root.shape = {{"ProfileBegin", "12500"}, {"ProfileEnd", "10000"}, {"ProfileHollow", "25000"},
+                  {"HollowShape", "Circle"}, {"PathScaleX", "150"}, {"PathShearX", "226"}};
+    auto& torus = linkset.parts[1];
+    torus.name = "Ring";
+    torus.linkNum = "3";
+    torus.offset = {"0", "0", "2"};
+    torus.scale = {"1", "1", "0.25"};
+    torus.shape = {{"ProfileShape", "Circle"}, {"ProfileCurve", "0"}, {"PathCurve", "32"}, {"PathScaleY", "175"},
+                   {"PathBegin", "5000"}, {"PathTaperX", "-50"}, {"PathTwist", "50"}};
+    auto& cylinder = linkset.parts[2];
+    cylinder.name = "Post";
+    cylinder.linkNum = "2";
+    cylinder.offset = {"1.5", "0", "-1"};
+    cylinder.rotation = {"0.7071068", "0", "0", "0.7071068"};
+    cylinder.scale = {"0.3", "0.3", "3"};
+    cylinder.shape = {{"ProfileShape", "Circle"}, {"ProfileCurve", "0"}, {"PathShearY", "50"}};
+    return linkset;
+}
+
+TEST_F(ExtractCommand, RoundTripsAnOpenSimLinksetPartByPart)
+{
+    const test::OpenSimObject linkset = openSimLinkset();
+    const std::string original = test::openSimObjectXml(linkset);
+    files.files["/w/region.xml"] = test::currentScene({original});
+    ASSERT_EQ(run({"extract", "/w/region.xml", "--out", "/w/gate.xml"}), ExitCode::Ok) << err.str();
+    EXPECT_EQ(files.files.at("/w/gate.xml"), "<scene>\r\n\r\n" + original + "\r\n\r\n</scene>\r\n");  // whole
+    ASSERT_EQ(run({"convert", "/w/gate.txt", "--out-dir", "/w", "--name", "again"}), ExitCode::Ok) << err.str();
+
+    // One converted prim per part, root first, then LinkNum order; each keeps its name, size
+    // and shape values.
+    const auto again = objectValues("/w/again.xml");
+    ASSERT_EQ(again.size(), 3u);
+    extract::ObjectParts parts;
+    ASSERT_TRUE(parts.parse(original));
+    extract::ValueList part;
+    const std::string_view names[] = {"Gate", "Post", "Ring"};
+    for (std::size_t k = 0; k < 3; ++k) {
+        SCOPED_TRACE(k);
+        parts.partValues(k, part);  // the parts in LinkNum order
+        EXPECT_EQ(again[k][19], names[k]);
+        EXPECT_EQ(again[k][19], part[19]);
+        for (std::size_t index = 46; index <= 72; ++index) {
+            if (index == 63 || index == 69 || index == 70) continue;  // ProfileCurve, State, TextureEntry
+            const auto was = convert::parseNumber(part[index]);
+            const auto is = convert::parseNumber(again[k][index]);
+            if (was && is) {
+                EXPECT_NEAR(*is, *was, 1e-9) << extract::valueElementName(index);
+            } else {
+                EXPECT_EQ(again[k][index], part[index]) << extract::valueElementName(index);
+            }
+        }
+    }
+}
+
+TEST_F(ExtractCommand, ReadsOpenSimArchives)
+{
+    const std::string gate = test::openSimObjectXml(openSimLinkset());
+    const std::string box = objectAt("10", "10", "box");
+    files.files["/w/region.oar"] = test::makeArchive(
+        {{"archive.xml", "<archive major_version=\"0\" minor_version=\"8\" />"}, {"objects/box.xml", box},
+         {"terrains/region.r32", "...."}, {"objects/gate.xml", gate}});
+    ASSERT_EQ(run({"extract", "/w/region.oar", "--out", "/w/all.xml"}), ExitCode::Ok) << err.str();
+    EXPECT_EQ(files.files.at("/w/all.xml"), "<scene>\r\n\r\n" + box + "\r\n" + gate + "\r\n\r\n</scene>\r\n");
+    EXPECT_EQ(convert::splitLines(files.files.at("/w/all.txt")).size(), 1u + 2 * 4);
+    ASSERT_EQ(run({"extract", "/w/region.oar", "--out", "/w/in.xml", "--rect", "100,60,140,100"}), ExitCode::Ok);
+    EXPECT_EQ(files.files.at("/w/in.xml"), "<scene>\r\n\r\n" + gate + "\r\n\r\n</scene>\r\n");
+
+    files.files["/w/bad.oar"] = "not an archive at all";
+    EXPECT_EQ(run({"extract", "/w/bad.oar", "--out", "/w/bad.xml"}), ExitCode::Usage);
+    EXPECT_NE(err.str().find("cannot read /w/bad.oar as an OpenSim archive"), std::string::npos) << err.str();
 }
 
 }  // namespace

@@ -100,7 +100,8 @@ TEST_F(Listing, CopiesPositionsAsTheyStandAndDecodesEscapedNames)
               "[9:05]  Tom & Jerry's <shed>: 7, <128.500000, 64.000000, 22.500000>, <0, 0, 0, 1>, <0.5, 0.5, 0.5>, ");
     EXPECT_EQ(BuildHeaderLine(builder.values(), clock).text, "[9:05]  Rezzer: <128.500000, 64.000000, 20.5>");
     clock.current = {23, 0};
-    EXPECT_EQ(build({{"name", ""}}).first.substr(0, 31), "[23:00]  0: 7, <64.5, 22, 0>, <");  // moved down
+    // An empty name no longer moves every later value down: the object is read by element name.
+    EXPECT_EQ(build({{"name", ""}}).first.substr(0, 31), "[23:00]  : 7, <128, 64.5, 22>, ");
 }
 
 TEST_F(Listing, FailuresNameTheValueAndKeepTheState)
@@ -193,6 +194,50 @@ TEST_F(Listing, FailuresLeaveTheSceneFileAndNoNewListing)
     EXPECT_EQ(header.failure->cause, (RecordFailure{RecordError::MissingValue, 24}));
     EXPECT_EQ(files.files.count("/out/cut.txt"), 0u);
     EXPECT_EQ(files.openOutputs, 0);
+}
+
+// A large table's second half is built on a thread of its own; the listing must read as one
+// builder writes it, codes carried across the halves included, and report the first failure.
+TEST_F(Listing, LargeTablesListAsOneBuilderWould)
+{
+    const std::string box = objectLine();
+    const std::string torus = objectLine({{"profileShape", "Circle"}, {"pathCurve", "32"}, {"hollowShape", "Circle"}});
+    const std::string noRule = objectLine({{"name", "odd"}, {"pathCurve", "48"}, {"hollowShape", "Other"}});
+    const std::string typeOnly = objectLine({{"pathCurve", "16"}, {"hollowShape", "Other"}});
+    const std::string broken = objectLine({{"name", "bad"}, {"pathCurve", "curved"}});
+    struct Case {
+        std::vector<std::pair<std::size_t, std::string>> at;  // objects put in a table of plain boxes
+    };
+    const std::size_t count = 3000;
+    const std::size_t half = count / 2;
+    const Case cases[] = {
+        {{{half - 1, torus}, {half, noRule}, {half + 1, typeOnly}, {half + 2, noRule}, {half + 3, torus}}},
+        {{{half - 1, torus}, {half, noRule}, {half + 1, broken}}},
+        {{{10, torus}, {half + 5, noRule}, {half + 7, box}, {count - 1, noRule}}},
+        {{{half + 100, broken}, {half + 200, broken}}},
+        {{{half - 1, torus}, {half, typeOnly}, {half + 1, noRule}, {half + 50, broken}}},
+    };
+    for (const auto& [at] : cases) {
+        lines.assign(count, box);
+        for (const auto& [k, line] : at) lines[k] = line;
+        std::string expected = BuildHeaderLineFor(lines.back(), clock).text + "\r\n";
+        ListingRecordBuilder single(clock);
+        std::optional<std::size_t> failedAt;
+        for (std::size_t k = 0; k < lines.size() && !failedAt; ++k) {
+            const BuiltText record = single.BuildListingRecord(lines[k]);
+            if (!record) failedAt = k + 1;
+            expected += record.text + "\r\n";
+        }
+        files.files.erase("/out/big.txt");
+        const ExportReport report = exportTo("/out/big.xml");
+        if (failedAt) {
+            ASSERT_FALSE(report);
+            EXPECT_EQ(report.failure->objectNumber, *failedAt);
+        } else {
+            ASSERT_TRUE(report);
+            EXPECT_TRUE(files.files["/out/big.txt"] == expected);
+        }
+    }
 }
 
 }  // namespace

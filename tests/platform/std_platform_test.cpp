@@ -82,6 +82,13 @@ TEST_F(StdFileSystemTest, SharedReadsGiveTheWholeFileSmallOrLarge)
         const auto shared = m_files.readShared(path("scene.xml"), nullptr);
         ASSERT_TRUE(shared);
         EXPECT_TRUE(shared->bytes == content) << "size " << size;
+        // Mapped, the bytes stay the file's even after the file is replaced by a rename.
+        const vantor::platform::StdFileSystem mapping(vantor::platform::LargeFileReading::Map);
+        const auto mapped = mapping.readShared(path("scene.xml"), nullptr);
+        ASSERT_TRUE(mapped);
+        std::ofstream(path("next.xml"), std::ios::binary) << "other";
+        std::filesystem::rename(path("next.xml"), path("scene.xml"));
+        EXPECT_TRUE(mapped->bytes == content) << "size " << size;
     }
     std::string reason;
     EXPECT_FALSE(m_files.readShared(path("nothing.xml"), &reason));

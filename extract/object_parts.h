@@ -1,0 +1,58 @@
+#pragma once
+
+#include "object_lines.h"
+
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string_view>
+
+namespace vantor::extract {
+
+// Whether the values that a listing record and a marker take by index sit in the elements a
+// converter's document has there (19 Name, 22 to 24 GroupPosition, 28 to 31 RotationOffset,
+// 46 to 65 the Shape values, 66 to 68 Scale, 71 ProfileShape, 72 HollowShape), and the object
+// has no part under OtherParts. Only such an object is read by index; values is its value list.
+[[nodiscard]] bool readsByIndex(std::string_view object, const ValueList& values);
+
+// The same check for the position alone: values 22 and 23 are GroupPosition's X and Y.
+[[nodiscard]] bool positionReadsByIndex(std::string_view object, const PositionValues& values);
+
+// The name of the element a value index stands for in a converter's document ("PathCurve",
+// "GroupPosition/X"), or empty text for an index that names none.
+[[nodiscard]] std::string_view valueElementName(std::size_t index);
+
+// An object document read by element name, as OpenSim's serializer lays it out: the root
+// part is the first SceneObjectPart child of SceneObjectGroup, the other parts are
+// OtherParts/SceneObjectPart. Elements the listing does not use are skipped, whatever they hold.
+class ObjectParts {
+public:
+    ObjectParts();
+    ~ObjectParts();
+    ObjectParts(const ObjectParts&) = delete;
+    ObjectParts& operator=(const ObjectParts&) = delete;
+
+    // Reads object; false when it is not one well-formed SceneObjectGroup element with a part,
+    // or when it is so dense in tags that reading it by name would take many times its size.
+    // The values handed out later are views into object, which must outlive their use.
+    [[nodiscard]] bool parse(std::string_view object);
+
+    // The parts: the root first, then the others in LinkNum order (document order for equal
+    // or unreadable numbers).
+    [[nodiscard]] std::size_t partCount() const;
+
+    // Fills values, in the index order of a converter's document, with the texts of part's
+    // elements (entity references left as they stand). An element that is missing leaves a
+    // null view; an empty one an empty view. Only the indexes a record or marker uses, plus
+    // 25 to 27 (OffsetPosition) and 44 (LinkNum), are filled.
+    void partValues(std::size_t part, ValueList& values) const;
+
+    // The root's GroupPosition X and Y as numbers; nothing when either is missing or not a number.
+    [[nodiscard]] std::optional<std::pair<double, double>> position() const;
+
+private:
+    struct Document;
+    std::unique_ptr<Document> m_document;
+};
+
+}  // namespace vantor::extract

@@ -1,0 +1,402 @@
+// Tests of reading scene files and archives in OpenSim's own layout: objects by structure,
+// values by element name, one listing record per linked part.
+#include "extract/object_parts.h"
+#include "extract/scene_archive.h"
+#include "extract/scene_document.h"
+#include "extract/scene_load.h"
+#include "extract/selection.h"
+#include "extract/selection_export.h"
+
+#include "convert/text_codec.h"
+#include "fakes/fake_platform.h"
+#include "object_line_fixture.h"
+#include "archive_fixture.h"
+#include "opensim_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <tuple>
+
+namespace vantor::extract {
+namespace {
+
+using test::OpenSimObject;
+using test::OpenSimPart;
+
+// The fixtures: a single prim, a linkset of three with a rotated root whose children come out
+// of LinkNum order, an object with task inventory and CreatorData, a 2009-style object and a
+// sign whose hover text holds raw line breaks.
+std::vector<OpenSimObject> fixtureObjects()
+{
+    OpenSimObject single;
+    single.position = {"30.5", "40.25", "21"};
+    single.parts[0].name = "Single";
+    single.parts[0].scale = {"1", "2", "3"};
+    single.parts[0].shape = {{"ProfileShape", "Circle"}, {"ProfileCurve", "0"}, {"ProfileBegin", "12500"},
+                             {"ProfileEnd", "12500"}, {"ProfileHollow", "25000"}, {"HollowShape", "Square"}};
+
+    // The root turns 120 degrees about (1, 1, 1): x goes to y, y to z, z to x, exactly.
+    OpenSimObject linkset;
+    linkset.position = {"100", "50", "20"};
+    OpenSimPart root;
+    root.name = "Root";
+    root.rotation = {"0.5", "0.5", "0.5", "0.5"};
+    root.linkNum = "1";
+    OpenSimPart third;
+    third.name = "third";
+    third.offset = {"-2", "0", "0.5"};
+    third.rotation = {"0", "0", "1", "0"};
+    third.linkNum = "3";
+    third.shape = {{"ExtraParams", "ATAAEQAAAMF6wYtk"}, {"PathCurve", "32"}, {"ProfileShape", "Circle"}};
+    OpenSimPart second;
+    second.name = "second";
+    second.offset = {"1", "2", "3"};
+    second.scale = {"0.25", "1", "2"};
+    second.linkNum = "2";
+    second.shape = {{"PathCurve", "32"}, {"PathScaleX", "150"}, {"PathScaleY", "175"}, {"PathRevolutions", "66"}};
+    linkset.parts = {root, third, second};
+
+    OpenSimObject scripted;
+    scripted.position = {"200", "210", "30"};
+    scripted.parts[0].name = "Scripted &amp; boxed";
+    scripted.parts[0].inventoryItems = 3;
+    scripted.parts[0].creatorData = true;
+
+    OpenSimObject old;
+    old.style2009 = true;
+    old.position = {"10", "250", "40"};
+    old.parts[0].name = "Old prim";
+    old.parts[0].rotation = {"0", "0", "0.6", "0.8"};
+    old.parts[0].scale = {"0.25", "0.5", "0.75"};
+
+    OpenSimObject sign;
+    sign.parts[0].name = "Sign";
+    sign.parts[0].text = "Open\nfrom 9 to 5\r\nclosed Sundays";
+    return {single, linkset, scripted, old, sign};
+}
+
+std::vector<std::string> fixtureXml()
+{
+    std::vector<std::string> xml;
+    int serial = 0;
+    for (const auto& object : fixtureObjects()) xml.push_back(test::openSimObjectXml(object, ++serial));
+    return xml;
+}
+
+const std::vector<ObjectPosition> kFixturePositions{{30.5, 40.25}, {100, 50}, {200, 210}, {10, 250}, {128, 128}};
+
+// Line A of every record, after its time stamp, in export order: each child at the root's
+// position plus its offset turned by the root (computed by hand), and the root's rotation
+// times its own.
+const std::vector<std::string> kLinesA{
+    "Single: 7, <30.5, 40.25, 21>, <0, 0, 0, 1>, <1, 2, 3>, ",
+    "Root: 7, <100, 50, 20>, <0.5, 0.5, 0.5, 0.5>, <0.5, 0.5, 0.5>, ",
+    "second: 12, <103, 51, 22>, <0.5, 0.5, 0.5, 0.5>, <0.25, 1, 2>, ",
+    "S*third: 7, <100.5, 48, 20>, <0.5, -0.5, 0.5, -0.5>, <0.5, 0.5, 0.5>, ",
+    "Scripted & boxed: 7, <200, 210, 30>, <0, 0, 0, 1>, <0.5, 0.5, 0.5>, ",
+    "Old prim: 7, <10, 250, 40>, <0, 0, 0.6, 0.8>, <0.25, 0.5, 0.75>, ",
+    "Sign: 7, <128, 128, 25>, <0, 0, 0, 1>, <0.5, 0.5, 0.5>, ",
+};
+
+std::vector<Marker> markersAt(const std::vector<ObjectPosition>& positions)
+{
+    std::vector<Marker> markers;
+    for (const auto& position : positions) markers.push_back(PlaceMarker(position, MapGeometry{}));
+    return markers;
+}
+
+std::vector<std::string> namesOf(const ObjectLines& table)
+{
+    std::vector<std::string> names;
+    ObjectParts parts;
+    ValueList values;
+    for (const std::string_view object : table) {
+        if (!parts.parse(object)) return {};
+        parts.partValues(0, values);
+        names.emplace_back(values[19]);
+    }
+    return names;
+}
+
+// The listing written for table, its lines without their CR LF.
+std::vector<std::string> exportedListing(const ObjectLines& table)
+{
+    test::FakeFileSystem files;
+    files.addFolder("/w");
+    test::FakeClock clock;
+    clock.current = {9, 5};
+    const ExportReport report = exportSelection(table, "/w/out.xml", clock, files);
+    EXPECT_TRUE(report) << (report.failure ? report.failure->objectNumber : 0);
+    std::vector<std::string> lines;
+    for (const auto line : convert::splitLines(files.files["/w/out.txt"])) lines.emplace_back(line);
+    EXPECT_EQ(files.files["/w/out.xml"].find("<scene>\r\n\r\n" + std::string(table.empty() ? "" : table[0])), 0u);
+    return lines;
+}
+
+TEST(OpenSimLayout, EveryLayoutGivesTheSameObjectsMarkersSelectionAndRecords)
+{
+    const std::vector<std::string> xml = fixtureXml();
+    const std::tuple<std::string, std::string, SceneLayout> layouts[] = {
+        {"legacy, LF", test::legacyScene(xml), SceneLayout::Document},
+        {"legacy, Windows", test::legacyScene(xml, "\r\n"), SceneLayout::Document},
+        {"current, all on line 2", test::currentScene(xml), SceneLayout::Document},
+        {"the converter's wrapper, CR LF", test::sceneFile(xml), SceneLayout::Document},
+    };
+    for (const auto& [label, text, layout] : layouts) {
+        SCOPED_TRACE(label);
+        const SceneLoad load = loadSceneText(text);
+        ASSERT_EQ(load.outcome, LoadOutcome::Complete);
+        EXPECT_EQ(load.layout, layout);
+        ASSERT_EQ(load.objects.size(), xml.size());
+        for (std::size_t k = 0; k < xml.size(); ++k) EXPECT_EQ(load.objects[k], xml[k]);  // each element whole
+        EXPECT_EQ(load.markers, markersAt(kFixturePositions));
+
+        // "Extraire" with 50 < x < 150 and 40 < y < 140 keeps the linkset and the sign.
+        SceneSelection selection;
+        selection.setTable(load.objects, load.markers, load.positions);
+        selection.press(50 * 40, 10240 - 140 * 40);
+        selection.release(150 * 40, 10240 - 40 * 40);
+        (void)selection.extract(false);
+        EXPECT_EQ(namesOf(selection.objects()), (std::vector<std::string>{"Root", "Sign"}));
+
+        const std::vector<std::string> listing = exportedListing(load.objects);
+        ASSERT_EQ(listing.size(), 1 + 2 * kLinesA.size());
+        EXPECT_EQ(listing[0], "[9:05]  Rezzer: <128, 128, 23>");
+        for (std::size_t r = 0; r < kLinesA.size(); ++r) EXPECT_EQ(listing[1 + 2 * r], "[9:05]  " + kLinesA[r]);
+        EXPECT_EQ(listing[2], "1, 32, <0.25, 0.75, 0>, 0.5, <0, 0, 0>, <1, 1, 0>, <0, 0, 0>, 0");
+        EXPECT_EQ(listing[6], "5, 0, <0, 1, 0>, 0, <0, 0, 0>, <0.5, 0.25, 0>, <0, 0, 0>, <0, 1, 0>, <0, 0, 0>, "
+                              "1.99, 0, 0, 0");
+    }
+}
+
+TEST(OpenSimLayout, ObjectsOnLinesOfTheirOwnAreReadLineByLine)
+{
+    std::vector<std::string> xml = fixtureXml();
+    xml.pop_back();  // without the sign, every object is one line
+    const SceneLoad load = loadSceneText(test::legacyScene(xml));
+    EXPECT_EQ(load.layout, SceneLayout::Lines);
+    ASSERT_EQ(load.objects.size(), xml.size());
+    EXPECT_EQ(load.markers, markersAt({kFixturePositions.begin(), kFixturePositions.end() - 1}));
+}
+
+TEST(OpenSimLayout, ConverterObjectsAreReadByIndexOnlyWhereTheirValuesSit)
+{
+    const std::string plain = test::objectLine();
+    ValueList values;
+    const auto byIndex = [&values](const std::string& line) {
+        (void)TokeniseObjectLine(line, values);
+        return readsByIndex(line, values);
+    };
+    EXPECT_TRUE(byIndex(plain));
+    EXPECT_FALSE(byIndex(test::objectLine({{"name", ""}})));   // everything moves down by one
+    EXPECT_FALSE(byIndex(test::objectLine({{"x", ""}})));
+    std::string linked = plain;
+    linked.replace(linked.find("<OtherParts />"), 14, "<OtherParts>" + test::openSimPartXml({}, {}, 2) + "</OtherParts>");
+    EXPECT_FALSE(byIndex(linked));
+    EXPECT_FALSE(byIndex(fixtureXml()[0]));
+}
+
+TEST(OpenSimLayout, FailingChildStopsTheExportAtItsObject)
+{
+    std::vector<OpenSimObject> objects = fixtureObjects();
+    objects[1].parts[2].offset[1] = "north";
+    std::vector<std::string> xml;
+    for (const auto& object : objects) xml.push_back(test::openSimObjectXml(object));
+    const SceneLoad load = loadSceneText(test::currentScene(xml));
+    test::FakeFileSystem files;
+    files.addFolder("/w");
+    const test::FakeClock clock;
+    const ExportReport report = exportSelection(load.objects, "/w/out.xml", clock, files);
+    ASSERT_FALSE(report);
+    EXPECT_EQ(report.failure->objectNumber, 2u);
+    EXPECT_EQ(report.failure->objectName, "second");
+    EXPECT_EQ(report.failure->cause, (RecordFailure{RecordError::NotANumber, 26, 1}));
+    EXPECT_EQ(files.files.count("/w/out.txt"), 0u);
+}
+
+TEST(OpenSimLayout, ManyPartsAndLongTextsAreReadLikeAnyOther)
+{
+    OpenSimObject big;
+    big.position = {"64", "32", "20"};
+    big.parts.resize(300);
+    big.parts[0].text = std::string(10 << 20, 'x') + "\n" + std::string(100, 'y');
+    for (std::size_t i = 0; i < big.parts.size(); ++i) {
+        big.parts[i].name = "p" + std::to_string(i);
+        big.parts[i].linkNum = std::to_string(i + 1);
+        big.parts[i].offset = {std::to_string(i), "0", "0"};
+    }
+    const std::string xml = test::openSimObjectXml(big);
+    const SceneLoad load = loadSceneText(test::legacyScene({xml, fixtureXml()[0]}));
+    ASSERT_EQ(load.objects.size(), 2u);
+    EXPECT_EQ(load.positions.front(), (ObjectPosition{64, 32}));
+    const std::vector<std::string> listing = exportedListing(load.objects);
+    ASSERT_EQ(listing.size(), 1 + 2 * 301u);
+    EXPECT_EQ(listing[1 + 2 * 299].substr(0, 30), "[9:05]  p299: 7, <363, 32, 20>");
+}
+
+TEST(SceneDocument, FindsTheElementsOnlyInASceneDocument)
+{
+    const std::string a = "<SceneObjectGroup><x>1</x></SceneObjectGroup>";
+    const std::string b = "<SceneObjectGroup >\n<y/></SceneObjectGroup >";
+    using Found = std::optional<std::vector<std::string_view>>;
+    EXPECT_EQ(splitSceneDocument("<?xml version=\"1.0\"?>\r\n<!-- c --><scene>\n" + a + "\n\n" + b + "</scene>\n"),
+              (Found{{a, b}}));
+    EXPECT_EQ(splitSceneDocument("<scene></scene>"), (Found{std::vector<std::string_view>{}}));
+    for (const std::string& bad : std::vector<std::string>{"<scene>" + a, "<scene>" + a + "x</scene>", "<scene>" + a + "</scene>tail",
+                                  "<scenes>" + a + "</scenes>", "<scene><SceneObjectGroupX/></scene>",
+                                  "<scene><SceneObjectGroup>open</scene>", a}) {
+        EXPECT_EQ(splitSceneDocument(bad), std::nullopt) << bad;
+    }
+    EXPECT_EQ(lineNumberAt("a\r\nb\rc\nd\n\r\ne", 12), 6u);
+}
+
+TEST(SceneArchive, GivesTheSameTableAsTheSceneFile)
+{
+    const std::vector<std::string> xml = fixtureXml();
+    std::vector<std::pair<std::string, std::string>> entries{
+        {"archive.xml", "<?xml version=\"1.0\"?><archive major_version=\"0\" minor_version=\"8\" />"},
+        {"terrains/region.r32", std::string(64, '\x01')},
+        {"assets/0a1b_script.lsl", "default { state_entry() { } }"},
+        {"settings/region.xml", "<RegionSettings />"}};
+    for (std::size_t k = 0; k < xml.size(); ++k) {
+        const std::string folder = k == 1 ? "objects/BUILDING Barn/" : "objects/";
+        entries.emplace_back(folder + "object" + std::to_string(k) + "_1-2-3__id.xml", xml[k]);
+    }
+    const SceneLoad fromFile = loadSceneText(test::currentScene(xml));
+    const SceneLoad fromArchive = loadSceneArchive(test::makeArchive(entries));
+    ASSERT_EQ(fromArchive.outcome, LoadOutcome::Complete) << fromArchive.reason;
+    EXPECT_EQ(fromArchive.layout, SceneLayout::Archive);
+    EXPECT_EQ(std::vector<std::string_view>(fromArchive.objects.begin(), fromArchive.objects.end()),
+              std::vector<std::string_view>(fromFile.objects.begin(), fromFile.objects.end()));
+    EXPECT_EQ(fromArchive.markers, fromFile.markers);
+    EXPECT_EQ(exportedListing(fromArchive.objects), exportedListing(fromFile.objects));
+
+    // Through the file system: by the name's ending, or by the bytes whatever the name.
+    test::FakeFileSystem files;
+    files.files["/w/region.oar"] = test::makeArchive(entries);
+    files.files["/w/region.bin"] = test::makeArchive(entries, false);
+    files.files["/w/region.xml"] = test::currentScene(xml);
+    for (const char* path : {"/w/region.oar", "/w/region.bin", "/w/region.xml"}) {
+        EXPECT_EQ(loadScenePath(files, path).markers, fromFile.markers) << path;
+    }
+}
+
+TEST(SceneArchive, AnythingElseIsNoArchive)
+{
+    const std::string object = fixtureXml()[0];
+    const std::string notAnArchive[] = {
+        test::makeArchive({{"objects/a.xml", object}}),  // no archive.xml
+        "<scene>\r\n</scene>\r\n",
+        std::string("\x1F\x8B\x08\x00garbage", 12),
+    };
+    for (const std::string& bytes : notAnArchive) {
+        const SceneLoad load = loadSceneArchive(bytes);
+        EXPECT_EQ(load.outcome, LoadOutcome::ReadError);
+        EXPECT_EQ(load.readError, ReadError::NotAnArchive);
+        EXPECT_FALSE(load.reason.empty());
+        EXPECT_TRUE(load.objects.empty());
+    }
+    test::FakeFileSystem files;
+    files.files["/w/text.oar"] = "<scene>\r\n</scene>\r\n";
+    EXPECT_EQ(loadScenePath(files, "/w/text.oar").readError, ReadError::NotAnArchive);
+}
+
+// The real OpenSim-written files of ../shared/opensim-samples (or VANTOR_OPENSIM_SAMPLES),
+// with the true positions of every object and part in objects.csv and parts.csv.
+std::filesystem::path samplesFolder()
+{
+    if (const char* set = std::getenv("VANTOR_OPENSIM_SAMPLES")) return set;
+    for (const char* relative : {"/../shared/opensim-samples", "/../../shared/opensim-samples"}) {
+        const std::filesystem::path folder = std::string(VANTOR_SOURCE_DIR) + relative;
+        if (std::filesystem::exists(folder / "parts.csv")) return folder;
+    }
+    return {};
+}
+
+// The rows of a CSV file as maps from column name to text; quoted fields may hold commas and "".
+std::vector<std::map<std::string, std::string>> csvRows(const std::filesystem::path& path)
+{
+    const auto fields = [](std::string_view line) {
+        std::vector<std::string> out(1);
+        bool quoted = false;
+        for (std::size_t i = 0; i < line.size(); ++i) {
+            const char c = line[i];
+            if (quoted && c == '"' && i + 1 < line.size() && line[i + 1] == '"') {
+                out.back() += '"';
+                ++i;
+            } else if (c == '"') {
+                quoted = !quoted;
+            } else if (c == ',' && !quoted) {
+                out.emplace_back();
+            } else {
+                out.back() += c;
+            }
+        }
+        return out;
+    };
+    const std::string text = test::fileText(path.string());
+    const auto lines = convert::splitLines(text);
+    std::vector<std::map<std::string, std::string>> rows;
+    const auto names = fields(lines.at(0));
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        const auto values = fields(lines[i]);
+        auto& row = rows.emplace_back();
+        for (std::size_t c = 0; c < names.size() && c < values.size(); ++c) row[names[c]] = values[c];
+    }
+    return rows;
+}
+
+TEST(OpenSimSamples, PositionsOfEveryObjectAndPartAreTheTrueOnes)
+{
+    const std::filesystem::path folder = samplesFolder();
+    if (folder.empty()) GTEST_SKIP() << "no opensim-samples folder beside the project";
+    const auto objects = csvRows(folder / "objects.csv");
+    const auto parts = csvRows(folder / "parts.csv");
+    std::map<std::string, std::vector<std::map<std::string, std::string>>> objectsByFile, partsByFile;
+    for (const auto& row : objects) objectsByFile[row.at("scene_file")].push_back(row);
+    for (const auto& row : parts) partsByFile[row.at("scene_file")].push_back(row);
+    ASSERT_FALSE(objectsByFile.empty());
+    for (const auto& [file, rows] : objectsByFile) {
+        SCOPED_TRACE(file);
+        const SceneLoad load = loadSceneText(test::fileText((folder / file).string()));
+        ASSERT_EQ(load.outcome, LoadOutcome::Complete);
+        ASSERT_EQ(load.objects.size(), rows.size());
+        for (std::size_t k = 0; k < rows.size(); ++k) {
+            EXPECT_EQ(load.positions[k], (ObjectPosition{std::stod(rows[k].at("pos_x")), std::stod(rows[k].at("pos_y"))}))
+                << rows[k].at("name");
+        }
+        // One record per part, in LinkNum order with the root first, at its world position.
+        const std::vector<std::string> listing = exportedListing(load.objects);
+        auto expected = partsByFile.at(file);
+        std::stable_sort(expected.begin(), expected.end(), [](const auto& a, const auto& b) {
+            const auto key = [](const auto& row) {
+                return std::pair{std::stoi(row.at("object_no")), row.at("part_no") == "1" ? -1 : std::stoi(row.at("link_num"))};
+            };
+            return key(a) < key(b);
+        });
+        ASSERT_EQ(listing.size(), 1 + 2 * expected.size());
+        for (std::size_t r = 0; r < expected.size(); ++r) {
+            // Line A ends "<x, y, z>, <rotation>, <size>, ", whatever the name holds.
+            const std::string& line = listing[1 + 2 * r];
+            const std::size_t open = line.rfind('<', line.rfind('<', line.rfind('<') - 1) - 1);
+            std::istringstream position(line.substr(open + 1));
+            double x = 0, y = 0, z = 0;
+            char comma = 0;
+            position >> x >> comma >> y >> comma >> z;
+            const double tolerance = 0.001 * std::max(1.0, std::abs(std::stod(expected[r].at("world_x"))));
+            EXPECT_NEAR(x, std::stod(expected[r].at("world_x")), tolerance) << line;
+            EXPECT_NEAR(y, std::stod(expected[r].at("world_y")), tolerance) << line;
+            EXPECT_NEAR(z, std::stod(expected[r].at("world_z")), tolerance) << line;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace vantor::extract
