@@ -216,10 +216,11 @@ void RegionMap::paintEvent(QPaintEvent* event)
 {
     if (!m_imageValid || m_image.size() != size() * devicePixelRatioF()) renderMarkers();
     QPainter painter(this);
-    const QRect area = event->rect();
     const qreal ratio = m_image.devicePixelRatio();
-    painter.drawImage(area, m_image,
-                      QRectF(area.x() * ratio, area.y() * ratio, area.width() * ratio, area.height() * ratio));
+    for (const QRect& area : event->region()) {
+        painter.drawImage(area, m_image,
+                          QRectF(area.x() * ratio, area.y() * ratio, area.width() * ratio, area.height() * ratio));
+    }
     paintLines(painter);
 }
 

@@ -41,6 +41,8 @@ public:
     [[nodiscard]] std::optional<std::size_t> markerAtPixel(QPointF pixel) const;
     // Rebuilds the image of marks and grid now (it is otherwise rebuilt at the next paint).
     void renderMarkers();
+    // The strips the rectangle's four lines cover: what moving them repaints.
+    [[nodiscard]] QRegion lineDamage() const;
 
     [[nodiscard]] QSize sizeHint() const override;
 
@@ -61,7 +63,6 @@ protected:
     bool event(QEvent* event) override;
 
 private:
-    [[nodiscard]] QRegion lineDamage() const;
     void paintLines(QPainter& painter) const;
     void paintBackground(QPainter& painter) const;
     void paintMarkers(QImage& image) const;
