@@ -19,6 +19,7 @@ namespace {
 const QColor kFirstCornerColour(192, 0, 0);   // V1, H1
 const QColor kSecondCornerColour(0, 192, 0);  // V2, H2
 const QColor kMarkerColour(0, 160, 0);
+const QColor kInsideTint(0, 150, 255, 26);  // the rectangle's inside, over the marks
 const QColor kMapColour(252, 252, 248);
 const QColor kGridColour(222, 224, 218);
 const QColor kBorderColour(150, 150, 150);
@@ -165,7 +166,7 @@ void RegionMap::paintMarkers(QImage& image) const
     }
 }
 
-QRegion RegionMap::lineDamage() const
+QRegion RegionMap::lineStrips() const
 {
     if (!m_selection) return {};
     const MapTransform& t = m_transform;
@@ -191,11 +192,34 @@ QRegion RegionMap::lineDamage() const
     return damage & rect();
 }
 
-void RegionMap::paintLines(QPainter& painter) const
+QRect RegionMap::insidePixels() const
+{
+    if (!m_selection) return {};
+    const MapTransform& t = m_transform;
+    const extract::SceneSelection& s = *m_selection;
+    const auto left = static_cast<int>(std::floor(t.pixelX(std::min(s.v1().position, s.v2().position))));
+    const auto right = static_cast<int>(std::floor(t.pixelX(std::max(s.v1().position, s.v2().position))));
+    const auto top = static_cast<int>(std::floor(t.pixelY(std::min(s.h1().position, s.h2().position))));
+    const auto bottom = static_cast<int>(std::floor(t.pixelY(std::max(s.h1().position, s.h2().position))));
+    const QRect square(static_cast<int>(t.left), static_cast<int>(t.top), static_cast<int>(t.side),
+                       static_cast<int>(t.side));
+    return QRect(QPoint(left, top), QPoint(right, bottom)) & square;
+}
+
+RegionMap::Footprint RegionMap::footprint() const { return {lineStrips(), insidePixels()}; }
+
+QRegion RegionMap::damageSince(const Footprint& before) const
+{
+    const Footprint now = footprint();
+    return before.strips + now.strips + QRegion(before.inside).xored(QRegion(now.inside));
+}
+
+void RegionMap::paintRectangle(QPainter& painter) const
 {
     if (!m_selection) return;
     const MapTransform& t = m_transform;
     painter.setClipRect(QRectF(t.left, t.top, t.side, t.side));
+    painter.fillRect(insidePixels(), kInsideTint);
     const auto vertical = [&](const extract::MapLine& line, const QColor& colour) {
         painter.setPen(QPen(colour, 0));
         const double x = std::floor(t.pixelX(line.position)) + 0.5;
@@ -221,15 +245,15 @@ void RegionMap::paintEvent(QPaintEvent* event)
         painter.drawImage(area, m_image,
                           QRectF(area.x() * ratio, area.y() * ratio, area.width() * ratio, area.height() * ratio));
     }
-    paintLines(painter);
+    paintRectangle(painter);
 }
 
 void RegionMap::mousePressEvent(QMouseEvent* event)
 {
     if (!m_selection) return;
-    const QRegion before = lineDamage();
+    const Footprint before = footprint();
     m_selection->press(m_transform.unitsX(event->position().x()), m_transform.unitsY(event->position().y()));
-    update(before + lineDamage());
+    update(damageSince(before));
     emit rectangleMoved();
 }
 
@@ -238,18 +262,18 @@ void RegionMap::mouseMoveEvent(QMouseEvent* event)
     const QPointF at = event->position();
     emit pointerMoved(m_transform.metresX(m_transform.unitsX(at.x())), m_transform.metresY(m_transform.unitsY(at.y())));
     if (!m_selection || m_selection->dragState() != extract::DragState::Dragging) return;
-    const QRegion before = lineDamage();
+    const Footprint before = footprint();
     m_selection->move(m_transform.unitsX(at.x()), m_transform.unitsY(at.y()));
-    update(before + lineDamage());
+    update(damageSince(before));
     emit rectangleMoved();
 }
 
 void RegionMap::mouseReleaseEvent(QMouseEvent* event)
 {
     if (!m_selection) return;
-    const QRegion before = lineDamage();
+    const Footprint before = footprint();
     m_selection->release(m_transform.unitsX(event->position().x()), m_transform.unitsY(event->position().y()));
-    update(before + lineDamage());
+    update(damageSince(before));
     emit rectangleMoved();
 }
 

@@ -41,8 +41,15 @@ public:
     [[nodiscard]] std::optional<std::size_t> markerAtPixel(QPointF pixel) const;
     // Rebuilds the image of marks and grid now (it is otherwise rebuilt at the next paint).
     void renderMarkers();
-    // The strips the rectangle's four lines cover: what moving them repaints.
-    [[nodiscard]] QRegion lineDamage() const;
+    // Where the rectangle is painted: the strips of its four lines and its tinted inside.
+    struct Footprint {
+        QRegion strips;
+        QRect inside;
+    };
+    [[nodiscard]] Footprint footprint() const;
+    // What moving the rectangle from where it was repaints: the strips it leaves and enters,
+    // and the part of the map that its inside left or entered.
+    [[nodiscard]] QRegion damageSince(const Footprint& before) const;
 
     [[nodiscard]] QSize sizeHint() const override;
 
@@ -63,7 +70,9 @@ protected:
     bool event(QEvent* event) override;
 
 private:
-    void paintLines(QPainter& painter) const;
+    void paintRectangle(QPainter& painter) const;
+    [[nodiscard]] QRegion lineStrips() const;
+    [[nodiscard]] QRect insidePixels() const;
     void paintBackground(QPainter& painter) const;
     void paintMarkers(QImage& image) const;
     void placeMap();

@@ -56,6 +56,9 @@ bool waitUntil(const std::function<bool()>& done, int milliseconds = 5000)
     return true;
 }
 
+// A mark's green, also under the rectangle's light tint.
+bool isMark(const QColor& colour) { return colour.green() > 120 && colour.red() < 60 && colour.blue() < 80; }
+
 std::vector<std::string> names(const extract::ObjectLines& lines) { return test::namesOf(lines); }
 
 // Records the region of every paint of a widget.
@@ -214,9 +217,9 @@ TEST_F(ExtractorWindowTest, MarksSitAtTheObjectsTopLeftCornersAndArePainted)
     const auto colourAt = [&](float left, float top) {
         return painted.pixelColor((pixel({left, top}) + QPointF(1.5, 1.5)).toPoint());
     };
-    EXPECT_EQ(colourAt(2580, 2240), QColor(0, 160, 0));
-    EXPECT_EQ(colourAt(5120, 5120), QColor(0, 160, 0));
-    EXPECT_NE(colourAt(3000, 3000), QColor(0, 160, 0));
+    EXPECT_TRUE(isMark(colourAt(2580, 2240)));
+    EXPECT_TRUE(isMark(colourAt(5120, 5120)));
+    EXPECT_FALSE(isMark(colourAt(3000, 3000)));
 }
 
 struct ExtractCase {
@@ -388,15 +391,16 @@ TEST_F(ExtractorWindowTest, StatusCountsLiveAndTheTooltipNamesTheObject)
     QToolTip::hideText();
 }
 
-TEST_F(ExtractorWindowTest, DraggingRepaintsOnlyTheLinesStrips)
+TEST_F(ExtractorWindowTest, DraggingRepaintsOnlyWhatTheRectangleLeftAndEntered)
 {
     openOn(sceneFile({objectAt("100", "200")}));
     ASSERT_TRUE(waitUntil([this] { return map()->isVisible(); }));
     mouse(QEvent::MouseButtonPress, {2000, 3000});
+    mouse(QEvent::MouseMove, {6000, 1000});
     QCoreApplication::processEvents();
     PaintRecorder recorder;
     map()->installEventFilter(&recorder);
-    mouse(QEvent::MouseMove, {6000, 1000});
+    mouse(QEvent::MouseMove, {6100, 900});
     ASSERT_TRUE(waitUntil([&recorder] { return !recorder.regions.empty(); }));
     map()->removeEventFilter(&recorder);
     std::int64_t painted = 0;
@@ -416,7 +420,7 @@ TEST_F(ExtractorWindowTest, AfterAResizeTheRectangleSelectsTheSameObjects)
     EXPECT_EQ(window->selection().edges(), (extract::RectangleEdges{2000, 6000, 7240, 9240}));
     // The marks are painted again at the new scale.
     const QImage painted = map()->grab().toImage();
-    EXPECT_EQ(painted.pixelColor((pixel({4000, 2240}) + QPointF(1.5, 1.5)).toPoint()), QColor(0, 160, 0));
+    EXPECT_TRUE(isMark(painted.pixelColor((pixel({4000, 2240}) + QPointF(1.5, 1.5)).toPoint())));
     click("Command1");
     EXPECT_EQ(tableNames(), std::vector<std::string>{"in"});
 }
