@@ -132,6 +132,11 @@ ExtractorWindow::ExtractorWindow(Session& session, const ExtractorServices& serv
     setWindowTitle(QString::fromUtf8(kExtractorWindowTitle));
     ui->Progress->hide();
     ui->Cancel->hide();
+    // The Cancel button keeps the status line's height, so showing it moves nothing; the
+    // status text takes the width the bar and the button leave.
+    ui->Status->setMinimumHeight(ui->Cancel->sizeHint().height());
+    ui->StatusRow->setStretch(0, 1);
+    ui->Cancel->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     // The status line says a lot; it never widens the window.
     ui->Status->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     ui->Status->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -326,6 +331,10 @@ QString ExtractorWindow::statusText() const { return ui->Status->text(); }
 
 void ExtractorWindow::showCounts()
 {
+    if (isLoading()) {  // nothing to count yet
+        ui->Status->setText(m_note);
+        return;
+    }
     const LanguageTable& texts = m_session.language;
     QStringList parts;
     parts << qtText(fillIn(texts.entry(entry::kMapCounts), {number(m_fileObjects), number(m_selection.objects().size())}));

@@ -36,6 +36,8 @@ constexpr double kHoverSlackPixels = 2;
 RegionMap::RegionMap(QWidget* parent) : QWidget(parent)
 {
     setMouseTracking(true);
+    // The names under the pointer help beside the main window too, active or not.
+    setAttribute(Qt::WA_AlwaysShowToolTips);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumSize(256 + 44, 256 + 28);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
