@@ -52,7 +52,7 @@ std::string metres(double value) { return QString::number(value, 'f', 1).toStdSt
 std::uint64_t fileSize(const std::string& path)
 {
     std::error_code error;
-    const auto size = std::filesystem::file_size(std::filesystem::u8path(path), error);
+    const auto size = std::filesystem::file_size(std::filesystem::path(path), error);
     return error ? 0 : size;
 }
 

@@ -230,6 +230,8 @@ struct ExtractCase {
     std::vector<std::string> kept;
 };
 
+void PrintTo(const ExtractCase& c, std::ostream* out) { *out << c.what; }
+
 class ExtractorWindowExtract : public ExtractorWindowTest, public ::testing::WithParamInterface<ExtractCase> {};
 
 TEST_P(ExtractorWindowExtract, KeepsTheObjectsStrictlyInsideOrOutside)
