@@ -159,7 +159,10 @@ ExtractorWindow::ExtractorWindow(Session& session, const ExtractorServices& serv
     connect(ui->Command2, &QPushButton::clicked, this, &ExtractorWindow::selectWholeMap);
     connect(ui->Command3, &QPushButton::clicked, this, &ExtractorWindow::saveSelection);
     connect(ui->Command4, &QPushButton::clicked, this, &ExtractorWindow::reload);
-    connect(ui->Check1, &QCheckBox::toggled, this, &ExtractorWindow::showCounts);
+    connect(ui->Check1, &QCheckBox::toggled, this, [this](bool inverse) {
+        ui->Map->setInverse(inverse);
+        showCounts();
+    });
     connect(ui->Cancel, &QPushButton::clicked, this, &ExtractorWindow::cancelLoad);
     showCounts();
 }

@@ -19,7 +19,7 @@ namespace {
 const QColor kFirstCornerColour(192, 0, 0);   // V1, H1
 const QColor kSecondCornerColour(0, 192, 0);  // V2, H2
 const QColor kMarkerColour(0, 160, 0);
-const QColor kInsideTint(0, 150, 255, 26);  // the rectangle's inside, over the marks
+const QColor kInsideTint(0, 150, 255, 26);  // what "Extraire" keeps, over the marks
 const QColor kMapColour(252, 252, 248);
 const QColor kGridColour(222, 224, 218);
 const QColor kBorderColour(150, 150, 150);
@@ -67,6 +67,13 @@ void RegionMap::tableChanged()
 {
     m_grid.rebuild(m_selection ? m_selection->markers() : std::vector<extract::Marker>{}, m_transform.width);
     m_imageValid = false;
+    update();
+}
+
+void RegionMap::setInverse(bool inverse)
+{
+    if (m_inverse == inverse) return;
+    m_inverse = inverse;
     update();
 }
 
@@ -221,7 +228,15 @@ void RegionMap::paintRectangle(QPainter& painter) const
     if (!m_selection) return;
     const MapTransform& t = m_transform;
     painter.setClipRect(QRectF(t.left, t.top, t.side, t.side));
-    painter.fillRect(insidePixels(), kInsideTint);
+    if (m_inverse) {
+        const QRect square(static_cast<int>(t.left), static_cast<int>(t.top), static_cast<int>(t.side),
+                           static_cast<int>(t.side));
+        for (const QRect& part : QRegion(square).subtracted(QRegion(insidePixels()))) {
+            painter.fillRect(part, kInsideTint);
+        }
+    } else {
+        painter.fillRect(insidePixels(), kInsideTint);
+    }
     const auto vertical = [&](const extract::MapLine& line, const QColor& colour) {
         painter.setPen(QPen(colour, 0));
         const double x = std::floor(t.pixelX(line.position)) + 0.5;

@@ -32,6 +32,8 @@ public:
     void tableChanged();
     // The lines were set from outside ("Tout selectionner"): repaints where they were and are.
     void linesChanged();
+    // With "Inverse" the tint marks the map outside the rectangle, which "Extraire" then keeps.
+    void setInverse(bool inverse);
     // The tooltip text of marker k (entry k of the table); none when unset.
     void setMarkerDescription(std::function<QString(std::size_t)> describe) { m_describe = std::move(describe); }
 
@@ -82,6 +84,7 @@ private:
     MarkerGrid m_grid;
     QImage m_image;  // background, grid and marks
     bool m_imageValid = false;
+    bool m_inverse = false;
     std::function<QString(std::size_t)> m_describe;
 };
 

@@ -220,6 +220,17 @@ TEST_F(ExtractorWindowTest, MarksSitAtTheObjectsTopLeftCornersAndArePainted)
     EXPECT_TRUE(isMark(colourAt(2580, 2240)));
     EXPECT_TRUE(isMark(colourAt(5120, 5120)));
     EXPECT_FALSE(isMark(colourAt(3000, 3000)));
+
+    // The tint shows what "Extraire" keeps: the initial quarter, or with "Inverse" the rest.
+    const auto tinted = [this](QPointF units) {
+        const QColor colour = map()->grab().toImage().pixelColor(pixel(units).toPoint());
+        return colour.blue() > colour.red() + 10;
+    };
+    EXPECT_TRUE(tinted({3000, 3000}));
+    EXPECT_FALSE(tinted({8000, 8000}));
+    setInverse(true);
+    EXPECT_FALSE(tinted({3000, 3000}));
+    EXPECT_TRUE(tinted({8000, 8000}));
 }
 
 struct ExtractCase {
