@@ -31,6 +31,14 @@ inline constexpr std::size_t kTooShortLine1 = 26;
 inline constexpr std::size_t kTooShortLine2 = 27;
 inline constexpr std::size_t kRegionHostsLine1 = 28;
 inline constexpr std::size_t kRegionHostsLine2 = 29;
+inline constexpr std::size_t kExtractButton = 30;      // Form2's Command1
+inline constexpr std::size_t kSelectAllButton = 31;    // Form2's Command2
+inline constexpr std::size_t kSaveSelectionButton = 32; // Form2's Command3
+inline constexpr std::size_t kLoadSceneButton = 33;    // Form2's Command4
+inline constexpr std::size_t kInvertCheck = 34;        // Form2's Check1
+inline constexpr std::size_t kSelectionSaved = 35;     // after the path of the saved selection
+inline constexpr std::size_t kSceneUnreadableLine1 = 36;
+inline constexpr std::size_t kSceneUnreadableLine2 = 37;
 inline constexpr std::size_t kCount = 38;  // a complete file has at least this many lines
 
 // Program texts after the 38 lines above. A file that lacks one (or leaves it empty) shows
@@ -56,9 +64,27 @@ inline constexpr std::size_t kRegionInvalidHost = 59;     // above the host
 
 
 
-// 60 to 79: the extractor window.
-
-
+// 60 to 79: the extractor window. "%1", "%2", ... stand for the values put in.
+inline constexpr std::size_t kMapCounts = 60;            // objects in the file, in the table
+inline constexpr std::size_t kMapInside = 61;            // objects strictly inside the rectangle
+inline constexpr std::size_t kMapOutside = 62;           // objects strictly outside it ("Inverse")
+inline constexpr std::size_t kMapPointer = 63;           // the pointer in region metres
+inline constexpr std::size_t kMapLoading = 64;           // the file being loaded
+inline constexpr std::size_t kMapCancel = 65;            // caption of the load's Cancel button
+inline constexpr std::size_t kMapLoadCancelled = 66;
+inline constexpr std::size_t kMapStoppedAtCutOff = 67;   // the load stopped at a cut-off line
+inline constexpr std::size_t kMapFilterStopped = 68;     // "Extraire" stopped at a cut-off line
+inline constexpr std::size_t kMapTooFewValues = 69;      // read error: line, object
+inline constexpr std::size_t kMapPositionNotNumber = 70; // read error: line, object
+inline constexpr std::size_t kMapFileUnreadable = 71;    // read error: the system's reason
+inline constexpr std::size_t kExportObjectFailed = 72;   // object number, name, why
+inline constexpr std::size_t kExportHeaderFailed = 73;   // object number, name, why
+inline constexpr std::size_t kExportFileFailed = 74;     // path, the system's reason
+inline constexpr std::size_t kExportNoListing = 75;      // the scene file that was written
+inline constexpr std::size_t kWhyCutOff = 76;
+inline constexpr std::size_t kWhyMissingValue = 77;      // value number
+inline constexpr std::size_t kWhyNotANumber = 78;        // value number
+inline constexpr std::size_t kWhyTooLarge = 79;          // value number
 
 inline constexpr std::size_t kLastProgramText = 79;
 }  // namespace entry

@@ -1,12 +1,13 @@
 #include "app/main_window.h"
 
 #include "app/about_window.h"
-#include "app/extractor_placeholder.h"
+#include "app/extractor_window.h"
 #include "app/region_hosts.h"
 #include "app/region_texts.h"
 #include "app/settings_keys.h"
 #include "app/shell_texts.h"
 #include "convert/text_codec.h"
+#include "platform/std_platform.h"
 #include "ui_main_window.h"
 
 #include <QButtonGroup>
@@ -274,8 +275,11 @@ void MainWindow::showProgress(const convert::ConversionProgress& progress)
 void MainWindow::showExtractor()
 {
     if (!m_extractor) {
-        m_extractor = new ExtractorPlaceholder();
+        static const platform::StdClock clock;  // the listing's time stamps
+        m_extractor = new ExtractorWindow(m_session, {m_services.files, m_services.dialogs, m_services.messages, clock});
         m_extractor->setAttribute(Qt::WA_DeleteOnClose);
+        // The load sequence asks for the scene file before the window is first shown.
+        m_extractor->open();
     }
     m_extractor->show();
     m_extractor->raise();

@@ -25,7 +25,7 @@ class Form1;
 namespace vantor::app {
 
 class AboutWindow;
-class ExtractorPlaceholder;
+class ExtractorWindow;
 
 // The services the windows are handed; none is owned by them.
 struct AppServices {
@@ -102,7 +102,7 @@ private:
     bool m_settingsSaved = false;
     QElapsedTimer m_progressClock;
     QPointer<AboutWindow> m_about;                // a top-level window of its own
-    QPointer<ExtractorPlaceholder> m_extractor;  // a top-level window of its own
+    QPointer<ExtractorWindow> m_extractor;       // a top-level window of its own
 };
 
 }  // namespace vantor::app

@@ -1,23 +1,30 @@
-// Renders the start-up, main and About windows offscreen to PNG files, for the README:
+// Renders the start-up, main, About and extractor windows offscreen to PNG files, for the README:
 //   QT_QPA_PLATFORM=offscreen vantor-screenshots OUTPUT_FOLDER LANGUAGE_FILE
 #include "app/about_window.h"
+#include "app/extractor_window.h"
+#include "app/region_map.h"
 #include "app/main_window.h"
 #include "app/session.h"
 #include "app/splash_window.h"
 #include "convert/conversion_run.h"
+#include "convert/text_codec.h"
 #include "platform/dialogs.h"
 #include "platform/file_system.h"
 #include "platform/input_box.h"
 #include "platform/message_box.h"
 #include "platform/random_source.h"
 #include "platform/settings_store.h"
+#include "platform/std_platform.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMouseEvent>
 #include <QPixmap>
+#include <QTemporaryDir>
 
+#include <array>
 #include <cstdio>
 #include <map>
 
@@ -96,6 +103,81 @@ bool save(QWidget& window, const QString& path)
     return saved;
 }
 
+// Names every conversion run's output as it was told and replaces what is there.
+class NamedRun final : public convert::ConversionHost {
+public:
+    explicit NamedRun(std::string name) : m_name(std::move(name)) {}
+    std::string askOutputName(const std::string&) override { return m_name; }
+    bool confirmOverwrite(const std::string&) override { return true; }
+
+private:
+    std::string m_name;
+};
+
+// The open dialog of the extractor window, choosing the example region.
+class ChooseRegion final : public platform::Dialogs {
+public:
+    explicit ChooseRegion(std::string path) : m_path(std::move(path)) {}
+    std::optional<platform::ChosenFile> openFile(const platform::FileDialogRequest&) override
+    {
+        return platform::ChosenFile{m_path, QFileInfo(QString::fromStdString(m_path)).fileName().toStdString()};
+    }
+    std::optional<platform::ChosenFile> saveFile(const platform::FileDialogRequest&) override { return std::nullopt; }
+
+private:
+    std::string m_path;
+};
+
+// The extractor window over an example region: the bundled house listing converted at six
+// places of the region into one scene file, loaded, with a rectangle dragged around one house.
+bool renderExtractor(app::Session& session, const QDir& output)
+{
+    QTemporaryDir work;
+    platform::StdFileSystem disk;
+    NoRandom random;
+    NoDialogs quiet;
+    const auto listing = disk.readAll(VANTOR_EXAMPLE_LISTING, nullptr);
+    if (!work.isValid() || !listing) return false;
+    const std::string listingText = convert::toCrLfLines(convert::decodeText(*listing));
+    std::string region;
+    const std::vector<std::array<const char*, 2>> places{{"40", "205"}, {"72", "70"},  {"128", "150"},
+                                                         {"205", "215"}, {"212", "92"}, {"160", "38"}};
+    for (std::size_t i = 0; i < places.size(); ++i) {
+        NamedRun host("house" + std::to_string(i + 1));
+        const convert::ConversionRequest request{listingText, places[i][0], places[i][1], "25",
+                                                 "3f1c9a2e-7b40-4d5e-9c81-6a2f0e4b7d13", "720001",
+                                                 work.path().toStdString(), "house"};
+        const convert::ConversionReport report = convert::runConversion(request, host, disk, random);
+        const auto scene = disk.readAll(report.scenePath, nullptr);
+        if (!report.succeeded() || !scene) return false;
+        region += *scene;  // the frame lines of each file are too short to be objects
+    }
+    const std::string regionPath = work.filePath(QStringLiteral("region.xml")).toStdString();
+    if (auto out = disk.create(regionPath, nullptr)) {
+        out->write(region);
+        if (!out->commit()) return false;
+    }
+
+    ChooseRegion dialogs(regionPath);
+    const platform::StdClock clock;
+    app::ExtractorWindow window(session, {disk, dialogs, quiet, clock});
+    window.open();
+    window.show();
+    QApplication::processEvents();
+    // A rectangle around the house at (128, 150), dragged from its north-west corner.
+    app::RegionMap* map = window.regionMap();
+    const app::MapTransform& t = map->transform();
+    const auto at = [&t](double x, double y) { return QPointF(t.pixelX(x * 40), t.pixelY(10240 - y * 40)); };
+    const auto send = [map](QEvent::Type type, QPointF point, Qt::MouseButtons held) {
+        QMouseEvent event(type, point, map->mapToGlobal(point), type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
+                          held, Qt::NoModifier);
+        QApplication::sendEvent(map, &event);
+    };
+    send(QEvent::MouseButtonPress, at(112, 168), Qt::LeftButton);
+    send(QEvent::MouseMove, at(146, 133), Qt::LeftButton);
+    return save(window, output.filePath(QStringLiteral("extractor.png")));
+}
+
 }  // namespace
 
 int main(int argc, char* argv[])
@@ -131,5 +213,7 @@ int main(int argc, char* argv[])
 
     app::AboutWindow about(VANTOR_REVISION);
     saved &= save(about, output.filePath(QStringLiteral("about.png")));
+
+    saved &= renderExtractor(session, output);
     return saved ? 0 : 1;
 }

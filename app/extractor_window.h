@@ -1,0 +1,114 @@
+#pragma once
+
+#include "app/session.h"
+#include "extract/scene_load.h"
+#include "extract/selection.h"
+#include "extract/selection_export.h"
+#include "platform/clock.h"
+#include "platform/dialogs.h"
+#include "platform/file_system.h"
+#include "platform/message_box.h"
+
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class QThread;
+
+namespace Ui {
+class Form2;
+}
+
+namespace vantor::app {
+
+class RegionMap;
+
+// What the extractor window is handed; none of it is owned by the window.
+struct ExtractorServices {
+    platform::FileSystem& files;
+    platform::Dialogs& dialogs;
+    platform::MessageBox& messages;
+    const platform::Clock& clock;
+};
+
+inline constexpr const char* kExtractorWindowTitle = "Map XML Extracteur XML/TXT";
+inline constexpr const char* kSceneOpenFilter = "Files xml/oar (*.xml *.oar)|*.xml *.oar";
+inline constexpr const char* kSceneSaveFilter = "Files OS(*.xml)|*.xml";
+// Scene files larger than this load on a worker thread, with a progress bar and Cancel.
+inline constexpr std::uint64_t kBackgroundLoadBytes = 20'000'000;
+
+// The message of a scene file that cannot be read: entries 36 and 37, then what was found where.
+[[nodiscard]] std::string sceneReadErrorMessage(const LanguageTable& texts, const extract::SceneLoad& load);
+// The message of a failed export: which file or which object, and why.
+[[nodiscard]] std::string exportFailureMessage(const LanguageTable& texts, const extract::ExportReport& report);
+
+// The extractor window Form2: the region map Frame1 with one mark per object of a scene file,
+// the rectangle drawn with the mouse, "Extraire" (Command1), "Tout selectionner" (Command2),
+// "Save xml/txt " (Command3), "Charger XML" (Command4) and "Inverse" (Check1). The window
+// gathers and presents; loading, filtering and saving are the extractor engine's.
+class ExtractorWindow final : public QWidget {
+    Q_OBJECT
+public:
+    ExtractorWindow(Session& session, const ExtractorServices& services, QWidget* parent = nullptr);
+    ~ExtractorWindow() override;
+
+    // The load sequence that runs before the window is first shown: captions, the open
+    // dialog, the table and its marks; or, without a file or after a read error, the
+    // deferred close (Timer1).
+    void open();
+    // Loads a scene file as "Charger XML" does after its dialog (also for a dropped file).
+    void loadScene(const std::string& path);
+
+    // Scene files from this size on load on a worker thread.
+    void setBackgroundLoadBytes(std::uint64_t bytes) { m_backgroundLoadBytes = bytes; }
+
+    [[nodiscard]] const extract::SceneSelection& selection() const { return m_selection; }
+    [[nodiscard]] const std::string& scenePath() const { return m_scenePath; }
+    [[nodiscard]] bool isLoading() const { return m_loadThread != nullptr; }
+    [[nodiscard]] RegionMap* regionMap() const;
+    // The status line under the map.
+    [[nodiscard]] QString statusText() const;
+
+signals:
+    // A load (on the worker thread or not) has ended, whatever its outcome.
+    void loadFinished();
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void applyCaptions();
+    void reload();
+    void extractSelection();
+    void selectWholeMap();
+    void saveSelection();
+    void cancelLoad();
+    void startBackgroundLoad(const std::string& path);
+    void finishLoad(extract::SceneLoad load);
+    void closeDeferred();
+    void setBusy(bool busy);
+    void showCounts();
+    void showPointer(double xMetres, double yMetres);
+    [[nodiscard]] QString describeMarker(std::size_t k) const;
+    [[nodiscard]] QString text(std::size_t entry) const;
+
+    std::unique_ptr<Ui::Form2> ui;
+    Session& m_session;
+    ExtractorServices m_services;
+    extract::SceneSelection m_selection;
+    std::vector<extract::ObjectPosition> m_positions;  // of the table's entries with a mark
+    std::string m_scenePath;                           // ScenePath
+    std::size_t m_fileObjects = 0;                     // objects in the file last loaded
+    QString m_note;                                    // said after the counts until the next change
+    QString m_pointer;                                 // the pointer's position, while over the map
+    QTimer* m_timer1 = nullptr;                        // the deferred close; owned by this
+    std::uint64_t m_backgroundLoadBytes = kBackgroundLoadBytes;
+    QThread* m_loadThread = nullptr;                   // the worker of the load wanted, while it runs
+};
+
+}  // namespace vantor::app

@@ -1,0 +1,129 @@
+#include "app/map_model.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace vantor::app {
+namespace {
+
+TEST(MapTransform, FitsTheLargestSquareAndCentresIt)
+{
+    const MapMargins margins{30, 8, 14, 20};
+    struct Case {
+        double width, height;
+        MapTransform expected;
+    };
+    for (const Case& c : {Case{727, 711, {30, 8, 683}}, Case{1044, 540, {30 + 244, 8, 512}},
+                          Case{556, 900, {30, 8 + 180, 512}}, Case{10, 10, {29, 7, 1}}}) {
+        const MapTransform t = fitMap(c.width, c.height, margins);
+        EXPECT_EQ(t.left, c.expected.left) << c.width << "x" << c.height;
+        EXPECT_EQ(t.top, c.expected.top) << c.width << "x" << c.height;
+        EXPECT_EQ(t.side, c.expected.side) << c.width << "x" << c.height;
+    }
+}
+
+TEST(MapTransform, PixelsMapUnitsAndMetresAgree)
+{
+    const MapTransform t{30, 8, 512};
+    EXPECT_EQ(t.pixelsPerMetre(), 2.0);
+    EXPECT_EQ(t.unitsX(30 + 100), 2000.0f);
+    EXPECT_EQ(t.unitsY(8 + 150), 3000.0f);
+    EXPECT_EQ(t.pixelX(6000), 30 + 300);
+    // North up: the map's top edge is y = 256 m, its bottom edge y = 0 m.
+    EXPECT_EQ(t.metresY(0), 256.0);
+    EXPECT_EQ(t.metresY(10240), 0.0);
+    EXPECT_EQ(t.metresX(2580), 64.5);
+    EXPECT_EQ(t.metresY(2240), 200.0);
+    // A pointer outside the map is not clamped.
+    EXPECT_EQ(t.unitsX(30 - 10), -200.0f);
+    // Every map unit point survives the round trip at any side.
+    for (const double side : {683.0, 512.0, 1000.0, 301.0}) {
+        const MapTransform s{17, 9, side};
+        for (const float units : {0.0f, 2000.0f, 5120.0f, 7240.0f, 10240.0f, 12000.0f}) {
+            EXPECT_EQ(s.unitsX(s.pixelX(units)), units) << side;
+            EXPECT_EQ(s.unitsY(s.pixelY(units)), units) << side;
+        }
+    }
+}
+
+TEST(MapTransform, MarkersKeepTheirTwipSizeAndStayVisible)
+{
+    EXPECT_EQ(markerPixels(MapTransform{0, 0, 10240.0 / 15}), 5);  // 75 twips at 15 twips a pixel
+    EXPECT_EQ(markerPixels(MapTransform{0, 0, 2048}), 15);
+    EXPECT_EQ(markerPixels(MapTransform{0, 0, 200}), 2);
+    EXPECT_EQ(gridMetres(), (std::vector<int>{0, 32, 64, 96, 128, 160, 192, 224, 256}));
+}
+
+// The live count must say exactly what "Extraire" keeps, edges and single precision included.
+TEST(CountPassing, AgreesWithTheFilter)
+{
+    std::mt19937 random(7);
+    std::uniform_int_distribution<int> metre(-20, 280);
+    std::vector<extract::ObjectPosition> positions;
+    std::vector<std::string> lines;
+    for (int i = 0; i < 2000; ++i) {
+        // Whole and half metres, so that many objects lie exactly on the edges below.
+        positions.push_back({metre(random) / 2.0 + 50, metre(random) / 2.0 + 50});
+        lines.push_back("object " + std::to_string(i));
+    }
+    const extract::ObjectLines table = extract::ObjectLines::fromLines(lines);
+    const extract::MapGeometry map;
+    for (const extract::RectangleEdges edges :
+         {extract::RectangleEdges{2000, 6000, 7240, 9240}, extract::RectangleEdges{0, 10240, 0, 10240},
+          extract::RectangleEdges{4000, 4000, 3000, 3000}, extract::RectangleEdges{-400, 12000, 2560, 2600}}) {
+        for (const bool inverse : {false, true}) {
+            const extract::FilterResult kept = extract::filterObjects(table, positions, edges, inverse, map);
+            EXPECT_EQ(countPassing(positions, edges, inverse, map), kept.kept.size())
+                << edges.left << " " << edges.right << " " << inverse;
+        }
+    }
+}
+
+TEST(MarkerGrid, FindsTheTopmostMarkerUnderThePoint)
+{
+    MarkerGrid grid;
+    EXPECT_EQ(grid.markerAt(100, 100), std::nullopt);
+    grid.rebuild({{100, 100}, {150, 150}, {-500, 20000}, {12000, 3000}, {100, 100}, {10200, 0}});
+    struct Case {
+        float x, y, slack;
+        std::optional<std::size_t> expected;
+    };
+    for (const Case& c : {
+             Case{100, 100, 0, 4},          // two marks on the same spot: the later one
+             Case{140, 140, 0, 4},          // inside 0 and 4 only
+             Case{220, 220, 0, 1},          // the far corner of marker 1
+             Case{226, 226, 0, std::nullopt},
+             Case{226, 226, 2, 1},          // slack reaches it
+             Case{-450, 20050, 0, 2},       // off the map, kept in a border cell
+             Case{12010, 3010, 0, 3},
+             Case{10270, 70, 0, 5},         // a mark reaching over the map's right edge
+             Case{5000, 5000, 10, std::nullopt},
+         }) {
+        EXPECT_EQ(grid.markerAt(c.x, c.y, c.slack), c.expected) << c.x << "," << c.y;
+    }
+}
+
+TEST(MarkerGrid, MatchesALinearSearch)
+{
+    std::mt19937 random(11);
+    std::uniform_real_distribution<float> units(-600, 10800);
+    std::vector<extract::Marker> markers(3000);
+    for (auto& marker : markers) marker = {units(random), units(random)};
+    MarkerGrid grid;
+    grid.rebuild(markers);
+    for (int i = 0; i < 3000; ++i) {
+        const float x = units(random);
+        const float y = units(random);
+        std::optional<std::size_t> expected;
+        for (std::size_t k = 0; k < markers.size(); ++k) {
+            if (x >= markers[k].left - 5 && x <= markers[k].left + 80 && y >= markers[k].top - 5 &&
+                y <= markers[k].top + 80)
+                expected = k;
+        }
+        ASSERT_EQ(grid.markerAt(x, y, 5), expected) << x << "," << y;
+    }
+}
+
+}  // namespace
+}  // namespace vantor::app
