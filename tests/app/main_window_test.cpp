@@ -509,7 +509,6 @@ TEST_F(MainWindowTest, RunOnAWorkerDisablesWhatCouldChangeItsInputAndNothingElse
     // Nothing reaches the listing box meanwhile: "Charger TXT" (even with its click forced),
     // a load, the placeholder click; a second "Générer XML" asks nothing and starts nothing.
     dialogs.answers = {platform::ChosenFile{"/home/ann/other.txt", "other.txt"}};
-    input.answers = {"second"};
     emit child<QPushButton>("Command2")->clicked(false);
     window->loadListingFile("/home/ann/other.txt", "other.txt");
     clickListingBox();
