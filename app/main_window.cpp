@@ -93,9 +93,8 @@ MainWindow::MainWindow(Session& session, const AppServices& services, Conversion
     ui->Text1->viewport()->installEventFilter(this);
     m_progressTimer = new QTimer(this);
     m_progressTimer->setInterval(kProgressIntervalMs);
-    // The design size is the first and the smallest; captions that need more widen it.
-    setMinimumSize(size().expandedTo(minimumSizeHint()));
-    resize(minimumSize());
+    m_designSize = size();
+    fitToCaptions();
 
     connect(ui->Command2, &QPushButton::clicked, this, &MainWindow::loadListing);
     connect(ui->Command5, &QPushButton::clicked, this, &MainWindow::chooseOpenSimFolder);
@@ -160,8 +159,18 @@ void MainWindow::applyLanguageTexts()
     ui->Command4->setText(qtText(texts.entry(entry::kLoadXmlButton)));
     ui->Command7->setText(qtText(texts.entry(entry::kAboutButton)));
     ui->CancelRun->setText(qtText(texts.entry(entry::kCancelButton)));
-    ui->Progress->setFormat(qtText(texts.entry(entry::kRunUnderWay)) + QStringLiteral(" %p %"));
+    ui->Progress->setFormat(qtText(texts.entry(entry::kRunUnderWay)) + QStringLiteral(" %p%"));
     ui->Text1->setPlainText(qtText(texts.entry(entry::kListingPlaceholder)));
+    fitToCaptions();
+}
+
+void MainWindow::fitToCaptions()
+{
+    // The design size is the first and the smallest; captions that need more widen it.
+    // Before the window is first shown its size follows; after that it only grows.
+    const QSize smallest = m_designSize.expandedTo(layout()->minimumSize());
+    setMinimumSize(smallest);
+    resize(isVisible() ? size().expandedTo(smallest) : smallest);
 }
 
 void MainWindow::fillFromSettings()

@@ -10,6 +10,7 @@
 #include "platform/settings_store.h"
 
 #include <QPointer>
+#include <QSize>
 #include <QWidget>
 
 #include <memory>
@@ -95,6 +96,7 @@ private:
     void showProgress();
     void setRunning(bool running);
     void useQtTranslations(const std::string& languageName);
+    void fitToCaptions();
     void setListingText(const std::string& crLfText);
     bool acceptsDrop(const QMimeData* mime) const;
     void dropListing(const QMimeData* mime);
@@ -107,6 +109,7 @@ private:
     std::string m_localIdCounter = "720001";  // Text4
     int m_languageIndex = -1;                  // Combo1's entry of the language in use
     QString m_languageText;                    // Combo1's text while no entry is chosen
+    QSize m_designSize;                        // the size of the form as designed
     bool m_converting = false;
     bool m_closeRequested = false;
     bool m_settingsSaved = false;

@@ -700,14 +700,15 @@ int captionRoom(const QAbstractButton& button)
 // least as wide as its text.
 TEST_F(MainWindowTest, NoCaptionIsClippedInAnyLanguage)
 {
+    session.publicAddress = "255.255.255.255";
+    open();
+    window->show();
+    // Switched while the window is shown, as the language chooser does.
     for (const char* code : {"EN", "FR", "DE", "ES"}) {
         const std::string name = std::string(code) + ".lng";
         files.files["/prog/" + name] =
             platform::StdFileSystem().readAll(std::string(VANTOR_SOURCE_DIR "/lang/") + name, nullptr).value_or("");
-        session.publicAddress = "255.255.255.255";
-        open();
         ASSERT_TRUE(window->loadLanguage(name));
-        window->show();
         QCoreApplication::processEvents();
         for (const QAbstractButton* button : window->findChildren<QAbstractButton*>()) {
             if (!button->isVisible()) continue;
