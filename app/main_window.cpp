@@ -14,6 +14,7 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QLibraryInfo>
+#include <QLocale>
 #include <QMimeData>
 #include <QTextDocument>
 #include <QThread>
@@ -44,11 +45,23 @@ std::string outputFolderOf(std::string folder)
     return folder;
 }
 
+// The listing box's raw text with CR LF line ends. The raw text keeps every character as
+// typed (the plain-text form would turn non-breaking spaces into blanks); blocks are
+// separated by U+2029.
+std::string crLfText(QString listing)
+{
+    listing.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
+    listing.replace(QChar::LineSeparator, QStringLiteral("\r\n"));
+    return listing.toStdString();
+}
+
 }  // namespace
 
-// One conversion on its worker thread. The request holds the run's own copy of the listing;
-// the outcome is read by the window once the thread has finished.
+// One conversion on its worker thread. It holds its own copy of the listing, turned into
+// the request's text on the worker, so a long listing does not hold up the window; the
+// outcome is read by the window once the thread has finished.
 struct MainWindow::Run {
+    QString listing;
     convert::ConversionRequest request;
     std::string outputName;
     RunControl control;
@@ -61,6 +74,7 @@ struct MainWindow::Run {
     {
         WorkerConversionHost host(outputName, control);
         try {
+            request.listingText = crLfText(std::move(listing));
             report = runner(request, host, files, random);
         } catch (const RunStopped&) {
             stopped = true;
@@ -136,12 +150,14 @@ bool MainWindow::loadLanguage(const std::string& fileName)
 
 void MainWindow::useQtTranslations(const std::string& languageName)
 {
-    // "FR.lng" gives Qt's "qtbase_fr"; a language Qt has no texts for shows them in English.
-    const QString code = QFileInfo(QString::fromStdString(languageName)).completeBaseName().toLower();
+    // "FR.lng" gives Qt's "qtbase_fr" ("PT_BR.lng" would try "qtbase_pt_BR", then "qtbase_pt");
+    // a language Qt has no texts for shows them in English.
+    const QLocale language(QFileInfo(QString::fromStdString(languageName)).completeBaseName());
     if (m_qtTexts) QCoreApplication::removeTranslator(m_qtTexts.get());
     m_qtTexts = std::make_unique<QTranslator>();
-    if (code == QStringLiteral("en") ||
-        !m_qtTexts->load(QStringLiteral("qtbase_") + code, QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    if (language.language() == QLocale::English || language.language() == QLocale::C ||
+        !m_qtTexts->load(language, QStringLiteral("qtbase"), QStringLiteral("_"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
         m_qtTexts.reset();
         return;
     }
@@ -283,15 +299,7 @@ void MainWindow::clearPlaceholder()
     m_session.listingName = kPlaceholderListingName;
 }
 
-std::string MainWindow::listingText() const
-{
-    // The raw text keeps every character as typed (the plain-text form would turn
-    // non-breaking spaces into blanks); blocks are separated by U+2029.
-    QString listing = ui->Text1->document()->toRawText();
-    listing.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
-    listing.replace(QChar::LineSeparator, QStringLiteral("\r\n"));
-    return listing.toStdString();
-}
+std::string MainWindow::listingText() const { return crLfText(ui->Text1->document()->toRawText()); }
 
 void MainWindow::setListingText(const std::string& crLfText)
 {
@@ -311,8 +319,9 @@ void MainWindow::generateScene()
         return;
     }
     m_session.listingName = name + ".xml";
+    // The listing text is filled in on the worker.
     convert::ConversionRequest request{
-        listingText(), text(ui->Text5), text(ui->Text6), text(ui->Text7), text(ui->Text3),
+        {}, text(ui->Text5), text(ui->Text6), text(ui->Text7), text(ui->Text3),
         m_localIdCounter, outputFolderOf(text(ui->Text8)), m_session.listingName};
     const std::string scenePath = request.outputFolder + "/" + m_session.listingName;
     if (m_services.files.exists(scenePath) && !questions.confirmOverwrite(scenePath)) {
@@ -325,6 +334,7 @@ void MainWindow::generateScene()
 void MainWindow::startRun(convert::ConversionRequest request, std::string outputName)
 {
     m_run = std::make_unique<Run>();
+    m_run->listing = ui->Text1->document()->toRawText();
     m_run->request = std::move(request);
     m_run->outputName = std::move(outputName);
     m_run->thread.reset(QThread::create(
