@@ -6,12 +6,13 @@
 
 namespace vantor::app {
 
-AboutWindow::AboutWindow(int revision, QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::Apropos>())
+AboutWindow::AboutWindow(int revision, QWidget* parent)
+    : QWidget(parent, Qt::Window), ui(std::make_unique<Ui::Apropos>())
 {
     ui->setupUi(this);
     setFixedSize(size());
     ui->Frame1->setTitle(QString::fromStdString(versionLine(revision)));
-    ui->Image1->setPixmap(drawAboutPicture(ui->Image1->size()));
+    ui->Image1->setPixmap(drawAboutPicture(ui->Image1->size(), devicePixelRatioF()));
 }
 
 AboutWindow::~AboutWindow() = default;

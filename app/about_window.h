@@ -10,7 +10,8 @@ class Apropos;
 
 namespace vantor::app {
 
-// The About window Apropos: the version line in the frame's caption, above a picture.
+// The About window Apropos: the version line in the frame's caption, above a picture. It is
+// a window of its own even with a parent, which keeps it above that window.
 class AboutWindow final : public QWidget {
     Q_OBJECT
 public:

@@ -104,11 +104,20 @@ void paintSky(QPainter& p, QSize size, const QColor& top, const QColor& bottom)
     p.fillRect(QRect(QPoint(0, 0), size), sky);
 }
 
+// A picture of size device-independent pixels holding size × ratio device pixels; the
+// painter then draws in device-independent pixels.
+QPixmap blankPicture(QSize size, qreal devicePixelRatio)
+{
+    QPixmap picture(size * devicePixelRatio);
+    picture.setDevicePixelRatio(devicePixelRatio);
+    return picture;
+}
+
 }  // namespace
 
-QPixmap drawSplashPicture(QSize size)
+QPixmap drawSplashPicture(QSize size, qreal devicePixelRatio)
 {
-    QPixmap picture(size);
+    QPixmap picture = blankPicture(size, devicePixelRatio);
     QPainter p(&picture);
     paintSky(p, size, QColor(24, 40, 82), QColor(110, 160, 210));
 
@@ -132,9 +141,9 @@ QPixmap drawSplashPicture(QSize size)
     return picture;
 }
 
-QPixmap drawAboutPicture(QSize size)
+QPixmap drawAboutPicture(QSize size, qreal devicePixelRatio)
 {
-    QPixmap picture(size);
+    QPixmap picture = blankPicture(size, devicePixelRatio);
     QPainter p(&picture);
     paintSky(p, size, QColor(150, 196, 236), QColor(226, 238, 248));
     drawScene(p, QRectF(0, size.height() * 0.1, size.width(), size.height() * 0.9));

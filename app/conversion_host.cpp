@@ -7,15 +7,22 @@
 namespace vantor::app {
 
 WindowConversionHost::WindowConversionHost(const LanguageTable& texts, platform::InputBox& input,
-                                           platform::MessageBox& messages, ProgressHandler onProgress)
-    : m_texts(texts), m_input(input), m_messages(messages), m_onProgress(std::move(onProgress))
+                                           platform::MessageBox& messages)
+    : m_texts(texts), m_input(input), m_messages(messages)
 {
 }
 
 std::string WindowConversionHost::askOutputName(const std::string& proposed)
 {
-    return m_input.ask(m_texts.entry(entry::kOutputNamePrompt), m_texts.entry(entry::kOutputNameTitle), proposed)
-        .value_or(std::string());
+    std::string proposal = withoutXmlExtension(proposed);
+    while (true) {
+        const auto answer =
+            m_input.ask(m_texts.entry(entry::kOutputNamePrompt), m_texts.entry(entry::kOutputNameTitle), proposal);
+        if (!answer || answer->empty()) return {};
+        if (convert::isAcceptableOutputName(*answer)) return *answer;
+        m_messages.showMessage(m_texts.entry(entry::kOutputNameRefused));
+        proposal = *answer;
+    }
 }
 
 bool WindowConversionHost::confirmOverwrite(const std::string& path)
@@ -24,9 +31,29 @@ bool WindowConversionHost::confirmOverwrite(const std::string& path)
     return m_messages.askYesNo(overwriteQuestion(m_texts));
 }
 
-void WindowConversionHost::recordConverted(const convert::ConversionProgress& progress)
+WorkerConversionHost::WorkerConversionHost(std::string outputName, RunControl& control)
+    : m_outputName(std::move(outputName)), m_control(control)
 {
-    if (m_onProgress) m_onProgress(progress);
+}
+
+std::string WorkerConversionHost::askOutputName(const std::string& proposed)
+{
+    (void)proposed;
+    return m_outputName;
+}
+
+bool WorkerConversionHost::confirmOverwrite(const std::string& path)
+{
+    (void)path;
+    return true;
+}
+
+void WorkerConversionHost::recordConverted(const convert::ConversionProgress& progress)
+{
+    m_control.recordsDone.store(progress.recordsDone, std::memory_order_relaxed);
+    m_control.bytesConsumed.store(progress.bytesConsumed, std::memory_order_relaxed);
+    m_control.bytesTotal.store(progress.bytesTotal, std::memory_order_relaxed);
+    if (m_control.stopRequested.load(std::memory_order_relaxed)) throw RunStopped{};
 }
 
 }  // namespace vantor::app

@@ -47,6 +47,14 @@ inline constexpr std::size_t kCount = 38;  // a complete file has at least this 
 inline constexpr std::size_t kFirstProgramText = 38;
 
 // 38 to 49: the main window and its conversion run.
+inline constexpr std::size_t kOutputFailedMessage = 38;  // %1 the file, %2 the reason
+inline constexpr std::size_t kObjectsWritten = 39;       // after the end message; %1 the count
+inline constexpr std::size_t kCancelButton = 40;         // CancelRun
+inline constexpr std::size_t kRunCancelled = 41;
+inline constexpr std::size_t kRunFailed = 42;            // %1 the error
+inline constexpr std::size_t kOutputNameRefused = 43;
+inline constexpr std::size_t kListingUnreadable = 44;    // %1 the file, %2 the reason
+inline constexpr std::size_t kRunUnderWay = 45;          // Progress, before the percentage
 
 
 

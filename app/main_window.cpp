@@ -16,18 +16,25 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMimeData>
 #include <QTextDocument>
+#include <QThread>
+#include <QTimer>
+#include <QTranslator>
 #include <QUrl>
 
+#include <exception>
+#include <optional>
 #include <utility>
 
 namespace vantor::app {
 
 namespace {
 
-// Events are let through at most this often during a run, so a long listing is not slowed.
-constexpr qint64 kEventIntervalMs = 20;
+// How often the progress bar is brought up to date during a run.
+constexpr int kProgressIntervalMs = 50;
 
 std::string text(const QLineEdit* box) { return box->text().toStdString(); }
 
@@ -41,7 +48,46 @@ std::string outputFolderOf(std::string folder)
     return folder;
 }
 
+// The listing box's raw text with CR LF line ends. The raw text keeps every character as
+// typed (the plain-text form would turn non-breaking spaces into blanks); blocks are
+// separated by U+2029.
+std::string crLfText(QString listing)
+{
+    listing.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
+    listing.replace(QChar::LineSeparator, QStringLiteral("\r\n"));
+    return listing.toStdString();
+}
+
 }  // namespace
+
+// One conversion on its worker thread. It holds its own copy of the listing, turned into
+// the request's text on the worker, so a long listing does not hold up the window; the
+// outcome is read by the window once the thread has finished.
+struct MainWindow::Run {
+    QString listing;
+    convert::ConversionRequest request;
+    std::string outputName;
+    RunControl control;
+    std::optional<convert::ConversionReport> report;  // when the engine returned
+    bool stopped = false;                             // the user pressed CancelRun
+    std::string failure;                              // what the engine threw
+    std::unique_ptr<QThread> thread;
+
+    void execute(const ConversionRunner& runner, platform::FileSystem& files, platform::RandomSource& random)
+    {
+        WorkerConversionHost host(outputName, control);
+        try {
+            request.listingText = crLfText(std::move(listing));
+            report = runner(request, host, files, random);
+        } catch (const RunStopped&) {
+            stopped = true;
+        } catch (const std::exception& error) {
+            failure = error.what();
+        } catch (...) {
+            failure = "unknown error";
+        }
+    }
+};
 
 MainWindow::MainWindow(Session& session, const AppServices& services, ConversionRunner runner, int revision,
                        QWidget* parent)
@@ -49,19 +95,23 @@ MainWindow::MainWindow(Session& session, const AppServices& services, Conversion
       m_runner(std::move(runner)), m_revision(revision)
 {
     ui->setupUi(this);
-    // The layout is designed for a narrow 8-point interface font; wider ones would clip
-    // captions such as "Chemin OS :", so a condensed face is preferred where one is installed.
+    // The layout is designed for a narrow 8-point interface font; a condensed face is
+    // preferred where one is installed.
     QFont designFont = font();
     designFont.setPointSizeF(8);
     designFont.setStretch(QFont::SemiCondensed);
     setFont(designFont);
-    setFixedSize(size());
     ui->Option->setId(ui->Option0, 0);
     ui->Option->setId(ui->Option1, 1);
     ui->Combo1->setEditText(QStringLiteral("Combo1"));
     m_languageText = ui->Combo1->currentText();
     ui->Progress->hide();
+    ui->CancelRun->hide();
     ui->Text1->viewport()->installEventFilter(this);
+    m_progressTimer = new QTimer(this);
+    m_progressTimer->setInterval(kProgressIntervalMs);
+    m_designSize = size();
+    fitToCaptions();
 
     connect(ui->Command2, &QPushButton::clicked, this, &MainWindow::loadListing);
     connect(ui->Command5, &QPushButton::clicked, this, &MainWindow::chooseOpenSimFolder);
@@ -70,11 +120,20 @@ MainWindow::MainWindow(Session& session, const AppServices& services, Conversion
     connect(ui->Command7, &QPushButton::clicked, this, &MainWindow::showAbout);
     connect(ui->Combo1, &QComboBox::activated, this, &MainWindow::chooseLanguage);
     connect(ui->Option, &QButtonGroup::idClicked, this, &MainWindow::rewriteRegionHosts);
+    connect(ui->CancelRun, &QPushButton::clicked, this, &MainWindow::stopRun);
+    connect(m_progressTimer, &QTimer::timeout, this, &MainWindow::showProgress);
 }
 
 MainWindow::~MainWindow()
 {
-    delete m_about;
+    if (m_run) {
+        // The window goes while a run is under way (the program is ending): stop it and wait.
+        m_run->control.stopRequested = true;
+        m_run->thread->wait();
+    }
+    if (m_qtTexts) QCoreApplication::removeTranslator(m_qtTexts.get());
+    // An About window still parented here goes with the window; one that outlived its close
+    // is a window of its own and goes when it is closed.
     delete m_extractor;
 }
 
@@ -88,8 +147,25 @@ bool MainWindow::loadLanguage(const std::string& fileName)
     }
     m_session.language = std::move(*table);
     m_session.languageName = fileName;
+    useQtTranslations(fileName);
     applyLanguageTexts();
     return true;
+}
+
+void MainWindow::useQtTranslations(const std::string& languageName)
+{
+    // "FR.lng" gives Qt's "qtbase_fr" ("PT_BR.lng" would try "qtbase_pt_BR", then "qtbase_pt");
+    // a language Qt has no texts for shows them in English.
+    const QLocale language(QFileInfo(QString::fromStdString(languageName)).completeBaseName());
+    if (m_qtTexts) QCoreApplication::removeTranslator(m_qtTexts.get());
+    m_qtTexts = std::make_unique<QTranslator>();
+    if (language.language() == QLocale::English || language.language() == QLocale::C ||
+        !m_qtTexts->load(language, QStringLiteral("qtbase"), QStringLiteral("_"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        m_qtTexts.reset();
+        return;
+    }
+    QCoreApplication::installTranslator(m_qtTexts.get());
 }
 
 void MainWindow::applyLanguageTexts()
@@ -102,7 +178,19 @@ void MainWindow::applyLanguageTexts()
     ui->Command1->setText(qtText(texts.entry(entry::kGenerateButton)));
     ui->Command4->setText(qtText(texts.entry(entry::kLoadXmlButton)));
     ui->Command7->setText(qtText(texts.entry(entry::kAboutButton)));
+    ui->CancelRun->setText(qtText(texts.entry(entry::kCancelButton)));
+    ui->Progress->setFormat(qtText(texts.entry(entry::kRunUnderWay)) + QStringLiteral(" %p%"));
     ui->Text1->setPlainText(qtText(texts.entry(entry::kListingPlaceholder)));
+    fitToCaptions();
+}
+
+void MainWindow::fitToCaptions()
+{
+    // The design size is the first and the smallest; captions that need more widen it.
+    // Before the window is first shown its size follows; after that it only grows.
+    const QSize smallest = m_designSize.expandedTo(layout()->minimumSize());
+    setMinimumSize(smallest);
+    resize(isVisible() ? size().expandedTo(smallest) : smallest);
 }
 
 void MainWindow::fillFromSettings()
@@ -180,11 +268,11 @@ void MainWindow::loadListing()
 
 void MainWindow::loadListingFile(const std::string& path, const std::string& title)
 {
+    if (m_converting) return;
     std::string reason;
     auto bytes = m_services.files.readAll(path, &reason);
     if (!bytes) {
-        m_services.messages.showMessage("The file " + path + " cannot be read: " + reason + "." + kCrLf +
-                                        "Le fichier " + path + " ne peut pas être lu : " + reason + ".");
+        m_services.messages.showMessage(fillIn(m_session.language.entry(entry::kListingUnreadable), {path, reason}));
         return;
     }
     setListingText(convert::toCrLfLines(convert::decodeText(std::move(*bytes))));
@@ -196,12 +284,21 @@ void MainWindow::chooseOpenSimFolder()
     const auto chosen = m_services.dialogs.openFile(
         {"", m_session.lastFolder, kOpenSimExecutable, kOpenSimFilter, false});
     if (!chosen) return;
+    platform::FileSystem& files = m_services.files;
+    if (files.isDirectory(chosen->path)) {
+        // A folder is taken when it holds the server, as OpenSim.exe or, on .NET, OpenSim.dll.
+        const std::string folder = withTrailingSeparator(chosen->path);
+        if (files.exists(folder + kOpenSimExecutable) || files.exists(folder + kOpenSimLibrary)) {
+            ui->Text8->setText(qtText(folder));
+        }
+        return;
+    }
     ui->Text8->setText(qtText(removeAll(chosen->path, chosen->title)));
 }
 
 void MainWindow::clearPlaceholder()
 {
-    if (listingText() != m_session.language.entry(entry::kListingPlaceholder)) return;
+    if (m_converting || listingText() != m_session.language.entry(entry::kListingPlaceholder)) return;
     ui->Text1->clear();
     m_session.listingName = kPlaceholderListingName;
 }
@@ -216,15 +313,7 @@ void MainWindow::rewriteRegionHosts()
     m_services.messages.showMessage(message.text, platform::kApplicationTitle, message.icon);
 }
 
-std::string MainWindow::listingText() const
-{
-    // The raw text keeps every character as typed (the plain-text form would turn
-    // non-breaking spaces into blanks); blocks are separated by U+2029.
-    QString listing = ui->Text1->document()->toRawText();
-    listing.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
-    listing.replace(QChar::LineSeparator, QStringLiteral("\r\n"));
-    return listing.toStdString();
-}
+std::string MainWindow::listingText() const { return crLfText(ui->Text1->document()->toRawText()); }
 
 void MainWindow::setListingText(const std::string& crLfText)
 {
@@ -233,43 +322,112 @@ void MainWindow::setListingText(const std::string& crLfText)
 
 void MainWindow::generateScene()
 {
-    // A click that arrives while a run lets events through is ignored.
+    // The name and overwrite questions run nested event loops: a click arriving meanwhile,
+    // or during the run, starts nothing.
     if (m_converting || !m_runner) return;
     m_converting = true;
-    ui->Text1->setReadOnly(true);
-    ui->Progress->setValue(0);
-    ui->Progress->show();
-    m_progressClock.start();
-
-    const convert::ConversionRequest request{
-        listingText(), text(ui->Text5), text(ui->Text6), text(ui->Text7), text(ui->Text3),
+    WindowConversionHost questions(m_session.language, m_services.input, m_services.messages);
+    const std::string name = questions.askOutputName(m_session.listingName);
+    if (name.empty()) {
+        m_converting = false;
+        return;
+    }
+    m_session.listingName = name + ".xml";
+    // The listing text is filled in on the worker.
+    convert::ConversionRequest request{
+        {}, text(ui->Text5), text(ui->Text6), text(ui->Text7), text(ui->Text3),
         m_localIdCounter, outputFolderOf(text(ui->Text8)), m_session.listingName};
-    WindowConversionHost host(m_session.language, m_services.input, m_services.messages,
-                              [this](const convert::ConversionProgress& progress) { showProgress(progress); });
-    const convert::ConversionReport report = m_runner(request, host, m_services.files, m_services.random);
-
-    m_session.listingName = report.listingName;
-    if (report.outcome != convert::ConversionOutcome::Cancelled) {
-        if (!report.localIdCounter.empty()) m_localIdCounter = report.localIdCounter;
-        setListingText(report.remainingListing);
+    const std::string scenePath = request.outputFolder + "/" + m_session.listingName;
+    if (m_services.files.exists(scenePath) && !questions.confirmOverwrite(scenePath)) {
+        m_converting = false;
+        return;
     }
-    ui->Progress->hide();
-    ui->Text1->setReadOnly(false);
-    if (const auto message = conversionMessage(m_session.language, report)) {
-        m_services.messages.showMessage(*message);
-    }
-    m_converting = false;
-    if (m_closeRequested) close();
+    startRun(std::move(request), name);
 }
 
-void MainWindow::showProgress(const convert::ConversionProgress& progress)
+void MainWindow::startRun(convert::ConversionRequest request, std::string outputName)
 {
-    if (m_progressClock.elapsed() < kEventIntervalMs) return;
-    m_progressClock.restart();
-    if (progress.bytesTotal > 0) {
-        ui->Progress->setValue(static_cast<int>(progress.bytesConsumed * 1000 / progress.bytesTotal));
+    m_run = std::make_unique<Run>();
+    m_run->listing = ui->Text1->document()->toRawText();
+    m_run->request = std::move(request);
+    m_run->outputName = std::move(outputName);
+    m_run->thread.reset(QThread::create(
+        [run = m_run.get(), runner = m_runner, &files = m_services.files, &random = m_services.random] {
+            run->execute(runner, files, random);
+        }));
+    connect(m_run->thread.get(), &QThread::finished, this, &MainWindow::finishRun, Qt::QueuedConnection);
+    setRunning(true);
+    m_run->thread->start();
+}
+
+void MainWindow::setRunning(bool running)
+{
+    if (running) {
+        m_disabledForRun.clear();
+        for (QWidget* control : std::initializer_list<QWidget*>{
+                 ui->Text5, ui->Text6, ui->Text7, ui->Text8, ui->Text3, ui->Command5, ui->Command2, ui->Command1,
+                 ui->Option0, ui->Option1, ui->Combo1}) {
+            if (!control->isEnabled()) continue;
+            control->setEnabled(false);
+            m_disabledForRun.emplace_back(control);
+        }
+        ui->Progress->setValue(0);
+        ui->CancelRun->setEnabled(true);
+        m_progressTimer->start();
+    } else {
+        m_progressTimer->stop();
+        for (const QPointer<QWidget>& control : m_disabledForRun) {
+            if (control) control->setEnabled(true);
+        }
+        m_disabledForRun.clear();
     }
-    QCoreApplication::processEvents();
+    // The listing box stays readable and scrollable, but takes no typing, drop or placeholder click.
+    ui->Text1->setReadOnly(running);
+    ui->Progress->setVisible(running);
+    ui->CancelRun->setVisible(running);
+}
+
+void MainWindow::showProgress()
+{
+    const std::size_t total = m_run ? m_run->control.bytesTotal.load() : 0;
+    if (total == 0) return;
+    const std::size_t done = m_run->control.bytesConsumed.load();
+    ui->Progress->setValue(static_cast<int>(static_cast<double>(done) / static_cast<double>(total) *
+                                            ui->Progress->maximum()));
+}
+
+void MainWindow::stopRun()
+{
+    if (!m_run) return;
+    m_run->control.stopRequested = true;
+    ui->CancelRun->setEnabled(false);
+}
+
+void MainWindow::finishRun()
+{
+    if (!m_run) return;
+    m_run->thread->wait();
+    const std::unique_ptr<Run> run = std::move(m_run);
+    setRunning(false);
+
+    const LanguageTable& texts = m_session.language;
+    std::optional<std::string> message;
+    if (run->report) {
+        const convert::ConversionReport& report = *run->report;
+        if (report.outcome != convert::ConversionOutcome::Cancelled) {
+            if (!report.listingName.empty()) m_session.listingName = report.listingName;
+            if (!report.localIdCounter.empty()) m_localIdCounter = report.localIdCounter;
+            setListingText(report.remainingListing);
+        }
+        message = conversionMessage(texts, report);
+    } else if (run->stopped) {
+        message = texts.entry(entry::kRunCancelled);
+    } else {
+        message = fillIn(texts.entry(entry::kRunFailed), {run->failure});
+    }
+    if (message) m_services.messages.showMessage(*message);
+    m_converting = false;
+    if (m_closeRequested) close();
 }
 
 void MainWindow::showExtractor()
@@ -289,8 +447,10 @@ void MainWindow::showExtractor()
 void MainWindow::showAbout()
 {
     if (!m_about) {
-        m_about = new AboutWindow(m_revision);
+        // A window of its own, kept above the main window and opened over its centre.
+        m_about = new AboutWindow(m_revision, this);
         m_about->setAttribute(Qt::WA_DeleteOnClose);
+        m_about->move(frameGeometry().center() - QPoint(m_about->width() / 2, m_about->height() / 2));
     }
     m_about->show();
     m_about->raise();
@@ -300,12 +460,19 @@ void MainWindow::showAbout()
 void MainWindow::closeEvent(QCloseEvent* event)
 {
     if (m_converting) {
-        // Closing in the middle of a run would pull the window from under it: close after it.
+        // The run ends first (its end message included); the window closes after it.
         m_closeRequested = true;
         event->ignore();
         return;
     }
     if (!m_settingsSaved) saveSettings();
+    // An open About window stays when the main window closes: it becomes a window of its own.
+    if (m_about && m_about->isVisible()) {
+        const QPoint where = m_about->pos();
+        m_about->setParent(nullptr, Qt::Window);
+        m_about->move(where);
+        m_about->show();
+    }
     event->accept();
 }
 

@@ -9,14 +9,17 @@
 #include "platform/random_source.h"
 #include "platform/settings_store.h"
 
-#include <QElapsedTimer>
 #include <QPointer>
+#include <QSize>
 #include <QWidget>
 
 #include <memory>
 #include <string>
+#include <vector>
 
 class QMimeData;
+class QTimer;
+class QTranslator;
 
 namespace Ui {
 class Form1;
@@ -39,7 +42,8 @@ struct AppServices {
 
 // The main window Form1. Its controls carry the names Text1, Command1, Combo1, ...;
 // the two region host choices are Option0 and Option1, grouped in the button group Option
-// with ids 0 and 1.
+// with ids 0 and 1. A conversion runs on a worker thread over a copy of the listing, with
+// Progress and CancelRun shown and the controls that could change its input disabled.
 class MainWindow final : public QWidget {
     Q_OBJECT
 public:
@@ -48,7 +52,8 @@ public:
     ~MainWindow() override;
 
     // LoadLanguage: reads the language file into the session's table and puts its texts
-    // into the window (the placeholder replaces the listing). A file that cannot be read
+    // into the window (the placeholder replaces the listing); Qt's own texts (Yes, No, the
+    // file dialogs) follow when Qt has them in that language. A file that cannot be read
     // keeps the language in use, says so and gives false.
     bool loadLanguage(const std::string& fileName);
 
@@ -59,13 +64,15 @@ public:
     // The shut-down: writes the settings back, in their fixed order.
     void saveSettings();
 
-    // Loads a listing file into the listing box, as "Charger TXT" does after its dialog.
+    // Loads a listing file into the listing box, as "Charger TXT" does after its dialog;
+    // nothing while a run is under way.
     void loadListingFile(const std::string& path, const std::string& title);
 
     // The listing box's text with CR LF line ends, as the conversion run reads it.
     [[nodiscard]] std::string listingText() const;
     // The LocalID counter ("Serial Rez"); not persisted.
     [[nodiscard]] const std::string& localIdCounter() const { return m_localIdCounter; }
+    // From the name question to the run's end message.
     [[nodiscard]] bool isConverting() const { return m_converting; }
 
 protected:
@@ -84,7 +91,13 @@ private:
     void clearPlaceholder();
     void rewriteRegionHosts();
     void applyLanguageTexts();
-    void showProgress(const convert::ConversionProgress& progress);
+    void startRun(convert::ConversionRequest request, std::string outputName);
+    void finishRun();
+    void stopRun();
+    void showProgress();
+    void setRunning(bool running);
+    void useQtTranslations(const std::string& languageName);
+    void fitToCaptions();
     void setListingText(const std::string& crLfText);
     bool acceptsDrop(const QMimeData* mime) const;
     void dropListing(const QMimeData* mime);
@@ -97,10 +110,15 @@ private:
     std::string m_localIdCounter = "720001";  // Text4
     int m_languageIndex = -1;                  // Combo1's entry of the language in use
     QString m_languageText;                    // Combo1's text while no entry is chosen
+    QSize m_designSize;                        // the size of the form as designed
     bool m_converting = false;
     bool m_closeRequested = false;
     bool m_settingsSaved = false;
-    QElapsedTimer m_progressClock;
+    struct Run;
+    std::unique_ptr<Run> m_run;                 // the run under way on its worker thread
+    QTimer* m_progressTimer = nullptr;          // owned by this (Qt parent)
+    std::vector<QPointer<QWidget>> m_disabledForRun;
+    std::unique_ptr<QTranslator> m_qtTexts;     // installed while it holds a language
     QPointer<AboutWindow> m_about;                // a top-level window of its own
     QPointer<ExtractorWindow> m_extractor;       // a top-level window of its own
 };

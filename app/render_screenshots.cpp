@@ -1,5 +1,7 @@
 // Renders the start-up, main, About and extractor windows offscreen to PNG files, for the README:
-//   QT_QPA_PLATFORM=offscreen vantor-screenshots OUTPUT_FOLDER LANGUAGE_FILE
+//   QT_QPA_PLATFORM=offscreen vantor-screenshots OUTPUT_FOLDER LANGUAGE_FILE [LANGUAGE_FILE...]
+// The first language gives main-window.png, each further one main-window-xx.png (xx its
+// name in lower case). With QT_SCALE_FACTOR=2 every name ends in "@2x".
 #include "app/about_window.h"
 #include "app/extractor_window.h"
 #include "app/region_map.h"
@@ -103,7 +105,13 @@ bool save(QWidget& window, const QString& path)
     return saved;
 }
 
-// Names every conversion run's output as it was told and replaces what is there.
+// "main-window" becomes "main-window@2x.png" when the screen is scaled to 200 %.
+QString pictureName(const QString& base)
+{
+    const qreal ratio = qApp->devicePixelRatio();
+    return ratio > 1 ? base + QStringLiteral("@%1x.png").arg(ratio) : base + QStringLiteral(".png");
+}
+
 class NamedRun final : public convert::ConversionHost {
 public:
     explicit NamedRun(std::string name) : m_name(std::move(name)) {}
@@ -175,21 +183,14 @@ bool renderExtractor(app::Session& session, const QDir& output)
     };
     send(QEvent::MouseButtonPress, at(112, 168), Qt::LeftButton);
     send(QEvent::MouseMove, at(146, 133), Qt::LeftButton);
-    return save(window, output.filePath(QStringLiteral("extractor.png")));
+    return save(window, output.filePath(pictureName(QStringLiteral("extractor"))));
 }
 
-}  // namespace
 
-int main(int argc, char* argv[])
+
+// The main window in one language, filled from a fixed set of settings.
+bool saveMainWindow(const QFileInfo& language, const QString& path)
 {
-    QApplication application(argc, argv);
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: vantor-screenshots OUTPUT_FOLDER LANGUAGE_FILE\n");
-        return 2;
-    }
-    const QDir output(QString::fromLocal8Bit(argv[1]));
-    const QFileInfo language(QString::fromLocal8Bit(argv[2]));
-
     RenderFiles files;
     RenderSettings settings;
     NoDialogs dialogs;
@@ -200,20 +201,46 @@ int main(int argc, char* argv[])
     session.publicAddress = "203.0.113.7";
     settings.values["Langue"] = language.fileName().toStdString();
     const app::AppServices services{files, random, dialogs, dialogs, dialogs, settings};
+    app::MainWindow main(session, services, {}, VANTOR_REVISION);
+    if (!main.loadLanguage(language.fileName().toStdString())) return false;
+    main.fillFromSettings();
+    return save(main, path);
+}
 
+bool saveStartAndAbout(const QDir& output)
+{
     bool saved = true;
     app::SplashWindow splash;
-    saved &= save(splash, output.filePath(QStringLiteral("splash.png")));
+    saved &= save(splash, output.filePath(pictureName(QStringLiteral("splash"))));
     splash.close();
-
-    app::MainWindow main(session, services, {}, VANTOR_REVISION);
-    if (!main.loadLanguage(language.fileName().toStdString())) return 1;
-    main.fillFromSettings();
-    saved &= save(main, output.filePath(QStringLiteral("main-window.png")));
-
     app::AboutWindow about(VANTOR_REVISION);
-    saved &= save(about, output.filePath(QStringLiteral("about.png")));
+    saved &= save(about, output.filePath(pictureName(QStringLiteral("about"))));
+    return saved;
+}
 
-    saved &= renderExtractor(session, output);
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    QApplication application(argc, argv);
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: vantor-screenshots OUTPUT_FOLDER LANGUAGE_FILE [LANGUAGE_FILE...]\n");
+        return 2;
+    }
+    const QDir output(QString::fromLocal8Bit(argv[1]));
+    bool saved = saveStartAndAbout(output);
+    for (int i = 2; i < argc; ++i) {
+        const QFileInfo language(QString::fromLocal8Bit(argv[i]));
+        const QString base = i == 2 ? QStringLiteral("main-window")
+                                    : QStringLiteral("main-window-") + language.completeBaseName().toLower();
+        saved &= saveMainWindow(language, output.filePath(pictureName(base)));
+    }
+    // The extractor window in the first language.
+    app::Session session;
+    const QFileInfo first(QString::fromLocal8Bit(argv[2]));
+    platform::StdFileSystem disk;
+    const auto texts = app::readLanguageFile(disk, first.absolutePath().toStdString(), first.fileName().toStdString());
+    if (texts) session.language = *texts;
+    saved &= texts && renderExtractor(session, output);
     return saved ? 0 : 1;
 }

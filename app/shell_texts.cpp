@@ -79,19 +79,49 @@ std::optional<std::string> conversionMessage(const LanguageTable& texts, const c
         return std::nullopt;
     case ConversionOutcome::Done:
     case ConversionOutcome::GuardStop:
-        return texts.entry(entry::kDoneBeforeName) + report.listingName + texts.entry(entry::kDoneAfterName);
-    case ConversionOutcome::ConversionError:
+        return texts.entry(entry::kDoneBeforeName) + report.listingName + texts.entry(entry::kDoneAfterName) + kCrLf +
+               fillIn(texts.entry(entry::kObjectsWritten), {std::to_string(report.primCount)});
+    case ConversionOutcome::ConversionError: {
+        // A record's text starts with the line end before it and ends with a CR; shown
+        // without them, it stands directly under the line that announces it.
+        std::string_view record = report.failingRecordText;
+        while (!record.empty() && (record.front() == '\n' || record.front() == '\r')) record.remove_prefix(1);
+        while (!record.empty() && (record.back() == '\n' || record.back() == '\r')) record.remove_suffix(1);
         return texts.entry(entry::kConversionErrorLine1) + kCrLf + kCrLf + texts.entry(entry::kConversionErrorLine2) +
-               kCrLf + report.failingRecordText;
+               kCrLf + std::string(record);
+    }
     case ConversionOutcome::RecordTooShort:
         return texts.entry(entry::kTooShortLine1) + kCrLf + texts.entry(entry::kTooShortLine2);
     case ConversionOutcome::OutputFailed:
-        // No language file carries this message, so it is said in both languages of the program.
-        return "The file " + report.failedPath + " could not be written: " + report.failureReason +
-               ". Nothing was written." + kCrLf + "Le fichier " + report.failedPath +
-               " n'a pas pu être écrit : " + report.failureReason + ". Rien n'a été écrit.";
+        return fillIn(texts.entry(entry::kOutputFailedMessage), {report.failedPath, report.failureReason});
     }
     return std::nullopt;
+}
+
+std::string fillIn(const std::string& text, const std::vector<std::string>& values)
+{
+    // One pass from left to right, so a value holding "%2" is never filled in itself.
+    std::string result;
+    result.reserve(text.size());
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        const char next = at + 1 < text.size() ? text[at + 1] : '\0';
+        if (text[at] == '%' && next >= '1' && next <= '9' && static_cast<std::size_t>(next - '1') < values.size()) {
+            result += values[static_cast<std::size_t>(next - '1')];
+            ++at;
+        } else {
+            result += text[at];
+        }
+    }
+    return result;
+}
+
+std::string withoutXmlExtension(std::string name)
+{
+    constexpr std::string_view kXml = ".xml";
+    if (name.size() >= kXml.size() && name.compare(name.size() - kXml.size(), kXml.size(), kXml) == 0) {
+        name.resize(name.size() - kXml.size());
+    }
+    return name;
 }
 
 std::string versionLine(int revision) { return "Vantor V6.0." + std::to_string(revision); }

@@ -14,7 +14,13 @@ inline constexpr const char* kCrLf = "\r\n";
 inline constexpr const char* kLanguageBoxTitle = "Vantor - Kestrane";
 inline constexpr const char* kLanguageBoxDefault = "FR";
 inline constexpr const char* kListingFilter = "Files txt(*.txt)|*.txt";
+#ifdef _WIN32
 inline constexpr const char* kOpenSimFilter = "File (OpenSim.exe)|OpenSim.exe";
+#else
+// Current OpenSim releases run on .NET, where OpenSim.dll may stand without OpenSim.exe.
+inline constexpr const char* kOpenSimFilter = "File (OpenSim.exe)|OpenSim.exe;OpenSim.dll";
+#endif
+inline constexpr const char* kOpenSimLibrary = "OpenSim.dll";
 inline constexpr const char* kOpenSimExecutable = "OpenSim.exe";
 inline constexpr const char* kPlaceholderListingName = "défaut";
 inline constexpr const char* kMainWindowTitle = "SL - > OpenSim - Prim Converter";
@@ -54,6 +60,13 @@ inline constexpr const char* kAboutWindowTitle = "A Propos";
 // What the window says after a conversion run; nothing when the run was cancelled.
 [[nodiscard]] std::optional<std::string> conversionMessage(const LanguageTable& texts,
                                                            const convert::ConversionReport& report);
+
+// A language text with "%1", "%2", ... replaced by the values in order; a number without a
+// value stays as it is.
+[[nodiscard]] std::string fillIn(const std::string& text, const std::vector<std::string>& values);
+
+// A listing name without its final ".xml", as the name question proposes it.
+[[nodiscard]] std::string withoutXmlExtension(std::string name);
 
 // The About window's version line: "Vantor V6.0." and the revision.
 [[nodiscard]] std::string versionLine(int revision);

@@ -19,7 +19,7 @@ SplashWindow::SplashWindow(QWidget* parent) : QWidget(parent, Qt::SplashScreen |
     layout->setContentsMargins(0, 0, 0, 0);
     m_image = new QLabel(this);
     m_image->setObjectName(QStringLiteral("Image1"));
-    m_image->setPixmap(drawSplashPicture(kPictureSize));
+    m_image->setPixmap(drawSplashPicture(kPictureSize, devicePixelRatioF()));
     layout->addWidget(m_image);
     setFixedSize(kPictureSize);
 }

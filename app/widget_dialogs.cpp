@@ -36,7 +36,13 @@ QString toQtFilter(const std::string& filter)
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
         QString patterns = parts[i + 1];
         patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-        pairs << parts[i] + QStringLiteral(" (") + patterns + QLatin1Char(')');
+        // A description that ends with its pattern in brackets ("Files txt(*.txt)") would
+        // show it twice: Qt's dialogs add the pattern themselves.
+        QString description = parts[i];
+        if (description.endsWith(QLatin1Char(')')) && description.contains(QLatin1Char('('))) {
+            description.truncate(description.lastIndexOf(QLatin1Char('(')));
+        }
+        pairs << description.trimmed() + QStringLiteral(" (") + patterns + QLatin1Char(')');
     }
     return pairs.join(QStringLiteral(";;"));
 }

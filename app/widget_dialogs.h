@@ -11,7 +11,8 @@
 namespace vantor::app {
 
 // A filter of description and pattern pairs joined by "|" ("Files txt(*.txt)|*.txt") in the
-// form Qt's file dialogs take ("Files txt(*.txt) (*.txt)", pairs joined by ";;").
+// form Qt's file dialogs take ("Files txt (*.txt)", pairs joined by ";;"); a pattern in
+// brackets at the end of a description is left out, as the dialog shows the pattern.
 [[nodiscard]] QString toQtFilter(const std::string& filter);
 
 // Message texts join lines with CR LF; Qt's boxes break lines at LF.

@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 
+#include "app/shell_texts.h"
 #include "app/splash_window.h"
 #include "app/startup.h"
 #include "convert/text_codec.h"
@@ -13,15 +14,30 @@
 #include <QComboBox>
 #include <QDropEvent>
 #include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 
+#include <atomic>
+#include <cstdlib>
 #include <deque>
+#include <filesystem>
 #include <map>
+#include <stdexcept>
 
 namespace vantor::app {
 namespace {
@@ -198,12 +214,18 @@ protected:
         combo->setCurrentIndex(combo->findText(QString::fromLatin1(name)));
         emit combo->activated(combo->currentIndex());
     }
-    // Runs "Générer XML" on the listing into the folder, answering the name question.
+    // Runs "Générer XML" on the listing into the folder, answering the name question, and
+    // waits for the run on the worker thread to end.
     void generate(const std::string& listing, const char* name, const char* folder = "/os/")
     {
         type({{"Text8", folder}, {"Text1", listing}});
         input.answers = {std::string(name)};
         click("Command1");
+        waitForRun();
+    }
+    void waitForRun() const
+    {
+        ASSERT_TRUE(runEvents(10s, [this] { return !form()->isConverting(); })) << "the run did not end";
     }
     // Lets events through until done says so or the time is up; gives done's last answer.
     static bool runEvents(std::chrono::milliseconds upTo, const std::function<bool()>& done)
@@ -234,9 +256,9 @@ TEST_F(MainWindowTest, DesignCaptionsLanguageTextsAndFirstRunDefaults)
 {
     open();
     EXPECT_EQ(window->windowTitle().toStdString(), "SL - > OpenSim - Prim Converter");
-    EXPECT_EQ(window->size(), QSize(704, 540));
-    EXPECT_EQ(child("Command7")->geometry(), QRect(632, 0, 65, 49));
-    EXPECT_EQ(child("Text1")->geometry(), QRect(0, 72, 697, 467));
+    EXPECT_EQ(window->size(), window->minimumSize());
+    EXPECT_GE(window->width(), 704);
+    EXPECT_GE(window->height(), 540);
     expectShown({{"Label5", "FR 10"}, {"Label6", "FR 11"}, {"Command5", "FR 12"}, {"Command2", "FR 13"},
                  {"Command1", "FR 14"}, {"Command4", "FR 15"}, {"Command7", "FR 16"}, {"Text1", "FR 17"},
                  {"Label7", "External Host :"}, {"LabelUUID", "UUID :"}, {"Option0", "Local"},
@@ -343,8 +365,18 @@ TEST_F(MainWindowTest, LoadTxtDropAndBrowseReadTheChosenFiles)
     click("Command5");
     expectShown({{"Text8", "/opt/opensim/bin/"}});
     const std::string txt = " | *.txt | Files txt(*.txt)|*.txt";
-    const std::string exe = "/home/bob/ | OpenSim.exe | File (OpenSim.exe)|OpenSim.exe";
+    const std::string exe = std::string("/home/bob/ | OpenSim.exe | ") + kOpenSimFilter;
     EXPECT_EQ(dialogs.asked, (std::vector<std::string>{"/prog/" + txt, "/prog/" + txt, "/gone/" + txt, exe, exe}));
+
+    // A folder is taken when it holds OpenSim.exe or OpenSim.dll.
+    files.files["/srv/opensim/bin/OpenSim.dll"] = "";
+    files.addFolder("/srv/empty");
+    dialogs.answers = {platform::ChosenFile{"/srv/empty", "empty"}};
+    click("Command5");
+    expectShown({{"Text8", "/opt/opensim/bin/"}});
+    dialogs.answers = {platform::ChosenFile{"/srv/opensim/bin", "bin"}};
+    click("Command5");
+    expectShown({{"Text8", "/srv/opensim/bin/"}});
 }
 
 TEST_F(MainWindowTest, GenerateWritesBothFilesAndSaysSo)
@@ -357,13 +389,40 @@ TEST_F(MainWindowTest, GenerateWritesBothFilesAndSaysSo)
     EXPECT_EQ(files.files["/os/maison.xml_SLbase.txt"], listing + "\r\n");
     EXPECT_NE(files.files["/os/maison.xml"].find("<LocalID>720002</LocalID>"), std::string::npos);
     EXPECT_NE(files.files["/os/maison.xml"].find("<LocalID>720004</LocalID>"), std::string::npos);
-    EXPECT_EQ(messages.shown, std::vector<std::string>{"FR 22maison.xmlFR 23"});
+    EXPECT_EQ(messages.shown, std::vector<std::string>{"FR 22maison.xmlFR 23\r\nObjects written: 3"});
     EXPECT_EQ(window->listingText(), "");
 
-    // The next run proposes the last name and counts on.
+    // The next run proposes the last name, without ".xml", and counts on.
     generate(exampleListing(1), "annexe");
-    EXPECT_EQ(input.asked, (std::vector<std::string>{"FR 19 | FR 18 | prims", "FR 19 | FR 18 | maison.xml"}));
+    EXPECT_EQ(input.asked, (std::vector<std::string>{"FR 19 | FR 18 | prims", "FR 19 | FR 18 | maison"}));
     EXPECT_EQ(window->localIdCounter(), "720005");
+}
+
+TEST_F(MainWindowTest, NameQuestionRefusesNamesThatLeaveTheFolderAndKeepsItsProposal)
+{
+    files.addFolder("/os");
+    open();
+    session.listingName = "maison.xml";
+    type({{"Text8", "/os/"}, {"Text1", exampleListing(1)}});
+    input.answers = {"../escape", "a/b", "a\\b", ".", "..", "ok"};
+    click("Command1");
+    waitForRun();
+    const std::string refused = "A name cannot hold \"/\" or \"\\\", nor be \".\" or \"..\". Please type another name.";
+    ASSERT_EQ(messages.shown.size(), 6U);
+    EXPECT_EQ(std::vector<std::string>(messages.shown.begin(), messages.shown.begin() + 5),
+              std::vector<std::string>(5, refused));
+    // Each question proposes the refused answer, to be mended.
+    EXPECT_EQ(input.asked, (std::vector<std::string>{"FR 19 | FR 18 | maison", "FR 19 | FR 18 | ../escape",
+                                                     "FR 19 | FR 18 | a/b", "FR 19 | FR 18 | a\\b",
+                                                     "FR 19 | FR 18 | .", "FR 19 | FR 18 | .."}));
+    EXPECT_EQ(files.files.count("/os/ok.xml"), 1U);
+    EXPECT_EQ(files.files.size(), 4U);  // the two language files, ok.xml and its listing copy
+
+    // A cancelled question keeps the proposal.
+    click("Command1");
+    EXPECT_EQ(session.listingName, "ok.xml");
+    click("Command1");
+    EXPECT_EQ(input.asked.back(), "FR 19 | FR 18 | ok");
 }
 
 TEST_F(MainWindowTest, GenerateEndingEarlySaysWhyAndWritesNothing)
@@ -382,7 +441,7 @@ TEST_F(MainWindowTest, GenerateEndingEarlySaysWhyAndWritesNothing)
     // No name (as a cancelled question), a declined overwrite, a folder that is not there.
     const std::string counter = window->localIdCounter();
     generate(exampleListing(1), "");
-    EXPECT_EQ(session.listingName, ".xml");
+    EXPECT_EQ(session.listingName, "maison.xml");
     files.files["/os/maison.xml"] = "earlier";
     generate(exampleListing(1), "maison");
     EXPECT_EQ(messages.asked, std::vector<std::string>{"FR 20\r\nFR 21"});
@@ -396,36 +455,297 @@ TEST_F(MainWindowTest, GenerateEndingEarlySaysWhyAndWritesNothing)
                                                                {"/os/maison.xml", "earlier"}}));
 }
 
-TEST_F(MainWindowTest, RunLetsEventsThroughAndIgnoresASecondClick)
+// A runner that holds the run on the worker thread until the test lets it go.
+struct HeldRunner {
+    std::atomic<int> runs{0};
+    std::atomic<bool> started{false};
+    std::atomic<bool> release{false};
+    convert::ConversionRequest seen;
+
+    ConversionRunner runner(std::string remaining)
+    {
+        return [this, remaining](const convert::ConversionRequest& request, convert::ConversionHost& host,
+                                 platform::FileSystem&, platform::RandomSource&) {
+            ++runs;
+            seen = request;
+            host.recordConverted({1, 250, 1000});
+            started = true;
+            while (!release) QThread::msleep(1);
+            convert::ConversionReport report;
+            report.outcome = convert::ConversionOutcome::Done;
+            report.primCount = 1;
+            report.listingName = host.askOutputName(request.listingName) + ".xml";
+            report.localIdCounter = "720002";
+            report.remainingListing = remaining;
+            return report;
+        };
+    }
+};
+
+TEST_F(MainWindowTest, RunOnAWorkerDisablesWhatCouldChangeItsInputAndNothingElse)
 {
-    int runs = 0;
-    bool readOnlyDuringRun = false;
-    open([&](const auto&, convert::ConversionHost& host, auto&, auto&) {
-        ++runs;
-        readOnlyDuringRun = child<QPlainTextEdit>("Text1")->isReadOnly();
-        QTimer::singleShot(0, [&] {
-            click("Command1");
-            window->close();
-        });
-        for (std::size_t record = 1; record <= 3; ++record) {
-            QThread::msleep(25);
-            host.recordConverted({record, record, 3});
-        }
-        return convert::ConversionReport{};
-    });
+    HeldRunner held;
+    session.publicAddress = "203.0.113.7";
+    open(held.runner("rest\r\n"));
     window->show();
+    files.files["/home/ann/other.txt"] = "another listing";
+    type({{"Text8", "/os/"}, {"Text1", "the listing\r\n"}});
+    input.answers = {"maison"};
     click("Command1");
-    EXPECT_EQ(runs, 1);
-    EXPECT_TRUE(readOnlyDuringRun);
+    ASSERT_TRUE(runEvents(5s, [&] { return held.started.load(); }));
+    EXPECT_EQ(held.seen.listingText, "the listing\r\n");
+
+    const std::vector<const char*> inputs = {"Text5", "Text6", "Text7", "Text8", "Text3", "Command5",
+                                             "Command2", "Command1", "Option0", "Option1", "Combo1"};
+    for (const char* name : inputs) EXPECT_FALSE(child(name)->isEnabled()) << name;
+    for (const char* name : {"Command4", "Command7", "CancelRun"}) EXPECT_TRUE(child(name)->isEnabled()) << name;
+    EXPECT_TRUE(child<QPlainTextEdit>("Text1")->isReadOnly());
+    EXPECT_TRUE(child("Progress")->isVisible());
+    EXPECT_TRUE(child("CancelRun")->isVisible());
+    EXPECT_GE(child("CancelRun")->width(), child("CancelRun")->sizeHint().width());
+    // The bar shows the fraction of the listing read.
+    EXPECT_TRUE(runEvents(5s, [&] { return child<QProgressBar>("Progress")->value() == 250; }));
+
+    // Nothing reaches the listing box meanwhile: "Charger TXT" (even with its click forced),
+    // a load, the placeholder click; a second "Générer XML" asks nothing and starts nothing.
+    dialogs.answers = {platform::ChosenFile{"/home/ann/other.txt", "other.txt"}};
+    emit child<QPushButton>("Command2")->clicked(false);
+    window->loadListingFile("/home/ann/other.txt", "other.txt");
+    clickListingBox();
+    emit child<QPushButton>("Command1")->clicked(false);
+    EXPECT_EQ(input.asked.size(), 1U);
+    EXPECT_EQ(held.runs, 1);
+    EXPECT_EQ(window->listingText(), "the listing\r\n");
+
+    // Closing waits for the run, then saves.
+    window->close();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(settings.param("X"), "<absent>");
+    held.release = true;
+    waitForRun();
+    EXPECT_EQ(window->listingText(), "rest\r\n");
+    EXPECT_EQ(window->localIdCounter(), "720002");
+    EXPECT_EQ(messages.shown, std::vector<std::string>{"FR 22maison.xmlFR 23\r\nObjects written: 1"});
+    for (const char* name : inputs) EXPECT_TRUE(child(name)->isEnabled()) << name;
     EXPECT_FALSE(child<QPlainTextEdit>("Text1")->isReadOnly());
-    // The close asked for during the run (so events went through) happens after it, with the settings saved.
     EXPECT_FALSE(window->isVisible());
+    EXPECT_FALSE(child("Progress")->isVisible());
     EXPECT_EQ(settings.param("X"), "125");
+}
+
+TEST_F(MainWindowTest, OptionOneOfflineStaysDisabledAfterARun)
+{
+    HeldRunner held;
+    held.release = true;
+    session.publicAddress = kOffline;
+    open(held.runner(""));
+    generate("listing", "maison");
+    EXPECT_EQ(held.runs, 1);
+    EXPECT_FALSE(child("Option1")->isEnabled());
+    EXPECT_TRUE(child("Option0")->isEnabled());
+}
+
+// The real engine and file system: Cancel while the first record is being reported leaves
+// no file in the folder, and the listing and counter as they were.
+TEST_F(MainWindowTest, CancelStopsTheRunAndLeavesNoFile)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    platform::StdFileSystem onDiskFiles;
+    const AppServices onDisk{onDiskFiles, random, dialogs, messages, input, settings};
+    std::atomic<bool> reported{false};
+    std::atomic<bool> release{false};
+    // Lets the first record's report wait until the test pressed Cancel.
+    struct Gate final : convert::ConversionHost {
+        convert::ConversionHost& inner;
+        std::atomic<bool>& reported;
+        std::atomic<bool>& release;
+        Gate(convert::ConversionHost& host, std::atomic<bool>& r, std::atomic<bool>& go)
+            : inner(host), reported(r), release(go) {}
+        std::string askOutputName(const std::string& proposed) override { return inner.askOutputName(proposed); }
+        bool confirmOverwrite(const std::string& path) override { return inner.confirmOverwrite(path); }
+        void recordConverted(const convert::ConversionProgress& progress) override
+        {
+            reported = true;
+            while (!release) QThread::msleep(1);
+            inner.recordConverted(progress);
+        }
+    };
+    window = std::make_unique<MainWindow>(
+        session, onDisk,
+        [&](const convert::ConversionRequest& request, convert::ConversionHost& host, platform::FileSystem& disk,
+            platform::RandomSource& draws) {
+            Gate gate(host, reported, release);
+            return convert::runConversion(request, gate, disk, draws);
+        },
+        2);
+    const std::string listing = exampleListing(3);
+    type({{"Text8", folder.path().toStdString() + "/"}, {"Text1", listing}});
+    input.answers = {"maison"};
+    click("Command1");
+    ASSERT_TRUE(runEvents(5s, [&] { return reported.load(); }));
+    click("CancelRun");
+    EXPECT_FALSE(child("CancelRun")->isEnabled());
+    release = true;
+    waitForRun();
+    EXPECT_TRUE(std::filesystem::is_empty(folder.path().toStdString()));
+    EXPECT_EQ(messages.shown, std::vector<std::string>{"The conversion was cancelled. Nothing was written."});
+    EXPECT_EQ(window->listingText(), listing);
+    EXPECT_EQ(window->localIdCounter(), "720001");
+    EXPECT_TRUE(child("Command1")->isEnabled());
+}
+
+TEST_F(MainWindowTest, EngineExceptionEndsTheRunAndTheWindowStaysUsable)
+{
+    files.addFolder("/os");
+    int runs = 0;
+    open([&](const convert::ConversionRequest& request, convert::ConversionHost& host, platform::FileSystem& disk,
+             platform::RandomSource& draws) {
+        if (++runs == 1) throw std::runtime_error("out of memory");
+        return convert::runConversion(request, host, disk, draws);
+    });
+    generate(exampleListing(1), "maison");
+    ASSERT_EQ(messages.shown.size(), 1U);
+    EXPECT_EQ(messages.shown[0],
+              "The conversion stopped on an unexpected error (out of memory). Nothing was written.");
+    EXPECT_EQ(window->listingText(), exampleListing(1));
+    EXPECT_TRUE(child("Command1")->isEnabled());
+    generate(exampleListing(1), "maison");
+    EXPECT_EQ(runs, 2);
+    EXPECT_EQ(files.files.count("/os/maison.xml"), 1U);
+}
+
+TEST_F(MainWindowTest, TabFollowsTheWindowAndLeavesTheListingBox)
+{
+    session.publicAddress = "203.0.113.7";
+    open();
+    window->show();
+    window->activateWindow();
+    QApplication::setActiveWindow(window.get());
+    ASSERT_TRUE(runEvents(2s, [&] { return window->isActiveWindow(); }));
+    child("Text5")->setFocus();
+    const auto pressTab = [] {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
+        QCoreApplication::sendEvent(QApplication::focusWidget(), &press);
+    };
+    std::vector<std::string> order;
+    for (int i = 0; i < 15; ++i) {
+        order.push_back(QApplication::focusWidget()->objectName().toStdString());
+        pressTab();
+    }
+    // Left block, middle block, right block, then the listing, and round again. The two
+    // option buttons are one stop, as a group; the arrow keys move between them.
+    EXPECT_EQ(order, (std::vector<std::string>{"Text5", "Text6", "Text7", "Text8", "Command5", "Text3", "Command2",
+                                               "Command1", "Command4", "Option0", "Command7", "Combo1", "Text1",
+                                               "Text5", "Text6"}));
+    EXPECT_EQ(window->listingText(), "FR 17");
+    child("Option0")->setFocus();
+    QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+    QCoreApplication::sendEvent(child("Option0"), &down);
+    EXPECT_EQ(QApplication::focusWidget(), child("Option1"));
+
+    // A focused button is pressed with the space bar.
+    child("Command7")->setFocus();
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier);
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier);
+    QCoreApplication::sendEvent(child("Command7"), &press);
+    QCoreApplication::sendEvent(child("Command7"), &release);
+    EXPECT_NE(window->findChild<QWidget*>(QStringLiteral("Apropos")), nullptr);
+}
+
+TEST_F(MainWindowTest, ResizeGivesTheExtraRoomToTheListingBox)
+{
+    open();
+    window->show();
+    const QSize design = window->size();
+    std::map<std::string, QRect> before;
+    const auto controls = window->findChildren<QWidget*>(QRegularExpression(QStringLiteral("^(Text|Command|Label|Option|Combo|IP)")));
+    for (QWidget* control : controls) before[control->objectName().toStdString()] = control->geometry();
+    window->resize(design + QSize(300, 200));
+    QCoreApplication::processEvents();
+    ASSERT_EQ(window->size(), design + QSize(300, 200));
+    for (QWidget* control : controls) {
+        const std::string name = control->objectName().toStdString();
+        const QRect was = before[name];
+        const QRect now = control->geometry();
+        if (name == "Text1") {
+            EXPECT_EQ(now.size(), was.size() + QSize(300, 200));
+            continue;
+        }
+        // Above the listing nothing grows taller or moves down; columns keep their order.
+        EXPECT_EQ(now.top(), was.top()) << name;
+        EXPECT_EQ(now.height(), was.height()) << name;
+        EXPECT_GE(now.left(), was.left()) << name;
+    }
+    EXPECT_EQ(child("Command7")->geometry().right(), before["Command7"].right() + 300);
+    window->resize(100, 100);
+    EXPECT_EQ(window->size(), design);
+}
+
+// The width a button's style leaves for its caption.
+int captionRoom(const QAbstractButton& button)
+{
+    QStyleOptionButton option;
+    option.initFrom(&button);
+    option.text = button.text();
+    option.icon = button.icon();
+    const bool radio = qobject_cast<const QRadioButton*>(&button) != nullptr;
+    const QRect room = button.style()->subElementRect(
+        radio ? QStyle::SE_RadioButtonContents : QStyle::SE_PushButtonContents, &option, &button);
+    return room.width();
+}
+
+// Every caption fits its control in each shipped language: a button or an option button
+// at least as wide as its text needs (QFontMetrics inside the style's margins), a label at
+// least as wide as its text.
+TEST_F(MainWindowTest, NoCaptionIsClippedInAnyLanguage)
+{
+    session.publicAddress = "255.255.255.255";
+    open();
+    window->show();
+    // Switched while the window is shown, as the language chooser does.
+    for (const char* code : {"EN", "FR", "DE", "ES"}) {
+        const std::string name = std::string(code) + ".lng";
+        files.files["/prog/" + name] =
+            platform::StdFileSystem().readAll(std::string(VANTOR_SOURCE_DIR "/lang/") + name, nullptr).value_or("");
+        ASSERT_TRUE(window->loadLanguage(name));
+        QCoreApplication::processEvents();
+        for (const QAbstractButton* button : window->findChildren<QAbstractButton*>()) {
+            if (!button->isVisible()) continue;
+            const QString caption = QString(button->text()).remove(QLatin1Char('&'));
+            EXPECT_LE(button->fontMetrics().horizontalAdvance(caption), captionRoom(*button))
+                << code << " " << caption.toStdString();
+        }
+        for (const QLabel* label : window->findChildren<QLabel*>()) {
+            EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->contentsRect().width())
+                << code << " " << label->text().toStdString();
+        }
+        auto* combo = child<QComboBox>("Combo1");
+        EXPECT_LE(combo->fontMetrics().horizontalAdvance(QStringLiteral("FR.lng")),
+                  combo->lineEdit()->width()) << code;
+    }
+}
+
+TEST_F(MainWindowTest, QtsOwnButtonsFollowTheLanguage)
+{
+    open();
+    const auto yesText = [] {
+        QMessageBox box;
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        return box.button(QMessageBox::Yes)->text().remove(QLatin1Char('&')).toStdString() + "/" +
+               box.button(QMessageBox::No)->text().remove(QLatin1Char('&')).toStdString() + "/" +
+               box.button(QMessageBox::Cancel)->text().remove(QLatin1Char('&')).toStdString();
+    };
+    EXPECT_EQ(yesText(), "Oui/Non/Annuler");
+    ASSERT_TRUE(window->loadLanguage("EN.lng"));
+    EXPECT_EQ(yesText(), "Yes/No/Cancel");
+    window.reset();
 }
 
 TEST_F(MainWindowTest, AboutAndExtractorOpenOnceEach)
 {
     open();
+    window->show();
     click("Command7");
     click("Command7");
     click("Command4");
@@ -437,7 +757,27 @@ TEST_F(MainWindowTest, AboutAndExtractorOpenOnceEach)
     ASSERT_EQ(shownWindows["Apropos"].size(), 1U);
     QPointer<QWidget> about = shownWindows["Apropos"][0];
     EXPECT_EQ(about->findChild<QWidget*>("Frame1")->property("title").toString().toStdString(), "Vantor V6.0.2");
+    // Over the main window's centre, as its child.
+    EXPECT_EQ(about->parentWidget(), window.get());
+    const QPoint offCentre = about->frameGeometry().center() - window->frameGeometry().center();
+    // Within a few pixels: the frame of a window not yet shown is not known when it is placed.
+    EXPECT_LE(std::abs(offCentre.x()), 3);
+    EXPECT_LE(std::abs(offCentre.y()), 3);
     window.reset();
+    EXPECT_TRUE(about.isNull());
+
+    // Closing the main window leaves an open About window.
+    open();
+    window->show();
+    click("Command7");
+    about = window->findChild<QWidget*>(QStringLiteral("Apropos"));
+    ASSERT_FALSE(about.isNull());
+    window->close();
+    window.reset();
+    ASSERT_FALSE(about.isNull());
+    EXPECT_TRUE(about->isVisible());
+    about->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(about.isNull());
 }
 
