@@ -110,6 +110,10 @@ TEST_F(ConversionRun, RunsThatStopEarlyKeepTheRestAndEarlierFiles)
              {"", true, kOneCube, ConversionOutcome::Cancelled, "", kOneCube, "720001"},
              {"maison", true, crlf({kHeader, lineA("Cube"), kLineB, bad, kLineB, lineA("Rest"), kLineB}),
               ConversionOutcome::ConversionError, "\n" + bad + kLineB + "\r", rest, "720003"},
+             // a size whose 15 digits would read back beyond the double range
+             {"maison", true, crlf({kHeader, lineA("Huge", "1.7976931348623157E+308"), kLineB, lineA("Rest"), kLineB}),
+              ConversionOutcome::ConversionError, "\n" + lineA("Huge", "1.7976931348623157E+308") + kLineB + "\r",
+              rest, "720002"},
              {"maison", true, crlf({noVector, lineA("Rest"), kLineB}), ConversionOutcome::ConversionError,
               noVector + "\r", rest, "720001"},
              {"maison", true, crlf({kHeader, lineA("Cube"), kLineB, "x", "y"}), ConversionOutcome::RecordTooShort, "",
@@ -125,6 +129,26 @@ TEST_F(ConversionRun, RunsThatStopEarlyKeepTheRestAndEarlierFiles)
         EXPECT_EQ(report.listingName, row.answer + ".xml");
         expectUnchanged();
     }
+}
+
+TEST_F(ConversionRun, IdenticalRecordsEachBecomeAPrimAndARepeatedHeaderChangesNothing)
+{
+    std::vector<std::string> lines = {kHeader}, pastedTwice = {kHeader};
+    for (int i = 0; i < 600; ++i) {
+        lines.insert(lines.end(), {lineA("Cube"), kLineB});
+        pastedTwice.insert(pastedTwice.end(), {lineA("Cube"), kLineB});
+        if (i == 299) pastedTwice.push_back(kHeader);
+    }
+    const auto report = run(crlf(lines));
+    ASSERT_EQ(report.outcome, ConversionOutcome::Done);
+    EXPECT_EQ(report.primCount, 600);
+    const std::string scene = files.files.at("/os/maison.xml");
+    EXPECT_EQ(sceneLines(scene).size(), 604u);
+    random.position = 0;
+    const auto again = run(crlf(pastedTwice));
+    ASSERT_EQ(again.outcome, ConversionOutcome::Done);
+    EXPECT_EQ(again.primCount, 600);
+    EXPECT_EQ(files.files.at("/os/maison.xml"), scene);
 }
 
 TEST_F(ConversionRun, LocalIdCounterRoundsHalfToEvenThenCounts)
