@@ -218,13 +218,39 @@ TEST_F(ConversionRun, OutputFailuresNameThePathAndLeaveEarlierFilesAlone)
         EXPECT_EQ(report.outcome, ConversionOutcome::OutputFailed);
         EXPECT_EQ(report.failedPath, failedPath);
         EXPECT_NE(report.failureReason, "");
-        if (std::string(failCommit) == "/os/maison.xml") {
-            // The copy was already in place; it goes, since its scene file did not arrive.
-            before.erase("/os/maison.xml_SLbase.txt");
-        }
+        // The copy was already in place when the scene file failed: the earlier copy is back.
         EXPECT_EQ(host.overwriteQuestions.size(), request.outputFolder == "/nowhere" ? 0u : 1u);
         expectUnchanged();
     }
+    // Without an earlier copy, the new one goes when its scene file does not arrive.
+    files.files.erase("/os/maison.xml_SLbase.txt");
+    before = files.files;
+    EXPECT_EQ(run(kOneCube).outcome, ConversionOutcome::OutputFailed);
+    expectUnchanged();
+
+    // A scene path that is a folder: the earlier copy stays as it was.
+    files.failCommit.clear();
+    files.files["/os/maison.xml_SLbase.txt"] = "old copy";
+    files.addFolder("/os/maison.xml");
+    before = files.files;
+    const auto folder = run(kOneCube);
+    EXPECT_EQ(folder.outcome, ConversionOutcome::OutputFailed);
+    EXPECT_EQ(folder.failedPath, "/os/maison.xml");
+    expectUnchanged();
+}
+
+TEST_F(ConversionRun, NamesThatLeaveTheFolderAreRefused)
+{
+    for (const char* name : {"../escape", "a/b", "a\\b", ".", ".."}) {
+        host.answer = name;
+        const auto report = run(kOneCube);
+        EXPECT_EQ(report.outcome, ConversionOutcome::OutputFailed) << name;
+        EXPECT_EQ(report.scenePath, "") << name;
+        EXPECT_TRUE(files.files.empty()) << name;
+        EXPECT_EQ(report.remainingListing, kOneCube);
+    }
+    host.answer = "..maison";  // dots inside a name are fine
+    EXPECT_EQ(run(kOneCube).outcome, ConversionOutcome::Done);
 }
 
 TEST_F(ConversionRun, ExampleHouseMatchesTheCheckedInSceneFile)

@@ -20,12 +20,14 @@ public:
     std::set<std::string> refuseCreate;   // create() fails for these paths
     std::set<std::string> failCommit;     // commit() fails for these paths
     std::set<std::string> unreadable;     // readAll() fails for these paths
+    std::set<std::string> others;         // devices and FIFOs: kindOf() says Other
     int openOutputs = 0;                  // outputs created and not yet destroyed
 
     void addFolder(const std::string& path) { folders.insert(path); }
 
     bool exists(const std::string& path) const override;
     bool isDirectory(const std::string& path) const override;
+    platform::PathKind kindOf(const std::string& path) const override;
     std::optional<std::string> readAll(const std::string& path, std::string* reason) const override;
     std::unique_ptr<platform::OutputFile> create(const std::string& path, std::string* reason) override;
     bool remove(const std::string& path) override;
