@@ -84,18 +84,29 @@ bool isBlankLine(std::string_view line)
     return line.find_first_not_of(" \t") == std::string_view::npos;
 }
 
-std::string replaceAll(std::string_view text, std::string_view needle)
+// text followed by the run's CR LF, with every occurrence of header (a line and its CR)
+// removed in one pass, without a copy of the whole text first: only the CR of the added
+// line end can complete an occurrence that the text itself does not hold.
+std::string withoutHeader(std::string_view text, std::string_view header)
 {
     std::string out;
-    out.reserve(text.size());
+    out.reserve(text.size() + kCrLf.size());
     std::size_t from = 0;
     while (true) {
-        const std::size_t found = text.find(needle, from);
+        const std::size_t found = text.find(header, from);
         if (found == std::string_view::npos) break;
         out.append(text, from, found - from);
-        from = found + needle.size();
+        from = found + header.size();
     }
-    out.append(text, from);
+    const std::string_view tail = text.substr(from);
+    const std::string_view line = header.substr(0, header.size() - 1);
+    if (!header.empty() && tail.ends_with(line)) {
+        out.append(tail.substr(0, tail.size() - line.size()));
+        out += '\n';
+    } else {
+        out.append(tail);
+        out += kCrLf;
+    }
     return out;
 }
 
@@ -410,9 +421,7 @@ bool PrimListing::build(std::string_view text, LineEndCheck check)
     m_literal = true;
     m_lines.clear();
     m_head = m_nonBlankEnd = 0;
-    std::string full(text);
-    full += kCrLf;
-    m_text = replaceAll(full, m_header);
+    m_text = withoutHeader(text, m_header);
     m_position = 0;
     const std::size_t lastNonBlank = m_text.find_last_not_of("\r\n \t");
     m_textNonBlankEnd = lastNonBlank == std::string::npos ? 0 : lastNonBlank + 1;

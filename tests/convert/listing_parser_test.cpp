@@ -106,6 +106,7 @@ TEST(RecordCut, MatchesTheLiteralReading)
           crlf({kHeader, kA2, kB2, kLineA, kA2, kB2, kLineB, kLineA, kLineB}),  // a pair formed by a removal
           crlf({kHeader, kLineA, kLineA, kLineA, kB2}), crlf({kHeader, kLineA, kLineB + kHeader, kA2, kB2}),
           crlf({"", kLineA, kLineB}), crlf({kHeader, kLineA, kLineB, "", "  ", "\t", ""}),
+          crlf({kHeader, kLineA, kLineB}) + kHeader, crlf({kHeader, kLineA, kLineB}) + "x" + kHeader,  // run's CR
           crlf({kHeader, "[9:05]  C: 1, <1, 2, 3>, ", kLineB, kLineA, kLineB}),  // guard stop
           crlf({kHeader, "a", std::string(24, 'b')}), crlf({kHeader, "a", std::string(25, 'b')}),  // p2 29 and 30
           crlf({kHeader, "[9:05]  Ère été: 1, <1, 2, 3>, <0, 0, 0, 1>, ", kB2})}) {
