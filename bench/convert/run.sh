@@ -29,6 +29,7 @@ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVANTOR_BUILD_
 cmake --build "$build" --target vantor-cli make_prim_listing --parallel 2 >/dev/null
 
 work="$(mktemp -d)"
+load="$(cut -d' ' -f1 /proc/loadavg)"
 trap 'rm -rf "$work"' EXIT
 listing="$work/bench.txt"
 "$build/bench/convert/make_prim_listing" "$listing" "$count"
@@ -79,7 +80,9 @@ dd_s=$(awk -v a="$best_dd" 'BEGIN { printf "%.3f", a / 1e6 }')
 peak_mb=$(awk -v k="$peak" 'BEGIN { printf "%.1f", k / 1024 }')
 
 summary=$(cat <<TEXT
-Command: \`bench/convert/run.sh $count\` ($(date -u +%Y-%m-%d), $(nproc) cores, Release build in build-bench/).
+Command: \`bench/convert/run.sh $count\` ($(date -u +%Y-%m-%d), $(nproc) cores, Release build in build-bench/,
+load average $load when the runs began; the converter uses both cores, so other work on the machine slows it
+more than dd).
 
 | Measure | Value | Target |
 |---|---|---|
