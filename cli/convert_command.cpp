@@ -91,6 +91,17 @@ ExitCode runConvert(const ConvertOptions& options, CommandContext& context)
         err << "vantor-cli convert: the output name is empty; give one with --name\n";
         return ExitCode::Usage;
     }
+    if (!convert::isAcceptableOutputName(name)) {
+        err << "vantor-cli convert: the output name \"" << name
+            << "\" would leave the output folder; give a name without \"/\" or \"\\\", other than \".\" or \"..\"\n";
+        return ExitCode::Usage;
+    }
+    // A device, a FIFO or a folder would be read without end, or not at all.
+    const platform::PathKind kind = context.services.files.kindOf(options.listing);
+    if (kind == platform::PathKind::Folder || kind == platform::PathKind::Other) {
+        err << "vantor-cli convert: " << options.listing << " is not a regular file\n";
+        return ExitCode::Usage;
+    }
 
     std::string reason;
     auto bytes = context.services.files.readAll(options.listing, &reason);

@@ -103,8 +103,9 @@ ExitCode runExtract(const ExtractOptions& options, bool withRectangle, CommandCo
         }
     }
     platform::FileSystem& files = context.services.files;
-    if (!files.exists(options.scene)) {
-        err << "vantor-cli extract: " << options.scene << ": no such file\n";
+    if (const platform::PathKind kind = files.kindOf(options.scene); kind != platform::PathKind::RegularFile) {
+        err << "vantor-cli extract: " << options.scene
+            << (kind == platform::PathKind::Missing ? ": no such file\n" : " is not a regular file\n");
         return ExitCode::Usage;
     }
 

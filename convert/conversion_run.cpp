@@ -44,8 +44,15 @@ ConversionReport runConversion(const ConversionRequest& request, ConversionHost&
     };
 
     // The listing name takes ".xml" whatever the answer; an empty answer ends the run.
-    report.listingName = host.askOutputName(request.listingName) + ".xml";
+    const std::string answer = host.askOutputName(request.listingName);
+    report.listingName = answer + ".xml";
     if (report.listingName == ".xml") return untouched();
+    if (!isAcceptableOutputName(answer)) {
+        // Hosts ask again or refuse such a name; the run still never writes outside the folder.
+        markOutputFailed(report, request.outputFolder + "/" + report.listingName,
+                         "a name holding \"/\" or \"\\\", or that is \".\" or \"..\", leaves the folder");
+        return untouched();
+    }
     report.scenePath = request.outputFolder + "/" + report.listingName;
     report.listingCopyPath = report.scenePath + "_SLbase.txt";
 
@@ -156,14 +163,16 @@ ConversionReport runConversion(const ConversionRequest& request, ConversionHost&
 
     writer.finish();
     sceneFile.end();
+    const bool earlierCopy = files.exists(report.listingCopyPath);
     if (!copy->commit(&reason)) {
         stop(ConversionOutcome::OutputFailed);
         markOutputFailed(report, report.listingCopyPath, reason);
         return report;
     }
     if (!scene->commit(&reason)) {
-        // The copy is already in place; without its scene file it must not stay.
-        files.remove(report.listingCopyPath);
+        // The copy is already in place; without its scene file it must not stay, and an
+        // earlier copy comes back as it was.
+        if (!copy->revert() && !earlierCopy) files.remove(report.listingCopyPath);
         stop(ConversionOutcome::OutputFailed);
         markOutputFailed(report, report.scenePath, reason);
         return report;

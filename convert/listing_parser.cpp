@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cmath>
 #include <cstring>
 #include <thread>
@@ -80,51 +79,34 @@ std::size_t charactersUpTo(std::string_view line, std::size_t limit)
 
 constexpr std::size_t kCountedCharacters = 40;
 
-// A hash of a whole line for the pair index, sixteen bytes a step in two independent
-// lanes: every byte counts, so lines that differ anywhere rarely share a bucket, and the
-// index compares the lines themselves anyway.
-std::uint64_t hashLine(std::string_view line)
-{
-    constexpr std::uint64_t kFirst = 0x9E3779B97F4A7C15ULL;
-    constexpr std::uint64_t kSecond = 0xC2B2AE3D27D4EB4FULL;
-    const char* data = line.data();
-    std::size_t size = line.size();
-    std::uint64_t a = kFirst ^ size;
-    std::uint64_t b = kSecond;
-    for (; size >= 16; data += 16, size -= 16) {
-        std::uint64_t words[2];
-        std::memcpy(words, data, sizeof words);
-        a = (std::rotl(a, 23) ^ words[0]) * kFirst;
-        b = (std::rotl(b, 29) ^ words[1]) * kSecond;
-    }
-    std::uint64_t tail[2] = {0, 0};
-    std::memcpy(tail, data, size);
-    a = (std::rotl(a, 23) ^ tail[0]) * kFirst;
-    b = (std::rotl(b, 29) ^ tail[1]) * kSecond;
-    std::uint64_t h = a ^ std::rotl(b, 31);
-    h ^= h >> 33;
-    h *= kSecond;
-    h ^= h >> 29;
-    return h;
-}
-
 bool isBlankLine(std::string_view line)
 {
     return line.find_first_not_of(" \t") == std::string_view::npos;
 }
 
-std::string replaceAll(std::string_view text, std::string_view needle)
+// text followed by the run's CR LF, with every occurrence of header (a line and its CR)
+// removed in one pass, without a copy of the whole text first: only the CR of the added
+// line end can complete an occurrence that the text itself does not hold.
+std::string withoutHeader(std::string_view text, std::string_view header)
 {
     std::string out;
-    out.reserve(text.size());
+    out.reserve(text.size() + kCrLf.size());
     std::size_t from = 0;
     while (true) {
-        const std::size_t found = text.find(needle, from);
+        const std::size_t found = text.find(header, from);
         if (found == std::string_view::npos) break;
         out.append(text, from, found - from);
-        from = found + needle.size();
+        from = found + header.size();
     }
-    out.append(text, from);
+    const std::string_view tail = text.substr(from);
+    const std::string_view line = header.substr(0, header.size() - 1);
+    if (!header.empty() && tail.ends_with(line)) {
+        out.append(tail.substr(0, tail.size() - line.size()));
+        out += '\n';
+    } else {
+        out.append(tail);
+        out += kCrLf;
+    }
     return out;
 }
 
@@ -435,20 +417,14 @@ bool PrimListing::build(std::string_view text, LineEndCheck check)
     if (tidy && !repeated) return true;
 
     // Removing the header line's other occurrences leaves lone LFs, which the line model
-    // does not hold: take the rest as plain text.
+    // does not hold: take the rest as plain text, the header removed in one pass.
     m_literal = true;
     m_lines.clear();
-    m_lineHashes.clear();
-    m_next.clear();
-    m_prev.clear();
-    m_alive.clear();
-    m_blank.clear();
-    m_pairs.clear();
-    m_buckets.clear();
-    m_head = kNone;
-    std::string full(text);
-    full += kCrLf;
-    m_text = replaceAll(full, m_header);
+    m_head = m_nonBlankEnd = 0;
+    m_text = withoutHeader(text, m_header);
+    m_position = 0;
+    const std::size_t lastNonBlank = m_text.find_last_not_of("\r\n \t");
+    m_textNonBlankEnd = lastNonBlank == std::string::npos ? 0 : lastNonBlank + 1;
     return crLfOnly;
 }
 
@@ -473,62 +449,10 @@ bool PrimListing::buildLines(std::string_view rest, bool checkLineEnds)
         begin = end + kCrLf.size();
         if (checkLineEnds) nextLf = rest.find('\n', begin);
     }
-    const auto count = static_cast<std::uint32_t>(m_lines.size());
-    m_lineHashes.resize(count);
-    m_next.resize(count);
-    m_prev.resize(count);
-    m_alive.assign(count, true);
-    m_blank.resize(count);
-    for (std::uint32_t i = 0; i < count; ++i) {
-        m_lineHashes[i] = hashLine(m_lines[i]);
-        m_next[i] = i + 1 < count ? i + 1 : kNone;
-        m_prev[i] = i > 0 ? i - 1 : kNone;
-        m_blank[i] = isBlankLine(m_lines[i]);
-        if (!m_blank[i]) ++m_liveNonBlank;
-    }
-    m_head = count > 0 ? 0 : kNone;
-    std::size_t buckets = 16;
-    while (buckets < 2 * static_cast<std::size_t>(count)) buckets *= 2;
-    m_buckets.assign(buckets, kNone);
-    m_bucketMask = buckets - 1;
-    // Each removal joins at most one new pair, and at most half the lines go in pairs.
-    m_pairs.reserve(static_cast<std::size_t>(count) + count / 2 + 1);
-    for (std::uint32_t i = 0; i + 1 < count; ++i) indexPair(i, i + 1);
+    m_head = 0;
+    m_nonBlankEnd = m_lines.size();
+    while (m_nonBlankEnd > 0 && isBlankLine(m_lines[m_nonBlankEnd - 1])) --m_nonBlankEnd;
     return true;
-}
-
-std::uint64_t PrimListing::pairHash(std::uint32_t first, std::uint32_t second) const
-{
-    const std::uint64_t a = m_lineHashes[first];
-    const std::uint64_t b = m_lineHashes[second];
-    return a ^ (b * 0x9E3779B97F4A7C15ull + 0x7F4A7C15ull + (a << 6) + (a >> 2));
-}
-
-void PrimListing::indexPair(std::uint32_t first, std::uint32_t second)
-{
-    const std::uint64_t hash = pairHash(first, second);
-    std::uint32_t& bucket = m_buckets[hash & m_bucketMask];
-    m_pairs.push_back(PairEntry{hash, first, second, bucket});
-    bucket = static_cast<std::uint32_t>(m_pairs.size() - 1);
-}
-
-void PrimListing::removePair(std::uint32_t first, std::uint32_t second)
-{
-    m_alive[first] = false;
-    m_alive[second] = false;
-    if (!m_blank[first]) --m_liveNonBlank;
-    if (!m_blank[second]) --m_liveNonBlank;
-    const std::uint32_t before = m_prev[first];
-    const std::uint32_t after = m_next[second];
-    if (before == kNone) {
-        m_head = after;
-    } else {
-        m_next[before] = after;
-    }
-    if (after != kNone) m_prev[after] = before;
-    // The lines around the removed pair now stand side by side and may form a record text
-    // that a later cut removes.
-    if (before != kNone && after != kNone) indexPair(before, after);
 }
 
 CutOutcome PrimListing::cutRecord(std::string& recordText)
@@ -549,16 +473,14 @@ CutOutcome PrimListing::cutLineRecord(std::string* recordText, RecordCut* cut)
 {
     // Nothing but blanks and line ends left: the listing is done, even when it ended with
     // empty lines.
-    if (m_liveNonBlank == 0) return CutOutcome::EndOfListing;
-    const std::uint32_t first = m_head;
-    const std::string_view lineA = m_lines[first];
+    if (m_head >= m_nonBlankEnd) return CutOutcome::EndOfListing;
+    const std::string_view lineA = m_lines[m_head];
     // Lengths of 40 characters and more count as 40: the guard and the short-record test
     // compare with 30, so their outcome stays the same.
     const std::size_t p1 = charactersUpTo(lineA, kCountedCharacters) + 2;
     m_guard = p1;
-    const std::uint32_t second = m_next[first];
-    if (second == kNone) return CutOutcome::EndOfListing;
-    const std::string_view lineB = m_lines[second];
+    if (m_head + 1 >= m_lines.size()) return CutOutcome::EndOfListing;
+    const std::string_view lineB = m_lines[m_head + 1];
     const std::size_t p2 = p1 + 2 + charactersUpTo(lineB, kCountedCharacters);
     if (p2 < 30) return CutOutcome::RecordTooShort;
 
@@ -574,61 +496,33 @@ CutOutcome PrimListing::cutLineRecord(std::string* recordText, RecordCut* cut)
         cut->lineA = lineA;
         cut->lineB = lineB;
     }
-
-    // Every occurrence of the record text is a pair of adjacent lines equal to (A, B); they
-    // go left to right without overlapping, as a replace-all over the text would take them.
-    // Pairs that come together during this pass are not part of it.
-    const std::uint64_t hash = pairHash(first, second);
-    const auto isLive = [this](const PairEntry& entry) {
-        return m_alive[entry.first] && m_alive[entry.second] && m_next[entry.first] == entry.second;
-    };
-    m_matching.clear();
-    std::uint32_t* link = &m_buckets[hash & m_bucketMask];
-    while (*link != kNone) {
-        PairEntry& entry = m_pairs[*link];
-        const bool live = isLive(entry);
-        // The pair being cut matches itself without comparing its lines.
-        const bool itself = entry.first == first && entry.second == second;
-        if (live && entry.hash == hash
-            && (itself || (m_lines[entry.first] == lineA && m_lines[entry.second] == lineB))) {
-            m_matching.push_back(entry);
-        } else if (live) {
-            link = &entry.next;
-            continue;
-        }
-        // Matching pairs go now; pairs that lost a line are of no further use.
-        *link = entry.next;
-    }
-    std::sort(m_matching.begin(), m_matching.end(),
-              [](const PairEntry& l, const PairEntry& r) { return l.first < r.first; });
-    for (const PairEntry& entry : m_matching) {
-        if (isLive(entry)) removePair(entry.first, entry.second);
-    }
+    m_head += 2;
     return CutOutcome::Record;
 }
 
 CutOutcome PrimListing::cutLiteralRecord(std::string& recordText)
 {
-    if (m_text.find_first_not_of("\r\n \t") == std::string::npos) return CutOutcome::EndOfListing;
-    const std::size_t crlf1 = m_text.find(kCrLf);
-    const std::size_t p1 =
-        crlf1 == std::string::npos ? 0 : countCharacters(std::string_view(m_text).substr(0, crlf1)) + 1;
+    if (m_position >= m_textNonBlankEnd) return CutOutcome::EndOfListing;
+    const std::string_view rest = std::string_view(m_text).substr(m_position);
+    constexpr std::size_t npos = std::string_view::npos;
+    // Positions as 1-based character counts; 40 and more count as 40, as in the line model.
+    const std::size_t crlf1 = rest.find(kCrLf);
+    const std::size_t p1 = crlf1 == npos ? 0 : charactersUpTo(rest.substr(0, crlf1), kCountedCharacters) + 1;
     m_guard = p1;
-    const std::size_t crlf2 = m_text.find(kCrLf, crlf1 == std::string::npos ? 1 : crlf1 + 2);
-    const std::size_t p2 =
-        crlf2 == std::string::npos ? 0 : countCharacters(std::string_view(m_text).substr(0, crlf2)) + 1;
+    const std::size_t crlf2 = rest.find(kCrLf, crlf1 == npos ? 1 : crlf1 + 2);
+    const std::size_t p2 = crlf2 == npos ? 0 : charactersUpTo(rest.substr(0, crlf2), kCountedCharacters) + 1;
     if (p2 < 3) return CutOutcome::EndOfListing;
     if (p2 < 30) return CutOutcome::RecordTooShort;
-    recordText.assign(m_text, 0, crlf2 + 1);
-    m_text = replaceAll(m_text, recordText);
+    recordText.assign(rest.substr(0, crlf2 + 1));
+    m_position += crlf2 + 1;
     return CutOutcome::Record;
 }
 
 std::string PrimListing::remainingText() const
 {
-    if (m_literal) return m_text;
+    if (m_literal) return m_text.substr(m_position);
     std::string text = "\n";
-    for (std::uint32_t i = m_head; i != kNone; i = m_next[i]) {
+    for (std::size_t i = m_head; i < m_lines.size(); ++i) {
         text += m_lines[i];
         text += kCrLf;
     }
@@ -637,8 +531,8 @@ std::string PrimListing::remainingText() const
 
 std::size_t PrimListing::bytesConsumed() const
 {
-    if (m_literal) return m_total - std::min(m_total, m_text.size());
-    if (m_head == kNone) return m_total;
+    if (m_literal) return m_total - std::min(m_total, m_text.size() - m_position);
+    if (m_head >= m_lines.size()) return m_total;
     return static_cast<std::size_t>(m_lines[m_head].data() - m_textBegin);
 }
 

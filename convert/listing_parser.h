@@ -79,16 +79,16 @@ private:
 [[nodiscard]] bool parseRecord(const RecordCut& cut, PackedRecord& record);
 
 enum class CutOutcome {
-    Record,          // a record text was cut; every identical record went with it
+    Record,          // a record text was cut off the front of the listing
     EndOfListing,    // nothing but blanks and line ends is left
     RecordTooShort,  // what follows is too short to be a record
     GuardStop,       // the previous record's line A was 28 characters or shorter
 };
 
 // The remaining text of a listing while a run consumes it: the header line is cut when it
-// is made, then one record per cutRecord call. Every record text that is cut is also removed
-// wherever else it occurs, and so was every other occurrence of the header line; both keep
-// the cost linear in the listing's length for every listing a producer writes.
+// is made (and removed wherever else it occurs, in one pass), then one record per cutRecord
+// call, taken off the front only, so that identical records each give a prim. The cost is
+// linear in the listing's length.
 class PrimListing {
 public:
     // text: the listing with CR LF line ends (see normaliseLineEnds), without the run's own
@@ -117,15 +117,6 @@ public:
     [[nodiscard]] std::size_t bytesTotal() const { return m_total; }
 
 private:
-    struct PairEntry {
-        std::uint64_t hash;
-        std::uint32_t first;
-        std::uint32_t second;
-        std::uint32_t next;  // the next entry of the same bucket
-    };
-
-    static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
-
     enum class LineEndCheck { Before, Done, WhileCutting };
 
     PrimListing() = default;
@@ -137,36 +128,24 @@ private:
     // Fills recordText, cut or both, where given.
     [[nodiscard]] CutOutcome cutLineRecord(std::string* recordText, RecordCut* cut);
     [[nodiscard]] CutOutcome cutLiteralRecord(std::string& recordText);
-    void removePair(std::uint32_t first, std::uint32_t second);
-    void indexPair(std::uint32_t first, std::uint32_t second);
-    [[nodiscard]] std::uint64_t pairHash(std::uint32_t first, std::uint32_t second) const;
 
     std::string m_header;
     std::size_t m_total = 0;
     std::size_t m_guard = 50;
 
-    // Normal listings: the remaining text is an LF followed by the live lines, each ending
-    // in CR LF. Lines are linked so that removing a pair is constant time, and every
-    // adjacent pair is indexed by the hash of its two lines, so that all occurrences of a
-    // record text are found without scanning the rest of the listing.
+    // Normal listings: the remaining text is an LF followed by the lines from m_head on, each
+    // ending in CR LF; the lines are views into the caller's text.
     bool m_literal = false;
     std::vector<std::string_view> m_lines;
-    std::vector<std::uint64_t> m_lineHashes;
-    std::vector<std::uint32_t> m_next;
-    std::vector<std::uint32_t> m_prev;
-    std::vector<bool> m_alive;
-    std::vector<bool> m_blank;
-    std::uint32_t m_head = kNone;
-    std::size_t m_liveNonBlank = 0;
-    std::vector<PairEntry> m_pairs;
-    std::vector<std::uint32_t> m_buckets;  // first entry of each bucket, by hash
-    std::uint64_t m_bucketMask = 0;
-    std::vector<PairEntry> m_matching;
+    std::size_t m_head = 0;
+    std::size_t m_nonBlankEnd = 0;  // one past the last line that holds more than blanks
     const char* m_textBegin = nullptr;
 
     // A header line that occurs again elsewhere leaves lone LFs behind when it is removed;
-    // such a listing is consumed as plain text with literal searches instead.
+    // such a listing is consumed as plain text from m_position on instead.
     std::string m_text;
+    std::size_t m_position = 0;
+    std::size_t m_textNonBlankEnd = 0;  // one past the last byte that is no blank or line end
 };
 
 }  // namespace vantor::convert

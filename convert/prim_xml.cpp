@@ -3,6 +3,7 @@
 #include "number_fast_paths.h"
 #include "number_forms.h"
 
+#include <array>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -17,20 +18,13 @@ namespace {
 
 constexpr std::string_view kHexDigits = "0123456789abcdef";
 
-// Second Life prints path values on a grid that doubles cannot hold exactly (revolutions
-// 1.015 give 0.999999999999993); OpenSim reads these elements as whole numbers and drops
-// such a value, so one within 1e-9 of a whole number is written as that number.
-double snapToWhole(double value)
+// Whether the decimal form of value reads back as a finite number: near the top of the double
+// range, 15 digits may round up beyond it (1.7976931348623157E+308 gives 1.79769313486232E+308).
+bool isWritable(double value)
 {
-    // Magnitudes from 2^52 on are whole already (and infinities and NaN stay as they are).
-    constexpr double kTwoToThe52 = 4503599627370496.0;
-    const double magnitude = std::fabs(value);
-    if (!(magnitude < kTwoToThe52)) return value;
-    // The nearest whole number, ties to even, as nearbyint gives it in the default rounding
-    // mode: adding 2^52 leaves no fraction bits, so the addition rounds, and the subtraction
-    // is exact. The sign is the value's, as nearbyint keeps it (-0.3 gives -0).
-    const double whole = std::copysign((magnitude + kTwoToThe52) - kTwoToThe52, value);
-    return std::fabs(value - whole) <= 1e-9 ? whole : value;
+    if (!std::isfinite(value)) return false;
+    if (std::fabs(value) < 1e308) return true;
+    return parseNumber(formatDecimal(value)).has_value();
 }
 
 // Reads the record's fields as numbers; the first failure sticks, and every later read
@@ -68,7 +62,7 @@ public:
     double decimal(double value)
     {
         if (!m_ok) return 0;
-        if (!std::isfinite(value)) return fail();
+        if (!isWritable(value)) return fail();
         return value;
     }
 
@@ -142,10 +136,10 @@ bool computeShape(Reader& f, PrimShape& v, ShapeNames& names)
 
     switch (group) {
     case TypeGroup::Flat:
-        v.pathScaleX = f.decimal(200 - f.number(20) * 100);
-        v.pathScaleY = f.decimal(200 - f.number(21) * 100);
-        v.pathShearX = f.decimal(shear(f.number(23)));
-        v.pathShearY = f.decimal(shear(f.number(24)));
+        v.pathScaleX = f.integer(200 - f.number(20) * 100);
+        v.pathScaleY = f.integer(200 - f.number(21) * 100);
+        v.pathShearX = f.integer(shear(f.number(23)));
+        v.pathShearY = f.integer(shear(f.number(24)));
         v.profileBegin = f.integer(f.number(13) * 50000);
         v.profileEnd = f.integer((1 - f.number(14)) * 50000);
         break;
@@ -158,15 +152,15 @@ bool computeShape(Reader& f, PrimShape& v, ShapeNames& names)
     case TypeGroup::Swept:
         v.pathBegin = f.integer(f.number(13) * 50000);
         v.pathEnd = f.integer((1 - f.number(14)) * 50000);
-        v.pathRadiusOffset = f.decimal(f.number(33) * 100);
-        v.pathRevolutions = f.decimal((f.number(32) - 1) * 200 / 3);
-        v.pathScaleX = f.decimal(200 - f.number(20) * 100);
-        v.pathScaleY = f.decimal(200 - f.number(21) * 100);
-        v.pathShearX = f.decimal(shear(f.number(23)));
-        v.pathShearY = f.decimal(shear(f.number(24)));
+        v.pathRadiusOffset = f.integer(f.number(33) * 100);
+        v.pathRevolutions = f.integer((f.number(32) - 1) * 200 / 3);
+        v.pathScaleX = f.integer(200 - f.number(20) * 100);
+        v.pathScaleY = f.integer(200 - f.number(21) * 100);
+        v.pathShearX = f.integer(shear(f.number(23)));
+        v.pathShearY = f.integer(shear(f.number(24)));
         v.pathSkew = f.integer(f.number(34) * 100);
-        v.pathTaperX = f.decimal(f.number(29) * 100);
-        v.pathTaperY = f.decimal(f.number(30) * 100);
+        v.pathTaperX = f.integer(f.number(29) * 100);
+        v.pathTaperY = f.integer(f.number(30) * 100);
         v.profileBegin = f.integer(f.number(26) * 50000);
         v.profileEnd = f.integer((1 - f.number(27)) * 50000);
         break;
@@ -175,10 +169,53 @@ bool computeShape(Reader& f, PrimShape& v, ShapeNames& names)
         v.profileEnd = f.integer((1 - f.number(14)) * 50000);
         break;
     }
-    v.pathTwistBegin = f.decimal(f.number(17) * 100);
-    v.pathTwist = f.decimal(f.number(18) * 100);
+    v.pathTwistBegin = f.integer(f.number(17) * 100);
+    v.pathTwist = f.integer(f.number(18) * 100);
     v.profileHollow = f.integer(f.number(16) * 50000);
     return f.ok();
+}
+
+// What a byte of a name, an owner or a local id is written as: an entity for the markup
+// characters, a character reference for tab, LF and CR (so that the document stays on one
+// line and reads back with them), U+FFFD for the other controls XML cannot hold; empty when
+// the byte is written as it is.
+constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";
+constexpr auto kEscapes = [] {
+    std::array<std::string_view, 256> escapes{};
+    for (std::size_t c = 0; c < 0x20; ++c) escapes[c] = kReplacementCharacter;
+    escapes['\t'] = "&#9;";
+    escapes['\n'] = "&#10;";
+    escapes['\r'] = "&#13;";
+    escapes['&'] = "&amp;";
+    escapes['<'] = "&lt;";
+    escapes['>'] = "&gt;";
+    escapes['"'] = "&quot;";
+    escapes['\''] = "&apos;";
+    return escapes;
+}();
+
+// Hands text to emit piece by piece, escaped as kEscapes says; U+FFFE and U+FFFF (EF BF BE,
+// EF BF BF in UTF-8) become U+FFFD as well.
+template <typename Emit>
+void forEachEscapedPiece(std::string_view text, Emit emit)
+{
+    std::size_t from = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        std::string_view replacement = kEscapes[byte];
+        std::size_t length = 1;
+        if (byte == 0xEF && i + 2 < text.size() && text[i + 1] == '\xBF'
+            && (text[i + 2] == '\xBE' || text[i + 2] == '\xBF')) {
+            replacement = kReplacementCharacter;
+            length = 3;
+        }
+        if (replacement.empty()) continue;
+        emit(text.substr(from, i - from));
+        emit(replacement);
+        i += length - 1;
+        from = i + 1;
+    }
+    emit(text.substr(from));
 }
 
 // Writes one object document through a sink: literal texts, numbers in their forms, and the
@@ -237,33 +274,33 @@ constexpr void writeDocument(Sink& out, const PrimValues& values, const PrimText
     out.put("</PathCurve><PathEnd>");
     out.integer(v.pathEnd);
     out.put("</PathEnd><PathRadiusOffset>");
-    out.snapped(v.pathRadiusOffset);
+    out.integer(v.pathRadiusOffset);
     out.put("</PathRadiusOffset><PathRevolutions>");
-    out.snapped(v.pathRevolutions);
+    out.integer(v.pathRevolutions);
     out.put("</PathRevolutions>");
 
     out.put("<PathScaleX>");
-    out.snapped(v.pathScaleX);
+    out.integer(v.pathScaleX);
     out.put("</PathScaleX><PathScaleY>");
-    out.snapped(v.pathScaleY);
+    out.integer(v.pathScaleY);
     out.put("</PathScaleY><PathShearX>");
-    out.snapped(v.pathShearX);
+    out.integer(v.pathShearX);
     out.put("</PathShearX><PathShearY>");
-    out.snapped(v.pathShearY);
+    out.integer(v.pathShearY);
     out.put("</PathShearY>");
 
     out.put("<PathSkew>");
     out.integer(v.pathSkew);
     out.put("</PathSkew><PathTaperX>");
-    out.snapped(v.pathTaperX);
+    out.integer(v.pathTaperX);
     out.put("</PathTaperX><PathTaperY>");
-    out.snapped(v.pathTaperY);
+    out.integer(v.pathTaperY);
     out.put("</PathTaperY>");
 
     out.put("<PathTwist>");
-    out.snapped(v.pathTwist);
+    out.integer(v.pathTwist);
     out.put("</PathTwist><PathTwistBegin>");
-    out.snapped(v.pathTwistBegin);
+    out.integer(v.pathTwistBegin);
     out.put("</PathTwistBegin><PCode>9</PCode>");
 
     out.put("<ProfileBegin>");
@@ -301,7 +338,7 @@ constexpr void writeDocument(Sink& out, const PrimValues& values, const PrimText
     out.put("</Z></Scale>");
 
     out.put("<UpdateFlag>0</UpdateFlag><FolderID><UUID>489f6a9b-5e15-4c11-a126-b6662b354b1f</UUID></FolderID>"
-            "<InventorySerial>0</InventorySerial><TaskInventory /></SceneObjectPart><OtherParts />"
+            "<InventorySerial>0</InventorySerial><TaskInventory></TaskInventory></SceneObjectPart><OtherParts />"
             "</SceneObjectGroup>");
 }
 
@@ -318,7 +355,6 @@ struct LiteralCount {
     constexpr void text(std::string_view) { ++texts; }
     constexpr void escaped(std::string_view) { ++escapes; }
     constexpr void decimal(double) { ++decimals; }
-    constexpr void snapped(double) { ++decimals; }
     constexpr void integer(std::int32_t) { ++integers; }
 };
 
@@ -349,30 +385,16 @@ public:
     }
     void text(std::string_view text)
     {
+        // An empty view may have no data at all, which memcpy must not be given.
+        if (text.empty()) return;
         std::memcpy(m_out, text.data(), text.size());
         m_out += text.size();
     }
     void escaped(std::string_view text)
     {
-        std::size_t from = 0;
-        for (std::size_t i = 0; i < text.size(); ++i) {
-            std::string_view entity;
-            switch (text[i]) {
-            case '&': entity = "&amp;"; break;
-            case '<': entity = "&lt;"; break;
-            case '>': entity = "&gt;"; break;
-            case '"': entity = "&quot;"; break;
-            case '\'': entity = "&apos;"; break;
-            default: continue;
-            }
-            this->text(text.substr(from, i - from));
-            this->text(entity);
-            from = i + 1;
-        }
-        this->text(text.substr(from));
+        forEachEscapedPiece(text, [this](std::string_view piece) { this->text(piece); });
     }
     void decimal(double value) { m_out = writeDecimalQuickly(m_out, value); }
-    void snapped(double value) { m_out = writeDecimalQuickly(m_out, snapToWhole(value)); }
     void integer(std::int32_t value) { m_out = writeInteger(m_out, value); }
 
     [[nodiscard]] char* end() const { return m_out; }
@@ -408,22 +430,7 @@ std::string newObjectUuid(platform::RandomSource& random)
 
 void appendXmlEscaped(std::string& out, std::string_view text)
 {
-    std::size_t from = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        std::string_view entity;
-        switch (text[i]) {
-        case '&': entity = "&amp;"; break;
-        case '<': entity = "&lt;"; break;
-        case '>': entity = "&gt;"; break;
-        case '"': entity = "&quot;"; break;
-        case '\'': entity = "&apos;"; break;
-        default: continue;
-        }
-        out.append(text, from, i - from);
-        out += entity;
-        from = i + 1;
-    }
-    out.append(text, from);
+    forEachEscapedPiece(text, [&out](std::string_view piece) { out += piece; });
 }
 
 namespace {
@@ -435,8 +442,8 @@ bool computeValues(const Record& record, const RezOffset& offset, ShapeNames& sh
     values.position[0] = f.decimal(f.number(1) - offset.x);
     values.position[1] = f.decimal(f.number(2) - offset.y);
     values.position[2] = f.decimal(f.number(3) - offset.z);
-    for (std::size_t i = 0; i < 4; ++i) values.rotation[i] = f.number(4 + i);
-    for (std::size_t i = 0; i < 3; ++i) values.size[i] = f.number(8 + i);
+    for (std::size_t i = 0; i < 4; ++i) values.rotation[i] = f.decimal(f.number(4 + i));
+    for (std::size_t i = 0; i < 3; ++i) values.size[i] = f.decimal(f.number(8 + i));
     if (!f.ok()) return false;
     values.shape = PrimShape{};
     if (!computeShape(f, values.shape, shapeNames)) return false;

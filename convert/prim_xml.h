@@ -20,22 +20,23 @@ struct ShapeNames {
     std::string_view hollow;
 };
 
-// OpenSim's path and profile values of one prim, in the units its scene files use.
+// OpenSim's path and profile values of one prim, in the units its scene files use. OpenSim
+// reads every one of them as a whole number (a fraction would make it drop the value).
 struct PrimShape {
     std::int32_t pathBegin = 0;
     std::int32_t pathCurve = 32;
     std::int32_t pathEnd = 0;
-    double pathRadiusOffset = 0;
-    double pathRevolutions = 0;
-    double pathScaleX = 100;
-    double pathScaleY = 100;
-    double pathShearX = 0;
-    double pathShearY = 0;
+    std::int32_t pathRadiusOffset = 0;
+    std::int32_t pathRevolutions = 0;
+    std::int32_t pathScaleX = 100;
+    std::int32_t pathScaleY = 100;
+    std::int32_t pathShearX = 0;
+    std::int32_t pathShearY = 0;
     std::int32_t pathSkew = 0;
-    double pathTaperX = 0;
-    double pathTaperY = 0;
-    double pathTwist = 0;
-    double pathTwistBegin = 0;
+    std::int32_t pathTaperX = 0;
+    std::int32_t pathTaperY = 0;
+    std::int32_t pathTwist = 0;
+    std::int32_t pathTwistBegin = 0;
     std::int32_t profileBegin = 0;
     std::int32_t profileCurve = 0;
     std::int32_t profileEnd = 0;
@@ -74,11 +75,14 @@ void appendObjectUuid(std::string& out, platform::RandomSource& random);
 [[nodiscard]] std::string newObjectUuid(platform::RandomSource& random);
 
 // Appends text with "&", "<", ">", '"' and "'" written as entities, so that names such as
-// "Fish & Chips" keep the scene file well-formed.
+// "Fish & Chips" keep the scene file well-formed. Tab, LF and CR become character references
+// (the document stays one line), and the characters XML cannot hold (the other controls
+// below U+0020, U+FFFE and U+FFFF) become U+FFFD. Never more than six bytes per byte of text.
 void appendXmlEscaped(std::string& out, std::string_view text);
 
 // Computes the values of one record's object document and updates the shape names. False
-// when a field it needs is missing, empty, not a number or overflows.
+// when a field it needs is missing, empty, not a number or overflows, or when a decimal value
+// would not read back as a finite number once written with 15 digits.
 [[nodiscard]] bool computePrimValues(const PrimRecord& record, const RezOffset& offset, ShapeNames& shapeNames,
                                      PrimValues& values);
 [[nodiscard]] bool computePrimValues(const PackedRecord& record, const RezOffset& offset, ShapeNames& shapeNames,

@@ -137,7 +137,7 @@ void appendUtf8(std::string& out, std::uint32_t cp)
 }
 
 // The characters a reference may stand for in a listing: those XML allows, except CR and LF,
-// which would cut a record's line in two; their references stay as they are.
+// which would cut a record's line in two (numericReference gives a blank for them).
 bool isListingCharacter(std::uint32_t cp)
 {
     return cp == 0x9 || (cp >= 0x20 && cp <= 0xD7FF) || (cp >= 0xE000 && cp <= 0xFFFD)
@@ -167,6 +167,7 @@ std::optional<std::uint32_t> numericReference(std::string_view body)
         cp = cp * (hex ? 16 : 10) + digit;
         if (cp > 0x10FFFF) return std::nullopt;
     }
+    if (cp == 0xA || cp == 0xD) return std::uint32_t{' '};
     if (!isListingCharacter(cp)) return std::nullopt;
     return cp;
 }

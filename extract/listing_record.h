@@ -36,9 +36,9 @@ struct BuiltText {
 };
 
 // Decodes the five predefined XML entities and numeric character references (decimal and
-// hexadecimal) in one pass: "&amp;lt;" gives "&lt;". A reference to a character XML does not
-// allow, to CR or LF (which would break the listing's lines), or one without its ";", stays
-// as it is.
+// hexadecimal) in one pass: "&amp;lt;" gives "&lt;". A reference to CR or LF gives a blank,
+// since a listing line cannot hold a line break. A reference to a character XML does not
+// allow, or one without its ";", stays as it is.
 [[nodiscard]] std::string decodeXmlText(std::string_view text);
 void appendXmlText(std::string& out, std::string_view text);  // appends the decoded text
 

@@ -18,6 +18,18 @@ public:
     virtual void write(std::string_view bytes) = 0;
     // Flushes, closes and renames into place; false (with the reason) when any write failed.
     [[nodiscard]] virtual bool commit(std::string* reason = nullptr) = 0;
+    // After a commit: puts back what the commit replaced, the earlier file with its bytes
+    // and permissions or no file at all, for a run whose other file could not be put in
+    // place. False when it could not (or this kind of file cannot).
+    virtual bool revert() { return false; }
+};
+
+// What a path names.
+enum class PathKind {
+    Missing,
+    RegularFile,
+    Folder,
+    Other,  // a device, a FIFO, a socket: nothing to read as a file
 };
 
 // A file's bytes held as one block, and what keeps that block alive.
@@ -34,6 +46,12 @@ public:
     // Whether an existing file may be replaced: false for a read-only file, which a rename
     // into place would otherwise replace all the same. By default every file may be.
     [[nodiscard]] virtual bool isWritable(const std::string& /*path*/) const { return true; }
+    // What the path names, symbolic links followed. By default from exists and isDirectory.
+    [[nodiscard]] virtual PathKind kindOf(const std::string& path) const
+    {
+        if (exists(path)) return PathKind::RegularFile;
+        return isDirectory(path) ? PathKind::Folder : PathKind::Missing;
+    }
     // The file's bytes, unchanged; nothing (with the reason) when it cannot be read.
     [[nodiscard]] virtual std::optional<std::string> readAll(const std::string& path,
                                                              std::string* reason = nullptr) const = 0;

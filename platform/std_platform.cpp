@@ -11,6 +11,7 @@
 #include <memory>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -44,10 +45,119 @@ std::string errnoText(int error)
     return std::generic_category().message(error);
 }
 
+// Owns a file descriptor.
+class Descriptor {
+public:
+    Descriptor() = default;
+    explicit Descriptor(int fd) : m_fd(fd) {}
+    Descriptor(Descriptor&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+    Descriptor& operator=(Descriptor&& other) noexcept
+    {
+        if (this != &other) reset(std::exchange(other.m_fd, -1));
+        return *this;
+    }
+    ~Descriptor() { reset(); }
+
+    [[nodiscard]] int get() const { return m_fd; }
+    explicit operator bool() const { return m_fd >= 0; }
+    void reset(int fd = -1)
+    {
+        if (m_fd >= 0) ::close(m_fd);
+        m_fd = fd;
+    }
+    // Closes it now; the error of close, or 0.
+    int close()
+    {
+        const int result = ::close(m_fd);
+        m_fd = -1;
+        return result == 0 ? 0 : (errno ? errno : EIO);
+    }
+
+private:
+    int m_fd = -1;
+};
+
+// The file that path leads to: symbolic links followed, as many as the system follows,
+// relative targets read from the link's folder. Nothing (with errno set) when a link
+// cannot be read or the chain does not end.
+std::optional<std::string> followLinks(std::string path)
+{
+    constexpr int kMostLinks = 40;
+    for (int hop = 0; hop < kMostLinks; ++hop) {
+        struct stat status {};
+        if (::lstat(path.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) return path;
+        std::string target(static_cast<std::size_t>(status.st_size > 0 ? status.st_size : 255) + 1, '\0');
+        const ssize_t length = ::readlink(path.c_str(), target.data(), target.size());
+        if (length < 0) return std::nullopt;
+        if (static_cast<std::size_t>(length) == target.size()) {
+            errno = ENAMETOOLONG;  // the link changed while it was read
+            return std::nullopt;
+        }
+        target.resize(static_cast<std::size_t>(length));
+        if (!target.starts_with('/')) {
+            const auto slash = path.find_last_of('/');
+            target = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + target;
+        }
+        path = std::move(target);
+    }
+    errno = ELOOP;
+    return std::nullopt;
+}
+
+std::string folderOf(const std::string& path)
+{
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// A name beside target that no other file has: the name of a named temporary file, or the
+// name an unnamed one is given just before its rename.
+std::string temporaryNameFor(const std::string& target)
+{
+    static std::atomic<unsigned> counter{0};
+    return target + ".vantor-" + std::to_string(static_cast<long>(::getpid())) + "-" + std::to_string(++counter)
+        + ".tmp";
+}
+
+// A new file to write beside target: unnamed where the file system allows it (name stays
+// empty), else a named one (name set). Sets errno on failure.
+Descriptor openTemporary(const std::string& target, std::string& name)
+{
+    name.clear();
+    Descriptor fd(::open(folderOf(target).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+    if (fd) return fd;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = temporaryNameFor(target);
+        fd.reset(::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+        if (fd || errno != EEXIST) break;
+    }
+    if (!fd) name.clear();
+    return fd;
+}
+
+// Gives an unnamed file a name beside target; 0 or the error.
+int nameTemporary(const Descriptor& fd, const std::string& target, std::string& name)
+{
+    const std::string self = "/proc/self/fd/" + std::to_string(fd.get());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = temporaryNameFor(target);
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) return 0;
+        // Without /proc the descriptor itself may serve, where the process is allowed to.
+        if (errno == ENOENT && ::linkat(fd.get(), "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0) return 0;
+        if (errno != EEXIST) break;
+    }
+    const int error = errno ? errno : EIO;
+    name.clear();
+    return error;
+}
+
 class StdOutputFile final : public OutputFile {
 public:
-    StdOutputFile(fs::path target, fs::path temporary, std::FILE* file)
-        : m_target(std::move(target)), m_temporary(std::move(temporary)), m_file(file)
+    // target: the file to replace, links already followed; fd: the temporary file, named
+    // temporaryName or unnamed (empty name).
+    StdOutputFile(std::string target, Descriptor fd, std::string temporaryName)
+        : m_target(std::move(target)), m_temporaryName(std::move(temporaryName)), m_fd(std::move(fd))
     {
     }
 
@@ -56,18 +166,15 @@ public:
 
     ~StdOutputFile() override
     {
-        if (m_file) std::fclose(m_file);
-        if (!m_committed) {
-            std::error_code ignored;
-            fs::remove(m_temporary, ignored);
-        }
+        m_fd.reset();
+        if (!m_committed && !m_temporaryName.empty()) ::unlink(m_temporaryName.c_str());
     }
 
     // Small pieces gather in the buffer; a piece at least as large as the buffer goes to the
     // file in one call, without a copy.
     void write(std::string_view bytes) override
     {
-        if (!m_file || m_error != 0 || bytes.empty()) return;
+        if (!m_fd || m_error != 0 || bytes.empty()) return;
         if (bytes.size() <= kBufferSize - m_used) {
             if (!m_buffer) m_buffer = std::make_unique_for_overwrite<char[]>(kBufferSize);
             std::memcpy(m_buffer.get() + m_used, bytes.data(), bytes.size());
@@ -85,30 +192,63 @@ public:
     bool commit(std::string* reason) override
     {
         if (m_committed) return true;
-        if (!m_file) {
+        if (!m_fd) {
             setReason(reason, "the file is already closed");
             return false;
         }
         flush();
-        const int closeResult = std::fclose(m_file);
-        m_file = nullptr;
-        if (m_error == 0 && closeResult != 0) m_error = errno ? errno : EIO;
+        if (m_error == 0 && m_temporaryName.empty()) m_error = nameTemporary(m_fd, m_target, m_temporaryName);
+        const int closeError = m_fd.close();
+        if (m_error == 0) m_error = closeError;
         if (m_error != 0) {
             setReason(reason, errnoText(m_error));
             return false;
         }
-        std::error_code error;
-        fs::rename(m_temporary, m_target, error);
-        if (error) {
-            setReason(reason, error.message());
+        // The earlier file's bytes stay reachable through an open descriptor once its name
+        // points to the new file, for revert().
+        struct stat status {};
+        m_replaced = ::lstat(m_target.c_str(), &status) == 0;
+        if (m_replaced && S_ISREG(status.st_mode)) m_earlier.reset(::open(m_target.c_str(), O_RDONLY | O_CLOEXEC));
+        if (::rename(m_temporaryName.c_str(), m_target.c_str()) != 0) {
+            setReason(reason, errnoText(errno));
+            m_earlier.reset();
             return false;
         }
         m_committed = true;
         return true;
     }
 
+    bool revert() override
+    {
+        if (!m_committed) return false;
+        if (!m_replaced) return ::unlink(m_target.c_str()) == 0;
+        if (!m_earlier) return false;
+        // A copy of the earlier bytes takes the name back, with the earlier permission bits.
+        std::string name;
+        Descriptor fd = openTemporary(m_target, name);
+        if (!fd) return false;
+        StdOutputFile copy(m_target, std::move(fd), std::move(name));
+        struct stat status {};
+        if (::fstat(m_earlier.get(), &status) == 0) ::fchmod(copy.m_fd.get(), status.st_mode & 07777);
+        char block[1 << 16];
+        for (off_t offset = 0;;) {
+            const ssize_t got = ::pread(m_earlier.get(), block, sizeof block, offset);
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0) return false;
+            if (got == 0) break;
+            copy.write(std::string_view(block, static_cast<std::size_t>(got)));
+            offset += got;
+        }
+        if (!copy.commit(nullptr)) return false;
+        m_committed = false;
+        return true;
+    }
+
+    // The earlier file's permission bits go to the new one.
+    void keepMode(mode_t mode) { ::fchmod(m_fd.get(), mode & 07777); }
+
 private:
-    // The file's own stream buffer is off (it would split every write into 4 KiB system
+    // The stream's own buffering is not used (it would split every write into 4 KiB system
     // calls); this one gathers up to 1 MiB per call.
     static constexpr std::size_t kBufferSize = std::size_t{1} << 20;
 
@@ -120,12 +260,23 @@ private:
 
     void writeThrough(const char* data, std::size_t size)
     {
-        if (std::fwrite(data, 1, size, m_file) != size) m_error = errno ? errno : EIO;
+        while (size > 0) {
+            const ssize_t done = ::write(m_fd.get(), data, size);
+            if (done < 0 && errno == EINTR) continue;
+            if (done <= 0) {
+                m_error = done < 0 && errno ? errno : EIO;
+                return;
+            }
+            data += done;
+            size -= static_cast<std::size_t>(done);
+        }
     }
 
-    fs::path m_target;
-    fs::path m_temporary;
-    std::FILE* m_file = nullptr;
+    std::string m_target;
+    std::string m_temporaryName;  // empty while the file has no name
+    Descriptor m_fd;
+    Descriptor m_earlier;         // the file that the commit replaced, while it is kept
+    bool m_replaced = false;      // a file stood at the target when the commit came
     std::unique_ptr<char[]> m_buffer;
     std::size_t m_used = 0;
     int m_error = 0;
@@ -236,29 +387,44 @@ std::optional<SharedBytes> StdFileSystem::readShared(const std::string& path, st
 
 std::unique_ptr<OutputFile> StdFileSystem::create(const std::string& path, std::string* reason)
 {
-    const fs::path target = toPath(path);
-    if (!target.has_filename()) {
+    if (path.empty() || path.ends_with('/')) {
         setReason(reason, "no file name");
+        return nullptr;
+    }
+    const auto target = followLinks(path);
+    if (!target) {
+        setReason(reason, errnoText(errno));
+        return nullptr;
+    }
+    struct stat status {};
+    const bool existing = ::stat(target->c_str(), &status) == 0;
+    if (existing && S_ISDIR(status.st_mode)) {
+        setReason(reason, errnoText(EISDIR));
+        return nullptr;
+    }
+    if (existing && !S_ISREG(status.st_mode)) {
+        setReason(reason, "not a regular file");
         return nullptr;
     }
     // The temporary file sits beside the target so that the final rename stays on one
     // file system and replaces the target in one step.
-    static std::atomic<unsigned> counter{0};
-    fs::path temporary;
-    std::FILE* file = nullptr;
-    for (int attempt = 0; attempt < 100 && !file; ++attempt) {
-        temporary = target;
-        temporary += ".vantor-" + std::to_string(static_cast<unsigned long>(std::time(nullptr)) % 100000u)
-            + "-" + std::to_string(++counter) + ".tmp";
-        file = std::fopen(fromPath(temporary).c_str(), "wbx");
-        if (!file && errno != EEXIST) break;
-    }
-    if (!file) {
+    std::string name;
+    Descriptor fd = openTemporary(*target, name);
+    if (!fd) {
         setReason(reason, errnoText(errno));
         return nullptr;
     }
-    std::setvbuf(file, nullptr, _IONBF, 0);
-    return std::make_unique<StdOutputFile>(target, temporary, file);
+    auto file = std::make_unique<StdOutputFile>(*target, std::move(fd), std::move(name));
+    if (existing) file->keepMode(status.st_mode);
+    return file;
+}
+
+PathKind StdFileSystem::kindOf(const std::string& path) const
+{
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) return PathKind::Missing;
+    if (S_ISREG(status.st_mode)) return PathKind::RegularFile;
+    return S_ISDIR(status.st_mode) ? PathKind::Folder : PathKind::Other;
 }
 
 bool StdFileSystem::remove(const std::string& path)

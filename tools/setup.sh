@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Shared by ./run and ./test: installs the Debian packages the build needs (only those that
-# are missing) and configures and builds the project into build/.
+# are missing) and configures and builds the project into build/ (and, for ./test, the
+# tests once more into build-asan/ with the sanitizers).
 set -euo pipefail
 
 VANTOR_PACKAGES=(
@@ -44,4 +45,33 @@ vantor_build() {
   fi
   cmake -S "$root" -B "$root/build" -G Ninja -DVANTOR_WERROR="$werror" "${launcher[@]}" >/dev/null
   cmake --build "$root/build" --parallel "$(nproc)"
+}
+
+# The test executables only, built into build-asan/ with the address and undefined-behaviour
+# sanitizers; ./test runs the whole suite there too. No optimisation and line tables only,
+# which keeps the second build short; any sanitizer report fails the test that made it.
+vantor_build_sanitized() {
+  local root="$1"
+  local werror="${VANTOR_WERROR:-OFF}"
+  if [ "${CI:-}" = "true" ]; then
+    werror=ON
+  fi
+  local launcher=()
+  if command -v ccache >/dev/null 2>&1; then
+    launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  fi
+  local sanitizers="-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
+  cmake -S "$root" -B "$root/build-asan" -G Ninja -DVANTOR_WERROR="$werror" -DVANTOR_BUILD_BENCH=OFF \
+    -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O0 -g1" -DCMAKE_CXX_FLAGS="$sanitizers" \
+    -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" "${launcher[@]}" >/dev/null
+  cmake --build "$root/build-asan" --target vantor_all_tests --parallel "$(nproc)"
+}
+
+# How the sanitized tests run: stop at the first report, with a stack trace; leaks that
+# system libraries keep are listed in tools/lsan.supp.
+vantor_sanitizer_environment() {
+  local root="$1"
+  export ASAN_OPTIONS="detect_leaks=1"
+  export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
+  export LSAN_OPTIONS="suppressions=$root/tools/lsan.supp"
 }

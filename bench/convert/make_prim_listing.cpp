@@ -1,8 +1,9 @@
 // Writes a prim listing of many prims for the conversion benchmark, in the producer's exact
 // layout: a header line, then two lines per prim, every prim type in turn, every record
-// different from the others (so none vanishes as a duplicate).
+// different from the others. With PASTES above 1 the listing reads as pasted in that many
+// parts: each part after the first begins with the header line again.
 //
-//   make_prim_listing FILE [COUNT]   COUNT defaults to 50000
+//   make_prim_listing FILE [COUNT [PASTES]]   COUNT defaults to 50000, PASTES to 1
 
 #include "bench/pseudo_random.h"
 
@@ -45,11 +46,13 @@ int main(int argc, char** argv)
         return 2;
     }
     long count = 50000;
-    if (argc > 2) {
-        const std::string_view text = argv[2];
-        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), count);
-        if (error != std::errc{} || end != text.data() + text.size() || count < 0) {
-            std::cerr << "make_prim_listing: COUNT must be a whole number\n";
+    long pastes = 1;
+    for (int i = 2; i < argc && i < 4; ++i) {
+        const std::string_view text = argv[i];
+        long& value = i == 2 ? count : pastes;
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+        if (error != std::errc{} || end != text.data() + text.size() || value < (i == 2 ? 0 : 1)) {
+            std::cerr << "make_prim_listing: COUNT and PASTES must be whole numbers, PASTES at least 1\n";
             return 2;
         }
     }
@@ -62,8 +65,14 @@ int main(int argc, char** argv)
     static const char* const kNames[] = {"Floor tile", "Wall panel", "Column", "Roof beam", "Lamp globe",
                                          "Door spring", "Arch", "Flower ring"};
     vantor::bench::PseudoRandom random{20261206};
-    std::string text = "[9:05]  Rezzer: <128.00000, 128.00000, 21.50000>\r\n";
+    const std::string header = "[9:05]  Rezzer: <128.00000, 128.00000, 21.50000>\r\n";
+    std::string text = header;
+    long nextPaste = 1;
     for (long i = 0; i < count; ++i) {
+        if (nextPaste < pastes && i == count * nextPaste / pastes) {
+            text += header;
+            ++nextPaste;
+        }
         const int type = static_cast<int>(i % 7);
         text += "[9:05]  ";
         text += kNames[i % 8];

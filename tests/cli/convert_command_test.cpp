@@ -87,6 +87,7 @@ TEST_F(ConvertCommand, ExitCodesAndMessagesByOutcome)
     files.files["/in/g.txt"] = crlf({kHeader, "[9:05]  S: 1,<1,2,3>,<0,0,0,", "1>,<1,1,1>, " + kLineB, lineA("C"), kLineB});
     files.files["/in/locked.txt"] = files.files["/in/old.txt"] = files.files["./old.xml"] = "x";
     files.unreadable.insert("/in/locked.txt");
+    files.others.insert("/dev/zero");
     struct Row {
         std::vector<std::string_view> args;
         ExitCode code;
@@ -101,6 +102,11 @@ TEST_F(ConvertCommand, ExitCodesAndMessagesByOutcome)
              {{"/in/old.txt"}, ExitCode::Usage, "--force"},  // the scene file exists
              {{"/in/missing.txt"}, ExitCode::Usage, "missing.txt"},
              {{"/in/locked.txt"}, ExitCode::Usage, "locked.txt"},
+             {{"/dev/zero"}, ExitCode::Usage, "/dev/zero is not a regular file"},  // read without end
+             {{"/in"}, ExitCode::Usage, "/in is not a regular file"},
+             {{"/in/house.txt", "--name", "../escape"}, ExitCode::Usage, "would leave the output folder"},
+             {{"/in/house.txt", "--name", "a\\b"}, ExitCode::Usage, "would leave the output folder"},
+             {{"/in/house.txt", "--name", ".."}, ExitCode::Usage, "would leave the output folder"},
              {{"/in/house.txt", "--rez", "1,b,3"}, ExitCode::Usage, "rez"},
              {{"/in/house.txt", "--local-id", "many"}, ExitCode::Usage, "local-id"},
              {{}, ExitCode::Usage, "LISTING"}}) {

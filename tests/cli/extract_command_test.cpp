@@ -92,6 +92,12 @@ TEST_F(ExtractCommand, ExitCodesSayWhatWentWrong)
         EXPECT_EQ(run(args), ExitCode::Usage) << args[1] << " " << args.back();
     }
     EXPECT_NE(err.str().find("cannot read /w/locked.xml: Permission denied"), std::string::npos) << err.str();
+    files.others.insert("/dev/zero");
+    files.addFolder("/w/maps");
+    for (const char* scene : {"/dev/zero", "/w/maps"}) {
+        EXPECT_EQ(run({"extract", scene, "--out", "/w/o.xml"}), ExitCode::Usage) << scene;
+        EXPECT_NE(err.str().find("is not a regular file"), std::string::npos) << err.str();
+    }
     EXPECT_EQ(run({"extract", "/w/region.xml", "--out", "/w/o.xml"}), ExitCode::Failed);
     EXPECT_NE(err.str().find("line 4 (object 2)"), std::string::npos) << err.str();
     EXPECT_EQ(files.files.count("/w/o.xml"), 0u);

@@ -97,6 +97,8 @@ TEST_F(ConversionRun, WritesSceneFileAndListingCopy)
 TEST_F(ConversionRun, RunsThatStopEarlyKeepTheRestAndEarlierFiles)
 {
     const std::string bad = lineA("Bad", "12x"), noVector = "[9:05]  Rezzer: 100, 100, 30";
+    const std::string hugeA = "[9:05]  Huge: 1, <1, 2, 3>, <0, 0, 0, 1>, <1.7976931348623157E+308, 1, 1>, ";
+    const std::string hugeB = "[9:05]  Huge: 1, <1, 2, 3>, <0, 0, 0, 1>, <1, -1.7976931348623157E+308, 1>, ";
     const std::string rest = "\n" + crlf({lineA("Rest"), kLineB, ""});
     struct Row {
         std::string answer;  // empty: no output name given
@@ -110,6 +112,11 @@ TEST_F(ConversionRun, RunsThatStopEarlyKeepTheRestAndEarlierFiles)
              {"", true, kOneCube, ConversionOutcome::Cancelled, "", kOneCube, "720001"},
              {"maison", true, crlf({kHeader, lineA("Cube"), kLineB, bad, kLineB, lineA("Rest"), kLineB}),
               ConversionOutcome::ConversionError, "\n" + bad + kLineB + "\r", rest, "720003"},
+             // sizes whose 15 digits would read back beyond the double range
+             {"maison", true, crlf({kHeader, hugeA, kLineB, lineA("Rest"), kLineB}), ConversionOutcome::ConversionError,
+              "\n" + hugeA + kLineB + "\r", rest, "720002"},
+             {"maison", true, crlf({kHeader, hugeB, kLineB, lineA("Rest"), kLineB}), ConversionOutcome::ConversionError,
+              "\n" + hugeB + kLineB + "\r", rest, "720002"},
              {"maison", true, crlf({noVector, lineA("Rest"), kLineB}), ConversionOutcome::ConversionError,
               noVector + "\r", rest, "720001"},
              {"maison", true, crlf({kHeader, lineA("Cube"), kLineB, "x", "y"}), ConversionOutcome::RecordTooShort, "",
@@ -125,6 +132,26 @@ TEST_F(ConversionRun, RunsThatStopEarlyKeepTheRestAndEarlierFiles)
         EXPECT_EQ(report.listingName, row.answer + ".xml");
         expectUnchanged();
     }
+}
+
+TEST_F(ConversionRun, IdenticalRecordsEachBecomeAPrimAndARepeatedHeaderChangesNothing)
+{
+    std::vector<std::string> lines = {kHeader}, pastedTwice = {kHeader};
+    for (int i = 0; i < 600; ++i) {
+        lines.insert(lines.end(), {lineA("Cube"), kLineB});
+        pastedTwice.insert(pastedTwice.end(), {lineA("Cube"), kLineB});
+        if (i == 299) pastedTwice.push_back(kHeader);
+    }
+    const auto report = run(crlf(lines));
+    ASSERT_EQ(report.outcome, ConversionOutcome::Done);
+    EXPECT_EQ(report.primCount, 600);
+    const std::string scene = files.files.at("/os/maison.xml");
+    EXPECT_EQ(sceneLines(scene).size(), 604u);
+    random.position = 0;
+    const auto again = run(crlf(pastedTwice));
+    ASSERT_EQ(again.outcome, ConversionOutcome::Done);
+    EXPECT_EQ(again.primCount, 600);
+    EXPECT_EQ(files.files.at("/os/maison.xml"), scene);
 }
 
 TEST_F(ConversionRun, LocalIdCounterRoundsHalfToEvenThenCounts)
@@ -194,13 +221,39 @@ TEST_F(ConversionRun, OutputFailuresNameThePathAndLeaveEarlierFilesAlone)
         EXPECT_EQ(report.outcome, ConversionOutcome::OutputFailed);
         EXPECT_EQ(report.failedPath, failedPath);
         EXPECT_NE(report.failureReason, "");
-        if (std::string(failCommit) == "/os/maison.xml") {
-            // The copy was already in place; it goes, since its scene file did not arrive.
-            before.erase("/os/maison.xml_SLbase.txt");
-        }
+        // The copy was already in place when the scene file failed: the earlier copy is back.
         EXPECT_EQ(host.overwriteQuestions.size(), request.outputFolder == "/nowhere" ? 0u : 1u);
         expectUnchanged();
     }
+    // Without an earlier copy, the new one goes when its scene file does not arrive.
+    files.files.erase("/os/maison.xml_SLbase.txt");
+    before = files.files;
+    EXPECT_EQ(run(kOneCube).outcome, ConversionOutcome::OutputFailed);
+    expectUnchanged();
+
+    // A scene path that is a folder: the earlier copy stays as it was.
+    files.failCommit.clear();
+    files.files["/os/maison.xml_SLbase.txt"] = "old copy";
+    files.addFolder("/os/maison.xml");
+    before = files.files;
+    const auto folder = run(kOneCube);
+    EXPECT_EQ(folder.outcome, ConversionOutcome::OutputFailed);
+    EXPECT_EQ(folder.failedPath, "/os/maison.xml");
+    expectUnchanged();
+}
+
+TEST_F(ConversionRun, NamesThatLeaveTheFolderAreRefused)
+{
+    for (const char* name : {"../escape", "a/b", "a\\b", ".", ".."}) {
+        host.answer = name;
+        const auto report = run(kOneCube);
+        EXPECT_EQ(report.outcome, ConversionOutcome::OutputFailed) << name;
+        EXPECT_EQ(report.scenePath, "") << name;
+        EXPECT_TRUE(files.files.empty()) << name;
+        EXPECT_EQ(report.remainingListing, kOneCube);
+    }
+    host.answer = "..maison";  // dots inside a name are fine
+    EXPECT_EQ(run(kOneCube).outcome, ConversionOutcome::Done);
 }
 
 TEST_F(ConversionRun, ExampleHouseMatchesTheCheckedInSceneFile)

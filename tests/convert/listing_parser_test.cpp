@@ -42,8 +42,9 @@ struct Step {
     friend bool operator==(const Step&, const Step&) = default;
 };
 
-// The record cut read word for word: substring searches and a replace-all over the whole
-// remaining text for every record. Quadratic; the measure the linear cut is held to.
+// The record cut read word for word: substring searches, the header line removed wherever it
+// occurs, and each record taken off the front of the remaining text. The measure the cut is
+// held to.
 std::vector<Step> literalSteps(const std::string& listing)
 {
     std::string text = listing + "\r\n";
@@ -60,7 +61,10 @@ std::vector<Step> literalSteps(const std::string& listing)
         if (guard <= 30) outcome = CutOutcome::GuardStop;
         else if (text.find_first_not_of("\r\n \t") == std::string::npos || p2 < 3) outcome = CutOutcome::EndOfListing;
         else if (p2 < 30) outcome = CutOutcome::RecordTooShort;
-        else text = replaceAll(text, record = text.substr(0, p2));
+        else {
+            record = text.substr(0, p2);
+            text.erase(0, p2);
+        }
         guard = p1;
         steps.push_back({outcome, record, text});
         if (outcome != CutOutcome::Record) return steps;
@@ -102,6 +106,7 @@ TEST(RecordCut, MatchesTheLiteralReading)
           crlf({kHeader, kA2, kB2, kLineA, kA2, kB2, kLineB, kLineA, kLineB}),  // a pair formed by a removal
           crlf({kHeader, kLineA, kLineA, kLineA, kB2}), crlf({kHeader, kLineA, kLineB + kHeader, kA2, kB2}),
           crlf({"", kLineA, kLineB}), crlf({kHeader, kLineA, kLineB, "", "  ", "\t", ""}),
+          crlf({kHeader, kLineA, kLineB}) + kHeader, crlf({kHeader, kLineA, kLineB}) + "x" + kHeader,  // run's CR
           crlf({kHeader, "[9:05]  C: 1, <1, 2, 3>, ", kLineB, kLineA, kLineB}),  // guard stop
           crlf({kHeader, "a", std::string(24, 'b')}), crlf({kHeader, "a", std::string(25, 'b')}),  // p2 29 and 30
           crlf({kHeader, "[9:05]  Ère été: 1, <1, 2, 3>, <0, 0, 0, 1>, ", kB2})}) {
@@ -116,6 +121,28 @@ TEST(RecordCut, MatchesTheLiteralReading)
             all.push_back(pool[engine() % (round % 3 == 0 ? pool.size() : 4)]);
         }
         expectCutsAsTheLiteralReading(crlf(all));
+    }
+}
+
+TEST(RecordCut, IdenticalRecordsEachGiveARecordAndARepeatedHeaderChangesNothing)
+{
+    std::vector<std::string> lines = {kHeader};
+    std::vector<std::string> repeated = {kHeader};
+    for (int i = 0; i < 400; ++i) {
+        lines.insert(lines.end(), {kLineA, kLineB});
+        repeated.insert(repeated.end(), {kLineA, kLineB});
+        if (i == 200) repeated.push_back(kHeader);  // a second paste starts here
+    }
+    for (const auto& text : {crlf(lines), crlf(repeated)}) {
+        PrimListing listing(text);
+        const auto steps = stepsOf(listing);
+        ASSERT_EQ(steps.size(), 401u);
+        EXPECT_EQ(steps.back().outcome, CutOutcome::EndOfListing);
+        for (std::size_t i = 0; i < 400; ++i) {
+            PrimRecord record;
+            ASSERT_TRUE(parseRecord(steps[i].record, record)) << i;
+            ASSERT_EQ(record.name, "Cube") << i;
+        }
     }
 }
 

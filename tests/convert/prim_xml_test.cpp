@@ -64,7 +64,7 @@ TEST(PrimXml, ShapeTypesAndValueConversions)
         {{{11, "2"}, {20, "0"}, {21, "1"}, {12, "48"}},  // prism, tapered
          {{"PathScaleX", "200"}, {"PathScaleY", "100"}, {"ProfileCurve", "3"},
           {"ProfileShape", "EquilateralTriangle"}, {"HollowShape", "Triangle"}}},
-        {{{11, "0"}, {23, "-0.333"}, {24, "0.5"}}, {{"PathShearX", "222.7"}, {"PathShearY", "50"}}},
+        {{{11, "0"}, {23, "-0.333"}, {24, "0.5"}}, {{"PathShearX", "223"}, {"PathShearY", "50"}}},
         {{{11, "1"}, {17, "-0.5"}, {18, "0.5"}}, {{"PathTwistBegin", "-50"}, {"PathTwist", "50"}}},
         {{{11, "3"}, {20, "0.2"}, {21, "0.8"}, {23, "0.5"}},  // sphere, dimpled
          {{"ProfileBegin", "10000"}, {"ProfileEnd", "10000"}, {"PathBegin", "0"}, {"PathCurve", "32"},
@@ -72,7 +72,7 @@ TEST(PrimXml, ShapeTypesAndValueConversions)
         {{{11, "3"}, {13, "0.25"}, {14, "0.75"}, {20, "0"}, {21, "1"}},  // sphere, cut
          {{"PathBegin", "12500"}, {"PathEnd", "12500"}, {"ProfileBegin", "0"}, {"ProfileEnd", "0"}}},
         {{{11, "4"}, {32, "2"}, {20, "1"}, {21, "0.25"}, {34, "0.125"}},  // torus: skew ties to even
-         {{"PathRevolutions", "66.6666666666667"}, {"PathCurve", "32"}, {"ProfileCurve", "0"},
+         {{"PathRevolutions", "67"}, {"PathCurve", "32"}, {"ProfileCurve", "0"},
           {"PathScaleY", "175"}, {"PathSkew", "12"}}},
         {{{11, "4"}, {32, "4"}, {34, "0.375"}}, {{"PathRevolutions", "200"}, {"PathSkew", "38"}}},
         {{{11, "5"}, {13, "0"}, {14, "0.5"}, {26, "0.25"}, {27, "0.75"}, {29, "0.1"}, {30, "-0.1"}, {33, "0.2"},
@@ -87,14 +87,43 @@ TEST(PrimXml, ShapeTypesAndValueConversions)
          {{"ProfileCurve", "0"}, {"PathCurve", "32"}, {"ProfileBegin", "25000"}, {"PathScaleX", "100"},
           {"PathShearX", "0"}, {"ProfileShape", ""}}},
         {{{1, "128.500000"}, {7, "-0.70711"}}, {{"X", "128.5"}, {"W", "-0.70711"}}},
-        // Shape values within 1e-9 of a whole number are written whole; positions are not snapped.
+        // Shape values are whole numbers, ties to even; positions keep their decimals.
         {{{11, "4"}, {32, "1.015"}, {1, "5.0000000000001"}}, {{"PathRevolutions", "1"}, {"X", "5.0000000000001"}}},
+        {{{11, "4"}, {32, "1.3330"}, {23, "-0.333"}, {24, "0.125"}}, {{"PathRevolutions", "22"}, {"PathShearY", "12"}}},
+        {{{11, "5"}, {32, "3.333333"}, {33, "0.375"}, {29, "0.125"}, {30, "-0.125"}, {20, "0.125"}},
+         {{"PathRevolutions", "156"}, {"PathRadiusOffset", "38"}, {"PathTaperX", "12"}, {"PathTaperY", "-12"},
+          {"PathScaleX", "188"}}},
+        {{{11, "0"}, {17, "0.125"}, {18, "-0.375"}, {21, "0.995"}}, {{"PathTwistBegin", "12"}, {"PathTwist", "-38"},
+                                                                       {"PathScaleY", "100"}}},
         {{{11, "4"}, {32, "1.12"}, {20, "0.9999999999999"}}, {{"PathRevolutions", "8"}, {"PathScaleX", "100"}}},
-        {{{11, "4"}, {32, "1.5"}}, {{"PathRevolutions", "33.3333333333333"}}}};
+        {{{11, "4"}, {32, "1.5"}}, {{"PathRevolutions", "33"}}}};
     for (const auto& [fields, expected] : rows) {
         const auto document = Builder()(recordWith(fields));
         ASSERT_TRUE(document) << fields.begin()->second;
         for (const auto& [tag, value] : expected) EXPECT_EQ(element(*document, tag), value) << tag;
+    }
+}
+
+TEST(PrimXml, EveryShapePathValueIsAWholeNumberAndTheInventoryAStartEndPair)
+{
+    const char* const tags[] = {"PathRadiusOffset", "PathRevolutions", "PathScaleX", "PathScaleY", "PathShearX",
+                                "PathShearY", "PathTaperX", "PathTaperY", "PathTwist", "PathTwistBegin"};
+    // Second Life's grid gives values that no double holds exactly, and a few that tie.
+    const std::vector<std::string> offGrid = {"-0.333", "2.0", "1.3330", "3.333333", "0.125", "-0.005", "1.015"};
+    for (const char* type : {"0", "3", "4", "5", "9"}) {
+        for (const auto& value : offGrid) {
+            const auto document = Builder()(recordWith({{11, type}, {17, value}, {18, value}, {20, value}, {21, value},
+                                                         {23, value}, {24, value}, {29, value}, {30, value},
+                                                         {32, value}, {33, value}}));
+            ASSERT_TRUE(document) << type << " " << value;
+            for (const char* tag : tags) {
+                const std::string text = element(*document, tag);
+                EXPECT_EQ(text.find_first_not_of("-0123456789"), std::string::npos) << tag << " " << text;
+            }
+            EXPECT_EQ(document->find("<TaskInventory />"), std::string::npos);
+            EXPECT_TRUE(document->ends_with("<TaskInventory></TaskInventory></SceneObjectPart><OtherParts />"
+                                            "</SceneObjectGroup>"));
+        }
     }
 }
 
@@ -114,7 +143,11 @@ TEST(PrimXml, ConvertsOnlyWithTheFieldsItUses)
     const std::vector<std::tuple<Fields, std::size_t, bool>> rows = {
         {{{11, "0"}}, 23, false}, {{{11, "0"}}, 25, true}, {{{11, "4"}}, 34, false}, {{{11, "3"}}, 22, true},
         {{{11, "9"}}, 19, true}, {{{2, ""}}, 35, false}, {{{9, "big"}}, 35, false}, {{{11, ""}}, 35, false},
-        {{{16, "50000"}}, 35, false}, {{{17, "1E+307"}}, 35, false}, {{{11, "4"}, {34, "-21474837"}}, 35, false}};
+        {{{16, "50000"}}, 35, false}, {{{17, "1E+307"}}, 35, false}, {{{11, "4"}, {34, "-21474837"}}, 35, false},
+        // a shape value outside the 32-bit range; decimals whose 15 digits would read back infinite
+        {{{11, "4"}, {29, "21474837"}}, 35, false}, {{{8, "1.7976931348623157E+308"}}, 35, false},
+        {{{1, "-1.7976931348623157E+308"}}, 35, false}, {{{7, "1.7976931348623151E+308"}}, 35, false},
+        {{{8, "1.79769313486231E+308"}}, 35, true}, {{{7, "-1.7976931348623E+308"}}, 35, true}};
     for (const auto& [fields, count, converts] : rows) {
         EXPECT_EQ(Builder()(recordWith(fields, count)).has_value(), converts) << fields.rbegin()->first;
     }
@@ -130,6 +163,26 @@ TEST(PrimXml, EscapesNameOwnerAndLocalId)
     EXPECT_EQ(element(document, "Name"), "Fish &amp; &lt;Chips&gt; &quot;Bob&apos;s&quot;");
     EXPECT_EQ(element(document, "LocalID"), "7&amp;8");
     EXPECT_EQ(element(document, "CreatorID"), "<UUID>a&lt;b</UUID>");
+}
+
+TEST(PrimXml, LineBreaksAndControlsKeepTheDocumentOneWellFormedLine)
+{
+    using namespace std::string_literals;
+    PrimRecord record = recordWith({});
+    record.name = "a\tb\nc\rd\x01" "e\x1F" "f\0g\x7F\xEF\xBF\xBEh\xEF\xBF\xBFi\xEF\xBF\xBD\xC3\xA9\xEF\xBF"s;
+    const std::string owner = "own\ter\n\x0B"s;
+    const std::string localId = "7\r\n"s;
+    ShapeNames names;
+    std::string document;
+    ASSERT_TRUE(appendPrimXml(document, record, PrimXmlInputs{{}, owner, localId, kObject}, names));
+    const std::string fffd = "\xEF\xBF\xBD";
+    EXPECT_EQ(element(document, "Name"),
+              "a&#9;b&#10;c&#13;d" + fffd + "e" + fffd + "f" + fffd + "g\x7F" + fffd + "h" + fffd + "i" + fffd
+                  + "\xC3\xA9\xEF\xBF");
+    EXPECT_EQ(element(document, "OwnerID"), "<UUID>own&#9;er&#10;" + fffd + "</UUID>");
+    EXPECT_EQ(element(document, "LocalID"), "7&#13;&#10;");
+    EXPECT_EQ(document.find_first_of("\r\n"s), std::string::npos);
+    EXPECT_LE(document.size(), primDocumentBound({owner, localId, kObject, record.name}));
 }
 
 TEST(ObjectUuid, OneDrawPerDigitLaidOut8_4_4_4_12)
@@ -149,7 +202,8 @@ TEST(PrimXml, BoundCoversTheLongestValuesAndEscapedTexts)
     values.shape.pathBegin = values.shape.pathEnd = values.shape.profileHollow = -2147483647 - 1;
     values.shape.pathScaleX = values.shape.pathTwist = -1.23456789012345e-300;
     values.names = {"EquilateralTriangle", "EquilateralTriangle"};
-    const PrimTexts texts{"owner", std::string(50, '"'), kObject, std::string(50, '"')};
+    const std::string quotes(50, '"');
+    const PrimTexts texts{"owner", quotes, kObject, quotes};
     const std::size_t bound = primDocumentBound(texts);
     std::string document(bound + 64, '#');
     const char* end = writePrimDocument(document.data(), values, texts);

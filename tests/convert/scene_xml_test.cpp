@@ -1,5 +1,7 @@
 // Every scene file a run writes is read back with a real XML parser.
 #include "convert/conversion_run.h"
+#include "convert/prim_xml.h"
+#include "extract/listing_record.h"
 
 #include "fakes/fake_platform.h"
 #include "test_support.h"
@@ -59,6 +61,52 @@ TEST(SceneXml, NamesWithMarkupCharactersReadBackUnchanged)
     std::vector<std::string> lines = {kHeader};
     for (const auto& name : names) lines.insert(lines.end(), {lineA(name), kLineB});
     EXPECT_EQ(namesInScene(crlf(lines)), names);
+}
+
+TEST(SceneXml, LineBreaksAndControlsInNamesStayOneLineAndReadBack)
+{
+    using namespace std::string_literals;
+    const std::vector<std::string> names = {"Tab\there", "Line\r\nbreak", "Bell\x07 nul\0!"s, "Odd \xEF\xBF\xBE\xEF\xBF\xBF"};
+    // What an XML reader gives back, and what the extractor writes into a listing line.
+    const std::vector<std::string> read = {"Tab\there", "Line\r\nbreak", "Bell\uFFFD nul\uFFFD!", "Odd \uFFFD\uFFFD"};
+    const std::vector<std::string> listed = {"Tab\there", "Line  break", "Bell\uFFFD nul\uFFFD!", "Odd \uFFFD\uFFFD"};
+    FakeRandom random;
+    ShapeNames shapes;
+    std::vector<std::string> documents;
+    std::string scene = "<scene>\r\n\r\n";
+    for (const auto& name : names) {
+        auto record = parseRecord("\n" + lineA("x") + "\r\n" + kLineB + "\r");
+        ASSERT_TRUE(record);
+        record->name = name;
+        std::string document;
+        const std::string uuid = newObjectUuid(random);
+        ASSERT_TRUE(appendPrimXml(document, *record, PrimXmlInputs{{}, "own\ter\n", "7\r", uuid}, shapes));
+        EXPECT_EQ(document.find_first_of("\r\n"), std::string::npos) << name;
+        scene += document + "\r\n";
+        documents.push_back(std::move(document));
+    }
+    scene += "\r\n</scene>\r\n";
+
+    QXmlStreamReader xml(QByteArray::fromStdString(scene));
+    std::vector<std::string> names2;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement) continue;
+        if (xml.name() == QStringLiteral("Name")) names2.push_back(xml.readElementText().toStdString());
+        if (xml.name() == QStringLiteral("LocalID")) {
+            EXPECT_EQ(xml.readElementText().toStdString(), "7\r");
+        }
+    }
+    EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString() << " at line " << xml.lineNumber();
+    EXPECT_EQ(names2, read);
+
+    FakeClock clock;
+    vantor::extract::ListingRecordBuilder builder(clock);
+    for (std::size_t i = 0; i < documents.size(); ++i) {
+        const auto built = builder.BuildListingRecord(documents[i]);
+        ASSERT_TRUE(built) << i;
+        EXPECT_EQ(built.text.substr(0, built.text.find(": ")), "[12:00]  " + listed[i]);
+        EXPECT_EQ(built.text.find_first_of("\r\n"), built.text.find("\r\n"));  // line A, CR LF, line B
+    }
 }
 
 }  // namespace

@@ -98,6 +98,9 @@ TEST_F(Listing, CopiesPositionsAsTheyStandAndDecodesEscapedNames)
                         {"z", "22.500000"}};
     EXPECT_EQ(build(fields).first,
               "[9:05]  Tom & Jerry's <shed>: 7, <128.500000, 64.000000, 22.500000>, <0, 0, 0, 1>, <0.5, 0.5, 0.5>, ");
+    // The value list points into the object line, which must still be there for the header.
+    const std::string line = objectLine(fields);
+    ASSERT_TRUE(builder.BuildListingRecord(line));
     EXPECT_EQ(BuildHeaderLine(builder.values(), clock).text, "[9:05]  Rezzer: <128.500000, 64.000000, 20.5>");
     clock.current = {23, 0};
     // An empty name no longer moves every later value down: the object is read by element name.
@@ -126,9 +129,10 @@ TEST(XmlText, DecodesEntitiesAndCharacterReferencesInOnePass)
     const std::pair<const char*, const char*> cases[] = {
         {"&lt;&gt;&amp;&quot;&apos; &amp;lt;", "<>&\"' &lt;"},
         {"&#233;t&#xE9;&#x1F600;", "\xC3\xA9t\xC3\xA9\xF0\x9F\x98\x80"},
-        // references to no character XML allows, to CR and LF, and other ampersands stay
-        {"&#xD800; &#0; &#1114112; &#xZZ; &#; &#X41; &#10;&#xD;",
-         "&#xD800; &#0; &#1114112; &#xZZ; &#; &#X41; &#10;&#xD;"},
+        // references to no character XML allows, and other ampersands, stay
+        {"&#xD800; &#0; &#1114112; &#xZZ; &#; &#X41;", "&#xD800; &#0; &#1114112; &#xZZ; &#; &#X41;"},
+        // a line break cannot stand in a listing line: it becomes a blank; a tab stays a tab
+        {"a&#10;b&#xD;&#13;&#xa;c&#9;d", "a b   c\td"},
         {"&bogus; & alone a&&amp;b &amp", "&bogus; & alone a&&b &amp"}};
     for (const auto& [in, out] : cases) EXPECT_EQ(decodeXmlText(in), out);
 }

@@ -20,11 +20,28 @@ public:
             if (reason) *reason = "disk full";
             return false;
         }
+        const auto earlier = m_owner.files.find(m_path);
+        if (earlier != m_owner.files.end()) m_earlier = earlier->second;
         m_owner.files[m_path] = m_buffer;
+        m_committed = true;
+        return true;
+    }
+
+    bool revert() override
+    {
+        if (!m_committed) return false;
+        if (m_earlier) {
+            m_owner.files[m_path] = *m_earlier;
+        } else {
+            m_owner.files.erase(m_path);
+        }
+        m_committed = false;
         return true;
     }
 
 private:
+    std::optional<std::string> m_earlier;
+    bool m_committed = false;
     FakeFileSystem& m_owner;
     std::string m_path;
     std::string m_buffer;
@@ -59,8 +76,18 @@ std::optional<std::string> FakeFileSystem::readAll(const std::string& path, std:
     return it->second;
 }
 
+platform::PathKind FakeFileSystem::kindOf(const std::string& path) const
+{
+    if (others.count(path) != 0) return platform::PathKind::Other;
+    return FileSystem::kindOf(path);
+}
+
 std::unique_ptr<platform::OutputFile> FakeFileSystem::create(const std::string& path, std::string* reason)
 {
+    if (folders.count(path) != 0) {
+        if (reason) *reason = "Is a directory";
+        return nullptr;
+    }
     if (refuseCreate.count(path) != 0 || !isDirectory(folderOf(path))) {
         if (reason) *reason = refuseCreate.count(path) != 0 ? "Permission denied" : "No such file or directory";
         return nullptr;

@@ -21,6 +21,7 @@ public:
     std::set<std::string> failCommit;     // commit() fails for these paths
     std::set<std::string> unreadable;     // readAll() fails for these paths
     std::set<std::string> readOnly;       // isWritable() is false for these paths
+    std::set<std::string> others;         // devices and FIFOs: kindOf() says Other
     int openOutputs = 0;                  // outputs created and not yet destroyed
 
     void addFolder(const std::string& path) { folders.insert(path); }
@@ -28,6 +29,7 @@ public:
     bool exists(const std::string& path) const override;
     bool isDirectory(const std::string& path) const override;
     bool isWritable(const std::string& path) const override { return readOnly.count(path) == 0; }
+    platform::PathKind kindOf(const std::string& path) const override;
     std::optional<std::string> readAll(const std::string& path, std::string* reason) const override;
     std::unique_ptr<platform::OutputFile> create(const std::string& path, std::string* reason) override;
     bool remove(const std::string& path) override;

@@ -8,6 +8,12 @@
 #include <string>
 #include <vector>
 
+#include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace fs = std::filesystem;
 using vantor::platform::StdFileSystem;
 
@@ -46,6 +52,108 @@ TEST_F(StdFileSystemTest, OutputReplacesTheTargetOnlyOnCommit)
     out.reset();
     EXPECT_EQ(*m_files.readAll(path("scene.xml"), nullptr), "new\r\n");
     EXPECT_EQ(entries(), 1u);
+}
+
+TEST_F(StdFileSystemTest, AReplacedFileKeepsItsPermissionsAndALinkIsWrittenThrough)
+{
+    std::ofstream(path("real.xml"), std::ios::binary) << "old";
+    fs::permissions(path("real.xml"), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    fs::create_symlink("real.xml", path("link.xml"));
+    fs::create_directories(m_folder / "sub");
+    fs::create_symlink("../link.xml", m_folder / "sub" / "chain.xml");  // a relative link to a link
+    for (const char* name : {"real.xml", "link.xml", "sub/chain.xml"}) {
+        auto out = m_files.create(path(name), nullptr);
+        ASSERT_TRUE(out) << name;
+        out->write(std::string("via ") + name);
+        ASSERT_TRUE(out->commit(nullptr)) << name;
+        out.reset();
+        EXPECT_TRUE(fs::is_symlink(path("link.xml")));
+        EXPECT_TRUE(fs::is_symlink(m_folder / "sub" / "chain.xml"));
+        EXPECT_EQ(*m_files.readAll(path("real.xml"), nullptr), std::string("via ") + name);
+        EXPECT_EQ(fs::status(path("real.xml")).permissions(),
+                  fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    }
+    EXPECT_EQ(entries(), 3u);  // real.xml, link.xml, sub and no temporary file
+    // A link that points nowhere yet gives its file.
+    fs::create_symlink("later.xml", path("dangling.xml"));
+    auto out = m_files.create(path("dangling.xml"), nullptr);
+    ASSERT_TRUE(out);
+    out->write("made");
+    ASSERT_TRUE(out->commit(nullptr));
+    EXPECT_EQ(*m_files.readAll(path("later.xml"), nullptr), "made");
+}
+
+TEST_F(StdFileSystemTest, RevertPutsBackTheEarlierFileOrNone)
+{
+    std::ofstream(path("copy.txt"), std::ios::binary) << "earlier bytes";
+    fs::permissions(path("copy.txt"), fs::perms::owner_read | fs::perms::owner_write);
+    auto replacing = m_files.create(path("copy.txt"), nullptr);
+    auto fresh = m_files.create(path("new.txt"), nullptr);
+    ASSERT_TRUE(replacing && fresh);
+    replacing->write("later bytes");
+    fresh->write("new");
+    EXPECT_FALSE(replacing->revert());  // nothing committed yet
+    ASSERT_TRUE(replacing->commit(nullptr) && fresh->commit(nullptr));
+    EXPECT_EQ(*m_files.readAll(path("copy.txt"), nullptr), "later bytes");
+    EXPECT_TRUE(replacing->revert());
+    EXPECT_TRUE(fresh->revert());
+    replacing.reset();
+    fresh.reset();
+    EXPECT_EQ(*m_files.readAll(path("copy.txt"), nullptr), "earlier bytes");
+    EXPECT_EQ(fs::status(path("copy.txt")).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_FALSE(fs::exists(path("new.txt")));
+    EXPECT_EQ(entries(), 1u);
+}
+
+TEST_F(StdFileSystemTest, AFolderOrDeviceIsNeverReplacedAndKindsAreTold)
+{
+    fs::create_directories(m_folder / "scene.xml");
+    std::string reason;
+    EXPECT_FALSE(m_files.create(path("scene.xml"), &reason));
+    EXPECT_FALSE(reason.empty());
+    EXPECT_FALSE(m_files.create("/dev/null", &reason));
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
+    EXPECT_EQ(entries(), 1u);
+    std::ofstream(path("plain.txt")) << "x";
+    ASSERT_EQ(::mkfifo(path("pipe").c_str(), 0600), 0);
+    using vantor::platform::PathKind;
+    EXPECT_EQ(m_files.kindOf(path("plain.txt")), PathKind::RegularFile);
+    EXPECT_EQ(m_files.kindOf(path("scene.xml")), PathKind::Folder);
+    EXPECT_EQ(m_files.kindOf(path("pipe")), PathKind::Other);
+    EXPECT_EQ(m_files.kindOf("/dev/zero"), PathKind::Other);
+    EXPECT_EQ(m_files.kindOf(path("nothing")), PathKind::Missing);
+}
+
+TEST_F(StdFileSystemTest, AKilledWriterLeavesNoTemporaryFile)
+{
+    // Only file systems with unnamed temporary files can promise this.
+    const int probe = ::open(m_folder.c_str(), O_TMPFILE | O_WRONLY, 0600);
+    if (probe < 0) GTEST_SKIP() << "no unnamed temporary files here";
+    ::close(probe);
+    std::ofstream(path("scene.xml"), std::ios::binary) << "earlier";
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        auto out = m_files.create(path("scene.xml"), nullptr);
+        if (out) out->write(std::string(std::size_t{3} << 20, 'x'));
+        const char done = out ? 'y' : 'n';
+        (void)!::write(ready[1], &done, 1);
+        ::pause();
+        ::_exit(0);
+    }
+    char answer = 0;
+    EXPECT_EQ(::read(ready[0], &answer, 1), 1);
+    EXPECT_EQ(answer, 'y');
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ::close(ready[0]);
+    ::close(ready[1]);
+    EXPECT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(entries(), 1u);
+    EXPECT_EQ(*m_files.readAll(path("scene.xml"), nullptr), "earlier");
 }
 
 TEST_F(StdFileSystemTest, PiecesOfEverySizeArriveWholeAndInOrder)
