@@ -1,0 +1,183 @@
+// The listing parse and the whole conversion run, into an in-memory file system. Every run
+// must leave either both files or nothing; a run that reports success must have written a
+// scene file that parses as XML, with one object per prim, each on a line of its own, and a
+// listing copy holding the listing's text with CR LF line ends.
+
+#include "convert/conversion_run.h"
+#include "convert/text_codec.h"
+
+#include "fakes/fake_platform.h"
+
+#include <pugixml.hpp>
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+#include <optional>
+#include <string>
+#include <string_view>
+
+using namespace vantor;
+
+namespace {
+
+class AnsweringHost final : public convert::ConversionHost {
+public:
+    std::string askOutputName(const std::string&) override { return "scene"; }
+    bool confirmOverwrite(const std::string&) override { return true; }
+};
+
+// A LocalID counter text and the value a run counts up from; nothing when no record can
+// take a number from it.
+struct CounterCase {
+    const char* text;
+    std::optional<std::int64_t> value;
+};
+
+constexpr std::array<CounterCase, 8> kCounters{{
+    {"720001", 720001},
+    {"0", 0},
+    {"2147483646", 2147483646},
+    {" 12.5 ", 12},
+    {"13.5", 14},
+    {"-2147483648", -2147483648LL},
+    {"abc", std::nullopt},
+    {"2147483647", std::nullopt},
+}};
+
+struct RezCase {
+    const char* x;
+    const char* y;
+    const char* z;
+};
+
+constexpr std::array<RezCase, 4> kRezPositions{{
+    {"125", "125", "25"},
+    {"0", "0", "0"},
+    {"-1E+308", "1e308", "0.5"},
+    {"128.5", "", "1"},
+}};
+
+[[noreturn]] void fail(const char* what)
+{
+    std::fprintf(stderr, "conversion fuzz check failed: %s\n", what);
+    std::abort();
+}
+
+void check(bool condition, const char* what)
+{
+    if (!condition) fail(what);
+}
+
+std::string withoutLineEnds(std::string_view text)
+{
+    std::string kept;
+    for (const char c : text) {
+        if (c != '\r' && c != '\n') kept += c;
+    }
+    return kept;
+}
+
+bool hasOnlyCrLf(std::string_view text)
+{
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n')) return false;
+        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) return false;
+    }
+    return true;
+}
+
+// The scene file: "<scene>", an empty line, one object per line, an empty line, "</scene>",
+// each line ending in CR LF; the whole and each object line parse as XML.
+void checkSceneFile(const std::string& scene, int primCount)
+{
+    check(scene.ends_with("\r\n") && hasOnlyCrLf(scene), "scene file lines end in CR LF");
+    std::string_view rest(scene);
+    std::size_t lineCount = 0;
+    while (!rest.empty()) {
+        const std::size_t end = rest.find("\r\n");
+        const std::string_view line = rest.substr(0, end);
+        rest.remove_prefix(end + 2);
+        const std::size_t index = lineCount++;
+        if (index == 0) {
+            check(line == "<scene>", "scene file starts with <scene>");
+        } else if (index == 1 || index == static_cast<std::size_t>(primCount) + 2) {
+            check(line.empty(), "empty line around the objects");
+        } else if (index == static_cast<std::size_t>(primCount) + 3) {
+            check(line == "</scene>", "scene file ends with </scene>");
+        } else if (index < static_cast<std::size_t>(primCount) + 2) {
+            pugi::xml_document object;
+            check(static_cast<bool>(object.load_buffer(line.data(), line.size())), "object line parses as XML");
+            const pugi::xml_node group = object.first_child();
+            check(std::string_view(group.name()) == "SceneObjectGroup" && !group.next_sibling(),
+                  "object line holds one object");
+        }
+    }
+    check(lineCount == static_cast<std::size_t>(primCount) + 4, "one line per prim");
+
+    pugi::xml_document document;
+    check(static_cast<bool>(document.load_buffer(scene.data(), scene.size())), "scene file parses as XML");
+    const pugi::xml_node root = document.first_child();
+    check(std::string_view(root.name()) == "scene" && !root.next_sibling(), "one scene element");
+    int objects = 0;
+    for (const pugi::xml_node object : root.children()) {
+        check(std::string_view(object.name()) == "SceneObjectGroup", "only objects in the scene");
+        ++objects;
+    }
+    check(objects == primCount, "one object per prim");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    // The last byte picks the run's other inputs; the whole input is the listing.
+    const unsigned choice = size == 0 ? 0 : data[size - 1];
+    const CounterCase& counter = kCounters[choice % kCounters.size()];
+    const bool fromFile = (choice & 0x08) != 0;
+    const RezCase& rez = kRezPositions[(choice >> 4) % kRezPositions.size()];
+    const std::string owner = (choice & 0x40) != 0 ? "a&b<c>\"d'" : "3f1c9a2e-7b40-4d5e-9c81-6a2f0e4b7d13";
+
+    // The listing box holds UTF-8 text; a loaded file has its line ends made CR LF first.
+    std::string listing = convert::decodeText(std::string(reinterpret_cast<const char*>(data), size));
+    if (fromFile) listing = convert::toCrLfLines(listing);
+
+    test::FakeFileSystem files;
+    files.addFolder("/os");
+    test::FakeRandom random;
+    AnsweringHost host;
+    const convert::ConversionRequest request{listing, rez.x, rez.y, rez.z, owner, counter.text, "/os", "listing"};
+    const convert::ConversionReport report = convert::runConversion(request, host, files, random);
+
+    check(files.openOutputs == 0, "no output left open");
+    check(report.outcome != convert::ConversionOutcome::Cancelled, "a named run is not cancelled");
+    if (!report.succeeded()) {
+        check(files.files.empty(), "a failed run leaves nothing behind");
+        check(report.outcome != convert::ConversionOutcome::OutputFailed, "this file system fails no write");
+        return 0;
+    }
+
+    check(files.files.size() == 2, "a run that succeeds writes the scene file and the copy");
+    const auto scene = files.files.find("/os/scene.xml");
+    const auto copy = files.files.find("/os/scene.xml_SLbase.txt");
+    check(scene != files.files.end() && copy != files.files.end(), "both files under their names");
+    checkSceneFile(scene->second, report.primCount);
+
+    check(copy->second.ends_with("\r\n") && hasOnlyCrLf(copy->second), "the copy's lines end in CR LF");
+    check(withoutLineEnds(copy->second) == withoutLineEnds(listing), "the copy holds the listing's text");
+
+    if (report.outcome == convert::ConversionOutcome::Done) {
+        check(report.remainingListing.empty(), "a complete run leaves the listing box empty");
+    }
+    if (report.primCount > 0) {
+        check(counter.value.has_value(), "records converted only with a usable counter");
+        check(report.localIdCounter == std::to_string(*counter.value + report.primCount),
+              "the counter went up by one per prim");
+    } else {
+        check(report.localIdCounter == counter.text, "no record, no change of the counter");
+    }
+    return 0;
+}

@@ -1,0 +1,106 @@
+// The number forms: the decimal form of any finite double reads back as a number whose own
+// decimal form is the same text, within the 15 digits written; the integer form rounds half
+// to even and reads back exactly; the fast paths give what the general functions give; and
+// any text parseNumber accepts is a finite number whose decimal form reads back.
+
+#include "convert/number_fast_paths.h"
+#include "convert/number_forms.h"
+
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+using namespace vantor::convert;
+
+namespace {
+
+void check(bool condition, const char* what, double value)
+{
+    if (condition) return;
+    std::fprintf(stderr, "number forms fuzz check failed: %s (value %.17g)\n", what, value);
+    std::abort();
+}
+
+bool sameNumber(const std::optional<double>& a, const std::optional<double>& b)
+{
+    if (a.has_value() != b.has_value()) return false;
+    return !a || (*a == *b && std::signbit(*a) == std::signbit(*b));
+}
+
+void checkDecimalForm(double value)
+{
+    const std::string text = formatDecimal(value);
+    const std::optional<double> back = parseNumber(text);
+    check(back.has_value(), "the decimal form reads back", value);
+    check(formatDecimal(*back) == text, "the decimal form of what it reads is the same text", value);
+    const double error = std::fabs(*back - value);
+    check(error <= std::fabs(value) * 1e-14 + std::numeric_limits<double>::denorm_min(),
+          "the decimal form keeps 15 digits", value);
+    check(text.find_first_not_of("0123456789.-E+") == std::string::npos, "only number characters", value);
+
+    std::string quickly;
+    appendDecimalQuickly(quickly, value);
+    check(quickly == text, "the fast decimal form is the decimal form", value);
+    // Exactly the promised room, on the heap, so that a longer write is caught.
+    const auto room = std::make_unique<char[]>(kMostDecimalBytes);
+    const char* end = writeDecimalQuickly(room.get(), value);
+    check(std::string_view(room.get(), static_cast<std::size_t>(end - room.get())) == text,
+          "the fast decimal writer writes the decimal form", value);
+}
+
+void checkIntegerForm(double value)
+{
+    const std::optional<std::int32_t> rounded = toIntegerForm(value);
+    const std::optional<std::int32_t> quickly = toIntegerFormQuickly(value);
+    check(rounded == quickly, "the fast integer form is the integer form", value);
+    // Ties go to the even neighbour, so -2147483648.5 still fits and 2147483647.5 does not.
+    const bool fits = value >= -2147483648.5 && value < 2147483647.5;
+    check(rounded.has_value() == fits, "the integer form exists exactly within 32 bits", value);
+    if (!rounded) return;
+    const double difference = std::fabs(value - static_cast<double>(*rounded));
+    check(difference <= 0.5, "the integer form is the nearest whole number", value);
+    if (difference == 0.5) check(*rounded % 2 == 0, "ties round to even", value);
+
+    std::string text;
+    appendInteger(text, *rounded);
+    const auto room = std::make_unique<char[]>(kMostIntegerBytes);
+    const char* end = writeInteger(room.get(), *rounded);
+    check(std::string_view(room.get(), static_cast<std::size_t>(end - room.get())) == text,
+          "the fast integer writer writes the integer form", value);
+    const std::optional<double> back = parseNumber(text);
+    check(back && *back == static_cast<double>(*rounded), "the integer form reads back exactly", value);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    // The first eight bytes are a double's bits; the whole input is also read as text.
+    if (size >= sizeof(double)) {
+        double value;
+        std::memcpy(&value, data, sizeof value);
+        if (std::isfinite(value)) {
+            checkDecimalForm(value);
+            checkIntegerForm(value);
+        }
+    }
+
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    const std::optional<double> parsed = parseNumber(text);
+    check(sameNumber(parsed, parseNumberQuickly(text)), "the fast reader reads what the reader reads",
+          parsed.value_or(0));
+    if (parsed) {
+        check(std::isfinite(*parsed), "a number read is finite", *parsed);
+        checkDecimalForm(*parsed);
+        checkIntegerForm(*parsed);
+    }
+    return 0;
+}
