@@ -1,9 +1,12 @@
-// The listing parse and the whole conversion run, into an in-memory file system. Every run
+// The listing parse and the whole conversion run, into an in-memory file system. The listing
+// is cut and parsed both ways the engine offers (record texts, and lines with the packed
+// record), which must agree. Every run
 // must leave either both files or nothing; a run that reports success must have written a
 // scene file that parses as XML, with one object per prim, each on a line of its own, and a
 // listing copy holding the listing's text with CR LF line ends.
 
 #include "convert/conversion_run.h"
+#include "convert/listing_parser.h"
 #include "convert/text_codec.h"
 
 #include "fakes/fake_platform.h"
@@ -130,6 +133,39 @@ void checkSceneFile(const std::string& scene, int primCount)
     check(objects == primCount, "one object per prim");
 }
 
+// Cuts the listing into record texts and, in a second listing, into lines, and parses each
+// record into a PrimRecord and a PackedRecord: cuts, outcomes, names and fields must agree.
+void checkListingCuts(const std::string& listing)
+{
+    const std::string text = convert::normaliseLineEnds(listing);
+    convert::PrimListing byText(text);
+    convert::PrimListing byLines(text);
+    check(byText.headerLine() == byLines.headerLine(), "both listings cut the same header");
+    std::string recordText;
+    convert::RecordCut cut;
+    convert::PrimRecord record;
+    convert::PackedRecord packed;
+    while (true) {
+        const convert::CutOutcome outcome = byText.cutRecord(recordText);
+        check(byLines.cutRecord(cut) == outcome, "both cuts end alike");
+        if (outcome != convert::CutOutcome::Record) break;
+        const std::string lines = cut.asLines
+                                      ? "\n" + std::string(cut.lineA) + "\r\n" + std::string(cut.lineB) + "\r"
+                                      : cut.text;
+        check(lines == recordText, "both cuts give the same record");
+        const bool parsed = convert::parseRecord(recordText, record);
+        check(convert::parseRecord(cut, packed) == parsed, "both parses agree on the outcome");
+        if (!parsed) break;
+        check(packed.name() == record.name && packed.recordText() == record.recordText,
+              "both parses give the same name and text");
+        check(packed.fieldCount() == record.fields.size(), "both parses give the same fields");
+        for (std::size_t i = 0; i < record.fields.size(); ++i) {
+            check(packed.field(i) == record.fields[i], "both parses give the same fields");
+        }
+    }
+    check(byText.remainingText() == byLines.remainingText(), "both cuts leave the same text");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -144,6 +180,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The listing box holds UTF-8 text; a loaded file has its line ends made CR LF first.
     std::string listing = convert::decodeText(std::string(reinterpret_cast<const char*>(data), size));
     if (fromFile) listing = convert::toCrLfLines(listing);
+
+    checkListingCuts(listing);
 
     test::FakeFileSystem files;
     files.addFolder("/os");
