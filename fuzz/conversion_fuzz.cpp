@@ -1,9 +1,9 @@
 // The listing parse and the whole conversion run, into an in-memory file system. The listing
 // is cut and parsed both ways the engine offers (record texts, and lines with the packed
-// record), which must agree. Every run
-// must leave either both files or nothing; a run that reports success must have written a
-// scene file that parses as XML, with one object per prim, each on a line of its own, and a
-// listing copy holding the listing's text with CR LF line ends.
+// record), which must agree. Every run must leave either both files or nothing; a run that
+// reports success must have written a scene file that parses as XML, with one object per
+// prim, each on a line of its own, and a listing copy holding the listing's text with CR LF
+// line ends.
 
 #include "convert/conversion_run.h"
 #include "convert/listing_parser.h"
@@ -18,7 +18,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
