@@ -1,7 +1,8 @@
 // The number forms: the decimal form of any finite double reads back as a number whose own
-// decimal form is the same text, within the 15 digits written; the integer form rounds half
-// to even and reads back exactly; the fast paths give what the general functions give; and
-// any text parseNumber accepts is a finite number whose decimal form reads back.
+// decimal form is the same text, within the 15 digits written (beyond 1.79769313486231E+308
+// in magnitude the form is refused when read); the integer form rounds half to even and
+// reads back exactly; the fast paths give what the general functions give; and any text
+// parseNumber accepts is a finite number whose forms pass the same checks.
 
 #include "convert/number_fast_paths.h"
 #include "convert/number_forms.h"
@@ -22,6 +23,9 @@ using namespace vantor::convert;
 
 namespace {
 
+// The largest decimal form of 15 digits within the double range.
+constexpr double kLargestReadBack = 1.79769313486231E+308;
+
 void check(bool condition, const char* what, double value)
 {
     if (condition) return;
@@ -38,13 +42,19 @@ bool sameNumber(const std::optional<double>& a, const std::optional<double>& b)
 void checkDecimalForm(double value)
 {
     const std::string text = formatDecimal(value);
-    const std::optional<double> back = parseNumber(text);
-    check(back.has_value(), "the decimal form reads back", value);
-    check(formatDecimal(*back) == text, "the decimal form of what it reads is the same text", value);
-    const double error = std::fabs(*back - value);
-    check(error <= std::fabs(value) * 1e-14 + std::numeric_limits<double>::denorm_min(),
-          "the decimal form keeps 15 digits", value);
     check(text.find_first_not_of("0123456789.-E+") == std::string::npos, "only number characters", value);
+    const std::optional<double> back = parseNumber(text);
+    if (back) {
+        check(formatDecimal(*back) == text, "the decimal form of what it reads is the same text", value);
+        const double error = std::fabs(*back - value);
+        check(error <= std::fabs(value) * 1e-14 + std::numeric_limits<double>::denorm_min(),
+              "the decimal form keeps 15 digits", value);
+    } else {
+        // Only the largest doubles round beyond the double range in 15 digits
+        // (1.79769313486232E+308); the form is then refused, never misread, and a
+        // conversion refuses such values before writing them.
+        check(std::fabs(value) > kLargestReadBack, "the decimal form reads back", value);
+    }
 
     std::string quickly;
     appendDecimalQuickly(quickly, value);
