@@ -6,7 +6,7 @@
 #   (c) `extract --rect` on an OpenSim region archive of about 200 MB (make_region_archive).
 # Each command runs once under /usr/bin/time -v with the input in the page cache. The inputs
 # and outputs are GBs: they live in a temporary folder that is deleted at the end. Prints the
-# figures and writes them, with this command, into docs/BIG_INPUTS.md.
+# figures and writes them, with this command, into the Big inputs section of docs/PERFORMANCE.md.
 #
 #   bench/big/run.sh [BUILD_DIR]     (default: build-big/, configured RelWithDebInfo if need be)
 #
@@ -126,4 +126,12 @@ REPORT
 
 echo
 echo "$report"
-printf '# Big inputs\n\n%s\n' "$(echo "$report" | tail -n +3)" >"$root/docs/BIG_INPUTS.md"
+# Replace the Big inputs section (up to the next section or the end) in docs/PERFORMANCE.md.
+doc="$root/docs/PERFORMANCE.md"
+section=$(printf '## Big inputs\n\n%s\n' "$(echo "$report" | tail -n +3)")
+awk -v section="$section" '
+  /^## / { if (skipping) skipping = 0 }
+  /^## Big inputs$/ { skipping = 1; printed = 1; print section; next }
+  !skipping { print }
+  END { if (!printed) { print ""; print section } }
+' "$doc" >"$doc.new" && mv "$doc.new" "$doc"
