@@ -6,8 +6,9 @@
 #include "app/region_texts.h"
 #include "app/settings_keys.h"
 #include "app/shell_texts.h"
-#include "convert/text_codec.h"
 #include "platform/std_platform.h"
+#include "text/strings.h"
+#include "text/text_codec.h"
 #include "ui_main_window.h"
 
 #include <QButtonGroup>
@@ -275,7 +276,7 @@ void MainWindow::loadListingFile(const std::string& path, const std::string& tit
         m_services.messages.showMessage(fillIn(m_session.language.entry(entry::kListingUnreadable), {path, reason}));
         return;
     }
-    setListingText(convert::toCrLfLines(convert::decodeText(std::move(*bytes))));
+    setListingText(text::toCrLfLines(text::decodeText(std::move(*bytes))));
     m_session.listingName = listingNameFromTitle(title);
 }
 
@@ -293,7 +294,7 @@ void MainWindow::chooseOpenSimFolder()
         }
         return;
     }
-    ui->Text8->setText(qtText(removeAll(chosen->path, chosen->title)));
+    ui->Text8->setText(qtText(text::removeAll(chosen->path, chosen->title)));
 }
 
 void MainWindow::clearPlaceholder()

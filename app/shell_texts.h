@@ -26,9 +26,6 @@ inline constexpr const char* kPlaceholderListingName = "défaut";
 inline constexpr const char* kMainWindowTitle = "SL - > OpenSim - Prim Converter";
 inline constexpr const char* kAboutWindowTitle = "A Propos";
 
-// Text with every occurrence of what removed, left to right; an empty what changes nothing.
-[[nodiscard]] std::string removeAll(std::string text, std::string_view what);
-
 // The folder text with the platform's separator "/" at its end (added when missing).
 [[nodiscard]] std::string withTrailingSeparator(std::string folder);
 

@@ -2,8 +2,9 @@
 
 #include "convert/conversion_run.h"
 #include "convert/listing_parser.h"
-#include "convert/number_forms.h"
-#include "convert/text_codec.h"
+#include "text/number_forms.h"
+#include "text/strings.h"
+#include "text/text_codec.h"
 
 #include <CLI/CLI.hpp>
 
@@ -44,19 +45,13 @@ private:
     bool m_overwriteDeclined = false;
 };
 
-std::string removeAll(std::string text, std::string_view part)
-{
-    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at)) text.erase(at, part.size());
-    return text;
-}
-
 // The listing's file name without its folder, with every ".txt" and then every ".TXT"
 // removed, as loading a listing in the main window names it.
 std::string defaultName(const std::string& path)
 {
     const auto slash = path.find_last_of('/');
     const std::string title = slash == std::string::npos ? path : path.substr(slash + 1);
-    return removeAll(removeAll(title, ".txt"), ".TXT");
+    return text::removeAll(text::removeAll(title, ".txt"), ".TXT");
 }
 
 // The record text as the error message shows it, without the LF and CR at its ends.
@@ -77,12 +72,12 @@ ExitCode runConvert(const ConvertOptions& options, CommandContext& context)
         if (comma == std::string::npos) break;
         begin = comma + 1;
     }
-    if (rez.size() != 3 || !convert::parseNumber(rez[0]) || !convert::parseNumber(rez[1])
-        || !convert::parseNumber(rez[2])) {
+    if (rez.size() != 3 || !text::parseNumber(rez[0]) || !text::parseNumber(rez[1])
+        || !text::parseNumber(rez[2])) {
         err << "vantor-cli convert: --rez takes three numbers X,Y,Z, such as 125,125,25\n";
         return ExitCode::Usage;
     }
-    if (!convert::parseNumber(options.localId)) {
+    if (!text::parseNumber(options.localId)) {
         err << "vantor-cli convert: --local-id takes a number, such as 720001\n";
         return ExitCode::Usage;
     }
@@ -113,11 +108,11 @@ ExitCode runConvert(const ConvertOptions& options, CommandContext& context)
     convert::ConversionRequest request;
     // Every line followed by CR LF, as loading a listing file into the main window does. A
     // file that is already laid out so is taken as it stands, without a second copy.
-    request.listingText = convert::decodeText(std::move(*bytes));
+    request.listingText = text::decodeText(std::move(*bytes));
     bytes.reset();
     if (!(request.listingText.empty() || request.listingText.ends_with("\r\n"))
-        || !convert::hasOnlyCrLfLineEnds(request.listingText)) {
-        request.listingText = convert::toCrLfLines(request.listingText);
+        || !text::hasOnlyCrLfLineEnds(request.listingText)) {
+        request.listingText = text::toCrLfLines(request.listingText);
     }
     request.rezX = rez[0];
     request.rezY = rez[1];

@@ -2,8 +2,10 @@
 
 #include "document_writer.h"
 #include "listing_parser.h"
-#include "number_forms.h"
 #include "prim_xml.h"
+#include "text/number_forms.h"
+#include "text/text_codec.h"
+#include "text/xml_text.h"
 
 #include <cstdint>
 #include <limits>
@@ -18,9 +20,9 @@ namespace {
 // 32-bit whole number; nothing when it does not convert or overflows.
 std::optional<std::int32_t> localIdValue(const std::string& counter)
 {
-    const auto value = parseNumber(counter);
+    const auto value = text::parseNumber(counter);
     if (!value) return std::nullopt;
-    return toIntegerForm(*value);
+    return text::toIntegerForm(*value);
 }
 
 void markOutputFailed(ConversionReport& report, const std::string& path, const std::string& reason)
@@ -86,12 +88,12 @@ ConversionReport runConversion(const ConversionRequest& request, ConversionHost&
     // the listing's lines, and both normalise the text when needed.
     const std::string& text = request.listingText;
     std::string escapedOwner;
-    appendXmlEscaped(escapedOwner, request.ownerUuid);
+    text::appendXmlEscaped(escapedOwner, request.ownerUuid);
     DocumentWriter writer(*scene, escapedOwner, [&copyFile = *copy, &text] {
-        if (hasOnlyCrLfLineEnds(text)) {
+        if (text::hasOnlyCrLfLineEnds(text)) {
             copyFile.write(text);
         } else {
-            copyFile.write(normaliseLineEnds(text));
+            copyFile.write(text::normaliseLineEnds(text));
         }
         copyFile.write("\r\n");
     });
@@ -99,7 +101,7 @@ ConversionReport runConversion(const ConversionRequest& request, ConversionHost&
     std::optional<std::string> normalised;
     std::optional<PrimListing> checkedListing = PrimListing::ifOnlyCrLf(text);
     if (!checkedListing) {
-        normalised = normaliseLineEnds(text);
+        normalised = text::normaliseLineEnds(text);
         checkedListing.emplace(*normalised, PrimListing::CrLfChecked{});
     }
     PrimListing& listing = *checkedListing;
@@ -144,7 +146,7 @@ ConversionReport runConversion(const ConversionRequest& request, ConversionHost&
         }
         ++*localId;
         report.localIdCounter.clear();
-        appendInteger(report.localIdCounter, *localId);
+        text::appendInteger(report.localIdCounter, *localId);
 
         PreparedDocument& document = writer.next();
         document.objectUuid.clear();

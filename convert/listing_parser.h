@@ -23,11 +23,6 @@ struct PrimRecord {
     std::vector<std::string> fields;  // data values without blanks, "<" and ">"
 };
 
-// Rewrites every lone LF and lone CR as CR LF, leaving CR LF as it is; nothing is added at
-// the end. Listings saved on Linux or pasted into a Qt text box end their lines with LF.
-[[nodiscard]] std::string normaliseLineEnds(std::string_view text);
-[[nodiscard]] bool hasOnlyCrLfLineEnds(std::string_view text);
-
 // Reads the rez position from the header line (its "<x, y, z>" group) and subtracts the
 // OpenSim rez position texts; nothing when a number does not convert or overflows.
 [[nodiscard]] std::optional<RezOffset> parseHeader(std::string_view headerLine, std::string_view rezX,

@@ -1,7 +1,8 @@
 #include "prim_xml.h"
 
-#include "number_fast_paths.h"
-#include "number_forms.h"
+#include "text/number_fast_paths.h"
+#include "text/number_forms.h"
+#include "text/xml_text.h"
 
 #include <array>
 #include <cmath>
@@ -24,7 +25,7 @@ bool isWritable(double value)
 {
     if (!std::isfinite(value)) return false;
     if (std::fabs(value) < 1e308) return true;
-    return parseNumber(formatDecimal(value)).has_value();
+    return text::parseNumber(text::formatDecimal(value)).has_value();
 }
 
 // Reads the record's fields as numbers; the first failure sticks, and every later read
@@ -43,7 +44,7 @@ public:
     {
         if (!m_ok) return 0;
         if (index >= fieldCount(m_record)) return fail();
-        const auto value = parseNumberQuickly(field(m_record, index));
+        const auto value = text::parseNumberQuickly(field(m_record, index));
         if (!value) return fail();
         return *value;
     }
@@ -51,7 +52,7 @@ public:
     std::int32_t integer(double value)
     {
         if (!m_ok) return 0;
-        const auto rounded = toIntegerFormQuickly(value);
+        const auto rounded = text::toIntegerFormQuickly(value);
         if (!rounded) {
             m_ok = false;
             return 0;
@@ -173,49 +174,6 @@ bool computeShape(Reader& f, PrimShape& v, ShapeNames& names)
     v.pathTwist = f.integer(f.number(18) * 100);
     v.profileHollow = f.integer(f.number(16) * 50000);
     return f.ok();
-}
-
-// What a byte of a name, an owner or a local id is written as: an entity for the markup
-// characters, a character reference for tab, LF and CR (so that the document stays on one
-// line and reads back with them), U+FFFD for the other controls XML cannot hold; empty when
-// the byte is written as it is.
-constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";
-constexpr auto kEscapes = [] {
-    std::array<std::string_view, 256> escapes{};
-    for (std::size_t c = 0; c < 0x20; ++c) escapes[c] = kReplacementCharacter;
-    escapes['\t'] = "&#9;";
-    escapes['\n'] = "&#10;";
-    escapes['\r'] = "&#13;";
-    escapes['&'] = "&amp;";
-    escapes['<'] = "&lt;";
-    escapes['>'] = "&gt;";
-    escapes['"'] = "&quot;";
-    escapes['\''] = "&apos;";
-    return escapes;
-}();
-
-// Hands text to emit piece by piece, escaped as kEscapes says; U+FFFE and U+FFFF (EF BF BE,
-// EF BF BF in UTF-8) become U+FFFD as well.
-template <typename Emit>
-void forEachEscapedPiece(std::string_view text, Emit emit)
-{
-    std::size_t from = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        std::string_view replacement = kEscapes[byte];
-        std::size_t length = 1;
-        if (byte == 0xEF && i + 2 < text.size() && text[i + 1] == '\xBF'
-            && (text[i + 2] == '\xBE' || text[i + 2] == '\xBF')) {
-            replacement = kReplacementCharacter;
-            length = 3;
-        }
-        if (replacement.empty()) continue;
-        emit(text.substr(from, i - from));
-        emit(replacement);
-        i += length - 1;
-        from = i + 1;
-    }
-    emit(text.substr(from));
 }
 
 // Writes one object document through a sink: literal texts, numbers in their forms, and the
@@ -369,8 +327,6 @@ static_assert(kDocumentParts.texts == 6 && kDocumentParts.escapes == 2);
 
 // The longest shape name, which the bound allows for each of the two.
 constexpr std::size_t kLongestShapeName = std::string_view("EquilateralTriangle").size();
-// The longest entity that appendXmlEscaped writes for one byte.
-constexpr std::size_t kLongestEntity = std::string_view("&quot;").size();
 
 // Writes a document into memory that primDocumentBound sized.
 class PointerSink {
@@ -392,10 +348,10 @@ public:
     }
     void escaped(std::string_view text)
     {
-        forEachEscapedPiece(text, [this](std::string_view piece) { this->text(piece); });
+        text::forEachEscapedPiece(text, [this](std::string_view piece) { this->text(piece); });
     }
-    void decimal(double value) { m_out = writeDecimalQuickly(m_out, value); }
-    void integer(std::int32_t value) { m_out = writeInteger(m_out, value); }
+    void decimal(double value) { m_out = text::writeDecimalQuickly(m_out, value); }
+    void integer(std::int32_t value) { m_out = text::writeInteger(m_out, value); }
 
     [[nodiscard]] char* end() const { return m_out; }
 
@@ -426,11 +382,6 @@ std::string newObjectUuid(platform::RandomSource& random)
     uuid.reserve(36);
     appendObjectUuid(uuid, random);
     return uuid;
-}
-
-void appendXmlEscaped(std::string& out, std::string_view text)
-{
-    forEachEscapedPiece(text, [&out](std::string_view piece) { out += piece; });
 }
 
 namespace {
@@ -467,9 +418,9 @@ bool computePrimValues(const PackedRecord& record, const RezOffset& offset, Shap
 
 std::size_t primDocumentBound(const PrimTexts& texts)
 {
-    return kDocumentParts.literalBytes + kDocumentParts.decimals * kMostDecimalBytes
-        + kDocumentParts.integers * kMostIntegerBytes
-        + kLongestEntity * (texts.localId.size() + texts.name.size())
+    return kDocumentParts.literalBytes + kDocumentParts.decimals * text::kMostDecimalBytes
+        + kDocumentParts.integers * text::kMostIntegerBytes
+        + text::kLongestEntity * (texts.localId.size() + texts.name.size())
         // Three owners, the object identifier and the two shape names are written as they are.
         + 3 * texts.escapedOwnerUuid.size() + texts.objectUuid.size() + 2 * kLongestShapeName;
 }
@@ -486,7 +437,7 @@ bool appendPrimXml(std::string& out, const PrimRecord& record, const PrimXmlInpu
     PrimValues values;
     if (!computePrimValues(record, inputs.offset, shapeNames, values)) return false;
     std::string owner;
-    appendXmlEscaped(owner, inputs.ownerUuid);
+    text::appendXmlEscaped(owner, inputs.ownerUuid);
     const PrimTexts texts{owner, inputs.localId, inputs.objectUuid, record.name};
     const std::size_t start = out.size();
     out.resize(start + primDocumentBound(texts));

@@ -74,12 +74,6 @@ struct PrimTexts {
 void appendObjectUuid(std::string& out, platform::RandomSource& random);
 [[nodiscard]] std::string newObjectUuid(platform::RandomSource& random);
 
-// Appends text with "&", "<", ">", '"' and "'" written as entities, so that names such as
-// "Fish & Chips" keep the scene file well-formed. Tab, LF and CR become character references
-// (the document stays one line), and the characters XML cannot hold (the other controls
-// below U+0020, U+FFFE and U+FFFF) become U+FFFD. Never more than six bytes per byte of text.
-void appendXmlEscaped(std::string& out, std::string_view text);
-
 // Computes the values of one record's object document and updates the shape names. False
 // when a field it needs is missing, empty, not a number or overflows, or when a decimal value
 // would not read back as a finite number once written with 15 digits.

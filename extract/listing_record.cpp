@@ -1,7 +1,8 @@
 #include "listing_record.h"
 
-#include "convert/number_fast_paths.h"
-#include "convert/number_forms.h"
+#include "text/number_fast_paths.h"
+#include "text/number_forms.h"
+#include "text/xml_text.h"
 
 #include <cmath>
 #include <cstdint>
@@ -56,7 +57,7 @@ std::string_view valueAt(const ValueList& values, std::size_t index)
 
 void appendCopied(std::string& out, const ValueList& values, std::size_t index)
 {
-    appendXmlText(out, valueAt(values, index));
+    text::appendXmlText(out, valueAt(values, index));
 }
 
 // "[H:MM]": the hour without a leading zero, the minute with two digits.
@@ -64,10 +65,10 @@ void appendTimeStamp(std::string& out, const platform::Clock& clock)
 {
     const platform::LocalTime time = clock.now();
     out += '[';
-    convert::appendInteger(out, time.hour);
+    text::appendInteger(out, time.hour);
     out += ':';
     if (time.minute < 10) out += '0';
-    convert::appendInteger(out, time.minute);
+    text::appendInteger(out, time.minute);
     out += ']';
 }
 
@@ -84,7 +85,7 @@ public:
             failure = RecordFailure{RecordError::MissingValue, index};
             return 0;
         }
-        const auto number = convert::parseNumberQuickly(m_values[index]);
+        const auto number = text::parseNumberQuickly(m_values[index]);
         if (!number) {
             failure = RecordFailure{RecordError::NotANumber, index};
             return 0;
@@ -111,110 +112,13 @@ double shearFrom(double v) { return v > 200 ? (v - 256) / 100 : v / 100; }
 void appendVector(std::string& out, double a, double b)
 {
     out += '<';
-    convert::appendDecimalQuickly(out, a);
+    text::appendDecimalQuickly(out, a);
     out += ", ";
-    convert::appendDecimalQuickly(out, b);
+    text::appendDecimalQuickly(out, b);
     out += ", 0>";
 }
 
-void appendUtf8(std::string& out, std::uint32_t cp)
-{
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
-// The characters a reference may stand for in a listing: those XML allows, except CR and LF,
-// which would cut a record's line in two (numericReference gives a blank for them).
-bool isListingCharacter(std::uint32_t cp)
-{
-    return cp == 0x9 || (cp >= 0x20 && cp <= 0xD7FF) || (cp >= 0xE000 && cp <= 0xFFFD)
-        || (cp >= 0x10000 && cp <= 0x10FFFF);
-}
-
-// The code point of a numeric reference's body ("#65", "#x41"), or nothing when it is not a
-// reference to a character a listing can hold.
-std::optional<std::uint32_t> numericReference(std::string_view body)
-{
-    if (body.size() < 2 || body[0] != '#') return std::nullopt;
-    const bool hex = body[1] == 'x';
-    const std::string_view digits = body.substr(hex ? 2 : 1);
-    if (digits.empty()) return std::nullopt;
-    std::uint32_t cp = 0;
-    for (const char c : digits) {
-        std::uint32_t digit = 0;
-        if (c >= '0' && c <= '9') {
-            digit = static_cast<std::uint32_t>(c - '0');
-        } else if (hex && c >= 'a' && c <= 'f') {
-            digit = static_cast<std::uint32_t>(c - 'a' + 10);
-        } else if (hex && c >= 'A' && c <= 'F') {
-            digit = static_cast<std::uint32_t>(c - 'A' + 10);
-        } else {
-            return std::nullopt;
-        }
-        cp = cp * (hex ? 16 : 10) + digit;
-        if (cp > 0x10FFFF) return std::nullopt;
-    }
-    if (cp == 0xA || cp == 0xD) return std::uint32_t{' '};
-    if (!isListingCharacter(cp)) return std::nullopt;
-    return cp;
-}
-
 }  // namespace
-
-std::string decodeXmlText(std::string_view text)
-{
-    std::string out;
-    appendXmlText(out, text);
-    return out;
-}
-
-void appendXmlText(std::string& out, std::string_view text)
-{
-    // Longest reference body worth looking at: "#x10FFFF" with leading zeros to spare.
-    constexpr std::size_t kLongestReference = 16;
-    std::size_t from = 0;
-    for (;;) {
-        const std::size_t amp = text.find('&', from);
-        if (amp == std::string_view::npos) break;
-        out.append(text.substr(from, amp - from));
-        from = amp + 1;
-        const std::size_t semicolon = text.find(';', from);
-        if (semicolon == std::string_view::npos || semicolon - from > kLongestReference) {
-            out += '&';
-            continue;
-        }
-        const std::string_view body = text.substr(from, semicolon - from);
-        char named = 0;
-        if (body == "lt") named = '<';
-        else if (body == "gt") named = '>';
-        else if (body == "amp") named = '&';
-        else if (body == "quot") named = '"';
-        else if (body == "apos") named = '\'';
-        if (named != 0) {
-            out += named;
-            from = semicolon + 1;
-        } else if (const auto cp = numericReference(body)) {
-            appendUtf8(out, *cp);
-            from = semicolon + 1;
-        } else {
-            out += '&';
-        }
-    }
-    out.append(text.substr(from));
-}
 
 BuiltText BuildHeaderLine(const ValueList& values, const platform::Clock& clock)
 {
@@ -231,7 +135,7 @@ BuiltText BuildHeaderLine(const ValueList& values, const platform::Clock& clock)
     header.text += ", ";
     appendCopied(header.text, values, Value::PositionY);
     header.text += ", ";
-    convert::appendDecimalQuickly(header.text, z);
+    text::appendDecimalQuickly(header.text, z);
     header.text += '>';
     return header;
 }
@@ -244,7 +148,7 @@ BuiltText BuildHeaderLineFor(std::string_view object, const platform::Clock& clo
         ObjectParts parts;
         if (parts.parse(object)) parts.partValues(0, values);
     }
-    if (name) *name = decodeXmlText(valueAt(values, Value::Name));
+    if (name) *name = text::decodeXmlText(valueAt(values, Value::Name));
     return BuildHeaderLine(values, clock);
 }
 
@@ -260,7 +164,7 @@ BuiltText ListingRecordBuilder::BuildListingRecord(std::string_view objectLine)
         && m_parts.parse(objectLine)) {
         return buildLinkedRecords();
     }
-    m_name = decodeXmlText(valueAt(m_values, Value::Name));
+    m_name = text::decodeXmlText(valueAt(m_values, Value::Name));
     if (tokenised == TokeniseResult::Stop) {
         BuiltText record;
         record.failure = RecordFailure{RecordError::CutOffLine, 0};
@@ -297,7 +201,7 @@ BuiltText ListingRecordBuilder::buildLinkedRecords()
     const double z = rootValue(Value::RotationX + 2);
     const double w = rootValue(Value::RotationX + 3);
     if (rootNumber.failure) {
-        m_name = decodeXmlText(valueAt(root, Value::Name));
+        m_name = text::decodeXmlText(valueAt(root, Value::Name));
         return fail(BuiltText{{}, rootNumber.failure}, 0);
     }
     for (std::size_t part = 0; part < m_parts.partCount(); ++part) {
@@ -317,7 +221,7 @@ BuiltText ListingRecordBuilder::buildLinkedRecords()
             const double bz = number(Value::RotationX + 2);
             const double bw = number(Value::RotationX + 3);
             if (number.failure) {
-                m_name = decodeXmlText(valueAt(m_values, Value::Name));
+                m_name = text::decodeXmlText(valueAt(m_values, Value::Name));
                 return fail(BuiltText{{}, number.failure}, part);
             }
             const double rw = -x * vx - y * vy - z * vz;
@@ -340,11 +244,11 @@ BuiltText ListingRecordBuilder::buildLinkedRecords()
                     const std::size_t index = i < 3 ? Value::OffsetX + i : Value::RotationX + i - 3;
                     return fail(BuiltText{{}, RecordFailure{RecordError::ArithmeticFault, index}}, part);
                 }
-                convert::appendDecimalQuickly(text, world[i]);
+                text::appendDecimalQuickly(text, world[i]);
                 m_values[i < 3 ? Value::PositionX + i : Value::RotationX + i - 3] = text;
             }
         }
-        m_name = decodeXmlText(valueAt(m_values, Value::Name));
+        m_name = text::decodeXmlText(valueAt(m_values, Value::Name));
         BuiltText record = buildRecord();
         if (!record) return fail(std::move(record), part);
         if (part != 0) all.text += "\r\n";
@@ -409,7 +313,7 @@ BuiltText ListingRecordBuilder::buildRecord()
     out += "  ";
     out += m_name;
     out += ": ";
-    convert::appendInteger(out, count);
+    text::appendInteger(out, count);
     static constexpr std::size_t kCopiedVectors[][2] = {
         {Value::PositionX, 3}, {Value::RotationX, 4}, {Value::ScaleX, 3}};
     for (const auto& [first, length] : kCopiedVectors) {
@@ -422,13 +326,13 @@ BuiltText ListingRecordBuilder::buildRecord()
     }
     out += ", \r\n";
 
-    if (type) convert::appendInteger(out, *type);
+    if (type) text::appendInteger(out, *type);
     out += ", ";
-    if (hole) convert::appendInteger(out, *hole);
+    if (hole) text::appendInteger(out, *hole);
     out += ", ";
     appendVector(out, cutBegin, cutEnd);
     out += ", ";
-    convert::appendDecimalQuickly(out, hollow);
+    text::appendDecimalQuickly(out, hollow);
     out += ", ";
     appendVector(out, twistBegin, twistEnd);
     out += ", ";
@@ -465,11 +369,11 @@ BuiltText ListingRecordBuilder::buildRecord()
         out += ", ";
         appendVector(out, taperX, taperY);
         out += ", ";
-        convert::appendDecimalQuickly(out, revolutions);
+        text::appendDecimalQuickly(out, revolutions);
         out += ", ";
-        convert::appendDecimalQuickly(out, radiusOffset);
+        text::appendDecimalQuickly(out, radiusOffset);
         out += ", ";
-        convert::appendDecimalQuickly(out, skew);
+        text::appendDecimalQuickly(out, skew);
     }
     out += ", 0";
     if (number.failure) {

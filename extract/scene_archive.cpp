@@ -2,7 +2,7 @@
 
 #include "object_parts.h"
 
-#include "convert/text_codec.h"
+#include "text/text_codec.h"
 
 #include <archive.h>
 #include <archive_entry.h>
@@ -161,9 +161,9 @@ SceneLoad loadSceneArchive(std::string_view bytes, const MapGeometry& map)
         texts->giveBack(size - got);
         std::string_view text(at, got);
         if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
-        if (!convert::isValidUtf8(text)) {
+        if (!text::isValidUtf8(text)) {
             // An entry in the older Western code page: its UTF-8 form takes its place.
-            const std::string decoded = convert::decodeText(std::string(text));
+            const std::string decoded = text::decodeText(std::string(text));
             char* copy = texts->reserve(decoded.size());
             std::copy(decoded.begin(), decoded.end(), copy);
             text = std::string_view(copy, decoded.size());

@@ -3,8 +3,8 @@
 #include "object_parts.h"
 #include "scene_document.h"
 
-#include "convert/number_fast_paths.h"
-#include "convert/text_codec.h"
+#include "text/number_fast_paths.h"
+#include "text/text_codec.h"
 
 #include <algorithm>
 #include <exception>
@@ -25,7 +25,7 @@ bool isObjectLine(std::string_view line)
 {
     if (line.size() < kShortestObjectLine) return false;
     if (line.size() > 4 * (kShortestObjectLine - 1)) return true;
-    return convert::countCharacters(line) >= kShortestObjectLine;
+    return text::countCharacters(line) >= kShortestObjectLine;
 }
 
 // What reading one stretch of whole lines found.
@@ -66,7 +66,7 @@ private:
         if (!rest.starts_with(open)) return std::nullopt;
         const std::size_t end = rest.find('<', open.size());
         if (end == std::string_view::npos || rest.substr(end, close.size()) != close) return std::nullopt;
-        const auto value = convert::parseNumberQuickly(rest.substr(open.size(), end - open.size()));
+        const auto value = text::parseNumberQuickly(rest.substr(open.size(), end - open.size()));
         rest.remove_prefix(end + close.size());
         return value;
     }
@@ -95,10 +95,10 @@ StretchRead readStretch(std::string_view text, bool checkEncoding, bool placing)
 {
     StretchRead read;
     std::unique_ptr<ObjectParts> parts;
-    convert::LineCursor cursor(text);
+    text::LineCursor cursor(text);
     while (const auto line = cursor.next()) {
         ++read.lineCount;
-        if (checkEncoding && !convert::isValidUtf8(*line)) {
+        if (checkEncoding && !text::isValidUtf8(*line)) {
             read.validEncoding = false;
             return read;
         }
@@ -208,8 +208,8 @@ bool readObjectLines(std::string_view text, bool checkEncoding, SceneLoad& load,
 std::optional<ObjectPosition> readPosition(const PositionValues& values)
 {
     if (values.valueCount < kPositionValueCount) return std::nullopt;
-    const auto x = convert::parseNumberQuickly(values.x);
-    const auto y = convert::parseNumberQuickly(values.y);
+    const auto x = text::parseNumberQuickly(values.x);
+    const auto y = text::parseNumberQuickly(values.y);
     if (!x || !y) return std::nullopt;
     return ObjectPosition{*x, *y};
 }
@@ -314,7 +314,7 @@ std::optional<SceneLoad> loadText(std::shared_ptr<const void> owner, std::string
         // Objects that span lines, or lines that hold several, are found by structure; a file
         // that is not a scene document keeps what the lines gave.
         // The reading of the lines checked every line's encoding unless a read error ended it.
-        if (checkEncoding && load.outcome == LoadOutcome::ReadError && !convert::isValidUtf8(text)) return std::nullopt;
+        if (checkEncoding && load.outcome == LoadOutcome::ReadError && !text::isValidUtf8(text)) return std::nullopt;
         std::vector<std::string_view> elements;
         if (auto document = readSceneDocument(text, elements)) {
             load = std::move(*document);
@@ -332,10 +332,10 @@ SceneLoad loadSceneText(std::string bytes, const MapGeometry& map)
     // taken as it is when every line is valid UTF-8, which the reading checks line by line
     // while each line is in the cache; any other byte has the whole text decoded and read again.
     const bool decodeFirst = hasByteOrderMark(bytes);
-    if (decodeFirst) bytes = convert::decodeText(std::move(bytes));
+    if (decodeFirst) bytes = text::decodeText(std::move(bytes));
     auto text = std::make_shared<std::string>(std::move(bytes));
     if (auto load = loadText(text, *text, !decodeFirst, map)) return std::move(*load);
-    *text = convert::decodeText(std::move(*text));
+    *text = text::decodeText(std::move(*text));
     return std::move(*loadText(text, *text, false, map));
 }
 

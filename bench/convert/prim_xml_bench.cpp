@@ -3,6 +3,7 @@
 
 #include "convert/listing_parser.h"
 #include "convert/prim_xml.h"
+#include "text/text_codec.h"
 
 #include <benchmark/benchmark.h>
 
@@ -51,7 +52,7 @@ void checkLineEnds(benchmark::State& state)
     std::string text;
     while (text.size() < (1u << 20)) text += kRecord.substr(1) + "\n";
     for (auto _ : state) {
-        benchmark::DoNotOptimize(vantor::convert::hasOnlyCrLfLineEnds(text));
+        benchmark::DoNotOptimize(vantor::text::hasOnlyCrLfLineEnds(text));
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(text.size()));
 }

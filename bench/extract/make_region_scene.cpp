@@ -7,8 +7,8 @@
 #include "bench/pseudo_random.h"
 
 #include "convert/conversion_run.h"
-#include "convert/number_forms.h"
 #include "platform/std_platform.h"
+#include "text/number_forms.h"
 
 #include <charconv>
 #include <cstdint>
@@ -35,7 +35,7 @@ void appendVector(std::string& out, std::initializer_list<double> values)
     for (const double value : values) {
         if (!first) out += ", ";
         first = false;
-        vantor::convert::appendDecimal(out, value);
+        vantor::text::appendDecimal(out, value);
     }
     out += '>';
 }

@@ -3,9 +3,9 @@
 #include "app/shell_texts.h"
 #include "app/splash_window.h"
 #include "app/startup.h"
-#include "convert/text_codec.h"
 #include "fakes/fake_platform.h"
 #include "platform/std_platform.h"
+#include "text/text_codec.h"
 
 #include <gtest/gtest.h>
 
@@ -120,7 +120,7 @@ struct FakeDialogs final : platform::Dialogs, Scripted<std::optional<platform::C
 // The header and the first records of the bundled example listing.
 std::string exampleListing(std::size_t records)
 {
-    const std::string text = convert::toCrLfLines(convert::decodeText(
+    const std::string text = text::toCrLfLines(text::decodeText(
         platform::StdFileSystem().readAll(VANTOR_SOURCE_DIR "/examples/house.txt", nullptr).value_or("")));
     std::size_t end = 0;
     for (std::size_t line = 0; line < 1 + 2 * records; ++line) end = text.find("\r\n", end) + 2;

@@ -1,4 +1,5 @@
 #include "convert/listing_parser.h"
+#include "text/text_codec.h"
 
 #include "test_support.h"
 
@@ -11,6 +12,8 @@
 #include <vector>
 
 using namespace vantor::convert;
+using vantor::text::hasOnlyCrLfLineEnds;
+using vantor::text::normaliseLineEnds;
 using namespace vantor::test;
 
 namespace {
