@@ -4,6 +4,7 @@
 #include "listing_parser.h"
 #include "prim_xml.h"
 #include "text/number_forms.h"
+#include "text/scene_wrapper.h"
 #include "text/text_codec.h"
 #include "text/xml_text.h"
 
@@ -78,7 +79,7 @@ ConversionReport runConversion(const ConversionRequest& request, ConversionHost&
         return untouched();
     }
 
-    SceneFile sceneFile(*scene);
+    text::SceneWrapper sceneFile(*scene);
     sceneFile.begin();
 
     // The writer's thread writes the listing copy and then the documents while this thread

@@ -2,6 +2,7 @@
 
 #include "text/number_fast_paths.h"
 #include "text/number_forms.h"
+#include "text/prim_shapes.h"
 #include "text/xml_text.h"
 
 #include <array>
@@ -80,99 +81,81 @@ private:
     bool m_ok = true;
 };
 
-// S(v): shears below zero wrap into the upper byte range, as OpenSim stores them.
-double shear(double value)
-{
-    return value < 0 ? value * 100 + 256 : value * 100;
-}
+// Where the values of a record sit among its fields: line A holds the count, the position,
+// the rotation and the size; line B the shape values, whose meaning depends on the shape.
+namespace Field {
+constexpr std::size_t PositionX = 1;
+constexpr std::size_t RotationX = 4;
+constexpr std::size_t SizeX = 8;
+constexpr std::size_t Type = 11;
+constexpr std::size_t Hole = 12;
+constexpr std::size_t CutBegin = 13;
+constexpr std::size_t CutEnd = 14;
+constexpr std::size_t Hollow = 16;
+constexpr std::size_t TwistBegin = 17;
+constexpr std::size_t TwistEnd = 18;
+constexpr std::size_t TopSizeX = 20;  // the dimple of a sphere, the hole size of a swept shape
+constexpr std::size_t TopSizeY = 21;
+constexpr std::size_t ShearX = 23;
+constexpr std::size_t ShearY = 24;
+constexpr std::size_t ProfileCutBegin = 26;
+constexpr std::size_t ProfileCutEnd = 27;
+constexpr std::size_t TaperX = 29;
+constexpr std::size_t TaperY = 30;
+constexpr std::size_t Revolutions = 32;
+constexpr std::size_t RadiusOffset = 33;
+constexpr std::size_t Skew = 34;
+}  // namespace Field
 
-enum class TypeGroup { Flat, Sphere, Swept, Other };
-
-// Sets the profile and path curves and the shape names from the type and hole codes.
-TypeGroup applyShapeCodes(double type, double hole, PrimShape& v, ShapeNames& names)
-{
-    TypeGroup group = TypeGroup::Other;
-    if (type == 0 || type == 5) {
-        v.profileCurve = 1;
-        names.profile = "Square";
-        v.pathCurve = type == 0 ? 16 : 32;
-        group = type == 0 ? TypeGroup::Flat : TypeGroup::Swept;
-    } else if (type == 1 || type == 4) {
-        v.profileCurve = 0;
-        names.profile = "Circle";
-        v.pathCurve = type == 1 ? 16 : 32;
-        group = type == 1 ? TypeGroup::Flat : TypeGroup::Swept;
-    } else if (type == 2 || type == 6) {
-        v.profileCurve = 3;
-        names.profile = "EquilateralTriangle";
-        v.pathCurve = type == 2 ? 16 : 32;
-        group = type == 2 ? TypeGroup::Flat : TypeGroup::Swept;
-    } else if (type == 3) {
-        v.profileCurve = 5;
-        names.profile = "HalfCircle";
-        v.pathCurve = 32;
-        group = TypeGroup::Sphere;
-    }
-
-    if (hole == 0) {
-        names.hollow = "Same";
-    } else if (hole == 16) {
-        names.hollow = "Circle";
-    } else if (hole == 32) {
-        names.hollow = "Square";
-    } else if (hole == 48) {
-        names.hollow = "Triangle";
-    }
-    return group;
-}
-
-// Converts the record's Second Life shape values into OpenSim's path and profile values.
+// Converts the record's Second Life shape values into OpenSim's path and profile values; a
+// type or hole code the shape table does not hold leaves the run's shape name as it was.
 template <typename Reader>
 bool computeShape(Reader& f, PrimShape& v, ShapeNames& names)
 {
-    const double type = f.number(11);
-    const double hole = f.number(12);
+    const double type = f.number(Field::Type);
+    const double hole = f.number(Field::Hole);
     if (!f.ok()) return false;
-    const TypeGroup group = applyShapeCodes(type, hole, v, names);
-
-    switch (group) {
-    case TypeGroup::Flat:
-        v.pathScaleX = f.integer(200 - f.number(20) * 100);
-        v.pathScaleY = f.integer(200 - f.number(21) * 100);
-        v.pathShearX = f.integer(shear(f.number(23)));
-        v.pathShearY = f.integer(shear(f.number(24)));
-        v.profileBegin = f.integer(f.number(13) * 50000);
-        v.profileEnd = f.integer((1 - f.number(14)) * 50000);
-        break;
-    case TypeGroup::Sphere:
-        v.pathBegin = f.integer(f.number(13) * 50000);
-        v.pathEnd = f.integer((1 - f.number(14)) * 50000);
-        v.profileBegin = f.integer(f.number(20) * 50000);
-        v.profileEnd = f.integer((1 - f.number(21)) * 50000);
-        break;
-    case TypeGroup::Swept:
-        v.pathBegin = f.integer(f.number(13) * 50000);
-        v.pathEnd = f.integer((1 - f.number(14)) * 50000);
-        v.pathRadiusOffset = f.integer(f.number(33) * 100);
-        v.pathRevolutions = f.integer((f.number(32) - 1) * 200 / 3);
-        v.pathScaleX = f.integer(200 - f.number(20) * 100);
-        v.pathScaleY = f.integer(200 - f.number(21) * 100);
-        v.pathShearX = f.integer(shear(f.number(23)));
-        v.pathShearY = f.integer(shear(f.number(24)));
-        v.pathSkew = f.integer(f.number(34) * 100);
-        v.pathTaperX = f.integer(f.number(29) * 100);
-        v.pathTaperY = f.integer(f.number(30) * 100);
-        v.profileBegin = f.integer(f.number(26) * 50000);
-        v.profileEnd = f.integer((1 - f.number(27)) * 50000);
-        break;
-    case TypeGroup::Other:
-        v.profileBegin = f.integer(f.number(13) * 50000);
-        v.profileEnd = f.integer((1 - f.number(14)) * 50000);
-        break;
+    const text::ShapeCode* shape = text::shapeOfType(type);
+    if (shape) {
+        v.profileCurve = shape->profileCurve;
+        v.pathCurve = shape->pathCurve;
+        names.profile = shape->profileName;
     }
-    v.pathTwistBegin = f.integer(f.number(17) * 100);
-    v.pathTwist = f.integer(f.number(18) * 100);
-    v.profileHollow = f.integer(f.number(16) * 50000);
+    if (const text::HoleCode* code = text::holeOfCode(hole)) names.hollow = code->hollowName;
+
+    if (!shape) {
+        v.profileBegin = f.integer(text::toCutUnits(f.number(Field::CutBegin)));
+        v.profileEnd = f.integer(text::toCutEndUnits(f.number(Field::CutEnd)));
+    } else if (shape->group == text::ShapeGroup::Flat) {
+        v.pathScaleX = f.integer(text::toPathScale(f.number(Field::TopSizeX)));
+        v.pathScaleY = f.integer(text::toPathScale(f.number(Field::TopSizeY)));
+        v.pathShearX = f.integer(text::toShear(f.number(Field::ShearX)));
+        v.pathShearY = f.integer(text::toShear(f.number(Field::ShearY)));
+        v.profileBegin = f.integer(text::toCutUnits(f.number(Field::CutBegin)));
+        v.profileEnd = f.integer(text::toCutEndUnits(f.number(Field::CutEnd)));
+    } else if (shape->group == text::ShapeGroup::Sphere) {
+        v.pathBegin = f.integer(text::toCutUnits(f.number(Field::CutBegin)));
+        v.pathEnd = f.integer(text::toCutEndUnits(f.number(Field::CutEnd)));
+        v.profileBegin = f.integer(text::toCutUnits(f.number(Field::TopSizeX)));
+        v.profileEnd = f.integer(text::toCutEndUnits(f.number(Field::TopSizeY)));
+    } else {
+        v.pathBegin = f.integer(text::toCutUnits(f.number(Field::CutBegin)));
+        v.pathEnd = f.integer(text::toCutEndUnits(f.number(Field::CutEnd)));
+        v.pathRadiusOffset = f.integer(text::toHundredths(f.number(Field::RadiusOffset)));
+        v.pathRevolutions = f.integer(text::toRevolutionUnits(f.number(Field::Revolutions)));
+        v.pathScaleX = f.integer(text::toPathScale(f.number(Field::TopSizeX)));
+        v.pathScaleY = f.integer(text::toPathScale(f.number(Field::TopSizeY)));
+        v.pathShearX = f.integer(text::toShear(f.number(Field::ShearX)));
+        v.pathShearY = f.integer(text::toShear(f.number(Field::ShearY)));
+        v.pathSkew = f.integer(text::toHundredths(f.number(Field::Skew)));
+        v.pathTaperX = f.integer(text::toHundredths(f.number(Field::TaperX)));
+        v.pathTaperY = f.integer(text::toHundredths(f.number(Field::TaperY)));
+        v.profileBegin = f.integer(text::toCutUnits(f.number(Field::ProfileCutBegin)));
+        v.profileEnd = f.integer(text::toCutEndUnits(f.number(Field::ProfileCutEnd)));
+    }
+    v.pathTwistBegin = f.integer(text::toHundredths(f.number(Field::TwistBegin)));
+    v.pathTwist = f.integer(text::toHundredths(f.number(Field::TwistEnd)));
+    v.profileHollow = f.integer(text::toCutUnits(f.number(Field::Hollow)));
     return f.ok();
 }
 
@@ -325,8 +308,6 @@ constexpr LiteralCount kDocumentParts = [] {
 // two shape names as they are, the local id and the name escaped.
 static_assert(kDocumentParts.texts == 6 && kDocumentParts.escapes == 2);
 
-// The longest shape name, which the bound allows for each of the two.
-constexpr std::size_t kLongestShapeName = std::string_view("EquilateralTriangle").size();
 
 // Writes a document into memory that primDocumentBound sized.
 class PointerSink {
@@ -390,11 +371,11 @@ template <typename Record>
 bool computeValues(const Record& record, const RezOffset& offset, ShapeNames& shapeNames, PrimValues& values)
 {
     FieldReader f(record);
-    values.position[0] = f.decimal(f.number(1) - offset.x);
-    values.position[1] = f.decimal(f.number(2) - offset.y);
-    values.position[2] = f.decimal(f.number(3) - offset.z);
-    for (std::size_t i = 0; i < 4; ++i) values.rotation[i] = f.decimal(f.number(4 + i));
-    for (std::size_t i = 0; i < 3; ++i) values.size[i] = f.decimal(f.number(8 + i));
+    values.position[0] = f.decimal(f.number(Field::PositionX) - offset.x);
+    values.position[1] = f.decimal(f.number(Field::PositionX + 1) - offset.y);
+    values.position[2] = f.decimal(f.number(Field::PositionX + 2) - offset.z);
+    for (std::size_t i = 0; i < 4; ++i) values.rotation[i] = f.decimal(f.number(Field::RotationX + i));
+    for (std::size_t i = 0; i < 3; ++i) values.size[i] = f.decimal(f.number(Field::SizeX + i));
     if (!f.ok()) return false;
     values.shape = PrimShape{};
     if (!computeShape(f, values.shape, shapeNames)) return false;
@@ -422,7 +403,7 @@ std::size_t primDocumentBound(const PrimTexts& texts)
         + kDocumentParts.integers * text::kMostIntegerBytes
         + text::kLongestEntity * (texts.localId.size() + texts.name.size())
         // Three owners, the object identifier and the two shape names are written as they are.
-        + 3 * texts.escapedOwnerUuid.size() + texts.objectUuid.size() + 2 * kLongestShapeName;
+        + 3 * texts.escapedOwnerUuid.size() + texts.objectUuid.size() + 2 * text::kLongestShapeName;
 }
 
 char* writePrimDocument(char* out, const PrimValues& values, const PrimTexts& texts)
@@ -444,22 +425,6 @@ bool appendPrimXml(std::string& out, const PrimRecord& record, const PrimXmlInpu
     char* const end = writePrimDocument(out.data() + start, values, texts);
     out.resize(static_cast<std::size_t>(end - out.data()));
     return true;
-}
-
-void SceneFile::begin()
-{
-    m_file.write("<scene>\r\n\r\n"sv);
-}
-
-void SceneFile::add(std::string_view document)
-{
-    m_file.write(document);
-    m_file.write("\r\n"sv);
-}
-
-void SceneFile::end()
-{
-    m_file.write("\r\n</scene>\r\n"sv);
 }
 
 }  // namespace vantor::convert

@@ -95,17 +95,4 @@ char* writePrimDocument(char* out, const PrimValues& values, const PrimTexts& te
 [[nodiscard]] bool appendPrimXml(std::string& out, const PrimRecord& record, const PrimXmlInputs& inputs,
                                  ShapeNames& shapeNames);
 
-// Writes the scene file around the documents: "<scene>", an empty line, one document per
-// line, an empty line, "</scene>", every line ending in CR LF.
-class SceneFile {
-public:
-    explicit SceneFile(platform::OutputFile& file) : m_file(file) {}
-    void begin();
-    void add(std::string_view document);
-    void end();
-
-private:
-    platform::OutputFile& m_file;
-};
-
 }  // namespace vantor::convert

@@ -2,6 +2,7 @@
 
 #include "text/number_fast_paths.h"
 #include "text/number_forms.h"
+#include "text/prim_shapes.h"
 #include "text/xml_text.h"
 
 #include <cmath>
@@ -105,9 +106,6 @@ public:
 private:
     const ValueList& m_values;
 };
-
-// Shear undoes the converter's 256 offset for negative shears, which it stores above 200.
-double shearFrom(double v) { return v > 200 ? (v - 256) / 100 : v / 100; }
 
 void appendVector(std::string& out, double a, double b)
 {
@@ -266,42 +264,31 @@ BuiltText ListingRecordBuilder::buildRecord()
     // Type code: every rule that holds sets it, so a later rule overrides an earlier one;
     // when none holds, the previous object's code stays.
     const double curve = number(Value::PathCurve);
-    const bool straight = curve == 16 || curve == 128;
-    const bool curved = curve == 32;
-    const std::string_view profile = valueAt(m_values, Value::ProfileShape);
+    const bool curved = curve == text::kCurvedPath;
     std::optional<int> type = m_typeCode;
-    if (profile == "Square" && straight) type = 0;
-    if (profile == "Circle" && straight) type = 1;
-    if (profile == "EquilateralTriangle" && straight) type = 2;
-    if (profile == "HalfCircle" && curved) type = 3;
-    if (profile == "Square" && curved) type = 5;
-    if (profile == "Circle" && curved) type = 4;
-    if (profile == "EquilateralTriangle" && curved) type = 6;
+    if (const auto shapeType = text::typeOfShape(valueAt(m_values, Value::ProfileShape), curve)) type = shapeType;
     // A sphere, torus, tube or ring with extra parameters is written as a box, marked "S*".
     if (valueAt(m_values, Value::ExtraParams) != kNoExtraParams && curved) {
         type = 0;
         m_name.insert(0, "S*");
     }
-    const bool boxLike = !type || *type <= 2;
-    const bool sphere = type == 3;
+    const text::ShapeCode* shape = type ? text::shapeOfType(*type) : nullptr;
+    const bool boxLike = !shape || shape->group == text::ShapeGroup::Flat;
+    const bool sphere = shape && shape->group == text::ShapeGroup::Sphere;
     const int count = boxLike ? 7 : sphere ? 6 : 12;
 
     std::optional<int> hole = m_holeCode;
-    const std::string_view hollowShape = valueAt(m_values, Value::HollowShape);
-    if (hollowShape == "Same") hole = 0;
-    else if (hollowShape == "Circle") hole = 16;
-    else if (hollowShape == "Square") hole = 32;
-    else if (hollowShape == "Triangle") hole = 48;
+    if (const auto code = text::holeOfName(valueAt(m_values, Value::HollowShape))) hole = code;
 
-    double cutBegin = number(Value::PathBegin) / 50000;
-    double cutEnd = 1 - number(Value::PathEnd) / 50000;
+    double cutBegin = text::fromCutUnits(number(Value::PathBegin));
+    double cutEnd = text::fromCutEndUnits(number(Value::PathEnd));
     if (boxLike) {
-        cutBegin = number(Value::ProfileBegin) / 50000;
-        cutEnd = 1 - number(Value::ProfileEnd) / 50000;
+        cutBegin = text::fromCutUnits(number(Value::ProfileBegin));
+        cutEnd = text::fromCutEndUnits(number(Value::ProfileEnd));
     }
-    const double hollow = number(Value::ProfileHollow) / 50000;
-    const double twistBegin = number(Value::PathTwistBegin) / 100;
-    const double twistEnd = number(Value::PathTwist) / 100;
+    const double hollow = text::fromCutUnits(number(Value::ProfileHollow));
+    const double twistBegin = text::fromHundredths(number(Value::PathTwistBegin));
+    const double twistEnd = text::fromHundredths(number(Value::PathTwist));
     if (number.failure) {
         record.failure = number.failure;
         return record;
@@ -337,30 +324,30 @@ BuiltText ListingRecordBuilder::buildRecord()
     appendVector(out, twistBegin, twistEnd);
     out += ", ";
     if (boxLike) {
-        const double topX = (200 - number(Value::PathScaleX)) / 100;
-        const double topY = (200 - number(Value::PathScaleY)) / 100;
-        const double shearX = shearFrom(number(Value::PathShearX));
-        const double shearY = shearFrom(number(Value::PathShearY));
+        const double topX = text::fromPathScale(number(Value::PathScaleX));
+        const double topY = text::fromPathScale(number(Value::PathScaleY));
+        const double shearX = text::fromShear(number(Value::PathShearX));
+        const double shearY = text::fromShear(number(Value::PathShearY));
         appendVector(out, topX, topY);
         out += ", ";
         appendVector(out, shearX, shearY);
     } else if (sphere) {
-        const double dimpleBegin = number(Value::ProfileBegin) / 50000;
-        const double dimpleEnd = 1 - number(Value::ProfileEnd) / 50000;
+        const double dimpleBegin = text::fromCutUnits(number(Value::ProfileBegin));
+        const double dimpleEnd = text::fromCutEndUnits(number(Value::ProfileEnd));
         appendVector(out, dimpleBegin, dimpleEnd);
     } else {
-        const double holeX = (200 - number(Value::PathScaleX)) / 100;
-        const double holeY = (200 - number(Value::PathScaleY)) / 100;
-        const double shearX = shearFrom(number(Value::PathShearX));
-        const double shearY = shearFrom(number(Value::PathShearY));
-        const double profileBegin = number(Value::ProfileBegin) / 50000;
-        const double profileEnd = 1 - number(Value::ProfileEnd) / 50000;
-        const double taperX = number(Value::PathTaperX) / 100;
-        const double taperY = number(Value::PathTaperY) / 100;
+        const double holeX = text::fromPathScale(number(Value::PathScaleX));
+        const double holeY = text::fromPathScale(number(Value::PathScaleY));
+        const double shearX = text::fromShear(number(Value::PathShearX));
+        const double shearY = text::fromShear(number(Value::PathShearY));
+        const double profileBegin = text::fromCutUnits(number(Value::ProfileBegin));
+        const double profileEnd = text::fromCutEndUnits(number(Value::ProfileEnd));
+        const double taperX = text::fromHundredths(number(Value::PathTaperX));
+        const double taperY = text::fromHundredths(number(Value::PathTaperY));
         const double revolutions =
-            number.checked(number(Value::PathRevolutions) * 3 / 200 + 1, Value::PathRevolutions);
-        const double radiusOffset = number(Value::PathRadiusOffset) / 100;
-        const double skew = number(Value::PathSkew) / 100;
+            number.checked(text::fromRevolutionUnits(number(Value::PathRevolutions)), Value::PathRevolutions);
+        const double radiusOffset = text::fromHundredths(number(Value::PathRadiusOffset));
+        const double skew = text::fromHundredths(number(Value::PathSkew));
         appendVector(out, holeX, holeY);
         out += ", ";
         appendVector(out, shearX, shearY);

@@ -1,5 +1,7 @@
 #include "selection_export.h"
 
+#include "text/scene_wrapper.h"
+
 #include <cstdint>
 #include <exception>
 #include <memory>
@@ -187,9 +189,10 @@ ExportReport exportSelection(const ObjectLines& table, const std::string& sceneP
                 builderFailure = std::current_exception();
             }
         });
-        scene->write("<scene>\r\n\r\n");
+        text::SceneWrapper wrapper(*scene);
+        wrapper.begin();
         writeEntries(table, *scene);
-        scene->write("\r\n</scene>\r\n");
+        wrapper.end();
     }
     if (builderFailure) std::rethrow_exception(builderFailure);
     if (!scene->commit(&reason)) {
