@@ -82,23 +82,10 @@ ConversionReport runConversion(const ConversionRequest& request, ConversionHost&
     text::SceneWrapper sceneFile(*scene);
     sceneFile.begin();
 
-    // The writer's thread writes the listing copy and then the documents while this thread
-    // reads the listing and computes them; it is stopped and joined before the files go.
     // A lone LF or CR ends a line as CR LF does, so the copy and the parse both see CR LF:
-    // the writer checks the line ends for the copy while this thread checks them as it cuts
-    // the listing's lines, and both normalise the text when needed.
+    // the line ends are checked as the listing's lines are cut, and the text is normalised
+    // only when one is not CR LF. The copy is the listing as parsed, plus the run's CR LF.
     const std::string& text = request.listingText;
-    std::string escapedOwner;
-    text::appendXmlEscaped(escapedOwner, request.ownerUuid);
-    DocumentWriter writer(*scene, escapedOwner, [&copyFile = *copy, &text] {
-        if (text::hasOnlyCrLfLineEnds(text)) {
-            copyFile.write(text);
-        } else {
-            copyFile.write(text::normaliseLineEnds(text));
-        }
-        copyFile.write("\r\n");
-    });
-
     std::optional<std::string> normalised;
     std::optional<PrimListing> checkedListing = PrimListing::ifOnlyCrLf(text);
     if (!checkedListing) {
@@ -106,6 +93,14 @@ ConversionReport runConversion(const ConversionRequest& request, ConversionHost&
         checkedListing.emplace(*normalised, PrimListing::CrLfChecked{});
     }
     PrimListing& listing = *checkedListing;
+    copy->write(normalised ? *normalised : text);
+    copy->write("\r\n");
+
+    // The writer's thread writes the documents while this thread reads the listing and
+    // computes them; it is stopped and joined before the files go.
+    std::string escapedOwner;
+    text::appendXmlEscaped(escapedOwner, request.ownerUuid);
+    DocumentWriter writer(*scene, escapedOwner);
     // Every end but a complete listing leaves the unconverted rest in the listing box.
     const auto stop = [&](ConversionOutcome outcome, std::string failingText = {}) {
         report.outcome = outcome;

@@ -3,13 +3,13 @@
 #include "object_parts.h"
 #include "scene_document.h"
 
+#include "platform/two_halves.h"
 #include "text/number_fast_paths.h"
 #include "text/text_codec.h"
 
 #include <algorithm>
 #include <exception>
 #include <memory>
-#include <thread>
 #include <utility>
 
 namespace vantor::extract {
@@ -133,8 +133,7 @@ StretchRead readStretch(std::string_view text, bool checkEncoding, bool placing)
 // text is too small to be worth it or has no line end there.
 std::size_t halfway(std::string_view text)
 {
-    constexpr std::size_t kWorthSplitting = std::size_t{8} << 20;
-    if (text.size() < kWorthSplitting) return 0;
+    if (!platform::isWorthTwoHalves(text.size())) return 0;
     // Two plain searches: a search for either character tests every byte one by one, which
     // costs seconds when the half holds no line end at all (a file of one long line).
     const std::size_t end = std::min(text.find('\r', text.size() / 2), text.find('\n', text.size() / 2));
@@ -155,21 +154,14 @@ bool readObjectLines(std::string_view text, bool checkEncoding, SceneLoad& load,
     std::vector<std::string_view> parts{text};
     if (split != 0) parts = {text.substr(0, split), text.substr(split)};
     std::vector<StretchRead> stretches(parts.size());
-    std::exception_ptr helperFailure;  // handed on to the caller, as if this thread had failed
-    {
-        std::vector<std::jthread> helpers;
-        for (std::size_t i = 1; i < parts.size(); ++i) {
-            helpers.emplace_back([&stretches, &parts, &helperFailure, i, checkEncoding] {
-                try {
-                    stretches[i] = readStretch(parts[i], checkEncoding, true);
-                } catch (...) {
-                    helperFailure = std::current_exception();
-                }
-            });
-        }
-        stretches[0] = readStretch(parts[0], checkEncoding, true);
+    const auto readPart = [&stretches, &parts, checkEncoding](std::size_t i) {
+        stretches[i] = readStretch(parts[i], checkEncoding, true);
+    };
+    if (parts.size() == 1) {
+        readPart(0);
+    } else {
+        platform::runInTwoHalves([&] { readPart(0); }, [&] { readPart(1); });
     }
-    if (helperFailure) std::rethrow_exception(helperFailure);
 
     bool placing = true;
     std::size_t lineBase = 0;
@@ -256,20 +248,10 @@ bool readElementPositions(const std::vector<std::string_view>& elements,
     constexpr std::size_t kWorthTwoThreads = 256;
     if (elements.size() < kWorthTwoThreads) return readRange(0, elements.size());
     const std::size_t half = elements.size() / 2;
-    bool secondHalf = false;
-    std::exception_ptr helperFailure;  // handed on to the caller, as if this thread had failed
     bool firstHalf = false;
-    {
-        std::jthread helper([&] {
-            try {
-                secondHalf = readRange(half, elements.size());
-            } catch (...) {
-                helperFailure = std::current_exception();
-            }
-        });
-        firstHalf = readRange(0, half);
-    }
-    if (helperFailure) std::rethrow_exception(helperFailure);
+    bool secondHalf = false;
+    platform::runInTwoHalves([&] { firstHalf = readRange(0, half); },
+                             [&] { secondHalf = readRange(half, elements.size()); });
     return firstHalf && secondHalf;
 }
 

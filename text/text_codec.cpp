@@ -1,10 +1,11 @@
 #include "text/text_codec.h"
 
+#include "platform/two_halves.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
-#include <thread>
 
 namespace vantor::text {
 
@@ -254,14 +255,13 @@ bool hasOnlyCrLfLineEnds(std::string_view text)
     // Large texts are checked in two halves at once. A cut between the CR and the LF of a
     // line end moves past the LF, so that a line end is never split: a half that starts
     // with an LF or ends with a CR then has a lone one.
-    constexpr std::size_t kLargeText = std::size_t{8} << 20;
-    if (text.size() < kLargeText) return lineEndsAreCrLf(text);
+    if (!platform::isWorthTwoHalves(text.size())) return lineEndsAreCrLf(text);
     std::size_t cut = text.size() / 2;
     if (text[cut - 1] == '\r' && text[cut] == '\n') ++cut;
+    bool firstHalf = false;
     bool secondHalf = false;
-    std::thread helper([&secondHalf, rest = text.substr(cut)] { secondHalf = lineEndsAreCrLf(rest); });
-    const bool firstHalf = lineEndsAreCrLf(text.substr(0, cut));
-    helper.join();
+    platform::runInTwoHalves([&] { firstHalf = lineEndsAreCrLf(text.substr(0, cut)); },
+                             [&] { secondHalf = lineEndsAreCrLf(text.substr(cut)); });
     return firstHalf && secondHalf;
 }
 
