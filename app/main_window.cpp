@@ -271,12 +271,12 @@ void MainWindow::loadListingFile(const std::string& path, const std::string& tit
 {
     if (m_converting) return;
     std::string reason;
-    auto bytes = m_services.files.readAll(path, &reason);
-    if (!bytes) {
+    auto listing = convert::loadListingFile(m_services.files, path, &reason);
+    if (!listing) {
         m_services.messages.showMessage(fillIn(m_session.language.entry(entry::kListingUnreadable), {path, reason}));
         return;
     }
-    setListingText(text::toCrLfLines(text::decodeText(std::move(*bytes))));
+    setListingText(std::move(*listing));
     m_session.listingName = listingNameFromTitle(title);
 }
 

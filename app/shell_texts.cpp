@@ -112,6 +112,10 @@ std::string withoutXmlExtension(std::string name)
     return name;
 }
 
-std::string versionLine(int revision) { return "Vantor V6.0." + std::to_string(revision); }
+std::string versionLine(int revision)
+{
+    return "Vantor V" + std::to_string(VANTOR_VERSION_MAJOR) + "." + std::to_string(VANTOR_VERSION_MINOR) + "."
+        + std::to_string(revision);
+}
 
 }  // namespace vantor::app

@@ -65,7 +65,8 @@ inline constexpr const char* kAboutWindowTitle = "A Propos";
 // A listing name without its final ".xml", as the name question proposes it.
 [[nodiscard]] std::string withoutXmlExtension(std::string name);
 
-// The About window's version line: "Vantor V6.0." and the revision.
+// The About window's version line: "Vantor V", the project's major and minor version, and
+// the revision ("Vantor V6.0.2").
 [[nodiscard]] std::string versionLine(int revision);
 
 }  // namespace vantor::app

@@ -21,9 +21,9 @@ struct ConvertOptions {
     std::string listing;
     std::string outDir = ".";
     std::string name;
-    std::string rez = "125,125,25";
-    std::string owner = "3f1c9a2e-7b40-4d5e-9c81-6a2f0e4b7d13";
-    std::string localId = "720001";
+    std::string rez = std::string(convert::kDefaultRezX) + "," + convert::kDefaultRezY + "," + convert::kDefaultRezZ;
+    std::string owner = convert::kDefaultOwnerUuid;
+    std::string localId = convert::kDefaultLocalIdCounter;
     bool force = false;
 };
 
@@ -99,21 +99,14 @@ ExitCode runConvert(const ConvertOptions& options, CommandContext& context)
     }
 
     std::string reason;
-    auto bytes = context.services.files.readAll(options.listing, &reason);
-    if (!bytes) {
+    auto listing = convert::loadListingFile(context.services.files, options.listing, &reason);
+    if (!listing) {
         err << "vantor-cli convert: cannot read " << options.listing << ": " << reason << "\n";
         return ExitCode::Usage;
     }
 
     convert::ConversionRequest request;
-    // Every line followed by CR LF, as loading a listing file into the main window does. A
-    // file that is already laid out so is taken as it stands, without a second copy.
-    request.listingText = text::decodeText(std::move(*bytes));
-    bytes.reset();
-    if (!(request.listingText.empty() || request.listingText.ends_with("\r\n"))
-        || !text::hasOnlyCrLfLineEnds(request.listingText)) {
-        request.listingText = text::toCrLfLines(request.listingText);
-    }
+    request.listingText = std::move(*listing);
     request.rezX = rez[0];
     request.rezY = rez[1];
     request.rezZ = rez[2];

@@ -181,6 +181,19 @@ ConversionReport runConversion(const ConversionRequest& request, ConversionHost&
     return report;
 }
 
+std::optional<std::string> loadListingFile(const platform::FileSystem& files, const std::string& path,
+                                           std::string* reason)
+{
+    auto bytes = files.readAll(path, reason);
+    if (!bytes) return std::nullopt;
+    std::string listing = text::decodeText(std::move(*bytes));
+    bytes.reset();
+    if (!(listing.empty() || listing.ends_with("\r\n")) || !text::hasOnlyCrLfLineEnds(listing)) {
+        listing = text::toCrLfLines(listing);
+    }
+    return listing;
+}
+
 bool isAcceptableOutputName(std::string_view name)
 {
     return name != "." && name != ".." && name.find_first_of("/\\") == std::string_view::npos;
