@@ -191,13 +191,7 @@ SceneLoad loadScenePath(const platform::FileSystem& files, const std::string& pa
 {
     std::string reason;
     auto bytes = files.readShared(path, &reason);
-    if (!bytes) {
-        SceneLoad load;
-        load.outcome = LoadOutcome::ReadError;
-        load.readError = ReadError::FileUnreadable;
-        load.reason = std::move(reason);
-        return load;
-    }
+    if (!bytes) return unreadableFile(std::move(reason));
     const bool archiveName = path.size() >= 4 && isOarEnding(std::string_view(path).substr(path.size() - 4));
     if (archiveName || looksLikeArchive(bytes->bytes)) return loadSceneArchive(bytes->bytes, map);
     return loadSceneBytes(std::move(*bytes), map);

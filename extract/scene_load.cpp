@@ -332,17 +332,20 @@ SceneLoad loadSceneBytes(platform::SharedBytes bytes, const MapGeometry& map)
     return loadSceneText(std::move(copy), map);
 }
 
+SceneLoad unreadableFile(std::string reason)
+{
+    SceneLoad load;
+    load.outcome = LoadOutcome::ReadError;
+    load.readError = ReadError::FileUnreadable;
+    load.reason = std::move(reason);
+    return load;
+}
+
 SceneLoad loadSceneFile(const platform::FileSystem& files, const std::string& path, const MapGeometry& map)
 {
     std::string reason;
     auto bytes = files.readShared(path, &reason);
-    if (!bytes) {
-        SceneLoad load;
-        load.outcome = LoadOutcome::ReadError;
-        load.readError = ReadError::FileUnreadable;
-        load.reason = std::move(reason);
-        return load;
-    }
+    if (!bytes) return unreadableFile(std::move(reason));
     return loadSceneBytes(std::move(*bytes), map);
 }
 

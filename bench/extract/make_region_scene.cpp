@@ -4,6 +4,7 @@
 //
 //   make_region_scene FOLDER [COUNT]   writes FOLDER/region<COUNT>.xml (COUNT defaults to 50000)
 
+#include "bench/listing_text.h"
 #include "bench/pseudo_random.h"
 
 #include "convert/conversion_run.h"
@@ -30,14 +31,7 @@ private:
 
 void appendVector(std::string& out, std::initializer_list<double> values)
 {
-    out += '<';
-    bool first = true;
-    for (const double value : values) {
-        if (!first) out += ", ";
-        first = false;
-        vantor::text::appendDecimal(out, value);
-    }
-    out += '>';
+    vantor::bench::appendVector(out, values, vantor::text::appendDecimal);
 }
 
 std::string makeListing(std::size_t count)
