@@ -190,32 +190,6 @@ void splitFields(std::string_view joined, std::size_t colon, Part part, FieldEnd
 
 }  // namespace
 
-bool parseRecord(std::string_view recordText, PrimRecord& record)
-{
-    std::string& joined = record.recordText;
-    joinLines(recordText, joined);
-    const auto name = findName(joined);
-    if (!name) return false;
-    record.name.assign(joined, name->first, name->second - name->first);
-
-    std::size_t count = 0;
-    auto startField = [&record, &count]() -> std::string& {
-        if (count == record.fields.size()) record.fields.emplace_back();
-        std::string& field = record.fields[count];
-        field.clear();
-        return field;
-    };
-    std::string* field = &startField();
-    splitFields(
-        joined, name->second, [&field](std::string_view text) { field->append(text); },
-        [&] {
-            ++count;
-            field = &startField();
-        });
-    record.fields.resize(count);
-    return count >= 5;
-}
-
 bool parseRecord(std::string_view recordText, PackedRecord& record)
 {
     joinLines(recordText, record.m_recordText);
@@ -270,18 +244,6 @@ bool PackedRecord::parseJoined()
     return count >= 5;
 }
 
-std::optional<PrimRecord> parseRecord(std::string_view recordText)
-{
-    PrimRecord record;
-    if (!parseRecord(recordText, record)) return std::nullopt;
-    return record;
-}
-
-PrimListing::PrimListing(std::string_view text)
-{
-    build(text, LineEndCheck::Before);
-}
-
 PrimListing::PrimListing(std::string_view text, CrLfChecked)
 {
     build(text, LineEndCheck::Done);
@@ -317,7 +279,7 @@ bool PrimListing::build(std::string_view text, LineEndCheck check)
     const bool checkWhileCutting =
         check == LineEndCheck::WhileCutting && !header.empty() && headerEnd != std::string_view::npos;
     bool crLfOnly = true;
-    if (check == LineEndCheck::Before || (check == LineEndCheck::WhileCutting && !checkWhileCutting)) {
+    if (check == LineEndCheck::WhileCutting && !checkWhileCutting) {
         crLfOnly = text::hasOnlyCrLfLineEnds(text);
     } else if (checkWhileCutting) {
         crLfOnly = !holdsLineEndByte(header);
@@ -374,13 +336,6 @@ bool PrimListing::buildLines(std::string_view rest, bool checkLineEnds)
     m_nonBlankEnd = m_lines.size();
     while (m_nonBlankEnd > 0 && isBlankLine(m_lines[m_nonBlankEnd - 1])) --m_nonBlankEnd;
     return true;
-}
-
-CutOutcome PrimListing::cutRecord(std::string& recordText)
-{
-    // The guard value is the previous record's line A length plus 2.
-    if (m_guard <= 30) return CutOutcome::GuardStop;
-    return m_literal ? cutLiteralRecord(recordText) : cutLineRecord(&recordText, nullptr);
 }
 
 CutOutcome PrimListing::cutRecord(RecordCut& cut)

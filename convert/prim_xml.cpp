@@ -31,8 +31,6 @@ bool isWritable(double value)
 
 // Reads the record's fields as numbers; the first failure sticks, and every later read
 // returns 0 so that the caller checks once at the end.
-std::size_t fieldCount(const PrimRecord& record) { return record.fields.size(); }
-std::string_view field(const PrimRecord& record, std::size_t index) { return record.fields[index]; }
 std::size_t fieldCount(const PackedRecord& record) { return record.fieldCount(); }
 std::string_view field(const PackedRecord& record, std::size_t index) { return record.field(index); }
 
@@ -357,14 +355,6 @@ void appendObjectUuid(std::string& out, platform::RandomSource& random)
     out.append(uuid, sizeof uuid);
 }
 
-std::string newObjectUuid(platform::RandomSource& random)
-{
-    std::string uuid;
-    uuid.reserve(36);
-    appendObjectUuid(uuid, random);
-    return uuid;
-}
-
 namespace {
 
 template <typename Record>
@@ -384,12 +374,6 @@ bool computeValues(const Record& record, const RezOffset& offset, ShapeNames& sh
 }
 
 }  // namespace
-
-bool computePrimValues(const PrimRecord& record, const RezOffset& offset, ShapeNames& shapeNames,
-                       PrimValues& values)
-{
-    return computeValues(record, offset, shapeNames, values);
-}
 
 bool computePrimValues(const PackedRecord& record, const RezOffset& offset, ShapeNames& shapeNames,
                        PrimValues& values)
@@ -411,20 +395,6 @@ char* writePrimDocument(char* out, const PrimValues& values, const PrimTexts& te
     PointerSink sink(out);
     writeDocument(sink, values, texts);
     return sink.end();
-}
-
-bool appendPrimXml(std::string& out, const PrimRecord& record, const PrimXmlInputs& inputs, ShapeNames& shapeNames)
-{
-    PrimValues values;
-    if (!computePrimValues(record, inputs.offset, shapeNames, values)) return false;
-    std::string owner;
-    text::appendXmlEscaped(owner, inputs.ownerUuid);
-    const PrimTexts texts{owner, inputs.localId, inputs.objectUuid, record.name};
-    const std::size_t start = out.size();
-    out.resize(start + primDocumentBound(texts));
-    char* const end = writePrimDocument(out.data() + start, values, texts);
-    out.resize(static_cast<std::size_t>(end - out.data()));
-    return true;
 }
 
 }  // namespace vantor::convert

@@ -53,14 +53,6 @@ struct PrimValues {
     ShapeNames names;  // the run's shape names after this record
 };
 
-// What one object document is made of, besides the record's fields.
-struct PrimXmlInputs {
-    RezOffset offset;
-    std::string_view ownerUuid;   // written three times: last owner, owner, creator
-    std::string_view localId;     // the counter value of this record
-    std::string_view objectUuid;  // see appendObjectUuid
-};
-
 // The texts of one object document besides its values.
 struct PrimTexts {
     std::string_view escapedOwnerUuid;  // already escaped (appendXmlEscaped): the same for a whole run
@@ -72,13 +64,10 @@ struct PrimTexts {
 // Appends a new object identifier: 32 lower-case hex digits, one uniform draw each, laid out
 // 8-4-4-4-12. No version or variant bits are set.
 void appendObjectUuid(std::string& out, platform::RandomSource& random);
-[[nodiscard]] std::string newObjectUuid(platform::RandomSource& random);
 
 // Computes the values of one record's object document and updates the shape names. False
 // when a field it needs is missing, empty, not a number or overflows, or when a decimal value
 // would not read back as a finite number once written with 15 digits.
-[[nodiscard]] bool computePrimValues(const PrimRecord& record, const RezOffset& offset, ShapeNames& shapeNames,
-                                     PrimValues& values);
 [[nodiscard]] bool computePrimValues(const PackedRecord& record, const RezOffset& offset, ShapeNames& shapeNames,
                                      PrimValues& values);
 
@@ -88,11 +77,5 @@ void appendObjectUuid(std::string& out, platform::RandomSource& random);
 // Writes the object document (one line, no line end) at out, which must have room for
 // primDocumentBound(texts) bytes, and returns the end of what it wrote.
 char* writePrimDocument(char* out, const PrimValues& values, const PrimTexts& texts);
-
-// Appends the object document of one record (one line, no line end) to out and updates the
-// shape names: computePrimValues, then writePrimDocument. False when a field it needs is
-// missing, empty, not a number or overflows; out then holds whatever it held before.
-[[nodiscard]] bool appendPrimXml(std::string& out, const PrimRecord& record, const PrimXmlInputs& inputs,
-                                 ShapeNames& shapeNames);
 
 }  // namespace vantor::convert

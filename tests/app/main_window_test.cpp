@@ -3,6 +3,7 @@
 #include "app/shell_texts.h"
 #include "app/splash_window.h"
 #include "app/startup.h"
+#include "fakes/fake_app_services.h"
 #include "fakes/fake_platform.h"
 #include "platform/std_platform.h"
 #include "text/text_codec.h"
@@ -45,77 +46,6 @@ namespace {
 using namespace std::chrono_literals;
 using Texts = std::vector<std::pair<const char*, std::string>>;   // control, text shown
 using Writes = std::vector<std::pair<std::string, std::string>>;  // setting, value
-
-// Records what was asked and answers from a queue, whenEmpty once the queue is used up.
-template <typename Answer>
-struct Scripted {
-    std::vector<std::string> asked;
-    std::deque<Answer> answers;
-
-    Answer next(std::string what, Answer whenEmpty)
-    {
-        asked.push_back(std::move(what));
-        if (answers.empty()) return whenEmpty;
-        Answer answer = std::move(answers.front());
-        answers.pop_front();
-        return answer;
-    }
-};
-
-// Settings in memory; writes are also recorded in order.
-struct FakeSettings final : platform::SettingsStore {
-    std::map<std::string, std::string> values;  // "section/key" -> value
-    std::vector<std::pair<std::string, std::string>> writes;  // key, value
-
-    std::string read(const std::string& section, const std::string& key, const std::string& fallback) const override
-    {
-        const auto it = values.find(section + "/" + key);
-        return it == values.end() ? fallback : it->second;
-    }
-    void write(const std::string& section, const std::string& key, const std::string& value) override
-    {
-        values[section + "/" + key] = value;
-        writes.emplace_back(key, value);
-    }
-    [[nodiscard]] std::string param(const std::string& key) const { return read("param", key, "<absent>"); }
-};
-
-// Records "title | prompt | default" of each question; an empty queue cancels.
-struct FakeInputBox final : platform::InputBox, Scripted<std::optional<std::string>> {
-    std::optional<std::string> ask(const std::string& prompt, const std::string& title,
-                                   const std::string& defaultText) override
-    {
-        return next(title + " | " + prompt + " | " + defaultText, std::nullopt);
-    }
-};
-
-// Records every message; Yes/No questions are answered from the queue (No when empty).
-struct FakeMessageBox final : platform::MessageBox, Scripted<bool> {
-    std::vector<std::string> shown;
-
-    void showMessage(const std::string& text, const std::string& title, platform::MessageIcon) override
-    {
-        EXPECT_EQ(title, platform::kApplicationTitle);
-        shown.push_back(text);
-    }
-    bool askYesNo(const std::string& text, const std::string& title) override
-    {
-        EXPECT_EQ(title, platform::kApplicationTitle);
-        return next(text, false);
-    }
-};
-
-// Records "folder | proposed name | filter" of each file dialog; an empty queue cancels.
-struct FakeDialogs final : platform::Dialogs, Scripted<std::optional<platform::ChosenFile>> {
-    std::optional<platform::ChosenFile> openFile(const platform::FileDialogRequest& request) override
-    {
-        return next(request.folder + " | " + request.proposedName + " | " + request.filter, std::nullopt);
-    }
-    std::optional<platform::ChosenFile> saveFile(const platform::FileDialogRequest& request) override
-    {
-        return openFile(request);
-    }
-};
 
 // The header and the first records of the bundled example listing.
 std::string exampleListing(std::size_t records)
@@ -238,10 +168,10 @@ protected:
 
     test::FakeFileSystem files;
     test::FakeRandom random;
-    FakeDialogs dialogs;
-    FakeMessageBox messages;
-    FakeInputBox input;
-    FakeSettings settings;
+    test::FakeDialogs dialogs;
+    test::FakeMessageBox messages;
+    test::FakeInputBox input;
+    test::FakeSettings settings;
     AppServices services{files, random, dialogs, messages, input, settings};
     Session session;
     Callback pendingLookup;
