@@ -3,10 +3,10 @@
 #include "app/shell_texts.h"
 #include "app/splash_window.h"
 #include "app/startup.h"
-#include "fakes/fake_app_services.h"
 #include "fakes/fake_platform.h"
 #include "platform/std_platform.h"
 #include "text/text_codec.h"
+#include "window_services.h"
 
 #include <gtest/gtest.h>
 
@@ -68,7 +68,7 @@ std::string languageFile(const std::string& code, std::size_t lines = 38)
 // The main window, opened directly or through the start-up, driven through fakes as a user
 // would, with EN.lng and FR.lng in the program folder /prog. It also plays the address service,
 // holding the callback until the test answers.
-class MainWindowTest : public ::testing::Test, public platform::PublicAddressLookup {
+class MainWindowTest : public ::testing::Test, public platform::PublicAddressLookup, protected test::FakeWindowServices {
 protected:
     MainWindowTest()
     {
@@ -166,13 +166,6 @@ protected:
         return done();
     }
 
-    test::FakeFileSystem files;
-    test::FakeRandom random;
-    test::FakeDialogs dialogs;
-    test::FakeMessageBox messages;
-    test::FakeInputBox input;
-    test::FakeSettings settings;
-    AppServices services{files, random, dialogs, messages, input, settings};
     Session session;
     Callback pendingLookup;
     int lookups = 0;

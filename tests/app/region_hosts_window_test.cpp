@@ -3,8 +3,8 @@
 
 #include "app/region_hosts.h"
 #include "app/region_texts.h"
-#include "fakes/fake_app_services.h"
 #include "fakes/fake_platform.h"
+#include "window_services.h"
 
 #include <gtest/gtest.h>
 
@@ -22,7 +22,7 @@ std::string regionWith(const std::string& host)
     return "<Root>\r\n<Config external_host_name=\"" + host + "\" master_avatar_uuid=\"0\" />\r\n</Root>\r\n";
 }
 
-class RegionHostsWindow : public ::testing::Test {
+class RegionHostsWindow : public ::testing::Test, protected test::FakeWindowServices {
 protected:
     RegionHostsWindow()
     {
@@ -46,13 +46,6 @@ protected:
     }
     void click(const char* name) { window->findChild<QRadioButton*>(name)->click(); }
 
-    test::FakeFileSystem files;
-    test::FakeRandom random;
-    test::FakeDialogs dialogs;
-    test::FakeMessageBox messages;
-    test::FakeInputBox input;
-    test::FakeSettings settings;
-    AppServices services{files, random, dialogs, messages, input, settings};
     Session session;
     std::unique_ptr<MainWindow> window;
 };
