@@ -5,6 +5,8 @@
 #include "extract/listing_record.h"
 #include "extract/scene_archive.h"
 #include "extract/selection_export.h"
+#include "text/strings.h"
+#include "text/xml_text.h"
 #include "ui_extractor_window.h"
 
 #include <QDragEnterEvent>
@@ -206,7 +208,7 @@ void ExtractorWindow::open()
         return;
     }
     m_scenePath = chosen->path;
-    m_session.lastFolder = removeAll(removeAll(chosen->path, chosen->title), "*.xml");
+    m_session.lastFolder = text::removeAll(text::removeAll(chosen->path, chosen->title), "*.xml");
     if (!m_services.files.exists(m_scenePath)) {
         m_timer1->start();
         return;
@@ -363,7 +365,7 @@ QString ExtractorWindow::describeMarker(std::size_t k) const
     extract::ValueList values;
     (void)extract::TokeniseObjectLine(m_selection.objects()[k], values);
     const auto value = [&values](std::size_t i) { return i < values.size() ? std::string(values[i]) : std::string(); };
-    const std::string name = values.size() > 19 ? extract::decodeXmlText(values[19]) : std::string();
+    const std::string name = values.size() > 19 ? text::decodeXmlText(values[19]) : std::string();
     return qtText(name + "\n" + value(22) + ", " + value(23) + ", " + value(24) + " m");
 }
 

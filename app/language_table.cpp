@@ -1,6 +1,6 @@
 #include "app/language_table.h"
 
-#include "convert/text_codec.h"
+#include "text/text_codec.h"
 
 #include <iterator>
 
@@ -12,9 +12,9 @@ namespace vantor::app {
 
 LanguageTable LanguageTable::fromFileBytes(std::string bytes)
 {
-    const std::string text = convert::decodeText(std::move(bytes));
+    const std::string text = text::decodeText(std::move(bytes));
     std::vector<std::string> entries;
-    for (const std::string_view line : convert::splitLines(text)) entries.emplace_back(line);
+    for (const std::string_view line : text::splitLines(text)) entries.emplace_back(line);
     return LanguageTable(std::move(entries));
 }
 

@@ -17,7 +17,7 @@ int main(int argc, char* argv[])
     using namespace vantor;
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vantor"));
-    QApplication::setApplicationVersion(QStringLiteral("6.0.%1").arg(VANTOR_REVISION));
+    QApplication::setApplicationVersion(QStringLiteral("%1.%2.%3").arg(VANTOR_VERSION_MAJOR).arg(VANTOR_VERSION_MINOR).arg(VANTOR_REVISION));
     QApplication::setDesktopFileName(QStringLiteral("org.vantor.Vantor"));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.vantor.Vantor")));
     // Until the main window is up, the language box and the start-up window come and go alone.

@@ -6,8 +6,9 @@
 #include "app/region_texts.h"
 #include "app/settings_keys.h"
 #include "app/shell_texts.h"
-#include "convert/text_codec.h"
 #include "platform/std_platform.h"
+#include "text/strings.h"
+#include "text/text_codec.h"
 #include "ui_main_window.h"
 
 #include <QButtonGroup>
@@ -270,12 +271,12 @@ void MainWindow::loadListingFile(const std::string& path, const std::string& tit
 {
     if (m_converting) return;
     std::string reason;
-    auto bytes = m_services.files.readAll(path, &reason);
-    if (!bytes) {
+    auto listing = convert::loadListingFile(m_services.files, path, &reason);
+    if (!listing) {
         m_services.messages.showMessage(fillIn(m_session.language.entry(entry::kListingUnreadable), {path, reason}));
         return;
     }
-    setListingText(convert::toCrLfLines(convert::decodeText(std::move(*bytes))));
+    setListingText(std::move(*listing));
     m_session.listingName = listingNameFromTitle(title);
 }
 
@@ -293,7 +294,7 @@ void MainWindow::chooseOpenSimFolder()
         }
         return;
     }
-    ui->Text8->setText(qtText(removeAll(chosen->path, chosen->title)));
+    ui->Text8->setText(qtText(text::removeAll(chosen->path, chosen->title)));
 }
 
 void MainWindow::clearPlaceholder()

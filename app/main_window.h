@@ -107,7 +107,7 @@ private:
     AppServices m_services;
     ConversionRunner m_runner;
     int m_revision = 0;
-    std::string m_localIdCounter = "720001";  // Text4
+    std::string m_localIdCounter = convert::kDefaultLocalIdCounter;  // Text4
     int m_languageIndex = -1;                  // Combo1's entry of the language in use
     QString m_languageText;                    // Combo1's text while no entry is chosen
     QSize m_designSize;                        // the size of the form as designed

@@ -1,6 +1,7 @@
 #include "app/region_hosts.h"
 
-#include "convert/text_codec.h"
+#include "text/strings.h"
+#include "text/text_codec.h"
 
 #include <algorithm>
 #include <charconv>
@@ -40,19 +41,6 @@ std::vector<std::string_view> splitAt(std::string_view text, char separator)
     return parts;
 }
 
-bool isDottedAddress(std::string_view host)
-{
-    const auto parts = splitAt(host, '.');
-    if (parts.size() != 4) return false;
-    return std::all_of(parts.begin(), parts.end(), [](std::string_view part) {
-        if (part.empty() || part.size() > 3 || (part.size() > 1 && part.front() == '0')) return false;
-        if (!std::all_of(part.begin(), part.end(), isDigit)) return false;
-        int value = 0;
-        const auto [end, error] = std::from_chars(part.data(), part.data() + part.size(), value);
-        return error == std::errc{} && end == part.data() + part.size() && value <= 255;
-    });
-}
-
 bool isHostName(std::string_view host)
 {
     if (host.empty() || host.size() > 253) return false;
@@ -75,7 +63,7 @@ struct LineSpan {
 std::vector<LineSpan> lineSpans(std::string_view bytes)
 {
     std::vector<LineSpan> spans;
-    convert::LineCursor cursor(bytes);
+    text::LineCursor cursor(bytes);
     while (const auto line = cursor.next()) {
         const auto begin = static_cast<std::size_t>(line->data() - bytes.data());
         spans.push_back({begin, begin + line->size()});
@@ -189,7 +177,7 @@ RegionFileReport rewriteRegionFile(platform::FileSystem& files, const std::strin
 
 }  // namespace
 
-bool isValidHost(std::string_view host) { return isDottedAddress(host) || isHostName(host); }
+bool isValidHost(std::string_view host) { return text::isDottedIpv4(host) || isHostName(host); }
 
 std::string regionsFolderOf(std::string_view openSimFolder)
 {

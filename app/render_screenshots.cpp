@@ -4,12 +4,11 @@
 // name in lower case). With QT_SCALE_FACTOR=2 every name ends in "@2x".
 #include "app/about_window.h"
 #include "app/extractor_window.h"
-#include "app/region_map.h"
 #include "app/main_window.h"
+#include "app/region_map.h"
 #include "app/session.h"
 #include "app/splash_window.h"
 #include "convert/conversion_run.h"
-#include "convert/text_codec.h"
 #include "platform/dialogs.h"
 #include "platform/file_system.h"
 #include "platform/input_box.h"
@@ -17,6 +16,7 @@
 #include "platform/random_source.h"
 #include "platform/settings_store.h"
 #include "platform/std_platform.h"
+#include "text/text_codec.h"
 
 #include <QApplication>
 #include <QDir>
@@ -144,16 +144,16 @@ bool renderExtractor(app::Session& session, const QDir& output)
     platform::StdFileSystem disk;
     NoRandom random;
     NoDialogs quiet;
-    const auto listing = disk.readAll(VANTOR_EXAMPLE_LISTING, nullptr);
+    const auto listing = convert::loadListingFile(disk, VANTOR_EXAMPLE_LISTING, nullptr);
     if (!work.isValid() || !listing) return false;
-    const std::string listingText = convert::toCrLfLines(convert::decodeText(*listing));
+    const std::string listingText = *listing;
     std::string region;
     const std::vector<std::array<const char*, 2>> places{{"40", "205"}, {"72", "70"},  {"128", "150"},
                                                          {"205", "215"}, {"212", "92"}, {"160", "38"}};
     for (std::size_t i = 0; i < places.size(); ++i) {
         NamedRun host("house" + std::to_string(i + 1));
-        const convert::ConversionRequest request{listingText, places[i][0], places[i][1], "25",
-                                                 "3f1c9a2e-7b40-4d5e-9c81-6a2f0e4b7d13", "720001",
+        const convert::ConversionRequest request{listingText, places[i][0], places[i][1], convert::kDefaultRezZ,
+                                                 convert::kDefaultOwnerUuid, convert::kDefaultLocalIdCounter,
                                                  work.path().toStdString(), "house"};
         const convert::ConversionReport report = convert::runConversion(request, host, disk, random);
         const auto scene = disk.readAll(report.scenePath, nullptr);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "convert/conversion_run.h"
+
 namespace vantor::app::settings {
 
 // Every setting lives in this section of the store of the application Vantor.
@@ -14,9 +16,9 @@ inline constexpr const char* kOwnerUuid = "UUID";
 inline constexpr const char* kLastFolder = "Charger";
 
 inline constexpr const char* kDefaultLanguageAtFill = "None";
-inline constexpr const char* kDefaultRezX = "125";
-inline constexpr const char* kDefaultRezY = "125";
-inline constexpr const char* kDefaultRezZ = "25";
-inline constexpr const char* kDefaultOwnerUuid = "3f1c9a2e-7b40-4d5e-9c81-6a2f0e4b7d13";
+inline constexpr const char* kDefaultRezX = convert::kDefaultRezX;
+inline constexpr const char* kDefaultRezY = convert::kDefaultRezY;
+inline constexpr const char* kDefaultRezZ = convert::kDefaultRezZ;
+inline constexpr const char* kDefaultOwnerUuid = convert::kDefaultOwnerUuid;
 
 }  // namespace vantor::app::settings

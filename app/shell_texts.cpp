@@ -1,22 +1,10 @@
 #include "app/shell_texts.h"
 
+#include "text/strings.h"
+
 #include <QString>
 
 namespace vantor::app {
-
-std::string removeAll(std::string text, std::string_view what)
-{
-    if (what.empty()) return text;
-    std::string result;
-    result.reserve(text.size());
-    std::size_t from = 0;
-    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, from)) {
-        result.append(text, from, at - from);
-        from = at + what.size();
-    }
-    result.append(text, from, std::string::npos);
-    return result;
-}
 
 std::string withTrailingSeparator(std::string folder)
 {
@@ -26,10 +14,10 @@ std::string withTrailingSeparator(std::string folder)
 
 std::string folderOfChosenFile(const std::string& path, const std::string& title)
 {
-    return removeAll(removeAll(path, title), "*.txt");
+    return text::removeAll(text::removeAll(path, title), "*.txt");
 }
 
-std::string listingNameFromTitle(const std::string& title) { return removeAll(removeAll(title, ".txt"), ".TXT"); }
+std::string listingNameFromTitle(const std::string& title) { return text::removeAll(text::removeAll(title, ".txt"), ".TXT"); }
 
 std::string languageList(const std::vector<std::string>& fileNames)
 {
@@ -124,6 +112,10 @@ std::string withoutXmlExtension(std::string name)
     return name;
 }
 
-std::string versionLine(int revision) { return "Vantor V6.0." + std::to_string(revision); }
+std::string versionLine(int revision)
+{
+    return "Vantor V" + std::to_string(VANTOR_VERSION_MAJOR) + "." + std::to_string(VANTOR_VERSION_MINOR) + "."
+        + std::to_string(revision);
+}
 
 }  // namespace vantor::app

@@ -26,9 +26,6 @@ inline constexpr const char* kPlaceholderListingName = "défaut";
 inline constexpr const char* kMainWindowTitle = "SL - > OpenSim - Prim Converter";
 inline constexpr const char* kAboutWindowTitle = "A Propos";
 
-// Text with every occurrence of what removed, left to right; an empty what changes nothing.
-[[nodiscard]] std::string removeAll(std::string text, std::string_view what);
-
 // The folder text with the platform's separator "/" at its end (added when missing).
 [[nodiscard]] std::string withTrailingSeparator(std::string folder);
 
@@ -68,7 +65,8 @@ inline constexpr const char* kAboutWindowTitle = "A Propos";
 // A listing name without its final ".xml", as the name question proposes it.
 [[nodiscard]] std::string withoutXmlExtension(std::string name);
 
-// The About window's version line: "Vantor V6.0." and the revision.
+// The About window's version line: "Vantor V", the project's major and minor version, and
+// the revision ("Vantor V6.0.2").
 [[nodiscard]] std::string versionLine(int revision);
 
 }  // namespace vantor::app

@@ -2,8 +2,9 @@
 
 #include "convert/conversion_run.h"
 #include "convert/listing_parser.h"
-#include "convert/number_forms.h"
-#include "convert/text_codec.h"
+#include "text/number_forms.h"
+#include "text/strings.h"
+#include "text/text_codec.h"
 
 #include <CLI/CLI.hpp>
 
@@ -20,9 +21,9 @@ struct ConvertOptions {
     std::string listing;
     std::string outDir = ".";
     std::string name;
-    std::string rez = "125,125,25";
-    std::string owner = "3f1c9a2e-7b40-4d5e-9c81-6a2f0e4b7d13";
-    std::string localId = "720001";
+    std::string rez = std::string(convert::kDefaultRezX) + "," + convert::kDefaultRezY + "," + convert::kDefaultRezZ;
+    std::string owner = convert::kDefaultOwnerUuid;
+    std::string localId = convert::kDefaultLocalIdCounter;
     bool force = false;
 };
 
@@ -44,19 +45,13 @@ private:
     bool m_overwriteDeclined = false;
 };
 
-std::string removeAll(std::string text, std::string_view part)
-{
-    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at)) text.erase(at, part.size());
-    return text;
-}
-
 // The listing's file name without its folder, with every ".txt" and then every ".TXT"
 // removed, as loading a listing in the main window names it.
 std::string defaultName(const std::string& path)
 {
     const auto slash = path.find_last_of('/');
     const std::string title = slash == std::string::npos ? path : path.substr(slash + 1);
-    return removeAll(removeAll(title, ".txt"), ".TXT");
+    return text::removeAll(text::removeAll(title, ".txt"), ".TXT");
 }
 
 // The record text as the error message shows it, without the LF and CR at its ends.
@@ -77,12 +72,12 @@ ExitCode runConvert(const ConvertOptions& options, CommandContext& context)
         if (comma == std::string::npos) break;
         begin = comma + 1;
     }
-    if (rez.size() != 3 || !convert::parseNumber(rez[0]) || !convert::parseNumber(rez[1])
-        || !convert::parseNumber(rez[2])) {
+    if (rez.size() != 3 || !text::parseNumber(rez[0]) || !text::parseNumber(rez[1])
+        || !text::parseNumber(rez[2])) {
         err << "vantor-cli convert: --rez takes three numbers X,Y,Z, such as 125,125,25\n";
         return ExitCode::Usage;
     }
-    if (!convert::parseNumber(options.localId)) {
+    if (!text::parseNumber(options.localId)) {
         err << "vantor-cli convert: --local-id takes a number, such as 720001\n";
         return ExitCode::Usage;
     }
@@ -104,21 +99,14 @@ ExitCode runConvert(const ConvertOptions& options, CommandContext& context)
     }
 
     std::string reason;
-    auto bytes = context.services.files.readAll(options.listing, &reason);
-    if (!bytes) {
+    auto listing = convert::loadListingFile(context.services.files, options.listing, &reason);
+    if (!listing) {
         err << "vantor-cli convert: cannot read " << options.listing << ": " << reason << "\n";
         return ExitCode::Usage;
     }
 
     convert::ConversionRequest request;
-    // Every line followed by CR LF, as loading a listing file into the main window does. A
-    // file that is already laid out so is taken as it stands, without a second copy.
-    request.listingText = convert::decodeText(std::move(*bytes));
-    bytes.reset();
-    if (!(request.listingText.empty() || request.listingText.ends_with("\r\n"))
-        || !convert::hasOnlyCrLfLineEnds(request.listingText)) {
-        request.listingText = convert::toCrLfLines(request.listingText);
-    }
+    request.listingText = std::move(*listing);
     request.rezX = rez[0];
     request.rezY = rez[1];
     request.rezZ = rez[2];

@@ -1,11 +1,11 @@
 #include "commands.h"
 
-#include "convert/number_forms.h"
 #include "extract/object_parts.h"
 #include "extract/scene_archive.h"
 #include "extract/scene_load.h"
 #include "extract/selection.h"
 #include "extract/selection_export.h"
+#include "text/number_forms.h"
 
 #include <CLI/CLI.hpp>
 
@@ -38,7 +38,7 @@ std::optional<Corners> parseCorners(const std::string& text)
     for (std::size_t i = 0; i < numbers.size(); ++i) {
         const std::size_t comma = text.find(',', from);
         if ((comma == std::string::npos) != (i + 1 == numbers.size())) return std::nullopt;
-        const auto number = convert::parseNumber(
+        const auto number = text::parseNumber(
             std::string_view(text).substr(from, comma == std::string::npos ? std::string::npos : comma - from));
         if (!number) return std::nullopt;
         numbers[i] = *number;

@@ -2,8 +2,11 @@
 
 #include "document_writer.h"
 #include "listing_parser.h"
-#include "number_forms.h"
 #include "prim_xml.h"
+#include "text/number_forms.h"
+#include "text/scene_wrapper.h"
+#include "text/text_codec.h"
+#include "text/xml_text.h"
 
 #include <cstdint>
 #include <limits>
@@ -18,9 +21,9 @@ namespace {
 // 32-bit whole number; nothing when it does not convert or overflows.
 std::optional<std::int32_t> localIdValue(const std::string& counter)
 {
-    const auto value = parseNumber(counter);
+    const auto value = text::parseNumber(counter);
     if (!value) return std::nullopt;
-    return toIntegerForm(*value);
+    return text::toIntegerForm(*value);
 }
 
 void markOutputFailed(ConversionReport& report, const std::string& path, const std::string& reason)
@@ -76,33 +79,28 @@ ConversionReport runConversion(const ConversionRequest& request, ConversionHost&
         return untouched();
     }
 
-    SceneFile sceneFile(*scene);
+    text::SceneWrapper sceneFile(*scene);
     sceneFile.begin();
 
-    // The writer's thread writes the listing copy and then the documents while this thread
-    // reads the listing and computes them; it is stopped and joined before the files go.
     // A lone LF or CR ends a line as CR LF does, so the copy and the parse both see CR LF:
-    // the writer checks the line ends for the copy while this thread checks them as it cuts
-    // the listing's lines, and both normalise the text when needed.
+    // the line ends are checked as the listing's lines are cut, and the text is normalised
+    // only when one is not CR LF. The copy is the listing as parsed, plus the run's CR LF.
     const std::string& text = request.listingText;
-    std::string escapedOwner;
-    appendXmlEscaped(escapedOwner, request.ownerUuid);
-    DocumentWriter writer(*scene, escapedOwner, [&copyFile = *copy, &text] {
-        if (hasOnlyCrLfLineEnds(text)) {
-            copyFile.write(text);
-        } else {
-            copyFile.write(normaliseLineEnds(text));
-        }
-        copyFile.write("\r\n");
-    });
-
     std::optional<std::string> normalised;
     std::optional<PrimListing> checkedListing = PrimListing::ifOnlyCrLf(text);
     if (!checkedListing) {
-        normalised = normaliseLineEnds(text);
+        normalised = text::normaliseLineEnds(text);
         checkedListing.emplace(*normalised, PrimListing::CrLfChecked{});
     }
     PrimListing& listing = *checkedListing;
+    copy->write(normalised ? *normalised : text);
+    copy->write("\r\n");
+
+    // The writer's thread writes the documents while this thread reads the listing and
+    // computes them; it is stopped and joined before the files go.
+    std::string escapedOwner;
+    text::appendXmlEscaped(escapedOwner, request.ownerUuid);
+    DocumentWriter writer(*scene, escapedOwner);
     // Every end but a complete listing leaves the unconverted rest in the listing box.
     const auto stop = [&](ConversionOutcome outcome, std::string failingText = {}) {
         report.outcome = outcome;
@@ -144,7 +142,7 @@ ConversionReport runConversion(const ConversionRequest& request, ConversionHost&
         }
         ++*localId;
         report.localIdCounter.clear();
-        appendInteger(report.localIdCounter, *localId);
+        text::appendInteger(report.localIdCounter, *localId);
 
         PreparedDocument& document = writer.next();
         document.objectUuid.clear();
@@ -181,6 +179,19 @@ ConversionReport runConversion(const ConversionRequest& request, ConversionHost&
     report.outcome = ConversionOutcome::Done;
     report.remainingListing.clear();
     return report;
+}
+
+std::optional<std::string> loadListingFile(const platform::FileSystem& files, const std::string& path,
+                                           std::string* reason)
+{
+    auto bytes = files.readAll(path, reason);
+    if (!bytes) return std::nullopt;
+    std::string listing = text::decodeText(std::move(*bytes));
+    bytes.reset();
+    if (!(listing.empty() || listing.ends_with("\r\n")) || !text::hasOnlyCrLfLineEnds(listing)) {
+        listing = text::toCrLfLines(listing);
+    }
+    return listing;
 }
 
 bool isAcceptableOutputName(std::string_view name)

@@ -4,10 +4,24 @@
 #include "platform/random_source.h"
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace vantor::convert {
+
+// What a run takes when the user has chosen nothing else.
+inline constexpr const char* kDefaultRezX = "125";
+inline constexpr const char* kDefaultRezY = "125";
+inline constexpr const char* kDefaultRezZ = "25";
+inline constexpr const char* kDefaultOwnerUuid = "3f1c9a2e-7b40-4d5e-9c81-6a2f0e4b7d13";
+inline constexpr const char* kDefaultLocalIdCounter = "720001";
+
+// Reads a listing file as the listing box holds it: decoded as UTF-8 with the Windows-1252
+// fallback, every line followed by CR LF (a text already laid out so is taken as it stands,
+// without a second copy). Nothing when the file cannot be read; reason then says why.
+[[nodiscard]] std::optional<std::string> loadListingFile(const platform::FileSystem& files, const std::string& path,
+                                                         std::string* reason);
 
 // Everything a conversion run reads from the main window, as the user typed it.
 struct ConversionRequest {

@@ -12,9 +12,8 @@ constexpr std::size_t kSlackBytes = std::size_t{64} << 10;
 
 }  // namespace
 
-DocumentWriter::DocumentWriter(platform::OutputFile& scene, std::string_view escapedOwnerUuid,
-                               std::function<void()> first)
-    : m_scene(scene), m_escapedOwnerUuid(escapedOwnerUuid), m_first(std::move(first))
+DocumentWriter::DocumentWriter(platform::OutputFile& scene, std::string_view escapedOwnerUuid)
+    : m_scene(scene), m_escapedOwnerUuid(escapedOwnerUuid)
 {
     for (Batch& batch : m_batches) m_free.push_back(&batch);
     m_thread = std::thread([this] { run(); });
@@ -109,7 +108,6 @@ void DocumentWriter::giveBack(Batch* batch)
 void DocumentWriter::run()
 {
     try {
-        if (m_first) m_first();
         while (Batch* const batch = takeQueued()) {
             writeBatch(*batch);
             giveBack(batch);

@@ -9,7 +9,6 @@
 #include <cstddef>
 #include <deque>
 #include <exception>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -44,9 +43,8 @@ public:
     static constexpr std::size_t kPieceBytes = std::size_t{1} << 20;
 
     // scene: the file the documents go to; nothing else writes to it until finish() returns
-    // or the writer is destroyed. escapedOwnerUuid must outlive the writer. first runs on the
-    // writer's thread before any document is written (the run writes its listing copy there).
-    DocumentWriter(platform::OutputFile& scene, std::string_view escapedOwnerUuid, std::function<void()> first = {});
+    // or the writer is destroyed. escapedOwnerUuid must outlive the writer.
+    DocumentWriter(platform::OutputFile& scene, std::string_view escapedOwnerUuid);
     ~DocumentWriter();
 
     DocumentWriter(const DocumentWriter&) = delete;
@@ -77,7 +75,6 @@ private:
 
     platform::OutputFile& m_scene;
     std::string_view m_escapedOwnerUuid;
-    std::function<void()> m_first;
 
     std::array<Batch, kBatchCount> m_batches;
     Batch* m_filling = nullptr;  // the calling thread's, outside both lists

@@ -1,7 +1,7 @@
 #include "listing_parser.h"
 
-#include "number_forms.h"
-#include "text_codec.h"
+#include "text/number_forms.h"
+#include "text/text_codec.h"
 
 #include <algorithm>
 #include <array>
@@ -57,15 +57,6 @@ std::size_t skipCharacters(std::string_view text, std::size_t index, int count)
     return index;
 }
 
-// Whether any of the eight bytes of word is below limit (at most 128): subtracting limit
-// from each byte borrows into the high bit exactly there, unless the byte had it set already.
-bool hasByteBelow(std::uint64_t word, unsigned limit)
-{
-    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
-    constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
-    return ((word - kOnes * limit) & ~word & kHighBits) != 0;
-}
-
 // The number of characters of line, or limit when it has more: the record cut only compares
 // line lengths with values below 40, and a long line need not be counted to its end.
 std::size_t charactersUpTo(std::string_view line, std::size_t limit)
@@ -112,76 +103,6 @@ std::string withoutHeader(std::string_view text, std::string_view header)
 
 }  // namespace
 
-std::string normaliseLineEnds(std::string_view text)
-{
-    std::string out;
-    out.reserve(text.size() + text.size() / 32);
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '\r') {
-            out += kCrLf;
-            if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
-        } else if (c == '\n') {
-            out += kCrLf;
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
-
-namespace {
-
-bool lineEndsAreCrLf(std::string_view text)
-{
-    // Every CR must be followed by an LF and every LF must follow a CR. Listings run to many
-    // megabytes with a line end every hundred bytes or so: blocks of 32 bytes without any
-    // control byte below 14 (CR is 13, LF is 10) are passed with a few operations per word,
-    // and only the other blocks are looked at byte by byte.
-    const char* const data = text.data();
-    const std::size_t size = text.size();
-    const auto lineEndAt = [data, size](std::size_t i) {
-        if (data[i] == '\r') return i + 1 < size && data[i + 1] == '\n';
-        if (data[i] == '\n') return i > 0 && data[i - 1] == '\r';
-        return true;
-    };
-    constexpr std::size_t kBlock = 4 * sizeof(std::uint64_t);
-    std::size_t i = 0;
-    for (; i + kBlock <= size; i += kBlock) {
-        std::uint64_t words[4];
-        std::memcpy(words, data + i, kBlock);
-        if (!hasByteBelow(words[0], 14) && !hasByteBelow(words[1], 14) && !hasByteBelow(words[2], 14)
-            && !hasByteBelow(words[3], 14)) {
-            continue;
-        }
-        for (std::size_t k = i; k < i + kBlock; ++k) {
-            if (!lineEndAt(k)) return false;
-        }
-    }
-    for (; i < size; ++i) {
-        if (!lineEndAt(i)) return false;
-    }
-    return true;
-}
-
-}  // namespace
-
-bool hasOnlyCrLfLineEnds(std::string_view text)
-{
-    // Large texts are checked in two halves at once. A cut between the CR and the LF of a
-    // line end moves past the LF, so that a line end is never split: a half that starts
-    // with an LF or ends with a CR then has a lone one.
-    constexpr std::size_t kLargeText = std::size_t{8} << 20;
-    if (text.size() < kLargeText) return lineEndsAreCrLf(text);
-    std::size_t cut = text.size() / 2;
-    if (text[cut - 1] == '\r' && text[cut] == '\n') ++cut;
-    bool secondHalf = false;
-    std::thread helper([&secondHalf, rest = text.substr(cut)] { secondHalf = lineEndsAreCrLf(rest); });
-    const bool firstHalf = lineEndsAreCrLf(text.substr(0, cut));
-    helper.join();
-    return firstHalf && secondHalf;
-}
-
 std::optional<RezOffset> parseHeader(std::string_view headerLine, std::string_view rezX, std::string_view rezY,
                                      std::string_view rezZ)
 {
@@ -197,12 +118,12 @@ std::optional<RezOffset> parseHeader(std::string_view headerLine, std::string_vi
     const auto zText = middle(h, a, difference(b, a));
     if (!xText || !yText || !zText) return std::nullopt;
 
-    const auto x = parseNumber(*xText);
-    const auto y = parseNumber(*yText);
-    const auto z = parseNumber(*zText);
-    const auto userX = parseNumber(rezX);
-    const auto userY = parseNumber(rezY);
-    const auto userZ = parseNumber(rezZ);
+    const auto x = text::parseNumber(*xText);
+    const auto y = text::parseNumber(*yText);
+    const auto z = text::parseNumber(*zText);
+    const auto userX = text::parseNumber(rezX);
+    const auto userY = text::parseNumber(rezY);
+    const auto userZ = text::parseNumber(rezZ);
     if (!x || !y || !z || !userX || !userY || !userZ) return std::nullopt;
     const RezOffset offset{*x - *userX, *y - *userY, *z - *userZ};
     if (!std::isfinite(offset.x) || !std::isfinite(offset.y) || !std::isfinite(offset.z)) return std::nullopt;
@@ -269,32 +190,6 @@ void splitFields(std::string_view joined, std::size_t colon, Part part, FieldEnd
 
 }  // namespace
 
-bool parseRecord(std::string_view recordText, PrimRecord& record)
-{
-    std::string& joined = record.recordText;
-    joinLines(recordText, joined);
-    const auto name = findName(joined);
-    if (!name) return false;
-    record.name.assign(joined, name->first, name->second - name->first);
-
-    std::size_t count = 0;
-    auto startField = [&record, &count]() -> std::string& {
-        if (count == record.fields.size()) record.fields.emplace_back();
-        std::string& field = record.fields[count];
-        field.clear();
-        return field;
-    };
-    std::string* field = &startField();
-    splitFields(
-        joined, name->second, [&field](std::string_view text) { field->append(text); },
-        [&] {
-            ++count;
-            field = &startField();
-        });
-    record.fields.resize(count);
-    return count >= 5;
-}
-
 bool parseRecord(std::string_view recordText, PackedRecord& record)
 {
     joinLines(recordText, record.m_recordText);
@@ -349,18 +244,6 @@ bool PackedRecord::parseJoined()
     return count >= 5;
 }
 
-std::optional<PrimRecord> parseRecord(std::string_view recordText)
-{
-    PrimRecord record;
-    if (!parseRecord(recordText, record)) return std::nullopt;
-    return record;
-}
-
-PrimListing::PrimListing(std::string_view text)
-{
-    build(text, LineEndCheck::Before);
-}
-
 PrimListing::PrimListing(std::string_view text, CrLfChecked)
 {
     build(text, LineEndCheck::Done);
@@ -396,8 +279,8 @@ bool PrimListing::build(std::string_view text, LineEndCheck check)
     const bool checkWhileCutting =
         check == LineEndCheck::WhileCutting && !header.empty() && headerEnd != std::string_view::npos;
     bool crLfOnly = true;
-    if (check == LineEndCheck::Before || (check == LineEndCheck::WhileCutting && !checkWhileCutting)) {
-        crLfOnly = hasOnlyCrLfLineEnds(text);
+    if (check == LineEndCheck::WhileCutting && !checkWhileCutting) {
+        crLfOnly = text::hasOnlyCrLfLineEnds(text);
     } else if (checkWhileCutting) {
         crLfOnly = !holdsLineEndByte(header);
     }
@@ -453,13 +336,6 @@ bool PrimListing::buildLines(std::string_view rest, bool checkLineEnds)
     m_nonBlankEnd = m_lines.size();
     while (m_nonBlankEnd > 0 && isBlankLine(m_lines[m_nonBlankEnd - 1])) --m_nonBlankEnd;
     return true;
-}
-
-CutOutcome PrimListing::cutRecord(std::string& recordText)
-{
-    // The guard value is the previous record's line A length plus 2.
-    if (m_guard <= 30) return CutOutcome::GuardStop;
-    return m_literal ? cutLiteralRecord(recordText) : cutLineRecord(&recordText, nullptr);
 }
 
 CutOutcome PrimListing::cutRecord(RecordCut& cut)

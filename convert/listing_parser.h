@@ -16,27 +16,10 @@ struct RezOffset {
     friend bool operator==(const RezOffset&, const RezOffset&) = default;
 };
 
-// One parsed record of a listing.
-struct PrimRecord {
-    std::string name;                 // from line A's chat prefix, blanks kept
-    std::string recordText;           // both lines joined: leading LF, line A, line B, final CR
-    std::vector<std::string> fields;  // data values without blanks, "<" and ">"
-};
-
-// Rewrites every lone LF and lone CR as CR LF, leaving CR LF as it is; nothing is added at
-// the end. Listings saved on Linux or pasted into a Qt text box end their lines with LF.
-[[nodiscard]] std::string normaliseLineEnds(std::string_view text);
-[[nodiscard]] bool hasOnlyCrLfLineEnds(std::string_view text);
-
 // Reads the rez position from the header line (its "<x, y, z>" group) and subtracts the
 // OpenSim rez position texts; nothing when a number does not convert or overflows.
 [[nodiscard]] std::optional<RezOffset> parseHeader(std::string_view headerLine, std::string_view rezX,
                                                    std::string_view rezY, std::string_view rezZ);
-
-// Parses one record text (as cut from the listing) into record, reusing its buffers;
-// false when the name separator ": " is missing or misplaced, or fewer than 5 fields result.
-[[nodiscard]] bool parseRecord(std::string_view recordText, PrimRecord& record);
-[[nodiscard]] std::optional<PrimRecord> parseRecord(std::string_view recordText);
 
 // One record as the listing cut it: its two lines where the listing keeps lines (views
 // into the listing's text), else its record text.
@@ -47,8 +30,10 @@ struct RecordCut {
     std::string text;
 };
 
-// A parsed record as a conversion run keeps it: the texts of PrimRecord, with the fields
-// side by side in one buffer, so that parsing a record makes no string per field.
+// A parsed record as a conversion run keeps it: its name from line A's chat prefix (blanks
+// kept), its record text (both lines joined: leading LF, line A, line B, final CR) and its
+// fields (data values without blanks, "<" and ">"), the fields side by side in one buffer,
+// so that parsing a record makes no string per field.
 class PackedRecord {
 public:
     [[nodiscard]] const std::string& name() const { return m_name; }
@@ -73,7 +58,8 @@ private:
     std::size_t m_fieldCount = 0;
 };
 
-// parseRecord into the packed form: the same outcome, name, record text and fields.
+// Parses one record text (as cut from the listing) into record, reusing its buffers; false
+// when the name separator ": " is missing or misplaced, or fewer than 5 fields result.
 [[nodiscard]] bool parseRecord(std::string_view recordText, PackedRecord& record);
 // The same for a cut record, without first joining its lines into a record text.
 [[nodiscard]] bool parseRecord(const RecordCut& cut, PackedRecord& record);
@@ -91,11 +77,9 @@ enum class CutOutcome {
 // linear in the listing's length.
 class PrimListing {
 public:
-    // text: the listing with CR LF line ends (see normaliseLineEnds), without the run's own
-    // CR LF, which the listing adds itself. The text must outlive the listing.
-    explicit PrimListing(std::string_view text);
-    // The same, for a caller that checked already that the text has only CR LF line ends
-    // (hasOnlyCrLfLineEnds), which spares a pass over a long listing.
+    // text: the listing with only CR LF line ends (see normaliseLineEnds and
+    // hasOnlyCrLfLineEnds), without the run's own CR LF, which the listing adds itself. The
+    // text must outlive the listing.
     struct CrLfChecked {};
     PrimListing(std::string_view text, CrLfChecked);
     // The listing of a text with only CR LF line ends, the line ends checked as the lines are
@@ -105,9 +89,8 @@ public:
     // The first line plus its CR, as the header parse and the error message take it.
     [[nodiscard]] const std::string& headerLine() const { return m_header; }
 
-    // Cuts the next record into recordText (leading LF, line A, CR LF, line B, CR).
-    [[nodiscard]] CutOutcome cutRecord(std::string& recordText);
-    // The same, giving the record's two lines where the listing keeps lines.
+    // Cuts the next record: its two lines where the listing keeps lines, else its record
+    // text (leading LF, line A, CR LF, line B, CR).
     [[nodiscard]] CutOutcome cutRecord(RecordCut& cut);
 
     // The text not yet consumed, leading LF included, as the listing box would hold it.
@@ -117,7 +100,7 @@ public:
     [[nodiscard]] std::size_t bytesTotal() const { return m_total; }
 
 private:
-    enum class LineEndCheck { Before, Done, WhileCutting };
+    enum class LineEndCheck { Done, WhileCutting };
 
     PrimListing() = default;
     // Returns whether the text has only CR LF line ends; with WhileCutting it stops early

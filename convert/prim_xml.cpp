@@ -1,7 +1,9 @@
 #include "prim_xml.h"
 
-#include "number_fast_paths.h"
-#include "number_forms.h"
+#include "text/number_fast_paths.h"
+#include "text/number_forms.h"
+#include "text/prim_shapes.h"
+#include "text/xml_text.h"
 
 #include <array>
 #include <cmath>
@@ -24,13 +26,11 @@ bool isWritable(double value)
 {
     if (!std::isfinite(value)) return false;
     if (std::fabs(value) < 1e308) return true;
-    return parseNumber(formatDecimal(value)).has_value();
+    return text::parseNumber(text::formatDecimal(value)).has_value();
 }
 
 // Reads the record's fields as numbers; the first failure sticks, and every later read
 // returns 0 so that the caller checks once at the end.
-std::size_t fieldCount(const PrimRecord& record) { return record.fields.size(); }
-std::string_view field(const PrimRecord& record, std::size_t index) { return record.fields[index]; }
 std::size_t fieldCount(const PackedRecord& record) { return record.fieldCount(); }
 std::string_view field(const PackedRecord& record, std::size_t index) { return record.field(index); }
 
@@ -43,7 +43,7 @@ public:
     {
         if (!m_ok) return 0;
         if (index >= fieldCount(m_record)) return fail();
-        const auto value = parseNumberQuickly(field(m_record, index));
+        const auto value = text::parseNumberQuickly(field(m_record, index));
         if (!value) return fail();
         return *value;
     }
@@ -51,7 +51,7 @@ public:
     std::int32_t integer(double value)
     {
         if (!m_ok) return 0;
-        const auto rounded = toIntegerFormQuickly(value);
+        const auto rounded = text::toIntegerFormQuickly(value);
         if (!rounded) {
             m_ok = false;
             return 0;
@@ -79,143 +79,82 @@ private:
     bool m_ok = true;
 };
 
-// S(v): shears below zero wrap into the upper byte range, as OpenSim stores them.
-double shear(double value)
-{
-    return value < 0 ? value * 100 + 256 : value * 100;
-}
+// Where the values of a record sit among its fields: line A holds the count, the position,
+// the rotation and the size; line B the shape values, whose meaning depends on the shape.
+namespace Field {
+constexpr std::size_t PositionX = 1;
+constexpr std::size_t RotationX = 4;
+constexpr std::size_t SizeX = 8;
+constexpr std::size_t Type = 11;
+constexpr std::size_t Hole = 12;
+constexpr std::size_t CutBegin = 13;
+constexpr std::size_t CutEnd = 14;
+constexpr std::size_t Hollow = 16;
+constexpr std::size_t TwistBegin = 17;
+constexpr std::size_t TwistEnd = 18;
+constexpr std::size_t TopSizeX = 20;  // the dimple of a sphere, the hole size of a swept shape
+constexpr std::size_t TopSizeY = 21;
+constexpr std::size_t ShearX = 23;
+constexpr std::size_t ShearY = 24;
+constexpr std::size_t ProfileCutBegin = 26;
+constexpr std::size_t ProfileCutEnd = 27;
+constexpr std::size_t TaperX = 29;
+constexpr std::size_t TaperY = 30;
+constexpr std::size_t Revolutions = 32;
+constexpr std::size_t RadiusOffset = 33;
+constexpr std::size_t Skew = 34;
+}  // namespace Field
 
-enum class TypeGroup { Flat, Sphere, Swept, Other };
-
-// Sets the profile and path curves and the shape names from the type and hole codes.
-TypeGroup applyShapeCodes(double type, double hole, PrimShape& v, ShapeNames& names)
-{
-    TypeGroup group = TypeGroup::Other;
-    if (type == 0 || type == 5) {
-        v.profileCurve = 1;
-        names.profile = "Square";
-        v.pathCurve = type == 0 ? 16 : 32;
-        group = type == 0 ? TypeGroup::Flat : TypeGroup::Swept;
-    } else if (type == 1 || type == 4) {
-        v.profileCurve = 0;
-        names.profile = "Circle";
-        v.pathCurve = type == 1 ? 16 : 32;
-        group = type == 1 ? TypeGroup::Flat : TypeGroup::Swept;
-    } else if (type == 2 || type == 6) {
-        v.profileCurve = 3;
-        names.profile = "EquilateralTriangle";
-        v.pathCurve = type == 2 ? 16 : 32;
-        group = type == 2 ? TypeGroup::Flat : TypeGroup::Swept;
-    } else if (type == 3) {
-        v.profileCurve = 5;
-        names.profile = "HalfCircle";
-        v.pathCurve = 32;
-        group = TypeGroup::Sphere;
-    }
-
-    if (hole == 0) {
-        names.hollow = "Same";
-    } else if (hole == 16) {
-        names.hollow = "Circle";
-    } else if (hole == 32) {
-        names.hollow = "Square";
-    } else if (hole == 48) {
-        names.hollow = "Triangle";
-    }
-    return group;
-}
-
-// Converts the record's Second Life shape values into OpenSim's path and profile values.
+// Converts the record's Second Life shape values into OpenSim's path and profile values; a
+// type or hole code the shape table does not hold leaves the run's shape name as it was.
 template <typename Reader>
 bool computeShape(Reader& f, PrimShape& v, ShapeNames& names)
 {
-    const double type = f.number(11);
-    const double hole = f.number(12);
+    const double type = f.number(Field::Type);
+    const double hole = f.number(Field::Hole);
     if (!f.ok()) return false;
-    const TypeGroup group = applyShapeCodes(type, hole, v, names);
-
-    switch (group) {
-    case TypeGroup::Flat:
-        v.pathScaleX = f.integer(200 - f.number(20) * 100);
-        v.pathScaleY = f.integer(200 - f.number(21) * 100);
-        v.pathShearX = f.integer(shear(f.number(23)));
-        v.pathShearY = f.integer(shear(f.number(24)));
-        v.profileBegin = f.integer(f.number(13) * 50000);
-        v.profileEnd = f.integer((1 - f.number(14)) * 50000);
-        break;
-    case TypeGroup::Sphere:
-        v.pathBegin = f.integer(f.number(13) * 50000);
-        v.pathEnd = f.integer((1 - f.number(14)) * 50000);
-        v.profileBegin = f.integer(f.number(20) * 50000);
-        v.profileEnd = f.integer((1 - f.number(21)) * 50000);
-        break;
-    case TypeGroup::Swept:
-        v.pathBegin = f.integer(f.number(13) * 50000);
-        v.pathEnd = f.integer((1 - f.number(14)) * 50000);
-        v.pathRadiusOffset = f.integer(f.number(33) * 100);
-        v.pathRevolutions = f.integer((f.number(32) - 1) * 200 / 3);
-        v.pathScaleX = f.integer(200 - f.number(20) * 100);
-        v.pathScaleY = f.integer(200 - f.number(21) * 100);
-        v.pathShearX = f.integer(shear(f.number(23)));
-        v.pathShearY = f.integer(shear(f.number(24)));
-        v.pathSkew = f.integer(f.number(34) * 100);
-        v.pathTaperX = f.integer(f.number(29) * 100);
-        v.pathTaperY = f.integer(f.number(30) * 100);
-        v.profileBegin = f.integer(f.number(26) * 50000);
-        v.profileEnd = f.integer((1 - f.number(27)) * 50000);
-        break;
-    case TypeGroup::Other:
-        v.profileBegin = f.integer(f.number(13) * 50000);
-        v.profileEnd = f.integer((1 - f.number(14)) * 50000);
-        break;
+    const text::ShapeCode* shape = text::shapeOfType(type);
+    if (shape) {
+        v.profileCurve = shape->profileCurve;
+        v.pathCurve = shape->pathCurve;
+        names.profile = shape->profileName;
     }
-    v.pathTwistBegin = f.integer(f.number(17) * 100);
-    v.pathTwist = f.integer(f.number(18) * 100);
-    v.profileHollow = f.integer(f.number(16) * 50000);
+    if (const text::HoleCode* code = text::holeOfCode(hole)) names.hollow = code->hollowName;
+
+    if (!shape) {
+        v.profileBegin = f.integer(text::toCutUnits(f.number(Field::CutBegin)));
+        v.profileEnd = f.integer(text::toCutEndUnits(f.number(Field::CutEnd)));
+    } else if (shape->group == text::ShapeGroup::Flat) {
+        v.pathScaleX = f.integer(text::toPathScale(f.number(Field::TopSizeX)));
+        v.pathScaleY = f.integer(text::toPathScale(f.number(Field::TopSizeY)));
+        v.pathShearX = f.integer(text::toShear(f.number(Field::ShearX)));
+        v.pathShearY = f.integer(text::toShear(f.number(Field::ShearY)));
+        v.profileBegin = f.integer(text::toCutUnits(f.number(Field::CutBegin)));
+        v.profileEnd = f.integer(text::toCutEndUnits(f.number(Field::CutEnd)));
+    } else if (shape->group == text::ShapeGroup::Sphere) {
+        v.pathBegin = f.integer(text::toCutUnits(f.number(Field::CutBegin)));
+        v.pathEnd = f.integer(text::toCutEndUnits(f.number(Field::CutEnd)));
+        v.profileBegin = f.integer(text::toCutUnits(f.number(Field::TopSizeX)));
+        v.profileEnd = f.integer(text::toCutEndUnits(f.number(Field::TopSizeY)));
+    } else {
+        v.pathBegin = f.integer(text::toCutUnits(f.number(Field::CutBegin)));
+        v.pathEnd = f.integer(text::toCutEndUnits(f.number(Field::CutEnd)));
+        v.pathRadiusOffset = f.integer(text::toHundredths(f.number(Field::RadiusOffset)));
+        v.pathRevolutions = f.integer(text::toRevolutionUnits(f.number(Field::Revolutions)));
+        v.pathScaleX = f.integer(text::toPathScale(f.number(Field::TopSizeX)));
+        v.pathScaleY = f.integer(text::toPathScale(f.number(Field::TopSizeY)));
+        v.pathShearX = f.integer(text::toShear(f.number(Field::ShearX)));
+        v.pathShearY = f.integer(text::toShear(f.number(Field::ShearY)));
+        v.pathSkew = f.integer(text::toHundredths(f.number(Field::Skew)));
+        v.pathTaperX = f.integer(text::toHundredths(f.number(Field::TaperX)));
+        v.pathTaperY = f.integer(text::toHundredths(f.number(Field::TaperY)));
+        v.profileBegin = f.integer(text::toCutUnits(f.number(Field::ProfileCutBegin)));
+        v.profileEnd = f.integer(text::toCutEndUnits(f.number(Field::ProfileCutEnd)));
+    }
+    v.pathTwistBegin = f.integer(text::toHundredths(f.number(Field::TwistBegin)));
+    v.pathTwist = f.integer(text::toHundredths(f.number(Field::TwistEnd)));
+    v.profileHollow = f.integer(text::toCutUnits(f.number(Field::Hollow)));
     return f.ok();
-}
-
-// What a byte of a name, an owner or a local id is written as: an entity for the markup
-// characters, a character reference for tab, LF and CR (so that the document stays on one
-// line and reads back with them), U+FFFD for the other controls XML cannot hold; empty when
-// the byte is written as it is.
-constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";
-constexpr auto kEscapes = [] {
-    std::array<std::string_view, 256> escapes{};
-    for (std::size_t c = 0; c < 0x20; ++c) escapes[c] = kReplacementCharacter;
-    escapes['\t'] = "&#9;";
-    escapes['\n'] = "&#10;";
-    escapes['\r'] = "&#13;";
-    escapes['&'] = "&amp;";
-    escapes['<'] = "&lt;";
-    escapes['>'] = "&gt;";
-    escapes['"'] = "&quot;";
-    escapes['\''] = "&apos;";
-    return escapes;
-}();
-
-// Hands text to emit piece by piece, escaped as kEscapes says; U+FFFE and U+FFFF (EF BF BE,
-// EF BF BF in UTF-8) become U+FFFD as well.
-template <typename Emit>
-void forEachEscapedPiece(std::string_view text, Emit emit)
-{
-    std::size_t from = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        std::string_view replacement = kEscapes[byte];
-        std::size_t length = 1;
-        if (byte == 0xEF && i + 2 < text.size() && text[i + 1] == '\xBF'
-            && (text[i + 2] == '\xBE' || text[i + 2] == '\xBF')) {
-            replacement = kReplacementCharacter;
-            length = 3;
-        }
-        if (replacement.empty()) continue;
-        emit(text.substr(from, i - from));
-        emit(replacement);
-        i += length - 1;
-        from = i + 1;
-    }
-    emit(text.substr(from));
 }
 
 // Writes one object document through a sink: literal texts, numbers in their forms, and the
@@ -367,10 +306,6 @@ constexpr LiteralCount kDocumentParts = [] {
 // two shape names as they are, the local id and the name escaped.
 static_assert(kDocumentParts.texts == 6 && kDocumentParts.escapes == 2);
 
-// The longest shape name, which the bound allows for each of the two.
-constexpr std::size_t kLongestShapeName = std::string_view("EquilateralTriangle").size();
-// The longest entity that appendXmlEscaped writes for one byte.
-constexpr std::size_t kLongestEntity = std::string_view("&quot;").size();
 
 // Writes a document into memory that primDocumentBound sized.
 class PointerSink {
@@ -392,10 +327,10 @@ public:
     }
     void escaped(std::string_view text)
     {
-        forEachEscapedPiece(text, [this](std::string_view piece) { this->text(piece); });
+        text::forEachEscapedPiece(text, [this](std::string_view piece) { this->text(piece); });
     }
-    void decimal(double value) { m_out = writeDecimalQuickly(m_out, value); }
-    void integer(std::int32_t value) { m_out = writeInteger(m_out, value); }
+    void decimal(double value) { m_out = text::writeDecimalQuickly(m_out, value); }
+    void integer(std::int32_t value) { m_out = text::writeInteger(m_out, value); }
 
     [[nodiscard]] char* end() const { return m_out; }
 
@@ -420,30 +355,17 @@ void appendObjectUuid(std::string& out, platform::RandomSource& random)
     out.append(uuid, sizeof uuid);
 }
 
-std::string newObjectUuid(platform::RandomSource& random)
-{
-    std::string uuid;
-    uuid.reserve(36);
-    appendObjectUuid(uuid, random);
-    return uuid;
-}
-
-void appendXmlEscaped(std::string& out, std::string_view text)
-{
-    forEachEscapedPiece(text, [&out](std::string_view piece) { out += piece; });
-}
-
 namespace {
 
 template <typename Record>
 bool computeValues(const Record& record, const RezOffset& offset, ShapeNames& shapeNames, PrimValues& values)
 {
     FieldReader f(record);
-    values.position[0] = f.decimal(f.number(1) - offset.x);
-    values.position[1] = f.decimal(f.number(2) - offset.y);
-    values.position[2] = f.decimal(f.number(3) - offset.z);
-    for (std::size_t i = 0; i < 4; ++i) values.rotation[i] = f.decimal(f.number(4 + i));
-    for (std::size_t i = 0; i < 3; ++i) values.size[i] = f.decimal(f.number(8 + i));
+    values.position[0] = f.decimal(f.number(Field::PositionX) - offset.x);
+    values.position[1] = f.decimal(f.number(Field::PositionX + 1) - offset.y);
+    values.position[2] = f.decimal(f.number(Field::PositionX + 2) - offset.z);
+    for (std::size_t i = 0; i < 4; ++i) values.rotation[i] = f.decimal(f.number(Field::RotationX + i));
+    for (std::size_t i = 0; i < 3; ++i) values.size[i] = f.decimal(f.number(Field::SizeX + i));
     if (!f.ok()) return false;
     values.shape = PrimShape{};
     if (!computeShape(f, values.shape, shapeNames)) return false;
@@ -453,12 +375,6 @@ bool computeValues(const Record& record, const RezOffset& offset, ShapeNames& sh
 
 }  // namespace
 
-bool computePrimValues(const PrimRecord& record, const RezOffset& offset, ShapeNames& shapeNames,
-                       PrimValues& values)
-{
-    return computeValues(record, offset, shapeNames, values);
-}
-
 bool computePrimValues(const PackedRecord& record, const RezOffset& offset, ShapeNames& shapeNames,
                        PrimValues& values)
 {
@@ -467,11 +383,11 @@ bool computePrimValues(const PackedRecord& record, const RezOffset& offset, Shap
 
 std::size_t primDocumentBound(const PrimTexts& texts)
 {
-    return kDocumentParts.literalBytes + kDocumentParts.decimals * kMostDecimalBytes
-        + kDocumentParts.integers * kMostIntegerBytes
-        + kLongestEntity * (texts.localId.size() + texts.name.size())
+    return kDocumentParts.literalBytes + kDocumentParts.decimals * text::kMostDecimalBytes
+        + kDocumentParts.integers * text::kMostIntegerBytes
+        + text::kLongestEntity * (texts.localId.size() + texts.name.size())
         // Three owners, the object identifier and the two shape names are written as they are.
-        + 3 * texts.escapedOwnerUuid.size() + texts.objectUuid.size() + 2 * kLongestShapeName;
+        + 3 * texts.escapedOwnerUuid.size() + texts.objectUuid.size() + 2 * text::kLongestShapeName;
 }
 
 char* writePrimDocument(char* out, const PrimValues& values, const PrimTexts& texts)
@@ -479,36 +395,6 @@ char* writePrimDocument(char* out, const PrimValues& values, const PrimTexts& te
     PointerSink sink(out);
     writeDocument(sink, values, texts);
     return sink.end();
-}
-
-bool appendPrimXml(std::string& out, const PrimRecord& record, const PrimXmlInputs& inputs, ShapeNames& shapeNames)
-{
-    PrimValues values;
-    if (!computePrimValues(record, inputs.offset, shapeNames, values)) return false;
-    std::string owner;
-    appendXmlEscaped(owner, inputs.ownerUuid);
-    const PrimTexts texts{owner, inputs.localId, inputs.objectUuid, record.name};
-    const std::size_t start = out.size();
-    out.resize(start + primDocumentBound(texts));
-    char* const end = writePrimDocument(out.data() + start, values, texts);
-    out.resize(static_cast<std::size_t>(end - out.data()));
-    return true;
-}
-
-void SceneFile::begin()
-{
-    m_file.write("<scene>\r\n\r\n"sv);
-}
-
-void SceneFile::add(std::string_view document)
-{
-    m_file.write(document);
-    m_file.write("\r\n"sv);
-}
-
-void SceneFile::end()
-{
-    m_file.write("\r\n</scene>\r\n"sv);
 }
 
 }  // namespace vantor::convert

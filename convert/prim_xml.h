@@ -53,14 +53,6 @@ struct PrimValues {
     ShapeNames names;  // the run's shape names after this record
 };
 
-// What one object document is made of, besides the record's fields.
-struct PrimXmlInputs {
-    RezOffset offset;
-    std::string_view ownerUuid;   // written three times: last owner, owner, creator
-    std::string_view localId;     // the counter value of this record
-    std::string_view objectUuid;  // see appendObjectUuid
-};
-
 // The texts of one object document besides its values.
 struct PrimTexts {
     std::string_view escapedOwnerUuid;  // already escaped (appendXmlEscaped): the same for a whole run
@@ -72,19 +64,10 @@ struct PrimTexts {
 // Appends a new object identifier: 32 lower-case hex digits, one uniform draw each, laid out
 // 8-4-4-4-12. No version or variant bits are set.
 void appendObjectUuid(std::string& out, platform::RandomSource& random);
-[[nodiscard]] std::string newObjectUuid(platform::RandomSource& random);
-
-// Appends text with "&", "<", ">", '"' and "'" written as entities, so that names such as
-// "Fish & Chips" keep the scene file well-formed. Tab, LF and CR become character references
-// (the document stays one line), and the characters XML cannot hold (the other controls
-// below U+0020, U+FFFE and U+FFFF) become U+FFFD. Never more than six bytes per byte of text.
-void appendXmlEscaped(std::string& out, std::string_view text);
 
 // Computes the values of one record's object document and updates the shape names. False
 // when a field it needs is missing, empty, not a number or overflows, or when a decimal value
 // would not read back as a finite number once written with 15 digits.
-[[nodiscard]] bool computePrimValues(const PrimRecord& record, const RezOffset& offset, ShapeNames& shapeNames,
-                                     PrimValues& values);
 [[nodiscard]] bool computePrimValues(const PackedRecord& record, const RezOffset& offset, ShapeNames& shapeNames,
                                      PrimValues& values);
 
@@ -94,24 +77,5 @@ void appendXmlEscaped(std::string& out, std::string_view text);
 // Writes the object document (one line, no line end) at out, which must have room for
 // primDocumentBound(texts) bytes, and returns the end of what it wrote.
 char* writePrimDocument(char* out, const PrimValues& values, const PrimTexts& texts);
-
-// Appends the object document of one record (one line, no line end) to out and updates the
-// shape names: computePrimValues, then writePrimDocument. False when a field it needs is
-// missing, empty, not a number or overflows; out then holds whatever it held before.
-[[nodiscard]] bool appendPrimXml(std::string& out, const PrimRecord& record, const PrimXmlInputs& inputs,
-                                 ShapeNames& shapeNames);
-
-// Writes the scene file around the documents: "<scene>", an empty line, one document per
-// line, an empty line, "</scene>", every line ending in CR LF.
-class SceneFile {
-public:
-    explicit SceneFile(platform::OutputFile& file) : m_file(file) {}
-    void begin();
-    void add(std::string_view document);
-    void end();
-
-private:
-    platform::OutputFile& m_file;
-};
 
 }  // namespace vantor::convert

@@ -1,7 +1,9 @@
 #include "listing_record.h"
 
-#include "convert/number_fast_paths.h"
-#include "convert/number_forms.h"
+#include "text/number_fast_paths.h"
+#include "text/number_forms.h"
+#include "text/prim_shapes.h"
+#include "text/xml_text.h"
 
 #include <cmath>
 #include <cstdint>
@@ -56,7 +58,7 @@ std::string_view valueAt(const ValueList& values, std::size_t index)
 
 void appendCopied(std::string& out, const ValueList& values, std::size_t index)
 {
-    appendXmlText(out, valueAt(values, index));
+    text::appendXmlText(out, valueAt(values, index));
 }
 
 // "[H:MM]": the hour without a leading zero, the minute with two digits.
@@ -64,10 +66,10 @@ void appendTimeStamp(std::string& out, const platform::Clock& clock)
 {
     const platform::LocalTime time = clock.now();
     out += '[';
-    convert::appendInteger(out, time.hour);
+    text::appendInteger(out, time.hour);
     out += ':';
     if (time.minute < 10) out += '0';
-    convert::appendInteger(out, time.minute);
+    text::appendInteger(out, time.minute);
     out += ']';
 }
 
@@ -84,7 +86,7 @@ public:
             failure = RecordFailure{RecordError::MissingValue, index};
             return 0;
         }
-        const auto number = convert::parseNumberQuickly(m_values[index]);
+        const auto number = text::parseNumberQuickly(m_values[index]);
         if (!number) {
             failure = RecordFailure{RecordError::NotANumber, index};
             return 0;
@@ -105,116 +107,16 @@ private:
     const ValueList& m_values;
 };
 
-// Shear undoes the converter's 256 offset for negative shears, which it stores above 200.
-double shearFrom(double v) { return v > 200 ? (v - 256) / 100 : v / 100; }
-
 void appendVector(std::string& out, double a, double b)
 {
     out += '<';
-    convert::appendDecimalQuickly(out, a);
+    text::appendDecimalQuickly(out, a);
     out += ", ";
-    convert::appendDecimalQuickly(out, b);
+    text::appendDecimalQuickly(out, b);
     out += ", 0>";
 }
 
-void appendUtf8(std::string& out, std::uint32_t cp)
-{
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
-// The characters a reference may stand for in a listing: those XML allows, except CR and LF,
-// which would cut a record's line in two (numericReference gives a blank for them).
-bool isListingCharacter(std::uint32_t cp)
-{
-    return cp == 0x9 || (cp >= 0x20 && cp <= 0xD7FF) || (cp >= 0xE000 && cp <= 0xFFFD)
-        || (cp >= 0x10000 && cp <= 0x10FFFF);
-}
-
-// The code point of a numeric reference's body ("#65", "#x41"), or nothing when it is not a
-// reference to a character a listing can hold.
-std::optional<std::uint32_t> numericReference(std::string_view body)
-{
-    if (body.size() < 2 || body[0] != '#') return std::nullopt;
-    const bool hex = body[1] == 'x';
-    const std::string_view digits = body.substr(hex ? 2 : 1);
-    if (digits.empty()) return std::nullopt;
-    std::uint32_t cp = 0;
-    for (const char c : digits) {
-        std::uint32_t digit = 0;
-        if (c >= '0' && c <= '9') {
-            digit = static_cast<std::uint32_t>(c - '0');
-        } else if (hex && c >= 'a' && c <= 'f') {
-            digit = static_cast<std::uint32_t>(c - 'a' + 10);
-        } else if (hex && c >= 'A' && c <= 'F') {
-            digit = static_cast<std::uint32_t>(c - 'A' + 10);
-        } else {
-            return std::nullopt;
-        }
-        cp = cp * (hex ? 16 : 10) + digit;
-        if (cp > 0x10FFFF) return std::nullopt;
-    }
-    if (cp == 0xA || cp == 0xD) return std::uint32_t{' '};
-    if (!isListingCharacter(cp)) return std::nullopt;
-    return cp;
-}
-
 }  // namespace
-
-std::string decodeXmlText(std::string_view text)
-{
-    std::string out;
-    appendXmlText(out, text);
-    return out;
-}
-
-void appendXmlText(std::string& out, std::string_view text)
-{
-    // Longest reference body worth looking at: "#x10FFFF" with leading zeros to spare.
-    constexpr std::size_t kLongestReference = 16;
-    std::size_t from = 0;
-    for (;;) {
-        const std::size_t amp = text.find('&', from);
-        if (amp == std::string_view::npos) break;
-        out.append(text.substr(from, amp - from));
-        from = amp + 1;
-        const std::size_t semicolon = text.find(';', from);
-        if (semicolon == std::string_view::npos || semicolon - from > kLongestReference) {
-            out += '&';
-            continue;
-        }
-        const std::string_view body = text.substr(from, semicolon - from);
-        char named = 0;
-        if (body == "lt") named = '<';
-        else if (body == "gt") named = '>';
-        else if (body == "amp") named = '&';
-        else if (body == "quot") named = '"';
-        else if (body == "apos") named = '\'';
-        if (named != 0) {
-            out += named;
-            from = semicolon + 1;
-        } else if (const auto cp = numericReference(body)) {
-            appendUtf8(out, *cp);
-            from = semicolon + 1;
-        } else {
-            out += '&';
-        }
-    }
-    out.append(text.substr(from));
-}
 
 BuiltText BuildHeaderLine(const ValueList& values, const platform::Clock& clock)
 {
@@ -231,7 +133,7 @@ BuiltText BuildHeaderLine(const ValueList& values, const platform::Clock& clock)
     header.text += ", ";
     appendCopied(header.text, values, Value::PositionY);
     header.text += ", ";
-    convert::appendDecimalQuickly(header.text, z);
+    text::appendDecimalQuickly(header.text, z);
     header.text += '>';
     return header;
 }
@@ -244,7 +146,7 @@ BuiltText BuildHeaderLineFor(std::string_view object, const platform::Clock& clo
         ObjectParts parts;
         if (parts.parse(object)) parts.partValues(0, values);
     }
-    if (name) *name = decodeXmlText(valueAt(values, Value::Name));
+    if (name) *name = text::decodeXmlText(valueAt(values, Value::Name));
     return BuildHeaderLine(values, clock);
 }
 
@@ -260,7 +162,7 @@ BuiltText ListingRecordBuilder::BuildListingRecord(std::string_view objectLine)
         && m_parts.parse(objectLine)) {
         return buildLinkedRecords();
     }
-    m_name = decodeXmlText(valueAt(m_values, Value::Name));
+    m_name = text::decodeXmlText(valueAt(m_values, Value::Name));
     if (tokenised == TokeniseResult::Stop) {
         BuiltText record;
         record.failure = RecordFailure{RecordError::CutOffLine, 0};
@@ -297,7 +199,7 @@ BuiltText ListingRecordBuilder::buildLinkedRecords()
     const double z = rootValue(Value::RotationX + 2);
     const double w = rootValue(Value::RotationX + 3);
     if (rootNumber.failure) {
-        m_name = decodeXmlText(valueAt(root, Value::Name));
+        m_name = text::decodeXmlText(valueAt(root, Value::Name));
         return fail(BuiltText{{}, rootNumber.failure}, 0);
     }
     for (std::size_t part = 0; part < m_parts.partCount(); ++part) {
@@ -317,7 +219,7 @@ BuiltText ListingRecordBuilder::buildLinkedRecords()
             const double bz = number(Value::RotationX + 2);
             const double bw = number(Value::RotationX + 3);
             if (number.failure) {
-                m_name = decodeXmlText(valueAt(m_values, Value::Name));
+                m_name = text::decodeXmlText(valueAt(m_values, Value::Name));
                 return fail(BuiltText{{}, number.failure}, part);
             }
             const double rw = -x * vx - y * vy - z * vz;
@@ -340,11 +242,11 @@ BuiltText ListingRecordBuilder::buildLinkedRecords()
                     const std::size_t index = i < 3 ? Value::OffsetX + i : Value::RotationX + i - 3;
                     return fail(BuiltText{{}, RecordFailure{RecordError::ArithmeticFault, index}}, part);
                 }
-                convert::appendDecimalQuickly(text, world[i]);
+                text::appendDecimalQuickly(text, world[i]);
                 m_values[i < 3 ? Value::PositionX + i : Value::RotationX + i - 3] = text;
             }
         }
-        m_name = decodeXmlText(valueAt(m_values, Value::Name));
+        m_name = text::decodeXmlText(valueAt(m_values, Value::Name));
         BuiltText record = buildRecord();
         if (!record) return fail(std::move(record), part);
         if (part != 0) all.text += "\r\n";
@@ -362,42 +264,31 @@ BuiltText ListingRecordBuilder::buildRecord()
     // Type code: every rule that holds sets it, so a later rule overrides an earlier one;
     // when none holds, the previous object's code stays.
     const double curve = number(Value::PathCurve);
-    const bool straight = curve == 16 || curve == 128;
-    const bool curved = curve == 32;
-    const std::string_view profile = valueAt(m_values, Value::ProfileShape);
+    const bool curved = curve == text::kCurvedPath;
     std::optional<int> type = m_typeCode;
-    if (profile == "Square" && straight) type = 0;
-    if (profile == "Circle" && straight) type = 1;
-    if (profile == "EquilateralTriangle" && straight) type = 2;
-    if (profile == "HalfCircle" && curved) type = 3;
-    if (profile == "Square" && curved) type = 5;
-    if (profile == "Circle" && curved) type = 4;
-    if (profile == "EquilateralTriangle" && curved) type = 6;
+    if (const auto shapeType = text::typeOfShape(valueAt(m_values, Value::ProfileShape), curve)) type = shapeType;
     // A sphere, torus, tube or ring with extra parameters is written as a box, marked "S*".
     if (valueAt(m_values, Value::ExtraParams) != kNoExtraParams && curved) {
         type = 0;
         m_name.insert(0, "S*");
     }
-    const bool boxLike = !type || *type <= 2;
-    const bool sphere = type == 3;
+    const text::ShapeCode* shape = type ? text::shapeOfType(*type) : nullptr;
+    const bool boxLike = !shape || shape->group == text::ShapeGroup::Flat;
+    const bool sphere = shape && shape->group == text::ShapeGroup::Sphere;
     const int count = boxLike ? 7 : sphere ? 6 : 12;
 
     std::optional<int> hole = m_holeCode;
-    const std::string_view hollowShape = valueAt(m_values, Value::HollowShape);
-    if (hollowShape == "Same") hole = 0;
-    else if (hollowShape == "Circle") hole = 16;
-    else if (hollowShape == "Square") hole = 32;
-    else if (hollowShape == "Triangle") hole = 48;
+    if (const auto code = text::holeOfName(valueAt(m_values, Value::HollowShape))) hole = code;
 
-    double cutBegin = number(Value::PathBegin) / 50000;
-    double cutEnd = 1 - number(Value::PathEnd) / 50000;
+    double cutBegin = text::fromCutUnits(number(Value::PathBegin));
+    double cutEnd = text::fromCutEndUnits(number(Value::PathEnd));
     if (boxLike) {
-        cutBegin = number(Value::ProfileBegin) / 50000;
-        cutEnd = 1 - number(Value::ProfileEnd) / 50000;
+        cutBegin = text::fromCutUnits(number(Value::ProfileBegin));
+        cutEnd = text::fromCutEndUnits(number(Value::ProfileEnd));
     }
-    const double hollow = number(Value::ProfileHollow) / 50000;
-    const double twistBegin = number(Value::PathTwistBegin) / 100;
-    const double twistEnd = number(Value::PathTwist) / 100;
+    const double hollow = text::fromCutUnits(number(Value::ProfileHollow));
+    const double twistBegin = text::fromHundredths(number(Value::PathTwistBegin));
+    const double twistEnd = text::fromHundredths(number(Value::PathTwist));
     if (number.failure) {
         record.failure = number.failure;
         return record;
@@ -409,7 +300,7 @@ BuiltText ListingRecordBuilder::buildRecord()
     out += "  ";
     out += m_name;
     out += ": ";
-    convert::appendInteger(out, count);
+    text::appendInteger(out, count);
     static constexpr std::size_t kCopiedVectors[][2] = {
         {Value::PositionX, 3}, {Value::RotationX, 4}, {Value::ScaleX, 3}};
     for (const auto& [first, length] : kCopiedVectors) {
@@ -422,41 +313,41 @@ BuiltText ListingRecordBuilder::buildRecord()
     }
     out += ", \r\n";
 
-    if (type) convert::appendInteger(out, *type);
+    if (type) text::appendInteger(out, *type);
     out += ", ";
-    if (hole) convert::appendInteger(out, *hole);
+    if (hole) text::appendInteger(out, *hole);
     out += ", ";
     appendVector(out, cutBegin, cutEnd);
     out += ", ";
-    convert::appendDecimalQuickly(out, hollow);
+    text::appendDecimalQuickly(out, hollow);
     out += ", ";
     appendVector(out, twistBegin, twistEnd);
     out += ", ";
     if (boxLike) {
-        const double topX = (200 - number(Value::PathScaleX)) / 100;
-        const double topY = (200 - number(Value::PathScaleY)) / 100;
-        const double shearX = shearFrom(number(Value::PathShearX));
-        const double shearY = shearFrom(number(Value::PathShearY));
+        const double topX = text::fromPathScale(number(Value::PathScaleX));
+        const double topY = text::fromPathScale(number(Value::PathScaleY));
+        const double shearX = text::fromShear(number(Value::PathShearX));
+        const double shearY = text::fromShear(number(Value::PathShearY));
         appendVector(out, topX, topY);
         out += ", ";
         appendVector(out, shearX, shearY);
     } else if (sphere) {
-        const double dimpleBegin = number(Value::ProfileBegin) / 50000;
-        const double dimpleEnd = 1 - number(Value::ProfileEnd) / 50000;
+        const double dimpleBegin = text::fromCutUnits(number(Value::ProfileBegin));
+        const double dimpleEnd = text::fromCutEndUnits(number(Value::ProfileEnd));
         appendVector(out, dimpleBegin, dimpleEnd);
     } else {
-        const double holeX = (200 - number(Value::PathScaleX)) / 100;
-        const double holeY = (200 - number(Value::PathScaleY)) / 100;
-        const double shearX = shearFrom(number(Value::PathShearX));
-        const double shearY = shearFrom(number(Value::PathShearY));
-        const double profileBegin = number(Value::ProfileBegin) / 50000;
-        const double profileEnd = 1 - number(Value::ProfileEnd) / 50000;
-        const double taperX = number(Value::PathTaperX) / 100;
-        const double taperY = number(Value::PathTaperY) / 100;
+        const double holeX = text::fromPathScale(number(Value::PathScaleX));
+        const double holeY = text::fromPathScale(number(Value::PathScaleY));
+        const double shearX = text::fromShear(number(Value::PathShearX));
+        const double shearY = text::fromShear(number(Value::PathShearY));
+        const double profileBegin = text::fromCutUnits(number(Value::ProfileBegin));
+        const double profileEnd = text::fromCutEndUnits(number(Value::ProfileEnd));
+        const double taperX = text::fromHundredths(number(Value::PathTaperX));
+        const double taperY = text::fromHundredths(number(Value::PathTaperY));
         const double revolutions =
-            number.checked(number(Value::PathRevolutions) * 3 / 200 + 1, Value::PathRevolutions);
-        const double radiusOffset = number(Value::PathRadiusOffset) / 100;
-        const double skew = number(Value::PathSkew) / 100;
+            number.checked(text::fromRevolutionUnits(number(Value::PathRevolutions)), Value::PathRevolutions);
+        const double radiusOffset = text::fromHundredths(number(Value::PathRadiusOffset));
+        const double skew = text::fromHundredths(number(Value::PathSkew));
         appendVector(out, holeX, holeY);
         out += ", ";
         appendVector(out, shearX, shearY);
@@ -465,11 +356,11 @@ BuiltText ListingRecordBuilder::buildRecord()
         out += ", ";
         appendVector(out, taperX, taperY);
         out += ", ";
-        convert::appendDecimalQuickly(out, revolutions);
+        text::appendDecimalQuickly(out, revolutions);
         out += ", ";
-        convert::appendDecimalQuickly(out, radiusOffset);
+        text::appendDecimalQuickly(out, radiusOffset);
         out += ", ";
-        convert::appendDecimalQuickly(out, skew);
+        text::appendDecimalQuickly(out, skew);
     }
     out += ", 0";
     if (number.failure) {

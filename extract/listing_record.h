@@ -35,13 +35,6 @@ struct BuiltText {
     explicit operator bool() const { return !failure; }
 };
 
-// Decodes the five predefined XML entities and numeric character references (decimal and
-// hexadecimal) in one pass: "&amp;lt;" gives "&lt;". A reference to CR or LF gives a blank,
-// since a listing line cannot hold a line break. A reference to a character XML does not
-// allow, or one without its ";", stays as it is.
-[[nodiscard]] std::string decodeXmlText(std::string_view text);
-void appendXmlText(std::string& out, std::string_view text);  // appends the decoded text
-
 // The listing's header line, without line end: "[H:MM]  Rezzer: <x, y, z − 2>" from values
 // 22, 23 and 24 of the anchor object's value list, x and y copied. Fails when value 24 is
 // missing or not a number.

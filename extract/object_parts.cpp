@@ -1,6 +1,6 @@
 #include "object_parts.h"
 
-#include "convert/number_fast_paths.h"
+#include "text/number_fast_paths.h"
 
 #include <pugixml.hpp>
 
@@ -279,8 +279,8 @@ std::optional<std::pair<double, double>> ObjectParts::position() const
     if (d.parts.empty()) return std::nullopt;
     ValueList values(kValueCount);
     d.vectorInto(d.parts.front().child("GroupPosition"), kGroupPosition, 2, values);
-    const auto x = convert::parseNumberQuickly(values[kGroupPosition]);
-    const auto y = convert::parseNumberQuickly(values[kGroupPosition + 1]);
+    const auto x = text::parseNumberQuickly(values[kGroupPosition]);
+    const auto y = text::parseNumberQuickly(values[kGroupPosition + 1]);
     if (!x || !y) return std::nullopt;
     return std::pair{*x, *y};
 }

@@ -2,7 +2,7 @@
 
 #include "object_parts.h"
 
-#include "convert/text_codec.h"
+#include "text/text_codec.h"
 
 #include <archive.h>
 #include <archive_entry.h>
@@ -161,9 +161,9 @@ SceneLoad loadSceneArchive(std::string_view bytes, const MapGeometry& map)
         texts->giveBack(size - got);
         std::string_view text(at, got);
         if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
-        if (!convert::isValidUtf8(text)) {
+        if (!text::isValidUtf8(text)) {
             // An entry in the older Western code page: its UTF-8 form takes its place.
-            const std::string decoded = convert::decodeText(std::string(text));
+            const std::string decoded = text::decodeText(std::string(text));
             char* copy = texts->reserve(decoded.size());
             std::copy(decoded.begin(), decoded.end(), copy);
             text = std::string_view(copy, decoded.size());
@@ -191,13 +191,7 @@ SceneLoad loadScenePath(const platform::FileSystem& files, const std::string& pa
 {
     std::string reason;
     auto bytes = files.readShared(path, &reason);
-    if (!bytes) {
-        SceneLoad load;
-        load.outcome = LoadOutcome::ReadError;
-        load.readError = ReadError::FileUnreadable;
-        load.reason = std::move(reason);
-        return load;
-    }
+    if (!bytes) return unreadableFile(std::move(reason));
     const bool archiveName = path.size() >= 4 && isOarEnding(std::string_view(path).substr(path.size() - 4));
     if (archiveName || looksLikeArchive(bytes->bytes)) return loadSceneArchive(bytes->bytes, map);
     return loadSceneBytes(std::move(*bytes), map);

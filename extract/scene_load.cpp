@@ -3,13 +3,13 @@
 #include "object_parts.h"
 #include "scene_document.h"
 
-#include "convert/number_fast_paths.h"
-#include "convert/text_codec.h"
+#include "platform/two_halves.h"
+#include "text/number_fast_paths.h"
+#include "text/text_codec.h"
 
 #include <algorithm>
 #include <exception>
 #include <memory>
-#include <thread>
 #include <utility>
 
 namespace vantor::extract {
@@ -25,7 +25,7 @@ bool isObjectLine(std::string_view line)
 {
     if (line.size() < kShortestObjectLine) return false;
     if (line.size() > 4 * (kShortestObjectLine - 1)) return true;
-    return convert::countCharacters(line) >= kShortestObjectLine;
+    return text::countCharacters(line) >= kShortestObjectLine;
 }
 
 // What reading one stretch of whole lines found.
@@ -66,7 +66,7 @@ private:
         if (!rest.starts_with(open)) return std::nullopt;
         const std::size_t end = rest.find('<', open.size());
         if (end == std::string_view::npos || rest.substr(end, close.size()) != close) return std::nullopt;
-        const auto value = convert::parseNumberQuickly(rest.substr(open.size(), end - open.size()));
+        const auto value = text::parseNumberQuickly(rest.substr(open.size(), end - open.size()));
         rest.remove_prefix(end + close.size());
         return value;
     }
@@ -95,10 +95,10 @@ StretchRead readStretch(std::string_view text, bool checkEncoding, bool placing)
 {
     StretchRead read;
     std::unique_ptr<ObjectParts> parts;
-    convert::LineCursor cursor(text);
+    text::LineCursor cursor(text);
     while (const auto line = cursor.next()) {
         ++read.lineCount;
-        if (checkEncoding && !convert::isValidUtf8(*line)) {
+        if (checkEncoding && !text::isValidUtf8(*line)) {
             read.validEncoding = false;
             return read;
         }
@@ -133,8 +133,7 @@ StretchRead readStretch(std::string_view text, bool checkEncoding, bool placing)
 // text is too small to be worth it or has no line end there.
 std::size_t halfway(std::string_view text)
 {
-    constexpr std::size_t kWorthSplitting = std::size_t{8} << 20;
-    if (text.size() < kWorthSplitting) return 0;
+    if (!platform::isWorthTwoHalves(text.size())) return 0;
     // Two plain searches: a search for either character tests every byte one by one, which
     // costs seconds when the half holds no line end at all (a file of one long line).
     const std::size_t end = std::min(text.find('\r', text.size() / 2), text.find('\n', text.size() / 2));
@@ -155,21 +154,14 @@ bool readObjectLines(std::string_view text, bool checkEncoding, SceneLoad& load,
     std::vector<std::string_view> parts{text};
     if (split != 0) parts = {text.substr(0, split), text.substr(split)};
     std::vector<StretchRead> stretches(parts.size());
-    std::exception_ptr helperFailure;  // handed on to the caller, as if this thread had failed
-    {
-        std::vector<std::jthread> helpers;
-        for (std::size_t i = 1; i < parts.size(); ++i) {
-            helpers.emplace_back([&stretches, &parts, &helperFailure, i, checkEncoding] {
-                try {
-                    stretches[i] = readStretch(parts[i], checkEncoding, true);
-                } catch (...) {
-                    helperFailure = std::current_exception();
-                }
-            });
-        }
-        stretches[0] = readStretch(parts[0], checkEncoding, true);
+    const auto readPart = [&stretches, &parts, checkEncoding](std::size_t i) {
+        stretches[i] = readStretch(parts[i], checkEncoding, true);
+    };
+    if (parts.size() == 1) {
+        readPart(0);
+    } else {
+        platform::runInTwoHalves([&] { readPart(0); }, [&] { readPart(1); });
     }
-    if (helperFailure) std::rethrow_exception(helperFailure);
 
     bool placing = true;
     std::size_t lineBase = 0;
@@ -208,8 +200,8 @@ bool readObjectLines(std::string_view text, bool checkEncoding, SceneLoad& load,
 std::optional<ObjectPosition> readPosition(const PositionValues& values)
 {
     if (values.valueCount < kPositionValueCount) return std::nullopt;
-    const auto x = convert::parseNumberQuickly(values.x);
-    const auto y = convert::parseNumberQuickly(values.y);
+    const auto x = text::parseNumberQuickly(values.x);
+    const auto y = text::parseNumberQuickly(values.y);
     if (!x || !y) return std::nullopt;
     return ObjectPosition{*x, *y};
 }
@@ -256,20 +248,10 @@ bool readElementPositions(const std::vector<std::string_view>& elements,
     constexpr std::size_t kWorthTwoThreads = 256;
     if (elements.size() < kWorthTwoThreads) return readRange(0, elements.size());
     const std::size_t half = elements.size() / 2;
-    bool secondHalf = false;
-    std::exception_ptr helperFailure;  // handed on to the caller, as if this thread had failed
     bool firstHalf = false;
-    {
-        std::jthread helper([&] {
-            try {
-                secondHalf = readRange(half, elements.size());
-            } catch (...) {
-                helperFailure = std::current_exception();
-            }
-        });
-        firstHalf = readRange(0, half);
-    }
-    if (helperFailure) std::rethrow_exception(helperFailure);
+    bool secondHalf = false;
+    platform::runInTwoHalves([&] { firstHalf = readRange(0, half); },
+                             [&] { secondHalf = readRange(half, elements.size()); });
     return firstHalf && secondHalf;
 }
 
@@ -314,7 +296,7 @@ std::optional<SceneLoad> loadText(std::shared_ptr<const void> owner, std::string
         // Objects that span lines, or lines that hold several, are found by structure; a file
         // that is not a scene document keeps what the lines gave.
         // The reading of the lines checked every line's encoding unless a read error ended it.
-        if (checkEncoding && load.outcome == LoadOutcome::ReadError && !convert::isValidUtf8(text)) return std::nullopt;
+        if (checkEncoding && load.outcome == LoadOutcome::ReadError && !text::isValidUtf8(text)) return std::nullopt;
         std::vector<std::string_view> elements;
         if (auto document = readSceneDocument(text, elements)) {
             load = std::move(*document);
@@ -332,10 +314,10 @@ SceneLoad loadSceneText(std::string bytes, const MapGeometry& map)
     // taken as it is when every line is valid UTF-8, which the reading checks line by line
     // while each line is in the cache; any other byte has the whole text decoded and read again.
     const bool decodeFirst = hasByteOrderMark(bytes);
-    if (decodeFirst) bytes = convert::decodeText(std::move(bytes));
+    if (decodeFirst) bytes = text::decodeText(std::move(bytes));
     auto text = std::make_shared<std::string>(std::move(bytes));
     if (auto load = loadText(text, *text, !decodeFirst, map)) return std::move(*load);
-    *text = convert::decodeText(std::move(*text));
+    *text = text::decodeText(std::move(*text));
     return std::move(*loadText(text, *text, false, map));
 }
 
@@ -350,17 +332,20 @@ SceneLoad loadSceneBytes(platform::SharedBytes bytes, const MapGeometry& map)
     return loadSceneText(std::move(copy), map);
 }
 
+SceneLoad unreadableFile(std::string reason)
+{
+    SceneLoad load;
+    load.outcome = LoadOutcome::ReadError;
+    load.readError = ReadError::FileUnreadable;
+    load.reason = std::move(reason);
+    return load;
+}
+
 SceneLoad loadSceneFile(const platform::FileSystem& files, const std::string& path, const MapGeometry& map)
 {
     std::string reason;
     auto bytes = files.readShared(path, &reason);
-    if (!bytes) {
-        SceneLoad load;
-        load.outcome = LoadOutcome::ReadError;
-        load.readError = ReadError::FileUnreadable;
-        load.reason = std::move(reason);
-        return load;
-    }
+    if (!bytes) return unreadableFile(std::move(reason));
     return loadSceneBytes(std::move(*bytes), map);
 }
 

@@ -92,6 +92,9 @@ struct SceneLoad {
 // Loads a file's bytes as loadSceneText does, keeping them in their block when they are UTF-8.
 [[nodiscard]] SceneLoad loadSceneBytes(platform::SharedBytes bytes, const MapGeometry& map = {});
 
+// The load of a file that could not be read, reason saying why.
+[[nodiscard]] SceneLoad unreadableFile(std::string reason);
+
 // Reads the file at path and loads it.
 [[nodiscard]] SceneLoad loadSceneFile(const platform::FileSystem& files, const std::string& path,
                                       const MapGeometry& map = {});

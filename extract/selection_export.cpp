@@ -1,9 +1,11 @@
 #include "selection_export.h"
 
+#include "platform/two_halves.h"
+#include "text/scene_wrapper.h"
+
 #include <cstdint>
 #include <exception>
 #include <memory>
-#include <thread>
 #include <vector>
 
 namespace vantor::extract {
@@ -123,21 +125,12 @@ std::optional<ExportFailure> buildListing(const ObjectLines& table, const platfo
     const std::size_t split = table.size() >= kWorthTwoBuilders ? table.size() / 2 : table.size();
     SecondHalf second;
     std::optional<ExportFailure> firstFailure;
-    std::exception_ptr helperFailure;  // handed on to the caller, as if this thread had failed
-    {
-        std::jthread helper;
-        if (split < table.size()) {
-            helper = std::jthread([&second, &table, &clock, &helperFailure, split] {
-                try {
-                    second = buildSecondHalf(table, split, clock);
-                } catch (...) {
-                    helperFailure = std::current_exception();
-                }
-            });
-        }
-        firstFailure = appendRecords(table, 0, split, builder, listing);
+    const auto buildFirstHalf = [&] { firstFailure = appendRecords(table, 0, split, builder, listing); };
+    if (split < table.size()) {
+        platform::runInTwoHalves(buildFirstHalf, [&] { second = buildSecondHalf(table, split, clock); });
+    } else {
+        buildFirstHalf();
     }
-    if (helperFailure) std::rethrow_exception(helperFailure);
     if (firstFailure || split == table.size()) return firstFailure;
     if (!second.settled) return appendRecords(table, split, table.size(), builder, listing);
     // The objects up to the settled one are built again with the codes the first half left.
@@ -178,20 +171,14 @@ ExportReport exportSelection(const ObjectLines& table, const std::string& sceneP
     // was built.
     std::string listing;
     std::optional<ExportFailure> recordFailure;
-    std::exception_ptr builderFailure;  // handed on to the caller, as if this thread had failed
-    {
-        std::jthread builder([&table, &clock, &listing, &recordFailure, &builderFailure] {
-            try {
-                recordFailure = buildListing(table, clock, listing);
-            } catch (...) {
-                builderFailure = std::current_exception();
-            }
-        });
-        scene->write("<scene>\r\n\r\n");
-        writeEntries(table, *scene);
-        scene->write("\r\n</scene>\r\n");
-    }
-    if (builderFailure) std::rethrow_exception(builderFailure);
+    platform::runInTwoHalves(
+        [&] {
+            text::SceneWrapper wrapper(*scene);
+            wrapper.begin();
+            writeEntries(table, *scene);
+            wrapper.end();
+        },
+        [&] { recordFailure = buildListing(table, clock, listing); });
     if (!scene->commit(&reason)) {
         report.failure = fileFailure(ExportError::SceneFileFailed, scenePath, reason);
         return report;

@@ -1,5 +1,7 @@
 #include "std_platform.h"
 
+#include "two_halves.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -10,7 +12,6 @@
 #include <filesystem>
 #include <memory>
 #include <system_error>
-#include <thread>
 #include <utility>
 
 #include <fcntl.h>
@@ -332,7 +333,6 @@ std::optional<std::string> StdFileSystem::readAll(const std::string& path, std::
 
 std::optional<SharedBytes> StdFileSystem::readShared(const std::string& path, std::string* reason) const
 {
-    constexpr std::size_t kWorthTwoReaders = std::size_t{8} << 20;
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         setReason(reason, errnoText(errno));
@@ -344,7 +344,7 @@ std::optional<SharedBytes> StdFileSystem::readShared(const std::string& path, st
     } closer{fd};
     struct stat status {};
     if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)
-        || static_cast<std::size_t>(status.st_size) < kWorthTwoReaders) {
+        || !isWorthTwoHalves(static_cast<std::size_t>(status.st_size))) {
         return FileSystem::readShared(path, reason);
     }
     const auto size = static_cast<std::size_t>(status.st_size);
@@ -370,13 +370,9 @@ std::optional<SharedBytes> StdFileSystem::readShared(const std::string& path, st
         }
         return true;
     };
-    bool secondHalf = false;
     bool firstHalf = false;
-    {
-        std::thread helper([&] { secondHalf = readRange(size / 2, size); });
-        firstHalf = readRange(0, size / 2);
-        helper.join();
-    }
+    bool secondHalf = false;
+    runInTwoHalves([&] { firstHalf = readRange(0, size / 2); }, [&] { secondHalf = readRange(size / 2, size); });
     char probe = 0;
     const bool grew = ::pread(fd, &probe, 1, static_cast<off_t>(size)) != 0;
     // A file that changed size while it was read, or a read that failed, is read again the

@@ -33,17 +33,23 @@ vantor_install_packages() {
   $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-vantor_build() {
-  local root="$1"
+# The options every build tree is configured with: warnings as errors when VANTOR_WERROR=ON
+# or on CI, and ccache when it is there. Sets the array vantor_cmake_options.
+vantor_common_options() {
   local werror="${VANTOR_WERROR:-OFF}"
   if [ "${CI:-}" = "true" ]; then
     werror=ON
   fi
-  local launcher=()
+  vantor_cmake_options=(-DVANTOR_WERROR="$werror")
   if command -v ccache >/dev/null 2>&1; then
-    launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+    vantor_cmake_options+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
   fi
-  cmake -S "$root" -B "$root/build" -G Ninja -DVANTOR_WERROR="$werror" "${launcher[@]}" >/dev/null
+}
+
+vantor_build() {
+  local root="$1"
+  vantor_common_options
+  cmake -S "$root" -B "$root/build" -G Ninja "${vantor_cmake_options[@]}" >/dev/null
   cmake --build "$root/build" --parallel "$(nproc)"
 }
 
@@ -52,18 +58,11 @@ vantor_build() {
 # which keeps the second build short; any sanitizer report fails the test that made it.
 vantor_build_sanitized() {
   local root="$1"
-  local werror="${VANTOR_WERROR:-OFF}"
-  if [ "${CI:-}" = "true" ]; then
-    werror=ON
-  fi
-  local launcher=()
-  if command -v ccache >/dev/null 2>&1; then
-    launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-  fi
+  vantor_common_options
   local sanitizers="-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
-  cmake -S "$root" -B "$root/build-asan" -G Ninja -DVANTOR_WERROR="$werror" -DVANTOR_BUILD_BENCH=OFF \
+  cmake -S "$root" -B "$root/build-asan" -G Ninja "${vantor_cmake_options[@]}" -DVANTOR_BUILD_BENCH=OFF \
     -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O0 -g1" -DCMAKE_CXX_FLAGS="$sanitizers" \
-    -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" "${launcher[@]}" >/dev/null
+    -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" >/dev/null
   cmake --build "$root/build-asan" --target vantor_all_tests --parallel "$(nproc)"
 }
 

@@ -5,6 +5,7 @@
 //
 //   make_prim_listing FILE [COUNT [PASTES]]   COUNT defaults to 50000, PASTES to 1
 
+#include "bench/listing_text.h"
 #include "bench/pseudo_random.h"
 
 #include <charconv>
@@ -27,14 +28,7 @@ void appendFixed(std::string& out, double value)
 
 void appendVector(std::string& out, std::initializer_list<double> values)
 {
-    out += '<';
-    bool first = true;
-    for (const double value : values) {
-        if (!first) out += ", ";
-        first = false;
-        appendFixed(out, value);
-    }
-    out += '>';
+    vantor::bench::appendVector(out, values, appendFixed);
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 
 #include "convert/listing_parser.h"
 #include "convert/prim_xml.h"
+#include "tests/convert/record_reference.h"
+#include "text/text_codec.h"
 
 #include <benchmark/benchmark.h>
 
@@ -28,15 +30,6 @@ private:
     float m_value = 0;
 };
 
-void parseRecord(benchmark::State& state)
-{
-    vantor::convert::PrimRecord record;
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(vantor::convert::parseRecord(kRecord, record));
-    }
-}
-BENCHMARK(parseRecord);
-
 void parsePackedRecord(benchmark::State& state)
 {
     vantor::convert::PackedRecord record;
@@ -51,7 +44,7 @@ void checkLineEnds(benchmark::State& state)
     std::string text;
     while (text.size() < (1u << 20)) text += kRecord.substr(1) + "\n";
     for (auto _ : state) {
-        benchmark::DoNotOptimize(vantor::convert::hasOnlyCrLfLineEnds(text));
+        benchmark::DoNotOptimize(vantor::text::hasOnlyCrLfLineEnds(text));
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(text.size()));
 }
@@ -59,7 +52,7 @@ BENCHMARK(checkLineEnds);
 
 void buildDocument(benchmark::State& state)
 {
-    vantor::convert::PrimRecord record;
+    vantor::convert::PackedRecord record;
     if (!vantor::convert::parseRecord(kRecord, record)) state.SkipWithError("record does not parse");
     vantor::convert::ShapeNames names;
     CountingRandom random;
@@ -69,9 +62,9 @@ void buildDocument(benchmark::State& state)
         uuid.clear();
         vantor::convert::appendObjectUuid(uuid, random);
         document.clear();
-        const vantor::convert::PrimXmlInputs inputs{{3, 3, -3.5}, "3f1c9a2e-7b40-4d5e-9c81-6a2f0e4b7d13", "720002",
+        const vantor::test::PrimXmlInputs inputs{{3, 3, -3.5}, "3f1c9a2e-7b40-4d5e-9c81-6a2f0e4b7d13", "720002",
                                                     uuid};
-        benchmark::DoNotOptimize(vantor::convert::appendPrimXml(document, record, inputs, names));
+        benchmark::DoNotOptimize(vantor::test::appendPrimXml(document, record, inputs, names));
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(document.size()));
 }

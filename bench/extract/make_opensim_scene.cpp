@@ -8,9 +8,9 @@
 
 #include "bench/pseudo_random.h"
 
-#include "convert/number_forms.h"
 #include "platform/std_platform.h"
 #include "tests/extract/opensim_fixture.h"
+#include "text/number_forms.h"
 
 #include <charconv>
 #include <iostream>
@@ -22,7 +22,7 @@ namespace {
 std::string decimal(double value)
 {
     std::string text;
-    vantor::convert::appendDecimal(text, value);
+    vantor::text::appendDecimal(text, value);
     return text;
 }
 

@@ -4,11 +4,12 @@
 //
 //   make_region_scene FOLDER [COUNT]   writes FOLDER/region<COUNT>.xml (COUNT defaults to 50000)
 
+#include "bench/listing_text.h"
 #include "bench/pseudo_random.h"
 
 #include "convert/conversion_run.h"
-#include "convert/number_forms.h"
 #include "platform/std_platform.h"
+#include "text/number_forms.h"
 
 #include <charconv>
 #include <cstdint>
@@ -30,14 +31,7 @@ private:
 
 void appendVector(std::string& out, std::initializer_list<double> values)
 {
-    out += '<';
-    bool first = true;
-    for (const double value : values) {
-        if (!first) out += ", ";
-        first = false;
-        vantor::convert::appendDecimal(out, value);
-    }
-    out += '>';
+    vantor::bench::appendVector(out, values, vantor::text::appendDecimal);
 }
 
 std::string makeListing(std::size_t count)

@@ -1,5 +1,7 @@
 #include "platform/qt/qt_public_address_lookup.h"
 
+#include "text/strings.h"
+
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -19,23 +21,7 @@ std::optional<std::string> parseDottedIpv4(std::string_view answer)
     while (!answer.empty() && isBlank(answer.front())) answer.remove_prefix(1);
     while (!answer.empty() && isBlank(answer.back())) answer.remove_suffix(1);
 
-    int parts = 0;
-    std::size_t i = 0;
-    while (true) {
-        const std::size_t start = i;
-        int value = 0;
-        while (i < answer.size() && answer[i] >= '0' && answer[i] <= '9' && i - start < 3) {
-            value = value * 10 + (answer[i] - '0');
-            ++i;
-        }
-        const std::size_t digits = i - start;
-        if (digits == 0 || value > 255 || (digits > 1 && answer[start] == '0')) return std::nullopt;
-        ++parts;
-        if (parts == 4) break;
-        if (i >= answer.size() || answer[i] != '.') return std::nullopt;
-        ++i;
-    }
-    if (i != answer.size()) return std::nullopt;
+    if (!text::isDottedIpv4(answer)) return std::nullopt;
     return std::string(answer);
 }
 

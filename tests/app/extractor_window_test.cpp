@@ -2,7 +2,7 @@
 
 #include "app/region_map.h"
 #include "extract/object_line_fixture.h"
-#include "fakes/fake_dialogs.h"
+#include "fakes/fake_app_services.h"
 #include "fakes/fake_platform.h"
 #include "platform/std_platform.h"
 

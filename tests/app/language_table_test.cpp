@@ -1,8 +1,8 @@
 #include "app/language_folder.h"
 #include "app/language_table.h"
-#include "convert/text_codec.h"
 #include "fakes/fake_platform.h"
 #include "platform/std_platform.h"
+#include "text/text_codec.h"
 
 #include <gtest/gtest.h>
 
@@ -90,8 +90,8 @@ TEST(ShippedLanguageFiles, HaveEveryEntryInItsPlace)
         const auto table = LanguageTable::fromFileBytes(bytes);
         for (std::size_t k = 10; k < entry::kCount; ++k) EXPECT_FALSE(table.entry(k).empty()) << name << " " << k;
         // Every program text that English has is in the file itself, not taken from English.
-        const std::string decoded = convert::decodeText(bytes);
-        const auto lines = convert::splitLines(decoded);
+        const std::string decoded = text::decodeText(bytes);
+        const auto lines = text::splitLines(decoded);
         for (std::size_t k = entry::kCount; k < english.size() && k < lines.size(); ++k)
             EXPECT_EQ(lines[k].empty(), english.entry(k).empty()) << name << " " << k;
         // Entry 35 follows a path directly in its message.

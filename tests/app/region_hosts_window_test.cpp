@@ -4,6 +4,7 @@
 #include "app/region_hosts.h"
 #include "app/region_texts.h"
 #include "fakes/fake_platform.h"
+#include "window_services.h"
 
 #include <gtest/gtest.h>
 
@@ -14,33 +15,6 @@
 namespace vantor::app {
 namespace {
 
-struct RecordingMessageBox final : platform::MessageBox {
-    std::vector<std::pair<std::string, platform::MessageIcon>> shown;
-    void showMessage(const std::string& text, const std::string& title, platform::MessageIcon icon) override
-    {
-        EXPECT_EQ(title, platform::kApplicationTitle);
-        shown.emplace_back(text, icon);
-    }
-    bool askYesNo(const std::string&, const std::string&) override { return false; }
-};
-
-struct NoDialogs final : platform::Dialogs {
-    std::optional<platform::ChosenFile> openFile(const platform::FileDialogRequest&) override { return {}; }
-    std::optional<platform::ChosenFile> saveFile(const platform::FileDialogRequest&) override { return {}; }
-};
-
-struct NoInput final : platform::InputBox {
-    std::optional<std::string> ask(const std::string&, const std::string&, const std::string&) override { return {}; }
-};
-
-struct NoSettings final : platform::SettingsStore {
-    std::string read(const std::string&, const std::string&, const std::string& fallback) const override
-    {
-        return fallback;
-    }
-    void write(const std::string&, const std::string&, const std::string&) override {}
-};
-
 constexpr const char* kRegion = "<Root>\r\n<Config external_host_name=\"SYSTEMIP\" master_avatar_uuid=\"0\" />\r\n</Root>\r\n";
 
 std::string regionWith(const std::string& host)
@@ -48,7 +22,7 @@ std::string regionWith(const std::string& host)
     return "<Root>\r\n<Config external_host_name=\"" + host + "\" master_avatar_uuid=\"0\" />\r\n</Root>\r\n";
 }
 
-class RegionHostsWindow : public ::testing::Test {
+class RegionHostsWindow : public ::testing::Test, protected test::FakeWindowServices {
 protected:
     RegionHostsWindow()
     {
@@ -72,13 +46,6 @@ protected:
     }
     void click(const char* name) { window->findChild<QRadioButton*>(name)->click(); }
 
-    test::FakeFileSystem files;
-    test::FakeRandom random;
-    NoDialogs dialogs;
-    RecordingMessageBox messages;
-    NoInput input;
-    NoSettings settings;
-    AppServices services{files, random, dialogs, messages, input, settings};
     Session session;
     std::unique_ptr<MainWindow> window;
 };
@@ -88,15 +55,15 @@ TEST_F(RegionHostsWindow, EachClickRewritesWithTheSelectedHostAndSaysWhatItDid)
     click("Option1");
     EXPECT_EQ(files.files.at("/os/Regions/a.xml"), regionWith("203.0.113.7"));
     ASSERT_EQ(messages.shown.size(), 1U);
-    EXPECT_EQ(messages.shown[0].second, platform::MessageIcon::Information);
-    EXPECT_EQ(messages.shown[0].first,
+    EXPECT_EQ(messages.icons[0], platform::MessageIcon::Information);
+    EXPECT_EQ(messages.shown[0],
               "L28\r\nL29\r\n\r\nAddress written: 203.0.113.7\r\nRegion files rewritten: 1\r\nFiles left alone:\r\n"
               "notes.txt: no host line (external_host_name or ExternalHostName)");
     click("Option0");
     click("Option0");  // the same choice again: every file already has that host
     EXPECT_EQ(files.files.at("/os/Regions/a.xml"), regionWith(kLocalHost));
     ASSERT_EQ(messages.shown.size(), 3U);
-    EXPECT_NE(messages.shown[2].first.find("Region files rewritten: 0\r\n"
+    EXPECT_NE(messages.shown[2].find("Region files rewritten: 0\r\n"
                                            "Region files that already had this address: 1\r\n"),
               std::string::npos);
 }
@@ -108,14 +75,13 @@ TEST_F(RegionHostsWindow, EmptyAndMissingRegionsFoldersAreSaid)
     files.addFolder("/os/Regions");
     click("Option0");
     ASSERT_EQ(messages.shown.size(), 1U);
-    EXPECT_EQ(messages.shown[0].second, platform::MessageIcon::Information);
-    EXPECT_EQ(messages.shown[0].first.substr(0, 10), "L28\r\nL29\r\n");
+    EXPECT_EQ(messages.icons[0], platform::MessageIcon::Information);
+    EXPECT_EQ(messages.shown[0].substr(0, 10), "L28\r\nL29\r\n");
     window->findChild<QLineEdit*>("Text8")->setText(QStringLiteral("/elsewhere"));
     click("Option0");
     ASSERT_EQ(messages.shown.size(), 2U);
-    EXPECT_EQ(messages.shown[1],
-              std::make_pair(std::string("No Regions folder was found; nothing was rewritten:\r\n/elsewhere/Regions"),
-                             platform::MessageIcon::Warning));
+    EXPECT_EQ(messages.shown[1], "No Regions folder was found; nothing was rewritten:\r\n/elsewhere/Regions");
+    EXPECT_EQ(messages.icons[1], platform::MessageIcon::Warning);
 }
 
 TEST_F(RegionHostsWindow, AnAddressThatIsNoHostIsNeverWritten)
@@ -124,10 +90,8 @@ TEST_F(RegionHostsWindow, AnAddressThatIsNoHostIsNeverWritten)
     click("Option1");
     EXPECT_EQ(files.files.at("/os/Regions/a.xml"), kRegion);
     ASSERT_EQ(messages.shown.size(), 1U);
-    EXPECT_EQ(messages.shown[0],
-              std::make_pair(std::string("This address cannot be written into the region files:\r\n") +
-                                 session.publicAddress,
-                             platform::MessageIcon::Warning));
+    EXPECT_EQ(messages.shown[0], "This address cannot be written into the region files:\r\n" + session.publicAddress);
+    EXPECT_EQ(messages.icons[0], platform::MessageIcon::Warning);
 }
 
 TEST(RegionHostsMessage, NamesEachFileLeftAloneWithItsReason)

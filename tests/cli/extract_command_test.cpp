@@ -1,14 +1,14 @@
 // Tests of vantor-cli extract.
 #include "cli/cli.h"
 
-#include "convert/number_forms.h"
-#include "convert/text_codec.h"
 #include "extract/archive_fixture.h"
 #include "extract/object_line_fixture.h"
 #include "extract/object_lines.h"
 #include "extract/object_parts.h"
 #include "extract/opensim_fixture.h"
 #include "fakes/fake_platform.h"
+#include "text/number_forms.h"
+#include "text/text_codec.h"
 
 #include <gtest/gtest.h>
 
@@ -35,12 +35,12 @@ protected:
     std::vector<extract::ValueList> objectValues(const std::string& path)
     {
         std::vector<extract::ValueList> objects;
-        for (const auto line : convert::splitLines(files.files.at(path))) {
+        for (const auto line : text::splitLines(files.files.at(path))) {
             if (line.size() > 10) (void)extract::TokeniseObjectLine(line, objects.emplace_back());
         }
         return objects;
     }
-    Names namesIn(const std::string& path) { return test::namesOf(convert::splitLines(files.files.at(path))); }
+    Names namesIn(const std::string& path) { return test::namesOf(text::splitLines(files.files.at(path))); }
 
     test::FakeFileSystem files;
     test::FakeRandom random;
@@ -118,7 +118,7 @@ TEST_F(ExtractCommand, RoundTripsTheExampleHouse)
     ASSERT_GE(first.size(), 7u);
     // Every prim keeps its name and every value from its offset on; the build moves as one piece.
     const auto move = [&](std::size_t k, std::size_t axis) {
-        return *convert::parseNumber(again[k][22 + axis]) - *convert::parseNumber(first[k][22 + axis]);
+        return *text::parseNumber(again[k][22 + axis]) - *text::parseNumber(first[k][22 + axis]);
     };
     for (std::size_t k = 0; k < first.size(); ++k) {
         EXPECT_EQ(first[k][19], again[k][19]);
@@ -181,8 +181,8 @@ TEST_F(ExtractCommand, RoundTripsAnOpenSimLinksetPartByPart)
         EXPECT_EQ(again[k][19], part[19]);
         for (std::size_t index = 46; index <= 72; ++index) {
             if (index == 63 || index == 69 || index == 70) continue;  // ProfileCurve, State, TextureEntry
-            const auto was = convert::parseNumber(part[index]);
-            const auto is = convert::parseNumber(again[k][index]);
+            const auto was = text::parseNumber(part[index]);
+            const auto is = text::parseNumber(again[k][index]);
             if (was && is) {
                 EXPECT_NEAR(*is, *was, 1e-9) << extract::valueElementName(index);
             } else {
@@ -201,7 +201,7 @@ TEST_F(ExtractCommand, ReadsOpenSimArchives)
          {"terrains/region.r32", "...."}, {"objects/gate.xml", gate}});
     ASSERT_EQ(run({"extract", "/w/region.oar", "--out", "/w/all.xml"}), ExitCode::Ok) << err.str();
     EXPECT_EQ(files.files.at("/w/all.xml"), "<scene>\r\n\r\n" + box + "\r\n" + gate + "\r\n\r\n</scene>\r\n");
-    EXPECT_EQ(convert::splitLines(files.files.at("/w/all.txt")).size(), 1u + 2 * 4);
+    EXPECT_EQ(text::splitLines(files.files.at("/w/all.txt")).size(), 1u + 2 * 4);
     ASSERT_EQ(run({"extract", "/w/region.oar", "--out", "/w/in.xml", "--rect", "100,60,140,100"}), ExitCode::Ok);
     EXPECT_EQ(files.files.at("/w/in.xml"), "<scene>\r\n\r\n" + gate + "\r\n\r\n</scene>\r\n");
 

@@ -1,5 +1,5 @@
 #include "convert/conversion_run.h"
-#include "convert/text_codec.h"
+#include "text/text_codec.h"
 
 #include "fakes/fake_platform.h"
 #include "test_support.h"
@@ -36,7 +36,7 @@ std::vector<std::string> manyRecords(std::size_t count)
 std::vector<std::string_view> sceneLines(const std::string& scene)
 {
     EXPECT_TRUE(scene.ends_with("\r\n"));
-    return splitLines(scene);
+    return vantor::text::splitLines(scene);
 }
 
 class ConversionRun : public ::testing::Test {

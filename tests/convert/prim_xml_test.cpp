@@ -1,6 +1,7 @@
 #include "convert/prim_xml.h"
 
 #include "fakes/fake_platform.h"
+#include "record_reference.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -37,10 +38,9 @@ struct Builder {
     {
         std::string document;
         const bool converts = appendPrimXml(document, record, PrimXmlInputs{{}, kOwner, "720002", kObject}, names);
-        std::string recordText = "\n[9:05]  " + record.name + ": ";
-        for (const auto& field : record.fields) recordText += field + ", ";
+        const std::string recordText = recordTextOf(record);
         PackedRecord packed;
-        EXPECT_TRUE(parseRecord(recordText + "\r\nend\r", packed));
+        EXPECT_TRUE(parseRecord(recordText, packed));
         PrimValues values;
         EXPECT_EQ(computePrimValues(packed, {}, packedNames, values), converts) << recordText;
         if (!converts) {

@@ -4,6 +4,7 @@
 #include "extract/listing_record.h"
 
 #include "fakes/fake_platform.h"
+#include "record_reference.h"
 #include "test_support.h"
 
 #include <QString>
@@ -75,12 +76,11 @@ TEST(SceneXml, LineBreaksAndControlsInNamesStayOneLineAndReadBack)
     std::vector<std::string> documents;
     std::string scene = "<scene>\r\n\r\n";
     for (const auto& name : names) {
-        auto record = parseRecord("\n" + lineA("x") + "\r\n" + kLineB + "\r");
-        ASSERT_TRUE(record);
-        record->name = name;
+        PackedRecord record;
+        ASSERT_TRUE(parseRecord("\n" + lineA("x") + "\r\n" + kLineB + "\r", record));
         std::string document;
         const std::string uuid = newObjectUuid(random);
-        ASSERT_TRUE(appendPrimXml(document, *record, PrimXmlInputs{{}, "own\ter\n", "7\r", uuid}, shapes));
+        ASSERT_TRUE(appendPrimXml(document, record, PrimXmlInputs{{}, "own\ter\n", "7\r", uuid}, shapes, name));
         EXPECT_EQ(document.find_first_of("\r\n"), std::string::npos) << name;
         scene += document + "\r\n";
         documents.push_back(std::move(document));

@@ -124,19 +124,6 @@ TEST_F(Listing, FailuresNameTheValueAndKeepTheState)
               builder.BuildListingRecord(objectLine()).text);
 }
 
-TEST(XmlText, DecodesEntitiesAndCharacterReferencesInOnePass)
-{
-    const std::pair<const char*, const char*> cases[] = {
-        {"&lt;&gt;&amp;&quot;&apos; &amp;lt;", "<>&\"' &lt;"},
-        {"&#233;t&#xE9;&#x1F600;", "\xC3\xA9t\xC3\xA9\xF0\x9F\x98\x80"},
-        // references to no character XML allows, and other ampersands, stay
-        {"&#xD800; &#0; &#1114112; &#xZZ; &#; &#X41;", "&#xD800; &#0; &#1114112; &#xZZ; &#; &#X41;"},
-        // a line break cannot stand in a listing line: it becomes a blank; a tab stays a tab
-        {"a&#10;b&#xD;&#13;&#xa;c&#9;d", "a b   c\td"},
-        {"&bogus; & alone a&&amp;b &amp", "&bogus; & alone a&&b &amp"}};
-    for (const auto& [in, out] : cases) EXPECT_EQ(decodeXmlText(in), out);
-}
-
 TEST(ListingPath, SwapsOnlyAFinalXmlForTxt)
 {
     for (const auto& [scene, listing] :

@@ -7,11 +7,11 @@
 #include "extract/selection.h"
 #include "extract/selection_export.h"
 
-#include "convert/text_codec.h"
+#include "archive_fixture.h"
 #include "fakes/fake_platform.h"
 #include "object_line_fixture.h"
-#include "archive_fixture.h"
 #include "opensim_fixture.h"
+#include "text/text_codec.h"
 
 #include <gtest/gtest.h>
 
@@ -135,7 +135,7 @@ std::vector<std::string> exportedListing(const ObjectLines& table)
     const ExportReport report = exportSelection(table, "/w/out.xml", clock, files);
     EXPECT_TRUE(report) << (report.failure ? report.failure->objectNumber : 0);
     std::vector<std::string> lines;
-    for (const auto line : convert::splitLines(files.files["/w/out.txt"])) lines.emplace_back(line);
+    for (const auto line : text::splitLines(files.files["/w/out.txt"])) lines.emplace_back(line);
     EXPECT_EQ(files.files["/w/out.xml"].find("<scene>\r\n\r\n" + std::string(table.empty() ? "" : table[0])), 0u);
     return lines;
 }
@@ -342,7 +342,7 @@ std::vector<std::map<std::string, std::string>> csvRows(const std::filesystem::p
         return out;
     };
     const std::string text = test::fileText(path.string());
-    const auto lines = convert::splitLines(text);
+    const auto lines = text::splitLines(text);
     std::vector<std::map<std::string, std::string>> rows;
     const auto names = fields(lines.at(0));
     for (std::size_t i = 1; i < lines.size(); ++i) {

@@ -1,8 +1,8 @@
 // Tests of the scene file reader: the tokeniser, its fast path, the load and the markers.
 #include "extract/scene_load.h"
 
-#include "convert/text_codec.h"
 #include "object_line_fixture.h"
+#include "text/text_codec.h"
 
 #include <gtest/gtest.h>
 
@@ -37,8 +37,8 @@ TEST(PositionScan, AgreesWithTheFullTokeniserOnEveryKnownLine)
 {
     std::vector<std::string> lines;
     for (const auto& entry : std::filesystem::directory_iterator(VANTOR_TEST_DATA_DIR)) {
-        const std::string text = convert::decodeText(test::fileText(entry.path().string()));
-        for (const auto line : convert::splitLines(text)) lines.emplace_back(line);
+        const std::string text = text::decodeText(test::fileText(entry.path().string()));
+        for (const auto line : text::splitLines(text)) lines.emplace_back(line);
     }
     for (const std::string& whole : {test::objectLine(), test::objectLine({{"name", " "}, {"y", ""}})}) {
         for (std::size_t length = 0; length <= whole.size(); length += 3) lines.push_back(whole.substr(0, length));

@@ -1,4 +1,4 @@
-#include "convert/text_codec.h"
+#include "text/text_codec.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-using namespace vantor::convert;
+using namespace vantor::text;
 
 namespace {
 

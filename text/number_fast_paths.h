@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace vantor::convert {
+namespace vantor::text {
 
 // Shortcuts for the number forms that listings and scene files are mostly made of. Each
 // gives exactly what parseNumber, appendDecimal or appendInteger gives, and hands back to
@@ -36,4 +36,4 @@ char* writeDecimalQuickly(char* out, double value);
 // appendInteger at out, which must have room for kMostIntegerBytes; returns the end.
 char* writeInteger(char* out, std::int32_t value);
 
-}  // namespace vantor::convert
+}  // namespace vantor::text

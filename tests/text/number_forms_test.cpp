@@ -1,5 +1,5 @@
-#include "convert/number_fast_paths.h"
-#include "convert/number_forms.h"
+#include "text/number_fast_paths.h"
+#include "text/number_forms.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-using namespace vantor::convert;
+using namespace vantor::text;
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace vantor::convert {
+namespace vantor::text {
 
 // Reads a number the way listings and scene files write it: optional "-", digits, optional
 // "." fraction, optional exponent (2E-05); blanks around it are allowed. The decimal
@@ -28,4 +28,4 @@ void appendDecimal(std::string& out, double value);
 // Appends the plain decimal digits of an integer, with "-" when negative.
 void appendInteger(std::string& out, std::int64_t value);
 
-}  // namespace vantor::convert
+}  // namespace vantor::text

@@ -1,6 +1,6 @@
-#include "number_fast_paths.h"
+#include "text/number_fast_paths.h"
 
-#include "number_forms.h"
+#include "text/number_forms.h"
 
 #include <array>
 #include <bit>
@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <cstring>
 
-namespace vantor::convert {
+namespace vantor::text {
 
 namespace {
 
@@ -194,4 +194,4 @@ char* writeInteger(char* out, std::int32_t value)
     return std::to_chars(out, out + kMostIntegerBytes, value).ptr;
 }
 
-}  // namespace vantor::convert
+}  // namespace vantor::text

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-namespace vantor::convert {
+namespace vantor::text {
 
 // Turns the bytes of a text file into UTF-8: valid UTF-8 sequences stay as they are, every
 // other byte is read as Windows-1252 (the code page older listings and scene files were
@@ -16,6 +16,9 @@ namespace vantor::convert {
 // Whether text is valid UTF-8 throughout, so that decodeText would hand it back unchanged
 // (a leading byte-order mark aside).
 [[nodiscard]] bool isValidUtf8(std::string_view text);
+
+// Appends the UTF-8 form of a code point (at most U+10FFFF).
+void appendUtf8(std::string& out, char32_t cp);
 
 // Counts the characters (code points) of UTF-8 text; listing positions count characters.
 [[nodiscard]] std::size_t countCharacters(std::string_view utf8);
@@ -39,8 +42,15 @@ private:
     std::size_t m_nextLf;
 };
 
-// Rewrites every line end (CR LF, lone CR, lone LF) as CR LF and ends the last line with
-// CR LF too, as loading a listing into the main window does.
+// Rewrites every lone LF and lone CR as CR LF, leaving CR LF as it is; nothing is added at
+// the end. Listings saved on Linux or pasted into a Qt text box end their lines with LF.
+[[nodiscard]] std::string normaliseLineEnds(std::string_view text);
+
+// Whether every CR of text is followed by an LF and every LF follows a CR.
+[[nodiscard]] bool hasOnlyCrLfLineEnds(std::string_view text);
+
+// normaliseLineEnds, and the last line ended with CR LF too, as loading a listing into the
+// main window does.
 [[nodiscard]] std::string toCrLfLines(std::string_view text);
 
-}  // namespace vantor::convert
+}  // namespace vantor::text

@@ -1,11 +1,11 @@
-#include "number_forms.h"
+#include "text/number_forms.h"
 
 #include <charconv>
 #include <cmath>
 #include <limits>
 #include <system_error>
 
-namespace vantor::convert {
+namespace vantor::text {
 
 namespace {
 
@@ -89,4 +89,4 @@ void appendInteger(std::string& out, std::int64_t value)
     out.append(buffer, end);
 }
 
-}  // namespace vantor::convert
+}  // namespace vantor::text

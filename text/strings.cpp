@@ -1,0 +1,39 @@
+#include "text/strings.h"
+
+namespace vantor::text {
+
+std::string removeAll(std::string text, std::string_view what)
+{
+    if (what.empty()) return text;
+    std::string result;
+    result.reserve(text.size());
+    std::size_t from = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, from)) {
+        result.append(text, from, at - from);
+        from = at + what.size();
+    }
+    result.append(text, from, std::string::npos);
+    return result;
+}
+
+bool isDottedIpv4(std::string_view text)
+{
+    std::size_t i = 0;
+    for (int part = 0; part < 4; ++part) {
+        if (part > 0) {
+            if (i >= text.size() || text[i] != '.') return false;
+            ++i;
+        }
+        const std::size_t start = i;
+        int value = 0;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9' && i - start < 3) {
+            value = value * 10 + (text[i] - '0');
+            ++i;
+        }
+        const std::size_t digits = i - start;
+        if (digits == 0 || value > 255 || (digits > 1 && text[start] == '0')) return false;
+    }
+    return i == text.size();
+}
+
+}  // namespace vantor::text
