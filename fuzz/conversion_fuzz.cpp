@@ -7,7 +7,8 @@
 
 #include "convert/conversion_run.h"
 #include "convert/listing_parser.h"
-#include "convert/text_codec.h"
+#include "convert/record_reference.h"
+#include "text/text_codec.h"
 
 #include "fakes/fake_platform.h"
 
@@ -136,30 +137,32 @@ void checkSceneFile(const std::string& scene, int primCount)
 // record into a PrimRecord and a PackedRecord: cuts, outcomes, names and fields must agree.
 void checkListingCuts(const std::string& listing)
 {
-    const std::string text = convert::normaliseLineEnds(listing);
-    convert::PrimListing byText(text);
-    convert::PrimListing byLines(text);
+    const std::string text = text::normaliseLineEnds(listing);
+    convert::PrimListing byText(text, convert::PrimListing::CrLfChecked{});
+    auto checked = convert::PrimListing::ifOnlyCrLf(text);
+    check(checked.has_value(), "a normalised listing has only CR LF line ends");
+    convert::PrimListing& byLines = *checked;
     check(byText.headerLine() == byLines.headerLine(), "both listings cut the same header");
-    std::string recordText;
+    convert::RecordCut textCut;
     convert::RecordCut cut;
-    convert::PrimRecord record;
     convert::PackedRecord packed;
+    const auto recordTextOf = [](const convert::RecordCut& c) {
+        return c.asLines ? "\n" + std::string(c.lineA) + "\r\n" + std::string(c.lineB) + "\r" : c.text;
+    };
     while (true) {
-        const convert::CutOutcome outcome = byText.cutRecord(recordText);
+        const convert::CutOutcome outcome = byText.cutRecord(textCut);
         check(byLines.cutRecord(cut) == outcome, "both cuts end alike");
         if (outcome != convert::CutOutcome::Record) break;
-        const std::string lines = cut.asLines
-                                      ? "\n" + std::string(cut.lineA) + "\r\n" + std::string(cut.lineB) + "\r"
-                                      : cut.text;
-        check(lines == recordText, "both cuts give the same record");
-        const bool parsed = convert::parseRecord(recordText, record);
-        check(convert::parseRecord(cut, packed) == parsed, "both parses agree on the outcome");
-        if (!parsed) break;
-        check(packed.name() == record.name && packed.recordText() == record.recordText,
+        const std::string recordText = recordTextOf(textCut);
+        check(recordTextOf(cut) == recordText, "both cuts give the same record");
+        const auto record = test::parseRecordPlainly(recordText);
+        check(convert::parseRecord(cut, packed) == record.has_value(), "both parses agree on the outcome");
+        if (!record) break;
+        check(packed.name() == record->name && packed.recordText() == record->recordText,
               "both parses give the same name and text");
-        check(packed.fieldCount() == record.fields.size(), "both parses give the same fields");
-        for (std::size_t i = 0; i < record.fields.size(); ++i) {
-            check(packed.field(i) == record.fields[i], "both parses give the same fields");
+        check(packed.fieldCount() == record->fields.size(), "both parses give the same fields");
+        for (std::size_t i = 0; i < record->fields.size(); ++i) {
+            check(packed.field(i) == record->fields[i], "both parses give the same fields");
         }
     }
     check(byText.remainingText() == byLines.remainingText(), "both cuts leave the same text");
@@ -177,8 +180,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string owner = (choice & 0x40) != 0 ? "a&b<c>\"d'" : "3f1c9a2e-7b40-4d5e-9c81-6a2f0e4b7d13";
 
     // The listing box holds UTF-8 text; a loaded file has its line ends made CR LF first.
-    std::string listing = convert::decodeText(std::string(reinterpret_cast<const char*>(data), size));
-    if (fromFile) listing = convert::toCrLfLines(listing);
+    std::string listing = text::decodeText(std::string(reinterpret_cast<const char*>(data), size));
+    if (fromFile) listing = text::toCrLfLines(listing);
 
     checkListingCuts(listing);
 

@@ -3,7 +3,7 @@
 // is; every entry the program asks for can be read, missing program texts being English.
 
 #include "app/language_table.h"
-#include "convert/text_codec.h"
+#include "text/text_codec.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -50,10 +50,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string_view bytes(reinterpret_cast<const char*>(data), size);
     const app::LanguageTable table = app::LanguageTable::fromFileBytes(std::string(bytes));
 
-    const std::string decoded = convert::decodeText(std::string(bytes));
-    check(convert::isValidUtf8(decoded), "the decoded text is UTF-8");
+    const std::string decoded = text::decodeText(std::string(bytes));
+    check(text::isValidUtf8(decoded), "the decoded text is UTF-8");
     if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
-    if (convert::isValidUtf8(bytes)) check(decoded == bytes, "a UTF-8 file is taken as it is");
+    if (text::isValidUtf8(bytes)) check(decoded == bytes, "a UTF-8 file is taken as it is");
 
     const std::vector<std::string> lines = linesOf(decoded);
     check(table.size() == lines.size(), "one entry per line");

@@ -4,8 +4,8 @@
 // reads back exactly; the fast paths give what the general functions give; and any text
 // parseNumber accepts is a finite number whose forms pass the same checks.
 
-#include "convert/number_fast_paths.h"
-#include "convert/number_forms.h"
+#include "text/number_fast_paths.h"
+#include "text/number_forms.h"
 
 #include <cmath>
 #include <cstddef>
@@ -19,7 +19,7 @@
 #include <string>
 #include <string_view>
 
-using namespace vantor::convert;
+using namespace vantor::text;
 
 namespace {
 
