@@ -126,28 +126,6 @@ TEST(RecordCut, MatchesTheLiteralReading)
     }
 }
 
-TEST(RecordCut, IdenticalRecordsEachGiveARecordAndARepeatedHeaderChangesNothing)
-{
-    std::vector<std::string> lines = {kHeader};
-    std::vector<std::string> repeated = {kHeader};
-    for (int i = 0; i < 400; ++i) {
-        lines.insert(lines.end(), {kLineA, kLineB});
-        repeated.insert(repeated.end(), {kLineA, kLineB});
-        if (i == 200) repeated.push_back(kHeader);  // a second paste starts here
-    }
-    for (const auto& text : {crlf(lines), crlf(repeated)}) {
-        PrimListing listing(text, PrimListing::CrLfChecked{});
-        const auto steps = stepsOf(listing);
-        ASSERT_EQ(steps.size(), 401u);
-        EXPECT_EQ(steps.back().outcome, CutOutcome::EndOfListing);
-        for (std::size_t i = 0; i < 400; ++i) {
-            PackedRecord record;
-            ASSERT_TRUE(parseRecord(steps[i].record, record)) << i;
-            ASSERT_EQ(record.name(), "Cube") << i;
-        }
-    }
-}
-
 TEST(RecordCut, GuardCountsCharactersNotBytes)
 {
     const std::string shortA = "[9:05]  Café é: 1, <1, 2, 3>";  // 28 characters in 30 bytes
