@@ -105,15 +105,21 @@ TEST_F(StdFileSystemTest, RevertPutsBackTheEarlierFileOrNone)
     EXPECT_EQ(entries(), 1u);
 }
 
-TEST_F(StdFileSystemTest, AFolderOrDeviceIsNeverReplacedAndKindsAreTold)
+TEST_F(StdFileSystemTest, FailuresGiveAReasonAFolderOrDeviceIsNeverReplacedAndKindsAreTold)
 {
     fs::create_directories(m_folder / "scene.xml");
-    std::string reason;
-    EXPECT_FALSE(m_files.create(path("scene.xml"), &reason));
-    EXPECT_FALSE(reason.empty());
-    EXPECT_FALSE(m_files.create("/dev/null", &reason));
+    for (const std::string& target : {path("scene.xml"), std::string("/dev/null"), path("missing/scene.xml")}) {
+        std::string reason;
+        EXPECT_FALSE(m_files.create(target, &reason)) << target;
+        EXPECT_FALSE(reason.empty()) << target;
+    }
     EXPECT_TRUE(fs::is_character_file("/dev/null"));
     EXPECT_EQ(entries(), 1u);
+    std::string readReason, sharedReason;
+    EXPECT_FALSE(m_files.readAll(path("nothing.txt"), &readReason));
+    EXPECT_FALSE(m_files.readShared(path("nothing.xml"), &sharedReason));
+    EXPECT_FALSE(readReason.empty());
+    EXPECT_FALSE(sharedReason.empty());
     std::ofstream(path("plain.txt")) << "x";
     ASSERT_EQ(::mkfifo(path("pipe").c_str(), 0600), 0);
     using vantor::platform::PathKind;
@@ -198,19 +204,6 @@ TEST_F(StdFileSystemTest, SharedReadsGiveTheWholeFileSmallOrLarge)
         std::filesystem::rename(path("next.xml"), path("scene.xml"));
         EXPECT_TRUE(mapped->bytes == content) << "size " << size;
     }
-    std::string reason;
-    EXPECT_FALSE(m_files.readShared(path("nothing.xml"), &reason));
-    EXPECT_FALSE(reason.empty());
-}
-
-TEST_F(StdFileSystemTest, ReportsWhyAFileCannotBeCreatedOrRead)
-{
-    std::string reason;
-    EXPECT_FALSE(m_files.create(path("missing/scene.xml"), &reason));
-    EXPECT_FALSE(reason.empty());
-    reason.clear();
-    EXPECT_FALSE(m_files.readAll(path("nothing.txt"), &reason));
-    EXPECT_FALSE(reason.empty());
 }
 
 TEST_F(StdFileSystemTest, ListsFilesBySuffixInNameOrder)
