@@ -196,19 +196,17 @@ TEST_F(Listing, LargeTablesListAsOneBuilderWould)
     const std::string noRule = objectLine({{"name", "odd"}, {"pathCurve", "48"}, {"hollowShape", "Other"}});
     const std::string typeOnly = objectLine({{"pathCurve", "16"}, {"hollowShape", "Other"}});
     const std::string broken = objectLine({{"name", "bad"}, {"pathCurve", "curved"}});
-    struct Case {
-        std::vector<std::pair<std::size_t, std::string>> at;  // objects put in a table of plain boxes
-    };
     const std::size_t count = 3000;
     const std::size_t half = count / 2;
-    const Case cases[] = {
-        {{{half - 1, torus}, {half, noRule}, {half + 1, typeOnly}, {half + 2, noRule}, {half + 3, torus}}},
-        {{{half - 1, torus}, {half, noRule}, {half + 1, broken}}},
-        {{{10, torus}, {half + 5, noRule}, {half + 7, box}, {count - 1, noRule}}},
-        {{{half + 100, broken}, {half + 200, broken}}},
-        {{{half - 1, torus}, {half, typeOnly}, {half + 1, noRule}, {half + 50, broken}}},
+    // Objects put in a table of plain boxes, at these places.
+    const std::vector<std::pair<std::size_t, std::string>> cases[] = {
+        {{half - 1, torus}, {half, noRule}, {half + 1, typeOnly}, {half + 2, noRule}, {half + 3, torus}},
+        {{half - 1, torus}, {half, noRule}, {half + 1, broken}},
+        {{10, torus}, {half + 5, noRule}, {half + 7, box}, {count - 1, noRule}},
+        {{half + 100, broken}, {half + 200, broken}},
+        {{half - 1, torus}, {half, typeOnly}, {half + 1, noRule}, {half + 50, broken}},
     };
-    for (const auto& [at] : cases) {
+    for (const auto& at : cases) {
         lines.assign(count, box);
         for (const auto& [k, line] : at) lines[k] = line;
         std::string expected = BuildHeaderLineFor(lines.back(), clock).text + "\r\n";
