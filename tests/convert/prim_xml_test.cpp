@@ -153,34 +153,23 @@ TEST(PrimXml, ConvertsOnlyWithTheFieldsItUses)
     }
 }
 
-TEST(PrimXml, EscapesNameOwnerAndLocalId)
-{
-    PrimRecord record = recordWith({});
-    record.name = "Fish & <Chips> \"Bob's\"";
-    ShapeNames names;
-    std::string document;
-    ASSERT_TRUE(appendPrimXml(document, record, PrimXmlInputs{{}, "a<b", "7&8", kObject}, names));
-    EXPECT_EQ(element(document, "Name"), "Fish &amp; &lt;Chips&gt; &quot;Bob&apos;s&quot;");
-    EXPECT_EQ(element(document, "LocalID"), "7&amp;8");
-    EXPECT_EQ(element(document, "CreatorID"), "<UUID>a&lt;b</UUID>");
-}
-
-TEST(PrimXml, LineBreaksAndControlsKeepTheDocumentOneWellFormedLine)
+TEST(PrimXml, EscapesTextsAndKeepsTheDocumentOneWellFormedLine)
 {
     using namespace std::string_literals;
     PrimRecord record = recordWith({});
-    record.name = "a\tb\nc\rd\x01" "e\x1F" "f\0g\x7F\xEF\xBF\xBEh\xEF\xBF\xBFi\xEF\xBF\xBD\xC3\xA9\xEF\xBF"s;
-    const std::string owner = "own\ter\n\x0B"s;
-    const std::string localId = "7\r\n"s;
+    record.name = "Fish & <Chips> \"Bob's\" a\tb\nc\rd\x01" "e\x1F" "f\0g\x7F\xEF\xBF\xBEh\xEF\xBF\xBFi\xEF\xBF\xBD\xC3\xA9\xEF\xBF"s;
+    const std::string owner = "a<b own\ter\n\x0B"s;
+    const std::string localId = "7&8\r\n"s;
     ShapeNames names;
     std::string document;
     ASSERT_TRUE(appendPrimXml(document, record, PrimXmlInputs{{}, owner, localId, kObject}, names));
     const std::string fffd = "\xEF\xBF\xBD";
-    EXPECT_EQ(element(document, "Name"),
-              "a&#9;b&#10;c&#13;d" + fffd + "e" + fffd + "f" + fffd + "g\x7F" + fffd + "h" + fffd + "i" + fffd
-                  + "\xC3\xA9\xEF\xBF");
-    EXPECT_EQ(element(document, "OwnerID"), "<UUID>own&#9;er&#10;" + fffd + "</UUID>");
-    EXPECT_EQ(element(document, "LocalID"), "7&#13;&#10;");
+    EXPECT_EQ(element(document, "Name"), "Fish &amp; &lt;Chips&gt; &quot;Bob&apos;s&quot; a&#9;b&#10;c&#13;d" + fffd
+                                             + "e" + fffd + "f" + fffd + "g\x7F" + fffd + "h" + fffd + "i" + fffd
+                                             + "\xC3\xA9\xEF\xBF");
+    EXPECT_EQ(element(document, "OwnerID"), "<UUID>a&lt;b own&#9;er&#10;" + fffd + "</UUID>");
+    EXPECT_EQ(element(document, "CreatorID"), element(document, "OwnerID"));
+    EXPECT_EQ(element(document, "LocalID"), "7&amp;8&#13;&#10;");
     EXPECT_EQ(document.find_first_of("\r\n"s), std::string::npos);
     EXPECT_LE(document.size(), primDocumentBound({owner, localId, kObject, record.name}));
 }
