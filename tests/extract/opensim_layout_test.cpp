@@ -19,8 +19,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <memory>
 #include <sstream>
 #include <tuple>
 
