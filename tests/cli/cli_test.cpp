@@ -1,31 +1,10 @@
-#include "cli/cli.h"
-
-#include "fakes/fake_platform.h"
-
-#include <gtest/gtest.h>
-
-#include <sstream>
-#include <string_view>
-#include <vector>
+#include "cli_fixture.h"
 
 using vantor::cli::ExitCode;
 
 namespace {
 
-class Cli : public ::testing::Test {
-protected:
-    ExitCode run(const std::vector<std::string_view>& args)
-    {
-        out.str({});
-        err.str({});
-        return vantor::cli::runCli(args, out, err, vantor::cli::Services{files, random, clock});
-    }
-
-    vantor::test::FakeFileSystem files;
-    vantor::test::FakeRandom random;
-    vantor::test::FakeClock clock;
-    std::ostringstream out, err;
-};
+using Cli = vantor::test::CliFixture;
 
 TEST_F(Cli, UsageErrorsExitWithTwo)
 {

@@ -1,12 +1,7 @@
 // Tests of vantor-cli convert.
-#include "cli/cli.h"
-
+#include "cli_fixture.h"
 #include "convert/test_support.h"
-#include "fakes/fake_platform.h"
 
-#include <gtest/gtest.h>
-
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,7 +11,7 @@ using namespace vantor::test;
 
 namespace {
 
-class ConvertCommand : public ::testing::Test {
+class ConvertCommand : public CliFixture {
 protected:
     void SetUp() override
     {
@@ -28,15 +23,8 @@ protected:
     ExitCode run(std::vector<std::string_view> args)
     {
         args.insert(args.begin(), "convert");
-        out.str("");
-        err.str("");
-        return vantor::cli::runCli(args, out, err, vantor::cli::Services{files, random, clock});
+        return CliFixture::run(args);
     }
-
-    FakeFileSystem files;
-    FakeRandom random;
-    FakeClock clock;
-    std::ostringstream out, err;
 };
 
 TEST_F(ConvertCommand, DefaultsAndOptionsReachTheRun)

@@ -1,18 +1,12 @@
 // Tests of vantor-cli extract.
-#include "cli/cli.h"
-
+#include "cli_fixture.h"
 #include "extract/archive_fixture.h"
 #include "extract/object_line_fixture.h"
 #include "extract/object_lines.h"
 #include "extract/object_parts.h"
 #include "extract/opensim_fixture.h"
-#include "fakes/fake_platform.h"
 #include "text/number_forms.h"
 #include "text/text_codec.h"
-
-#include <gtest/gtest.h>
-
-#include <sstream>
 
 namespace vantor::cli {
 namespace {
@@ -20,16 +14,9 @@ namespace {
 using Names = std::vector<std::string>;
 using test::objectAt;
 
-class ExtractCommand : public ::testing::Test {
+class ExtractCommand : public test::CliFixture {
 protected:
     ExtractCommand() { files.addFolder("/w"); }
-
-    ExitCode run(const std::vector<std::string_view>& args)
-    {
-        out.str({});
-        err.str({});
-        return runCli(args, out, err, Services{files, random, clock});
-    }
 
     // The value lists of the object lines of the scene file at path.
     std::vector<extract::ValueList> objectValues(const std::string& path)
@@ -41,12 +28,6 @@ protected:
         return objects;
     }
     Names namesIn(const std::string& path) { return test::namesOf(text::splitLines(files.files.at(path))); }
-
-    test::FakeFileSystem files;
-    test::FakeRandom random;
-    test::FakeClock clock;
-    std::ostringstream out;
-    std::ostringstream err;
 };
 
 TEST_F(ExtractCommand, KeepsTheObjectsStrictlyInsideOrOutsideTheRectangle)

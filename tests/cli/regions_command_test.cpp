@@ -1,18 +1,12 @@
 // Tests of vantor-cli regions.
-#include "cli/cli.h"
-
-#include "fakes/fake_platform.h"
-
-#include <gtest/gtest.h>
-
-#include <sstream>
+#include "cli_fixture.h"
 
 namespace vantor::cli {
 namespace {
 
 constexpr const char* kOldRegion = "<Root>\r\n<Config external_host_name=\"10.0.0.5\" master_avatar_uuid=\"0\" />\r\n</Root>\r\n";
 
-class RegionsCommand : public ::testing::Test {
+class RegionsCommand : public test::CliFixture {
 protected:
     RegionsCommand()
     {
@@ -20,19 +14,6 @@ protected:
         files.files["/os/Regions/b.ini"] = "[Home]\nExternalHostName = SYSTEMIP\n";
         files.files["/os/Regions/readme.txt"] = "notes\n";
     }
-
-    ExitCode run(const std::vector<std::string_view>& args)
-    {
-        out.str({});
-        err.str({});
-        return runCli(args, out, err, Services{files, random, clock});
-    }
-
-    test::FakeFileSystem files;
-    test::FakeRandom random;
-    test::FakeClock clock;
-    std::ostringstream out;
-    std::ostringstream err;
 };
 
 TEST_F(RegionsCommand, PrintsOneLinePerFileAndExitsWithZero)

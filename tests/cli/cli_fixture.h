@@ -1,0 +1,30 @@
+#pragma once
+
+#include "cli/cli.h"
+#include "fakes/fake_platform.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string_view>
+#include <vector>
+
+namespace vantor::test {
+
+// Runs vantor-cli on fake services and keeps what it printed.
+class CliFixture : public ::testing::Test {
+protected:
+    cli::ExitCode run(const std::vector<std::string_view>& args)
+    {
+        out.str({});
+        err.str({});
+        return cli::runCli(args, out, err, cli::Services{files, random, clock});
+    }
+
+    FakeFileSystem files;
+    FakeRandom random;
+    FakeClock clock;
+    std::ostringstream out, err;
+};
+
+}  // namespace vantor::test
