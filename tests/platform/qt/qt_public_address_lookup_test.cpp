@@ -16,14 +16,12 @@ namespace {
 
 using namespace std::chrono_literals;
 
-TEST(DottedIpv4, AcceptsOnlyFourNumbersUpTo255)
+// The digit rules are text::isDottedIpv4's, tested with it; here, what the lookup makes of a whole answer.
+TEST(DottedIpv4, TrimsTheAnswerAndAcceptsOnlyADottedAddress)
 {
     const std::vector<std::pair<const char*, std::optional<std::string>>> cases = {
-        {"203.0.113.7", "203.0.113.7"}, {" 203.0.113.7\r\n", "203.0.113.7"}, {"0.0.0.0", "0.0.0.0"},
-        {"255.255.255.255", "255.255.255.255"}, {"256.1.1.1", std::nullopt}, {"1.2.3", std::nullopt},
-        {"1.2.3.4.5", std::nullopt}, {"1.2.3.4x", std::nullopt}, {"1..3.4", std::nullopt},
-        {"01.2.3.4", std::nullopt}, {"1234.2.3.4", std::nullopt}, {"1.2.3.4\n5", std::nullopt},
-        {"<html>1.2.3.4</html>", std::nullopt}, {"", std::nullopt}};
+        {"203.0.113.7", "203.0.113.7"}, {" 203.0.113.7\r\n", "203.0.113.7"}, {"256.1.1.1", std::nullopt},
+        {"1.2.3.4\n5", std::nullopt}, {"<html>1.2.3.4</html>", std::nullopt}, {"", std::nullopt}};
     for (const auto& [answer, address] : cases) EXPECT_EQ(parseDottedIpv4(answer), address) << '"' << answer << '"';
 }
 
