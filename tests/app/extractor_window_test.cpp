@@ -5,6 +5,7 @@
 #include "fakes/fake_app_services.h"
 #include "fakes/fake_platform.h"
 #include "platform/std_platform.h"
+#include "window_services.h"
 
 #include <gtest/gtest.h>
 
@@ -59,8 +60,6 @@ bool waitUntil(const std::function<bool()>& done, int milliseconds = 5000)
 // A mark's green, also under the rectangle's light tint.
 bool isMark(const QColor& colour) { return colour.green() > 120 && colour.red() < 60 && colour.blue() < 80; }
 
-std::vector<std::string> names(const extract::ObjectLines& lines) { return test::namesOf(lines); }
-
 // Records the region of every paint of a widget.
 struct PaintRecorder final : QObject {
     std::vector<QRegion> regions;
@@ -75,12 +74,7 @@ class ExtractorWindowTest : public ::testing::Test {
 protected:
     ExtractorWindowTest()
     {
-        static int argc = 1;
-        static char name[] = "extractor_window_tests";
-        static char* argv[] = {name, nullptr};
-        static const auto* application = new QApplication(argc, argv);
-        (void)application;
-        QGuiApplication::setQuitOnLastWindowClosed(false);
+        test::ensureApplication();
         session.language = languageTable();
         session.lastFolder = "/scenes/";
         files.addFolder("/out");
@@ -136,7 +130,7 @@ protected:
         button->click();
     }
     void setInverse(bool on) const { window->findChild<QCheckBox*>(QStringLiteral("Check1"))->setChecked(on); }
-    [[nodiscard]] std::vector<std::string> tableNames() const { return names(window->selection().objects()); }
+    [[nodiscard]] std::vector<std::string> tableNames() const { return test::namesOf(window->selection().objects()); }
     [[nodiscard]] std::string status() const { return window->statusText().toStdString(); }
 
     Session session;
@@ -233,74 +227,49 @@ TEST_F(ExtractorWindowTest, MarksSitAtTheObjectsTopLeftCornersAndArePainted)
     EXPECT_TRUE(tinted({8000, 8000}));
 }
 
-struct ExtractCase {
-    const char* what;
-    std::optional<std::pair<QPointF, QPointF>> dragged;  // none: the lines as they are
-    bool selectAll;
-    bool inverse;
-    std::vector<std::string> kept;
-};
-
-void PrintTo(const ExtractCase& c, std::ostream* out) { *out << c.what; }
-
-class ExtractorWindowExtract : public ExtractorWindowTest, public ::testing::WithParamInterface<ExtractCase> {};
-
-TEST_P(ExtractorWindowExtract, KeepsTheObjectsStrictlyInsideOrOutside)
+// Each row on a fresh window, on the edges of the drag example (x 50 or 150, y 181 or 231)
+// and of the initial quarter.
+TEST_F(ExtractorWindowTest, ExtraireKeepsTheObjectsStrictlyInsideOrOutside)
 {
-    // On the edges of the drag example (x 50 or 150, y 181 or 231) and of the initial quarter.
-    openOn(sceneFile({objectAt("100", "200", "in-drag"), objectAt("50", "200", "drag-left-edge"),
-                      objectAt("100", "181", "drag-bottom-edge"), objectAt("150.1", "200", "drag-right"),
-                      objectAt("10", "200", "in-quarter"), objectAt("128", "200", "quarter-right-edge"),
-                      objectAt("10", "100", "south"), objectAt("0", "100", "region-west-edge"),
-                      objectAt("300", "100", "outside-region"), objectAt("50", "181", "clicked-point")}));
-    const ExtractCase& c = GetParam();
-    if (c.dragged) drag(c.dragged->first, c.dragged->second);
-    if (c.selectAll) click("Command2");
-    setInverse(c.inverse);
-    click("Command1");
-    EXPECT_EQ(tableNames(), c.kept);
-    EXPECT_EQ(window->selection().dragState(), extract::DragState::Set);
-    EXPECT_EQ(window->selection().markers().size(), c.kept.size());
+    struct Case {
+        const char* what;
+        std::optional<std::pair<QPointF, QPointF>> dragged;  // none: the lines as they are
+        bool selectAll, inverse;
+        std::vector<std::string> kept;
+    };
+    const std::pair<QPointF, QPointF> dragExample{{2000, 3000}, {6000, 1000}}, still{{2000, 3000}, {2000, 3000}};
+    const std::vector<std::string> all = {"in-drag", "drag-left-edge", "drag-bottom-edge", "drag-right", "in-quarter",
+                                          "quarter-right-edge", "south"};
+    const auto plus = [&all](std::vector<std::string> more) {
+        more.insert(more.begin(), all.begin(), all.end());
+        return more;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"initial quarter", {}, false, false,
+              {"in-drag", "drag-left-edge", "drag-bottom-edge", "in-quarter", "clicked-point"}},
+             {"drag example", dragExample, false, false, {"in-drag", "quarter-right-edge"}},
+             {"drag the other way", std::pair{dragExample.second, dragExample.first}, false, false,
+              {"in-drag", "quarter-right-edge"}},
+             {"drag inverse", dragExample, false, true,
+              {"drag-right", "in-quarter", "south", "region-west-edge", "outside-region"}},
+             {"click", still, false, false, {}},
+             {"click inverse", still, false, true, plus({"region-west-edge", "outside-region"})},
+             {"select all", {}, true, false, plus({"clicked-point"})},
+             {"select all inverse", {}, true, true, {"outside-region"}}}) {
+        openOn(sceneFile({objectAt("100", "200", "in-drag"), objectAt("50", "200", "drag-left-edge"),
+                          objectAt("100", "181", "drag-bottom-edge"), objectAt("150.1", "200", "drag-right"),
+                          objectAt("10", "200", "in-quarter"), objectAt("128", "200", "quarter-right-edge"),
+                          objectAt("10", "100", "south"), objectAt("0", "100", "region-west-edge"),
+                          objectAt("300", "100", "outside-region"), objectAt("50", "181", "clicked-point")}));
+        if (c.dragged) drag(c.dragged->first, c.dragged->second);
+        if (c.selectAll) click("Command2");
+        setInverse(c.inverse);
+        click("Command1");
+        EXPECT_EQ(tableNames(), c.kept) << c.what;
+        EXPECT_EQ(window->selection().dragState(), extract::DragState::Set) << c.what;
+        EXPECT_EQ(window->selection().markers().size(), c.kept.size()) << c.what;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Rectangles, ExtractorWindowExtract,
-    ::testing::Values(
-        ExtractCase{"InitialQuarter",
-                    {},
-                    false,
-                    false,
-                    {"in-drag", "drag-left-edge", "drag-bottom-edge", "in-quarter", "clicked-point"}},
-        ExtractCase{"DragExample",
-                    std::pair{QPointF(2000, 3000), QPointF(6000, 1000)},
-                    false,
-                    false,
-                    {"in-drag", "quarter-right-edge"}},
-        ExtractCase{"DragTheOtherWay",
-                    std::pair{QPointF(6000, 1000), QPointF(2000, 3000)},
-                    false,
-                    false,
-                    {"in-drag", "quarter-right-edge"}},
-        ExtractCase{"DragInverse",
-                    std::pair{QPointF(2000, 3000), QPointF(6000, 1000)},
-                    false,
-                    true,
-                    {"drag-right", "in-quarter", "south", "region-west-edge", "outside-region"}},
-        ExtractCase{"Click", std::pair{QPointF(2000, 3000), QPointF(2000, 3000)}, false, false, {}},
-        ExtractCase{"ClickInverse",
-                    std::pair{QPointF(2000, 3000), QPointF(2000, 3000)},
-                    false,
-                    true,
-                    {"in-drag", "drag-left-edge", "drag-bottom-edge", "drag-right", "in-quarter",
-                     "quarter-right-edge", "south", "region-west-edge", "outside-region"}},
-        ExtractCase{"SelectAll",
-                    {},
-                    true,
-                    false,
-                    {"in-drag", "drag-left-edge", "drag-bottom-edge", "drag-right", "in-quarter",
-                     "quarter-right-edge", "south", "clicked-point"}},
-        ExtractCase{"SelectAllInverse", {}, true, true, {"outside-region"}}),
-    [](const ::testing::TestParamInfo<ExtractCase>& row) { return std::string(row.param.what); });
 
 TEST_F(ExtractorWindowTest, TheLinesFollowThePointerOnlyWhileAButtonIsHeld)
 {

@@ -31,11 +31,9 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
-#include <QTimer>
 
 #include <atomic>
 #include <cstdlib>
-#include <deque>
 #include <filesystem>
 #include <map>
 #include <stdexcept>
@@ -72,15 +70,7 @@ class MainWindowTest : public ::testing::Test, public platform::PublicAddressLoo
 protected:
     MainWindowTest()
     {
-        // One QApplication (offscreen) for the program, never destroyed: tearing it down among
-        // the other static objects at exit crashes inside Qt.
-        static int argc = 1;
-        static char name[] = "app_tests";
-        static char* argv[] = {name, nullptr};
-        static const auto* application = new QApplication(argc, argv);
-        (void)application;
-        // The start-up makes the main window's closing end the program; no test may quit.
-        QGuiApplication::setQuitOnLastWindowClosed(false);
+        test::ensureApplication();
         files.files["/prog/EN.lng"] = languageFile("EN");
         files.files["/prog/FR.lng"] = languageFile("FR");
         session.programFolder = session.languageFolder = "/prog";
