@@ -31,7 +31,9 @@
 namespace vantor::app {
 namespace {
 
+using namespace std::chrono_literals;
 using test::objectAt;
+using test::runEvents;
 using test::sceneFile;
 
 const char* const kScene = "/scenes/region.xml";
@@ -42,19 +44,6 @@ LanguageTable languageTable()
     std::vector<std::string> entries;
     for (int k = 0; k < 38; ++k) entries.push_back("E " + std::to_string(k));
     return LanguageTable(std::move(entries));
-}
-
-bool waitUntil(const std::function<bool()>& done, int milliseconds = 5000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > milliseconds) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QThread::msleep(1);
-    }
-    return true;
 }
 
 // A mark's green, also under the rectangle's light tint.
@@ -184,7 +173,7 @@ TEST_F(ExtractorWindowTest, OpeningWithoutAUsableFileClosesTheWindow)
         EXPECT_EQ(messages.shown, c.messages) << c.what;
         EXPECT_EQ(session.lastFolder, c.cancel ? "/before/" : "/elsewhere/") << c.what;
         EXPECT_TRUE(window->selection().objects().empty()) << c.what;
-        EXPECT_TRUE(waitUntil([this] { return !window->isVisible(); })) << c.what;
+        EXPECT_TRUE(runEvents(5s, [this] { return !window->isVisible(); })) << c.what;
     }
 }
 
@@ -376,14 +365,14 @@ TEST_F(ExtractorWindowTest, StatusCountsLiveAndTheTooltipNamesTheObject)
 TEST_F(ExtractorWindowTest, DraggingRepaintsOnlyWhatTheRectangleLeftAndEntered)
 {
     openOn(sceneFile({objectAt("100", "200")}));
-    ASSERT_TRUE(waitUntil([this] { return map()->isVisible(); }));
+    ASSERT_TRUE(runEvents(5s, [this] { return map()->isVisible(); }));
     mouse(QEvent::MouseButtonPress, {2000, 3000});
     mouse(QEvent::MouseMove, {6000, 1000});
     QCoreApplication::processEvents();
     PaintRecorder recorder;
     map()->installEventFilter(&recorder);
     mouse(QEvent::MouseMove, {6100, 900});
-    ASSERT_TRUE(waitUntil([&recorder] { return !recorder.regions.empty(); }));
+    ASSERT_TRUE(runEvents(5s, [&recorder] { return !recorder.regions.empty(); }));
     map()->removeEventFilter(&recorder);
     std::int64_t painted = 0;
     for (const QRect& r : recorder.regions.front()) painted += std::int64_t{r.width()} * r.height();
@@ -397,7 +386,7 @@ TEST_F(ExtractorWindowTest, AfterAResizeTheRectangleSelectsTheSameObjects)
     drag({2000, 3000}, {6000, 1000});
     const double sideBefore = map()->transform().side;
     window->resize(1300, 1000);
-    ASSERT_TRUE(waitUntil([&] { return map()->transform().side != sideBefore; }));
+    ASSERT_TRUE(runEvents(5s, [&] { return map()->transform().side != sideBefore; }));
     EXPECT_GT(map()->transform().side, sideBefore);
     EXPECT_EQ(window->selection().edges(), (extract::RectangleEdges{2000, 6000, 7240, 9240}));
     // The marks are painted again at the new scale.
@@ -415,7 +404,7 @@ TEST_F(ExtractorWindowTest, ChargerXmlDiscardsTheMarksAndACancelClosesTheWindow)
     EXPECT_EQ(dialogs.opened.size(), 2U);
     EXPECT_TRUE(window->selection().markers().empty());
     EXPECT_EQ(window->selection().v1().position, 2000);  // the rectangle stays
-    EXPECT_TRUE(waitUntil([this] { return !window->isVisible(); }));
+    EXPECT_TRUE(runEvents(5s, [this] { return !window->isVisible(); }));
 }
 
 TEST_F(ExtractorWindowTest, ADroppedSceneFileLoadsWithoutTheDialog)
@@ -459,7 +448,7 @@ TEST_F(ExtractorWindowTest, ALargeFileLoadsOnAWorkerAndCanBeCancelled)
         EXPECT_FALSE(window->findChild<QWidget*>(QStringLiteral("Command1"))->isEnabled());
         EXPECT_NE(status().find("Loading large.xml"), std::string::npos) << status();
         if (cancel) click("Cancel");
-        ASSERT_TRUE(waitUntil([this] { return window->findChildren<QThread*>().isEmpty(); })) << cancel;
+        ASSERT_TRUE(runEvents(5s, [this] { return window->findChildren<QThread*>().isEmpty(); })) << cancel;
         EXPECT_FALSE(window->isLoading());
         EXPECT_TRUE(window->findChild<QProgressBar*>(QStringLiteral("Progress"))->isHidden());
         EXPECT_TRUE(window->findChild<QWidget*>(QStringLiteral("Command1"))->isEnabled());

@@ -42,6 +42,7 @@ namespace vantor::app {
 namespace {
 
 using namespace std::chrono_literals;
+using test::runEvents;
 using Texts = std::vector<std::pair<const char*, std::string>>;   // control, text shown
 using Writes = std::vector<std::pair<std::string, std::string>>;  // setting, value
 
@@ -146,14 +147,6 @@ protected:
     void waitForRun() const
     {
         ASSERT_TRUE(runEvents(10s, [this] { return !form()->isConverting(); })) << "the run did not end";
-    }
-    // Lets events through until done says so or the time is up; gives done's last answer.
-    static bool runEvents(std::chrono::milliseconds upTo, const std::function<bool()>& done)
-    {
-        QElapsedTimer clock;
-        clock.start();
-        while (!done() && clock.elapsed() < upTo.count()) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        return done();
     }
 
     Session session;
@@ -293,6 +286,7 @@ TEST_F(MainWindowTest, LoadTxtDropAndBrowseReadTheChosenFiles)
 TEST_F(MainWindowTest, GenerateWritesBothFilesAndSaysSo)
 {
     files.addFolder("/os");
+    session.publicAddress = kOffline;
     open();
     session.listingName = "prims";
     const std::string listing = exampleListing(3);
@@ -307,6 +301,9 @@ TEST_F(MainWindowTest, GenerateWritesBothFilesAndSaysSo)
     generate(exampleListing(1), "annexe");
     EXPECT_EQ(input.asked, (std::vector<std::string>{"FR 19 | FR 18 | prims", "FR 19 | FR 18 | maison"}));
     EXPECT_EQ(window->localIdCounter(), "720005");
+    // Offline, "Internet" stays disabled after the runs.
+    EXPECT_FALSE(child("Option1")->isEnabled());
+    EXPECT_TRUE(child("Option0")->isEnabled());
 }
 
 TEST_F(MainWindowTest, NameQuestionRefusesNamesThatLeaveTheFolderAndKeepsItsProposal)
@@ -455,18 +452,6 @@ TEST_F(MainWindowTest, RunOnAWorkerDisablesWhatCouldChangeItsInputAndNothingElse
     EXPECT_FALSE(window->isVisible());
     EXPECT_FALSE(child("Progress")->isVisible());
     EXPECT_EQ(settings.param("X"), "125");
-}
-
-TEST_F(MainWindowTest, OptionOneOfflineStaysDisabledAfterARun)
-{
-    HeldRunner held;
-    held.release = true;
-    session.publicAddress = kOffline;
-    open(held.runner(""));
-    generate("listing", "maison");
-    EXPECT_EQ(held.runs, 1);
-    EXPECT_FALSE(child("Option1")->isEnabled());
-    EXPECT_TRUE(child("Option0")->isEnabled());
 }
 
 // The real engine and file system: Cancel while the first record is being reported leaves

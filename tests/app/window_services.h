@@ -5,6 +5,11 @@
 #include "fakes/fake_platform.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <chrono>
+#include <functional>
 
 // Everything a window test hands the main window, as fakes, and the services made of them.
 namespace vantor::test {
@@ -19,6 +24,20 @@ inline void ensureApplication()
     static char* argv[] = {name, nullptr};
     if (!QApplication::instance()) new QApplication(argc, argv);
     QGuiApplication::setQuitOnLastWindowClosed(false);
+}
+
+// Lets events through, deferred deletions included, until done says so or the time is up;
+// gives done's last answer.
+inline bool runEvents(std::chrono::milliseconds upTo, const std::function<bool()>& done)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < upTo.count()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QThread::msleep(1);
+    }
+    return done();
 }
 
 struct FakeWindowServices {
