@@ -10,10 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
-#include <QApplication>
 #include <QCheckBox>
 #include <QDropEvent>
-#include <QElapsedTimer>
 #include <QHelpEvent>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -26,7 +24,6 @@
 #include <QUrl>
 
 #include <fstream>
-#include <functional>
 
 namespace vantor::app {
 namespace {
@@ -296,7 +293,9 @@ TEST_F(ExtractorWindowTest, ExtraireNarrowsTheTableFurtherEachTime)
 
 TEST_F(ExtractorWindowTest, SaveWritesBothFilesAndSaysWhere)
 {
-    openOn(sceneFile({objectAt("100", "200", "a"), objectAt("110", "210", "b"), objectAt("10", "10", "c")}));
+    const std::string scene =
+        sceneFile({objectAt("100", "200", "a"), objectAt("110", "210", "b"), objectAt("10", "10", "c")});
+    openOn(scene);
     dialogs.answers.push_back(platform::ChosenFile{"/out/sel.xml", "sel.xml"});
     click("Command3");
     ASSERT_EQ(dialogs.saved.size(), 1U);
@@ -304,8 +303,7 @@ TEST_F(ExtractorWindowTest, SaveWritesBothFilesAndSaysWhere)
     EXPECT_EQ(dialogs.saved[0].proposedName, "region.xml");
     EXPECT_EQ(dialogs.saved[0].filter, "Files OS(*.xml)|*.xml");
     EXPECT_TRUE(dialogs.saved[0].confirmOverwrite);
-    EXPECT_EQ(files.files["/out/sel.xml"], sceneFile({objectAt("100", "200", "a"), objectAt("110", "210", "b"),
-                                                      objectAt("10", "10", "c")}));
+    EXPECT_EQ(files.files["/out/sel.xml"], scene);
     const std::string listing = files.files["/out/sel.txt"];
     EXPECT_EQ(std::count(listing.begin(), listing.end(), '\n'), 7) << listing;
     EXPECT_EQ(listing.rfind("[12:00]", 0), 0U) << listing;

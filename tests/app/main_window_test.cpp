@@ -14,7 +14,6 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDropEvent>
-#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -377,9 +376,7 @@ struct HeldRunner {
     ~HeldRunner()
     {
         release = true;
-        QElapsedTimer clock;
-        clock.start();
-        while (finished < runs && clock.elapsed() < 10000) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        runEvents(10s, [this] { return finished >= runs; });
     }
 
     ConversionRunner runner(std::string remaining)
