@@ -5,14 +5,13 @@
 #include "fakes/fake_app_services.h"
 #include "fakes/fake_platform.h"
 #include "platform/std_platform.h"
+#include "window_services.h"
 
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
-#include <QApplication>
 #include <QCheckBox>
 #include <QDropEvent>
-#include <QElapsedTimer>
 #include <QHelpEvent>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -25,12 +24,13 @@
 #include <QUrl>
 
 #include <fstream>
-#include <functional>
 
 namespace vantor::app {
 namespace {
 
+using namespace std::chrono_literals;
 using test::objectAt;
+using test::runEvents;
 using test::sceneFile;
 
 const char* const kScene = "/scenes/region.xml";
@@ -43,23 +43,8 @@ LanguageTable languageTable()
     return LanguageTable(std::move(entries));
 }
 
-bool waitUntil(const std::function<bool()>& done, int milliseconds = 5000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > milliseconds) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QThread::msleep(1);
-    }
-    return true;
-}
-
 // A mark's green, also under the rectangle's light tint.
 bool isMark(const QColor& colour) { return colour.green() > 120 && colour.red() < 60 && colour.blue() < 80; }
-
-std::vector<std::string> names(const extract::ObjectLines& lines) { return test::namesOf(lines); }
 
 // Records the region of every paint of a widget.
 struct PaintRecorder final : QObject {
@@ -75,12 +60,7 @@ class ExtractorWindowTest : public ::testing::Test {
 protected:
     ExtractorWindowTest()
     {
-        static int argc = 1;
-        static char name[] = "extractor_window_tests";
-        static char* argv[] = {name, nullptr};
-        static const auto* application = new QApplication(argc, argv);
-        (void)application;
-        QGuiApplication::setQuitOnLastWindowClosed(false);
+        test::ensureApplication();
         session.language = languageTable();
         session.lastFolder = "/scenes/";
         files.addFolder("/out");
@@ -136,7 +116,7 @@ protected:
         button->click();
     }
     void setInverse(bool on) const { window->findChild<QCheckBox*>(QStringLiteral("Check1"))->setChecked(on); }
-    [[nodiscard]] std::vector<std::string> tableNames() const { return names(window->selection().objects()); }
+    [[nodiscard]] std::vector<std::string> tableNames() const { return test::namesOf(window->selection().objects()); }
     [[nodiscard]] std::string status() const { return window->statusText().toStdString(); }
 
     Session session;
@@ -190,7 +170,7 @@ TEST_F(ExtractorWindowTest, OpeningWithoutAUsableFileClosesTheWindow)
         EXPECT_EQ(messages.shown, c.messages) << c.what;
         EXPECT_EQ(session.lastFolder, c.cancel ? "/before/" : "/elsewhere/") << c.what;
         EXPECT_TRUE(window->selection().objects().empty()) << c.what;
-        EXPECT_TRUE(waitUntil([this] { return !window->isVisible(); })) << c.what;
+        EXPECT_TRUE(runEvents(5s, [this] { return !window->isVisible(); })) << c.what;
     }
 }
 
@@ -233,74 +213,49 @@ TEST_F(ExtractorWindowTest, MarksSitAtTheObjectsTopLeftCornersAndArePainted)
     EXPECT_TRUE(tinted({8000, 8000}));
 }
 
-struct ExtractCase {
-    const char* what;
-    std::optional<std::pair<QPointF, QPointF>> dragged;  // none: the lines as they are
-    bool selectAll;
-    bool inverse;
-    std::vector<std::string> kept;
-};
-
-void PrintTo(const ExtractCase& c, std::ostream* out) { *out << c.what; }
-
-class ExtractorWindowExtract : public ExtractorWindowTest, public ::testing::WithParamInterface<ExtractCase> {};
-
-TEST_P(ExtractorWindowExtract, KeepsTheObjectsStrictlyInsideOrOutside)
+// Each row on a fresh window, on the edges of the drag example (x 50 or 150, y 181 or 231)
+// and of the initial quarter.
+TEST_F(ExtractorWindowTest, ExtraireKeepsTheObjectsStrictlyInsideOrOutside)
 {
-    // On the edges of the drag example (x 50 or 150, y 181 or 231) and of the initial quarter.
-    openOn(sceneFile({objectAt("100", "200", "in-drag"), objectAt("50", "200", "drag-left-edge"),
-                      objectAt("100", "181", "drag-bottom-edge"), objectAt("150.1", "200", "drag-right"),
-                      objectAt("10", "200", "in-quarter"), objectAt("128", "200", "quarter-right-edge"),
-                      objectAt("10", "100", "south"), objectAt("0", "100", "region-west-edge"),
-                      objectAt("300", "100", "outside-region"), objectAt("50", "181", "clicked-point")}));
-    const ExtractCase& c = GetParam();
-    if (c.dragged) drag(c.dragged->first, c.dragged->second);
-    if (c.selectAll) click("Command2");
-    setInverse(c.inverse);
-    click("Command1");
-    EXPECT_EQ(tableNames(), c.kept);
-    EXPECT_EQ(window->selection().dragState(), extract::DragState::Set);
-    EXPECT_EQ(window->selection().markers().size(), c.kept.size());
+    struct Case {
+        const char* what;
+        std::optional<std::pair<QPointF, QPointF>> dragged;  // none: the lines as they are
+        bool selectAll, inverse;
+        std::vector<std::string> kept;
+    };
+    const std::pair<QPointF, QPointF> dragExample{{2000, 3000}, {6000, 1000}}, still{{2000, 3000}, {2000, 3000}};
+    const std::vector<std::string> all = {"in-drag", "drag-left-edge", "drag-bottom-edge", "drag-right", "in-quarter",
+                                          "quarter-right-edge", "south"};
+    const auto plus = [&all](std::vector<std::string> more) {
+        more.insert(more.begin(), all.begin(), all.end());
+        return more;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"initial quarter", {}, false, false,
+              {"in-drag", "drag-left-edge", "drag-bottom-edge", "in-quarter", "clicked-point"}},
+             {"drag example", dragExample, false, false, {"in-drag", "quarter-right-edge"}},
+             {"drag the other way", std::pair{dragExample.second, dragExample.first}, false, false,
+              {"in-drag", "quarter-right-edge"}},
+             {"drag inverse", dragExample, false, true,
+              {"drag-right", "in-quarter", "south", "region-west-edge", "outside-region"}},
+             {"click", still, false, false, {}},
+             {"click inverse", still, false, true, plus({"region-west-edge", "outside-region"})},
+             {"select all", {}, true, false, plus({"clicked-point"})},
+             {"select all inverse", {}, true, true, {"outside-region"}}}) {
+        openOn(sceneFile({objectAt("100", "200", "in-drag"), objectAt("50", "200", "drag-left-edge"),
+                          objectAt("100", "181", "drag-bottom-edge"), objectAt("150.1", "200", "drag-right"),
+                          objectAt("10", "200", "in-quarter"), objectAt("128", "200", "quarter-right-edge"),
+                          objectAt("10", "100", "south"), objectAt("0", "100", "region-west-edge"),
+                          objectAt("300", "100", "outside-region"), objectAt("50", "181", "clicked-point")}));
+        if (c.dragged) drag(c.dragged->first, c.dragged->second);
+        if (c.selectAll) click("Command2");
+        setInverse(c.inverse);
+        click("Command1");
+        EXPECT_EQ(tableNames(), c.kept) << c.what;
+        EXPECT_EQ(window->selection().dragState(), extract::DragState::Set) << c.what;
+        EXPECT_EQ(window->selection().markers().size(), c.kept.size()) << c.what;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Rectangles, ExtractorWindowExtract,
-    ::testing::Values(
-        ExtractCase{"InitialQuarter",
-                    {},
-                    false,
-                    false,
-                    {"in-drag", "drag-left-edge", "drag-bottom-edge", "in-quarter", "clicked-point"}},
-        ExtractCase{"DragExample",
-                    std::pair{QPointF(2000, 3000), QPointF(6000, 1000)},
-                    false,
-                    false,
-                    {"in-drag", "quarter-right-edge"}},
-        ExtractCase{"DragTheOtherWay",
-                    std::pair{QPointF(6000, 1000), QPointF(2000, 3000)},
-                    false,
-                    false,
-                    {"in-drag", "quarter-right-edge"}},
-        ExtractCase{"DragInverse",
-                    std::pair{QPointF(2000, 3000), QPointF(6000, 1000)},
-                    false,
-                    true,
-                    {"drag-right", "in-quarter", "south", "region-west-edge", "outside-region"}},
-        ExtractCase{"Click", std::pair{QPointF(2000, 3000), QPointF(2000, 3000)}, false, false, {}},
-        ExtractCase{"ClickInverse",
-                    std::pair{QPointF(2000, 3000), QPointF(2000, 3000)},
-                    false,
-                    true,
-                    {"in-drag", "drag-left-edge", "drag-bottom-edge", "drag-right", "in-quarter",
-                     "quarter-right-edge", "south", "region-west-edge", "outside-region"}},
-        ExtractCase{"SelectAll",
-                    {},
-                    true,
-                    false,
-                    {"in-drag", "drag-left-edge", "drag-bottom-edge", "drag-right", "in-quarter",
-                     "quarter-right-edge", "south", "clicked-point"}},
-        ExtractCase{"SelectAllInverse", {}, true, true, {"outside-region"}}),
-    [](const ::testing::TestParamInfo<ExtractCase>& row) { return std::string(row.param.what); });
 
 TEST_F(ExtractorWindowTest, TheLinesFollowThePointerOnlyWhileAButtonIsHeld)
 {
@@ -338,7 +293,9 @@ TEST_F(ExtractorWindowTest, ExtraireNarrowsTheTableFurtherEachTime)
 
 TEST_F(ExtractorWindowTest, SaveWritesBothFilesAndSaysWhere)
 {
-    openOn(sceneFile({objectAt("100", "200", "a"), objectAt("110", "210", "b"), objectAt("10", "10", "c")}));
+    const std::string scene =
+        sceneFile({objectAt("100", "200", "a"), objectAt("110", "210", "b"), objectAt("10", "10", "c")});
+    openOn(scene);
     dialogs.answers.push_back(platform::ChosenFile{"/out/sel.xml", "sel.xml"});
     click("Command3");
     ASSERT_EQ(dialogs.saved.size(), 1U);
@@ -346,8 +303,7 @@ TEST_F(ExtractorWindowTest, SaveWritesBothFilesAndSaysWhere)
     EXPECT_EQ(dialogs.saved[0].proposedName, "region.xml");
     EXPECT_EQ(dialogs.saved[0].filter, "Files OS(*.xml)|*.xml");
     EXPECT_TRUE(dialogs.saved[0].confirmOverwrite);
-    EXPECT_EQ(files.files["/out/sel.xml"], sceneFile({objectAt("100", "200", "a"), objectAt("110", "210", "b"),
-                                                      objectAt("10", "10", "c")}));
+    EXPECT_EQ(files.files["/out/sel.xml"], scene);
     const std::string listing = files.files["/out/sel.txt"];
     EXPECT_EQ(std::count(listing.begin(), listing.end(), '\n'), 7) << listing;
     EXPECT_EQ(listing.rfind("[12:00]", 0), 0U) << listing;
@@ -407,14 +363,14 @@ TEST_F(ExtractorWindowTest, StatusCountsLiveAndTheTooltipNamesTheObject)
 TEST_F(ExtractorWindowTest, DraggingRepaintsOnlyWhatTheRectangleLeftAndEntered)
 {
     openOn(sceneFile({objectAt("100", "200")}));
-    ASSERT_TRUE(waitUntil([this] { return map()->isVisible(); }));
+    ASSERT_TRUE(runEvents(5s, [this] { return map()->isVisible(); }));
     mouse(QEvent::MouseButtonPress, {2000, 3000});
     mouse(QEvent::MouseMove, {6000, 1000});
     QCoreApplication::processEvents();
     PaintRecorder recorder;
     map()->installEventFilter(&recorder);
     mouse(QEvent::MouseMove, {6100, 900});
-    ASSERT_TRUE(waitUntil([&recorder] { return !recorder.regions.empty(); }));
+    ASSERT_TRUE(runEvents(5s, [&recorder] { return !recorder.regions.empty(); }));
     map()->removeEventFilter(&recorder);
     std::int64_t painted = 0;
     for (const QRect& r : recorder.regions.front()) painted += std::int64_t{r.width()} * r.height();
@@ -428,7 +384,7 @@ TEST_F(ExtractorWindowTest, AfterAResizeTheRectangleSelectsTheSameObjects)
     drag({2000, 3000}, {6000, 1000});
     const double sideBefore = map()->transform().side;
     window->resize(1300, 1000);
-    ASSERT_TRUE(waitUntil([&] { return map()->transform().side != sideBefore; }));
+    ASSERT_TRUE(runEvents(5s, [&] { return map()->transform().side != sideBefore; }));
     EXPECT_GT(map()->transform().side, sideBefore);
     EXPECT_EQ(window->selection().edges(), (extract::RectangleEdges{2000, 6000, 7240, 9240}));
     // The marks are painted again at the new scale.
@@ -446,7 +402,7 @@ TEST_F(ExtractorWindowTest, ChargerXmlDiscardsTheMarksAndACancelClosesTheWindow)
     EXPECT_EQ(dialogs.opened.size(), 2U);
     EXPECT_TRUE(window->selection().markers().empty());
     EXPECT_EQ(window->selection().v1().position, 2000);  // the rectangle stays
-    EXPECT_TRUE(waitUntil([this] { return !window->isVisible(); }));
+    EXPECT_TRUE(runEvents(5s, [this] { return !window->isVisible(); }));
 }
 
 TEST_F(ExtractorWindowTest, ADroppedSceneFileLoadsWithoutTheDialog)
@@ -490,7 +446,7 @@ TEST_F(ExtractorWindowTest, ALargeFileLoadsOnAWorkerAndCanBeCancelled)
         EXPECT_FALSE(window->findChild<QWidget*>(QStringLiteral("Command1"))->isEnabled());
         EXPECT_NE(status().find("Loading large.xml"), std::string::npos) << status();
         if (cancel) click("Cancel");
-        ASSERT_TRUE(waitUntil([this] { return window->findChildren<QThread*>().isEmpty(); })) << cancel;
+        ASSERT_TRUE(runEvents(5s, [this] { return window->findChildren<QThread*>().isEmpty(); })) << cancel;
         EXPECT_FALSE(window->isLoading());
         EXPECT_TRUE(window->findChild<QProgressBar*>(QStringLiteral("Progress"))->isHidden());
         EXPECT_TRUE(window->findChild<QWidget*>(QStringLiteral("Command1"))->isEnabled());

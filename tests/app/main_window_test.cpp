@@ -14,7 +14,6 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDropEvent>
-#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -31,11 +30,9 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
-#include <QTimer>
 
 #include <atomic>
 #include <cstdlib>
-#include <deque>
 #include <filesystem>
 #include <map>
 #include <stdexcept>
@@ -44,6 +41,7 @@ namespace vantor::app {
 namespace {
 
 using namespace std::chrono_literals;
+using test::runEvents;
 using Texts = std::vector<std::pair<const char*, std::string>>;   // control, text shown
 using Writes = std::vector<std::pair<std::string, std::string>>;  // setting, value
 
@@ -72,15 +70,7 @@ class MainWindowTest : public ::testing::Test, public platform::PublicAddressLoo
 protected:
     MainWindowTest()
     {
-        // One QApplication (offscreen) for the program, never destroyed: tearing it down among
-        // the other static objects at exit crashes inside Qt.
-        static int argc = 1;
-        static char name[] = "app_tests";
-        static char* argv[] = {name, nullptr};
-        static const auto* application = new QApplication(argc, argv);
-        (void)application;
-        // The start-up makes the main window's closing end the program; no test may quit.
-        QGuiApplication::setQuitOnLastWindowClosed(false);
+        test::ensureApplication();
         files.files["/prog/EN.lng"] = languageFile("EN");
         files.files["/prog/FR.lng"] = languageFile("FR");
         session.programFolder = session.languageFolder = "/prog";
@@ -156,14 +146,6 @@ protected:
     void waitForRun() const
     {
         ASSERT_TRUE(runEvents(10s, [this] { return !form()->isConverting(); })) << "the run did not end";
-    }
-    // Lets events through until done says so or the time is up; gives done's last answer.
-    static bool runEvents(std::chrono::milliseconds upTo, const std::function<bool()>& done)
-    {
-        QElapsedTimer clock;
-        clock.start();
-        while (!done() && clock.elapsed() < upTo.count()) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        return done();
     }
 
     Session session;
@@ -303,6 +285,7 @@ TEST_F(MainWindowTest, LoadTxtDropAndBrowseReadTheChosenFiles)
 TEST_F(MainWindowTest, GenerateWritesBothFilesAndSaysSo)
 {
     files.addFolder("/os");
+    session.publicAddress = kOffline;
     open();
     session.listingName = "prims";
     const std::string listing = exampleListing(3);
@@ -317,6 +300,9 @@ TEST_F(MainWindowTest, GenerateWritesBothFilesAndSaysSo)
     generate(exampleListing(1), "annexe");
     EXPECT_EQ(input.asked, (std::vector<std::string>{"FR 19 | FR 18 | prims", "FR 19 | FR 18 | maison"}));
     EXPECT_EQ(window->localIdCounter(), "720005");
+    // Offline, "Internet" stays disabled after the runs.
+    EXPECT_FALSE(child("Option1")->isEnabled());
+    EXPECT_TRUE(child("Option0")->isEnabled());
 }
 
 TEST_F(MainWindowTest, NameQuestionRefusesNamesThatLeaveTheFolderAndKeepsItsProposal)
@@ -390,9 +376,7 @@ struct HeldRunner {
     ~HeldRunner()
     {
         release = true;
-        QElapsedTimer clock;
-        clock.start();
-        while (finished < runs && clock.elapsed() < 10000) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        runEvents(10s, [this] { return finished >= runs; });
     }
 
     ConversionRunner runner(std::string remaining)
@@ -465,18 +449,6 @@ TEST_F(MainWindowTest, RunOnAWorkerDisablesWhatCouldChangeItsInputAndNothingElse
     EXPECT_FALSE(window->isVisible());
     EXPECT_FALSE(child("Progress")->isVisible());
     EXPECT_EQ(settings.param("X"), "125");
-}
-
-TEST_F(MainWindowTest, OptionOneOfflineStaysDisabledAfterARun)
-{
-    HeldRunner held;
-    held.release = true;
-    session.publicAddress = kOffline;
-    open(held.runner(""));
-    generate("listing", "maison");
-    EXPECT_EQ(held.runs, 1);
-    EXPECT_FALSE(child("Option1")->isEnabled());
-    EXPECT_TRUE(child("Option0")->isEnabled());
 }
 
 // The real engine and file system: Cancel while the first record is being reported leaves

@@ -7,7 +7,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <map>
 
 namespace vantor::app {
@@ -234,10 +233,7 @@ TEST(RegionHostFiles, ReadOnlyFilesOnDiskAreReportedAndNotReplaced)
     ASSERT_EQ(report.files.size(), 2U);
     EXPECT_EQ(report.files[0].outcome, Outcome::Rewritten);
     EXPECT_EQ(report.files[1].reason, SkipReason::NotWritable);
-    const auto contentOf = [](const fs::path& file) {
-        std::ifstream in(file, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    };
+    const auto contentOf = [&files](const fs::path& file) { return files.readAll(file.string(), nullptr).value_or("<unreadable>"); };
     EXPECT_EQ(contentOf(folder / "a.xml"),
               "<Root>\r\n<Config external_host_name=\"10.1.2.3\" master_avatar_uuid=\"0\" />\r\n</Root>\r\n");
     EXPECT_EQ(contentOf(folder / "b.xml"), text);

@@ -8,14 +8,11 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QLineEdit>
 #include <QRadioButton>
 
 namespace vantor::app {
 namespace {
-
-constexpr const char* kRegion = "<Root>\r\n<Config external_host_name=\"SYSTEMIP\" master_avatar_uuid=\"0\" />\r\n</Root>\r\n";
 
 std::string regionWith(const std::string& host)
 {
@@ -26,16 +23,12 @@ class RegionHostsWindow : public ::testing::Test, protected test::FakeWindowServ
 protected:
     RegionHostsWindow()
     {
-        static int argc = 1;
-        static char name[] = "app_tests";
-        static char* argv[] = {name, nullptr};
-        if (!QApplication::instance()) new QApplication(argc, argv);
-        QGuiApplication::setQuitOnLastWindowClosed(false);
+        test::ensureApplication();
         // A language file of the original 38 lines: entries 50 to 59 come from the built-in English.
         std::string language;
         for (int k = 0; k < 38; ++k) language += "L" + std::to_string(k) + "\r\n";
         files.files["/prog/XX.lng"] = language;
-        files.files["/os/Regions/a.xml"] = kRegion;
+        files.files["/os/Regions/a.xml"] = regionWith("SYSTEMIP");
         files.files["/os/Regions/notes.txt"] = "nothing here\n";
         session.programFolder = session.languageFolder = session.lastFolder = "/prog";
         session.publicAddress = "203.0.113.7";
@@ -88,7 +81,7 @@ TEST_F(RegionHostsWindow, AnAddressThatIsNoHostIsNeverWritten)
 {
     session.publicAddress = "1.2.3.4\" evil=\"x";
     click("Option1");
-    EXPECT_EQ(files.files.at("/os/Regions/a.xml"), kRegion);
+    EXPECT_EQ(files.files.at("/os/Regions/a.xml"), regionWith("SYSTEMIP"));
     ASSERT_EQ(messages.shown.size(), 1U);
     EXPECT_EQ(messages.shown[0], "This address cannot be written into the region files:\r\n" + session.publicAddress);
     EXPECT_EQ(messages.icons[0], platform::MessageIcon::Warning);

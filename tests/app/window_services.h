@@ -4,8 +4,41 @@
 #include "fakes/fake_app_services.h"
 #include "fakes/fake_platform.h"
 
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <chrono>
+#include <functional>
+
 // Everything a window test hands the main window, as fakes, and the services made of them.
 namespace vantor::test {
+
+// One QApplication (offscreen) for the program, never destroyed: tearing it down among the
+// other static objects at exit crashes inside Qt. The start-up makes the main window's
+// closing end the program; no test may quit.
+inline void ensureApplication()
+{
+    static int argc = 1;
+    static char name[] = "vantor_window_tests";
+    static char* argv[] = {name, nullptr};
+    if (!QApplication::instance()) new QApplication(argc, argv);
+    QGuiApplication::setQuitOnLastWindowClosed(false);
+}
+
+// Lets events through, deferred deletions included, until done says so or the time is up;
+// gives done's last answer.
+inline bool runEvents(std::chrono::milliseconds upTo, const std::function<bool()>& done)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < upTo.count()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QThread::msleep(1);
+    }
+    return done();
+}
 
 struct FakeWindowServices {
     FakeFileSystem files;
