@@ -164,30 +164,6 @@ std::optional<std::pair<std::size_t, std::size_t>> findName(std::string_view joi
     return std::pair{nameStart, colon};
 }
 
-// The first position at or after i that holds a blank, "<", ">" or ",", or size.
-std::size_t nextFieldBreak(const char* data, std::size_t i, std::size_t size)
-{
-    while (i < size && !kFieldBreaks[static_cast<unsigned char>(data[i])]) ++i;
-    return i;
-}
-
-// Splits the data values after ": " into fields: blanks, "<" and ">" are dropped and ","
-// ends a field. part(text) takes each piece of the current field, fieldEnd() ends it; what
-// follows the last comma (line B's last value and the CR) is not a field.
-template <typename Part, typename FieldEnd>
-void splitFields(std::string_view joined, std::size_t colon, Part part, FieldEnd fieldEnd)
-{
-    const char* const data = joined.data();
-    const std::size_t size = joined.size();
-    for (std::size_t i = colon + 2; i < size;) {
-        const std::size_t stop = nextFieldBreak(data, i, size);
-        if (stop > i) part(std::string_view(data + i, stop - i));
-        if (stop == size) break;
-        if (data[stop] == ',') fieldEnd();
-        i = stop + 1;
-    }
-}
-
 }  // namespace
 
 bool parseRecord(std::string_view recordText, PackedRecord& record)
@@ -218,7 +194,7 @@ bool PackedRecord::parseJoined()
     if (!name) return false;
     record.m_name.assign(joined, name->first, name->second - name->first);
 
-    // The same split as splitFields, without a branch per byte: every byte is copied and
+    // The fields are split without a branch per byte: every byte is copied and
     // kept only when it is no break, and the end of the text so far is noted at every byte
     // and kept only at a comma. Fields are short, so branching at each break would cost a
     // misprediction every few bytes.
