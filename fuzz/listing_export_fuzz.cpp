@@ -154,8 +154,8 @@ bool copiesANonNumber(std::string_view record)
 
 // The open fault "value beyond the converter's integers": the record carries a shape value
 // (fields 11 on) computed from any number the object holds, while the converter writes
-// those values as 32-bit integers, up to 50000 times the field. Whether the record text of a
-// failed conversion holds a field that large.
+// those values as 32-bit integers, up to 50000 times the field (or 1 less the field). Whether
+// the record text of a failed conversion holds a field that large.
 bool holdsAValueBeyondTheIntegers(std::string_view record)
 {
     const std::size_t colon = record.find(": ");
@@ -165,7 +165,7 @@ bool holdsAValueBeyondTheIntegers(std::string_view record)
         if (c != ' ' && c != '<' && c != '>' && c != '\r' && c != '\n') data += c;
     }
     std::string_view rest(data);
-    constexpr double kLargestField = 2147483647.0 / 50000;
+    constexpr double kLargestField = 2147483647.0 / 50000 - 1;
     for (std::size_t field = 0; rest.find(',') != std::string_view::npos; ++field) {
         const std::size_t comma = rest.find(',');
         const std::string_view text = rest.substr(0, comma);

@@ -4,21 +4,29 @@
 // must be exact byte ranges of the text read (the input itself when it is UTF-8), in order:
 // read line by line, exactly the lines of more than 10 characters; read as a document, whole
 // SceneObjectGroup elements. Markers: one per entry up to a cut-off entry, each where its
-// position puts it. And the tokeniser, its fast path and the cut-off test must agree with
-// the plain reading of "the texts between each > and the next <" on every entry.
+// position puts it; an entry that is a well-formed element stands at its root part's
+// GroupPosition as an XML reader finds it. And the tokeniser, its fast paths and the cut-off
+// test must agree with the plain reading of "the texts between each > and the next <" on
+// every entry.
 
 #include "extract/scene_load.h"
 
 #include "convert/text_codec.h"
 
+#include <pugixml.hpp>
+
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 using namespace vantor;
@@ -108,6 +116,33 @@ bool within(std::string_view part, std::string_view whole)
         && address(part.data()) + part.size() <= address(whole.data()) + whole.size();
 }
 
+// The number a whole text spells, as from_chars reads it; nothing for anything else.
+std::optional<double> plainNumber(std::string_view text)
+{
+    double value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// The by-name reading: an entry that is one well-formed SceneObjectGroup element whose root
+// part (its first SceneObjectPart) has a GroupPosition with plain numbers as X and Y is
+// placed at exactly that position.
+void checkPositionByName(std::string_view entry, const extract::ObjectPosition& position)
+{
+    pugi::xml_document document;
+    if (!document.load_buffer(entry.data(), entry.size())) return;
+    const pugi::xml_node group = document.document_element();
+    if (std::string_view(group.name()) != "SceneObjectGroup") return;
+    const pugi::xml_node groupPosition = group.child("SceneObjectPart").child("GroupPosition");
+    const auto x = plainNumber(groupPosition.child_value("X"));
+    const auto y = plainNumber(groupPosition.child_value("Y"));
+    if (!x || !y) return;
+    check(position == extract::ObjectPosition{*x, *y}, "an object stands at its root part's GroupPosition");
+}
+
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 // The checks of one load of text (the decoded input); inBlock: the entries must point into it.
@@ -127,6 +162,9 @@ void checkLoad(const extract::SceneLoad& load, std::string_view text, bool inBlo
     check(load.markers.size() == load.positions.size(), "one marker per position");
     for (std::size_t k = 0; k < load.markers.size(); ++k) {
         check(load.markers[k] == extract::PlaceMarker(load.positions[k], map), "each marker where its position puts it");
+    }
+    for (std::size_t k = 0; k < load.positions.size() && k < load.objects.size(); ++k) {
+        checkPositionByName(load.objects[k], load.positions[k]);
     }
     if (load.outcome == extract::LoadOutcome::Complete) {
         check(load.markers.size() == load.objects.size(), "a complete load places every entry");
