@@ -78,7 +78,9 @@ TEST(VANTOR_FUZZ_SUITE, OpenFaultsStillFailTheTargetsChecks)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     const auto open = openFaults();
-    for (const auto& input : inputs(true)) {
+    const auto faulty = inputs(true);
+    if (faulty.empty()) GTEST_SKIP() << "no open faults";
+    for (const auto& input : faulty) {
         const std::string bytes = fileBytes(input);
         const std::string name = input.filename().string();
         EXPECT_DEATH(replay(bytes), "fuzz check failed") << name << ": " << open.at(name);
