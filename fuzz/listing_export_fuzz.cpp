@@ -266,7 +266,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 #endif
     if (!converted.succeeded()) {
         std::fprintf(stderr, "conversion outcome %d at: ", static_cast<int>(converted.outcome));
-        std::fwrite(converted.failingRecordText.data(), 1, converted.failingRecordText.size(), stderr);
+        for (const char c : converted.failingRecordText) {
+            std::fputc(static_cast<unsigned char>(c) < 0x20 ? '?' : c, stderr);  // one line, no NUL
+        }
         std::fputc('\n', stderr);
         fail("an exported listing converts again");
     }
