@@ -149,7 +149,7 @@ bool copiesANonNumber(std::string_view listing)
     };
     std::size_t line = 0;
     for (std::size_t start = 0; start < listing.size(); ++line) {
-        const std::size_t end = listing.find("\r\n", start);
+        const std::size_t end = std::min(listing.find("\r\n", start), listing.size());
         std::string_view text = listing.substr(start, end - start);
         start = end + 2;
         if (line == 0) {
