@@ -33,6 +33,7 @@ tree_seeds() {
   case "$1" in
     conversion) echo "$root/examples/house.txt" "$root/tests/extract/data/three_objects.expected.txt" ;;
     language_file) echo "$root"/lang/*.lng ;;
+    scene_load | listing_export) echo "$root/tests/extract/data/malformed_lines.txt" ;;
   esac
 }
 

@@ -1,0 +1,277 @@
+// The listing-record builder and the export of a loaded table, into an in-memory file system.
+// The input is a scene file; what it loads (without a rectangle: every object) is exported.
+// The scene file written must hold each entry's bytes unchanged between the fixed lines. The
+// listing must be what one builder writes object by object (the header, then the records),
+// or, when an object gives no header or record, be left unwritten with that object named.
+// A listing written converts again, unless its first record has no type code or no hole
+// code, which the listing format cannot carry.
+
+#include "convert/conversion_run.h"
+#include "extract/listing_record.h"
+#include "extract/scene_load.h"
+#include "extract/selection_export.h"
+
+#include "fakes/fake_platform.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+using namespace vantor;
+
+namespace {
+
+class AnsweringHost final : public convert::ConversionHost {
+public:
+    std::string askOutputName(const std::string&) override { return "scene"; }
+    bool confirmOverwrite(const std::string&) override { return true; }
+};
+
+[[noreturn]] void fail(const char* what)
+{
+    std::fprintf(stderr, "listing export fuzz check failed: %s\n", what);
+    std::abort();
+}
+
+void check(bool condition, const char* what)
+{
+    if (!condition) fail(what);
+}
+
+// The listing one builder writes for the table, object by object; or the failure exportSelection
+// must report.
+struct ExpectedListing {
+    std::string text;
+    std::optional<extract::ExportError> error;
+    std::size_t objectNumber = 0;
+    extract::RecordFailure cause;
+    bool recordsOfTwoLines = true;  // every record two lines per part, without other line breaks
+};
+
+// Whether text holds exactly breaks line breaks, each a CR LF.
+bool hasLineBreaks(std::string_view text, std::size_t breaks)
+{
+    std::size_t found = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            ++found;
+            ++i;
+        } else if (text[i] == '\r' || text[i] == '\n') {
+            return false;
+        }
+    }
+    return found == breaks;
+}
+
+ExpectedListing expectedListing(const extract::ObjectLines& table, const platform::Clock& clock)
+{
+    ExpectedListing expected;
+    if (table.empty()) return expected;
+    const extract::BuiltText header = extract::BuildHeaderLineFor(table[table.size() - 1], clock);
+    if (!header) {
+        expected.error = extract::ExportError::HeaderFailed;
+        expected.objectNumber = table.size();
+        expected.cause = *header.failure;
+        return expected;
+    }
+    expected.text = header.text + "\r\n";
+    extract::ListingRecordBuilder builder(clock);
+    for (std::size_t k = 0; k < table.size(); ++k) {
+        const extract::BuiltText record = builder.BuildListingRecord(table[k]);
+        if (!record) {
+            expected.error = extract::ExportError::RecordFailed;
+            expected.objectNumber = k + 1;
+            expected.cause = *record.failure;
+            return expected;
+        }
+        expected.recordsOfTwoLines =
+            expected.recordsOfTwoLines && hasLineBreaks(record.text, 2 * builder.recordCount() - 1);
+        expected.text += record.text + "\r\n";
+    }
+    return expected;
+}
+
+// Whether the first record's line B (the listing's third line) begins with a type code and
+// a hole code: "T, H, ...".
+bool firstRecordHasBothCodes(std::string_view listing)
+{
+    for (int line = 0; line < 2; ++line) {
+        const std::size_t end = listing.find("\r\n");
+        if (end == std::string_view::npos) return false;
+        listing.remove_prefix(end + 2);
+    }
+    const std::size_t comma = listing.find(", ");
+    return comma != std::string_view::npos && comma > 0 && listing.substr(comma + 2, 1) != ",";
+}
+
+#ifdef VANTOR_FUZZ_SKIP_OPEN_FAULTS
+bool isNumber(std::string_view text)
+{
+    while (text.starts_with(' ')) text.remove_prefix(1);
+    while (text.ends_with(' ')) text.remove_suffix(1);
+    double value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return !text.empty() && error == std::errc() && end == text.data() + text.size();
+}
+
+// The open fault "copied value not a number": the header line copies the anchor's x and y,
+// and line A of a record its position, rotation and size, as the object holds them,
+// unchecked; an object read by index whose values sit elsewhere gives a listing that does
+// not convert. Whether the listing (records of two lines each) copies such a value.
+bool copiesANonNumber(std::string_view listing)
+{
+    // The components of the vector "<a, b, ...>" that ends text, which loses it.
+    const auto lastVector = [](std::string_view& text, std::size_t components) {
+        if (!text.ends_with('>')) return false;
+        const std::size_t open = text.rfind('<');
+        if (open == std::string_view::npos) return false;
+        std::string_view inside = text.substr(open + 1, text.size() - open - 2);
+        text = text.substr(0, open);
+        for (std::size_t i = 0; i < components; ++i) {
+            const std::size_t comma = i + 1 < components ? inside.find(", ") : inside.size();
+            if (comma == std::string_view::npos) return false;
+            std::string number;
+            for (const char c : inside.substr(0, comma)) {
+                if (c != ' ') number += c;
+            }
+            if (!isNumber(number)) return false;
+            inside.remove_prefix(std::min(inside.size(), comma + 2));
+        }
+        return inside.empty();
+    };
+    std::size_t line = 0;
+    for (std::size_t start = 0; start < listing.size(); ++line) {
+        const std::size_t end = std::min(listing.find("\r\n", start), listing.size());
+        std::string_view text = listing.substr(start, end - start);
+        start = end + 2;
+        if (line == 0) {
+            // "<x, y, z>": x and y copied, z computed.
+            const std::size_t open = std::min(text.find('<'), text.size());
+            const std::string copied = std::string(text.substr(open, text.rfind(", ") - open)) + ">";
+            std::string_view vector(copied);
+            if (!lastVector(vector, 2)) return true;
+        } else if (line % 2 == 1) {
+            if (!text.ends_with(", ")) return true;
+            text.remove_suffix(2);
+            if (!lastVector(text, 3) || !text.ends_with(", ")) return true;
+            text.remove_suffix(2);
+            if (!lastVector(text, 4) || !text.ends_with(", ")) return true;
+            text.remove_suffix(2);
+            if (!lastVector(text, 3)) return true;
+        }
+    }
+    return false;
+}
+
+// The open fault "value beyond the converter's integers": the record carries a shape value
+// (fields 11 on) computed from any number the object holds, while the converter writes
+// those values as 32-bit integers, up to 50000 times the field (or 1 less the field). Whether
+// the record text of a failed conversion holds a field that large.
+bool holdsAValueBeyondTheIntegers(std::string_view record)
+{
+    const std::size_t colon = record.find(": ");
+    if (colon == std::string_view::npos) return false;
+    std::string data;
+    for (const char c : record.substr(colon + 2)) {
+        if (c != ' ' && c != '<' && c != '>' && c != '\r' && c != '\n') data += c;
+    }
+    std::string_view rest(data);
+    constexpr double kLargestField = 2147483647.0 / 50000 - 1;
+    for (std::size_t field = 0; rest.find(',') != std::string_view::npos; ++field) {
+        const std::size_t comma = rest.find(',');
+        const std::string_view text = rest.substr(0, comma);
+        rest.remove_prefix(comma + 1);
+        double value = 0;
+        if (field >= 11 && std::from_chars(text.data(), text.data() + text.size(), value).ec == std::errc()
+            && std::fabs(value) > kLargestField) {
+            return true;
+        }
+    }
+    return false;
+}
+
+#endif
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const std::string input(reinterpret_cast<const char*>(data), size);
+    const extract::SceneLoad load = extract::loadSceneText(input);
+    if (load.outcome == extract::LoadOutcome::ReadError) return 0;
+    const extract::ObjectLines& table = load.objects;
+
+    test::FakeFileSystem files;
+    files.addFolder("/out");
+    test::FakeClock clock;
+    clock.current = {static_cast<int>(size % 24), static_cast<int>(size % 60)};
+    const extract::ExportReport report = extract::exportSelection(table, "/out/sel.xml", clock, files);
+    check(files.openOutputs == 0, "no output left open");
+    check(report.scenePath == "/out/sel.xml" && report.listingPath == "/out/sel.txt", "the two paths");
+
+    // The scene file: each object's bytes unchanged, one per line, between the fixed lines.
+    std::string scene = "<scene>\r\n\r\n";
+    for (const std::string_view entry : table) {
+        scene += entry;
+        scene += "\r\n";
+    }
+    scene += "\r\n</scene>\r\n";
+    const auto written = files.files.find("/out/sel.xml");
+    check(written != files.files.end() && written->second == scene, "the scene file holds every entry unchanged");
+    check(report.objectCount == table.size(), "the report counts the table's objects");
+
+    const ExpectedListing expected = expectedListing(table, clock);
+    const auto listing = files.files.find("/out/sel.txt");
+    if (expected.error) {
+        check(report.failure && report.failure->error == *expected.error, "the export fails as the builder does");
+        check(report.failure->objectNumber == expected.objectNumber && report.failure->cause == expected.cause,
+              "the export names the object and value that failed");
+        check(listing == files.files.end(), "a failed listing is not written");
+        return 0;
+    }
+    check(!report.failure, "the export succeeds where every record builds");
+    check(listing != files.files.end() && listing->second == expected.text,
+          "the listing is the header and every record, in table order");
+    if (!expected.recordsOfTwoLines) {
+#ifdef VANTOR_FUZZ_SKIP_OPEN_FAULTS
+        return 0;
+#else
+        fail("each record is two lines per part");
+#endif
+    }
+    if (table.empty() || !firstRecordHasBothCodes(listing->second)) return 0;
+
+    // The listing converts again.
+    test::FakeFileSystem osFiles;
+    osFiles.addFolder("/os");
+    test::FakeRandom random;
+    AnsweringHost host;
+    const convert::ConversionRequest request{listing->second, "128", "128", "25",
+                                             "3f1c9a2e-7b40-4d5e-9c81-6a2f0e4b7d13", "720001", "/os", "sel"};
+    const convert::ConversionReport converted = convert::runConversion(request, host, osFiles, random);
+#ifdef VANTOR_FUZZ_SKIP_OPEN_FAULTS
+    // Fuzz runs go on past the open faults; the unit tests replay their inputs as a disabled case.
+    if (!converted.succeeded() && (copiesANonNumber(listing->second)
+                                   || holdsAValueBeyondTheIntegers(converted.failingRecordText))) {
+        return 0;
+    }
+#endif
+    if (!converted.succeeded()) {
+        std::fprintf(stderr, "conversion outcome %d at: ", static_cast<int>(converted.outcome));
+        for (const char c : converted.failingRecordText) {
+            std::fputc(static_cast<unsigned char>(c) < 0x20 ? '?' : c, stderr);  // one line, no NUL
+        }
+        std::fputc('\n', stderr);
+        fail("an exported listing converts again");
+    }
+    check(converted.primCount >= 1, "a converted listing gives its objects");
+    return 0;
+}
