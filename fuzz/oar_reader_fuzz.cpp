@@ -7,7 +7,7 @@
 
 #include "extract/scene_archive.h"
 
-#include "convert/text_codec.h"
+#include "text/text_codec.h"
 
 #include <archive.h>
 #include <archive_entry.h>
@@ -80,7 +80,7 @@ std::optional<std::vector<std::string>> objectTexts(std::string_view bytes)
         }
         if (got < 0) return std::nullopt;
         if (text.starts_with("\xEF\xBB\xBF")) text.erase(0, 3);
-        if (!convert::isValidUtf8(text)) text = convert::decodeText(std::move(text));
+        if (!text::isValidUtf8(text)) text = text::decodeText(std::move(text));
         text = trimmed(std::move(text));
         if (!text.empty()) texts.push_back(std::move(text));
     }

@@ -11,7 +11,7 @@
 
 #include "extract/scene_load.h"
 
-#include "convert/text_codec.h"
+#include "text/text_codec.h"
 
 #include <pugixml.hpp>
 
@@ -229,8 +229,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const extract::MapGeometry map{size % 7 == 0 ? 4096.0f : extract::kDesignMapWidth};
 
     // Valid UTF-8 without a byte-order mark is read where it lies; anything else decoded first.
-    const bool keptAsItIs = !input.starts_with("\xEF\xBB\xBF") && convert::isValidUtf8(input);
-    const std::string decoded = keptAsItIs ? std::string() : convert::decodeText(std::string(input));
+    const bool keptAsItIs = !input.starts_with("\xEF\xBB\xBF") && text::isValidUtf8(input);
+    const std::string decoded = keptAsItIs ? std::string() : text::decodeText(std::string(input));
     const std::string_view text = keptAsItIs ? input : std::string_view(decoded);
 
     auto block = std::make_shared<const std::string>(input);
