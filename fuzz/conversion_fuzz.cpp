@@ -5,6 +5,7 @@
 // prim, each on a line of its own, and a listing copy holding the listing's text with CR LF
 // line ends.
 
+#include "fuzz/fuzz_support.h"
 #include "convert/conversion_run.h"
 #include "convert/listing_parser.h"
 #include "convert/record_reference.h"
@@ -24,14 +25,12 @@
 #include <string_view>
 
 using namespace vantor;
+using fuzz::AnsweringHost;
+using fuzz::check;
+
+const char* const vantor::fuzz::kTargetName = "conversion";
 
 namespace {
-
-class AnsweringHost final : public convert::ConversionHost {
-public:
-    std::string askOutputName(const std::string&) override { return "scene"; }
-    bool confirmOverwrite(const std::string&) override { return true; }
-};
 
 // A LocalID counter text and the value a run counts up from; nothing when no record can
 // take a number from it.
@@ -63,17 +62,6 @@ constexpr std::array<RezCase, 4> kRezPositions{{
     {"-1E+308", "1e308", "0.5"},
     {"128.5", "", "1"},
 }};
-
-[[noreturn]] void fail(const char* what)
-{
-    std::fprintf(stderr, "conversion fuzz check failed: %s\n", what);
-    std::abort();
-}
-
-void check(bool condition, const char* what)
-{
-    if (!condition) fail(what);
-}
 
 std::string withoutLineEnds(std::string_view text)
 {

@@ -2,6 +2,7 @@
 // decoded text (a line ends at CR LF, a lone CR or a lone LF); a file in UTF-8 is taken as it
 // is; every entry the program asks for can be read, missing program texts being English.
 
+#include "fuzz/fuzz_support.h"
 #include "app/language_table.h"
 #include "text/text_codec.h"
 
@@ -14,15 +15,11 @@
 #include <vector>
 
 using namespace vantor;
+using fuzz::check;
+
+const char* const vantor::fuzz::kTargetName = "language file";
 
 namespace {
-
-void check(bool condition, const char* what)
-{
-    if (condition) return;
-    std::fprintf(stderr, "language file fuzz check failed: %s\n", what);
-    std::abort();
-}
 
 // The lines of text, cut character by character; a last line without a line end counts
 // when it is not empty.

@@ -6,6 +6,7 @@
 // A listing written converts again, unless its first record has no type code or no hole
 // code, which the listing format cannot carry.
 
+#include "fuzz/fuzz_support.h"
 #include "convert/conversion_run.h"
 #include "extract/listing_record.h"
 #include "extract/scene_load.h"
@@ -26,25 +27,13 @@
 #include <system_error>
 
 using namespace vantor;
+using fuzz::AnsweringHost;
+using fuzz::check;
+using fuzz::fail;
+
+const char* const vantor::fuzz::kTargetName = "listing export";
 
 namespace {
-
-class AnsweringHost final : public convert::ConversionHost {
-public:
-    std::string askOutputName(const std::string&) override { return "scene"; }
-    bool confirmOverwrite(const std::string&) override { return true; }
-};
-
-[[noreturn]] void fail(const char* what)
-{
-    std::fprintf(stderr, "listing export fuzz check failed: %s\n", what);
-    std::abort();
-}
-
-void check(bool condition, const char* what)
-{
-    if (!condition) fail(what);
-}
 
 // The listing one builder writes for the table, object by object; or the failure exportSelection
 // must report.

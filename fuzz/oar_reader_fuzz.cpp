@@ -5,6 +5,7 @@
 // surrounding blanks left out, Windows-1252 text decoded), and the markers must be one per
 // entry up to a cut-off entry, each where its position puts it.
 
+#include "fuzz/fuzz_support.h"
 #include "extract/scene_archive.h"
 
 #include "text/text_codec.h"
@@ -23,19 +24,11 @@
 #include <vector>
 
 using namespace vantor;
+using fuzz::check;
+
+const char* const vantor::fuzz::kTargetName = "OAR reader";
 
 namespace {
-
-[[noreturn]] void fail(const char* what)
-{
-    std::fprintf(stderr, "OAR reader fuzz check failed: %s\n", what);
-    std::abort();
-}
-
-void check(bool condition, const char* what)
-{
-    if (!condition) fail(what);
-}
 
 std::string_view withoutPrefix(std::string_view path)
 {

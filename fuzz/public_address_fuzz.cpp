@@ -2,6 +2,7 @@
 // reader takes the trimmed text as a dotted address (four decimal numbers from 0 to 255,
 // no leading zeros), and then the accepted text is that trimmed text.
 
+#include "fuzz/fuzz_support.h"
 #include "platform/qt/qt_public_address_lookup.h"
 
 #include <arpa/inet.h>
@@ -13,14 +14,11 @@
 #include <string>
 #include <string_view>
 
-namespace {
+using vantor::fuzz::check;
 
-void check(bool condition, const char* what)
-{
-    if (condition) return;
-    std::fprintf(stderr, "public address fuzz check failed: %s\n", what);
-    std::abort();
-}
+const char* const vantor::fuzz::kTargetName = "public address";
+
+namespace {
 
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 

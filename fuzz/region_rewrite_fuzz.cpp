@@ -3,6 +3,7 @@
 // (in double quotes in the older XML files, on one line only there); and rewriting the
 // result with the same host gives it back unchanged.
 
+#include "fuzz/fuzz_support.h"
 #include "app/region_hosts.h"
 
 #include <array>
@@ -15,17 +16,13 @@
 #include <vector>
 
 using namespace vantor;
+using fuzz::check;
+
+const char* const vantor::fuzz::kTargetName = "region rewrite";
 
 namespace {
 
 constexpr std::array<std::string_view, 4> kHosts{"10.0.0.1", "127.0.0.1", "region.example.org", "a"};
-
-void check(bool condition, const char* what)
-{
-    if (condition) return;
-    std::fprintf(stderr, "region rewrite fuzz check failed: %s\n", what);
-    std::abort();
-}
 
 // The text between line-end bytes, and those bytes, in order.
 struct Pieces {

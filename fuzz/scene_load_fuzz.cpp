@@ -9,6 +9,7 @@
 // test must agree with the plain reading of "the texts between each > and the next <" on
 // every entry.
 
+#include "fuzz/fuzz_support.h"
 #include "extract/scene_load.h"
 
 #include "text/text_codec.h"
@@ -30,19 +31,11 @@
 #include <vector>
 
 using namespace vantor;
+using fuzz::check;
+
+const char* const vantor::fuzz::kTargetName = "scene load";
 
 namespace {
-
-[[noreturn]] void fail(const char* what)
-{
-    std::fprintf(stderr, "scene load fuzz check failed: %s\n", what);
-    std::abort();
-}
-
-void check(bool condition, const char* what)
-{
-    if (!condition) fail(what);
-}
 
 // The lines of text, cut at CR LF, a lone CR and a lone LF, as views into text.
 std::vector<std::string_view> linesOf(std::string_view text)
