@@ -6,6 +6,7 @@
 // entry up to a cut-off entry, each where its position puts it.
 
 #include "fuzz/fuzz_support.h"
+#include "fuzz/marker_checks.h"
 #include "extract/scene_archive.h"
 
 #include "text/text_codec.h"
@@ -110,16 +111,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t k = 0; k < texts->size(); ++k) {
         check(load.objects[k] == (*texts)[k], "each entry is its object file's text");
     }
-    check(load.markers.size() == load.positions.size(), "one marker per position");
-    for (std::size_t k = 0; k < load.markers.size(); ++k) {
-        check(load.markers[k] == extract::PlaceMarker(load.positions[k], map), "each marker where its position puts it");
-    }
-    if (load.outcome == extract::LoadOutcome::Complete) {
-        check(load.markers.size() == load.objects.size(), "a complete load places every entry");
-    } else {
-        check(load.objectNumber >= 1 && load.objectNumber <= load.objects.size(), "the cut-off entry is in the table");
-        check(load.markers.size() == load.objectNumber - 1, "markers until the cut-off entry");
-        check(extract::isCutOffLine(load.objects[load.objectNumber - 1]), "the load stopped at a cut-off entry");
-    }
+    fuzz::checkMarkers(load, map);
     return 0;
 }

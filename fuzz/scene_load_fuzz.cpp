@@ -10,6 +10,7 @@
 // every entry.
 
 #include "fuzz/fuzz_support.h"
+#include "fuzz/marker_checks.h"
 #include "extract/scene_load.h"
 
 #include "text/text_codec.h"
@@ -152,19 +153,9 @@ void checkLoad(const extract::SceneLoad& load, std::string_view text, bool inBlo
     }
 
     // Markers: one per entry up to the cut-off entry, each where its position puts it.
-    check(load.markers.size() == load.positions.size(), "one marker per position");
-    for (std::size_t k = 0; k < load.markers.size(); ++k) {
-        check(load.markers[k] == extract::PlaceMarker(load.positions[k], map), "each marker where its position puts it");
-    }
+    fuzz::checkMarkers(load, map);
     for (std::size_t k = 0; k < load.positions.size() && k < load.objects.size(); ++k) {
         checkPositionByName(load.objects[k], load.positions[k]);
-    }
-    if (load.outcome == extract::LoadOutcome::Complete) {
-        check(load.markers.size() == load.objects.size(), "a complete load places every entry");
-    } else {
-        check(load.objectNumber >= 1 && load.objectNumber <= load.objects.size(), "the cut-off entry is in the table");
-        check(load.markers.size() == load.objectNumber - 1, "markers until the cut-off entry");
-        check(extract::isCutOffLine(load.objects[load.objectNumber - 1]), "the load stopped at a cut-off entry");
     }
 
     // The entries: exact byte ranges of the text, in order, without overlap.
