@@ -120,6 +120,22 @@ ObjectLines::ObjectLines(std::shared_ptr<const void> text, std::vector<std::stri
 {
 }
 
+ObjectLines::ObjectLines(const platform::SharedBytes& text, std::vector<std::string_view> lines)
+    : m_text(text.owner), m_lines(std::move(lines)), m_base(text.bytes.data()), m_copyOut(text.copyOut)
+{
+}
+
+std::string_view ObjectLines::read(std::size_t i, std::string& buffer) const
+{
+    const std::string_view line = m_lines[i];
+    if (!m_copyOut) return line;
+    buffer.resize(line.size());
+    const auto offset = static_cast<std::size_t>(line.data() - m_base);
+    // Should the file fail to give the bytes, the mapping still holds them.
+    if (!m_copyOut(offset, line.size(), buffer.data())) return line;
+    return buffer;
+}
+
 ObjectLines ObjectLines::fromLines(const std::vector<std::string>& lines)
 {
     auto text = std::make_shared<std::string>();

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "platform/file_system.h"
+
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -16,6 +19,9 @@ public:
     ObjectLines() = default;
     // Takes what keeps the text alive and views into that text.
     ObjectLines(std::shared_ptr<const void> text, std::vector<std::string_view> lines);
+    // Views into a shared block; when the block is better copied out than read in place
+    // (a mapped scratch file), read() copies entries out of it.
+    ObjectLines(const platform::SharedBytes& text, std::vector<std::string_view> lines);
     // A table owning copies of the given lines, for callers that build one by hand.
     [[nodiscard]] static ObjectLines fromLines(const std::vector<std::string>& lines);
 
@@ -26,14 +32,30 @@ public:
     [[nodiscard]] auto begin() const { return m_lines.begin(); }
     [[nodiscard]] auto end() const { return m_lines.end(); }
 
+    // Entry i for a reader that goes through many entries, such as an export: the entry
+    // itself, or, from a block that is better copied out, its bytes copied into buffer
+    // (valid until buffer changes). Reading the entries of a mapped scratch file in place
+    // would bring the whole file into memory, a region archive's objects many times its size.
+    [[nodiscard]] std::string_view read(std::size_t i, std::string& buffer) const;
+    // Whether read() copies entries out.
+    [[nodiscard]] bool readsByCopy() const { return static_cast<bool>(m_copyOut); }
+
     // An empty table over the same text, to which entries of this one can be appended.
-    [[nodiscard]] ObjectLines emptyCopy() const { return ObjectLines(m_text, {}); }
+    [[nodiscard]] ObjectLines emptyCopy() const
+    {
+        ObjectLines copy(m_text, {});
+        copy.m_base = m_base;
+        copy.m_copyOut = m_copyOut;
+        return copy;
+    }
     // Appends an entry of a table that shares this one's text.
     void append(std::string_view line) { m_lines.push_back(line); }
 
 private:
     std::shared_ptr<const void> m_text;
     std::vector<std::string_view> m_lines;
+    const char* m_base = nullptr;  // the block's start, where read() copies out
+    std::function<bool(std::size_t, std::size_t, char*)> m_copyOut;
 };
 
 // The value list `Extract` of one object line: the non-empty texts between a ">" and the

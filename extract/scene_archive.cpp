@@ -9,42 +9,14 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
 namespace vantor::extract {
 
 namespace {
-
-// The object texts of an archive, kept in a few large blocks so that the views into them stay
-// put while more are added, and memory stays about the size of the texts.
-class TextBlocks {
-public:
-    // Room for size bytes that stay where they are; the block is filled by the caller.
-    char* reserve(std::size_t size)
-    {
-        constexpr std::size_t kBlockSize = std::size_t{16} << 20;
-        if (m_blocks.empty() || m_blocks.back().capacity - m_blocks.back().used < size) {
-            const std::size_t capacity = std::max(kBlockSize, size);
-            m_blocks.push_back(Block{std::make_unique_for_overwrite<char[]>(capacity), capacity, 0});
-        }
-        Block& block = m_blocks.back();
-        char* at = block.bytes.get() + block.used;
-        block.used += size;
-        return at;
-    }
-
-    // Gives back the last size bytes reserved but not used.
-    void giveBack(std::size_t size) { m_blocks.back().used -= size; }
-
-private:
-    struct Block {
-        std::unique_ptr<char[]> bytes;
-        std::size_t capacity = 0;
-        std::size_t used = 0;
-    };
-    std::vector<Block> m_blocks;
-};
 
 struct ArchiveCloser {
     void operator()(archive* a) const { archive_read_free(a); }
@@ -88,35 +60,57 @@ SceneLoad notAnArchive(std::string reason)
     return load;
 }
 
-// Places every object as a scene file's object is placed, up to a cut-off object or a read error.
-void placeObjects(const std::vector<std::string_view>& objects, SceneLoad& load)
-{
-    std::unique_ptr<ObjectParts> parts = std::make_unique<ObjectParts>();
-    for (std::size_t k = 0; k < objects.size(); ++k) {
-        const std::string_view object = objects[k];
+// Places the objects one by one as they are unpacked, as a scene file's objects are placed:
+// each gets its position until a cut-off object or one without a position ends the placing.
+class ObjectPlacer {
+public:
+    explicit ObjectPlacer(SceneLoad& load) : m_load(load) {}
+
+    void place(std::string_view object)
+    {
+        ++m_count;
+        if (m_load.outcome != LoadOutcome::Complete) return;
         const PositionValues values = scanPositionValues(object);
         std::optional<ObjectPosition> position;
         if (values.result != TokeniseResult::Stop) {
             if (positionReadsByIndex(object, values)) {
                 position = readPosition(values);
-            } else if (parts->parse(object)) {
-                if (const auto xy = parts->position()) position = ObjectPosition{xy->first, xy->second};
+            } else if (m_parts->parse(object)) {
+                if (const auto xy = m_parts->position()) position = ObjectPosition{xy->first, xy->second};
             } else {
                 position = readPosition(values);
             }
         }
         if (position) {
-            load.positions.push_back(*position);
-            continue;
-        }
-        load.objectNumber = k + 1;
-        if (values.result == TokeniseResult::Stop) {
-            load.outcome = LoadOutcome::StoppedAtCutOff;
+            m_load.positions.push_back(*position);
             return;
         }
-        load.outcome = LoadOutcome::ReadError;
-        load.readError = values.valueCount < 24 ? ReadError::TooFewValues : ReadError::PositionNotANumber;
-        return;
+        m_load.objectNumber = m_count;
+        if (values.result == TokeniseResult::Stop) {
+            m_load.outcome = LoadOutcome::StoppedAtCutOff;
+            return;
+        }
+        m_load.outcome = LoadOutcome::ReadError;
+        m_load.readError = values.valueCount < 24 ? ReadError::TooFewValues : ReadError::PositionNotANumber;
+    }
+
+private:
+    SceneLoad& m_load;
+    std::unique_ptr<ObjectParts> m_parts = std::make_unique<ObjectParts>();
+    std::size_t m_count = 0;
+};
+
+// Reads the current entry's data into text, whatever size its header gives; false on an
+// archive error.
+bool readEntryData(archive* reader, std::string& text)
+{
+    text.clear();
+    char block[1 << 16];
+    for (;;) {
+        const la_ssize_t read = archive_read_data(reader, block, sizeof block);
+        if (read < 0) return false;
+        if (read == 0) return true;
+        text.append(block, static_cast<std::size_t>(read));
     }
 }
 
@@ -128,7 +122,8 @@ bool looksLikeArchive(std::string_view bytes)
     return bytes.starts_with("\x1F\x8B") || bytes.substr(std::min(bytes.size(), kTarMagicAt), 5) == "ustar";
 }
 
-SceneLoad loadSceneArchive(std::string_view bytes, const MapGeometry& map)
+SceneLoad loadSceneArchive(std::string_view bytes, const MapGeometry& map,
+                           std::unique_ptr<platform::ScratchFile> scratch)
 {
     std::unique_ptr<archive, ArchiveCloser> reader(archive_read_new());
     if (!reader) return notAnArchive("out of memory");
@@ -137,8 +132,17 @@ SceneLoad loadSceneArchive(std::string_view bytes, const MapGeometry& map)
     if (archive_read_open_memory(reader.get(), bytes.data(), bytes.size()) != ARCHIVE_OK) {
         return notAnArchive(archive_error_string(reader.get()));
     }
-    auto texts = std::make_shared<TextBlocks>();
-    std::vector<std::string_view> objects;
+    if (!scratch) scratch = std::make_unique<platform::MemoryScratchFile>();
+
+    // Each object is placed while its text is at hand, then goes to the scratch file; the
+    // table's views into the scratch file's block are made once every object is there, and
+    // until an export reads them the texts need no memory.
+    SceneLoad load;
+    load.layout = SceneLayout::Archive;
+    ObjectPlacer placer(load);
+    std::vector<std::pair<std::size_t, std::size_t>> spans;  // where each object sits in the scratch file
+    std::size_t scratchSize = 0;
+    std::string entryText;
     bool controlFileSeen = false;
     archive_entry* entry = nullptr;
     int status = ARCHIVE_OK;
@@ -147,43 +151,41 @@ SceneLoad loadSceneArchive(std::string_view bytes, const MapGeometry& map)
         const std::string_view path = name ? name : "";
         if (isControlFile(path)) controlFileSeen = true;
         if (archive_entry_filetype(entry) != AE_IFREG || !isObjectEntry(path)) continue;
-        const auto declared = archive_entry_size(entry);
-        if (declared < 0) return notAnArchive("an object entry has no size: " + std::string(path));
-        const auto size = static_cast<std::size_t>(declared);
-        char* at = texts->reserve(size);
-        std::size_t got = 0;
-        while (got < size) {
-            const la_ssize_t read = archive_read_data(reader.get(), at + got, size - got);
-            if (read < 0) return notAnArchive(archive_error_string(reader.get()));
-            if (read == 0) break;
-            got += static_cast<std::size_t>(read);
-        }
-        texts->giveBack(size - got);
-        std::string_view text(at, got);
+        // After a read error only the archive itself is still checked.
+        if (load.outcome == LoadOutcome::ReadError) continue;
+        if (archive_entry_size(entry) < 0) return notAnArchive("an object entry has no size: " + std::string(path));
+        if (!readEntryData(reader.get(), entryText)) return notAnArchive(archive_error_string(reader.get()));
+        std::string_view text = entryText;
         if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+        std::string decoded;
         if (!text::isValidUtf8(text)) {
             // An entry in the older Western code page: its UTF-8 form takes its place.
-            const std::string decoded = text::decodeText(std::string(text));
-            char* copy = texts->reserve(decoded.size());
-            std::copy(decoded.begin(), decoded.end(), copy);
-            text = std::string_view(copy, decoded.size());
+            decoded = text::decodeText(std::string(text));
+            text = decoded;
         }
         text = trimmed(text);
-        if (!text.empty()) objects.push_back(text);
+        if (text.empty()) continue;
+        placer.place(text);
+        scratch->append(text);
+        spans.emplace_back(scratchSize, text.size());
+        scratchSize += text.size();
     }
     if (status != ARCHIVE_EOF) return notAnArchive(archive_error_string(reader.get()));
     if (!controlFileSeen) return notAnArchive("it has no archive.xml, so it is no OpenSim archive");
-
-    SceneLoad load;
-    load.layout = SceneLayout::Archive;
-    placeObjects(objects, load);
     if (load.outcome == LoadOutcome::ReadError) {
         load.positions.clear();
         return load;
     }
+
+    std::string reason;
+    auto texts = scratch->finish(&reason);
+    if (!texts) return unreadableFile("its objects cannot be unpacked to a scratch file: " + reason);
+    std::vector<std::string_view> objects;
+    objects.reserve(spans.size());
+    for (const auto& [offset, size] : spans) objects.push_back(texts->bytes.substr(offset, size));
     load.markers.reserve(load.positions.size());
     for (const ObjectPosition& position : load.positions) load.markers.push_back(PlaceMarker(position, map));
-    load.objects = ObjectLines(std::move(texts), std::move(objects));
+    load.objects = ObjectLines(*texts, std::move(objects));
     return load;
 }
 
@@ -193,7 +195,11 @@ SceneLoad loadScenePath(const platform::FileSystem& files, const std::string& pa
     auto bytes = files.readShared(path, &reason);
     if (!bytes) return unreadableFile(std::move(reason));
     const bool archiveName = path.size() >= 4 && isOarEnding(std::string_view(path).substr(path.size() - 4));
-    if (archiveName || looksLikeArchive(bytes->bytes)) return loadSceneArchive(bytes->bytes, map);
+    if (archiveName || looksLikeArchive(bytes->bytes)) {
+        auto scratch = files.scratch(&reason);
+        if (!scratch) return unreadableFile("its objects cannot be unpacked to a scratch file: " + reason);
+        return loadSceneArchive(bytes->bytes, map, std::move(scratch));
+    }
     return loadSceneBytes(std::move(*bytes), map);
 }
 

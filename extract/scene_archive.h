@@ -4,6 +4,7 @@
 
 #include "platform/file_system.h"
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -16,10 +17,14 @@ namespace vantor::extract {
 // hold one object each. The objects come in the order of the archive's entries; archive.xml,
 // terrain, assets and settings are skipped. Each object is read and placed as a scene file's
 // object is. Bytes that are not such an archive give ReadError::NotAnArchive, with the reason.
-[[nodiscard]] SceneLoad loadSceneArchive(std::string_view bytes, const MapGeometry& map = {});
+// The objects' texts are kept in scratch (in memory when none is given): a large archive's
+// unpacked objects are many times its size.
+[[nodiscard]] SceneLoad loadSceneArchive(std::string_view bytes, const MapGeometry& map = {},
+                                         std::unique_ptr<platform::ScratchFile> scratch = nullptr);
 
 // Reads the file at path and loads it as an archive when its name ends in ".oar" (any letter
-// case) or its bytes begin as an archive's, else as a scene file (loadSceneBytes).
+// case) or its bytes begin as an archive's, else as a scene file (loadSceneBytes). An
+// archive's objects go to a scratch file of the file system.
 [[nodiscard]] SceneLoad loadScenePath(const platform::FileSystem& files, const std::string& path,
                                       const MapGeometry& map = {});
 

@@ -1,6 +1,7 @@
 #include "selection.h"
 
 #include <algorithm>
+#include <string>
 #include <utility>
 
 namespace vantor::extract {
@@ -14,12 +15,13 @@ FilterResult filterObjects(const ObjectLines& table, const std::vector<ObjectPos
     const double right = edges.right;
     const double bottom = edges.bottom;
     const double top = edges.top;
+    std::string buffer;
     for (std::size_t k = 0; k < table.size(); ++k) {
         std::optional<ObjectPosition> position;
         if (k < knownPositions.size()) {
             position = knownPositions[k];
         } else {
-            const PositionValues values = scanPositionValues(table[k]);
+            const PositionValues values = scanPositionValues(table.read(k, buffer));
             if (values.result != TokeniseResult::Stop) position = readPosition(values);
             if (!position) {
                 result.stop = values.result == TokeniseResult::Stop ? FilterStop::CutOffLine : FilterStop::NoPosition;

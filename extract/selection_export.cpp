@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <exception>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace vantor::extract {
@@ -45,6 +46,14 @@ ExportFailure objectFailure(ExportError error, std::size_t objectNumber, std::st
 // were read from, with CR LF between them, go out as one block, straight from that text.
 void writeEntries(const ObjectLines& table, platform::OutputFile& out)
 {
+    if (table.readsByCopy()) {
+        std::string buffer;
+        for (std::size_t k = 0; k < table.size(); ++k) {
+            out.write(table.read(k, buffer));
+            out.write(kLineEnd);
+        }
+        return;
+    }
     const auto address = [](const char* p) { return reinterpret_cast<std::uintptr_t>(p); };
     for (std::size_t k = 0; k < table.size();) {
         const char* begin = table[k].data();
@@ -64,8 +73,9 @@ void writeEntries(const ObjectLines& table, platform::OutputFile& out)
 std::optional<ExportFailure> appendRecords(const ObjectLines& table, std::size_t from, std::size_t to,
                                            ListingRecordBuilder& builder, std::string& listing)
 {
+    std::string buffer;
     for (std::size_t k = from; k < to; ++k) {
-        const BuiltText record = builder.BuildListingRecord(table[k]);
+        const BuiltText record = builder.BuildListingRecord(table.read(k, buffer));
         if (!record) return objectFailure(ExportError::RecordFailed, k + 1, builder.name(), *record.failure);
         listing += record.text;
         listing += kLineEnd;
@@ -89,8 +99,9 @@ SecondHalf buildSecondHalf(const ObjectLines& table, std::size_t from, const pla
     SecondHalf half;
     half.text.reserve((table.size() - from) * 256);
     ListingRecordBuilder builder(clock);
+    std::string buffer;
     for (std::size_t k = from; k < table.size(); ++k) {
-        const BuiltText record = builder.BuildListingRecord(table[k]);
+        const BuiltText record = builder.BuildListingRecord(table.read(k, buffer));
         if (!record) {
             half.failure = objectFailure(ExportError::RecordFailed, k + 1, builder.name(), *record.failure);
             return half;
@@ -114,7 +125,8 @@ std::optional<ExportFailure> buildListing(const ObjectLines& table, const platfo
     // converter subtracts from every object's position when it reads the listing back.
     const std::size_t anchor = table.size() - 1;
     std::string anchorName;
-    const BuiltText header = BuildHeaderLineFor(table[anchor], clock, &anchorName);
+    std::string buffer;
+    const BuiltText header = BuildHeaderLineFor(table.read(anchor, buffer), clock, &anchorName);
     if (!header) return objectFailure(ExportError::HeaderFailed, anchor + 1, anchorName, *header.failure);
     listing.reserve(table.size() * 256);
     listing += header.text;

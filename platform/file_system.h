@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -36,6 +38,36 @@ enum class PathKind {
 struct SharedBytes {
     std::shared_ptr<const void> owner;
     std::string_view bytes;
+    // Set for a block mapped from a file whose scattered stretches are better copied out of
+    // the file than read in place: reading a stretch of a mapping maps in its neighbours
+    // too. Copies bytes [offset, offset + size) of the block to into; false when it cannot.
+    std::function<bool(std::size_t offset, std::size_t size, char* into)> copyOut;
+};
+
+// Room for more bytes than are worth keeping in memory, such as the unpacked objects of a
+// region archive: bytes are appended, then had back as one read-only block. The file
+// system's own keeps them in an unnamed file and maps it, so that only the parts being read
+// take memory; by default they stay in memory.
+class ScratchFile {
+public:
+    virtual ~ScratchFile() = default;
+    virtual void append(std::string_view bytes) = 0;
+    // Everything appended, as one block; nothing (with the reason) when a write failed.
+    [[nodiscard]] virtual std::optional<SharedBytes> finish(std::string* reason = nullptr) = 0;
+};
+
+// The in-memory scratch file.
+class MemoryScratchFile final : public ScratchFile {
+public:
+    void append(std::string_view bytes) override { m_bytes.append(bytes); }
+    std::optional<SharedBytes> finish(std::string* /*reason*/) override
+    {
+        auto owner = std::make_shared<const std::string>(std::move(m_bytes));
+        return SharedBytes{owner, *owner, {}};
+    }
+
+private:
+    std::string m_bytes;
 };
 
 class FileSystem {
@@ -63,11 +95,16 @@ public:
         auto bytes = readAll(path, reason);
         if (!bytes) return std::nullopt;
         auto owner = std::make_shared<const std::string>(std::move(*bytes));
-        return SharedBytes{owner, *owner};
+        return SharedBytes{owner, *owner, {}};
     }
     // Starts writing path anew; nothing (with the reason) when the file cannot be created.
     [[nodiscard]] virtual std::unique_ptr<OutputFile> create(const std::string& path,
                                                              std::string* reason = nullptr) = 0;
+    // A new scratch file; nothing (with the reason) when none can be made. By default one in memory.
+    [[nodiscard]] virtual std::unique_ptr<ScratchFile> scratch(std::string* /*reason*/ = nullptr) const
+    {
+        return std::make_unique<MemoryScratchFile>();
+    }
     // Deletes a file; false when it was there and could not be removed.
     virtual bool remove(const std::string& path) = 0;
     // Names (without folder) of the plain files in folder whose name ends with suffix

@@ -7,12 +7,14 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <memory>
 #include <system_error>
 #include <utility>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -153,27 +155,14 @@ int nameTemporary(const Descriptor& fd, const std::string& target, std::string& 
     return error;
 }
 
-class StdOutputFile final : public OutputFile {
+// Writes to a descriptor through a buffer of its own (a stream's would split every write
+// into 4 KiB system calls): small pieces gather up to 1 MiB per call, a larger piece goes
+// through in one call, without a copy. The first failure stops all further writes.
+class DescriptorWriter {
 public:
-    // target: the file to replace, links already followed; fd: the temporary file, named
-    // temporaryName or unnamed (empty name).
-    StdOutputFile(std::string target, Descriptor fd, std::string temporaryName)
-        : m_target(std::move(target)), m_temporaryName(std::move(temporaryName)), m_fd(std::move(fd))
-    {
-    }
+    explicit DescriptorWriter(Descriptor fd) : m_fd(std::move(fd)) {}
 
-    StdOutputFile(const StdOutputFile&) = delete;
-    StdOutputFile& operator=(const StdOutputFile&) = delete;
-
-    ~StdOutputFile() override
-    {
-        m_fd.reset();
-        if (!m_committed && !m_temporaryName.empty()) ::unlink(m_temporaryName.c_str());
-    }
-
-    // Small pieces gather in the buffer; a piece at least as large as the buffer goes to the
-    // file in one call, without a copy.
-    void write(std::string_view bytes) override
+    void write(std::string_view bytes)
     {
         if (!m_fd || m_error != 0 || bytes.empty()) return;
         if (bytes.size() <= kBufferSize - m_used) {
@@ -190,19 +179,75 @@ public:
         }
     }
 
+    // Writes out what the buffer holds; the first error of all writes so far, or 0.
+    int flush()
+    {
+        if (m_used > 0 && m_error == 0) writeThrough(m_buffer.get(), m_used);
+        m_used = 0;
+        return m_error;
+    }
+
+    [[nodiscard]] Descriptor& descriptor() { return m_fd; }
+    void setError(int error) { m_error = error; }
+
+private:
+    static constexpr std::size_t kBufferSize = std::size_t{1} << 20;
+
+    void writeThrough(const char* data, std::size_t size)
+    {
+        while (size > 0) {
+            const ssize_t done = ::write(m_fd.get(), data, size);
+            if (done < 0 && errno == EINTR) continue;
+            if (done <= 0) {
+                m_error = done < 0 && errno ? errno : EIO;
+                return;
+            }
+            data += done;
+            size -= static_cast<std::size_t>(done);
+        }
+    }
+
+    Descriptor m_fd;
+    std::unique_ptr<char[]> m_buffer;
+    std::size_t m_used = 0;
+    int m_error = 0;
+};
+
+class StdOutputFile final : public OutputFile {
+public:
+    // target: the file to replace, links already followed; fd: the temporary file, named
+    // temporaryName or unnamed (empty name).
+    StdOutputFile(std::string target, Descriptor fd, std::string temporaryName)
+        : m_target(std::move(target)), m_temporaryName(std::move(temporaryName)), m_out(std::move(fd))
+    {
+    }
+
+    StdOutputFile(const StdOutputFile&) = delete;
+    StdOutputFile& operator=(const StdOutputFile&) = delete;
+
+    ~StdOutputFile() override
+    {
+        m_out.descriptor().reset();
+        if (!m_committed && !m_temporaryName.empty()) ::unlink(m_temporaryName.c_str());
+    }
+
+    void write(std::string_view bytes) override { m_out.write(bytes); }
+
     bool commit(std::string* reason) override
     {
         if (m_committed) return true;
-        if (!m_fd) {
+        Descriptor& fd = m_out.descriptor();
+        if (!fd) {
             setReason(reason, "the file is already closed");
             return false;
         }
-        flush();
-        if (m_error == 0 && m_temporaryName.empty()) m_error = nameTemporary(m_fd, m_target, m_temporaryName);
-        const int closeError = m_fd.close();
-        if (m_error == 0) m_error = closeError;
-        if (m_error != 0) {
-            setReason(reason, errnoText(m_error));
+        int error = m_out.flush();
+        if (error == 0 && m_temporaryName.empty()) error = nameTemporary(fd, m_target, m_temporaryName);
+        const int closeError = fd.close();
+        if (error == 0) error = closeError;
+        if (error != 0) {
+            m_out.setError(error);
+            setReason(reason, errnoText(error));
             return false;
         }
         // The earlier file's bytes stay reachable through an open descriptor once its name
@@ -230,7 +275,7 @@ public:
         if (!fd) return false;
         StdOutputFile copy(m_target, std::move(fd), std::move(name));
         struct stat status {};
-        if (::fstat(m_earlier.get(), &status) == 0) ::fchmod(copy.m_fd.get(), status.st_mode & 07777);
+        if (::fstat(m_earlier.get(), &status) == 0) copy.keepMode(status.st_mode);
         char block[1 << 16];
         for (off_t offset = 0;;) {
             const ssize_t got = ::pread(m_earlier.get(), block, sizeof block, offset);
@@ -246,43 +291,79 @@ public:
     }
 
     // The earlier file's permission bits go to the new one.
-    void keepMode(mode_t mode) { ::fchmod(m_fd.get(), mode & 07777); }
+    void keepMode(mode_t mode) { ::fchmod(m_out.descriptor().get(), mode & 07777); }
 
 private:
-    // The stream's own buffering is not used (it would split every write into 4 KiB system
-    // calls); this one gathers up to 1 MiB per call.
-    static constexpr std::size_t kBufferSize = std::size_t{1} << 20;
-
-    void flush()
-    {
-        if (m_used > 0 && m_error == 0) writeThrough(m_buffer.get(), m_used);
-        m_used = 0;
-    }
-
-    void writeThrough(const char* data, std::size_t size)
-    {
-        while (size > 0) {
-            const ssize_t done = ::write(m_fd.get(), data, size);
-            if (done < 0 && errno == EINTR) continue;
-            if (done <= 0) {
-                m_error = done < 0 && errno ? errno : EIO;
-                return;
-            }
-            data += done;
-            size -= static_cast<std::size_t>(done);
-        }
-    }
-
     std::string m_target;
     std::string m_temporaryName;  // empty while the file has no name
-    Descriptor m_fd;
+    DescriptorWriter m_out;
     Descriptor m_earlier;         // the file that the commit replaced, while it is kept
     bool m_replaced = false;      // a file stood at the target when the commit came
-    std::unique_ptr<char[]> m_buffer;
-    std::size_t m_used = 0;
-    int m_error = 0;
     bool m_committed = false;
 };
+
+// A scratch file: an unnamed file in the folder for temporary files, which the system
+// removes with the last descriptor or mapping, even when the process is killed. Its block is
+// mapped, and copied out with pread where a reader takes many scattered stretches.
+class StdScratchFile final : public ScratchFile {
+public:
+    explicit StdScratchFile(Descriptor fd) : m_out(std::move(fd)) {}
+
+    void append(std::string_view bytes) override
+    {
+        m_out.write(bytes);
+        m_size += bytes.size();
+    }
+
+    std::optional<SharedBytes> finish(std::string* reason) override
+    {
+        const int error = m_out.flush();
+        if (error != 0) {
+            setReason(reason, errnoText(error));
+            return std::nullopt;
+        }
+        if (m_size == 0) return SharedBytes{};
+        const std::size_t size = m_size;
+        void* address = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, m_out.descriptor().get(), 0);
+        if (address == MAP_FAILED) {
+            setReason(reason, errnoText(errno));
+            return std::nullopt;
+        }
+        std::shared_ptr<const void> owner(address, [size](const void* mapped) {
+            ::munmap(const_cast<void*>(mapped), size);
+        });
+        auto fd = std::make_shared<Descriptor>(std::move(m_out.descriptor()));
+        auto copyOut = [fd, size](std::size_t offset, std::size_t count, char* into) {
+            if (offset > size || count > size - offset) return false;
+            while (count > 0) {
+                const ssize_t got = ::pread(fd->get(), into, count, static_cast<off_t>(offset));
+                if (got < 0 && errno == EINTR) continue;
+                if (got <= 0) return false;
+                into += got;
+                offset += static_cast<std::size_t>(got);
+                count -= static_cast<std::size_t>(got);
+            }
+            return true;
+        };
+        return SharedBytes{std::move(owner), std::string_view(static_cast<const char*>(address), size),
+                           std::move(copyOut)};
+    }
+
+private:
+    DescriptorWriter m_out;
+    std::size_t m_size = 0;
+};
+
+// The folders tried for scratch files, in order: $TMPDIR, then /var/tmp (meant for large
+// temporary files, and on disk where /tmp may be memory), then /tmp.
+std::vector<std::string> scratchFolders()
+{
+    std::vector<std::string> folders;
+    if (const char* chosen = std::getenv("TMPDIR"); chosen && *chosen) folders.emplace_back(chosen);
+    folders.emplace_back("/var/tmp");
+    folders.emplace_back("/tmp");
+    return folders;
+}
 
 }  // namespace
 
@@ -355,7 +436,7 @@ std::optional<SharedBytes> StdFileSystem::readShared(const std::string& path, st
             std::shared_ptr<const void> owner(address, [size](const void* mapped) {
                 ::munmap(const_cast<void*>(mapped), size);
             });
-            return SharedBytes{std::move(owner), std::string_view(static_cast<const char*>(address), size)};
+            return SharedBytes{std::move(owner), std::string_view(static_cast<const char*>(address), size), {}};
         }
     }
     // Left uninitialised, so that each page is first touched by the thread that reads into it.
@@ -378,7 +459,7 @@ std::optional<SharedBytes> StdFileSystem::readShared(const std::string& path, st
     // A file that changed size while it was read, or a read that failed, is read again the
     // plain way, which reads to the file's end and reports why it could not.
     if (!firstHalf || !secondHalf || grew) return FileSystem::readShared(path, reason);
-    return SharedBytes{std::shared_ptr<const void>(buffer, buffer.get()), std::string_view(buffer.get(), size)};
+    return SharedBytes{std::shared_ptr<const void>(buffer, buffer.get()), std::string_view(buffer.get(), size), {}};
 }
 
 std::unique_ptr<OutputFile> StdFileSystem::create(const std::string& path, std::string* reason)
@@ -421,6 +502,24 @@ PathKind StdFileSystem::kindOf(const std::string& path) const
     if (::stat(path.c_str(), &status) != 0) return PathKind::Missing;
     if (S_ISREG(status.st_mode)) return PathKind::RegularFile;
     return S_ISDIR(status.st_mode) ? PathKind::Folder : PathKind::Other;
+}
+
+std::unique_ptr<ScratchFile> StdFileSystem::scratch(std::string* reason) const
+{
+    int error = ENOENT;
+    for (const std::string& folder : scratchFolders()) {
+        Descriptor fd(::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600));
+        if (!fd) {
+            // Without unnamed files, a named one is removed at once and lives on unnamed.
+            std::string name = folder + "/vantor-scratch-XXXXXX";
+            fd.reset(::mkostemp(name.data(), O_CLOEXEC));
+            if (fd) ::unlink(name.c_str());
+        }
+        if (fd) return std::make_unique<StdScratchFile>(std::move(fd));
+        error = errno ? errno : EIO;
+    }
+    setReason(reason, errnoText(error));
+    return nullptr;
 }
 
 bool StdFileSystem::remove(const std::string& path)

@@ -36,6 +36,8 @@ public:
     // symbolic link is written through: the file it points to is replaced, the link stays.
     // A replaced file's permission bits are kept.
     std::unique_ptr<OutputFile> create(const std::string& path, std::string* reason) override;
+    // An unnamed file in $TMPDIR, else /var/tmp, else /tmp; the block it gives is mapped.
+    std::unique_ptr<ScratchFile> scratch(std::string* reason) const override;
     bool remove(const std::string& path) override;
     std::vector<std::string> listFiles(const std::string& folder, std::string_view suffix) const override;
 

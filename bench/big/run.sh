@@ -107,12 +107,12 @@ Machine: $machine.
 
 The conversion wrote $(mib "$scene_out_bytes") MiB (scene file and listing copy).
 
-The listing and the scene file stay within the input's size plus a small table (the scene
-file is mapped read-only, so its pages count once). The archive does not: every
-\`objects/*.xml\` entry is unpacked into memory before the objects are placed
-(\`loadSceneArchive\`, its text blocks in \`extract/scene_archive.cpp\`), so the peak follows
-the unpacked size, about ten times the gzip archive. heaptrack on a 20 MiB archive of the
-same kind put 202 of its 215 MiB peak heap there.
+All three stay within the input's size plus a small table. The scene file is mapped
+read-only, so its pages count once. The archive is mapped while it is read; each object is
+placed as it is unpacked and then goes to an unnamed scratch file (in \$TMPDIR, else
+/var/tmp), which the table maps without reading it; the export copies the selected objects
+out of that file one at a time (\`ObjectLines::read\`), so the unpacked text, about ten
+times the archive, never sits in memory.
 
 Output of the measured commands: $convert_out; $scene_out; $oar_out
 

@@ -9,6 +9,7 @@
 
 #include "archive_fixture.h"
 #include "fakes/fake_platform.h"
+#include "platform/std_platform.h"
 #include "object_line_fixture.h"
 #include "opensim_fixture.h"
 #include "text/text_codec.h"
@@ -19,6 +20,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <tuple>
 
@@ -283,6 +285,43 @@ TEST(SceneArchive, GivesTheSameTableAsTheSceneFile)
     files.files["/w/region.xml"] = test::currentScene(xml);
     for (const char* path : {"/w/region.oar", "/w/region.bin", "/w/region.xml"}) {
         EXPECT_EQ(loadScenePath(files, path).markers, fromFile.markers) << path;
+    }
+
+    // The objects unpacked to a scratch file on disk read the same.
+    const std::filesystem::path archivePath = std::filesystem::path(::testing::TempDir()) / "vantor-region.oar";
+    std::ofstream(archivePath, std::ios::binary) << test::makeArchive(entries);
+    const SceneLoad onDisk = loadScenePath(platform::StdFileSystem(), archivePath.string());
+    std::filesystem::remove(archivePath);
+    EXPECT_EQ(std::vector<std::string_view>(onDisk.objects.begin(), onDisk.objects.end()),
+              std::vector<std::string_view>(fromFile.objects.begin(), fromFile.objects.end()));
+    EXPECT_EQ(onDisk.markers, fromFile.markers);
+    // An export copies them out of the file rather than reading the mapping, with the same result.
+    EXPECT_TRUE(onDisk.objects.readsByCopy());
+    test::FakeFileSystem outputs;
+    outputs.addFolder("/w");
+    test::FakeClock clock;
+    for (const auto& [table, path] : {std::pair{&onDisk.objects, "/w/disk.xml"}, std::pair{&fromArchive.objects, "/w/memory.xml"}}) {
+        EXPECT_TRUE(exportSelection(*table, path, clock, outputs));
+    }
+    EXPECT_EQ(outputs.files["/w/disk.xml"], outputs.files["/w/memory.xml"]);
+    EXPECT_EQ(outputs.files["/w/disk.txt"], outputs.files["/w/memory.txt"]);
+}
+
+TEST(SceneArchive, NoRoomToUnpackTheObjectsIsAReadErrorWithTheReason)
+{
+    test::FakeFileSystem files;
+    files.files["/w/region.oar"] = test::makeArchive(
+        {{"archive.xml", "<archive major_version=\"0\" />"}, {"objects/a.xml", fixtureXml()[0]}});
+    files.scratchRefusal = "Read-only file system";
+    files.scratchWriteFailure = "No space left on device";
+    for (const std::string reason : {"Read-only file system", "No space left on device"}) {
+        const SceneLoad load = loadScenePath(files, "/w/region.oar");
+        EXPECT_EQ(load.outcome, LoadOutcome::ReadError);
+        EXPECT_EQ(load.readError, ReadError::FileUnreadable);
+        EXPECT_NE(load.reason.find(reason), std::string::npos) << load.reason;
+        EXPECT_TRUE(load.objects.empty());
+        EXPECT_TRUE(load.markers.empty());
+        files.scratchRefusal.reset();
     }
 }
 

@@ -95,6 +95,35 @@ std::unique_ptr<platform::OutputFile> FakeFileSystem::create(const std::string& 
     return std::make_unique<FakeOutputFile>(*this, path);
 }
 
+namespace {
+
+// A scratch file whose writes fail, as on a full disk.
+class FailingScratchFile final : public platform::ScratchFile {
+public:
+    explicit FailingScratchFile(std::string reason) : m_reason(std::move(reason)) {}
+    void append(std::string_view /*bytes*/) override {}
+    std::optional<platform::SharedBytes> finish(std::string* reason) override
+    {
+        if (reason) *reason = m_reason;
+        return std::nullopt;
+    }
+
+private:
+    std::string m_reason;
+};
+
+}  // namespace
+
+std::unique_ptr<platform::ScratchFile> FakeFileSystem::scratch(std::string* reason) const
+{
+    if (scratchRefusal) {
+        if (reason) *reason = *scratchRefusal;
+        return nullptr;
+    }
+    if (scratchWriteFailure) return std::make_unique<FailingScratchFile>(*scratchWriteFailure);
+    return FileSystem::scratch(reason);
+}
+
 bool FakeFileSystem::remove(const std::string& path)
 {
     files.erase(path);

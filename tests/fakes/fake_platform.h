@@ -5,6 +5,7 @@
 #include "platform/random_source.h"
 
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -23,6 +24,10 @@ public:
     std::set<std::string> readOnly;       // isWritable() is false for these paths
     std::set<std::string> others;         // devices and FIFOs: kindOf() says Other
     int openOutputs = 0;                  // outputs created and not yet destroyed
+    // Scratch files: refused with this reason when set, else written in memory, each one
+    // failing when it is finished with scratchWriteFailure (when set).
+    std::optional<std::string> scratchRefusal;
+    std::optional<std::string> scratchWriteFailure;
 
     void addFolder(const std::string& path) { folders.insert(path); }
 
@@ -32,6 +37,7 @@ public:
     platform::PathKind kindOf(const std::string& path) const override;
     std::optional<std::string> readAll(const std::string& path, std::string* reason) const override;
     std::unique_ptr<platform::OutputFile> create(const std::string& path, std::string* reason) override;
+    std::unique_ptr<platform::ScratchFile> scratch(std::string* reason) const override;
     bool remove(const std::string& path) override;
     std::vector<std::string> listFiles(const std::string& folder, std::string_view suffix) const override;
 };

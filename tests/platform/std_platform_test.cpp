@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -204,6 +205,34 @@ TEST_F(StdFileSystemTest, SharedReadsGiveTheWholeFileSmallOrLarge)
         std::filesystem::rename(path("next.xml"), path("scene.xml"));
         EXPECT_TRUE(mapped->bytes == content) << "size " << size;
     }
+}
+
+TEST_F(StdFileSystemTest, ScratchFilesGiveBackWhatWasAppendedAndLeaveNoTrace)
+{
+    const char* const earlier = std::getenv("TMPDIR");
+    const std::string kept = earlier ? earlier : "";
+    // The folder of $TMPDIR, or the next one when that is missing.
+    for (const std::string& folder : {m_folder.string(), path("missing")}) {
+        ::setenv("TMPDIR", folder.c_str(), 1);
+        std::string expected;
+        auto scratch = m_files.scratch(nullptr);
+        ASSERT_TRUE(scratch) << folder;
+        for (const std::size_t size : {std::size_t{0}, std::size_t{3}, (std::size_t{1} << 20) + 5, std::size_t{7}}) {
+            const std::string piece(size, static_cast<char>('a' + size % 26));
+            scratch->append(piece);
+            expected += piece;
+        }
+        const auto block = scratch->finish(nullptr);
+        ASSERT_TRUE(block);
+        EXPECT_TRUE(block->bytes == expected);
+        EXPECT_EQ(entries(), 0u) << "a scratch file has a name in " << folder;
+        auto empty = m_files.scratch(nullptr);
+        ASSERT_TRUE(empty);
+        const auto nothing = empty->finish(nullptr);
+        ASSERT_TRUE(nothing);
+        EXPECT_TRUE(nothing->bytes.empty());
+    }
+    earlier ? ::setenv("TMPDIR", kept.c_str(), 1) : ::unsetenv("TMPDIR");
 }
 
 TEST_F(StdFileSystemTest, ListsFilesBySuffixInNameOrder)
