@@ -186,27 +186,20 @@ TEST_F(Listing, ShapeValuesBeyondTheReadersIntegersFail)
         // the cut end 1 - v / 50000 is read back as (1 - end) x 50000: v itself, within 2^31
         {{{"profileEnd", "2147483647"}}, 64, true},
         {{{"profileEnd", "2147483648"}}, 64, false},
-        {{{"hollow", "-2147483648"}}, 65, true},
-        {{{"hollow", "-2147483649"}}, 65, false},
-        // a shear above 200 loses 256 on the way out, and a negative one gains it back
+        // a shear above 200 loses 256 on the way out and gains it back on the way in
         {{{"shearX", "2147483903"}}, 54, true},
         {{{"shearX", "2147483904"}}, 54, false},
         {{{"shearY", "1099511628031740"}}, 55, false},
-        {{{"scaleX", "-2147483648"}}, 52, true},
-        {{{"scaleX", "-2147483649"}}, 52, false},
-        {{{"twist", "3e9"}}, 59, false},
         // a box's path cut is read but not written, a torus's is written
         {{{"pathBegin", "3e9"}}, 47, true},
         {with(torus, "pathBegin", "3e9"), 47, false},
-        {with(torus, "revolutions", "1e12"), 51, false},
-        {with(torus, "revolutions", "1e308"), 51, false},
         {with(torus, "skew", "-3e9"), 56, false},
         {with(sphere, "profileBegin", "3e9"), 62, false},
     };
     for (const auto& [fields, index, builds] : cases) {
         const BuiltText record = builder.BuildListingRecord(objectLine(fields));
         const auto expected = builds ? std::nullopt : std::optional{RecordFailure{RecordError::ArithmeticFault, index}};
-        EXPECT_EQ(record.failure, expected) << "value " << index << " " << fields.rbegin()->second;
+        EXPECT_EQ(record.failure, expected) << "value " << index;
     }
 }
 
