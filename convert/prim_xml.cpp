@@ -6,7 +6,6 @@
 #include "text/xml_text.h"
 
 #include <array>
-#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -19,15 +18,6 @@ using namespace std::string_view_literals;
 namespace {
 
 constexpr std::string_view kHexDigits = "0123456789abcdef";
-
-// Whether the decimal form of value reads back as a finite number: near the top of the double
-// range, 15 digits may round up beyond it (1.7976931348623157E+308 gives 1.79769313486232E+308).
-bool isWritable(double value)
-{
-    if (!std::isfinite(value)) return false;
-    if (std::fabs(value) < 1e308) return true;
-    return text::parseNumber(text::formatDecimal(value)).has_value();
-}
 
 // Reads the record's fields as numbers; the first failure sticks, and every later read
 // returns 0 so that the caller checks once at the end.
@@ -62,7 +52,7 @@ public:
     double decimal(double value)
     {
         if (!m_ok) return 0;
-        if (!isWritable(value)) return fail();
+        if (!text::decimalFormReadsBack(value)) return fail();
         return value;
     }
 

@@ -5,8 +5,13 @@
 #include "text/prim_shapes.h"
 #include "text/xml_text.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <string>
 
 namespace vantor::extract {
 
@@ -56,9 +61,56 @@ std::string_view valueAt(const ValueList& values, std::size_t index)
     return index < values.size() ? values[index] : std::string_view{};
 }
 
-void appendCopied(std::string& out, const ValueList& values, std::size_t index)
+bool isMissing(const ValueList& values, std::size_t index)
 {
-    text::appendXmlText(out, valueAt(values, index));
+    return index >= values.size() || values[index].data() == nullptr;
+}
+
+// The object name as a record carries it: decoded, line breaks as blanks. The listing's reader
+// takes a name only up to its first ": " and cuts the rest of the record into fields at
+// commas, so a comma after that separator would add a field: it becomes a blank, which
+// changes nothing the reader keeps of the name.
+std::string listingName(std::string_view element)
+{
+    std::string name = text::decodeXmlText(element);
+    const std::size_t separator = name.find(": ");
+    if (separator != std::string::npos) {
+        std::replace(name.begin() + static_cast<std::ptrdiff_t>(separator), name.end(), ',', ' ');
+    }
+    return name;
+}
+
+// How the listing's reader takes a value that is copied as text.
+enum class Copied {
+    HeaderValue,  // the header's x or y: the text as it stands must be a number
+    RecordField,  // position, rotation, size: the text without the blanks, "<" and ">" it drops
+                  // must be a number whose decimal form, written again, reads back
+};
+
+// A shape value's scaling from the document's units into the listing's, and back as the
+// listing's reader takes it.
+struct Scaling {
+    double (*fromUnits)(double);
+    double (*toUnits)(double);
+};
+constexpr Scaling kCut{text::fromCutUnits, text::toCutUnits};
+constexpr Scaling kCutEnd{text::fromCutEndUnits, text::toCutEndUnits};
+constexpr Scaling kHundredths{text::fromHundredths, text::toHundredths};
+constexpr Scaling kPathScale{text::fromPathScale, text::toPathScale};
+constexpr Scaling kShear{text::fromShear, text::toShear};
+constexpr Scaling kRevolutions{text::fromRevolutionUnits, text::toRevolutionUnits};
+
+// Whether the listing's reader, reading the decimal form of value back, holds toUnits of it
+// in its 32-bit integer units: exactly the converter's steps.
+bool fitsTheIntegerUnits(double value, double (*toUnits)(double))
+{
+    // No scaling takes a value of at most 1000 beyond (1 + 1000) x 50000.
+    if (std::fabs(value) <= 1000) return true;
+    if (!std::isfinite(value)) return false;
+    char written[text::kMostDecimalBytes];
+    const char* const end = text::writeDecimalQuickly(written, value);
+    const auto read = text::parseNumberQuickly(std::string_view(written, static_cast<std::size_t>(end - written)));
+    return read && text::toIntegerFormQuickly(toUnits(*read));
 }
 
 // "[H:MM]": the hour without a leading zero, the minute with two digits.
@@ -82,7 +134,7 @@ public:
     double operator()(std::size_t index)
     {
         if (failure) return 0;
-        if (index >= m_values.size() || m_values[index].data() == nullptr) {
+        if (isMissing(m_values, index)) {
             failure = RecordFailure{RecordError::MissingValue, index};
             return 0;
         }
@@ -94,17 +146,60 @@ public:
         return *number;
     }
 
-    // A computed value; a result beyond the double range is a fault of the value it came from.
+    // A computed value written in the decimal form; one whose form does not read back (beyond
+    // the double range) is a fault of the value it came from.
     double checked(double value, std::size_t index)
     {
-        if (!failure && !std::isfinite(value)) failure = RecordFailure{RecordError::ArithmeticFault, index};
+        if (!failure && !text::decimalFormReadsBack(value)) {
+            failure = RecordFailure{RecordError::ArithmeticFault, index};
+        }
         return value;
+    }
+
+    // A shape value computed from value index; a fault of that value when the listing's reader
+    // could not hold it in its integer units.
+    double shape(std::size_t index, const Scaling& scaling)
+    {
+        const double value = scaling.fromUnits((*this)(index));
+        if (!failure && !fitsTheIntegerUnits(value, scaling.toUnits)) {
+            failure = RecordFailure{RecordError::ArithmeticFault, index};
+        }
+        return value;
+    }
+
+    // Decodes value index into text, as a record or header line copies it, and checks that
+    // the listing's reader takes it as a number.
+    void copy(std::size_t index, Copied how, std::string& out)
+    {
+        out.clear();
+        if (failure) return;
+        if (isMissing(m_values, index)) {
+            failure = RecordFailure{RecordError::MissingValue, index};
+            return;
+        }
+        text::appendXmlText(out, m_values[index]);
+        std::optional<double> number;
+        if (how == Copied::HeaderValue || out.find_first_of(" <>") == std::string::npos) {
+            number = text::parseNumberQuickly(out);
+        } else {
+            m_field.clear();
+            for (const char c : out) {
+                if (c != ' ' && c != '<' && c != '>') m_field += c;
+            }
+            number = text::parseNumberQuickly(m_field);
+        }
+        if (!number) {
+            failure = RecordFailure{RecordError::NotANumber, index};
+        } else if (how == Copied::RecordField && !text::decimalFormReadsBack(*number)) {
+            failure = RecordFailure{RecordError::ArithmeticFault, index};
+        }
     }
 
     std::optional<RecordFailure> failure;
 
 private:
     const ValueList& m_values;
+    std::string m_field;
 };
 
 void appendVector(std::string& out, double a, double b)
@@ -122,6 +217,10 @@ BuiltText BuildHeaderLine(const ValueList& values, const platform::Clock& clock)
 {
     BuiltText header;
     NumberReader number(values);
+    std::string x;
+    std::string y;
+    number.copy(Value::PositionX, Copied::HeaderValue, x);
+    number.copy(Value::PositionY, Copied::HeaderValue, y);
     const double z = number.checked(number(Value::PositionZ) - 2, Value::PositionZ);
     if (number.failure) {
         header.failure = number.failure;
@@ -129,9 +228,9 @@ BuiltText BuildHeaderLine(const ValueList& values, const platform::Clock& clock)
     }
     appendTimeStamp(header.text, clock);
     header.text += "  Rezzer: <";
-    appendCopied(header.text, values, Value::PositionX);
+    header.text += x;
     header.text += ", ";
-    appendCopied(header.text, values, Value::PositionY);
+    header.text += y;
     header.text += ", ";
     text::appendDecimalQuickly(header.text, z);
     header.text += '>';
@@ -146,7 +245,7 @@ BuiltText BuildHeaderLineFor(std::string_view object, const platform::Clock& clo
         ObjectParts parts;
         if (parts.parse(object)) parts.partValues(0, values);
     }
-    if (name) *name = text::decodeXmlText(valueAt(values, Value::Name));
+    if (name) *name = listingName(valueAt(values, Value::Name));
     return BuildHeaderLine(values, clock);
 }
 
@@ -162,7 +261,7 @@ BuiltText ListingRecordBuilder::BuildListingRecord(std::string_view objectLine)
         && m_parts.parse(objectLine)) {
         return buildLinkedRecords();
     }
-    m_name = text::decodeXmlText(valueAt(m_values, Value::Name));
+    m_name = listingName(valueAt(m_values, Value::Name));
     if (tokenised == TokeniseResult::Stop) {
         BuiltText record;
         record.failure = RecordFailure{RecordError::CutOffLine, 0};
@@ -199,7 +298,7 @@ BuiltText ListingRecordBuilder::buildLinkedRecords()
     const double z = rootValue(Value::RotationX + 2);
     const double w = rootValue(Value::RotationX + 3);
     if (rootNumber.failure) {
-        m_name = text::decodeXmlText(valueAt(root, Value::Name));
+        m_name = listingName(valueAt(root, Value::Name));
         return fail(BuiltText{{}, rootNumber.failure}, 0);
     }
     for (std::size_t part = 0; part < m_parts.partCount(); ++part) {
@@ -219,7 +318,7 @@ BuiltText ListingRecordBuilder::buildLinkedRecords()
             const double bz = number(Value::RotationX + 2);
             const double bw = number(Value::RotationX + 3);
             if (number.failure) {
-                m_name = text::decodeXmlText(valueAt(m_values, Value::Name));
+                m_name = listingName(valueAt(m_values, Value::Name));
                 return fail(BuiltText{{}, number.failure}, part);
             }
             const double rw = -x * vx - y * vy - z * vz;
@@ -238,7 +337,7 @@ BuiltText ListingRecordBuilder::buildLinkedRecords()
             for (std::size_t i = 0; i < 7; ++i) {
                 std::string& text = m_worldTexts[i];
                 text.clear();
-                if (!std::isfinite(world[i])) {
+                if (!text::decimalFormReadsBack(world[i])) {
                     const std::size_t index = i < 3 ? Value::OffsetX + i : Value::RotationX + i - 3;
                     return fail(BuiltText{{}, RecordFailure{RecordError::ArithmeticFault, index}}, part);
                 }
@@ -246,7 +345,7 @@ BuiltText ListingRecordBuilder::buildLinkedRecords()
                 m_values[i < 3 ? Value::PositionX + i : Value::RotationX + i - 3] = text;
             }
         }
-        m_name = text::decodeXmlText(valueAt(m_values, Value::Name));
+        m_name = listingName(valueAt(m_values, Value::Name));
         BuiltText record = buildRecord();
         if (!record) return fail(std::move(record), part);
         if (part != 0) all.text += "\r\n";
@@ -280,15 +379,31 @@ BuiltText ListingRecordBuilder::buildRecord()
     std::optional<int> hole = m_holeCode;
     if (const auto code = text::holeOfName(valueAt(m_values, Value::HollowShape))) hole = code;
 
-    double cutBegin = text::fromCutUnits(number(Value::PathBegin));
-    double cutEnd = text::fromCutEndUnits(number(Value::PathEnd));
+    // Every object holds its path cut as numbers; a box's cut comes from its profile instead.
+    double cutBegin = 0;
+    double cutEnd = 0;
     if (boxLike) {
-        cutBegin = text::fromCutUnits(number(Value::ProfileBegin));
-        cutEnd = text::fromCutEndUnits(number(Value::ProfileEnd));
+        number(Value::PathBegin);
+        number(Value::PathEnd);
+        cutBegin = number.shape(Value::ProfileBegin, kCut);
+        cutEnd = number.shape(Value::ProfileEnd, kCutEnd);
+    } else {
+        cutBegin = number.shape(Value::PathBegin, kCut);
+        cutEnd = number.shape(Value::PathEnd, kCutEnd);
     }
-    const double hollow = text::fromCutUnits(number(Value::ProfileHollow));
-    const double twistBegin = text::fromHundredths(number(Value::PathTwistBegin));
-    const double twistEnd = text::fromHundredths(number(Value::PathTwist));
+    const double hollow = number.shape(Value::ProfileHollow, kCut);
+    const double twistBegin = number.shape(Value::PathTwistBegin, kHundredths);
+    const double twistEnd = number.shape(Value::PathTwist, kHundredths);
+
+    // Position, rotation and size go into line A as they stand, once the listing's reader is
+    // known to take each as a number.
+    static constexpr std::size_t kCopiedVectors[][2] = {
+        {Value::PositionX, 3}, {Value::RotationX, 4}, {Value::ScaleX, 3}};
+    std::array<std::string, 10> copied;
+    std::size_t next = 0;
+    for (const auto& [first, length] : kCopiedVectors) {
+        for (std::size_t i = 0; i < length; ++i) number.copy(first + i, Copied::RecordField, copied[next++]);
+    }
     if (number.failure) {
         record.failure = number.failure;
         return record;
@@ -301,13 +416,12 @@ BuiltText ListingRecordBuilder::buildRecord()
     out += m_name;
     out += ": ";
     text::appendInteger(out, count);
-    static constexpr std::size_t kCopiedVectors[][2] = {
-        {Value::PositionX, 3}, {Value::RotationX, 4}, {Value::ScaleX, 3}};
+    next = 0;
     for (const auto& [first, length] : kCopiedVectors) {
         out += ", <";
         for (std::size_t i = 0; i < length; ++i) {
             if (i != 0) out += ", ";
-            appendCopied(out, m_values, first + i);
+            out += copied[next++];
         }
         out += '>';
     }
@@ -324,30 +438,29 @@ BuiltText ListingRecordBuilder::buildRecord()
     appendVector(out, twistBegin, twistEnd);
     out += ", ";
     if (boxLike) {
-        const double topX = text::fromPathScale(number(Value::PathScaleX));
-        const double topY = text::fromPathScale(number(Value::PathScaleY));
-        const double shearX = text::fromShear(number(Value::PathShearX));
-        const double shearY = text::fromShear(number(Value::PathShearY));
+        const double topX = number.shape(Value::PathScaleX, kPathScale);
+        const double topY = number.shape(Value::PathScaleY, kPathScale);
+        const double shearX = number.shape(Value::PathShearX, kShear);
+        const double shearY = number.shape(Value::PathShearY, kShear);
         appendVector(out, topX, topY);
         out += ", ";
         appendVector(out, shearX, shearY);
     } else if (sphere) {
-        const double dimpleBegin = text::fromCutUnits(number(Value::ProfileBegin));
-        const double dimpleEnd = text::fromCutEndUnits(number(Value::ProfileEnd));
+        const double dimpleBegin = number.shape(Value::ProfileBegin, kCut);
+        const double dimpleEnd = number.shape(Value::ProfileEnd, kCutEnd);
         appendVector(out, dimpleBegin, dimpleEnd);
     } else {
-        const double holeX = text::fromPathScale(number(Value::PathScaleX));
-        const double holeY = text::fromPathScale(number(Value::PathScaleY));
-        const double shearX = text::fromShear(number(Value::PathShearX));
-        const double shearY = text::fromShear(number(Value::PathShearY));
-        const double profileBegin = text::fromCutUnits(number(Value::ProfileBegin));
-        const double profileEnd = text::fromCutEndUnits(number(Value::ProfileEnd));
-        const double taperX = text::fromHundredths(number(Value::PathTaperX));
-        const double taperY = text::fromHundredths(number(Value::PathTaperY));
-        const double revolutions =
-            number.checked(text::fromRevolutionUnits(number(Value::PathRevolutions)), Value::PathRevolutions);
-        const double radiusOffset = text::fromHundredths(number(Value::PathRadiusOffset));
-        const double skew = text::fromHundredths(number(Value::PathSkew));
+        const double holeX = number.shape(Value::PathScaleX, kPathScale);
+        const double holeY = number.shape(Value::PathScaleY, kPathScale);
+        const double shearX = number.shape(Value::PathShearX, kShear);
+        const double shearY = number.shape(Value::PathShearY, kShear);
+        const double profileBegin = number.shape(Value::ProfileBegin, kCut);
+        const double profileEnd = number.shape(Value::ProfileEnd, kCutEnd);
+        const double taperX = number.shape(Value::PathTaperX, kHundredths);
+        const double taperY = number.shape(Value::PathTaperY, kHundredths);
+        const double revolutions = number.shape(Value::PathRevolutions, kRevolutions);
+        const double radiusOffset = number.shape(Value::PathRadiusOffset, kHundredths);
+        const double skew = number.shape(Value::PathSkew, kHundredths);
         appendVector(out, holeX, holeY);
         out += ", ";
         appendVector(out, shearX, shearY);

@@ -17,8 +17,9 @@ namespace vantor::extract {
 enum class RecordError {
     CutOffLine,       // a "<" follows the object line's last ">"
     MissingValue,     // the line has no value at valueIndex
-    NotANumber,       // the value at valueIndex is not a number
-    ArithmeticFault,  // a value computed from valueIndex leaves the double range
+    NotANumber,       // the value at valueIndex is not a number as the listing's reader takes it
+    ArithmeticFault,  // the value at valueIndex, or one computed from it, would not read back:
+                      // beyond the double range, or a shape value beyond the reader's 32-bit units
 };
 
 struct RecordFailure {
@@ -36,8 +37,8 @@ struct BuiltText {
 };
 
 // The listing's header line, without line end: "[H:MM]  Rezzer: <x, y, z − 2>" from values
-// 22, 23 and 24 of the anchor object's value list, x and y copied. Fails when value 24 is
-// missing or not a number.
+// 22, 23 and 24 of the anchor object's value list, x and y copied. Fails when one of them is
+// missing or not a number, or when z - 2 would not read back.
 [[nodiscard]] BuiltText BuildHeaderLine(const ValueList& values, const platform::Clock& clock);
 
 // The header line for an anchor object, its values read as BuildListingRecord reads its root
@@ -56,7 +57,10 @@ public:
     // it was. An object whose values do not all sit where a converter's document has them
     // is read by element name; an object of several linked parts then gives one record per
     // part, joined by CR LF, the root first and the others in LinkNum order, each child at
-    // its world position and rotation.
+    // its world position and rotation. Position, rotation and size are copied as they stand,
+    // and fail the record when the listing's reader would not take them as numbers; so does a
+    // shape value it could not hold in its integer units: a record built always reads back.
+    // The name's line breaks, and its commas after a first ": ", become blanks.
     [[nodiscard]] BuiltText BuildListingRecord(std::string_view objectLine);
 
     // The records the last successful BuildListingRecord wrote.

@@ -14,17 +14,12 @@
 
 #include "fakes/fake_platform.h"
 
-#include <algorithm>
-#include <charconv>
-#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <system_error>
 
 using namespace vantor;
 using fuzz::AnsweringHost;
@@ -101,94 +96,6 @@ bool firstRecordHasBothCodes(std::string_view listing)
     return comma != std::string_view::npos && comma > 0 && listing.substr(comma + 2, 1) != ",";
 }
 
-#ifdef VANTOR_FUZZ_SKIP_OPEN_FAULTS
-bool isNumber(std::string_view text)
-{
-    while (text.starts_with(' ')) text.remove_prefix(1);
-    while (text.ends_with(' ')) text.remove_suffix(1);
-    double value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return !text.empty() && error == std::errc() && end == text.data() + text.size();
-}
-
-// The open fault "copied value not a number": the header line copies the anchor's x and y,
-// and line A of a record its position, rotation and size, as the object holds them,
-// unchecked; an object read by index whose values sit elsewhere gives a listing that does
-// not convert. Whether the listing (records of two lines each) copies such a value.
-bool copiesANonNumber(std::string_view listing)
-{
-    // The components of the vector "<a, b, ...>" that ends text, which loses it.
-    const auto lastVector = [](std::string_view& text, std::size_t components) {
-        if (!text.ends_with('>')) return false;
-        const std::size_t open = text.rfind('<');
-        if (open == std::string_view::npos) return false;
-        std::string_view inside = text.substr(open + 1, text.size() - open - 2);
-        text = text.substr(0, open);
-        for (std::size_t i = 0; i < components; ++i) {
-            const std::size_t comma = i + 1 < components ? inside.find(", ") : inside.size();
-            if (comma == std::string_view::npos) return false;
-            std::string number;
-            for (const char c : inside.substr(0, comma)) {
-                if (c != ' ') number += c;
-            }
-            if (!isNumber(number)) return false;
-            inside.remove_prefix(std::min(inside.size(), comma + 2));
-        }
-        return inside.empty();
-    };
-    std::size_t line = 0;
-    for (std::size_t start = 0; start < listing.size(); ++line) {
-        const std::size_t end = std::min(listing.find("\r\n", start), listing.size());
-        std::string_view text = listing.substr(start, end - start);
-        start = end + 2;
-        if (line == 0) {
-            // "<x, y, z>": x and y copied, z computed.
-            const std::size_t open = std::min(text.find('<'), text.size());
-            const std::string copied = std::string(text.substr(open, text.rfind(", ") - open)) + ">";
-            std::string_view vector(copied);
-            if (!lastVector(vector, 2)) return true;
-        } else if (line % 2 == 1) {
-            if (!text.ends_with(", ")) return true;
-            text.remove_suffix(2);
-            if (!lastVector(text, 3) || !text.ends_with(", ")) return true;
-            text.remove_suffix(2);
-            if (!lastVector(text, 4) || !text.ends_with(", ")) return true;
-            text.remove_suffix(2);
-            if (!lastVector(text, 3)) return true;
-        }
-    }
-    return false;
-}
-
-// The open fault "value beyond the converter's integers": the record carries a shape value
-// (fields 11 on) computed from any number the object holds, while the converter writes
-// those values as 32-bit integers, up to 50000 times the field (or 1 less the field). Whether
-// the record text of a failed conversion holds a field that large.
-bool holdsAValueBeyondTheIntegers(std::string_view record)
-{
-    const std::size_t colon = record.find(": ");
-    if (colon == std::string_view::npos) return false;
-    std::string data;
-    for (const char c : record.substr(colon + 2)) {
-        if (c != ' ' && c != '<' && c != '>' && c != '\r' && c != '\n') data += c;
-    }
-    std::string_view rest(data);
-    constexpr double kLargestField = 2147483647.0 / 50000 - 1;
-    for (std::size_t field = 0; rest.find(',') != std::string_view::npos; ++field) {
-        const std::size_t comma = rest.find(',');
-        const std::string_view text = rest.substr(0, comma);
-        rest.remove_prefix(comma + 1);
-        double value = 0;
-        if (field >= 11 && std::from_chars(text.data(), text.data() + text.size(), value).ec == std::errc()
-            && std::fabs(value) > kLargestField) {
-            return true;
-        }
-    }
-    return false;
-}
-
-#endif
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -229,13 +136,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(!report.failure, "the export succeeds where every record builds");
     check(listing != files.files.end() && listing->second == expected.text,
           "the listing is the header and every record, in table order");
-    if (!expected.recordsOfTwoLines) {
-#ifdef VANTOR_FUZZ_SKIP_OPEN_FAULTS
-        return 0;
-#else
-        fail("each record is two lines per part");
-#endif
-    }
+    check(expected.recordsOfTwoLines, "each record is two lines per part");
     if (table.empty() || !firstRecordHasBothCodes(listing->second)) return 0;
 
     // The listing converts again.
@@ -246,13 +147,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const convert::ConversionRequest request{listing->second, "128", "128", "25",
                                              "3f1c9a2e-7b40-4d5e-9c81-6a2f0e4b7d13", "720001", "/os", "sel"};
     const convert::ConversionReport converted = convert::runConversion(request, host, osFiles, random);
-#ifdef VANTOR_FUZZ_SKIP_OPEN_FAULTS
-    // Fuzz runs go on past the open faults; the unit tests replay their inputs as a disabled case.
-    if (!converted.succeeded() && (copiesANonNumber(listing->second)
-                                   || holdsAValueBeyondTheIntegers(converted.failingRecordText))) {
-        return 0;
-    }
-#endif
     if (!converted.succeeded()) {
         std::fprintf(stderr, "conversion outcome %d at: ", static_cast<int>(converted.outcome));
         for (const char c : converted.failingRecordText) {

@@ -74,6 +74,13 @@ void appendDecimal(std::string& out, double value)
     out.append(buffer, end);
 }
 
+bool decimalFormReadsBack(double value)
+{
+    if (!std::isfinite(value)) return false;
+    if (std::fabs(value) < 1e308) return true;
+    return parseNumber(formatDecimal(value)).has_value();
+}
+
 std::string formatDecimal(double value)
 {
     std::string text;

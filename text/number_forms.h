@@ -22,6 +22,11 @@ namespace vantor::text {
 // parseNumber reads every text this writes.
 [[nodiscard]] std::string formatDecimal(double value);
 
+// Whether value is finite and its decimal form reads back as a finite number: near the top of
+// the double range, 15 digits may round up beyond it (1.7976931348623157E+308 gives
+// 1.79769313486232E+308).
+[[nodiscard]] bool decimalFormReadsBack(double value);
+
 // Appends the decimal form to out, for writers that build long lines.
 void appendDecimal(std::string& out, double value);
 

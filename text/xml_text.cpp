@@ -45,6 +45,21 @@ std::optional<std::uint32_t> numericReference(std::string_view body)
     return cp;
 }
 
+// Appends text with each line break (CR LF, lone CR, lone LF) as one blank.
+void appendWithoutLineBreaks(std::string& out, std::string_view text)
+{
+    for (std::size_t from = 0;;) {
+        const std::size_t cut = text.find_first_of("\r\n", from);
+        if (cut == std::string_view::npos) {
+            out.append(text.substr(from));
+            return;
+        }
+        out.append(text.substr(from, cut - from));
+        out += ' ';
+        from = cut + (text[cut] == '\r' && text.substr(cut + 1, 1) == "\n" ? 2 : 1);
+    }
+}
+
 }  // namespace
 
 void appendXmlEscaped(std::string& out, std::string_view text)
@@ -67,7 +82,7 @@ void appendXmlText(std::string& out, std::string_view text)
     for (;;) {
         const std::size_t amp = text.find('&', from);
         if (amp == std::string_view::npos) break;
-        out.append(text.substr(from, amp - from));
+        appendWithoutLineBreaks(out, text.substr(from, amp - from));
         from = amp + 1;
         const std::size_t semicolon = text.find(';', from);
         if (semicolon == std::string_view::npos || semicolon - from > kLongestReference) {
@@ -91,7 +106,7 @@ void appendXmlText(std::string& out, std::string_view text)
             out += '&';
         }
     }
-    out.append(text.substr(from));
+    appendWithoutLineBreaks(out, text.substr(from));
 }
 
 }  // namespace vantor::text

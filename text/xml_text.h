@@ -60,9 +60,10 @@ inline constexpr std::size_t kLongestEntity = std::string_view("&quot;").size();
 void appendXmlEscaped(std::string& out, std::string_view text);
 
 // Decodes the five predefined XML entities and numeric character references (decimal and
-// hexadecimal) in one pass: "&amp;lt;" gives "&lt;". A reference to CR or LF gives a blank,
-// since a listing line cannot hold a line break. A reference to a character XML does not
-// allow, or one without its ";", stays as it is.
+// hexadecimal) in one pass: "&amp;lt;" gives "&lt;". A listing line cannot hold a line break:
+// a reference to CR or LF gives a blank, and so does a line break in the text itself (CR LF,
+// a lone CR or a lone LF, each one line break, as XML reads them). A reference to a character
+// XML does not allow, or one without its ";", stays as it is.
 [[nodiscard]] std::string decodeXmlText(std::string_view text);
 void appendXmlText(std::string& out, std::string_view text);  // appends the decoded text
 

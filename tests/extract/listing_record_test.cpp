@@ -7,7 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <string>
+#include <string_view>
 #include <tuple>
+#include <utility>
 
 namespace vantor::extract {
 namespace {
@@ -122,6 +126,94 @@ TEST_F(Listing, FailuresNameTheValueAndKeepTheState)
     // A linked object is written from its first part's values.
     EXPECT_EQ(builder.BuildListingRecord(objectLine() + objectLine(torus)).text,
               builder.BuildListingRecord(objectLine()).text);
+}
+
+// An object line with one element's text replaced: tag is the text just before it.
+std::string withText(std::string line, const std::string& tag, const std::string& text)
+{
+    const std::size_t at = line.find(tag) + tag.size();
+    return line.replace(at, line.find('<', at) - at, text);
+}
+
+// A value copied into line A or the header goes in as it stands, but only when the listing's
+// reader takes it as a number: in a record without the blanks, "<" and ">" it drops, and
+// with a decimal form that reads back.
+TEST_F(Listing, CopiedValuesMustReadBackAsNumbers)
+{
+    const std::string box = objectLine();
+    const std::pair<std::string, std::optional<RecordFailure>> cases[] = {
+        {objectLine({{"x", "1,5"}}), RecordFailure{RecordError::NotANumber, 22}},
+        {objectLine({{"y", "north"}}), RecordFailure{RecordError::NotANumber, 23}},
+        {withText(box, "<W>", "&#10;"), RecordFailure{RecordError::NotANumber, 31}},
+        {withText(box, "<Scale><X>", "\r\n\r\n"), RecordFailure{RecordError::NotANumber, 66}},
+        {withText(box, "<Scale><X>0.5</X><Y>0.5</Y><Z>", "1.7976931348623157e308"),
+         RecordFailure{RecordError::ArithmeticFault, 68}},
+        {objectLine({{"x", "1e3"}, {"y", " -0"}, {"z", "2E-05"}}), std::nullopt},
+        {objectLine({{"x", "1&#10;2&lt;8&gt;"}}), std::nullopt},
+    };
+    for (const auto& [line, failure] : cases) {
+        const BuiltText record = builder.BuildListingRecord(line);
+        EXPECT_EQ(record.failure, failure) << line;
+    }
+    EXPECT_EQ(build({{"x", "1e3"}, {"y", " -0"}, {"z", "2E-05"}}).first,
+              "[12:00]  Primitive: 7, <1e3,  -0, 2E-05>, <0, 0, 0, 1>, <0.5, 0.5, 0.5>, ");
+    EXPECT_EQ(build({{"x", "1&#10;2&lt;8&gt;"}}).first.substr(20, 16), "7, <1 2<8>, 64.5");
+
+    // The header copies x and y as they stand; its computed z must read back too.
+    const std::pair<Fields, std::optional<RecordFailure>> headers[] = {
+        {{{"x", "Primitive"}}, RecordFailure{RecordError::NotANumber, 22}},
+        {{{"y", "6 4"}}, RecordFailure{RecordError::NotANumber, 23}},
+        {{{"z", "1.7976931348623157e308"}}, RecordFailure{RecordError::ArithmeticFault, 24}},
+        {{{"x", "1e3"}, {"y", " -0"}}, std::nullopt}};
+    for (const auto& [fields, failure] : headers) {
+        EXPECT_EQ(BuildHeaderLineFor(objectLine(fields), clock).failure, failure);
+    }
+    EXPECT_EQ(BuildHeaderLineFor(objectLine({{"x", "1e3"}, {"y", " -0"}}), clock).text,
+              "[12:00]  Rezzer: <1e3,  -0, 20>");
+}
+
+// The listing's reader holds shape values as 32-bit integers in its own units; a value that
+// would leave them fails the record, naming the value it was computed from.
+TEST_F(Listing, ShapeValuesBeyondTheReadersIntegersFail)
+{
+    const Fields torus{{"profileShape", "Circle"}, {"pathCurve", "32"}};
+    const Fields sphere{{"profileShape", "HalfCircle"}, {"pathCurve", "32"}};
+    const auto with = [](Fields fields, const std::string& key, const std::string& value) {
+        fields[key] = value;
+        return fields;
+    };
+    const std::tuple<Fields, std::size_t, bool> cases[] = {
+        // the cut end 1 - v / 50000 is read back as (1 - end) x 50000: v itself, within 2^31
+        {{{"profileEnd", "2147483647"}}, 64, true},
+        {{{"profileEnd", "2147483648"}}, 64, false},
+        // a shear above 200 loses 256 on the way out and gains it back on the way in
+        {{{"shearX", "2147483903"}}, 54, true},
+        {{{"shearX", "2147483904"}}, 54, false},
+        {{{"shearY", "1099511628031740"}}, 55, false},
+        // a box's path cut is read but not written, a torus's is written
+        {{{"pathBegin", "3e9"}}, 47, true},
+        {with(torus, "pathBegin", "3e9"), 47, false},
+        {with(torus, "skew", "-3e9"), 56, false},
+        {with(sphere, "profileBegin", "3e9"), 62, false},
+    };
+    for (const auto& [fields, index, builds] : cases) {
+        const BuiltText record = builder.BuildListingRecord(objectLine(fields));
+        const auto expected = builds ? std::nullopt : std::optional{RecordFailure{RecordError::ArithmeticFault, index}};
+        EXPECT_EQ(record.failure, expected) << "value " << index;
+    }
+}
+
+// A name may hold anything; the reader takes it up to its first ": " and the record after it.
+TEST_F(Listing, NamesKeepTheRecordOnTwoLinesAndItsFields)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"Door: left, right", "Door: left  right: 7, <"},
+        {"Left, right: door", "Left, right: door: 7, <"},
+        {"Prim\r\nitive\rin\nparts&#13;&#10;", "Prim itive in parts  : 7, <"}};
+    for (const auto& [element, start] : cases) {
+        EXPECT_EQ(build({{"name", element}}).first.substr(9, std::string_view(start).size()), start);
+        EXPECT_EQ(builder.name(), std::string_view(start).substr(0, std::string_view(start).size() - 6));
+    }
 }
 
 TEST(ListingPath, SwapsOnlyAFinalXmlForTxt)

@@ -52,6 +52,15 @@ TEST(NumberForms, DecimalFormWritesFifteenDigitsAndReadsBack)
     }
 }
 
+TEST(NumberForms, DecimalFormReadsBackBelowTheTopOfTheDoubleRange)
+{
+    constexpr double kLargest = std::numeric_limits<double>::max();  // 15 digits round it up beyond
+    const std::vector<std::pair<double, bool>> rows = {
+        {0.0, true}, {-1e300, true}, {1.79769313486231e308, true}, {-1.79769313486231e308, true},
+        {kLargest, false}, {-kLargest, false}, {kInf, false}, {std::nan(""), false}};
+    for (const auto& [in, out] : rows) EXPECT_EQ(decimalFormReadsBack(in), out) << in;
+}
+
 // Each quick function against its general one: chosen edge values, then many random ones.
 TEST(NumberFastPaths, ParseLikeTheFullReader)
 {

@@ -18,6 +18,8 @@ TEST(XmlText, DecodesEntitiesAndCharacterReferencesInOnePass)
         {"&#xD800; &#0; &#1114112; &#xZZ; &#; &#X41;", "&#xD800; &#0; &#1114112; &#xZZ; &#; &#X41;"},
         // a line break cannot stand in a listing line: it becomes a blank; a tab stays a tab
         {"a&#10;b&#xD;&#13;&#xa;c&#9;d", "a b   c\td"},
+        // so is a line break in the text itself, CR LF counting as one, as XML reads them
+        {"a\r\nb\rc\nd\r\n\r\ne&amp;\r\n", "a b c d  e& "},
         {"&bogus; & alone a&&amp;b &amp", "&bogus; & alone a&&b &amp"}};
     for (const auto& [in, out] : cases) EXPECT_EQ(decodeXmlText(in), out);
 }
