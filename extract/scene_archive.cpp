@@ -22,6 +22,14 @@ struct ArchiveCloser {
     void operator()(archive* a) const { archive_read_free(a); }
 };
 
+// Why the reader failed, in its words; some failures (a compressed stream that holds no
+// archive at all) come without any.
+std::string archiveError(archive* reader)
+{
+    const char* error = archive_error_string(reader);
+    return error && *error ? std::string(error) : std::string("it holds no readable tar archive");
+}
+
 // Whether an entry's path names an object: objects/ (at any depth below it) and ".xml".
 bool isObjectEntry(std::string_view path)
 {
@@ -130,7 +138,7 @@ SceneLoad loadSceneArchive(std::string_view bytes, const MapGeometry& map,
     archive_read_support_filter_gzip(reader.get());
     archive_read_support_format_tar(reader.get());
     if (archive_read_open_memory(reader.get(), bytes.data(), bytes.size()) != ARCHIVE_OK) {
-        return notAnArchive(archive_error_string(reader.get()));
+        return notAnArchive(archiveError(reader.get()));
     }
     if (!scratch) scratch = std::make_unique<platform::MemoryScratchFile>();
 
@@ -154,7 +162,7 @@ SceneLoad loadSceneArchive(std::string_view bytes, const MapGeometry& map,
         // After a read error only the archive itself is still checked.
         if (load.outcome == LoadOutcome::ReadError) continue;
         if (archive_entry_size(entry) < 0) return notAnArchive("an object entry has no size: " + std::string(path));
-        if (!readEntryData(reader.get(), entryText)) return notAnArchive(archive_error_string(reader.get()));
+        if (!readEntryData(reader.get(), entryText)) return notAnArchive(archiveError(reader.get()));
         std::string_view text = entryText;
         if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
         std::string decoded;
@@ -170,7 +178,7 @@ SceneLoad loadSceneArchive(std::string_view bytes, const MapGeometry& map,
         spans.emplace_back(scratchSize, text.size());
         scratchSize += text.size();
     }
-    if (status != ARCHIVE_EOF) return notAnArchive(archive_error_string(reader.get()));
+    if (status != ARCHIVE_EOF) return notAnArchive(archiveError(reader.get()));
     if (!controlFileSeen) return notAnArchive("it has no archive.xml, so it is no OpenSim archive");
     if (load.outcome == LoadOutcome::ReadError) {
         load.positions.clear();
