@@ -128,6 +128,12 @@ void checkPositionByName(std::string_view entry, const extract::ObjectPosition& 
 {
     pugi::xml_document document;
     if (!document.load_buffer(entry.data(), entry.size())) return;
+    // Text beside the element (even a lone soft hyphen before it), which the parser drops at
+    // the document's level, makes the entry more than one element: the by-name reading
+    // rightly leaves it to the index reading.
+    const std::size_t first = entry.find_first_not_of(" \t\r\n");
+    const std::size_t last = entry.find_last_not_of(" \t\r\n");
+    if (first == std::string_view::npos || entry[first] != '<' || entry[last] != '>') return;
     const pugi::xml_node group = document.document_element();
     if (std::string_view(group.name()) != "SceneObjectGroup") return;
     const pugi::xml_node groupPosition = group.child("SceneObjectPart").child("GroupPosition");
