@@ -13,9 +13,31 @@ VANTOR_PACKAGES=(
   dpkg-dev file desktop-file-utils appstream
 )
 
+# The real OpenSim test server beside the checkout (tests/opensim/README.md) needs Mono, the
+# parts of it that the server and its script compiler load, and python3 for its driver. ./test
+# asks for them ("vantor_install_packages opensim"); they are installed only when that folder is there.
+vantor_opensim_server="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/../shared/opensim-server"
+VANTOR_OPENSIM_PACKAGES=(
+  mono-runtime mono-mcs
+  libmono-system-data4.0-cil libmono-system-web4.0-cil libmono-system-drawing4.0-cil
+  libmono-system-xml-linq4.0-cil libmono-system-runtime-serialization4.0-cil
+  libmono-system-management4.0-cil libmono-system-configuration-install4.0-cil
+  libmono-security4.0-cil libmono-system-numerics4.0-cil libmono-system-transactions4.0-cil
+  python3
+)
+
 vantor_install_packages() {
+  if [ "${1:-}" = opensim ] && [ -d "$vantor_opensim_server" ]; then
+    vantor_install_missing "${VANTOR_PACKAGES[@]}" "${VANTOR_OPENSIM_PACKAGES[@]}"
+  else
+    vantor_install_missing "${VANTOR_PACKAGES[@]}"
+  fi
+}
+
+# Installs those of the named Debian packages that are missing.
+vantor_install_missing() {
   local missing=()
-  for package in "${VANTOR_PACKAGES[@]}"; do
+  for package in "$@"; do
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
       missing+=("$package")
     fi
@@ -73,4 +95,29 @@ vantor_sanitizer_environment() {
   export ASAN_OPTIONS="detect_leaks=1"
   export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
   export LSAN_OPTIONS="suppressions=$root/tools/lsan.supp"
+}
+
+# Installs the OpenSim test server into build/opensim-test when it is missing or stale (another
+# runtime archive, install script or port); each checkout gets a port of its own, from its path
+# (VANTOR_OPENSIM_PORT chooses one). Without the server folder it says why the real-server tests
+# are skipped and returns 1.
+vantor_install_opensim() {
+  local root="$1"
+  local tree="$root/build/opensim-test"
+  if [ ! -f "$vantor_opensim_server/install.sh" ]; then
+    echo "Real-server tests (ctest -L opensim) skipped: no OpenSim server folder at $vantor_opensim_server"
+    return 1
+  fi
+  local hash
+  hash="$(printf '%s' "$tree" | cksum | cut -d' ' -f1)"
+  local port="${VANTOR_OPENSIM_PORT:-$((20000 + hash % 10000))}"
+  local wanted
+  wanted="$(cd "$vantor_opensim_server" && sha256sum install.sh opensim-*-runtime.tar.gz) port $port"
+  if [ -f "$tree/OpenSim.exe" ] && [ "$(cat "$tree.stamp" 2>/dev/null)" = "$wanted" ]; then
+    return 0
+  fi
+  rm -rf "$tree" "$tree.stamp"
+  "$vantor_opensim_server/install.sh" "$tree" "$port" >/dev/null
+  printf '%s\n' "$wanted" >"$tree.stamp"
+  echo "Installed the OpenSim test server into $tree (127.0.0.1:$port)"
 }
