@@ -8,6 +8,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cctype>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -54,6 +55,18 @@ std::string defaultName(const std::string& path)
     return text::removeAll(text::removeAll(title, ".txt"), ".TXT");
 }
 
+// The form OpenSim reads as an identifier; it reads any other owner as the nil UUID, which
+// would leave every object without an owner.
+bool isUuid(std::string_view text)
+{
+    if (text.size() != 36) return false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
+        if (dash ? text[i] != '-' : std::isxdigit(static_cast<unsigned char>(text[i])) == 0) return false;
+    }
+    return true;
+}
+
 // The record text as the error message shows it, without the LF and CR at its ends.
 std::string_view trimLineEnds(std::string_view text)
 {
@@ -79,6 +92,11 @@ ExitCode runConvert(const ConvertOptions& options, CommandContext& context)
     }
     if (!text::parseNumber(options.localId)) {
         err << "vantor-cli convert: --local-id takes a number, such as 720001\n";
+        return ExitCode::Usage;
+    }
+    if (!isUuid(options.owner)) {
+        err << "vantor-cli convert: --owner takes a UUID such as " << convert::kDefaultOwnerUuid
+            << "; OpenSim would give the objects no owner\n";
         return ExitCode::Usage;
     }
     const std::string name = options.name.empty() ? defaultName(options.listing) : options.name;

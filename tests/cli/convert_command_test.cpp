@@ -95,6 +95,9 @@ TEST_F(ConvertCommand, ExitCodesAndMessagesByOutcome)
              {{"/in/house.txt", "--name", "../escape"}, ExitCode::Usage, "would leave the output folder"},
              {{"/in/house.txt", "--rez", "1,b,3"}, ExitCode::Usage, "rez"},
              {{"/in/house.txt", "--local-id", "many"}, ExitCode::Usage, "local-id"},
+             // OpenSim would read either as the nil UUID: objects without an owner.
+             {{"/in/house.txt", "--owner", "Test User"}, ExitCode::Usage, "--owner takes a UUID"},
+             {{"/in/house.txt", "--owner", "3f1c9a2e-7b40-4d5e-9c81-6a2f0e4b7d1g"}, ExitCode::Usage, "--owner"},
              {{}, ExitCode::Usage, "LISTING"}}) {
         const auto before = files.files;
         EXPECT_EQ(run(args), code) << err.str();
