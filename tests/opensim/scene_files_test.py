@@ -50,11 +50,13 @@ RECORDS = [
      dict(hollow=0.95, twist=(1, -1), top=(1, 0.05), shear=(0.5, -0.5), taper=(1, -1), revolutions=4, radius=-1, skew=-0.95)),
     (" Ring", 6, 48, (106, 100, 21), (0, 0, 0, 1), (1, 1, 1),
      dict(hollow=0.7, top=(0.5, 0.25), revolutions=2.5, radius=0.5, skew=0.1)),
+    # Values that Vantor writes in exponent form (1E-07).
+    ("Tiny turn", 0, 0, (108.5, 100.00000001, 21), (0.0000001, 0, 0.00002, 1), (0.01, 0.01, 0.01), {}),
     ("Twin", 0, 0, (107, 100, 21), (0, 0, 0, 1), (1, 1, 1), {}),
     ("Twin", 0, 0, (107, 100, 21), (0, 0, 0, 1), (1, 1, 1), {}),  # identical records stay two prims
 ]
 if TINY_NEGATIVE_SHEAR_WRITES_ZERO:
-    RECORDS.append(("Tiny shear", 0, 0, (108, 100, 21), (0, 0, 0, 1), (1, 1, 1), dict(shear=(-0.001, 0))))
+    RECORDS.append(("Tiny shear", 0, 0, (109, 100, 21), (0, 0, 0, 1), (1, 1, 1), dict(shear=(-0.001, 0))))
 
 HOLLOW_BITS = {"Same": 0, "Circle": 16, "Square": 32, "Triangle": 48}
 SHAPE_INTEGERS = ["PathBegin", "PathCurve", "PathEnd", "PathRadiusOffset", "PathRevolutions", "PathScaleX",
@@ -68,7 +70,9 @@ SAMPLES = ["franz-multiline-raw-legacy-lf.xml", "franz-legacy-lf.xml", "sloodle2
 
 
 def number(value):
-    return repr(float(value)).removesuffix(".0")
+    """A listing number as the in-world script prints them: plain decimals, no exponent."""
+    text = ("%.12f" % value).rstrip("0").rstrip(".")
+    return "0" if text == "-0" else text
 
 
 def vector(values):
