@@ -47,7 +47,8 @@ RECORDS = [
      dict(cut=(0.1, 0.9), hollow=0.95, twist=(-1, 1), top=(0.05, 0.5), shear=(-0.5, 0.5), profile_cut=(0.1, 0.9),
           taper=(-1, 1), revolutions=4, radius=1, skew=0.95)),
     ("Tube", 5, 32, (105, 100, 21), (0, 0, 0, 1), (1, 1, 1),
-     dict(hollow=0.95, twist=(1, -1), top=(1, 0.05), shear=(0.5, -0.5), taper=(1, -1), revolutions=4, radius=-1, skew=-0.95)),
+     dict(hollow=0.95, twist=(1, -1), top=(1, 0.05), shear=(0.5, -0.5), taper=(1, -1), revolutions=4, radius=-1,
+          skew=-0.95)),
     (" Ring", 6, 48, (106, 100, 21), (0, 0, 0, 1), (1, 1, 1),
      dict(hollow=0.7, top=(0.5, 0.25), revolutions=2.5, radius=0.5, skew=0.1)),
     # Values that Vantor writes in exponent form (1E-07).
@@ -55,8 +56,11 @@ RECORDS = [
     ("Twin", 0, 0, (107, 100, 21), (0, 0, 0, 1), (1, 1, 1), {}),
     ("Twin", 0, 0, (107, 100, 21), (0, 0, 0, 1), (1, 1, 1), {}),  # identical records stay two prims
 ]
+# What the listing from the server's files gives back where it is not what was generated.
+GIVEN_BACK = {}
 if TINY_NEGATIVE_SHEAR_WRITES_ZERO:
     RECORDS.append(("Tiny shear", 0, 0, (109, 100, 21), (0, 0, 0, 1), (1, 1, 1), dict(shear=(-0.001, 0))))
+    GIVEN_BACK["Tiny shear"] = dict(shear=(0, 0))
 
 HOLLOW_BITS = {"Same": 0, "Circle": 16, "Square": 32, "Triangle": 48}
 SHAPE_INTEGERS = ["PathBegin", "PathCurve", "PathEnd", "PathRadiusOffset", "PathRevolutions", "PathScaleX",
@@ -244,7 +248,8 @@ def test(h):
     h.check(sorted(o.uuid for o in from_archive) == sorted(kept), "the archive holds the objects of the scene file")
 
     # What the server wrote, read back by vantor-cli.
-    wanted = {name: line_b_values(kind, hole, shape) for name, kind, hole, _, _, _, shape in RECORDS}
+    wanted = {name: line_b_values(kind, hole, GIVEN_BACK.get(name, shape))
+              for name, kind, hole, _, _, _, shape in RECORDS}
     for label, source, objects, out_name in (("save xml2", saved, region, "from-xml.xml"),
                                              ("save oar", archive, from_archive, "from-oar.xml")):
         code, out, err = h.cli("extract", source, "--out", h.path(out_name))
@@ -295,7 +300,8 @@ def test(h):
         if reloaded is None:
             continue
         reloaded = {obj.uuid: obj for obj in reloaded}
-        faults = [] if sorted(reloaded) == sorted(before) else ["%d objects, expected %d" % (len(reloaded), len(before))]
+        faults = [] if sorted(reloaded) == sorted(before) else [
+            "%d objects, expected %d" % (len(reloaded), len(before))]
         faults += ["%s (%s) differs after the reload" % (obj.name, uuid) for uuid, obj in before.items()
                    if uuid in reloaded and not same_parts(obj, reloaded[uuid])]
         h.check(not faults, "%s, exported by extract, load into an empty region and the server saves the same objects"
