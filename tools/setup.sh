@@ -13,6 +13,19 @@ VANTOR_PACKAGES=(
   dpkg-dev file desktop-file-utils appstream
 )
 
+# The in-world scripts' checks (lsl/README.md), when the shared tools are beside the project:
+# flex and bison build lslint, and the real-server tests need Mono and Python.
+vantor_shared="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/../shared"
+if [ -d "$vantor_shared/tools/lslint" ]; then
+  VANTOR_PACKAGES+=(flex bison)
+fi
+if [ -d "$vantor_shared/opensim-server" ]; then
+  VANTOR_PACKAGES+=(python3 mono-runtime mono-mcs libmono-system-data4.0-cil libmono-system-web4.0-cil
+    libmono-system-drawing4.0-cil libmono-system-xml-linq4.0-cil libmono-system-runtime-serialization4.0-cil
+    libmono-system-management4.0-cil libmono-system-configuration-install4.0-cil libmono-security4.0-cil
+    libmono-system-numerics4.0-cil libmono-system-transactions4.0-cil)
+fi
+
 vantor_install_packages() {
   local missing=()
   for package in "${VANTOR_PACKAGES[@]}"; do
