@@ -52,7 +52,7 @@ transcript = run_console([
     "#until 180 2 (?ms)\\A(?>.*?^[ \\t]+[^\\n]*? (?:listing|chat)[ \\t]+Notecard\\b){%d} !! \\[SCRIPT ERROR\\] "
     ":: show part name --regex .*" % expected,
     "save oar %s/after.oar" % work,
-], work)
+], work, [os.path.basename(path) for _, path in scripts.values()])
 if not os.path.exists(os.path.join(work, "after.oar")):
     finish("lsl_printer")
 

@@ -85,7 +85,7 @@ try:
         "load oar %s/in.oar" % work,
         "#until 90 1 Description\\s*:\\s*(Done|Stopped) !! \\[SCRIPT ERROR\\] :: show part name Rezzer",
         "save xml2 %s/after.xml" % work,
-    ], work)
+    ], work, ["rezzer.lsl", "rezzer-box.lsl"])
 finally:
     with open(ini, "wb") as f:
         f.write(saved_ini)

@@ -63,8 +63,10 @@ def compile_check(scripts):
         sys.exit(1)
 
 
-def run_console(commands, work):
-    """Runs console commands in a fresh region; returns the console transcript."""
+def run_console(commands, work, scripts=()):
+    """Runs console commands in a fresh region; returns the console transcript. A script error
+    fails the test with the server's report of it (the error, the event and the prim it ran in:
+    the server names no script line) and the names of the scripts in the run."""
     path = os.path.join(work, "commands")
     with open(path, "w") as f:
         f.write("\n".join(commands) + "\n")
@@ -77,8 +79,8 @@ def run_console(commands, work):
     if run.returncode != 0:
         errors = script_errors(transcript)
         fail("the server run ended with run.sh exit %d%s\n%s\nconsole tail:\n%s" % (
-            run.returncode, " (a script error)" if run.returncode == 6 else "", errors or run.stderr[-2000:],
-            "\n".join(transcript.splitlines()[-25:])))
+            run.returncode, " (a script error in one of: %s)" % ", ".join(scripts) if run.returncode == 6 else "",
+            errors or run.stderr[-2000:], "\n".join(transcript.splitlines()[-25:])))
     return transcript
 
 
