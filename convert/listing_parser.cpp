@@ -46,17 +46,6 @@ std::ptrdiff_t difference(std::size_t a, std::size_t b)
     return static_cast<std::ptrdiff_t>(a) - static_cast<std::ptrdiff_t>(b);
 }
 
-// Byte index after skipping count UTF-8 characters from index; may pass the end.
-std::size_t skipCharacters(std::string_view text, std::size_t index, int count)
-{
-    for (int i = 0; i < count; ++i) {
-        if (index >= text.size()) return index + 1;
-        ++index;
-        while (index < text.size() && (static_cast<unsigned char>(text[index]) & 0xC0) == 0x80) ++index;
-    }
-    return index;
-}
-
 // The number of characters of line, or limit when it has more: the record cut only compares
 // line lengths with values below 40, and a long line need not be counted to its end.
 std::size_t charactersUpTo(std::string_view line, std::size_t limit)
@@ -152,15 +141,36 @@ void joinLines(std::string_view recordText, std::string& joined)
     joined.append(from, end);
 }
 
-// Where the name lies in the joined record text: between "]" plus two characters (the
-// blanks after the time) and ": ". Nothing when the separator is missing or misplaced.
+// Whether text, the inside of a "[...]" at the start of a line, is a chat time stamp as
+// viewers write it: a time ("9:05", "09:05:33", "9:05 PM"), perhaps after a date
+// ("2024/05/12 09:05").
+bool isTimeStamp(std::string_view text)
+{
+    constexpr std::string_view kStampCharacters = "0123456789:/-. APMapm";
+    return text.find(':') != std::string_view::npos && text.find_first_of("0123456789") != std::string_view::npos &&
+           text.find_first_not_of(kStampCharacters) == std::string_view::npos;
+}
+
+// Where the name lies in the joined record text: after line A's time stamp and the one or two
+// blanks that follow it (two in the listing's own form and in chat log files, one where text
+// is copied from a viewer's chat window), or from the start of line A when it has no stamp,
+// up to the first ": ". Nothing when the separator is missing or misplaced.
 std::optional<std::pair<std::size_t, std::size_t>> findName(std::string_view joined)
 {
-    const std::size_t bracket = joined.find(']');
     const std::size_t colon = joined.find(": ");
     if (colon == std::string::npos) return std::nullopt;
-    const std::size_t nameStart = skipCharacters(joined, bracket == std::string::npos ? 0 : bracket + 1, 2);
-    if (nameStart > colon) return std::nullopt;
+    // Line A starts after the record's leading LF (and the lone LFs a removed header line leaves).
+    std::size_t nameStart = std::min(joined.find_first_not_of("\r\n"), colon);
+    if (joined.substr(nameStart).starts_with('[')) {
+        const std::size_t bracket = joined.find(']', nameStart);
+        if (bracket != std::string::npos && bracket < colon &&
+            isTimeStamp(joined.substr(nameStart + 1, bracket - nameStart - 1))) {
+            // ": " right after the stamp leaves no room for the blanks.
+            if (colon == bracket + 1) return std::nullopt;
+            nameStart = bracket + 1;
+            for (int blanks = 0; blanks < 2 && nameStart < colon && joined[nameStart] == ' '; ++blanks) ++nameStart;
+        }
+    }
     return std::pair{nameStart, colon};
 }
 

@@ -26,6 +26,11 @@ VANTOR_OPENSIM_PACKAGES=(
   python3
 )
 
+# The in-world scripts' checker (lsl/README.md) is built from the shared tools with flex and bison.
+if [ -d "$(dirname "$vantor_opensim_server")/tools/lslint" ]; then
+  VANTOR_PACKAGES+=(flex bison)
+fi
+
 vantor_install_packages() {
   if [ "${1:-}" = opensim ] && [ -d "$vantor_opensim_server" ]; then
     vantor_install_missing "${VANTOR_PACKAGES[@]}" "${VANTOR_OPENSIM_PACKAGES[@]}"

@@ -216,6 +216,37 @@ std::optional<PrimRecord> parseAllWays(const std::string& a, const std::string& 
     return plain;
 }
 
+TEST(RecordParse, ReadsTheChatFormsViewersCopy)
+{
+    // The same record as each form puts it: the name whole and the same fields as the
+    // listing's own form gives.
+    const std::string data = "2, <1, 2, 3>, <0, 0, 0, 1>, <1, 1, 1>, ";
+    struct Row {
+        const char* form;
+        std::string a, b, name;
+    };
+    const std::vector<Row> rows = {
+        {"the listing's own form", "[9:06]  Tür [2]: " + data, kB2, "Tür [2]"},
+        {"chat window, one blank", "[09:06] Tür [2]: " + data, kB2, "Tür [2]"},
+        {"chat window, seconds", "[09:06:41] Tür [2]: " + data, kB2, "Tür [2]"},
+        {"chat window, history with a date", "[2026/12/06 09:06] Tür [2]: " + data, kB2, "Tür [2]"},
+        {"chat window, no time stamp", "Tür [2]: " + data, kB2, "Tür [2]"},
+        {"log file", "[09:06]  Tür [2]: " + data, " " + kB2, "Tür [2]"},
+        {"log file with the date", "[2026/12/06 09:06]  Tür [2]: " + data, " " + kB2, "Tür [2]"},
+        {"log file with date and seconds", "[2026/12/06 09:06:41]  Tür [2]: " + data, " " + kB2, "Tür [2]"},
+        {"a name that begins with a digit", "[09:06] 3 steps: " + data, kB2, "3 steps"},
+    };
+    PackedRecord canonical, fromText, fromLines;
+    ASSERT_TRUE(parseRecord(recordOf(rows[0].a, rows[0].b), canonical));
+    for (const auto& row : rows) {
+        const auto record = parseAllWays(row.a, row.b, fromText, fromLines);
+        ASSERT_TRUE(record) << row.form;
+        EXPECT_EQ(record->name, row.name) << row.form;
+        ASSERT_EQ(fromText.fieldCount(), canonical.fieldCount()) << row.form;
+        for (std::size_t i = 0; i < canonical.fieldCount(); ++i) EXPECT_EQ(fromText.field(i), canonical.field(i));
+    }
+}
+
 TEST(RecordParse, CutsNameAndFields)
 {
     struct Row {
@@ -230,9 +261,12 @@ TEST(RecordParse, CutsNameAndFields)
         {"[9:05]  Old oak tree: 1, ", "2, 3, 4, 5, 6, 7", "Old oak tree", six},
         {"[9:05]  Sign: Keep out: 1, ", "2, 3, 4, 5, 6, 7", "Sign", {"Keepout:1", "2", "3", "4", "5", "6"}},
         {"[9:05]  : 1, ", "2, 3, 4, 5, 6, 7", "", six},
-        {"[9:05]é€Name: 1, ", "2, 3, 4, 5, 6, 7", "Name", six},  // two characters after "]" are skipped
-        {"no time  x: 1, ", "2, 3, 4, 5, 6, 7", "o time  x", six},   // without "]": the LF and one more
+        {"[9:05]   Name: 1, ", "2, 3, 4, 5, 6, 7", " Name", six},  // a name's own leading blank stays
+        {"[9:05]é€Name: 1, ", "2, 3, 4, 5, 6, 7", "é€Name", six},  // no blank after "]": nothing skipped
+        {"no time  x: 1, ", "2, 3, 4, 5, 6, 7", "no time  x", six},  // no stamp: the name from the start
         {"[9:05]: 1, ", "2, 3, 4, 5, 6, 7", std::nullopt, {}},       // ": " right after "]"
+        {"[Box] lid: 1, ", "2, 3, 4, 5, 6, 7", "[Box] lid", six},   // brackets that hold no time
+        {"Lid]  x: 1, ", "2, 3, 4, 5, 6, 7", "Lid]  x", six},       // a "]" not closing a stamp
         {"[9:05]  Cube 1, 2, ", "3, 4, 5, 6", std::nullopt, {}},
         {"[9:05]  N: <1, 2>, ", "<3, - 4, 5>, ,, 7", "N", {"1", "2", "3", "-4", "5", "", ""}},
         {"[9:05]  N: 1, 2, ", "3, 4", std::nullopt, {}}};  // four fields

@@ -28,24 +28,34 @@ inline std::string joinedLines(std::string_view recordText)
     return joined;
 }
 
-// The record parse read word for word: every CR LF removed, the name from two characters after
-// the first "]" (after the start when there is none) up to the first ": ", then the values
-// after ": " split at ",", blanks, "<" and ">" dropped; what follows the last comma is no field.
+// The record parse read word for word: every CR LF removed; the name from line A's start, or
+// when line A begins with a time stamp ("[", digits, ":" and perhaps a date, "]"), from after
+// the stamp and at most two blanks, up to the first ": "; then the values after ": " split at
+// ",", blanks, "<" and ">" dropped; what follows the last comma is no field.
 inline std::optional<PrimRecord> parseRecordPlainly(std::string_view recordText)
 {
     PrimRecord record;
     record.recordText = joinedLines(recordText);
     const std::string& joined = record.recordText;
-    const std::size_t bracket = joined.find(']');
     const std::size_t colon = joined.find(": ");
     if (colon == std::string::npos) return std::nullopt;
-    std::size_t start = bracket == std::string::npos ? 0 : bracket + 1;
-    for (int skipped = 0; skipped < 2; ++skipped) {
-        if (start >= joined.size()) return std::nullopt;  // past the end, so past the colon
-        ++start;
-        while (start < joined.size() && (static_cast<unsigned char>(joined[start]) & 0xC0) == 0x80) ++start;
+    std::size_t start = 0;
+    while (start < colon && (joined[start] == '\n' || joined[start] == '\r')) ++start;
+    const std::size_t bracket = joined.find(']', start);
+    bool stamped = start < joined.size() && joined[start] == '[' && bracket < colon;
+    for (std::size_t i = start + 1; stamped && i < bracket; ++i) {
+        stamped = std::string_view("0123456789:/-. APMapm").find(joined[i]) != std::string_view::npos;
     }
-    if (start > colon) return std::nullopt;
+    const std::string inside = stamped ? joined.substr(start + 1, bracket - start - 1) : "";
+    if (inside.find(':') == std::string::npos || inside.find_first_of("0123456789") == std::string::npos) {
+        stamped = false;
+    }
+    if (stamped) {
+        if (colon == bracket + 1) return std::nullopt;
+        start = bracket + 1;
+        if (joined[start] == ' ' && start < colon) ++start;
+        if (joined[start] == ' ' && start < colon) ++start;
+    }
     record.name = joined.substr(start, colon - start);
     std::string field;
     for (const char c : std::string_view(joined).substr(colon + 2)) {

@@ -1,0 +1,52 @@
+# Writes one in-world script from a template: cmake -DVARIANT=NAME -DTEMPLATE=FILE -DOUTPUT=FILE -P generate.cmake
+#
+# A template line "//@if NAME NAME..." opens a block that only the named variants keep, up to a
+# line "//@end"; the marker lines themselves are dropped. Blocks do not nest. The text is never
+# split into a CMake list, so the script's semicolons pass through untouched.
+cmake_minimum_required(VERSION 3.25)
+
+foreach(required VARIANT TEMPLATE OUTPUT)
+  if(NOT DEFINED ${required})
+    message(FATAL_ERROR "generate.cmake needs -D${required}=...")
+  endif()
+endforeach()
+
+file(READ "${TEMPLATE}" text)
+set(result "")
+while(TRUE)
+  string(FIND "${text}" "//@if " open)
+  if(open EQUAL -1)
+    string(APPEND result "${text}")
+    break()
+  endif()
+  string(SUBSTRING "${text}" 0 ${open} before)
+  string(APPEND result "${before}")
+  string(SUBSTRING "${text}" ${open} -1 text)
+  string(FIND "${text}" "\n" lineEnd)
+  if(lineEnd EQUAL -1)
+    message(FATAL_ERROR "${TEMPLATE}: a block marker without a line end")
+  endif()
+  math(EXPR namesLength "${lineEnd} - 6")
+  string(SUBSTRING "${text}" 6 ${namesLength} names)
+  string(REPLACE " " ";" names "${names}")
+  math(EXPR bodyStart "${lineEnd} + 1")
+  string(SUBSTRING "${text}" ${bodyStart} -1 text)
+  string(FIND "${text}" "//@end\n" close)
+  if(close EQUAL -1)
+    message(FATAL_ERROR "${TEMPLATE}: a block without its //@end line")
+  endif()
+  string(SUBSTRING "${text}" 0 ${close} body)
+  string(FIND "${body}" "//@if " nested)
+  if(NOT nested EQUAL -1)
+    message(FATAL_ERROR "${TEMPLATE}: blocks do not nest")
+  endif()
+  if(VARIANT IN_LIST names)
+    string(APPEND result "${body}")
+  endif()
+  math(EXPR afterStart "${close} + 7")
+  string(SUBSTRING "${text}" ${afterStart} -1 text)
+endwhile()
+
+# Written beside the output and renamed into place, so that a stopped build leaves no half file.
+file(WRITE "${OUTPUT}.part" "${result}")
+file(RENAME "${OUTPUT}.part" "${OUTPUT}")
