@@ -70,6 +70,15 @@ std::optional<platform::ChosenFile> WidgetDialogs::saveFile(const platform::File
                                                options));
 }
 
+std::optional<platform::ChosenFile> WidgetDialogs::chooseFolder(const platform::FileDialogRequest& request)
+{
+    QString folder = QFileDialog::getExistingDirectory(QApplication::activeWindow(),
+                                                       QString::fromStdString(request.title),
+                                                       QString::fromStdString(request.folder), QFileDialog::Options());
+    while (folder.size() > 1 && folder.endsWith(QLatin1Char('/'))) folder.chop(1);
+    return chosen(folder);
+}
+
 void WidgetMessageBox::showMessage(const std::string& text, const std::string& title, platform::MessageIcon icon)
 {
     QMessageBox box(QApplication::activeWindow());
