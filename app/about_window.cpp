@@ -3,7 +3,7 @@
 #include "app/artwork.h"
 #include "app/language_table.h"
 #include "app/shell_texts.h"
-#include "app/window_keys.h"
+#include "app/window_basics.h"
 #include "ui_about_window.h"
 
 #include <QKeyEvent>

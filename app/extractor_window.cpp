@@ -2,7 +2,7 @@
 
 #include "app/region_map.h"
 #include "app/shell_texts.h"
-#include "app/window_keys.h"
+#include "app/window_basics.h"
 #include "extract/listing_record.h"
 #include "extract/scene_archive.h"
 #include "extract/selection_export.h"
@@ -145,6 +145,7 @@ ExtractorWindow::ExtractorWindow(Session& session, const ExtractorServices& serv
     : QWidget(parent), ui(std::make_unique<Ui::Form2>()), m_session(session), m_services(services)
 {
     ui->setupUi(this);
+    fitOnScreen(*this);
     ui->Progress->hide();
     ui->Cancel->hide();
     // The Cancel button keeps the status line's height, so showing it moves nothing; the

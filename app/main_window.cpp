@@ -6,7 +6,7 @@
 #include "app/region_texts.h"
 #include "app/settings_keys.h"
 #include "app/shell_texts.h"
-#include "app/window_keys.h"
+#include "app/window_basics.h"
 #include "platform/std_platform.h"
 #include "text/strings.h"
 #include "text/text_codec.h"
@@ -23,7 +23,6 @@
 #include <QLocale>
 #include <QMenu>
 #include <QMimeData>
-#include <QScreen>
 #include <QTextDocument>
 #include <QThread>
 #include <QTimer>
@@ -73,9 +72,6 @@ QString languageDisplayName(const platform::FileSystem& files, const std::string
     if (!name.isEmpty()) return name;
     return QFileInfo(qtText(fileName)).completeBaseName();
 }
-
-// Room a window may take on screen, leaving some for its title bar and frame.
-constexpr QSize kFrameAllowance(16, 48);
 
 }  // namespace
 
@@ -229,11 +225,8 @@ void MainWindow::fitToCaptions()
         resize(size().expandedTo(smallest));
         return;
     }
-    QSize opening = m_designSize;
-    if (const QScreen* where = screen()) {
-        opening = opening.boundedTo(where->availableGeometry().size() - kFrameAllowance);
-    }
-    resize(opening.expandedTo(smallest));
+    resize(m_designSize.expandedTo(smallest));
+    fitOnScreen(*this);
 }
 
 void MainWindow::fillFromSettings()

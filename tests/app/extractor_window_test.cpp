@@ -20,6 +20,7 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QProgressBar>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -153,6 +154,13 @@ TEST_F(ExtractorWindowTest, OpensWithTheDesignCaptionsReplacedAndTheSceneDialog)
 // the file loaded. Escape closes the window, wherever the focus is; Enter presses a button.
 TEST_F(ExtractorWindowTest, TextsComeFromTheLanguageAndTheKeysWorkAsOnADialog)
 {
+    // Made on a screen smaller than its design size (760 x 860), it opens within the screen.
+    const ExtractorWindow fresh(session, ExtractorServices{files, dialogs, messages, clock});
+    const QSize room = fresh.screen()->availableGeometry().size();
+    ASSERT_LT(room.height(), 860);
+    EXPECT_LE(fresh.height(), room.height());
+    EXPECT_LE(fresh.width(), room.width());
+
     std::vector<std::string> entries(140);
     for (std::size_t k = 0; k < entries.size(); ++k) entries[k] = "T " + std::to_string(k);
     entries[entry::kMapWindowFileTitle] = "%1 - T 121";

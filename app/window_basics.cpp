@@ -1,13 +1,17 @@
-#include "app/window_keys.h"
+#include "app/window_basics.h"
 
 #include <QAbstractButton>
 #include <QEvent>
 #include <QKeyEvent>
+#include <QScreen>
 #include <QWidget>
 
 namespace vantor::app {
 
 namespace {
+
+// Room a window leaves on screen for its title bar and frame.
+constexpr QSize kFrameAllowance(16, 48);
 
 // Outside dialogs, Qt's buttons take only the space bar; this lets Enter press them too.
 class EnterPressesButton final : public QObject {
@@ -36,6 +40,14 @@ void pressFocusedButtonOnEnter(QWidget& window)
 {
     auto* filter = new EnterPressesButton(&window);
     for (QAbstractButton* button : window.findChildren<QAbstractButton*>()) button->installEventFilter(filter);
+}
+
+void fitOnScreen(QWidget& window)
+{
+    const QScreen* screen = window.screen();
+    if (screen == nullptr) return;
+    const QSize room = screen->availableGeometry().size() - kFrameAllowance;
+    window.resize(window.size().boundedTo(room).expandedTo(window.minimumSize()));
 }
 
 }  // namespace vantor::app
