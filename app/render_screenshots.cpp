@@ -169,6 +169,8 @@ bool renderExtractor(app::Session& session, const QDir& output)
     ChooseRegion dialogs(regionPath);
     const platform::StdClock clock;
     app::ExtractorWindow window(session, {disk, dialogs, quiet, clock});
+    // Its design size, however small the offscreen screen.
+    window.resize(760, 860);
     window.open();
     window.show();
     QApplication::processEvents();
