@@ -195,24 +195,32 @@ RegionFileReport rewriteRegionFile(platform::FileSystem& files, const std::strin
     report.reason = rewrite.reason;
     if (rewrite.outcome != RegionFileOutcome::Rewritten) return report;
 
-    // The file is written where it was read, so a link changed meanwhile leads nowhere else.
+    // The file is written where it was read; where that place leads now is looked at too, as
+    // a link may have been put there since.
     const std::string& target = read->location;
-    if (std::none_of(allowedFolders.begin(), allowedFolders.end(),
-                     [&target](const std::string& folder) { return liesWithin(target, folder); })) {
-        report.reason = SkipReason::OutsideOpenSim;
-        report.detail = target;
-        return report;
+    for (const std::string& place : {target, files.resolvedPath(target).value_or(target)}) {
+        if (std::none_of(allowedFolders.begin(), allowedFolders.end(),
+                         [&place](const std::string& folder) { return liesWithin(place, folder); })) {
+            report.reason = SkipReason::OutsideOpenSim;
+            report.detail = place;
+            return report;
+        }
     }
 
-    report.reason = SkipReason::NotWritable;
-    if (!files.isWritable(target)) {
-        report.detail = "read-only";
+    // A file replaced by a folder, FIFO or device since it was read is skipped for that.
+    const auto notWritten = [&files, &target, &report](std::string detail) {
+        const SkipReason now = reasonForKind(files.kindOf(target), false);
+        const bool replaced = now != SkipReason::None && now != SkipReason::Unreadable;
+        report.reason = replaced ? now : SkipReason::NotWritable;
+        report.detail = replaced ? std::string() : std::move(detail);
         return report;
-    }
-    const std::unique_ptr<platform::OutputFile> out = files.create(target, &report.detail);
-    if (!out) return report;
+    };
+    if (!files.isWritable(target)) return notWritten("read-only");
+    std::string why;
+    const std::unique_ptr<platform::OutputFile> out = files.create(target, &why);
+    if (!out) return notWritten(why);
     out->write(rewrite.bytes);
-    if (!out->commit(&report.detail)) return report;
+    if (!out->commit(&why)) return notWritten(why);
     report.outcome = RegionFileOutcome::Rewritten;
     report.reason = SkipReason::None;
     report.detail.clear();

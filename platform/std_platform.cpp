@@ -454,9 +454,16 @@ std::optional<LocatedBytes> StdFileSystem::readLocated(const std::string& path, 
 {
     const Descriptor fd = openPlainFile(path, reason);
     if (!fd) return std::nullopt;
-    // The open file says where it lies, whatever the name leads to by now.
+    // The open file says where it lies, whatever the name leads to by now. When that place no
+    // longer holds the file (it was replaced or removed meanwhile), the place the name leads
+    // to now is given, so that whoever writes there looks at what stands there.
     std::string location = linkTarget("/proc/self/fd/" + std::to_string(fd.get())).value_or("");
-    if (location.empty() || !location.starts_with('/')) {
+    struct stat opened {};
+    struct stat named {};
+    const bool stillThere = location.starts_with('/') && ::fstat(fd.get(), &opened) == 0 &&
+                            ::stat(location.c_str(), &named) == 0 && named.st_dev == opened.st_dev &&
+                            named.st_ino == opened.st_ino;
+    if (!stillThere) {
         auto resolved = resolvedPath(path);
         if (!resolved) {
             setReason(reason, errnoText(errno ? errno : ENOENT));

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -333,7 +334,10 @@ TEST_F(RegionFolderOnDisk, EveryEntryIsReportedAndNoFileOutsideTheOpenSimFolderI
 // the folder was listed and before they are read.
 class ChangedAfterListing final : public platform::FileSystem {
 public:
-    explicit ChangedAfterListing(std::function<void()> change) : m_change(std::move(change)) {}
+    explicit ChangedAfterListing(std::function<void()> change, std::function<void(const std::string&)> afterRead = {})
+        : m_change(std::move(change)), m_afterRead(std::move(afterRead))
+    {
+    }
     bool exists(const std::string& path) const override { return m_disk.exists(path); }
     bool isDirectory(const std::string& path) const override { return m_disk.isDirectory(path); }
     bool isWritable(const std::string& path) const override { return m_disk.isWritable(path); }
@@ -344,7 +348,9 @@ public:
     }
     std::optional<platform::LocatedBytes> readLocated(const std::string& path, std::string* reason) const override
     {
-        return m_disk.readLocated(path, reason);
+        auto read = m_disk.readLocated(path, reason);
+        if (m_afterRead) m_afterRead(path);
+        return read;
     }
     std::optional<std::string> resolvedPath(const std::string& path) const override
     {
@@ -369,6 +375,7 @@ public:
 private:
     platform::StdFileSystem m_disk;
     std::function<void()> m_change;
+    std::function<void(const std::string&)> m_afterRead;
 };
 
 TEST_F(RegionFolderOnDisk, AFileReplacedAfterTheListingIsSkippedWithoutWaiting)
@@ -403,6 +410,36 @@ TEST_F(RegionFolderOnDisk, AFileReplacedAfterTheListingIsSkippedWithoutWaiting)
     EXPECT_EQ(contentOf(m_regions / "a.xml"), region(kLocalHost));
     EXPECT_EQ(contentOf(m_root / "elsewhere" / "outside.xml"), region("x"));
     EXPECT_TRUE(fs::is_fifo(m_regions / "b.xml"));
+}
+
+// Replaced (renamed over, as a program that rewrites files does) just after it was read: the
+// file is not written, and what stands there now gives the reason.
+TEST_F(RegionFolderOnDisk, AFileReplacedAfterItWasReadIsNotWrittenThrough)
+{
+    for (const char* name : {"a.xml", "b.xml", "c.xml"}) write(m_regions / name, "x");
+    write(m_root / "elsewhere" / "outside.xml", "x");
+    ChangedAfterListing files([] {}, [this](const std::string& path) {
+        const fs::path spare = m_regions / ".spare";
+        if (path.ends_with("/a.xml")) {
+            ASSERT_EQ(::mkfifo(spare.c_str(), 0600), 0);
+        } else if (path.ends_with("/b.xml")) {
+            fs::create_symlink(m_root / "elsewhere" / "outside.xml", spare);
+        } else {
+            return;
+        }
+        fs::rename(spare, path);
+    });
+    const RegionHostsReport report = rewriteRegionHosts(files, m_regions.string(), kLocalHost);
+    ASSERT_EQ(report.files.size(), 3U);
+    EXPECT_EQ(report.files[0].reason, SkipReason::NotPlainFile);
+    EXPECT_EQ(report.files[1].reason, SkipReason::OutsideOpenSim);
+    EXPECT_EQ(report.files[2].outcome, Outcome::Rewritten);
+    EXPECT_TRUE(fs::is_fifo(m_regions / "a.xml"));
+    EXPECT_EQ(contentOf(m_root / "elsewhere" / "outside.xml"), region("x"));
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(m_regions)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"a.xml", "b.xml", "c.xml"}));
 }
 
 }  // namespace
