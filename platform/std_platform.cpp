@@ -255,7 +255,11 @@ public:
         // points to the new file, for revert().
         struct stat status {};
         m_replaced = ::lstat(m_target.c_str(), &status) == 0;
-        if (m_replaced && S_ISREG(status.st_mode)) m_earlier.reset(::open(m_target.c_str(), O_RDONLY | O_CLOEXEC));
+        if (m_replaced && S_ISREG(status.st_mode)) {
+            // Without waiting: a FIFO may have taken the name since it was looked at.
+            m_earlier.reset(::open(m_target.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+            if (m_earlier && (::fstat(m_earlier.get(), &status) != 0 || !S_ISREG(status.st_mode))) m_earlier.reset();
+        }
         if (::rename(m_temporaryName.c_str(), m_target.c_str()) != 0) {
             setReason(reason, errnoText(errno));
             m_earlier.reset();
