@@ -4,19 +4,27 @@
 
 #include <memory>
 
+class QKeyEvent;
+
 namespace Ui {
 class Apropos;
 }
 
 namespace vantor::app {
 
-// The About window Apropos: the version line in the frame's caption, above a picture. It is
-// a window of its own even with a parent, which keeps it above that window.
+class LanguageTable;
+
+// The About window Apropos: the version line in the frame's caption, above a picture, and a
+// close button (CloseButton); Escape closes it too. It is a window of its own even with a
+// parent, which keeps it above that window. Its title and button take the language in use.
 class AboutWindow final : public QWidget {
     Q_OBJECT
 public:
-    explicit AboutWindow(int revision, QWidget* parent = nullptr);
+    AboutWindow(int revision, const LanguageTable& texts, QWidget* parent = nullptr);
     ~AboutWindow() override;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     std::unique_ptr<Ui::Apropos> ui;

@@ -2,6 +2,7 @@
 
 #include "app/region_map.h"
 #include "app/shell_texts.h"
+#include "app/window_basics.h"
 #include "extract/listing_record.h"
 #include "extract/scene_archive.h"
 #include "extract/selection_export.h"
@@ -12,6 +13,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QThread>
 #include <QUrl>
@@ -85,6 +87,16 @@ std::string why(const LanguageTable& texts, const extract::RecordFailure& cause)
 
 }  // namespace
 
+std::string sceneOpenFilter(const LanguageTable& texts)
+{
+    return texts.entry(entry::kSceneOpenFilterName) + " (*.xml *.oar)|*.xml *.oar";
+}
+
+std::string sceneSaveFilter(const LanguageTable& texts)
+{
+    return texts.entry(entry::kSceneSaveFilterName) + "(*.xml)|*.xml";
+}
+
 // The message of a read error: entries 36 and 37, then what the reader found and where.
 std::string sceneReadErrorMessage(const LanguageTable& texts, const extract::SceneLoad& load)
 {
@@ -133,7 +145,7 @@ ExtractorWindow::ExtractorWindow(Session& session, const ExtractorServices& serv
     : QWidget(parent), ui(std::make_unique<Ui::Form2>()), m_session(session), m_services(services)
 {
     ui->setupUi(this);
-    setWindowTitle(QString::fromUtf8(kExtractorWindowTitle));
+    fitOnScreen(*this);
     ui->Progress->hide();
     ui->Cancel->hide();
     // The Cancel button keeps the status line's height, so showing it moves nothing; the
@@ -168,6 +180,8 @@ ExtractorWindow::ExtractorWindow(Session& session, const ExtractorServices& serv
         showCounts();
     });
     connect(ui->Cancel, &QPushButton::clicked, this, &ExtractorWindow::cancelLoad);
+    pressFocusedButtonOnEnter(*this);
+    showTitle();
     showCounts();
 }
 
@@ -189,6 +203,15 @@ void ExtractorWindow::applyCaptions()
     ui->Command4->setText(text(entry::kLoadSceneButton));
     ui->Check1->setText(text(entry::kInvertCheck));
     ui->Cancel->setText(text(entry::kMapCancel));
+    ui->Frame1->setTitle(text(entry::kMapCaption));
+    showTitle();
+}
+
+void ExtractorWindow::showTitle()
+{
+    const LanguageTable& texts = m_session.language;
+    setWindowTitle(qtText(m_loadedName.empty() ? texts.entry(entry::kMapWindowTitle)
+                                               : fillIn(texts.entry(entry::kMapWindowFileTitle), {m_loadedName})));
 }
 
 void ExtractorWindow::open()
@@ -202,7 +225,7 @@ void ExtractorWindow::open()
     showCounts();
 
     const auto chosen =
-        m_services.dialogs.openFile({"", m_session.lastFolder, "*.xml", kSceneOpenFilter, false});
+        m_services.dialogs.openFile({"", m_session.lastFolder, "*.xml", sceneOpenFilter(m_session.language), false});
     if (!chosen) {
         m_timer1->start();
         return;
@@ -288,6 +311,8 @@ void ExtractorWindow::finishLoad(extract::SceneLoad load)
                                  {number(load.lineNumber), number(load.objectNumber)}))
                  : QString();
     m_fileObjects = load.objects.size();
+    m_loadedName = splitPath(m_scenePath).second;
+    showTitle();
     m_positions = load.positions;
     m_selection.setTable(std::move(load.objects), std::move(load.markers), std::move(load.positions));
     ui->Map->tableChanged();
@@ -321,7 +346,7 @@ void ExtractorWindow::selectWholeMap()
 void ExtractorWindow::saveSelection()
 {
     const auto [folder, name] = splitPath(m_scenePath);
-    const auto chosen = m_services.dialogs.saveFile({"", folder, name, kSceneSaveFilter, true});
+    const auto chosen = m_services.dialogs.saveFile({"", folder, name, sceneSaveFilter(m_session.language), true});
     if (!chosen) return;
     m_scenePath = chosen->path;
     const extract::ExportReport report =
@@ -367,6 +392,15 @@ QString ExtractorWindow::describeMarker(std::size_t k) const
     const auto value = [&values](std::size_t i) { return i < values.size() ? std::string(values[i]) : std::string(); };
     const std::string name = values.size() > 19 ? text::decodeXmlText(values[19]) : std::string();
     return qtText(name + "\n" + value(22) + ", " + value(23) + ", " + value(24) + " m");
+}
+
+void ExtractorWindow::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void ExtractorWindow::dragEnterEvent(QDragEnterEvent* event)

@@ -35,9 +35,10 @@ struct ExtractorServices {
     const platform::Clock& clock;
 };
 
-inline constexpr const char* kExtractorWindowTitle = "Map XML Extracteur XML/TXT";
-inline constexpr const char* kSceneOpenFilter = "Files xml/oar (*.xml *.oar)|*.xml *.oar";
-inline constexpr const char* kSceneSaveFilter = "Files OS(*.xml)|*.xml";
+// The open dialog's filter (scene files and region archives) and the save dialog's, with the
+// language's descriptions.
+[[nodiscard]] std::string sceneOpenFilter(const LanguageTable& texts);
+[[nodiscard]] std::string sceneSaveFilter(const LanguageTable& texts);
 // Scene files larger than this load on a worker thread, with a progress bar and Cancel.
 inline constexpr std::uint64_t kBackgroundLoadBytes = 20'000'000;
 
@@ -46,10 +47,12 @@ inline constexpr std::uint64_t kBackgroundLoadBytes = 20'000'000;
 // The message of a failed export: which file or which object, and why.
 [[nodiscard]] std::string exportFailureMessage(const LanguageTable& texts, const extract::ExportReport& report);
 
-// The extractor window Form2: the region map Frame1 with one mark per object of a scene file,
+// The extractor window Form2: the region map Frame1 with one mark per object of a scene file
+// (the window's title names the file),
 // the rectangle drawn with the mouse, "Extraire" (Command1), "Tout selectionner" (Command2),
 // "Save xml/txt " (Command3), "Charger XML" (Command4) and "Inverse" (Check1). The window
-// gathers and presents; loading, filtering and saving are the extractor engine's.
+// gathers and presents; loading, filtering and saving are the extractor engine's. Escape
+// closes it; Enter presses the focused button.
 class ExtractorWindow final : public QWidget {
     Q_OBJECT
 public:
@@ -78,11 +81,13 @@ signals:
     void loadFinished();
 
 protected:
+    void keyPressEvent(QKeyEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
 private:
     void applyCaptions();
+    void showTitle();
     void reload();
     void extractSelection();
     void selectWholeMap();
@@ -103,6 +108,7 @@ private:
     extract::SceneSelection m_selection;
     std::vector<extract::ObjectPosition> m_positions;  // of the table's entries with a mark
     std::string m_scenePath;                           // ScenePath
+    std::string m_loadedName;                          // the name of the file last loaded, for the title
     std::size_t m_fileObjects = 0;                     // objects in the file last loaded
     QString m_note;                                    // said after the counts until the next change
     QString m_pointer;                                 // the pointer's position, while over the map

@@ -1,5 +1,6 @@
 #include "app/language_step.h"
 
+#include "app/language_table.h"
 #include "app/settings_keys.h"
 #include "app/shell_texts.h"
 
@@ -18,7 +19,20 @@ LanguageStepResult settleLanguage(platform::SettingsStore& settings, const platf
         const auto available = files.listFiles(programFolder, ".lng");
         if (available.empty()) return {LanguageStepEnd::NoLanguageFile, {}};
 
-        const auto answer = input.ask(languagePrompt(available), kLanguageBoxTitle, kLanguageBoxDefault);
+        std::vector<std::string> promptLines;
+        std::vector<std::string> titleWords;
+        for (const std::string& name : available) {
+            const auto texts = readLanguageFile(files, programFolder, name);
+            if (!texts) continue;
+            promptLines.push_back(texts->entry(entry::kLanguageBoxPrompt));
+            titleWords.push_back(texts->entry(entry::kLanguageBoxTitleWord));
+        }
+        if (promptLines.empty()) {
+            promptLines.push_back(builtInEnglish().entry(entry::kLanguageBoxPrompt));
+            titleWords.push_back(builtInEnglish().entry(entry::kLanguageBoxTitleWord));
+        }
+        const auto answer =
+            input.ask(languagePrompt(available, promptLines), languageBoxTitle(titleWords), kLanguageBoxDefault);
         if (!answer) return {LanguageStepEnd::Cancelled, {}};
         const std::string name = languageFileName(*answer);
         if (files.exists(programFolder + "/" + name)) {

@@ -94,7 +94,34 @@ inline constexpr std::size_t kWhyMissingValue = 77;      // value number
 inline constexpr std::size_t kWhyNotANumber = 78;        // value number
 inline constexpr std::size_t kWhyTooLarge = 79;          // value number
 
-inline constexpr std::size_t kLastProgramText = 79;
+// 115 to 139: window titles, captions and dialog texts, and the region rewrite's outcomes.
+inline constexpr std::size_t kMainWindowTitle = 115;
+inline constexpr std::size_t kExternalHostLabel = 116;   // Label7
+inline constexpr std::size_t kOfflineText = 117;         // IP, while there is no public address
+inline constexpr std::size_t kLocalOption = 118;         // Option0
+inline constexpr std::size_t kInternetOption = 119;      // Option1
+inline constexpr std::size_t kMapWindowTitle = 120;      // Form2 before a file is loaded
+inline constexpr std::size_t kMapWindowFileTitle = 121;  // Form2 with a file loaded; %1 its name
+inline constexpr std::size_t kMapCaption = 122;          // Form2's Frame1
+inline constexpr std::size_t kAboutWindowTitle = 123;
+inline constexpr std::size_t kAboutClose = 124;          // the About window's close button
+inline constexpr std::size_t kListingFilterName = 125;   // the file dialogs' filter descriptions
+inline constexpr std::size_t kOpenSimFilterName = 126;
+inline constexpr std::size_t kSceneOpenFilterName = 127;
+inline constexpr std::size_t kSceneSaveFilterName = 128;
+inline constexpr std::size_t kLanguageBoxTitleWord = 129; // the start-up's language box: its title
+inline constexpr std::size_t kLanguageBoxPrompt = 130;    // and its prompt
+inline constexpr std::size_t kBrowseServer = 131;         // "Parcourir": choose OpenSim.exe or OpenSim.dll
+inline constexpr std::size_t kBrowseFolder = 132;         // "Parcourir": choose the folder itself
+inline constexpr std::size_t kBrowseFolderTitle = 133;    // the folder dialog's title
+inline constexpr std::size_t kRegionAllAlready = 134;     // instead of 28 and 29; %1 the host
+inline constexpr std::size_t kRegionNoneRewritten = 135;  // instead of 28 and 29; %1 the host
+inline constexpr std::size_t kRegionFolder = 136;         // more reasons for a file left alone
+inline constexpr std::size_t kRegionNotPlainFile = 137;
+inline constexpr std::size_t kRegionDanglingLink = 138;
+inline constexpr std::size_t kRegionOutsideOpenSim = 139; // the file it leads to follows
+
+inline constexpr std::size_t kLastProgramText = 139;
 }  // namespace entry
 
 // The interface texts of one language file, one entry per line, taken whole (blanks

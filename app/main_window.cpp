@@ -6,11 +6,13 @@
 #include "app/region_texts.h"
 #include "app/settings_keys.h"
 #include "app/shell_texts.h"
+#include "app/window_basics.h"
 #include "platform/std_platform.h"
 #include "text/strings.h"
 #include "text/text_codec.h"
 #include "ui_main_window.h"
 
+#include <QAbstractButton>
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -19,6 +21,7 @@
 #include <QFileInfo>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QMenu>
 #include <QMimeData>
 #include <QTextDocument>
 #include <QThread>
@@ -26,6 +29,7 @@
 #include <QTranslator>
 #include <QUrl>
 
+#include <algorithm>
 #include <exception>
 #include <optional>
 #include <utility>
@@ -57,6 +61,16 @@ std::string crLfText(QString listing)
     listing.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
     listing.replace(QChar::LineSeparator, QStringLiteral("\r\n"));
     return listing.toStdString();
+}
+
+// What the language chooser shows for a language file: the language's name from the file's
+// first line, or the file name without ".lng" when that line is empty or unreadable.
+QString languageDisplayName(const platform::FileSystem& files, const std::string& folder, const std::string& fileName)
+{
+    const auto texts = readLanguageFile(files, folder, fileName);
+    const QString name = texts ? qtText(texts->entry(0)).trimmed() : QString();
+    if (!name.isEmpty()) return name;
+    return QFileInfo(qtText(fileName)).completeBaseName();
 }
 
 }  // namespace
@@ -104,8 +118,12 @@ MainWindow::MainWindow(Session& session, const AppServices& services, Conversion
     setFont(designFont);
     ui->Option->setId(ui->Option0, 0);
     ui->Option->setId(ui->Option1, 1);
-    ui->Combo1->setEditText(QStringLiteral("Combo1"));
-    m_languageText = ui->Combo1->currentText();
+    m_browseMenu = new QMenu(this);
+    m_browseMenu->setObjectName(QStringLiteral("BrowseMenu"));
+    QAction* browseServer = m_browseMenu->addAction(QString());
+    browseServer->setObjectName(QStringLiteral("BrowseServer"));
+    QAction* browseFolder = m_browseMenu->addAction(QString());
+    browseFolder->setObjectName(QStringLiteral("BrowseFolder"));
     ui->Progress->hide();
     ui->CancelRun->hide();
     ui->Text1->viewport()->installEventFilter(this);
@@ -113,9 +131,12 @@ MainWindow::MainWindow(Session& session, const AppServices& services, Conversion
     m_progressTimer->setInterval(kProgressIntervalMs);
     m_designSize = size();
     fitToCaptions();
+    pressFocusedButtonOnEnter(*this);
 
     connect(ui->Command2, &QPushButton::clicked, this, &MainWindow::loadListing);
-    connect(ui->Command5, &QPushButton::clicked, this, &MainWindow::chooseOpenSimFolder);
+    connect(ui->Command5, &QPushButton::clicked, this, &MainWindow::showBrowseChoices);
+    connect(browseServer, &QAction::triggered, this, &MainWindow::chooseOpenSimServer);
+    connect(browseFolder, &QAction::triggered, this, &MainWindow::chooseOpenSimFolder);
     connect(ui->Command1, &QPushButton::clicked, this, &MainWindow::generateScene);
     connect(ui->Command4, &QPushButton::clicked, this, &MainWindow::showExtractor);
     connect(ui->Command7, &QPushButton::clicked, this, &MainWindow::showAbout);
@@ -172,6 +193,7 @@ void MainWindow::useQtTranslations(const std::string& languageName)
 void MainWindow::applyLanguageTexts()
 {
     const LanguageTable& texts = m_session.language;
+    setWindowTitle(qtText(texts.entry(entry::kMainWindowTitle)));
     ui->Label5->setText(qtText(texts.entry(entry::kRezPositionLabel)));
     ui->Label6->setText(qtText(texts.entry(entry::kOpenSimFolderLabel)));
     ui->Command5->setText(qtText(texts.entry(entry::kBrowseButton)));
@@ -179,6 +201,13 @@ void MainWindow::applyLanguageTexts()
     ui->Command1->setText(qtText(texts.entry(entry::kGenerateButton)));
     ui->Command4->setText(qtText(texts.entry(entry::kLoadXmlButton)));
     ui->Command7->setText(qtText(texts.entry(entry::kAboutButton)));
+    ui->Label7->setText(qtText(texts.entry(entry::kExternalHostLabel)));
+    ui->Option0->setText(qtText(texts.entry(entry::kLocalOption)));
+    ui->Option1->setText(qtText(texts.entry(entry::kInternetOption)));
+    const QList<QAction*> browse = m_browseMenu->actions();
+    browse[0]->setText(qtText(texts.entry(entry::kBrowseServer)));
+    browse[1]->setText(qtText(texts.entry(entry::kBrowseFolder)));
+    if (m_addressShown) showPublicAddress();
     ui->CancelRun->setText(qtText(texts.entry(entry::kCancelButton)));
     ui->Progress->setFormat(qtText(texts.entry(entry::kRunUnderWay)) + QStringLiteral(" %p%"));
     ui->Text1->setPlainText(qtText(texts.entry(entry::kListingPlaceholder)));
@@ -187,36 +216,27 @@ void MainWindow::applyLanguageTexts()
 
 void MainWindow::fitToCaptions()
 {
-    // The design size is the first and the smallest; captions that need more widen it.
-    // Before the window is first shown its size follows; after that it only grows.
-    const QSize smallest = m_designSize.expandedTo(layout()->minimumSize());
+    // The smallest size is what the captions and controls need, the listing box taking what
+    // is left, so the window fits small screens. Before it is first shown it takes the
+    // design size, as far as the screen has room; after that it only grows to fit captions.
+    const QSize smallest = layout()->minimumSize();
     setMinimumSize(smallest);
-    resize(isVisible() ? size().expandedTo(smallest) : smallest);
+    if (isVisible()) {
+        resize(size().expandedTo(smallest));
+        return;
+    }
+    resize(m_designSize.expandedTo(smallest));
+    fitOnScreen(*this);
 }
 
 void MainWindow::fillFromSettings()
 {
     platform::SettingsStore& settings = m_services.settings;
-    ui->IP->setText(qtText(m_session.publicAddress));
+    m_addressShown = true;
+    showPublicAddress();
     if (m_session.publicAddress == kOffline) ui->Option1->setEnabled(false);
 
-    const std::string saved = settings.read(settings::kSection, settings::kLanguage, settings::kDefaultLanguageAtFill);
-    const auto names = m_services.files.listFiles(m_session.languageFolder, ".lng");
-    int match = -1;
-    {
-        const QSignalBlocker blocker(ui->Combo1);
-        ui->Combo1->clear();
-        for (std::size_t i = 0; i < names.size(); ++i) {
-            ui->Combo1->addItem(qtText(names[i]));
-            if (match < 0 && names[i] == saved) match = static_cast<int>(i);
-        }
-        ui->Combo1->setCurrentIndex(-1);
-        ui->Combo1->setEditText(m_languageText);
-    }
-    if (match >= 0) {
-        ui->Combo1->setCurrentIndex(match);
-        chooseLanguage(match);
-    }
+    fillLanguageChooser(settings.read(settings::kSection, settings::kLanguage, settings::kDefaultLanguageAtFill));
 
     ui->Text8->setText(qtText(settings.read(settings::kSection, settings::kOpenSimFolder,
                                             withTrailingSeparator(m_session.programFolder))));
@@ -225,6 +245,44 @@ void MainWindow::fillFromSettings()
     ui->Text7->setText(qtText(settings.read(settings::kSection, settings::kRezZ, settings::kDefaultRezZ)));
     ui->Text3->setText(qtText(settings.read(settings::kSection, settings::kOwnerUuid, settings::kDefaultOwnerUuid)));
     for (QLineEdit* box : {ui->Text8, ui->Text5, ui->Text6, ui->Text7, ui->Text3}) box->setCursorPosition(0);
+}
+
+void MainWindow::showPublicAddress()
+{
+    const bool offline = m_session.publicAddress == kOffline;
+    ui->IP->setText(offline ? qtText(m_session.language.entry(entry::kOfflineText)) : qtText(m_session.publicAddress));
+}
+
+void MainWindow::fillLanguageChooser(const std::string& saved)
+{
+    const auto names = m_services.files.listFiles(m_session.languageFolder, ".lng");
+    std::vector<QString> shown;
+    for (const std::string& name : names) {
+        shown.push_back(languageDisplayName(m_services.files, m_session.languageFolder, name));
+    }
+    int match = -1;
+    int inUse = -1;
+    {
+        const QSignalBlocker blocker(ui->Combo1);
+        ui->Combo1->clear();
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            // Two files that give the same name are told apart by their file names.
+            QString label = shown[i];
+            if (std::count(shown.begin(), shown.end(), shown[i]) > 1) {
+                label += QStringLiteral(" (") + qtText(names[i]) + QLatin1Char(')');
+            }
+            ui->Combo1->addItem(label, qtText(names[i]));
+            if (match < 0 && names[i] == saved) match = static_cast<int>(i);
+            if (inUse < 0 && names[i] == m_session.languageName) inUse = static_cast<int>(i);
+        }
+        // Without an exact match the chooser shows the language in use.
+        ui->Combo1->setCurrentIndex(inUse);
+        m_languageIndex = inUse;
+    }
+    if (match >= 0) {
+        ui->Combo1->setCurrentIndex(match);
+        chooseLanguage(match);
+    }
 }
 
 void MainWindow::saveSettings()
@@ -240,27 +298,26 @@ void MainWindow::saveSettings()
     // does not ask again.
     const int index = ui->Combo1->currentIndex();
     settings.write(settings::kSection, settings::kLanguage,
-                   index >= 0 ? ui->Combo1->itemText(index).toStdString() : m_session.languageName);
+                   index >= 0 ? ui->Combo1->itemData(index).toString().toStdString() : m_session.languageName);
     m_settingsSaved = true;
 }
 
 void MainWindow::chooseLanguage(int index)
 {
     if (index < 0) return;
-    if (loadLanguage(ui->Combo1->itemText(index).toStdString())) {
+    if (loadLanguage(ui->Combo1->itemData(index).toString().toStdString())) {
         m_languageIndex = index;
         return;
     }
     const QSignalBlocker blocker(ui->Combo1);
     ui->Combo1->setCurrentIndex(m_languageIndex);
-    if (m_languageIndex < 0) ui->Combo1->setEditText(m_languageText);
 }
 
 void MainWindow::loadListing()
 {
     m_session.lastFolder = withTrailingSeparator(m_session.lastFolder);
     const auto chosen = m_services.dialogs.openFile(
-        {"", m_session.lastFolder, "*.txt", kListingFilter, false});
+        {"", m_session.lastFolder, "*.txt", listingFilter(m_session.language), false});
     if (!chosen) return;
     m_session.lastFolder = folderOfChosenFile(chosen->path, chosen->title);
     if (!m_services.files.exists(chosen->path)) return;
@@ -280,10 +337,15 @@ void MainWindow::loadListingFile(const std::string& path, const std::string& tit
     m_session.listingName = listingNameFromTitle(title);
 }
 
-void MainWindow::chooseOpenSimFolder()
+void MainWindow::showBrowseChoices()
+{
+    m_browseMenu->popup(ui->Command5->mapToGlobal(QPoint(0, ui->Command5->height())));
+}
+
+void MainWindow::chooseOpenSimServer()
 {
     const auto chosen = m_services.dialogs.openFile(
-        {"", m_session.lastFolder, kOpenSimExecutable, kOpenSimFilter, false});
+        {"", m_session.lastFolder, kOpenSimExecutable, openSimFilter(m_session.language), false});
     if (!chosen) return;
     platform::FileSystem& files = m_services.files;
     if (files.isDirectory(chosen->path)) {
@@ -297,6 +359,17 @@ void MainWindow::chooseOpenSimFolder()
     ui->Text8->setText(qtText(text::removeAll(chosen->path, chosen->title)));
 }
 
+void MainWindow::chooseOpenSimFolder()
+{
+    // The folder dialog opens on the OpenSim folder in use, while there is one.
+    const std::string current = text(ui->Text8);
+    const std::string start = m_services.files.isDirectory(outputFolderOf(current)) ? current : m_session.lastFolder;
+    const auto chosen = m_services.dialogs.chooseFolder(
+        {m_session.language.entry(entry::kBrowseFolderTitle), start, "", "", false});
+    if (!chosen) return;
+    ui->Text8->setText(qtText(withTrailingSeparator(chosen->path)));
+}
+
 void MainWindow::clearPlaceholder()
 {
     if (m_converting || listingText() != m_session.language.entry(entry::kListingPlaceholder)) return;
@@ -307,11 +380,33 @@ void MainWindow::clearPlaceholder()
 // RewriteRegionHosts: the host follows from the button selected after the click.
 void MainWindow::rewriteRegionHosts()
 {
-    const std::string host = ui->Option0->isChecked() ? std::string(kLocalHost) : m_session.publicAddress;
+    const int chosen = ui->Option->checkedId();
+    const std::string host = chosen == 0 ? std::string(kLocalHost) : m_session.publicAddress;
     const RegionHostsReport report =
         app::rewriteRegionHosts(m_services.files, regionsFolderOf(text(ui->Text8)), host);
+    // The buttons show the host the region files announce: a run that gave no file that host
+    // (refused, or every file failed) puts the earlier choice back.
+    const bool noneGiven = report.count(RegionFileOutcome::Rewritten) == 0 &&
+                           report.count(RegionFileOutcome::Unchanged) == 0 && report.anyFailed();
+    if (report.outcome == RegionHostsOutcome::Done && !noneGiven) {
+        m_hostChoice = chosen;
+    } else {
+        showHostChoice(m_hostChoice);
+    }
     const RegionHostsMessage message = regionHostsMessage(m_session.language, report);
     m_services.messages.showMessage(message.text, platform::kApplicationTitle, message.icon);
+}
+
+void MainWindow::showHostChoice(int id)
+{
+    if (QAbstractButton* button = ui->Option->button(id)) {
+        button->setChecked(true);
+        return;
+    }
+    // Neither: an exclusive group cannot uncheck its last button.
+    ui->Option->setExclusive(false);
+    for (QAbstractButton* button : ui->Option->buttons()) button->setChecked(false);
+    ui->Option->setExclusive(true);
 }
 
 std::string MainWindow::listingText() const { return crLfText(ui->Text1->document()->toRawText()); }
@@ -449,7 +544,7 @@ void MainWindow::showAbout()
 {
     if (!m_about) {
         // A window of its own, kept above the main window and opened over its centre.
-        m_about = new AboutWindow(m_revision, this);
+        m_about = new AboutWindow(m_revision, m_session.language, this);
         m_about->setAttribute(Qt::WA_DeleteOnClose);
         m_about->move(frameGeometry().center() - QPoint(m_about->width() / 2, m_about->height() / 2));
     }

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+class QMenu;
 class QMimeData;
 class QTimer;
 class QTranslator;
@@ -42,8 +43,12 @@ struct AppServices {
 
 // The main window Form1. Its controls carry the names Text1, Command1, Combo1, ...;
 // the two region host choices are Option0 and Option1, grouped in the button group Option
-// with ids 0 and 1. A conversion runs on a worker thread over a copy of the listing, with
-// Progress and CancelRun shown and the controls that could change its input disabled.
+// with ids 0 and 1. The language chooser Combo1 lists the languages by name, each entry
+// holding its file name as data. "Parcourir" (Command5) offers two choices, the actions
+// BrowseServer (OpenSim.exe or OpenSim.dll) and BrowseFolder (the folder itself). Enter
+// presses the focused button. A conversion runs on a worker thread over a copy of the
+// listing, with Progress and CancelRun shown and the controls that could change its input
+// disabled.
 class MainWindow final : public QWidget {
     Q_OBJECT
 public:
@@ -83,6 +88,8 @@ protected:
 
 private:
     void loadListing();
+    void showBrowseChoices();
+    void chooseOpenSimServer();
     void chooseOpenSimFolder();
     void generateScene();
     void showExtractor();
@@ -90,6 +97,9 @@ private:
     void chooseLanguage(int index);
     void clearPlaceholder();
     void rewriteRegionHosts();
+    void showHostChoice(int id);
+    void showPublicAddress();
+    void fillLanguageChooser(const std::string& saved);
     void applyLanguageTexts();
     void startRun(convert::ConversionRequest request, std::string outputName);
     void finishRun();
@@ -109,8 +119,10 @@ private:
     int m_revision = 0;
     std::string m_localIdCounter = convert::kDefaultLocalIdCounter;  // Text4
     int m_languageIndex = -1;                  // Combo1's entry of the language in use
-    QString m_languageText;                    // Combo1's text while no entry is chosen
-    QSize m_designSize;                        // the size of the form as designed
+    int m_hostChoice = -1;                     // the option whose host the region files were last given
+    bool m_addressShown = false;               // IP shows the public address (from the start-up's fill on)
+    QSize m_designSize;                        // the size the window opens with, room allowing
+    QMenu* m_browseMenu = nullptr;             // "Parcourir"'s two choices; owned by this (Qt parent)
     bool m_converting = false;
     bool m_closeRequested = false;
     bool m_settingsSaved = false;

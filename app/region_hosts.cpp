@@ -142,33 +142,85 @@ RegionTextRewrite rewriteIni(std::string_view bytes, std::string_view host)
     return {RegionFileOutcome::Rewritten, SkipReason::None, std::move(out)};
 }
 
+// Whether path lies in folder or below it; both are resolved paths.
+bool liesWithin(const std::string& path, const std::string& folder)
+{
+    if (folder == "/") return true;
+    return path.size() > folder.size() && path.starts_with(folder) && path[folder.size()] == '/';
+}
+
+// The folder above regionsFolder, which names it as "FOLDER/Regions".
+std::string openSimFolderOf(const std::string& regionsFolder)
+{
+    const auto slash = regionsFolder.find_last_of("/\\");
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : regionsFolder.substr(0, slash);
+}
+
+// Why an entry that is no plain file is skipped; None for a plain file.
+SkipReason reasonForKind(platform::PathKind kind, bool symbolicLink)
+{
+    switch (kind) {
+    case platform::PathKind::RegularFile:
+        return SkipReason::None;
+    case platform::PathKind::Folder:
+        return SkipReason::Folder;
+    case platform::PathKind::Other:
+        return SkipReason::NotPlainFile;
+    case platform::PathKind::Missing:
+        break;
+    }
+    return symbolicLink ? SkipReason::DanglingLink : SkipReason::Unreadable;
+}
+
 RegionFileReport rewriteRegionFile(platform::FileSystem& files, const std::string& path, std::string name,
-                                   std::string_view host)
+                                   std::string_view host, const std::vector<std::string>& allowedFolders)
 {
     RegionFileReport report{std::move(name), RegionFileOutcome::Skipped, SkipReason::None, {}};
-    const auto bytes = files.readAll(path, &report.detail);
-    if (!bytes) {
-        report.reason = SkipReason::Unreadable;
+    const auto read = files.readLocated(path, &report.detail);
+    if (!read) {
+        // Replaced by a folder, FIFO or device since the listing, or unreadable.
+        report.reason = reasonForKind(files.kindOf(path), false);
+        if (report.reason == SkipReason::None) report.reason = SkipReason::Unreadable;
+        if (report.reason != SkipReason::Unreadable) report.detail.clear();
         return report;
     }
-    RegionTextRewrite rewrite = rewriteRegionText(*bytes, host, regionFileFormatOf(report.name));
+    const std::string& bytes = read->bytes;
+    RegionTextRewrite rewrite = rewriteRegionText(bytes, host, regionFileFormatOf(report.name));
     report.detail.clear();
-    if (rewrite.outcome == RegionFileOutcome::Rewritten && rewrite.bytes == *bytes) {
+    if (rewrite.outcome == RegionFileOutcome::Rewritten && rewrite.bytes == bytes) {
         report.outcome = RegionFileOutcome::Unchanged;
         return report;
     }
     report.reason = rewrite.reason;
     if (rewrite.outcome != RegionFileOutcome::Rewritten) return report;
 
-    report.reason = SkipReason::NotWritable;
-    if (!files.isWritable(path)) {
-        report.detail = "read-only";
-        return report;
+    // The file is written where it was read; where that place leads now is looked at too, as
+    // a link may have been put there since.
+    const std::string& target = read->location;
+    for (const std::string& place : {target, files.resolvedPath(target).value_or(target)}) {
+        if (std::none_of(allowedFolders.begin(), allowedFolders.end(),
+                         [&place](const std::string& folder) { return liesWithin(place, folder); })) {
+            report.reason = SkipReason::OutsideOpenSim;
+            report.detail = place;
+            return report;
+        }
     }
-    const std::unique_ptr<platform::OutputFile> out = files.create(path, &report.detail);
-    if (!out) return report;
+
+    // A file replaced by a folder, FIFO or device since it was read is skipped for that.
+    const auto notWritten = [&files, &target, &report](std::string detail) {
+        const SkipReason now = reasonForKind(files.kindOf(target), false);
+        const bool replaced = now != SkipReason::None && now != SkipReason::Unreadable;
+        report.reason = replaced ? now : SkipReason::NotWritable;
+        report.detail = replaced ? std::string() : std::move(detail);
+        return report;
+    };
+    if (!files.isWritable(target)) return notWritten("read-only");
+    std::string why;
+    const std::unique_ptr<platform::OutputFile> out = files.create(target, &why);
+    if (!out) return notWritten(why);
     out->write(rewrite.bytes);
-    if (!out->commit(&report.detail)) return report;
+    if (!out->commit(&why)) return notWritten(why);
     report.outcome = RegionFileOutcome::Rewritten;
     report.reason = SkipReason::None;
     report.detail.clear();
@@ -203,7 +255,8 @@ std::size_t RegionHostsReport::count(RegionFileOutcome wanted) const
 bool RegionHostsReport::anyFailed() const
 {
     return std::any_of(files.begin(), files.end(), [](const RegionFileReport& file) {
-        return file.reason == SkipReason::Unreadable || file.reason == SkipReason::NotWritable;
+        return file.reason == SkipReason::Unreadable || file.reason == SkipReason::NotWritable ||
+               file.reason == SkipReason::OutsideOpenSim;
     });
 }
 
@@ -226,9 +279,22 @@ RegionHostsReport rewriteRegionHosts(platform::FileSystem& files, const std::str
         report.outcome = RegionHostsOutcome::NoRegionsFolder;
         return report;
     }
-    for (std::string& name : files.listFiles(regionsFolder)) {
-        const std::string path = regionsFolder + "/" + name;
-        report.files.push_back(rewriteRegionFile(files, path, std::move(name), host));
+    // Where region files may lie: the OpenSim folder and the Regions folder, which may be a
+    // link to elsewhere.
+    std::vector<std::string> allowedFolders;
+    for (const std::string& folder : {openSimFolderOf(regionsFolder), regionsFolder}) {
+        if (auto resolved = files.resolvedPath(folder)) allowedFolders.push_back(std::move(*resolved));
+    }
+    for (platform::FolderEntry& entry : files.listEntries(regionsFolder)) {
+        const SkipReason reason = reasonForKind(entry.kind, entry.symbolicLink);
+        if (reason != SkipReason::None) {
+            // A plain file gone since the listing is said as the file system says it.
+            report.files.push_back({std::move(entry.name), RegionFileOutcome::Skipped, reason,
+                                    reason == SkipReason::Unreadable ? "No such file or directory" : ""});
+            continue;
+        }
+        const std::string path = regionsFolder + "/" + entry.name;
+        report.files.push_back(rewriteRegionFile(files, path, std::move(entry.name), host, allowedFolders));
     }
     return report;
 }

@@ -40,6 +40,10 @@ enum class SkipReason {
     TooFewLines,  // an older file that names "external_host_name=" but has no line 2
     Unreadable,
     NotWritable,  // read-only, or the new content could not be put in place (the old stays)
+    Folder,          // a folder inside Regions
+    NotPlainFile,    // a FIFO, a device or a socket, also one swapped in after the folder was listed
+    DanglingLink,    // a symbolic link that leads to nothing
+    OutsideOpenSim,  // a link to a file outside the OpenSim folder, which is not written through; detail: that file
 };
 
 struct RegionFileReport {
@@ -63,7 +67,8 @@ struct RegionHostsReport {
     std::vector<RegionFileReport> files;  // in name order
 
     [[nodiscard]] std::size_t count(RegionFileOutcome outcome) const;
-    // Whether a file that should have been rewritten could not be read or written.
+    // Whether a region file still announces another host because it could not be read or
+    // written, or leads outside the OpenSim folder.
     [[nodiscard]] bool anyFailed() const;
 };
 
@@ -79,7 +84,11 @@ struct RegionTextRewrite {
 
 // RewriteRegionHosts: announces host in every file of regionsFolder, in name order, each
 // written to a temporary file and renamed into place. A host that isValidHost refuses, and a
-// missing folder, touch nothing.
+// missing folder, touch nothing. Every entry of the folder is reported: folders, FIFOs,
+// devices and links to nothing are skipped with their reason, and no read waits on a FIFO or
+// device put in a file's place after the listing. A file to be rewritten that lies outside
+// both the OpenSim folder (the folder above regionsFolder) and regionsFolder, as a symbolic
+// link may lead, is left alone and named.
 [[nodiscard]] RegionHostsReport rewriteRegionHosts(platform::FileSystem& files, const std::string& regionsFolder,
                                                    std::string_view host);
 

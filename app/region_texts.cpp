@@ -15,6 +15,14 @@ std::size_t reasonEntry(SkipReason reason)
         return entry::kRegionUnreadable;
     case SkipReason::NotWritable:
         return entry::kRegionNotWritable;
+    case SkipReason::Folder:
+        return entry::kRegionFolder;
+    case SkipReason::NotPlainFile:
+        return entry::kRegionNotPlainFile;
+    case SkipReason::DanglingLink:
+        return entry::kRegionDanglingLink;
+    case SkipReason::OutsideOpenSim:
+        return entry::kRegionOutsideOpenSim;
     case SkipReason::None:
     case SkipReason::NoMarkers:
         break;
@@ -34,13 +42,20 @@ RegionHostsMessage regionHostsMessage(const LanguageTable& texts, const RegionHo
     case RegionHostsOutcome::Done:
         break;
     }
-    std::string text = texts.entry(entry::kRegionHostsLine1) + kCrLf + texts.entry(entry::kRegionHostsLine2) + kCrLf +
-                       kCrLf + texts.entry(entry::kRegionHostWritten) + " " + report.host + kCrLf +
-                       texts.entry(entry::kRegionFilesRewritten) + " " +
-                       std::to_string(report.count(RegionFileOutcome::Rewritten));
-    if (const std::size_t unchanged = report.count(RegionFileOutcome::Unchanged); unchanged > 0) {
-        text += kCrLf + texts.entry(entry::kRegionFilesUnchanged) + " " + std::to_string(unchanged);
+    const std::size_t rewritten = report.count(RegionFileOutcome::Rewritten);
+    const std::size_t unchanged = report.count(RegionFileOutcome::Unchanged);
+    std::string text;
+    if (rewritten > 0) {
+        // Entries 28 and 29 say the files were updated and ask for a restart.
+        text = texts.entry(entry::kRegionHostsLine1) + kCrLf + texts.entry(entry::kRegionHostsLine2) + kCrLf + kCrLf +
+               texts.entry(entry::kRegionHostWritten) + " " + report.host + kCrLf +
+               texts.entry(entry::kRegionFilesRewritten) + " " + std::to_string(rewritten);
+    } else if (unchanged > 0 && !report.anyFailed()) {
+        text = fillIn(texts.entry(entry::kRegionAllAlready), {report.host});
+    } else {
+        text = fillIn(texts.entry(entry::kRegionNoneRewritten), {report.host});
     }
+    if (unchanged > 0) text += kCrLf + texts.entry(entry::kRegionFilesUnchanged) + " " + std::to_string(unchanged);
     if (report.count(RegionFileOutcome::Skipped) > 0) {
         text += kCrLf + texts.entry(entry::kRegionFilesLeftAlone);
         for (const RegionFileReport& file : report.files) {
@@ -49,7 +64,7 @@ RegionHostsMessage regionHostsMessage(const LanguageTable& texts, const RegionHo
             if (!file.detail.empty()) text += " (" + file.detail + ")";
         }
     }
-    // Entries 28 and 29 say the files were updated; a file that was not gets the warning icon.
+    // A region file that still announces another host gets the warning icon.
     return {std::move(text), report.anyFailed() ? platform::MessageIcon::Warning : platform::MessageIcon::Information};
 }
 

@@ -169,6 +169,8 @@ bool renderExtractor(app::Session& session, const QDir& output)
     ChooseRegion dialogs(regionPath);
     const platform::StdClock clock;
     app::ExtractorWindow window(session, {disk, dialogs, quiet, clock});
+    // Its design size, however small the offscreen screen.
+    window.resize(760, 860);
     window.open();
     window.show();
     QApplication::processEvents();
@@ -207,13 +209,13 @@ bool saveMainWindow(const QFileInfo& language, const QString& path)
     return save(main, path);
 }
 
-bool saveStartAndAbout(const QDir& output)
+bool saveStartAndAbout(const QDir& output, const app::LanguageTable& texts)
 {
     bool saved = true;
     app::SplashWindow splash;
     saved &= save(splash, output.filePath(pictureName(QStringLiteral("splash"))));
     splash.close();
-    app::AboutWindow about(VANTOR_REVISION);
+    app::AboutWindow about(VANTOR_REVISION, texts);
     saved &= save(about, output.filePath(pictureName(QStringLiteral("about"))));
     return saved;
 }
@@ -228,19 +230,19 @@ int main(int argc, char* argv[])
         return 2;
     }
     const QDir output(QString::fromLocal8Bit(argv[1]));
-    bool saved = saveStartAndAbout(output);
+    // The start-up, About and extractor windows in the first language.
+    app::Session session;
+    const QFileInfo first(QString::fromLocal8Bit(argv[2]));
+    platform::StdFileSystem disk;
+    const auto texts = app::readLanguageFile(disk, first.absolutePath().toStdString(), first.fileName().toStdString());
+    if (texts) session.language = *texts;
+    bool saved = saveStartAndAbout(output, session.language);
     for (int i = 2; i < argc; ++i) {
         const QFileInfo language(QString::fromLocal8Bit(argv[i]));
         const QString base = i == 2 ? QStringLiteral("main-window")
                                     : QStringLiteral("main-window-") + language.completeBaseName().toLower();
         saved &= saveMainWindow(language, output.filePath(pictureName(base)));
     }
-    // The extractor window in the first language.
-    app::Session session;
-    const QFileInfo first(QString::fromLocal8Bit(argv[2]));
-    platform::StdFileSystem disk;
-    const auto texts = app::readLanguageFile(disk, first.absolutePath().toStdString(), first.fileName().toStdString());
-    if (texts) session.language = *texts;
     saved &= texts && renderExtractor(session, output);
     return saved ? 0 : 1;
 }

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <algorithm>
+
 namespace vantor::app {
 
 std::string withTrailingSeparator(std::string folder)
@@ -30,10 +32,47 @@ std::string languageList(const std::vector<std::string>& fileNames)
     return list + ")";
 }
 
-std::string languagePrompt(const std::vector<std::string>& fileNames)
+namespace {
+
+// Each text once, in the order given; empty texts left out.
+std::vector<std::string> eachOnce(const std::vector<std::string>& texts)
 {
-    return std::string("Please type your language below.") + kCrLf + "Veuillez saisir votre langue ci-dessous." +
-           kCrLf + kCrLf + languageList(fileNames);
+    std::vector<std::string> once;
+    for (const std::string& text : texts) {
+        if (!text.empty() && std::find(once.begin(), once.end(), text) == once.end()) once.push_back(text);
+    }
+    return once;
+}
+
+}  // namespace
+
+std::string languagePrompt(const std::vector<std::string>& fileNames, const std::vector<std::string>& promptLines)
+{
+    std::string prompt;
+    for (const std::string& line : eachOnce(promptLines)) prompt += line + kCrLf;
+    return prompt + kCrLf + languageList(fileNames);
+}
+
+std::string languageBoxTitle(const std::vector<std::string>& words)
+{
+    std::string title = "Vantor - ";
+    const std::vector<std::string> once = eachOnce(words);
+    for (std::size_t i = 0; i < once.size(); ++i) title += (i == 0 ? "" : " / ") + once[i];
+    return title;
+}
+
+std::string listingFilter(const LanguageTable& texts)
+{
+    return texts.entry(entry::kListingFilterName) + "(*.txt)|*.txt";
+}
+
+std::string openSimFilter(const LanguageTable& texts)
+{
+#ifdef _WIN32
+    return texts.entry(entry::kOpenSimFilterName) + " (OpenSim.exe)|OpenSim.exe";
+#else
+    return texts.entry(entry::kOpenSimFilterName) + " (OpenSim.exe)|OpenSim.exe;OpenSim.dll";
+#endif
 }
 
 std::string languageFileName(const std::string& answer)

@@ -11,20 +11,15 @@
 namespace vantor::app {
 
 inline constexpr const char* kCrLf = "\r\n";
-inline constexpr const char* kLanguageBoxTitle = "Vantor - Kestrane";
 inline constexpr const char* kLanguageBoxDefault = "FR";
-inline constexpr const char* kListingFilter = "Files txt(*.txt)|*.txt";
-#ifdef _WIN32
-inline constexpr const char* kOpenSimFilter = "File (OpenSim.exe)|OpenSim.exe";
-#else
-// Current OpenSim releases run on .NET, where OpenSim.dll may stand without OpenSim.exe.
-inline constexpr const char* kOpenSimFilter = "File (OpenSim.exe)|OpenSim.exe;OpenSim.dll";
-#endif
 inline constexpr const char* kOpenSimLibrary = "OpenSim.dll";
 inline constexpr const char* kOpenSimExecutable = "OpenSim.exe";
 inline constexpr const char* kPlaceholderListingName = "défaut";
-inline constexpr const char* kMainWindowTitle = "SL - > OpenSim - Prim Converter";
-inline constexpr const char* kAboutWindowTitle = "A Propos";
+
+// The file dialogs' filters: the language's description, then the pattern ("Files txt(*.txt)|*.txt").
+[[nodiscard]] std::string listingFilter(const LanguageTable& texts);
+// OpenSim.exe; on .NET, where current OpenSim releases run, OpenSim.dll may stand without it.
+[[nodiscard]] std::string openSimFilter(const LanguageTable& texts);
 
 // The folder text with the platform's separator "/" at its end (added when missing).
 [[nodiscard]] std::string withTrailingSeparator(std::string folder);
@@ -39,8 +34,14 @@ inline constexpr const char* kAboutWindowTitle = "A Propos";
 // The list of the start-up's language box: "(EN, FR)" for EN.lng and FR.lng.
 [[nodiscard]] std::string languageList(const std::vector<std::string>& fileNames);
 
-// The two-line prompt of the language box followed by a blank line and the list.
-[[nodiscard]] std::string languagePrompt(const std::vector<std::string>& fileNames);
+// The language box asks before any language is chosen, so it speaks every language at hand:
+// each of the languages' texts once, in the order given (texts of the program's folder's
+// language files, the built-in English for a file that lacks one).
+// The prompt: one line per language, a blank line and the list.
+[[nodiscard]] std::string languagePrompt(const std::vector<std::string>& fileNames,
+                                         const std::vector<std::string>& promptLines);
+// The title: "Vantor - " and the word for language in each language, joined by " / ".
+[[nodiscard]] std::string languageBoxTitle(const std::vector<std::string>& words);
 
 // The language file an answer names: the answer in upper case followed by ".lng".
 [[nodiscard]] std::string languageFileName(const std::string& answer);

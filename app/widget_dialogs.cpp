@@ -8,9 +8,14 @@
 #include <QMessageBox>
 #include <QStringList>
 
+#include <algorithm>
+
 namespace vantor::app {
 
 namespace {
+
+// Room that a title bar takes besides the title: the window's icon and buttons.
+constexpr int kTitleBarButtons = 140;
 
 QString proposedPath(const platform::FileDialogRequest& request)
 {
@@ -70,6 +75,15 @@ std::optional<platform::ChosenFile> WidgetDialogs::saveFile(const platform::File
                                                options));
 }
 
+std::optional<platform::ChosenFile> WidgetDialogs::chooseFolder(const platform::FileDialogRequest& request)
+{
+    QString folder = QFileDialog::getExistingDirectory(QApplication::activeWindow(),
+                                                       QString::fromStdString(request.title),
+                                                       QString::fromStdString(request.folder), QFileDialog::Options());
+    while (folder.size() > 1 && folder.endsWith(QLatin1Char('/'))) folder.chop(1);
+    return chosen(folder);
+}
+
 void WidgetMessageBox::showMessage(const std::string& text, const std::string& title, platform::MessageIcon icon)
 {
     QMessageBox box(QApplication::activeWindow());
@@ -97,12 +111,16 @@ bool WidgetMessageBox::askYesNo(const std::string& text, const std::string& titl
 std::optional<std::string> WidgetInputBox::ask(const std::string& prompt, const std::string& title,
                                                const std::string& defaultText)
 {
-    bool accepted = false;
-    const QString answer =
-        QInputDialog::getText(QApplication::activeWindow(), QString::fromStdString(title), toDisplayText(prompt),
-                              QLineEdit::Normal, QString::fromStdString(defaultText), &accepted);
-    if (!accepted) return std::nullopt;
-    return answer.toStdString();
+    QInputDialog box(QApplication::activeWindow());
+    box.setWindowTitle(QString::fromStdString(title));
+    box.setLabelText(toDisplayText(prompt));
+    box.setTextValue(QString::fromStdString(defaultText));
+    // Wide enough that a title bar shows the whole title beside its buttons.
+    const QSize natural = box.sizeHint();
+    box.resize(std::max(natural.width(), box.fontMetrics().horizontalAdvance(box.windowTitle()) + kTitleBarButtons),
+               natural.height());
+    if (box.exec() != QDialog::Accepted) return std::nullopt;
+    return box.textValue().toStdString();
 }
 
 }  // namespace vantor::app

@@ -23,6 +23,8 @@ class WidgetDialogs final : public platform::Dialogs {
 public:
     std::optional<platform::ChosenFile> openFile(const platform::FileDialogRequest& request) override;
     std::optional<platform::ChosenFile> saveFile(const platform::FileDialogRequest& request) override;
+    // The folder dialog shows the files too, so the user sees OpenSim.exe in the folder.
+    std::optional<platform::ChosenFile> chooseFolder(const platform::FileDialogRequest& request) override;
 };
 
 class WidgetMessageBox final : public platform::MessageBox {

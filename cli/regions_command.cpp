@@ -39,6 +39,14 @@ std::string describe(const app::RegionFileReport& file)
         return "skipped: cannot be read (" + file.detail + ")";
     case SkipReason::NotWritable:
         return "skipped: cannot be written (" + file.detail + ")";
+    case SkipReason::Folder:
+        return "skipped: a folder";
+    case SkipReason::NotPlainFile:
+        return "skipped: not a plain file (a FIFO, a device or a socket)";
+    case SkipReason::DanglingLink:
+        return "skipped: a symbolic link that leads to no file";
+    case SkipReason::OutsideOpenSim:
+        return "skipped: a link to a file outside the OpenSim folder (" + file.detail + "), left as it is";
     case SkipReason::None:
         break;
     }

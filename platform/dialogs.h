@@ -28,6 +28,13 @@ public:
     virtual ~Dialogs() = default;
     [[nodiscard]] virtual std::optional<ChosenFile> openFile(const FileDialogRequest& request) = 0;
     [[nodiscard]] virtual std::optional<ChosenFile> saveFile(const FileDialogRequest& request) = 0;
+    // Chooses an existing folder, opening in request.folder (request.filter and proposedName
+    // are not used); the folder's path and its name. Where there is no such dialog it is
+    // as if the user cancelled.
+    [[nodiscard]] virtual std::optional<ChosenFile> chooseFolder(const FileDialogRequest& /*request*/)
+    {
+        return std::nullopt;
+    }
 };
 
 }  // namespace vantor::platform

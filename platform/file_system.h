@@ -34,6 +34,20 @@ enum class PathKind {
     Other,  // a device, a FIFO, a socket: nothing to read as a file
 };
 
+// One entry of a folder as it is listed.
+struct FolderEntry {
+    std::string name;                   // without the folder
+    PathKind kind = PathKind::Missing;  // what the name leads to, links followed: Missing for a link to nothing
+    bool symbolicLink = false;
+    friend bool operator==(const FolderEntry&, const FolderEntry&) = default;
+};
+
+// A file's bytes and where they were really read: the file's path with every symbolic link resolved.
+struct LocatedBytes {
+    std::string bytes;
+    std::string location;
+};
+
 // A file's bytes held as one block, and what keeps that block alive.
 struct SharedBytes {
     std::shared_ptr<const void> owner;
@@ -84,7 +98,8 @@ public:
         if (exists(path)) return PathKind::RegularFile;
         return isDirectory(path) ? PathKind::Folder : PathKind::Missing;
     }
-    // The file's bytes, unchanged; nothing (with the reason) when it cannot be read.
+    // The file's bytes, unchanged; nothing (with the reason) when it cannot be read or is no
+    // plain file.
     [[nodiscard]] virtual std::optional<std::string> readAll(const std::string& path,
                                                              std::string* reason = nullptr) const = 0;
     // The file's bytes as one shared block, for large inputs that are kept as they are read;
@@ -111,6 +126,31 @@ public:
     // (every file for an empty suffix), in name order.
     [[nodiscard]] virtual std::vector<std::string> listFiles(const std::string& folder,
                                                              std::string_view suffix = {}) const = 0;
+    // Every entry of folder, whatever it is (files, folders, links, FIFOs, devices), in name
+    // order. By default the plain files of listFiles.
+    [[nodiscard]] virtual std::vector<FolderEntry> listEntries(const std::string& folder) const
+    {
+        std::vector<FolderEntry> entries;
+        for (std::string& name : listFiles(folder)) entries.push_back({std::move(name), PathKind::RegularFile, false});
+        return entries;
+    }
+    // The path with every symbolic link, "." and ".." resolved; nothing when it leads to
+    // nothing. By default the path itself when it names a file or folder.
+    [[nodiscard]] virtual std::optional<std::string> resolvedPath(const std::string& path) const
+    {
+        if (kindOf(path) == PathKind::Missing) return std::nullopt;
+        return path;
+    }
+    // Reads a plain file as readAll does and says where its bytes really came from, found
+    // through the file that was read, so that a name changed meanwhile cannot mislead. By
+    // default the bytes of readAll, located at path.
+    [[nodiscard]] virtual std::optional<LocatedBytes> readLocated(const std::string& path,
+                                                                  std::string* reason = nullptr) const
+    {
+        auto bytes = readAll(path, reason);
+        if (!bytes) return std::nullopt;
+        return LocatedBytes{std::move(*bytes), path};
+    }
 };
 
 }  // namespace vantor::platform

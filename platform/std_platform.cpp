@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -254,7 +255,11 @@ public:
         // points to the new file, for revert().
         struct stat status {};
         m_replaced = ::lstat(m_target.c_str(), &status) == 0;
-        if (m_replaced && S_ISREG(status.st_mode)) m_earlier.reset(::open(m_target.c_str(), O_RDONLY | O_CLOEXEC));
+        if (m_replaced && S_ISREG(status.st_mode)) {
+            // Without waiting: a FIFO may have taken the name since it was looked at.
+            m_earlier.reset(::open(m_target.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+            if (m_earlier && (::fstat(m_earlier.get(), &status) != 0 || !S_ISREG(status.st_mode))) m_earlier.reset();
+        }
         if (::rename(m_temporaryName.c_str(), m_target.c_str()) != 0) {
             setReason(reason, errnoText(errno));
             m_earlier.reset();
@@ -365,6 +370,60 @@ std::vector<std::string> scratchFolders()
     return folders;
 }
 
+// Opens path for reading when it is a plain file. It is looked at first, so that a device
+// or FIFO is never opened; it is opened without waiting, so that one swapped in meanwhile
+// cannot hold the open (a FIFO without a writer would, for ever); and what was opened is
+// looked at again. Nothing (with the reason) for anything but a plain file.
+Descriptor openPlainFile(const std::string& path, std::string* reason)
+{
+    const auto refuse = [reason](const struct stat& status) {
+        setReason(reason, S_ISDIR(status.st_mode) ? errnoText(EISDIR) : std::string("not a regular file"));
+        return Descriptor();
+    };
+    struct stat status {};
+    if (::stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) return refuse(status);
+    Descriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!fd) {
+        setReason(reason, errnoText(errno));
+        return fd;
+    }
+    if (::fstat(fd.get(), &status) != 0) {
+        setReason(reason, errnoText(errno));
+        return Descriptor();
+    }
+    if (!S_ISREG(status.st_mode)) return refuse(status);
+    return fd;
+}
+
+// Every byte from the descriptor's position to the file's end.
+std::optional<std::string> readToEnd(const Descriptor& fd, std::string* reason)
+{
+    std::string bytes;
+    struct stat status {};
+    if (::fstat(fd.get(), &status) == 0 && status.st_size > 0) bytes.reserve(static_cast<std::size_t>(status.st_size));
+    char buffer[1 << 16];
+    while (true) {
+        const ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            setReason(reason, errnoText(errno));
+            return std::nullopt;
+        }
+        if (got == 0) return bytes;
+        bytes.append(buffer, static_cast<std::size_t>(got));
+    }
+}
+
+// What a symbolic link holds; nothing when it is none or cannot be read.
+std::optional<std::string> linkTarget(const std::string& link)
+{
+    std::string target(PATH_MAX, '\0');
+    const ssize_t length = ::readlink(link.c_str(), target.data(), target.size());
+    if (length < 0 || static_cast<std::size_t>(length) == target.size()) return std::nullopt;
+    target.resize(static_cast<std::size_t>(length));
+    return target;
+}
+
 }  // namespace
 
 bool StdFileSystem::exists(const std::string& path) const
@@ -390,26 +449,59 @@ bool StdFileSystem::isWritable(const std::string& path) const
 
 std::optional<std::string> StdFileSystem::readAll(const std::string& path, std::string* reason) const
 {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) {
-        setReason(reason, errnoText(errno));
-        return std::nullopt;
+    const Descriptor fd = openPlainFile(path, reason);
+    if (!fd) return std::nullopt;
+    return readToEnd(fd, reason);
+}
+
+std::optional<LocatedBytes> StdFileSystem::readLocated(const std::string& path, std::string* reason) const
+{
+    const Descriptor fd = openPlainFile(path, reason);
+    if (!fd) return std::nullopt;
+    // The open file says where it lies, whatever the name leads to by now. When that place no
+    // longer holds the file (it was replaced or removed meanwhile), the place the name leads
+    // to now is given, so that whoever writes there looks at what stands there.
+    std::string location = linkTarget("/proc/self/fd/" + std::to_string(fd.get())).value_or("");
+    struct stat opened {};
+    struct stat named {};
+    const bool stillThere = location.starts_with('/') && ::fstat(fd.get(), &opened) == 0 &&
+                            ::stat(location.c_str(), &named) == 0 && named.st_dev == opened.st_dev &&
+                            named.st_ino == opened.st_ino;
+    if (!stillThere) {
+        auto resolved = resolvedPath(path);
+        if (!resolved) {
+            setReason(reason, errnoText(errno ? errno : ENOENT));
+            return std::nullopt;
+        }
+        location = std::move(*resolved);
     }
-    std::string bytes;
-    std::error_code sizeError;
-    const auto size = fs::file_size(toPath(path), sizeError);
-    if (!sizeError) bytes.reserve(static_cast<std::size_t>(size));
-    char buffer[1 << 16];
-    std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, got);
-    const bool failed = std::ferror(file) != 0;
-    const int error = errno;
-    std::fclose(file);
-    if (failed) {
-        setReason(reason, errnoText(error));
-        return std::nullopt;
+    auto bytes = readToEnd(fd, reason);
+    if (!bytes) return std::nullopt;
+    return LocatedBytes{std::move(*bytes), std::move(location)};
+}
+
+std::optional<std::string> StdFileSystem::resolvedPath(const std::string& path) const
+{
+    std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr), &std::free);
+    if (!resolved) return std::nullopt;
+    return std::string(resolved.get());
+}
+
+std::vector<FolderEntry> StdFileSystem::listEntries(const std::string& folder) const
+{
+    std::vector<FolderEntry> entries;
+    std::error_code error;
+    for (fs::directory_iterator it(toPath(folder), error), end; !error && it != end; it.increment(error)) {
+        FolderEntry entry;
+        entry.name = fromPath(it->path().filename());
+        std::error_code typeError;
+        entry.symbolicLink = it->is_symlink(typeError);
+        entry.kind = kindOf(fromPath(it->path()));
+        entries.push_back(std::move(entry));
     }
-    return bytes;
+    std::sort(entries.begin(), entries.end(),
+              [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
+    return entries;
 }
 
 std::optional<SharedBytes> StdFileSystem::readShared(const std::string& path, std::string* reason) const

@@ -27,7 +27,13 @@ public:
     // A file without any write permission bit counts as read-only even for the superuser.
     bool isWritable(const std::string& path) const override;
     PathKind kindOf(const std::string& path) const override;
+    // Opens without waiting and reads only a plain file: a FIFO or device, also one swapped in
+    // after a listing, is refused with a reason, never waited on.
     std::optional<std::string> readAll(const std::string& path, std::string* reason) const override;
+    // The location is the open file's own path, from /proc where there is one.
+    std::optional<LocatedBytes> readLocated(const std::string& path, std::string* reason) const override;
+    std::optional<std::string> resolvedPath(const std::string& path) const override;
+    std::vector<FolderEntry> listEntries(const std::string& folder) const override;
     // Large files are mapped (LargeFileReading::Map), or read in two halves on two threads: most
     // of the cost of reading is the system handing the process fresh memory, and two cores share that.
     std::optional<SharedBytes> readShared(const std::string& path, std::string* reason) const override;

@@ -12,11 +12,15 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QDropEvent>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QPointer>
 #include <QHelpEvent>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QProgressBar>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -130,7 +134,9 @@ protected:
 TEST_F(ExtractorWindowTest, OpensWithTheDesignCaptionsReplacedAndTheSceneDialog)
 {
     openOn(sceneFile({objectAt("10", "10")}));
-    EXPECT_EQ(window->windowTitle().toStdString(), "Map XML Extracteur XML/TXT");
+    // The texts after the file's 38 lines are the built-in English ones.
+    EXPECT_EQ(window->windowTitle().toStdString(), "region.xml - XML/TXT map extractor");
+    EXPECT_EQ(window->findChild<QGroupBox*>(QStringLiteral("Frame1"))->title().toStdString(), "Map");
     for (const auto& [control, caption] : std::vector<std::pair<const char*, const char*>>{
              {"Command1", "E 30"}, {"Command2", "E 31"}, {"Command3", "E 32"}, {"Command4", "E 33"}, {"Check1", "E 34"}}) {
         EXPECT_EQ(window->findChild<QAbstractButton*>(QString::fromLatin1(control))->text().toStdString(), caption);
@@ -142,6 +148,54 @@ TEST_F(ExtractorWindowTest, OpensWithTheDesignCaptionsReplacedAndTheSceneDialog)
     EXPECT_EQ(window->scenePath(), kScene);
     EXPECT_EQ(session.lastFolder, "/scenes/");
     EXPECT_EQ(window->selection().objects().size(), 1U);
+}
+
+// The title, the map's caption and the dialogs' filters are the language's; the title names
+// the file loaded. Escape closes the window, wherever the focus is; Enter presses a button.
+TEST_F(ExtractorWindowTest, TextsComeFromTheLanguageAndTheKeysWorkAsOnADialog)
+{
+    // Made on a screen smaller than its design size (760 x 860), it opens within the screen.
+    const ExtractorWindow fresh(session, ExtractorServices{files, dialogs, messages, clock});
+    const QSize room = fresh.screen()->availableGeometry().size();
+    ASSERT_LT(room.height(), 860);
+    EXPECT_LE(fresh.height(), room.height());
+    EXPECT_LE(fresh.width(), room.width());
+
+    std::vector<std::string> entries(140);
+    for (std::size_t k = 0; k < entries.size(); ++k) entries[k] = "T " + std::to_string(k);
+    entries[entry::kMapWindowFileTitle] = "%1 - T 121";
+    session.language = LanguageTable(entries);
+    files.files["/scenes/second.xml"] = sceneFile({objectAt("20", "20")});
+    dialogs.answers = {std::nullopt};
+    openWindow();
+    EXPECT_EQ(window->windowTitle().toStdString(), "T 120");
+    window = nullptr;
+    openOn(sceneFile({objectAt("10", "10")}));
+    EXPECT_EQ(window->windowTitle().toStdString(), "region.xml - T 121");
+    EXPECT_EQ(window->findChild<QGroupBox*>(QStringLiteral("Frame1"))->title().toStdString(), "T 122");
+    EXPECT_EQ(dialogs.opened.back().filter, "T 127 (*.xml *.oar)|*.xml *.oar");
+    dialogs.answers = {platform::ChosenFile{"/scenes/second.xml", "second.xml"}};
+    click("Command4");
+    EXPECT_EQ(window->windowTitle().toStdString(), "second.xml - T 121");
+    click("Command3");  // cancelled
+    ASSERT_EQ(dialogs.saved.size(), 1U);
+    EXPECT_EQ(dialogs.saved[0].filter, "T 128(*.xml)|*.xml");
+
+    // Enter on "Tout selectionner" after a drag selects the whole region again.
+    drag({2000, 2000}, {3000, 3000});
+    EXPECT_NE(window->selection().edges(), extract::SceneSelection().edges());
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QCoreApplication::sendEvent(window->findChild<QAbstractButton*>(QStringLiteral("Command2")), &enter);
+    extract::SceneSelection whole(window->selection().map());
+    whole.selectAll();
+    EXPECT_EQ(window->selection().edges(), whole.edges());
+
+    for (const char* focus : {"Command1", "Check1", "Map"}) {
+        QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QCoreApplication::sendEvent(window->findChild<QWidget*>(QString::fromLatin1(focus)), &escape);
+        EXPECT_FALSE(window->isVisible()) << focus;
+        window->show();
+    }
 }
 
 // Opening ends in one of these ways; without a table the window closes itself through Timer1.

@@ -65,14 +65,17 @@ TEST(LanguageFolder, ProgramFolderFirstThenDataFoldersInOrder)
 }
 
 // The shipped language files: UTF-8 without byte-order mark, CR LF everywhere, the same
-// number of lines, every used entry filled, the French one with the design texts.
+// number of lines, every used entry filled, the language's name on the first line, the
+// French one with the design texts spelled right.
 TEST(ShippedLanguageFiles, HaveEveryEntryInItsPlace)
 {
     const std::map<std::size_t, std::string> design = {
         {10, "Position du Rez sur OS"}, {11, "Chemin OS :"}, {12, "Parcourir"}, {13, "Charger TXT"},
-        {14, "Générer XML"}, {15, "Charger XML"}, {16, "A Propos..."},
-        {17, "Ajoutez ici le code généré par le Scribelet..."}, {30, "Extraire"}, {31, "Tout selectionner"},
-        {32, "Save xml/txt "}, {33, "Charger XML"}, {34, "Inverse"}};
+        {14, "Générer XML"}, {15, "Charger XML"}, {16, "À propos..."},
+        {17, "Ajoutez ici le code généré par le Scribelet..."}, {30, "Extraire"}, {31, "Tout sélectionner"},
+        {32, "Enregistrer xml/txt"}, {33, "Charger XML"}, {34, "Inverse"}, {123, "À propos"}};
+    const std::map<std::string, std::string> names = {
+        {"EN.lng", "English"}, {"FR.lng", "Français"}, {"DE.lng", "Deutsch"}, {"ES.lng", "Español"}};
     const auto read = [](const std::string& name) {
         return platform::StdFileSystem().readAll(VANTOR_SOURCE_DIR "/lang/" + name, nullptr).value_or("");
     };
@@ -96,7 +99,11 @@ TEST(ShippedLanguageFiles, HaveEveryEntryInItsPlace)
             EXPECT_EQ(lines[k].empty(), english.entry(k).empty()) << name << " " << k;
         // Entry 35 follows a path directly in its message.
         EXPECT_NE(std::string(" :,.").find(table.entry(35).substr(0, 1)), std::string::npos) << name;
-        EXPECT_EQ(table.entry(32), "Save xml/txt ") << name;
+        EXPECT_EQ(table.entry(0), names.at(name));
+        // Every text the windows show is the file's own; "%1" stands where the file name goes.
+        for (std::size_t k = entry::kMainWindowTitle; k <= entry::kLastProgramText; ++k)
+            EXPECT_FALSE(lines.at(k).empty()) << name << " " << k;
+        EXPECT_NE(table.entry(entry::kMapWindowFileTitle).find("%1"), std::string::npos) << name;
         if (name != "FR.lng") continue;
         for (const auto& [k, text] : design) EXPECT_EQ(table.entry(k), text) << "entry " << k;
     }

@@ -17,6 +17,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -27,6 +28,7 @@
 #include <QRadioButton>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <QStyleOptionComboBox>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
@@ -34,6 +36,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <stdexcept>
 
@@ -131,8 +134,26 @@ protected:
     void chooseLanguage(const char* name) const
     {
         auto* combo = child<QComboBox>("Combo1");
-        combo->setCurrentIndex(combo->findText(QString::fromLatin1(name)));
+        combo->setCurrentIndex(combo->findData(QString::fromLatin1(name)));
         emit combo->activated(combo->currentIndex());
+    }
+    void trigger(const char* action) const
+    {
+        auto* found = form()->findChild<QAction*>(QString::fromLatin1(action));
+        ASSERT_NE(found, nullptr) << action;
+        found->trigger();
+    }
+    void pressKey(const char* name, Qt::Key key) const
+    {
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+        QCoreApplication::sendEvent(child(name), &press);
+    }
+    // The window's smallest size must leave it room on a 960 x 540 screen, with its title bar
+    // and a panel.
+    void expectFitsASmallScreen(const std::string& what) const
+    {
+        EXPECT_LE(form()->minimumSize().width(), 900) << what;
+        EXPECT_LE(form()->minimumSize().height(), 460) << what;
     }
     // Runs "Générer XML" on the listing into the folder, answering the name question, and
     // waits for the run on the worker thread to end.
@@ -160,8 +181,8 @@ class StartupTest : public MainWindowTest {};
 TEST_F(MainWindowTest, DesignCaptionsLanguageTextsAndFirstRunDefaults)
 {
     open();
+    // A file of the original 38 lines: the texts after them are the built-in English ones.
     EXPECT_EQ(window->windowTitle().toStdString(), "SL - > OpenSim - Prim Converter");
-    EXPECT_EQ(window->size(), window->minimumSize());
     expectShown({{"Label5", "FR 10"}, {"Label6", "FR 11"}, {"Command5", "FR 12"}, {"Command2", "FR 13"},
                  {"Command1", "FR 14"}, {"Command4", "FR 15"}, {"Command7", "FR 16"}, {"Text1", "FR 17"},
                  {"Label7", "External Host :"}, {"LabelUUID", "UUID :"}, {"Option0", "Local"},
@@ -188,9 +209,10 @@ TEST_F(MainWindowTest, ShutDownWritesTheSettingsInOrderAndTheyComeBackUnchanged)
 TEST_F(MainWindowTest, LanguageChooserSelectsOnlyAnExactName)
 {
     // Saved name, chooser's index, its text, then the language loaded and saved at shut-down.
+    // Without an exact match the chooser shows the language in use (here FR.lng, loaded first).
     const std::vector<std::tuple<const char*, int, const char*, std::string>> cases = {
-        {"FR.lng", 1, "FR.lng", "FR.lng"}, {"EN.lng", 0, "EN.lng", "EN.lng"}, {"fr.lng", -1, "Combo1", "FR.lng"},
-        {"FR", -1, "Combo1", "FR.lng"}, {"None", -1, "Combo1", "FR.lng"}};
+        {"FR.lng", 1, "FR 0", "FR.lng"}, {"EN.lng", 0, "EN 0", "EN.lng"}, {"fr.lng", 1, "FR 0", "FR.lng"},
+        {"FR", 1, "FR 0", "FR.lng"}, {"None", 1, "FR 0", "FR.lng"}};
     for (const auto& [saved, index, chooserText, language] : cases) {
         settings.values["param/Langue"] = saved;
         open();
@@ -231,7 +253,7 @@ TEST_F(MainWindowTest, PlaceholderClickAndLanguageSwitch)
     chooseLanguage("EN.lng");
     ASSERT_EQ(messages.shown.size(), 1U);
     EXPECT_NE(messages.shown[0].find("EN.lng cannot be read (Permission denied)"), std::string::npos);
-    expectShown({{"Command2", "FR 13"}, {"Combo1", "FR.lng"}, {"Text1", "kept"}});
+    expectShown({{"Command2", "FR 13"}, {"Combo1", "FR 0"}, {"Text1", "kept"}});
     window->saveSettings();
     EXPECT_EQ(settings.param("Langue"), "FR.lng");
 }
@@ -263,23 +285,37 @@ TEST_F(MainWindowTest, LoadTxtDropAndBrowseReadTheChosenFiles)
     EXPECT_EQ(window->listingText(), "a\r\nb\r\n");
     EXPECT_EQ(session.listingName, "tower.Txt");
 
-    click("Command5");  // cancelled
-    dialogs.answers = {platform::ChosenFile{"/opt/opensim/bin/OpenSim.exe", "OpenSim.exe"}};
+    // "Parcourir" offers OpenSim.exe (or OpenSim.dll) and the folder itself.
+    window->show();
     click("Command5");
+    EXPECT_TRUE(runEvents(2s, [&] { return window->findChild<QMenu*>("BrowseMenu")->isVisible(); }));
+    window->findChild<QMenu*>("BrowseMenu")->hide();
+    trigger("BrowseServer");  // cancelled
+    dialogs.answers = {platform::ChosenFile{"/opt/opensim/bin/OpenSim.exe", "OpenSim.exe"}};
+    trigger("BrowseServer");
     expectShown({{"Text8", "/opt/opensim/bin/"}});
     const std::string txt = " | *.txt | Files txt(*.txt)|*.txt";
-    const std::string exe = std::string("/home/bob/ | OpenSim.exe | ") + kOpenSimFilter;
+    const std::string exe = "/home/bob/ | OpenSim.exe | " + openSimFilter(session.language);
     EXPECT_EQ(dialogs.asked, (std::vector<std::string>{"/prog/" + txt, "/prog/" + txt, "/gone/" + txt, exe, exe}));
 
-    // A folder is taken when it holds OpenSim.exe or OpenSim.dll.
+    // A folder from the file dialog is taken when it holds OpenSim.exe or OpenSim.dll.
     files.files["/srv/opensim/bin/OpenSim.dll"] = "";
     files.addFolder("/srv/empty");
     dialogs.answers = {platform::ChosenFile{"/srv/empty", "empty"}};
-    click("Command5");
+    trigger("BrowseServer");
     expectShown({{"Text8", "/opt/opensim/bin/"}});
     dialogs.answers = {platform::ChosenFile{"/srv/opensim/bin", "bin"}};
-    click("Command5");
+    trigger("BrowseServer");
     expectShown({{"Text8", "/srv/opensim/bin/"}});
+    // The folder choice takes the folder itself, opening on the one in use.
+    dialogs.answers = {platform::ChosenFile{"/srv/empty", "empty"}};
+    trigger("BrowseFolder");
+    expectShown({{"Text8", "/srv/empty/"}});
+    ASSERT_EQ(dialogs.folders.size(), 1U);
+    EXPECT_EQ(dialogs.folders[0].folder, "/srv/opensim/bin/");
+    EXPECT_EQ(dialogs.folders[0].title, "Choose the OpenSim folder");
+    trigger("BrowseFolder");  // cancelled
+    expectShown({{"Text8", "/srv/empty/"}});
 }
 
 TEST_F(MainWindowTest, GenerateWritesBothFilesAndSaysSo)
@@ -550,13 +586,32 @@ TEST_F(MainWindowTest, TabFollowsTheWindowAndLeavesTheListingBox)
     QCoreApplication::sendEvent(child("Option0"), &down);
     EXPECT_EQ(QApplication::focusWidget(), child("Option1"));
 
-    // A focused button is pressed with the space bar.
+    // A focused button is pressed with the space bar, and with Enter or Return.
     child("Command7")->setFocus();
     QKeyEvent press(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier);
     QKeyEvent release(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier);
     QCoreApplication::sendEvent(child("Command7"), &press);
     QCoreApplication::sendEvent(child("Command7"), &release);
+    QPointer<QWidget> about = window->findChild<QWidget*>(QStringLiteral("Apropos"));
+    ASSERT_FALSE(about.isNull());
+    about->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_TRUE(about.isNull());
+    pressKey("Command7", Qt::Key_Return);
     EXPECT_NE(window->findChild<QWidget*>(QStringLiteral("Apropos")), nullptr);
+    pressKey("Command5", Qt::Key_Enter);
+    EXPECT_TRUE(runEvents(2s, [&] { return window->findChild<QMenu*>("BrowseMenu")->isVisible(); }));
+    window->findChild<QMenu*>("BrowseMenu")->hide();
+    files.files["/prog/Regions/a.ini"] = "ExternalHostName = SYSTEMIP\r\n";
+    pressKey("Option1", Qt::Key_Return);
+    EXPECT_EQ(files.files["/prog/Regions/a.ini"], "ExternalHostName = 203.0.113.7\r\n");
+    EXPECT_EQ(messages.shown.size(), 1U);
+    // In the listing box Enter is a line break.
+    child("Text1")->setFocus();
+    type({{"Text1", ""}});
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+    QCoreApplication::sendEvent(child("Text1"), &enter);
+    EXPECT_EQ(window->listingText(), "\r\n");
 }
 
 TEST_F(MainWindowTest, ResizeGivesTheExtraRoomToTheListingBox)
@@ -584,8 +639,11 @@ TEST_F(MainWindowTest, ResizeGivesTheExtraRoomToTheListingBox)
         EXPECT_GE(now.left(), was.left()) << name;
     }
     EXPECT_EQ(child("Command7")->geometry().right(), before["Command7"].right() + 300);
+    // Made small, it keeps what the controls need and fits a small screen.
     window->resize(100, 100);
-    EXPECT_EQ(window->size(), design);
+    EXPECT_EQ(window->size(), window->minimumSize());
+    expectFitsASmallScreen("shrunk");
+    EXPECT_GE(child("Text1")->height(), 40);
 }
 
 // The width a button's style leaves for its caption.
@@ -603,7 +661,8 @@ int captionRoom(const QAbstractButton& button)
 
 // Every caption fits its control in each shipped language: a button or an option button
 // at least as wide as its text needs (QFontMetrics inside the style's margins), a label at
-// least as wide as its text.
+// least as wide as its text, each language's name in the chooser; and the window still fits
+// a small screen. Also run at 200 % (QT_SCALE_FACTOR=2).
 TEST_F(MainWindowTest, NoCaptionIsClippedInAnyLanguage)
 {
     session.publicAddress = "255.255.255.255";
@@ -627,9 +686,56 @@ TEST_F(MainWindowTest, NoCaptionIsClippedInAnyLanguage)
                 << code << " " << label->text().toStdString();
         }
         auto* combo = child<QComboBox>("Combo1");
-        EXPECT_LE(combo->fontMetrics().horizontalAdvance(QStringLiteral("FR.lng")),
-                  combo->lineEdit()->width()) << code;
+        QStyleOptionComboBox option;
+        option.initFrom(combo);
+        const QRect field =
+            combo->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, combo);
+        for (int i = 0; i < combo->count(); ++i) {
+            EXPECT_LE(combo->fontMetrics().horizontalAdvance(combo->itemText(i)), field.width())
+                << code << " " << combo->itemText(i).toStdString();
+        }
+        expectFitsASmallScreen(code);
+        EXPECT_GE(window->width(), window->minimumWidth());
     }
+}
+
+// The shipped files give every text the window shows, titles and the chooser included.
+TEST_F(MainWindowTest, EveryVisibleTextComesFromTheLanguageFile)
+{
+    files.files["/prog/EN.lng"] = languageFile("EN", 140);
+    files.files["/prog/FR.lng"] = languageFile("FR", 140);
+    session.publicAddress = kOffline;
+    open();
+    EXPECT_EQ(window->windowTitle().toStdString(), "FR 115");
+    expectShown({{"Label7", "FR 116"}, {"IP", "FR 117"}, {"Option0", "FR 118"}, {"Option1", "FR 119"},
+                 {"Combo1", "FR 0"}});
+    EXPECT_EQ(window->findChild<QAction*>("BrowseServer")->text().toStdString(), "FR 131");
+    EXPECT_EQ(window->findChild<QAction*>("BrowseFolder")->text().toStdString(), "FR 132");
+    // The chooser lists languages by name and takes no typing.
+    auto* combo = child<QComboBox>("Combo1");
+    EXPECT_FALSE(combo->isEditable());
+    EXPECT_EQ(combo->itemText(0).toStdString(), "EN 0");
+    chooseLanguage("EN.lng");
+    EXPECT_EQ(window->windowTitle().toStdString(), "EN 115");
+    expectShown({{"IP", "EN 117"}, {"Option0", "EN 118"}, {"Combo1", "EN 0"}});
+    click("Command2");
+    trigger("BrowseServer");
+    ASSERT_EQ(dialogs.opened.size(), 2U);
+    EXPECT_EQ(dialogs.opened[0].filter, "EN 125(*.txt)|*.txt");
+    EXPECT_EQ(dialogs.opened[1].filter.substr(0, 20), "EN 126 (OpenSim.exe)");
+    click("Command7");
+    auto* about = window->findChild<QWidget*>(QStringLiteral("Apropos"));
+    ASSERT_NE(about, nullptr);
+    EXPECT_EQ(about->windowTitle().toStdString(), "EN 123");
+    EXPECT_EQ(about->findChild<QPushButton*>("CloseButton")->text().toStdString(), "EN 124");
+
+    // A file without a name on its first line is shown by its file name; two alike by both.
+    files.files["/prog/DE.lng"] = "";
+    files.files["/prog/XX.lng"] = "EN 0\r\n";
+    window->fillFromSettings();
+    std::vector<std::string> shown;
+    for (int i = 0; i < combo->count(); ++i) shown.push_back(combo->itemText(i).toStdString());
+    EXPECT_EQ(shown, (std::vector<std::string>{"DE", "EN 0 (EN.lng)", "FR 0", "EN 0 (XX.lng)"}));
 }
 
 TEST_F(MainWindowTest, QtsOwnButtonsFollowTheLanguage)
@@ -663,6 +769,7 @@ TEST_F(MainWindowTest, AboutAndExtractorOpenOnceEach)
     ASSERT_EQ(shownWindows["Apropos"].size(), 1U);
     QPointer<QWidget> about = shownWindows["Apropos"][0];
     EXPECT_EQ(about->findChild<QWidget*>("Frame1")->property("title").toString().toStdString(), "Vantor V6.0.2");
+    EXPECT_EQ(about->windowTitle().toStdString(), "About");
     // Over the main window's centre, as its child.
     EXPECT_EQ(about->parentWidget(), window.get());
     const QPoint offCentre = about->frameGeometry().center() - window->frameGeometry().center();
@@ -685,6 +792,31 @@ TEST_F(MainWindowTest, AboutAndExtractorOpenOnceEach)
     about->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(about.isNull());
+
+    // Escape closes it, from its button too; so does the button, by click or Enter.
+    open();
+    window->show();
+    const auto closesWith = [this](const std::function<void(QWidget&)>& act) {
+        click("Command7");
+        QPointer<QWidget> shown = window->findChild<QWidget*>(QStringLiteral("Apropos"));
+        if (shown.isNull()) return false;
+        act(*shown);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return shown.isNull();
+    };
+    const auto key = [](QWidget& target, Qt::Key code) {
+        QKeyEvent event(QEvent::KeyPress, code, Qt::NoModifier);
+        QCoreApplication::sendEvent(&target, &event);
+    };
+    EXPECT_TRUE(closesWith([&](QWidget& shown) { key(shown, Qt::Key_Escape); }));
+    const auto closeButton = [](QWidget& shown) { return shown.findChild<QPushButton*>("CloseButton"); };
+    EXPECT_TRUE(closesWith([&](QWidget& shown) { key(*closeButton(shown), Qt::Key_Escape); }));
+    EXPECT_TRUE(closesWith([&](QWidget& shown) { closeButton(shown)->click(); }));
+    EXPECT_TRUE(closesWith([&](QWidget& shown) { key(*closeButton(shown), Qt::Key_Return); }));
+    EXPECT_FALSE(closesWith([&](QWidget& shown) { key(shown, Qt::Key_A); }));
+    // The main window itself does not close on Escape.
+    key(*window, Qt::Key_Escape);
+    EXPECT_TRUE(window->isVisible());
 }
 
 TEST_F(StartupTest, SavedLanguageRunsTheWholeSequence)
@@ -722,8 +854,8 @@ TEST_F(StartupTest, LanguageBoxAsksUntilItsAnswerNamesAFileAndCancelEnds)
     input.answers = {"fr.lng", "IT", "", std::nullopt};
     EXPECT_FALSE(begin());
     EXPECT_EQ(form(), nullptr);
-    const std::string box = "Vantor - Kestrane | Please type your language below.\r\n"
-                            "Veuillez saisir votre langue ci-dessous.\r\n\r\n(EN, FR) | FR";
+    // Files of 38 lines have no text of their own for the box: English stands in.
+    const std::string box = "Vantor - Language | Please type your language below.\r\n\r\n(EN, FR) | FR";
     EXPECT_EQ(input.asked, std::vector<std::string>(4, box));
     EXPECT_EQ(settings.writes, (Writes{{"Langue", ""}}));
     EXPECT_TRUE(messages.shown.empty());
@@ -734,6 +866,18 @@ TEST_F(StartupTest, LanguageBoxAsksUntilItsAnswerNamesAFileAndCancelEnds)
     ASSERT_EQ(messages.shown.size(), 1U);
     EXPECT_NE(messages.shown[0].find("(*.lng) was found in /prog."), std::string::npos) << messages.shown[0];
     EXPECT_EQ(lookups, 0);
+}
+
+// The box is asked before any language is chosen: it speaks each language at hand, once.
+TEST_F(StartupTest, LanguageBoxSpeaksEveryLanguageAtHand)
+{
+    files.files["/prog/EN.lng"] = languageFile("EN", 140);
+    files.files["/prog/DE.lng"] = languageFile("DE", 140);
+    files.files["/prog/XX.lng"] = languageFile("DE", 140);
+    input.answers = {"en"};
+    ASSERT_TRUE(begin());
+    EXPECT_EQ(input.asked, std::vector<std::string>{"Vantor - DE 129 / EN 129 / Language | DE 130\r\nEN 130\r\n"
+                                                    "Please type your language below.\r\n\r\n(DE, EN, FR, XX) | FR"});
 }
 
 TEST_F(StartupTest, UnreadableSavedLanguageIsSaidAndAskedAgain)

@@ -5,13 +5,23 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <future>
 #include <map>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace vantor::app {
 namespace {
 
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
 using Outcome = RegionFileOutcome;
 
 // A region file as a template: %1% and %2% stand for the host values it announces.
@@ -239,6 +249,197 @@ TEST(RegionHostFiles, ReadOnlyFilesOnDiskAreReportedAndNotReplaced)
     EXPECT_EQ(contentOf(folder / "b.xml"), text);
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator{}), 2);
     fs::remove_all(folder.parent_path());
+}
+
+// A region folder on disk holding every kind of entry a folder can hold.
+class RegionFolderOnDisk : public ::testing::Test {
+protected:
+    RegionFolderOnDisk()
+    {
+        fs::remove_all(m_root);
+        fs::create_directories(m_regions);
+        fs::create_directories(m_root / "os" / "shared");
+        fs::create_directories(m_root / "elsewhere");
+    }
+    ~RegionFolderOnDisk() override { fs::remove_all(m_root); }
+
+    static std::string region(const std::string& host)
+    {
+        return "<Root>\r\n<Config external_host_name=\"" + host + "\" master_avatar_uuid=\"0\" />\r\n</Root>\r\n";
+    }
+    void write(const fs::path& file, const std::string& host) const
+    {
+        std::ofstream(file, std::ios::binary) << region(host);
+    }
+    [[nodiscard]] std::string contentOf(const fs::path& file) const
+    {
+        return m_disk.readAll(file.string(), nullptr).value_or("<unreadable>");
+    }
+    [[nodiscard]] std::string real(const fs::path& file) const
+    {
+        return m_disk.resolvedPath(file.string()).value_or("<nowhere>");
+    }
+
+    const fs::path m_root = fs::temp_directory_path() /
+                            ("vantor-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    const fs::path m_regions = m_root / "os" / "Regions";
+    platform::StdFileSystem m_disk;
+};
+
+using Report = RegionFileReport;
+
+TEST_F(RegionFolderOnDisk, EveryEntryIsReportedAndNoFileOutsideTheOpenSimFolderIsWritten)
+{
+    write(m_regions / "a.xml", "x");
+    write(m_root / "os" / "shared" / "b.xml", "x");
+    fs::create_symlink("../shared/b.xml", m_regions / "b.xml");
+    write(m_root / "elsewhere" / "c.xml", "x");
+    fs::create_symlink(m_root / "elsewhere" / "c.xml", m_regions / "c.xml");
+    ASSERT_EQ(::mkfifo((m_regions / "d-pipe.xml").c_str(), 0600), 0);
+    fs::create_symlink(m_root / "gone.xml", m_regions / "e-dangling.xml");
+    fs::create_directories(m_regions / "f-folder.xml");
+    fs::create_symlink("/dev/null", m_regions / "g-device.xml");
+    write(m_root / "elsewhere" / "h.xml", "10.1.2.3");
+    fs::create_symlink(m_root / "elsewhere" / "h.xml", m_regions / "h.xml");
+
+    auto done = std::async(std::launch::async, [this] {
+        return rewriteRegionHosts(m_disk, regionsFolderOf((m_root / "os").string()), "10.1.2.3");
+    });
+    if (done.wait_for(10s) != std::future_status::ready) {
+        const int writer = ::open((m_regions / "d-pipe.xml").c_str(), O_WRONLY | O_NONBLOCK);
+        if (writer >= 0) ::close(writer);
+        ADD_FAILURE() << "the rewrite waited on the FIFO";
+    }
+    const RegionHostsReport report = done.get();
+    EXPECT_EQ(report.files,
+              (std::vector<Report>{{"a.xml", Outcome::Rewritten, SkipReason::None, {}},
+                                   {"b.xml", Outcome::Rewritten, SkipReason::None, {}},
+                                   {"c.xml", Outcome::Skipped, SkipReason::OutsideOpenSim,
+                                    real(m_root / "elsewhere" / "c.xml")},
+                                   {"d-pipe.xml", Outcome::Skipped, SkipReason::NotPlainFile, {}},
+                                   {"e-dangling.xml", Outcome::Skipped, SkipReason::DanglingLink, {}},
+                                   {"f-folder.xml", Outcome::Skipped, SkipReason::Folder, {}},
+                                   {"g-device.xml", Outcome::Skipped, SkipReason::NotPlainFile, {}},
+                                   {"h.xml", Outcome::Unchanged, SkipReason::None, {}}}));
+    EXPECT_TRUE(report.anyFailed());  // c.xml still announces the old host
+    EXPECT_EQ(contentOf(m_regions / "a.xml"), region("10.1.2.3"));
+    // A link inside the OpenSim folder is written through and stays a link.
+    EXPECT_EQ(contentOf(m_root / "os" / "shared" / "b.xml"), region("10.1.2.3"));
+    EXPECT_TRUE(fs::is_symlink(m_regions / "b.xml"));
+    EXPECT_EQ(contentOf(m_root / "elsewhere" / "c.xml"), region("x"));
+    EXPECT_TRUE(fs::is_fifo(m_regions / "d-pipe.xml"));
+}
+
+// The file system as it is, except that files are changed, as another program could, after
+// the folder was listed and before they are read.
+class ChangedAfterListing final : public platform::FileSystem {
+public:
+    explicit ChangedAfterListing(std::function<void()> change, std::function<void(const std::string&)> afterRead = {})
+        : m_change(std::move(change)), m_afterRead(std::move(afterRead))
+    {
+    }
+    bool exists(const std::string& path) const override { return m_disk.exists(path); }
+    bool isDirectory(const std::string& path) const override { return m_disk.isDirectory(path); }
+    bool isWritable(const std::string& path) const override { return m_disk.isWritable(path); }
+    platform::PathKind kindOf(const std::string& path) const override { return m_disk.kindOf(path); }
+    std::optional<std::string> readAll(const std::string& path, std::string* reason) const override
+    {
+        return m_disk.readAll(path, reason);
+    }
+    std::optional<platform::LocatedBytes> readLocated(const std::string& path, std::string* reason) const override
+    {
+        auto read = m_disk.readLocated(path, reason);
+        if (m_afterRead) m_afterRead(path);
+        return read;
+    }
+    std::optional<std::string> resolvedPath(const std::string& path) const override
+    {
+        return m_disk.resolvedPath(path);
+    }
+    std::unique_ptr<platform::OutputFile> create(const std::string& path, std::string* reason) override
+    {
+        return m_disk.create(path, reason);
+    }
+    bool remove(const std::string& path) override { return m_disk.remove(path); }
+    std::vector<std::string> listFiles(const std::string& folder, std::string_view suffix) const override
+    {
+        return m_disk.listFiles(folder, suffix);
+    }
+    std::vector<platform::FolderEntry> listEntries(const std::string& folder) const override
+    {
+        auto entries = m_disk.listEntries(folder);
+        m_change();
+        return entries;
+    }
+
+private:
+    platform::StdFileSystem m_disk;
+    std::function<void()> m_change;
+    std::function<void(const std::string&)> m_afterRead;
+};
+
+TEST_F(RegionFolderOnDisk, AFileReplacedAfterTheListingIsSkippedWithoutWaiting)
+{
+    for (const char* name : {"a.xml", "b.xml", "c.xml", "d.xml", "e.xml"}) write(m_regions / name, "x");
+    write(m_root / "elsewhere" / "outside.xml", "x");
+    ChangedAfterListing files([this] {
+        fs::remove(m_regions / "b.xml");
+        ASSERT_EQ(::mkfifo((m_regions / "b.xml").c_str(), 0600), 0);
+        fs::remove(m_regions / "c.xml");
+        fs::create_symlink(m_root / "elsewhere" / "outside.xml", m_regions / "c.xml");
+        fs::remove(m_regions / "d.xml");
+        fs::create_directories(m_regions / "d.xml");
+        fs::remove(m_regions / "e.xml");
+    });
+    auto done = std::async(std::launch::async, [&files, this] {
+        return rewriteRegionHosts(files, m_regions.string(), kLocalHost);
+    });
+    if (done.wait_for(10s) != std::future_status::ready) {
+        const int writer = ::open((m_regions / "b.xml").c_str(), O_WRONLY | O_NONBLOCK);
+        if (writer >= 0) ::close(writer);
+        ADD_FAILURE() << "the rewrite waited on the FIFO swapped in";
+    }
+    const RegionHostsReport report = done.get();
+    ASSERT_EQ(report.files.size(), 5U);
+    EXPECT_EQ(report.files[0].outcome, Outcome::Rewritten);
+    EXPECT_EQ(report.files[1].reason, SkipReason::NotPlainFile);
+    EXPECT_EQ(report.files[2].reason, SkipReason::OutsideOpenSim);
+    EXPECT_EQ(report.files[3].reason, SkipReason::Folder);
+    EXPECT_EQ(report.files[4].reason, SkipReason::Unreadable);
+    EXPECT_EQ(report.files[4].detail, "No such file or directory");
+    EXPECT_EQ(contentOf(m_regions / "a.xml"), region(kLocalHost));
+    EXPECT_EQ(contentOf(m_root / "elsewhere" / "outside.xml"), region("x"));
+    EXPECT_TRUE(fs::is_fifo(m_regions / "b.xml"));
+}
+
+// Replaced (renamed over, as a program that rewrites files does) just after it was read: the
+// file is not written, and what stands there now gives the reason.
+TEST_F(RegionFolderOnDisk, AFileReplacedAfterItWasReadIsNotWrittenThrough)
+{
+    for (const char* name : {"a.xml", "b.xml", "c.xml"}) write(m_regions / name, "x");
+    write(m_root / "elsewhere" / "outside.xml", "x");
+    ChangedAfterListing files([] {}, [this](const std::string& path) {
+        const fs::path spare = m_regions / ".spare";
+        if (path.ends_with("/a.xml")) {
+            ASSERT_EQ(::mkfifo(spare.c_str(), 0600), 0);
+        } else if (path.ends_with("/b.xml")) {
+            fs::create_symlink(m_root / "elsewhere" / "outside.xml", spare);
+        } else {
+            return;
+        }
+        fs::rename(spare, path);
+    });
+    const RegionHostsReport report = rewriteRegionHosts(files, m_regions.string(), kLocalHost);
+    ASSERT_EQ(report.files.size(), 3U);
+    EXPECT_EQ(report.files[0].reason, SkipReason::NotPlainFile);
+    EXPECT_EQ(report.files[1].reason, SkipReason::OutsideOpenSim);
+    EXPECT_EQ(report.files[2].outcome, Outcome::Rewritten);
+    EXPECT_TRUE(fs::is_fifo(m_regions / "a.xml"));
+    EXPECT_EQ(contentOf(m_root / "elsewhere" / "outside.xml"), region("x"));
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(m_regions)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"a.xml", "b.xml", "c.xml"}));
 }
 
 }  // namespace

@@ -50,7 +50,7 @@ TEST(ShellTexts, OutcomesJoinTheirLanguageEntries)
 TEST(WidgetDialogs, FiltersAndLineEndsBecomeQtsForm)
 {
     // A description that already shows its pattern shows it once.
-    EXPECT_EQ(toQtFilter(kListingFilter).toStdString(), "Files txt (*.txt)");
+    EXPECT_EQ(toQtFilter(listingFilter(builtInEnglish())).toStdString(), "Files txt (*.txt)");
     EXPECT_EQ(toQtFilter("File (OpenSim.exe)|OpenSim.exe").toStdString(), "File (OpenSim.exe)");
     EXPECT_EQ(toQtFilter("Scenes|*.xml|All|*.*;*").toStdString(), "Scenes (*.xml);;All (*.* *)");
     EXPECT_EQ(toDisplayText("a\r\nb\rc").toStdString(), "a\nb\nc");

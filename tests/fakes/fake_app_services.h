@@ -34,12 +34,13 @@ struct Scripted {
     }
 };
 
-// File dialogs: every request is kept (opened, saved) and described in asked as
+// File dialogs: every request is kept (opened, saved, folders) and described in asked as
 // "folder | proposed name | filter".
 class FakeDialogs final : public platform::Dialogs, public Scripted<std::optional<platform::ChosenFile>> {
 public:
     std::vector<platform::FileDialogRequest> opened;
     std::vector<platform::FileDialogRequest> saved;
+    std::vector<platform::FileDialogRequest> folders;
 
     std::optional<platform::ChosenFile> openFile(const platform::FileDialogRequest& request) override
     {
@@ -49,6 +50,11 @@ public:
     std::optional<platform::ChosenFile> saveFile(const platform::FileDialogRequest& request) override
     {
         saved.push_back(request);
+        return next(describe(request), std::nullopt);
+    }
+    std::optional<platform::ChosenFile> chooseFolder(const platform::FileDialogRequest& request) override
+    {
+        folders.push_back(request);
         return next(describe(request), std::nullopt);
     }
 

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <future>
 #include <set>
 #include <string>
 #include <vector>
@@ -244,6 +246,57 @@ TEST_F(StdFileSystemTest, ListsFilesBySuffixInNameOrder)
     EXPECT_TRUE(m_files.exists(path("FR.lng")));
     EXPECT_FALSE(m_files.exists(path("sub.lng")));
     EXPECT_TRUE(m_files.isDirectory(path("sub.lng")));
+}
+
+// A FIFO without a writer would hold a blocking open for ever; a read of one, or of a device,
+// is refused at once. Each read runs beside the test, which gives a FIFO a writer to let a
+// read that waited go, so a fault fails the test instead of hanging it.
+TEST_F(StdFileSystemTest, EntriesOfEveryKindAreListedAndNoReadWaitsOnAFifoOrDevice)
+{
+    std::ofstream(path("b-plain.ini")) << "plain";
+    fs::create_directories(m_folder / "c-folder");
+    ASSERT_EQ(::mkfifo(path("d-pipe").c_str(), 0600), 0);
+    fs::create_symlink(path("nowhere"), path("e-dangling"));
+    fs::create_symlink("b-plain.ini", path("f-link"));
+    fs::create_symlink("/dev/null", path("g-device"));
+    using vantor::platform::FolderEntry;
+    using vantor::platform::PathKind;
+    EXPECT_EQ(m_files.listEntries(m_folder.string()),
+              (std::vector<FolderEntry>{{"b-plain.ini", PathKind::RegularFile, false},
+                                        {"c-folder", PathKind::Folder, false},
+                                        {"d-pipe", PathKind::Other, false},
+                                        {"e-dangling", PathKind::Missing, true},
+                                        {"f-link", PathKind::RegularFile, true},
+                                        {"g-device", PathKind::Other, true}}));
+    EXPECT_EQ(m_files.listFiles(m_folder.string(), ""), (std::vector<std::string>{"b-plain.ini", "f-link"}));
+
+    const auto within5s = [this](const std::function<bool()>& read) {
+        auto done = std::async(std::launch::async, read);
+        if (done.wait_for(std::chrono::seconds(5)) == std::future_status::ready) return done.get();
+        const int writer = ::open(path("d-pipe").c_str(), O_WRONLY | O_NONBLOCK);
+        if (writer >= 0) ::close(writer);
+        ADD_FAILURE() << "the read waited";
+        done.wait();
+        return false;
+    };
+    for (const char* name : {"d-pipe", "g-device", "c-folder", "e-dangling"}) {
+        std::string reason;
+        EXPECT_TRUE(within5s([&] { return !m_files.readAll(path(name), &reason) && !reason.empty(); })) << name;
+        EXPECT_TRUE(within5s([&] { return !m_files.readLocated(path(name), &reason); })) << name;
+    }
+    std::string reason;
+    EXPECT_FALSE(m_files.readAll(path("d-pipe"), &reason));
+    EXPECT_EQ(reason, "not a regular file");
+
+    // A read through a link says where the bytes really are.
+    const auto real = m_files.resolvedPath(m_folder.string());
+    ASSERT_TRUE(real);
+    const auto located = m_files.readLocated(path("f-link"), nullptr);
+    ASSERT_TRUE(located);
+    EXPECT_EQ(located->bytes, "plain");
+    EXPECT_EQ(located->location, *real + "/b-plain.ini");
+    EXPECT_EQ(m_files.resolvedPath(path("c-folder/../f-link")), *real + "/b-plain.ini");
+    EXPECT_FALSE(m_files.resolvedPath(path("e-dangling")));
 }
 
 TEST(StdRandomSource, DrawsInTheHalfOpenUnitRangeAndDiffersBetweenStarts)
