@@ -55,6 +55,10 @@ enum class ReadError {
     TooFewValues,        // the object line has fewer than 24 values
     PositionNotANumber,  // value 22 or 23 (or the GroupPosition read by name) is not a number
     NotAnArchive,        // the file read as an archive is no OpenSim archive; reason says why
+    ObjectTooLarge,      // an archive's object unpacks to more than kLargestObjectBytes; reason is its path
+    NoScratchRoom,       // unpacking would leave the scratch folder (reason) less than its reserve
+    FileChanged,         // the file changed (was rewritten, shortened, grew) while it was read
+    OutOfMemory,         // there was not memory enough to hold what the load needs
 };
 
 // How the objects of a load were found.
@@ -90,10 +94,15 @@ struct SceneLoad {
 [[nodiscard]] SceneLoad loadSceneText(std::string bytes, const MapGeometry& map = {});
 
 // Loads a file's bytes as loadSceneText does, keeping them in their block when they are UTF-8.
+// Bytes that changed while they were read, or while they were loaded, give FileChanged; the
+// table of bytes kept in their block asks them again (ObjectLines::sourceChanged).
 [[nodiscard]] SceneLoad loadSceneBytes(platform::SharedBytes bytes, const MapGeometry& map = {});
 
 // The load of a file that could not be read, reason saying why.
 [[nodiscard]] SceneLoad unreadableFile(std::string reason);
+
+// A load that ended in error, reason saying what it concerns (where the error has a reason).
+[[nodiscard]] SceneLoad failedLoad(ReadError error, std::string reason = {});
 
 // Reads the file at path and loads it.
 [[nodiscard]] SceneLoad loadSceneFile(const platform::FileSystem& files, const std::string& path,

@@ -224,7 +224,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view text = keptAsItIs ? input : std::string_view(decoded);
 
     auto block = std::make_shared<const std::string>(input);
-    const extract::SceneLoad fromBytes = extract::loadSceneBytes(platform::SharedBytes{block, *block, {}}, map);
+    const extract::SceneLoad fromBytes = extract::loadSceneBytes(platform::SharedBytes{block, *block, {}, {}}, map);
     checkLoad(fromBytes, keptAsItIs ? std::string_view(*block) : text, keptAsItIs, map);
 
     const extract::SceneLoad fromText = extract::loadSceneText(std::string(input), map);
