@@ -338,9 +338,7 @@ void ExtractorWindow::finishLoad(extract::SceneLoad load, const std::string& pat
     const bool stopped = load.outcome == extract::LoadOutcome::StoppedAtCutOff;
     m_cutOffLine = stopped ? load.lineNumber : 0;
     m_cutOffObject = stopped ? load.objectNumber : 0;
-    m_note = stopped ? qtText(fillIn(m_session.language.entry(entry::kMapStoppedAtCutOff),
-                                     {number(load.lineNumber), number(load.objectNumber)}))
-                     : QString();
+    m_note = stopped ? qtText(cutOffNote(entry::kMapStoppedAtCutOff, entry::kMapStoppedAtCutOffObject)) : QString();
     m_scenePath = path;
     m_shownPath = path;
     m_mapShown = true;
@@ -362,14 +360,19 @@ void ExtractorWindow::closeDeferred()
     close();
 }
 
+std::string ExtractorWindow::cutOffNote(std::size_t withLine, std::size_t withoutLine) const
+{
+    const LanguageTable& texts = m_session.language;
+    if (m_cutOffLine == 0) return fillIn(texts.entry(withoutLine), {number(m_cutOffObject)});  // an archive
+    return fillIn(texts.entry(withLine), {number(m_cutOffLine), number(m_cutOffObject)});
+}
+
 void ExtractorWindow::extractSelection()
 {
     const extract::FilterResult result = m_selection.extract(ui->Check1->isChecked());
     m_positions = result.positions;
     // The filter stops at no other line than the cut-off one the load stopped at.
-    m_note = result.stop ? qtText(fillIn(m_session.language.entry(entry::kMapFilterStopped),
-                                         {number(m_cutOffLine), number(m_cutOffObject)}))
-                         : QString();
+    m_note = result.stop ? qtText(cutOffNote(entry::kMapFilterStopped, entry::kMapFilterStoppedAtObject)) : QString();
     ui->Map->tableChanged();
     showCounts();
 }

@@ -109,6 +109,9 @@ private:
     void showCounts();
     void showPointer(double xMetres, double yMetres);
     [[nodiscard]] QString describeMarker(std::size_t k) const;
+    // Where the load shown stopped at a cut-off object: entry withLine (line, object), or for
+    // an archive's object, which has no line, entry withoutLine (object).
+    [[nodiscard]] std::string cutOffNote(std::size_t withLine, std::size_t withoutLine) const;
     [[nodiscard]] QString text(std::size_t entry) const;
 
     std::unique_ptr<Ui::Form2> ui;

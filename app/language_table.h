@@ -107,8 +107,10 @@ inline constexpr std::size_t kMapSaveCancelled = 88;
 inline constexpr std::size_t kExportOutOfMemory = 89;
 inline constexpr std::size_t kMapLoadCancelledKept = 90;  // a reload cancelled, the map kept
 inline constexpr std::size_t kWhyCutOffInArchive = 91;    // an archive's cut-off object, which has no line
+inline constexpr std::size_t kMapStoppedAtCutOffObject = 92;  // kMapStoppedAtCutOff in an archive: object
+inline constexpr std::size_t kMapFilterStoppedAtObject = 93;  // kMapFilterStopped in an archive: object
 
-inline constexpr std::size_t kLastProgramText = 91;
+inline constexpr std::size_t kLastProgramText = 93;
 }  // namespace entry
 
 // The interface texts of one language file, one entry per line, taken whole (blanks

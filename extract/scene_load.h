@@ -88,8 +88,9 @@ struct SceneLoad {
 // Windows-1252), cut into lines at CR LF, lone CR and lone LF, every line longer than 10
 // characters becomes an object, and each object gets a marker until a cut-off line. When
 // not every object line holds one whole SceneObjectGroup element and the text is a scene
-// document ("<scene>", well-formed SceneObjectGroup elements, "</scene>"), the objects are
-// its elements instead, whatever the line layout. An object's position is its values 22 and
+// document ("<scene>", well-formed SceneObjectGroup elements, "</scene>"; or any well-formed
+// document whose root is scene and holds such elements among text and other elements), the
+// objects are its elements instead, whatever the line layout. NUL bytes at the end are ignored. An object's position is its values 22 and
 // 23 when they are GroupPosition's X and Y, else its root part's GroupPosition by name.
 [[nodiscard]] SceneLoad loadSceneText(std::string bytes, const MapGeometry& map = {});
 

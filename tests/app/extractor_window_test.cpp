@@ -2,6 +2,7 @@
 
 #include "app/region_map.h"
 #include "app/widget_dialogs.h"
+#include "extract/archive_fixture.h"
 #include "extract/opensim_fixture.h"
 #include "extract/object_line_fixture.h"
 #include "fakes/fake_app_services.h"
@@ -217,6 +218,18 @@ TEST_F(ExtractorWindowTest, CutOffLineKeepsTheMarksBeforeItAndTheWindowOpen)
     EXPECT_NE(status().find("Line 5 (object 3) is cut off"), std::string::npos) << status();
     QCoreApplication::processEvents();
     EXPECT_TRUE(window->isVisible());
+    click("Command1");  // the whole region: "Extraire" stops at the same object, and says where
+    EXPECT_EQ(tableNames(), (std::vector<std::string>{"a", "b"}));
+    EXPECT_NE(status().find("\"Extraire\" stopped at line 5 (object 3), which is cut off"), std::string::npos) << status();
+
+    // An archive's objects have no lines: the object alone says where.
+    files.files["/scenes/region.oar"] = test::makeArchive(
+        {{"archive.xml", "<archive />"}, {"objects/a.xml", objectAt("10", "10", "a")}, {"objects/b.xml", "<a>1</a><b>2</b><c"}});
+    dialogs.answers.push_back(platform::ChosenFile{"/scenes/region.oar", "region.oar"});
+    click("Command4");
+    EXPECT_NE(status().find("Object 2 is cut off"), std::string::npos) << status();
+    click("Command1");
+    EXPECT_NE(status().find("\"Extraire\" stopped at object 2, which is cut off"), std::string::npos) << status();
 }
 
 TEST_F(ExtractorWindowTest, MarksSitAtTheObjectsTopLeftCornersAndArePainted)
