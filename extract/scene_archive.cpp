@@ -196,11 +196,12 @@ bool looksLikeArchive(std::string_view bytes)
 SceneLoad loadSceneArchive(platform::InputStream& stream, const MapGeometry& map,
                            std::unique_ptr<platform::ScratchFile> scratch)
 {
+    // The source outlives the reader, which may read from it until it is freed.
+    auto source = std::make_unique<StreamSource>(stream);
     std::unique_ptr<archive, ArchiveCloser> reader(archive_read_new());
     if (!reader) return notAnArchive("out of memory");
     archive_read_support_filter_gzip(reader.get());
     archive_read_support_format_tar(reader.get());
-    auto source = std::make_unique<StreamSource>(stream);
     if (archive_read_open(reader.get(), source.get(), nullptr, &StreamSource::read, nullptr) != ARCHIVE_OK) {
         if (stream.changed()) return failedLoad(ReadError::FileChanged);
         return notAnArchive(archiveError(reader.get()));
