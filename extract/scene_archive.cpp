@@ -61,6 +61,14 @@ std::string_view trimmed(std::string_view text)
     return text.substr(first, text.find_last_not_of(kBlanks) + 1 - first);
 }
 
+// A load of an archive that failed with error.
+SceneLoad archiveFailed(ReadError error, std::string reason = {})
+{
+    SceneLoad load = failedLoad(error, std::move(reason));
+    load.layout = SceneLayout::Archive;
+    return load;
+}
+
 SceneLoad notAnArchive(std::string reason)
 {
     SceneLoad load;
@@ -203,7 +211,7 @@ SceneLoad loadSceneArchive(platform::InputStream& stream, const MapGeometry& map
     archive_read_support_filter_gzip(reader.get());
     archive_read_support_format_tar(reader.get());
     if (archive_read_open(reader.get(), source.get(), nullptr, &StreamSource::read, nullptr) != ARCHIVE_OK) {
-        if (stream.changed()) return failedLoad(ReadError::FileChanged);
+        if (stream.changed()) return archiveFailed(ReadError::FileChanged);
         return notAnArchive(archiveError(reader.get()));
     }
     if (!scratch) scratch = std::make_unique<platform::MemoryScratchFile>();
@@ -221,7 +229,7 @@ SceneLoad loadSceneArchive(platform::InputStream& stream, const MapGeometry& map
     archive_entry* entry = nullptr;
     int status = ARCHIVE_OK;
     const auto archiveFailure = [&] {
-        if (stream.changed()) return failedLoad(ReadError::FileChanged);
+        if (stream.changed()) return archiveFailed(ReadError::FileChanged);
         return notAnArchive(archiveError(reader.get()));
     };
     while ((status = archive_read_next_header(reader.get(), &entry)) == ARCHIVE_OK) {
@@ -233,13 +241,13 @@ SceneLoad loadSceneArchive(platform::InputStream& stream, const MapGeometry& map
         if (load.outcome == LoadOutcome::ReadError) continue;
         if (archive_entry_size(entry) < 0) return notAnArchive("an object entry has no size: " + std::string(path));
         if (archive_entry_size(entry) > static_cast<la_int64_t>(kLargestObjectBytes)) {
-            return failedLoad(ReadError::ObjectTooLarge, std::string(path));
+            return archiveFailed(ReadError::ObjectTooLarge, std::string(path));
         }
         switch (readEntryData(reader.get(), archive_entry_size(entry), entryText)) {
         case EntryRead::Whole:
             break;
         case EntryRead::TooLarge:
-            return failedLoad(ReadError::ObjectTooLarge, std::string(path));
+            return archiveFailed(ReadError::ObjectTooLarge, std::string(path));
         case EntryRead::Failed:
             return archiveFailure();
         }
@@ -254,12 +262,12 @@ SceneLoad loadSceneArchive(platform::InputStream& stream, const MapGeometry& map
         text = trimmed(text);
         if (text.empty()) continue;
         placer.place(text);
-        if (!scratch->append(text)) return failedLoad(ReadError::NoScratchRoom, scratch->folder());
+        if (!scratch->append(text)) return archiveFailed(ReadError::NoScratchRoom, scratch->folder());
         spans.emplace_back(scratchSize, text.size());
         scratchSize += text.size();
     }
     if (status != ARCHIVE_EOF) return archiveFailure();
-    if (stream.changed()) return failedLoad(ReadError::FileChanged);
+    if (stream.changed()) return archiveFailed(ReadError::FileChanged);
     if (!controlFileSeen) return notAnArchive("it has no archive.xml, so it is no OpenSim archive");
     if (load.outcome == LoadOutcome::ReadError) {
         load.positions.clear();
