@@ -3,7 +3,9 @@
 #include "app/region_map.h"
 #include "app/shell_texts.h"
 #include "app/window_basics.h"
+#include "app/widget_dialogs.h"
 #include "extract/listing_record.h"
+#include "extract/object_parts.h"
 #include "extract/scene_archive.h"
 #include "extract/selection_export.h"
 #include "text/strings.h"
@@ -69,12 +71,13 @@ std::pair<std::string, std::string> splitPath(const std::string& path)
     return {path.substr(0, cut + 1), path.substr(cut + 1)};
 }
 
-std::string why(const LanguageTable& texts, const extract::RecordFailure& cause)
+std::string why(const LanguageTable& texts, const extract::RecordFailure& cause, std::size_t cutOffLine)
 {
     const std::string value = number(cause.valueIndex);
     switch (cause.error) {
     case extract::RecordError::CutOffLine:
-        return texts.entry(entry::kWhyCutOff);
+        return cutOffLine == 0 ? texts.entry(entry::kWhyCutOffInArchive)
+                               : fillIn(texts.entry(entry::kWhyCutOff), {number(cutOffLine)});
     case extract::RecordError::MissingValue:
         return fillIn(texts.entry(entry::kWhyMissingValue), {value});
     case extract::RecordError::NotANumber:
@@ -97,13 +100,27 @@ std::string sceneSaveFilter(const LanguageTable& texts)
     return texts.entry(entry::kSceneSaveFilterName) + "(*.xml)|*.xml";
 }
 
-// The message of a read error: entries 36 and 37, then what the reader found and where.
+// The message of a read error: entries 36 and 37, then what the reader found and where; an
+// archive refused, or a file that changed or did not fit in memory, has its own second line.
 std::string sceneReadErrorMessage(const LanguageTable& texts, const extract::SceneLoad& load)
 {
+    const std::string first = texts.entry(entry::kSceneUnreadableLine1) + kCrLf;
     std::string detail;
     switch (load.readError) {
-    case extract::ReadError::FileUnreadable:
     case extract::ReadError::NotAnArchive:
+        // The reason is the archive reader's own words, on a line of their own.
+        return first + texts.entry(entry::kArchiveUnreadable) + kCrLf + load.reason;
+    case extract::ReadError::ObjectTooLarge:
+        return first + fillIn(texts.entry(entry::kArchiveObjectTooLarge),
+                              {load.reason, number(extract::kLargestObjectBytes >> 20)});
+    case extract::ReadError::NoScratchRoom:
+        return first + fillIn(texts.entry(entry::kArchiveNoScratchRoom),
+                              {number(platform::kScratchReserveBytes >> 30), load.reason});
+    case extract::ReadError::FileChanged:
+        return first + texts.entry(entry::kSceneChanged);
+    case extract::ReadError::OutOfMemory:
+        return first + texts.entry(entry::kSceneOutOfMemory);
+    case extract::ReadError::FileUnreadable:
         detail = fillIn(texts.entry(entry::kMapFileUnreadable), {load.reason});
         break;
     case extract::ReadError::TooFewValues:
@@ -114,16 +131,24 @@ std::string sceneReadErrorMessage(const LanguageTable& texts, const extract::Sce
             fillIn(texts.entry(entry::kMapPositionNotNumber), {number(load.lineNumber), number(load.objectNumber)});
         break;
     }
-    return texts.entry(entry::kSceneUnreadableLine1) + kCrLf + texts.entry(entry::kSceneUnreadableLine2) + kCrLf +
-           detail;
+    return first + texts.entry(entry::kSceneUnreadableLine2) + kCrLf + detail;
 }
 
 // The message of an export that failed: which file or which object, and why.
-std::string exportFailureMessage(const LanguageTable& texts, const extract::ExportReport& report)
+std::string exportFailureMessage(const LanguageTable& texts, const extract::ExportReport& report,
+                                 std::size_t cutOffLine)
 {
     const extract::ExportFailure& failure = *report.failure;
     std::string message;
     switch (failure.error) {
+    case extract::ExportError::NothingToSave:
+        return texts.entry(entry::kNothingToSave);
+    case extract::ExportError::Stopped:
+        return texts.entry(entry::kMapSaveCancelled);
+    case extract::ExportError::InputChanged:
+        return texts.entry(entry::kSceneUnreadableLine1) + kCrLf + texts.entry(entry::kSceneChanged);
+    case extract::ExportError::OutOfMemory:
+        return texts.entry(entry::kExportOutOfMemory);
     case extract::ExportError::SceneFileFailed:
     case extract::ExportError::ListingFileFailed:
         message = fillIn(texts.entry(entry::kExportFileFailed), {failure.path, failure.reason});
@@ -132,7 +157,7 @@ std::string exportFailureMessage(const LanguageTable& texts, const extract::Expo
     case extract::ExportError::RecordFailed:
         message = fillIn(texts.entry(failure.error == extract::ExportError::HeaderFailed ? entry::kExportHeaderFailed
                                                                                         : entry::kExportObjectFailed),
-                         {number(failure.objectNumber), failure.objectName, why(texts, failure.cause)});
+                         {number(failure.objectNumber), failure.objectName, why(texts, failure.cause, cutOffLine)});
         break;
     }
     if (failure.error != extract::ExportError::SceneFileFailed) {
@@ -146,6 +171,9 @@ ExtractorWindow::ExtractorWindow(Session& session, const ExtractorServices& serv
 {
     ui->setupUi(this);
     fitOnScreen(*this);
+    // Qt's boxes open over the active window, which is often the main window while this one
+    // loads; this window's own open over it.
+    if (dynamic_cast<WidgetMessageBox*>(&services.messages)) m_ownMessages = std::make_unique<WidgetMessageBox>(this);
     ui->Progress->hide();
     ui->Cancel->hide();
     // The Cancel button keeps the status line's height, so showing it moves nothing; the
@@ -179,7 +207,7 @@ ExtractorWindow::ExtractorWindow(Session& session, const ExtractorServices& serv
         ui->Map->setInverse(inverse);
         showCounts();
     });
-    connect(ui->Cancel, &QPushButton::clicked, this, &ExtractorWindow::cancelLoad);
+    connect(ui->Cancel, &QPushButton::clicked, this, &ExtractorWindow::cancelWork);
     pressFocusedButtonOnEnter(*this);
     showTitle();
     showCounts();
@@ -187,8 +215,15 @@ ExtractorWindow::ExtractorWindow(Session& session, const ExtractorServices& serv
 
 ExtractorWindow::~ExtractorWindow()
 {
-    // A load on its worker (running or cancelled) reads through the services: it ends first.
+    // A load or save on its worker (running or cancelled) works through the services: it ends
+    // first; a save asked to stop leaves no file.
+    if (m_stopSave) m_stopSave->store(true);
     for (QThread* thread : findChildren<QThread*>()) thread->wait();
+}
+
+platform::MessageBox& ExtractorWindow::messages() const
+{
+    return m_ownMessages ? *m_ownMessages : m_services.messages;
 }
 
 RegionMap* ExtractorWindow::regionMap() const { return ui->Map; }
@@ -217,42 +252,45 @@ void ExtractorWindow::showTitle()
 void ExtractorWindow::open()
 {
     applyCaptions();
-    m_selection.setTable({}, {}, {});
-    m_positions.clear();
-    m_fileObjects = 0;
-    m_note.clear();
-    ui->Map->tableChanged();
-    showCounts();
+    if (!m_mapShown) {
+        m_selection.setTable({}, {}, {});
+        m_positions.clear();
+        m_fileObjects = 0;
+        m_note.clear();
+        ui->Map->tableChanged();
+        showCounts();
+    }
 
+    // Once a map is shown, a cancelled dialog, like a file that cannot be read, leaves it be;
+    // before, the window has nothing to show and closes.
     const auto chosen =
         m_services.dialogs.openFile({"", m_session.lastFolder, "*.xml", sceneOpenFilter(m_session.language), false});
     if (!chosen) {
-        m_timer1->start();
+        if (!m_mapShown) m_timer1->start();
         return;
     }
-    m_scenePath = chosen->path;
     m_session.lastFolder = text::removeAll(text::removeAll(chosen->path, chosen->title), "*.xml");
-    if (!m_services.files.exists(m_scenePath)) {
+    if (!m_mapShown && !m_services.files.exists(chosen->path)) {
+        m_scenePath = chosen->path;
         m_timer1->start();
         return;
     }
-    loadScene(m_scenePath);
+    loadScene(chosen->path);
 }
 
 void ExtractorWindow::reload()
 {
-    if (isLoading()) return;
+    if (isBusy()) return;
     open();
 }
 
 void ExtractorWindow::loadScene(const std::string& path)
 {
-    m_scenePath = path;
     if (fileSize(path) >= m_backgroundLoadBytes) {
         startBackgroundLoad(path);
         return;
     }
-    finishLoad(extract::loadScenePath(m_services.files, path, m_selection.map()));
+    finishLoad(extract::loadScenePath(m_services.files, path, m_selection.map()), path);
 }
 
 void ExtractorWindow::startBackgroundLoad(const std::string& path)
@@ -263,17 +301,27 @@ void ExtractorWindow::startBackgroundLoad(const std::string& path)
     QThread* thread = QThread::create([&files, path, map, result] { *result = extract::loadScenePath(files, path, map); });
     thread->setParent(this);
     m_loadThread = thread;
-    connect(thread, &QThread::finished, this, [this, thread, result] {
+    connect(thread, &QThread::finished, this, [this, thread, result, path] {
         thread->deleteLater();
         if (thread != m_loadThread) return;  // cancelled: its table is not wanted
         m_loadThread = nullptr;
         setBusy(false);
-        finishLoad(std::move(*result));
+        finishLoad(std::move(*result), path);
     });
     setBusy(true);
     m_note = qtText(fillIn(m_session.language.entry(entry::kMapLoading), {splitPath(path).second}));
     showCounts();
     thread->start();
+}
+
+void ExtractorWindow::cancelWork()
+{
+    if (isLoading()) {
+        cancelLoad();
+    } else if (m_stopSave) {
+        // The save ends at its next object, leaving no file; its end says so.
+        m_stopSave->store(true);
+    }
 }
 
 void ExtractorWindow::cancelLoad()
@@ -282,7 +330,7 @@ void ExtractorWindow::cancelLoad()
     // The reading cannot be stopped half way; its result is dropped when it ends.
     m_loadThread = nullptr;
     setBusy(false);
-    m_note = text(entry::kMapLoadCancelled);
+    m_note = text(m_mapShown ? entry::kMapLoadCancelledKept : entry::kMapLoadCancelled);
     showCounts();
     emit loadFinished();
 }
@@ -298,24 +346,35 @@ void ExtractorWindow::setBusy(bool busy)
     ui->Cancel->setVisible(busy);
 }
 
-void ExtractorWindow::finishLoad(extract::SceneLoad load)
+void ExtractorWindow::finishLoad(extract::SceneLoad load, const std::string& path)
 {
     if (load.outcome == extract::LoadOutcome::ReadError) {
-        m_services.messages.showMessage(sceneReadErrorMessage(m_session.language, load));
-        m_timer1->start();
+        messages().showMessage(sceneReadErrorMessage(m_session.language, load));
+        // A map already shown stays as it was; without one the window has nothing to show.
+        if (!m_mapShown) {
+            m_scenePath = path;
+            m_timer1->start();
+        }
         emit loadFinished();
         return;
     }
-    m_note = load.outcome == extract::LoadOutcome::StoppedAtCutOff
-                 ? qtText(fillIn(m_session.language.entry(entry::kMapStoppedAtCutOff),
-                                 {number(load.lineNumber), number(load.objectNumber)}))
-                 : QString();
+    const bool stopped = load.outcome == extract::LoadOutcome::StoppedAtCutOff;
+    m_cutOffLine = stopped ? load.lineNumber : 0;
+    m_cutOffObject = stopped ? load.objectNumber : 0;
+    m_note = stopped ? qtText(cutOffNote(entry::kMapStoppedAtCutOff, entry::kMapStoppedAtCutOffObject)) : QString();
+    m_scenePath = path;
+    m_shownPath = path;
+    m_mapShown = true;
     m_fileObjects = load.objects.size();
     m_loadedName = splitPath(m_scenePath).second;
     showTitle();
     m_positions = load.positions;
     m_selection.setTable(std::move(load.objects), std::move(load.markers), std::move(load.positions));
+    // A new table starts with the whole region selected, so that "Extraire" before any drag
+    // keeps every object of the region.
+    m_selection.selectAll();
     ui->Map->tableChanged();
+    ui->Map->linesChanged();
     showCounts();
     emit loadFinished();
 }
@@ -326,12 +385,19 @@ void ExtractorWindow::closeDeferred()
     close();
 }
 
+std::string ExtractorWindow::cutOffNote(std::size_t withLine, std::size_t withoutLine) const
+{
+    const LanguageTable& texts = m_session.language;
+    if (m_cutOffLine == 0) return fillIn(texts.entry(withoutLine), {number(m_cutOffObject)});  // an archive
+    return fillIn(texts.entry(withLine), {number(m_cutOffLine), number(m_cutOffObject)});
+}
+
 void ExtractorWindow::extractSelection()
 {
     const extract::FilterResult result = m_selection.extract(ui->Check1->isChecked());
     m_positions = result.positions;
-    m_note = result.stop ? qtText(fillIn(m_session.language.entry(entry::kMapFilterStopped), {number(result.stoppedAt)}))
-                         : QString();
+    // The filter stops at no other line than the cut-off one the load stopped at.
+    m_note = result.stop ? qtText(cutOffNote(entry::kMapFilterStopped, entry::kMapFilterStoppedAtObject)) : QString();
     ui->Map->tableChanged();
     showCounts();
 }
@@ -345,25 +411,77 @@ void ExtractorWindow::selectWholeMap()
 
 void ExtractorWindow::saveSelection()
 {
+    if (isBusy()) return;
+    if (m_selection.objects().empty()) {
+        messages().showMessage(m_session.language.entry(entry::kNothingToSave));
+        return;
+    }
     const auto [folder, name] = splitPath(m_scenePath);
     const auto chosen = m_services.dialogs.saveFile({"", folder, name, sceneSaveFilter(m_session.language), true});
     if (!chosen) return;
-    m_scenePath = chosen->path;
-    const extract::ExportReport report =
-        extract::exportSelection(m_selection.objects(), m_scenePath, m_services.clock, m_services.files);
-    if (!report) {
-        m_services.messages.showMessage(exportFailureMessage(m_session.language, report), platform::kApplicationTitle,
-                                        platform::MessageIcon::Warning);
+    if (m_mapShown && extract::exportReplacesInput(chosen->path, m_shownPath, m_services.files)) {
+        messages().showMessage(fillIn(m_session.language.entry(entry::kSaveReplacesInput), {chosen->path, m_shownPath}),
+                               platform::kApplicationTitle, platform::MessageIcon::Warning);
         return;
     }
-    m_services.messages.showMessage(m_scenePath + m_session.language.entry(entry::kSelectionSaved));
+    m_scenePath = chosen->path;
+    std::uint64_t bytes = 0;
+    for (const std::string_view object : m_selection.objects()) bytes += object.size();
+    if (bytes >= m_backgroundSaveBytes) {
+        startBackgroundSave();
+        return;
+    }
+    finishSave(extract::exportSelection(m_selection.objects(), m_scenePath, m_services.clock, m_services.files));
+}
+
+void ExtractorWindow::startBackgroundSave()
+{
+    auto result = std::make_shared<extract::ExportReport>();
+    auto stop = std::make_shared<std::atomic<bool>>(false);
+    platform::FileSystem& files = m_services.files;
+    const platform::Clock& clock = m_services.clock;
+    // The table shares its text with the window's, which no one changes while the window is busy.
+    QThread* thread = QThread::create([&files, &clock, table = m_selection.objects(), path = m_scenePath, result, stop] {
+        *result = extract::exportSelection(table, path, clock, files, [&stop = *stop] { return stop.load(); });
+    });
+    thread->setParent(this);
+    m_saveThread = thread;
+    m_stopSave = stop;
+    connect(thread, &QThread::finished, this, [this, thread, result] {
+        thread->deleteLater();
+        m_saveThread = nullptr;
+        m_stopSave.reset();
+        setBusy(false);
+        finishSave(*result);
+    });
+    setBusy(true);
+    m_note = qtText(fillIn(m_session.language.entry(entry::kMapSaving), {splitPath(m_scenePath).second}));
+    showCounts();
+    thread->start();
+}
+
+void ExtractorWindow::finishSave(const extract::ExportReport& report)
+{
+    m_note.clear();
+    if (report) {
+        showCounts();
+        messages().showMessage(m_scenePath + m_session.language.entry(entry::kSelectionSaved));
+    } else if (report.failure->error == extract::ExportError::Stopped) {
+        m_note = text(entry::kMapSaveCancelled);
+        showCounts();
+    } else {
+        showCounts();
+        messages().showMessage(exportFailureMessage(m_session.language, report, m_cutOffLine),
+                               platform::kApplicationTitle, platform::MessageIcon::Warning);
+    }
+    emit saveFinished();
 }
 
 QString ExtractorWindow::statusText() const { return ui->Status->text(); }
 
 void ExtractorWindow::showCounts()
 {
-    if (isLoading()) {  // nothing to count yet
+    if (isBusy()) {  // nothing to count yet, or nothing to change
         ui->Status->setText(m_note);
         return;
     }
@@ -387,11 +505,9 @@ void ExtractorWindow::showPointer(double xMetres, double yMetres)
 QString ExtractorWindow::describeMarker(std::size_t k) const
 {
     if (k >= m_selection.objects().size()) return {};
-    extract::ValueList values;
-    (void)extract::TokeniseObjectLine(m_selection.objects()[k], values);
-    const auto value = [&values](std::size_t i) { return i < values.size() ? std::string(values[i]) : std::string(); };
-    const std::string name = values.size() > 19 ? text::decodeXmlText(values[19]) : std::string();
-    return qtText(name + "\n" + value(22) + ", " + value(23) + ", " + value(24) + " m");
+    std::string buffer;
+    const extract::ObjectLabel label = extract::readObjectLabel(m_selection.objects().read(k, buffer));
+    return qtText(text::decodeXmlText(label.name) + "\n" + label.x + ", " + label.y + ", " + label.z + " m");
 }
 
 void ExtractorWindow::keyPressEvent(QKeyEvent* event)
@@ -406,7 +522,7 @@ void ExtractorWindow::keyPressEvent(QKeyEvent* event)
 void ExtractorWindow::dragEnterEvent(QDragEnterEvent* event)
 {
     const QMimeData* mime = event->mimeData();
-    if (!isLoading() && mime->hasUrls() && !mime->urls().isEmpty() && mime->urls().front().isLocalFile()) {
+    if (!isBusy() && mime->hasUrls() && !mime->urls().isEmpty() && mime->urls().front().isLocalFile()) {
         event->acceptProposedAction();
     }
 }
@@ -414,16 +530,12 @@ void ExtractorWindow::dragEnterEvent(QDragEnterEvent* event)
 void ExtractorWindow::dropEvent(QDropEvent* event)
 {
     const QMimeData* mime = event->mimeData();
-    if (isLoading() || !mime->hasUrls() || mime->urls().isEmpty() || !mime->urls().front().isLocalFile()) return;
+    if (isBusy() || !mime->hasUrls() || mime->urls().isEmpty() || !mime->urls().front().isLocalFile()) return;
     event->acceptProposedAction();
     const QFileInfo file(mime->urls().front().toLocalFile());
     const std::string path = file.filePath().toStdString();
     if (!m_services.files.exists(path)) return;
     m_session.lastFolder = withTrailingSeparator(file.path().toStdString());
-    m_selection.setTable({}, {}, {});
-    m_positions.clear();
-    m_fileObjects = 0;
-    ui->Map->tableChanged();
     loadScene(path);
 }
 

@@ -80,8 +80,8 @@ inline constexpr std::size_t kMapPointer = 63;           // the pointer in regio
 inline constexpr std::size_t kMapLoading = 64;           // the file being loaded
 inline constexpr std::size_t kMapCancel = 65;            // caption of the load's Cancel button
 inline constexpr std::size_t kMapLoadCancelled = 66;
-inline constexpr std::size_t kMapStoppedAtCutOff = 67;   // the load stopped at a cut-off line
-inline constexpr std::size_t kMapFilterStopped = 68;     // "Extraire" stopped at a cut-off line
+inline constexpr std::size_t kMapStoppedAtCutOff = 67;   // the load stopped at a cut-off line: line, object
+inline constexpr std::size_t kMapFilterStopped = 68;     // "Extraire" stopped at a cut-off line: line, object
 inline constexpr std::size_t kMapTooFewValues = 69;      // read error: line, object
 inline constexpr std::size_t kMapPositionNotNumber = 70; // read error: line, object
 inline constexpr std::size_t kMapFileUnreadable = 71;    // read error: the system's reason
@@ -89,10 +89,26 @@ inline constexpr std::size_t kExportObjectFailed = 72;   // object number, name,
 inline constexpr std::size_t kExportHeaderFailed = 73;   // object number, name, why
 inline constexpr std::size_t kExportFileFailed = 74;     // path, the system's reason
 inline constexpr std::size_t kExportNoListing = 75;      // the scene file that was written
-inline constexpr std::size_t kWhyCutOff = 76;
+inline constexpr std::size_t kWhyCutOff = 76;             // the line
 inline constexpr std::size_t kWhyMissingValue = 77;      // value number
 inline constexpr std::size_t kWhyNotANumber = 78;        // value number
 inline constexpr std::size_t kWhyTooLarge = 79;          // value number
+
+// 80 to 99: the extractor window's loads and saves that are refused or stopped.
+inline constexpr std::size_t kArchiveUnreadable = 80;     // the archive reader's reason follows on a line of its own
+inline constexpr std::size_t kArchiveObjectTooLarge = 81; // the object's path, the limit in MiB
+inline constexpr std::size_t kArchiveNoScratchRoom = 82;  // the reserve in GiB, the scratch folder
+inline constexpr std::size_t kSceneChanged = 83;
+inline constexpr std::size_t kSceneOutOfMemory = 84;
+inline constexpr std::size_t kNothingToSave = 85;
+inline constexpr std::size_t kSaveReplacesInput = 86;     // the chosen path, the scene file shown
+inline constexpr std::size_t kMapSaving = 87;             // the file being saved
+inline constexpr std::size_t kMapSaveCancelled = 88;
+inline constexpr std::size_t kExportOutOfMemory = 89;
+inline constexpr std::size_t kMapLoadCancelledKept = 90;  // a reload cancelled, the map kept
+inline constexpr std::size_t kWhyCutOffInArchive = 91;    // an archive's cut-off object, which has no line
+inline constexpr std::size_t kMapStoppedAtCutOffObject = 92;  // kMapStoppedAtCutOff in an archive: object
+inline constexpr std::size_t kMapFilterStoppedAtObject = 93;  // kMapFilterStopped in an archive: object
 
 // 115 to 139: window titles, captions and dialog texts, and the region rewrite's outcomes.
 inline constexpr std::size_t kMainWindowTitle = 115;

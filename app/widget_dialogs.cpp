@@ -84,9 +84,11 @@ std::optional<platform::ChosenFile> WidgetDialogs::chooseFolder(const platform::
     return chosen(folder);
 }
 
+QWidget* WidgetMessageBox::parent() const { return m_owner ? m_owner->window() : QApplication::activeWindow(); }
+
 void WidgetMessageBox::showMessage(const std::string& text, const std::string& title, platform::MessageIcon icon)
 {
-    QMessageBox box(QApplication::activeWindow());
+    QMessageBox box(parent());
     box.setWindowTitle(QString::fromStdString(title));
     box.setText(toDisplayText(text));
     box.setTextFormat(Qt::PlainText);
@@ -99,7 +101,7 @@ void WidgetMessageBox::showMessage(const std::string& text, const std::string& t
 
 bool WidgetMessageBox::askYesNo(const std::string& text, const std::string& title)
 {
-    QMessageBox box(QApplication::activeWindow());
+    QMessageBox box(parent());
     box.setWindowTitle(QString::fromStdString(title));
     box.setText(toDisplayText(text));
     box.setTextFormat(Qt::PlainText);

@@ -6,6 +6,8 @@
 
 #include <QString>
 
+class QWidget;
+
 #include <string>
 
 namespace vantor::app {
@@ -27,10 +29,17 @@ public:
     std::optional<platform::ChosenFile> chooseFolder(const platform::FileDialogRequest& request) override;
 };
 
+// Message boxes over the window of owner, or over the active window when there is none.
 class WidgetMessageBox final : public platform::MessageBox {
 public:
+    explicit WidgetMessageBox(QWidget* owner = nullptr) : m_owner(owner) {}
     void showMessage(const std::string& text, const std::string& title, platform::MessageIcon icon) override;
     bool askYesNo(const std::string& text, const std::string& title) override;
+
+private:
+    [[nodiscard]] QWidget* parent() const;
+
+    QWidget* m_owner = nullptr;  // not owned
 };
 
 class WidgetInputBox final : public platform::InputBox {

@@ -4,6 +4,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <new>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -25,6 +26,10 @@ ExitCode runCli(std::span<const std::string_view> args, std::ostream& out, std::
     std::vector<std::string> reversed(args.rbegin(), args.rend());
     try {
         app.parse(reversed);
+    } catch (const std::bad_alloc&) {
+        // Whatever a command had not yet put in place went with the stack.
+        err << "vantor-cli: out of memory\n";
+        return ExitCode::Usage;
     } catch (const CLI::CallForHelp&) {
         out << app.help();
         return ExitCode::Ok;

@@ -56,7 +56,7 @@ std::string describe(const extract::RecordFailure& cause)
     const std::string part = cause.part == 0 ? std::string{} : " in part " + std::to_string(cause.part + 1);
     switch (cause.error) {
     case extract::RecordError::CutOffLine:
-        return "its line ends inside a tag (a \"<\" after its last \">\")";
+        return "it is cut off (a \"<\" after its last \">\")";
     case extract::RecordError::MissingValue:
         return "it has no " + value + part;
     case extract::RecordError::NotANumber:
@@ -67,11 +67,32 @@ std::string describe(const extract::RecordFailure& cause)
     return {};
 }
 
-void reportExportFailure(const extract::ExportReport& report, std::ostream& err)
+// Where the load stopped at a cut-off line: "line 7 (object 5)", or "object 5" in an archive.
+std::string cutOffPlace(const extract::SceneLoad& load)
+{
+    std::string place = "object " + std::to_string(load.objectNumber);
+    return load.lineNumber == 0 ? place : "line " + std::to_string(load.lineNumber) + " (" + place + ")";
+}
+
+// The exit code of a failed export, after saying why. cutOffLine is the line at which the load
+// stopped at a cut-off object, if it did (0 otherwise): the only one an export can meet.
+ExitCode reportExportFailure(const extract::ExportReport& report, std::size_t cutOffLine, std::ostream& err)
 {
     const extract::ExportFailure& failure = *report.failure;
     err << "vantor-cli extract: ";
     switch (failure.error) {
+    case extract::ExportError::NothingToSave:
+        err << "nothing to save: the selection holds no object; no file was written\n";
+        return ExitCode::Failed;
+    case extract::ExportError::InputChanged:
+        err << "the scene file changed while it was read (is OpenSim writing it?); no file was written\n";
+        return ExitCode::Usage;
+    case extract::ExportError::OutOfMemory:
+        err << "not enough memory to build the listing; no listing was written\n";
+        return ExitCode::Usage;
+    case extract::ExportError::Stopped:
+        err << "stopped; no file was written\n";
+        return ExitCode::Failed;
     case extract::ExportError::SceneFileFailed:
     case extract::ExportError::ListingFileFailed:
         err << "cannot write " << failure.path << ": " << failure.reason << "\n";
@@ -82,12 +103,53 @@ void reportExportFailure(const extract::ExportReport& report, std::ostream& err)
                                                                      : "cannot export object ")
             << failure.objectNumber;
         if (!failure.objectName.empty()) err << " (\"" << failure.objectName << "\")";
-        err << ": " << describe(failure.cause) << "\n";
+        err << ": " << describe(failure.cause);
+        if (failure.cause.error == extract::RecordError::CutOffLine && cutOffLine != 0) err << " at line " << cutOffLine;
+        err << "\n";
         break;
     }
     if (failure.error != extract::ExportError::SceneFileFailed) {
         err << "vantor-cli extract: " << report.scenePath << " was written; no listing was written\n";
     }
+    return ExitCode::Failed;
+}
+
+// The exit code of a load that ended in a read error, after saying why.
+ExitCode reportReadError(const extract::SceneLoad& load, const std::string& scene, std::ostream& err)
+{
+    err << "vantor-cli extract: cannot read " << scene;
+    switch (load.readError) {
+    case extract::ReadError::FileUnreadable:
+        err << ": " << load.reason << "\n";
+        return ExitCode::Usage;
+    case extract::ReadError::NotAnArchive:
+        err << " as an OpenSim archive (a gzip-compressed tar with archive.xml): " << load.reason << "\n";
+        return ExitCode::Usage;
+    case extract::ReadError::ObjectTooLarge:
+        err << ": its object " << load.reason << " unpacks to more than " << (extract::kLargestObjectBytes >> 20)
+            << " MiB, far more than any real object; the archive is refused\n";
+        return ExitCode::Usage;
+    case extract::ReadError::NoScratchRoom:
+        err << ": unpacking its objects would leave less than "
+            << (platform::kScratchReserveBytes >> 30) << " GiB free in " << load.reason
+            << "; the archive is refused (set TMPDIR to a folder with more room)\n";
+        return ExitCode::Usage;
+    case extract::ReadError::FileChanged:
+        err << ": it changed while it was read (is OpenSim writing it?); try again once it is written\n";
+        return ExitCode::Usage;
+    case extract::ReadError::OutOfMemory:
+        err << ": not enough memory to load it\n";
+        return ExitCode::Usage;
+    case extract::ReadError::TooFewValues:
+    case extract::ReadError::PositionNotANumber:
+        break;
+    }
+    if (load.lineNumber != 0) err << ", line " << load.lineNumber;
+    err << " (object " << load.objectNumber << "): "
+        << (load.readError == extract::ReadError::TooFewValues ? "fewer than 24 values, so no position"
+                                                               : "its position (value 22 or 23) is not a number")
+        << "\n";
+    return ExitCode::Failed;
 }
 
 ExitCode runExtract(const ExtractOptions& options, bool withRectangle, CommandContext& context)
@@ -108,30 +170,25 @@ ExitCode runExtract(const ExtractOptions& options, bool withRectangle, CommandCo
             << (kind == platform::PathKind::Missing ? ": no such file\n" : " is not a regular file\n");
         return ExitCode::Usage;
     }
+    if (extract::exportReplacesInput(options.out, options.scene, files)) {
+        err << "vantor-cli extract: "
+            << (files.isSameFile(options.out, options.scene)
+                    ? "--out " + options.out
+                    : "the listing " + extract::listingPathFor(options.out) + " written beside --out")
+            << " would replace " << options.scene << " itself; choose another --out\n";
+        return ExitCode::Usage;
+    }
 
     const extract::MapGeometry map;
     extract::SceneLoad load = extract::loadScenePath(files, options.scene, map);
+    std::optional<std::string> cutOff;
     switch (load.outcome) {
     case extract::LoadOutcome::ReadError:
-        err << "vantor-cli extract: cannot read " << options.scene;
-        if (load.readError == extract::ReadError::FileUnreadable) {
-            err << ": " << load.reason << "\n";
-            return ExitCode::Usage;
-        }
-        if (load.readError == extract::ReadError::NotAnArchive) {
-            err << " as an OpenSim archive (a gzip-compressed tar with archive.xml): " << load.reason << "\n";
-            return ExitCode::Usage;
-        }
-        if (load.lineNumber != 0) err << ", line " << load.lineNumber;
-        err << " (object " << load.objectNumber << "): "
-            << (load.readError == extract::ReadError::TooFewValues ? "fewer than 24 values, so no position"
-                                                                   : "its position (value 22 or 23) is not a number")
-            << "\n";
-        return ExitCode::Failed;
+        return reportReadError(load, options.scene, err);
     case extract::LoadOutcome::StoppedAtCutOff:
-        err << "vantor-cli extract: " << options.scene;
-        if (load.lineNumber != 0) err << ", line " << load.lineNumber;
-        err << " (object " << load.objectNumber << ") ends inside a tag; the objects from there on have no position\n";
+        cutOff = cutOffPlace(load);
+        err << "vantor-cli extract: " << options.scene << ", " << *cutOff
+            << " is cut off (a \"<\" after its last \">\"); the objects from there on have no position\n";
         break;
     case extract::LoadOutcome::Complete:
         break;
@@ -151,19 +208,18 @@ ExitCode runExtract(const ExtractOptions& options, bool withRectangle, CommandCo
         selection.release(mapX(corners->x2), mapY(corners->y2));
         const extract::FilterResult filtered = selection.extract(options.invert);
         if (filtered.stop) {
-            err << "vantor-cli extract: the selection ends at object " << filtered.stoppedAt
-                << (filtered.stop == extract::FilterStop::CutOffLine ? ", whose line ends inside a tag"
-                                                                     : ", which has no readable position")
+            // The filter meets no other cut-off line than the one the load stopped at.
+            err << "vantor-cli extract: the selection stops at "
+                << (filtered.stop == extract::FilterStop::CutOffLine && cutOff
+                        ? *cutOff + ", which is cut off"
+                        : "object " + std::to_string(filtered.stoppedAt) + ", which has no readable position")
                 << "; it and the objects after it are left out\n";
         }
     }
 
     const extract::ExportReport report =
         extract::exportSelection(selection.objects(), options.out, context.services.clock, files);
-    if (!report) {
-        reportExportFailure(report, err);
-        return ExitCode::Failed;
-    }
+    if (!report) return reportExportFailure(report, cutOff ? load.lineNumber : 0, err);
     context.out << "Loaded " << loaded << " objects from " << options.scene << "\n"
                 << "Exported " << report.objectCount << " objects to " << report.scenePath << " and "
                 << report.listingPath << "\n";

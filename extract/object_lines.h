@@ -46,8 +46,15 @@ public:
         ObjectLines copy(m_text, {});
         copy.m_base = m_base;
         copy.m_copyOut = m_copyOut;
+        copy.m_sourceChanged = m_sourceChanged;
         return copy;
     }
+
+    // For a table that views a file's bytes in place (a mapping), which another program may
+    // change: how to ask whether they still are what the file held when it was read.
+    void watchSource(std::function<bool()> changed) { m_sourceChanged = std::move(changed); }
+    // Whether the entries may no longer be the file's as it was read.
+    [[nodiscard]] bool sourceChanged() const { return m_sourceChanged && m_sourceChanged(); }
     // Appends an entry of a table that shares this one's text.
     void append(std::string_view line) { m_lines.push_back(line); }
 
@@ -56,6 +63,7 @@ private:
     std::vector<std::string_view> m_lines;
     const char* m_base = nullptr;  // the block's start, where read() copies out
     std::function<bool(std::size_t, std::size_t, char*)> m_copyOut;
+    std::function<bool()> m_sourceChanged;
 };
 
 // The value list `Extract` of one object line: the non-empty texts between a ">" and the

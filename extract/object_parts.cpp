@@ -227,11 +227,17 @@ bool ObjectParts::parse(std::string_view object)
         }
     }
     if (!group || std::string_view(group.name()) != "SceneObjectGroup") return false;
-    const pugi::xml_node root = group.child("SceneObjectPart");
+    // The older layout (OpenSim's `save xml`, inventory archives) wraps the root part in
+    // RootPart and each other part in a Part element.
+    pugi::xml_node root = group.child("SceneObjectPart");
+    if (!root) root = group.child("RootPart").child("SceneObjectPart");
     if (!root) return false;
     d.parts.push_back(root);
     std::vector<std::pair<long long, pugi::xml_node>> others;
-    for (const pugi::xml_node part : group.child("OtherParts").children("SceneObjectPart")) {
+    for (const pugi::xml_node child : group.child("OtherParts").children()) {
+        const std::string_view childName = child.name();
+        const pugi::xml_node part = childName == "Part" ? child.child("SceneObjectPart") : child;
+        if (!part || std::string_view(part.name()) != "SceneObjectPart") continue;
         const std::string_view link = d.textOf(part.child("LinkNum"));
         long long number = 0;
         const char* end = link.data() + link.size();
@@ -283,6 +289,19 @@ std::optional<std::pair<double, double>> ObjectParts::position() const
     const auto y = text::parseNumberQuickly(values[kGroupPosition + 1]);
     if (!x || !y) return std::nullopt;
     return std::pair{*x, *y};
+}
+
+ObjectLabel readObjectLabel(std::string_view object)
+{
+    ValueList values;
+    ObjectParts parts;
+    if (parts.parse(object)) {
+        parts.partValues(0, values);
+    } else {
+        (void)TokeniseFirstValues(object, values, kGroupPosition + 3);
+    }
+    const auto value = [&values](std::size_t i) { return i < values.size() ? std::string(values[i]) : std::string(); };
+    return ObjectLabel{value(kName), value(kGroupPosition), value(kGroupPosition + 1), value(kGroupPosition + 2)};
 }
 
 }  // namespace vantor::extract

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace vantor::extract {
@@ -23,8 +24,9 @@ namespace vantor::extract {
 [[nodiscard]] std::string_view valueElementName(std::size_t index);
 
 // An object document read by element name, as OpenSim's serializer lays it out: the root
-// part is the first SceneObjectPart child of SceneObjectGroup, the other parts are
-// OtherParts/SceneObjectPart. Elements the listing does not use are skipped, whatever they hold.
+// part is the first SceneObjectPart child of SceneObjectGroup (or of its RootPart, in the older
+// layout), the other parts are OtherParts/SceneObjectPart (or OtherParts/Part/SceneObjectPart).
+// Elements the listing does not use are skipped, whatever they hold.
 class ObjectParts {
 public:
     ObjectParts();
@@ -54,5 +56,16 @@ private:
     struct Document;
     std::unique_ptr<Document> m_document;
 };
+
+// What the map tells of an object under the pointer: its name and its root part's position
+// texts, entity references left as they stand. They are read as the object's mark is placed:
+// by element name from an object that is one well-formed SceneObjectGroup element, else by
+// index (values 19 and 22 to 24); a missing one is empty.
+struct ObjectLabel {
+    std::string name;
+    std::string x, y, z;
+    friend bool operator==(const ObjectLabel&, const ObjectLabel&) = default;
+};
+[[nodiscard]] ObjectLabel readObjectLabel(std::string_view object);
 
 }  // namespace vantor::extract

@@ -8,7 +8,9 @@
 #include <archive_entry.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <memory>
+#include <new>
 #include <optional>
 #include <string>
 #include <utility>
@@ -52,10 +54,19 @@ bool isOarEnding(std::string_view ending)
 
 std::string_view trimmed(std::string_view text)
 {
-    constexpr std::string_view kBlanks = " \t\r\n";
+    // NUL bytes too: padding that some writers leave after an object's text.
+    constexpr std::string_view kBlanks{" \t\r\n\0", 5};
     const std::size_t first = text.find_first_not_of(kBlanks);
     if (first == std::string_view::npos) return {};
     return text.substr(first, text.find_last_not_of(kBlanks) + 1 - first);
+}
+
+// A load of an archive that failed with error.
+SceneLoad archiveFailed(ReadError error, std::string reason = {})
+{
+    SceneLoad load = failedLoad(error, std::move(reason));
+    load.layout = SceneLayout::Archive;
+    return load;
 }
 
 SceneLoad notAnArchive(std::string reason)
@@ -108,18 +119,78 @@ private:
     std::size_t m_count = 0;
 };
 
-// Reads the current entry's data into text, whatever size its header gives; false on an
-// archive error.
-bool readEntryData(archive* reader, std::string& text)
+enum class EntryRead { Whole, TooLarge, Failed };
+
+// Reads the current entry's data into text, up to kLargestObjectBytes whatever size its
+// header gives: a piece at a time, so a bomb is found before it fills memory.
+EntryRead readEntryData(archive* reader, la_int64_t declared, std::string& text)
 {
     text.clear();
+    text.reserve(static_cast<std::size_t>(std::min<la_int64_t>(declared, kLargestObjectBytes)));
     char block[1 << 16];
     for (;;) {
         const la_ssize_t read = archive_read_data(reader, block, sizeof block);
-        if (read < 0) return false;
-        if (read == 0) return true;
+        if (read < 0) return EntryRead::Failed;
+        if (read == 0) return EntryRead::Whole;
+        if (static_cast<std::size_t>(read) > kLargestObjectBytes - text.size()) return EntryRead::TooLarge;
         text.append(block, static_cast<std::size_t>(read));
     }
+}
+
+// Hands the archive reader the stream's bytes a block at a time.
+class StreamSource {
+public:
+    explicit StreamSource(platform::InputStream& stream) : m_stream(stream) {}
+
+    static la_ssize_t read(archive* reader, void* self, const void** buffer)
+    {
+        auto& source = *static_cast<StreamSource*>(self);
+        std::string reason;
+        const auto got = source.m_stream.read(source.m_block, sizeof source.m_block, &reason);
+        if (!got) {
+            archive_set_error(reader, EIO, "%s", reason.c_str());
+            return -1;
+        }
+        *buffer = source.m_block;
+        return static_cast<la_ssize_t>(*got);
+    }
+
+private:
+    platform::InputStream& m_stream;
+    char m_block[1 << 16];
+};
+
+// A stream over bytes that someone else holds.
+class ViewStream final : public platform::InputStream {
+public:
+    explicit ViewStream(std::string_view bytes) : m_bytes(bytes) {}
+    std::optional<std::size_t> read(char* into, std::size_t size, std::string* /*reason*/) override
+    {
+        const std::size_t count = std::min(size, m_bytes.size());
+        std::copy_n(m_bytes.data(), count, into);
+        m_bytes.remove_prefix(count);
+        return count;
+    }
+
+private:
+    std::string_view m_bytes;
+};
+
+// The first bytes of the file at path, enough to tell an archive; nothing when it cannot be read.
+std::optional<std::string> firstBytes(const platform::FileSystem& files, const std::string& path, std::string* reason)
+{
+    auto stream = files.openStream(path, reason);
+    if (!stream) return std::nullopt;
+    std::string bytes(512, '\0');
+    std::size_t have = 0;
+    while (have < bytes.size()) {
+        const auto got = stream->read(bytes.data() + have, bytes.size() - have, reason);
+        if (!got) return std::nullopt;
+        if (*got == 0) break;
+        have += *got;
+    }
+    bytes.resize(have);
+    return bytes;
 }
 
 }  // namespace
@@ -130,14 +201,17 @@ bool looksLikeArchive(std::string_view bytes)
     return bytes.starts_with("\x1F\x8B") || bytes.substr(std::min(bytes.size(), kTarMagicAt), 5) == "ustar";
 }
 
-SceneLoad loadSceneArchive(std::string_view bytes, const MapGeometry& map,
+SceneLoad loadSceneArchive(platform::InputStream& stream, const MapGeometry& map,
                            std::unique_ptr<platform::ScratchFile> scratch)
 {
+    // The source outlives the reader, which may read from it until it is freed.
+    auto source = std::make_unique<StreamSource>(stream);
     std::unique_ptr<archive, ArchiveCloser> reader(archive_read_new());
     if (!reader) return notAnArchive("out of memory");
     archive_read_support_filter_gzip(reader.get());
     archive_read_support_format_tar(reader.get());
-    if (archive_read_open_memory(reader.get(), bytes.data(), bytes.size()) != ARCHIVE_OK) {
+    if (archive_read_open(reader.get(), source.get(), nullptr, &StreamSource::read, nullptr) != ARCHIVE_OK) {
+        if (stream.changed()) return archiveFailed(ReadError::FileChanged);
         return notAnArchive(archiveError(reader.get()));
     }
     if (!scratch) scratch = std::make_unique<platform::MemoryScratchFile>();
@@ -154,6 +228,10 @@ SceneLoad loadSceneArchive(std::string_view bytes, const MapGeometry& map,
     bool controlFileSeen = false;
     archive_entry* entry = nullptr;
     int status = ARCHIVE_OK;
+    const auto archiveFailure = [&] {
+        if (stream.changed()) return archiveFailed(ReadError::FileChanged);
+        return notAnArchive(archiveError(reader.get()));
+    };
     while ((status = archive_read_next_header(reader.get(), &entry)) == ARCHIVE_OK) {
         const char* name = archive_entry_pathname(entry);
         const std::string_view path = name ? name : "";
@@ -162,7 +240,17 @@ SceneLoad loadSceneArchive(std::string_view bytes, const MapGeometry& map,
         // After a read error only the archive itself is still checked.
         if (load.outcome == LoadOutcome::ReadError) continue;
         if (archive_entry_size(entry) < 0) return notAnArchive("an object entry has no size: " + std::string(path));
-        if (!readEntryData(reader.get(), entryText)) return notAnArchive(archiveError(reader.get()));
+        if (archive_entry_size(entry) > static_cast<la_int64_t>(kLargestObjectBytes)) {
+            return archiveFailed(ReadError::ObjectTooLarge, std::string(path));
+        }
+        switch (readEntryData(reader.get(), archive_entry_size(entry), entryText)) {
+        case EntryRead::Whole:
+            break;
+        case EntryRead::TooLarge:
+            return archiveFailed(ReadError::ObjectTooLarge, std::string(path));
+        case EntryRead::Failed:
+            return archiveFailure();
+        }
         std::string_view text = entryText;
         if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
         std::string decoded;
@@ -174,11 +262,12 @@ SceneLoad loadSceneArchive(std::string_view bytes, const MapGeometry& map,
         text = trimmed(text);
         if (text.empty()) continue;
         placer.place(text);
-        scratch->append(text);
+        if (!scratch->append(text)) return archiveFailed(ReadError::NoScratchRoom, scratch->folder());
         spans.emplace_back(scratchSize, text.size());
         scratchSize += text.size();
     }
-    if (status != ARCHIVE_EOF) return notAnArchive(archiveError(reader.get()));
+    if (status != ARCHIVE_EOF) return archiveFailure();
+    if (stream.changed()) return archiveFailed(ReadError::FileChanged);
     if (!controlFileSeen) return notAnArchive("it has no archive.xml, so it is no OpenSim archive");
     if (load.outcome == LoadOutcome::ReadError) {
         load.positions.clear();
@@ -197,18 +286,36 @@ SceneLoad loadSceneArchive(std::string_view bytes, const MapGeometry& map,
     return load;
 }
 
+SceneLoad loadSceneArchive(std::string_view bytes, const MapGeometry& map, std::unique_ptr<platform::ScratchFile> scratch)
+{
+    ViewStream stream(bytes);
+    return loadSceneArchive(stream, map, std::move(scratch));
+}
+
 SceneLoad loadScenePath(const platform::FileSystem& files, const std::string& path, const MapGeometry& map)
 {
-    std::string reason;
-    auto bytes = files.readShared(path, &reason);
-    if (!bytes) return unreadableFile(std::move(reason));
-    const bool archiveName = path.size() >= 4 && isOarEnding(std::string_view(path).substr(path.size() - 4));
-    if (archiveName || looksLikeArchive(bytes->bytes)) {
-        auto scratch = files.scratch(&reason);
-        if (!scratch) return unreadableFile("its objects cannot be unpacked to a scratch file: " + reason);
-        return loadSceneArchive(bytes->bytes, map, std::move(scratch));
+    try {
+        std::string reason;
+        const bool archiveName = path.size() >= 4 && isOarEnding(std::string_view(path).substr(path.size() - 4));
+        bool archiveBytes = false;
+        if (!archiveName) {
+            const auto first = firstBytes(files, path, &reason);
+            if (!first) return unreadableFile(std::move(reason));
+            archiveBytes = looksLikeArchive(*first);
+        }
+        if (archiveName || archiveBytes) {
+            auto stream = files.openStream(path, &reason);
+            if (!stream) return unreadableFile(std::move(reason));
+            auto scratch = files.scratch(&reason);
+            if (!scratch) return unreadableFile("its objects cannot be unpacked to a scratch file: " + reason);
+            return loadSceneArchive(*stream, map, std::move(scratch));
+        }
+        auto bytes = files.readShared(path, &reason);
+        if (!bytes) return unreadableFile(std::move(reason));
+        return loadSceneBytes(std::move(*bytes), map);
+    } catch (const std::bad_alloc&) {
+        return failedLoad(ReadError::OutOfMemory);
     }
-    return loadSceneBytes(std::move(*bytes), map);
 }
 
 }  // namespace vantor::extract

@@ -18,6 +18,13 @@ namespace vantor::extract {
 // caller to check.
 [[nodiscard]] std::optional<std::vector<std::string_view>> splitSceneDocument(std::string_view text);
 
+// The SceneObjectGroup children of the root of a well-formed XML document whose root element
+// is "scene", each the exact bytes from its "<" to its closing ">", in document order, whatever
+// stands between them (text, comments, other elements, line breaks). Nothing when text is not
+// such a document. Slower than splitSceneDocument and holding the parsed document for a while:
+// for texts that the strict layout does not fit.
+[[nodiscard]] std::optional<std::vector<std::string_view>> findSceneObjects(std::string_view text);
+
 // Where needle first occurs in text at or after from, or npos. The search runs on needle's
 // byte at rare, which should be one that seldom occurs in text: "<" comes every few bytes in
 // a document, too often for a search that stops at each one to pay.

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <utility>
 
@@ -226,6 +227,14 @@ SceneLoad finishLoad(SceneLoad load, std::shared_ptr<const void> text, std::vect
 
 bool hasByteOrderMark(std::string_view bytes) { return bytes.substr(0, 3) == "\xEF\xBB\xBF"; }
 
+// How many NUL bytes end the bytes: padding that some writers leave after the text, read as
+// if it were not there.
+std::size_t trailingNuls(std::string_view bytes)
+{
+    const std::size_t last = bytes.find_last_not_of('\0');
+    return bytes.size() - (last == std::string_view::npos ? 0 : last + 1);
+}
+
 // The positions of objects that are each one SceneObjectGroup element; a null entry for an
 // object without a readable position. Most are found as OpenSim writes them; the others are
 // read by element name, and false comes back when one of those is not a well-formed element.
@@ -260,7 +269,13 @@ bool readElementPositions(const std::vector<std::string_view>& elements,
 std::optional<SceneLoad> readSceneDocument(std::string_view text, std::vector<std::string_view>& objects)
 {
     auto elements = splitSceneDocument(text);
-    if (!elements) return std::nullopt;
+    if (!elements) {
+        // Text or other elements between the objects: the objects are still found by
+        // structure, as long as there are some; lines among no objects stay lines.
+        auto found = findSceneObjects(text);
+        if (!found || found->empty()) return std::nullopt;
+        elements = std::move(found);
+    }
     std::vector<std::optional<ObjectPosition>> positions;
     if (!readElementPositions(*elements, positions)) return std::nullopt;
     SceneLoad load;
@@ -313,6 +328,7 @@ SceneLoad loadSceneText(std::string bytes, const MapGeometry& map)
     // The text is held once; the table and every later selection are views into it. It is
     // taken as it is when every line is valid UTF-8, which the reading checks line by line
     // while each line is in the cache; any other byte has the whole text decoded and read again.
+    bytes.resize(bytes.size() - trailingNuls(bytes));
     const bool decodeFirst = hasByteOrderMark(bytes);
     if (decodeFirst) bytes = text::decodeText(std::move(bytes));
     auto text = std::make_shared<std::string>(std::move(bytes));
@@ -323,23 +339,34 @@ SceneLoad loadSceneText(std::string bytes, const MapGeometry& map)
 
 SceneLoad loadSceneBytes(platform::SharedBytes bytes, const MapGeometry& map)
 {
+    const std::function<bool()> changed = std::move(bytes.changed);
+    const auto hasChanged = [&changed] { return changed && changed(); };
+    if (hasChanged()) return failedLoad(ReadError::FileChanged);
+    bytes.bytes.remove_suffix(trailingNuls(bytes.bytes));
     // Valid UTF-8 is kept in the block it was read into; anything else is decoded into a copy.
     if (!hasByteOrderMark(bytes.bytes)) {
-        if (auto load = loadText(bytes.owner, bytes.bytes, true, map)) return std::move(*load);
+        if (auto load = loadText(bytes.owner, bytes.bytes, true, map)) {
+            if (hasChanged()) return failedLoad(ReadError::FileChanged);
+            load->objects.watchSource(changed);
+            return std::move(*load);
+        }
     }
     std::string copy(bytes.bytes);
+    if (hasChanged()) return failedLoad(ReadError::FileChanged);
     bytes = {};  // the block goes before decoding doubles the copy
     return loadSceneText(std::move(copy), map);
 }
 
-SceneLoad unreadableFile(std::string reason)
+SceneLoad failedLoad(ReadError error, std::string reason)
 {
     SceneLoad load;
     load.outcome = LoadOutcome::ReadError;
-    load.readError = ReadError::FileUnreadable;
+    load.readError = error;
     load.reason = std::move(reason);
     return load;
 }
+
+SceneLoad unreadableFile(std::string reason) { return failedLoad(ReadError::FileUnreadable, std::move(reason)); }
 
 SceneLoad loadSceneFile(const platform::FileSystem& files, const std::string& path, const MapGeometry& map)
 {

@@ -55,6 +55,10 @@ enum class ReadError {
     TooFewValues,        // the object line has fewer than 24 values
     PositionNotANumber,  // value 22 or 23 (or the GroupPosition read by name) is not a number
     NotAnArchive,        // the file read as an archive is no OpenSim archive; reason says why
+    ObjectTooLarge,      // an archive's object unpacks to more than kLargestObjectBytes; reason is its path
+    NoScratchRoom,       // unpacking would leave the scratch folder (reason) less than its reserve
+    FileChanged,         // the file changed (was rewritten, shortened, grew) while it was read
+    OutOfMemory,         // there was not memory enough to hold what the load needs
 };
 
 // How the objects of a load were found.
@@ -84,16 +88,22 @@ struct SceneLoad {
 // Windows-1252), cut into lines at CR LF, lone CR and lone LF, every line longer than 10
 // characters becomes an object, and each object gets a marker until a cut-off line. When
 // not every object line holds one whole SceneObjectGroup element and the text is a scene
-// document ("<scene>", well-formed SceneObjectGroup elements, "</scene>"), the objects are
-// its elements instead, whatever the line layout. An object's position is its values 22 and
+// document ("<scene>", well-formed SceneObjectGroup elements, "</scene>"; or any well-formed
+// document whose root is scene and holds such elements among text and other elements), the
+// objects are its elements instead, whatever the line layout. NUL bytes at the end are ignored. An object's position is its values 22 and
 // 23 when they are GroupPosition's X and Y, else its root part's GroupPosition by name.
 [[nodiscard]] SceneLoad loadSceneText(std::string bytes, const MapGeometry& map = {});
 
 // Loads a file's bytes as loadSceneText does, keeping them in their block when they are UTF-8.
+// Bytes that changed while they were read, or while they were loaded, give FileChanged; the
+// table of bytes kept in their block asks them again (ObjectLines::sourceChanged).
 [[nodiscard]] SceneLoad loadSceneBytes(platform::SharedBytes bytes, const MapGeometry& map = {});
 
 // The load of a file that could not be read, reason saying why.
 [[nodiscard]] SceneLoad unreadableFile(std::string reason);
+
+// A load that ended in error, reason saying what it concerns (where the error has a reason).
+[[nodiscard]] SceneLoad failedLoad(ReadError error, std::string reason = {});
 
 // Reads the file at path and loads it.
 [[nodiscard]] SceneLoad loadSceneFile(const platform::FileSystem& files, const std::string& path,

@@ -43,12 +43,9 @@ FilterResult filterObjects(const ObjectLines& table, const std::vector<ObjectPos
 
 SceneSelection::SceneSelection(const MapGeometry& map) : m_map(map)
 {
-    // At first the rectangle is the map's top-left quarter, each line reaching half way.
-    const float half = m_map.width / 2;
-    m_v1 = MapLine{0, 0, half};
-    m_h1 = MapLine{0, 0, half};
-    m_v2 = MapLine{half, 0, half};
-    m_h2 = MapLine{half, 0, half};
+    // At first the rectangle is the whole map, as "Tout selectionner" sets it: "Extraire"
+    // before any drag keeps every object of the region.
+    selectAll();
 }
 
 void SceneSelection::setTable(ObjectLines objects, std::vector<Marker> markers, std::vector<ObjectPosition> positions)

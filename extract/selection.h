@@ -63,6 +63,7 @@ struct FilterResult {
 // map's top-left corner and are never clamped.
 class SceneSelection {
 public:
+    // The rectangle starts as the whole map.
     explicit SceneSelection(const MapGeometry& map = {});
 
     // Takes the table, markers and positions of a load; the rectangle and DragState stay as

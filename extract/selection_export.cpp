@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <exception>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,13 @@ ExportFailure fileFailure(ExportError error, const std::string& path, std::strin
     return failure;
 }
 
+ExportFailure stopFailure()
+{
+    ExportFailure failure;
+    failure.error = ExportError::Stopped;
+    return failure;
+}
+
 ExportFailure objectFailure(ExportError error, std::size_t objectNumber, std::string name, RecordFailure cause)
 {
     ExportFailure failure;
@@ -42,20 +50,26 @@ ExportFailure objectFailure(ExportError error, std::size_t objectNumber, std::st
     return failure;
 }
 
+// Whether the caller asked to stop.
+bool stopped(const std::function<bool()>& stopRequested) { return stopRequested && stopRequested(); }
+
 // Writes the entries, each followed by CR LF. Entries that follow each other in the text they
 // were read from, with CR LF between them, go out as one block, straight from that text.
-void writeEntries(const ObjectLines& table, platform::OutputFile& out)
+// False when the caller asked to stop.
+bool writeEntries(const ObjectLines& table, platform::OutputFile& out, const std::function<bool()>& stopRequested)
 {
     if (table.readsByCopy()) {
         std::string buffer;
         for (std::size_t k = 0; k < table.size(); ++k) {
+            if (stopped(stopRequested)) return false;
             out.write(table.read(k, buffer));
             out.write(kLineEnd);
         }
-        return;
+        return true;
     }
     const auto address = [](const char* p) { return reinterpret_cast<std::uintptr_t>(p); };
     for (std::size_t k = 0; k < table.size();) {
+        if (stopped(stopRequested)) return false;
         const char* begin = table[k].data();
         const char* end = begin + table[k].size();
         for (++k; k < table.size() && address(table[k].data()) == address(end) + kLineEnd.size()
@@ -66,15 +80,18 @@ void writeEntries(const ObjectLines& table, platform::OutputFile& out)
         out.write(std::string_view(begin, static_cast<std::size_t>(end - begin)));
         out.write(kLineEnd);
     }
+    return true;
 }
 
 // Appends the records of objects [from, to) to listing, each followed by CR LF; the first
 // object that gives no record ends it.
 std::optional<ExportFailure> appendRecords(const ObjectLines& table, std::size_t from, std::size_t to,
-                                           ListingRecordBuilder& builder, std::string& listing)
+                                           ListingRecordBuilder& builder, std::string& listing,
+                                           const std::function<bool()>& stopRequested)
 {
     std::string buffer;
     for (std::size_t k = from; k < to; ++k) {
+        if (stopped(stopRequested)) return stopFailure();
         const BuiltText record = builder.BuildListingRecord(table.read(k, buffer));
         if (!record) return objectFailure(ExportError::RecordFailed, k + 1, builder.name(), *record.failure);
         listing += record.text;
@@ -94,13 +111,18 @@ struct SecondHalf {
     std::optional<std::size_t> settled;  // the first object whose records hold whatever came before
 };
 
-SecondHalf buildSecondHalf(const ObjectLines& table, std::size_t from, const platform::Clock& clock)
+SecondHalf buildSecondHalf(const ObjectLines& table, std::size_t from, const platform::Clock& clock,
+                           const std::function<bool()>& stopRequested)
 {
     SecondHalf half;
     half.text.reserve((table.size() - from) * 256);
     ListingRecordBuilder builder(clock);
     std::string buffer;
     for (std::size_t k = from; k < table.size(); ++k) {
+        if (stopped(stopRequested)) {
+            half.failure = stopFailure();
+            return half;
+        }
         const BuiltText record = builder.BuildListingRecord(table.read(k, buffer));
         if (!record) {
             half.failure = objectFailure(ExportError::RecordFailed, k + 1, builder.name(), *record.failure);
@@ -118,7 +140,7 @@ SecondHalf buildSecondHalf(const ObjectLines& table, std::size_t from, const pla
 // linked object), every line ending in CR LF; or the first object that gives no record. A
 // large table has its second half built on a second thread.
 std::optional<ExportFailure> buildListing(const ObjectLines& table, const platform::Clock& clock,
-                                          std::string& listing)
+                                          std::string& listing, const std::function<bool()>& stopRequested)
 {
     if (table.empty()) return std::nullopt;
     // The header's rez position is the last object's: a position near the build that the
@@ -137,16 +159,16 @@ std::optional<ExportFailure> buildListing(const ObjectLines& table, const platfo
     const std::size_t split = table.size() >= kWorthTwoBuilders ? table.size() / 2 : table.size();
     SecondHalf second;
     std::optional<ExportFailure> firstFailure;
-    const auto buildFirstHalf = [&] { firstFailure = appendRecords(table, 0, split, builder, listing); };
+    const auto buildFirstHalf = [&] { firstFailure = appendRecords(table, 0, split, builder, listing, stopRequested); };
     if (split < table.size()) {
-        platform::runInTwoHalves(buildFirstHalf, [&] { second = buildSecondHalf(table, split, clock); });
+        platform::runInTwoHalves(buildFirstHalf, [&] { second = buildSecondHalf(table, split, clock, stopRequested); });
     } else {
         buildFirstHalf();
     }
     if (firstFailure || split == table.size()) return firstFailure;
-    if (!second.settled) return appendRecords(table, split, table.size(), builder, listing);
+    if (!second.settled) return appendRecords(table, split, table.size(), builder, listing, stopRequested);
     // The objects up to the settled one are built again with the codes the first half left.
-    if (auto failure = appendRecords(table, split, *second.settled, builder, listing)) return failure;
+    if (auto failure = appendRecords(table, split, *second.settled, builder, listing, stopRequested)) return failure;
     listing.append(std::string_view(second.text).substr(second.ends[*second.settled - split - 1]));
     return second.failure;
 }
@@ -164,12 +186,19 @@ std::string listingPathFor(std::string_view scenePath)
     return path;
 }
 
-ExportReport exportSelection(const ObjectLines& table, const std::string& scenePath, const platform::Clock& clock,
-                             platform::FileSystem& files)
+namespace {
+
+ExportReport exportFiles(const ObjectLines& table, const std::string& scenePath, const platform::Clock& clock,
+                         platform::FileSystem& files, const std::function<bool()>& stopRequested)
 {
     ExportReport report;
     report.scenePath = scenePath;
     report.listingPath = listingPathFor(scenePath);
+    if (table.empty()) {
+        report.failure = ExportFailure{};
+        report.failure->error = ExportError::NothingToSave;
+        return report;
+    }
 
     std::string reason;
     const auto scene = files.create(scenePath, &reason);
@@ -183,14 +212,27 @@ ExportReport exportSelection(const ObjectLines& table, const std::string& sceneP
     // was built.
     std::string listing;
     std::optional<ExportFailure> recordFailure;
+    bool sceneWritten = false;
     platform::runInTwoHalves(
         [&] {
             text::SceneWrapper wrapper(*scene);
             wrapper.begin();
-            writeEntries(table, *scene);
+            sceneWritten = writeEntries(table, *scene, stopRequested);
             wrapper.end();
         },
-        [&] { recordFailure = buildListing(table, clock, listing); });
+        [&] { recordFailure = buildListing(table, clock, listing, stopRequested); });
+    // Past this point the export runs to its end: a stop would leave the scene file without
+    // its listing.
+    if (!sceneWritten || stopped(stopRequested) || (recordFailure && recordFailure->error == ExportError::Stopped)) {
+        report.failure = stopFailure();
+        return report;
+    }
+    // What was written and built is the file as it was read, or nothing is put in place.
+    if (table.sourceChanged()) {
+        report.failure = ExportFailure{};
+        report.failure->error = ExportError::InputChanged;
+        return report;
+    }
     if (!scene->commit(&reason)) {
         report.failure = fileFailure(ExportError::SceneFileFailed, scenePath, reason);
         return report;
@@ -211,6 +253,29 @@ ExportReport exportSelection(const ObjectLines& table, const std::string& sceneP
         report.failure = fileFailure(ExportError::ListingFileFailed, report.listingPath, reason);
     }
     return report;
+}
+
+}  // namespace
+
+ExportReport exportSelection(const ObjectLines& table, const std::string& scenePath, const platform::Clock& clock,
+                             platform::FileSystem& files, const std::function<bool()>& stopRequested)
+{
+    try {
+        return exportFiles(table, scenePath, clock, files, stopRequested);
+    } catch (const std::bad_alloc&) {
+        // An output not yet put in place goes with the stack.
+        ExportReport report;
+        report.scenePath = scenePath;
+        report.listingPath = listingPathFor(scenePath);
+        report.failure = ExportFailure{};
+        report.failure->error = ExportError::OutOfMemory;
+        return report;
+    }
+}
+
+bool exportReplacesInput(const std::string& scenePath, const std::string& inputPath, const platform::FileSystem& files)
+{
+    return files.isSameFile(scenePath, inputPath) || files.isSameFile(listingPathFor(scenePath), inputPath);
 }
 
 }  // namespace vantor::extract

@@ -7,6 +7,7 @@
 #include "platform/file_system.h"
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,6 +23,10 @@ enum class ExportError {
     ListingFileFailed,  // the listing file could not be created or written
     HeaderFailed,       // the anchor object gives no header line
     RecordFailed,       // an object gives no record
+    NothingToSave,      // the table is empty: no file is written
+    Stopped,            // the caller asked to stop before the files were in place: none was written
+    InputChanged,       // the file the table views changed while it was read: none was written
+    OutOfMemory,        // there was not memory enough to build the listing: none was written
 };
 
 struct ExportFailure {
@@ -45,9 +50,18 @@ struct ExportReport {
 // "<scene>", an empty line, every entry unchanged, an empty line and "</scene>". The listing
 // holds a header line anchored on the table's last object, then two lines per object; it is
 // committed only when every record was built, so a failing object leaves the complete scene
-// file and no listing (an earlier listing of that name stays as it was). An empty table gives
-// an empty listing. Every line ends in CR LF.
+// file and no listing (an earlier listing of that name stays as it was). An empty table writes
+// nothing: a listing without a header line would not convert. Every line ends in CR LF.
+// stopRequested, when given, is asked between objects, from two threads at once; once it says
+// true before the scene file is in place, the export ends with nothing written.
 [[nodiscard]] ExportReport exportSelection(const ObjectLines& table, const std::string& scenePath,
-                                           const platform::Clock& clock, platform::FileSystem& files);
+                                           const platform::Clock& clock, platform::FileSystem& files,
+                                           const std::function<bool()>& stopRequested = {});
+
+// Whether the scene file or the listing that an export to scenePath writes would replace the
+// file at inputPath (the same file under another name or through a link included): the
+// export would then destroy what it reads.
+[[nodiscard]] bool exportReplacesInput(const std::string& scenePath, const std::string& inputPath,
+                                       const platform::FileSystem& files);
 
 }  // namespace vantor::extract

@@ -112,6 +112,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const extract::ExportReport report = extract::exportSelection(table, "/out/sel.xml", clock, files);
     check(files.openOutputs == 0, "no output left open");
     check(report.scenePath == "/out/sel.xml" && report.listingPath == "/out/sel.txt", "the two paths");
+    if (table.empty()) {
+        // A listing without a header line would not convert: nothing is written at all.
+        check(report.failure && report.failure->error == extract::ExportError::NothingToSave,
+              "an empty table is nothing to save");
+        check(files.files.empty(), "nothing to save writes no file");
+        return 0;
+    }
 
     // The scene file: each object's bytes unchanged, one per line, between the fixed lines.
     std::string scene = "<scene>\r\n\r\n";

@@ -2,7 +2,7 @@
 // Bytes that are no such archive must be refused with a reason and nothing kept. Otherwise
 // the table must hold, in archive order, the text of every non-empty objects/*.xml entry, as
 // a second reading of the same bytes with libarchive finds it (byte-order mark and
-// surrounding blanks left out, Windows-1252 text decoded), and the markers must be one per
+// surrounding blanks and NUL bytes left out, Windows-1252 text decoded), and the markers must be one per
 // entry up to a cut-off entry, each where its position puts it.
 
 #include "fuzz/fuzz_support.h"
@@ -39,7 +39,7 @@ std::string_view withoutPrefix(std::string_view path)
 
 std::string trimmed(std::string text)
 {
-    constexpr std::string_view kBlanks = " \t\r\n";
+    constexpr std::string_view kBlanks{" \t\r\n\0", 5};  // NUL padding too
     const std::size_t first = text.find_first_not_of(kBlanks);
     if (first == std::string::npos) return {};
     return text.substr(first, text.find_last_not_of(kBlanks) + 1 - first);
@@ -90,6 +90,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const extract::MapGeometry map{size % 5 == 0 ? 2048.0f : extract::kDesignMapWidth};
     const extract::SceneLoad load = extract::loadSceneArchive(bytes, map);
     check(load.layout == extract::SceneLayout::Archive, "an archive load says so");
+    if (load.outcome == extract::LoadOutcome::ReadError && load.readError == extract::ReadError::ObjectTooLarge) {
+        // A bomb: refused before its object is read whole (which the second reading would do).
+        check(withoutPrefix(load.reason).starts_with("objects/"), "a refused bomb names its object");
+        check(load.objects.empty() && load.markers.empty(), "a refused bomb keeps nothing");
+        return 0;
+    }
     const auto texts = objectTexts(bytes);
 
     if (load.outcome == extract::LoadOutcome::ReadError && load.readError == extract::ReadError::NotAnArchive) {

@@ -214,20 +214,23 @@ bool sameLoad(const extract::SceneLoad& a, const extract::SceneLoad& b)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    const std::string_view input(reinterpret_cast<const char*>(data), size);
+    const std::string_view raw(reinterpret_cast<const char*>(data), size);
     // A map of another width now and then, so that scale and placing are not one fixed case.
     const extract::MapGeometry map{size % 7 == 0 ? 4096.0f : extract::kDesignMapWidth};
 
+    // NUL bytes at the end are padding, read as if they were not there.
+    const std::size_t last = raw.find_last_not_of('\0');
+    const std::string_view input = raw.substr(0, last == std::string_view::npos ? 0 : last + 1);
     // Valid UTF-8 without a byte-order mark is read where it lies; anything else decoded first.
     const bool keptAsItIs = !input.starts_with("\xEF\xBB\xBF") && text::isValidUtf8(input);
     const std::string decoded = keptAsItIs ? std::string() : text::decodeText(std::string(input));
     const std::string_view text = keptAsItIs ? input : std::string_view(decoded);
 
-    auto block = std::make_shared<const std::string>(input);
-    const extract::SceneLoad fromBytes = extract::loadSceneBytes(platform::SharedBytes{block, *block, {}}, map);
-    checkLoad(fromBytes, keptAsItIs ? std::string_view(*block) : text, keptAsItIs, map);
+    auto block = std::make_shared<const std::string>(raw);
+    const extract::SceneLoad fromBytes = extract::loadSceneBytes(platform::SharedBytes{block, *block, {}, {}}, map);
+    checkLoad(fromBytes, keptAsItIs ? std::string_view(*block).substr(0, input.size()) : text, keptAsItIs, map);
 
-    const extract::SceneLoad fromText = extract::loadSceneText(std::string(input), map);
+    const extract::SceneLoad fromText = extract::loadSceneText(std::string(raw), map);
     checkLoad(fromText, text, false, map);
     check(sameLoad(fromBytes, fromText), "a file's block and its text load alike");
     return 0;

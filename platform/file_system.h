@@ -1,6 +1,8 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -56,7 +58,43 @@ struct SharedBytes {
     // the file than read in place: reading a stretch of a mapping maps in its neighbours
     // too. Copies bytes [offset, offset + size) of the block to into; false when it cannot.
     std::function<bool(std::size_t offset, std::size_t size, char* into)> copyOut;
+    // Set for bytes that may not be the file's as it stood when reading began: a block
+    // mapped from a file that another program may rewrite or shorten while it is in use, or
+    // bytes read while the file changed. True once they may differ.
+    std::function<bool()> changed;
 };
+
+// A file read from its start to its end in pieces, for inputs not worth holding whole.
+class InputStream {
+public:
+    virtual ~InputStream() = default;
+    // Up to size bytes into into; 0 at the end; nothing (with the reason) when the file
+    // cannot be read or changed while it was read (then changed() says so).
+    [[nodiscard]] virtual std::optional<std::size_t> read(char* into, std::size_t size,
+                                                          std::string* reason = nullptr) = 0;
+    // Whether the file changed (was rewritten, shortened or grew) while it was read.
+    [[nodiscard]] virtual bool changed() const { return false; }
+};
+
+// A stream over bytes held in memory.
+class MemoryInputStream final : public InputStream {
+public:
+    explicit MemoryInputStream(std::string bytes) : m_bytes(std::move(bytes)) {}
+    std::optional<std::size_t> read(char* into, std::size_t size, std::string* /*reason*/) override
+    {
+        const std::size_t count = std::min(size, m_bytes.size() - m_at);
+        std::copy_n(m_bytes.data() + m_at, count, into);
+        m_at += count;
+        return count;
+    }
+
+private:
+    std::string m_bytes;
+    std::size_t m_at = 0;
+};
+
+// The free room that unpacking into a scratch file must leave on its file system.
+inline constexpr std::uint64_t kScratchReserveBytes = std::uint64_t{1} << 30;
 
 // Room for more bytes than are worth keeping in memory, such as the unpacked objects of a
 // region archive: bytes are appended, then had back as one read-only block. The file
@@ -65,7 +103,11 @@ struct SharedBytes {
 class ScratchFile {
 public:
     virtual ~ScratchFile() = default;
-    virtual void append(std::string_view bytes) = 0;
+    // Appends bytes; false, and nothing appended, when they would leave the file system that
+    // holds the scratch file with less free room than its reserve (kScratchReserveBytes).
+    [[nodiscard]] virtual bool append(std::string_view bytes) = 0;
+    // The folder that holds the scratch file, for messages; empty for one in memory.
+    [[nodiscard]] virtual std::string folder() const { return {}; }
     // Everything appended, as one block; nothing (with the reason) when a write failed.
     [[nodiscard]] virtual std::optional<SharedBytes> finish(std::string* reason = nullptr) = 0;
 };
@@ -73,11 +115,15 @@ public:
 // The in-memory scratch file.
 class MemoryScratchFile final : public ScratchFile {
 public:
-    void append(std::string_view bytes) override { m_bytes.append(bytes); }
+    bool append(std::string_view bytes) override
+    {
+        m_bytes.append(bytes);
+        return true;
+    }
     std::optional<SharedBytes> finish(std::string* /*reason*/) override
     {
         auto owner = std::make_shared<const std::string>(std::move(m_bytes));
-        return SharedBytes{owner, *owner, {}};
+        return SharedBytes{owner, *owner, {}, {}};
     }
 
 private:
@@ -98,6 +144,12 @@ public:
         if (exists(path)) return PathKind::RegularFile;
         return isDirectory(path) ? PathKind::Folder : PathKind::Missing;
     }
+    // Whether both paths name one existing file, under two names or through a link included.
+    // By default when the paths are equal and the file exists.
+    [[nodiscard]] virtual bool isSameFile(const std::string& a, const std::string& b) const
+    {
+        return a == b && exists(a);
+    }
     // The file's bytes, unchanged; nothing (with the reason) when it cannot be read or is no
     // plain file.
     [[nodiscard]] virtual std::optional<std::string> readAll(const std::string& path,
@@ -110,7 +162,16 @@ public:
         auto bytes = readAll(path, reason);
         if (!bytes) return std::nullopt;
         auto owner = std::make_shared<const std::string>(std::move(*bytes));
-        return SharedBytes{owner, *owner, {}};
+        return SharedBytes{owner, *owner, {}, {}};
+    }
+    // The file's bytes as a stream; nothing (with the reason) when it cannot be opened. By
+    // default a stream over the bytes of readAll.
+    [[nodiscard]] virtual std::unique_ptr<InputStream> openStream(const std::string& path,
+                                                                  std::string* reason = nullptr) const
+    {
+        auto bytes = readAll(path, reason);
+        if (!bytes) return nullptr;
+        return std::make_unique<MemoryInputStream>(std::move(*bytes));
     }
     // Starts writing path anew; nothing (with the reason) when the file cannot be created.
     [[nodiscard]] virtual std::unique_ptr<OutputFile> create(const std::string& path,

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <chrono>
 #include <climits>
 #include <cstdio>
@@ -13,6 +14,7 @@
 #include <ctime>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <system_error>
 #include <utility>
 #include <vector>
@@ -20,6 +22,7 @@
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace vantor::platform {
@@ -312,13 +315,21 @@ private:
 // mapped, and copied out with pread where a reader takes many scattered stretches.
 class StdScratchFile final : public ScratchFile {
 public:
-    explicit StdScratchFile(Descriptor fd) : m_out(std::move(fd)) {}
-
-    void append(std::string_view bytes) override
+    StdScratchFile(Descriptor fd, std::string folder, std::uint64_t reserve)
+        : m_out(std::move(fd)), m_folder(std::move(folder)), m_reserve(reserve)
     {
+    }
+
+    bool append(std::string_view bytes) override
+    {
+        if (!leavesReserve(bytes.size())) return false;
         m_out.write(bytes);
         m_size += bytes.size();
+        m_sinceCheck += bytes.size();
+        return true;
     }
+
+    std::string folder() const override { return m_folder; }
 
     std::optional<SharedBytes> finish(std::string* reason) override
     {
@@ -351,12 +362,34 @@ public:
             return true;
         };
         return SharedBytes{std::move(owner), std::string_view(static_cast<const char*>(address), size),
-                           std::move(copyOut)};
+                           std::move(copyOut), {}};
     }
 
 private:
+    // Whether count more bytes leave the reserve free. The file system's free room is asked
+    // again after every 16 MiB and whenever the bytes written since would not leave it; a file
+    // system that cannot tell is left to report a full disk when written.
+    bool leavesReserve(std::size_t count)
+    {
+        constexpr std::uint64_t kCheckEvery = std::uint64_t{16} << 20;
+        const auto fits = [&] { return m_free >= m_reserve && m_free - m_reserve >= m_sinceCheck + count; };
+        if (m_known && m_sinceCheck < kCheckEvery && fits()) return true;
+        if (m_out.flush() != 0) return true;  // the write error is reported when finished
+        struct statvfs room {};
+        if (::fstatvfs(m_out.descriptor().get(), &room) != 0) return true;
+        m_known = true;
+        m_free = static_cast<std::uint64_t>(room.f_bavail) * room.f_frsize;
+        m_sinceCheck = 0;
+        return fits();
+    }
+
     DescriptorWriter m_out;
+    std::string m_folder;
+    std::uint64_t m_reserve;
     std::size_t m_size = 0;
+    bool m_known = false;         // m_free has been asked
+    std::uint64_t m_free = 0;     // the file system's free room when last asked
+    std::uint64_t m_sinceCheck = 0;  // bytes appended since
 };
 
 // The folders tried for scratch files, in order: $TMPDIR, then /var/tmp (meant for large
@@ -423,6 +456,175 @@ std::optional<std::string> linkTarget(const std::string& link)
     target.resize(static_cast<std::size_t>(length));
     return target;
 }
+
+// Whether a file's status after reading differs from before in what a rewrite changes.
+bool differs(const struct stat& before, const struct stat& after)
+{
+    return before.st_size != after.st_size || before.st_mtim.tv_sec != after.st_mtim.tv_sec
+        || before.st_mtim.tv_nsec != after.st_mtim.tv_nsec || before.st_ino != after.st_ino;
+}
+
+// One mapping under the page guard.
+struct GuardSlot {
+    std::atomic<std::uintptr_t> begin{0};  // 0: no mapping
+    std::atomic<std::uintptr_t> end{0};
+    std::atomic<bool> damaged{false};
+    std::atomic<bool> taken{false};
+};
+
+// Mapped input files may lose pages while they are in use: when another program shortens a
+// file that this one has mapped, touching the lost part raises SIGBUS, which ends the process.
+// The guard answers such a fault inside a guarded mapping with a page of zeros in place of the
+// lost one and marks the mapping, whose reader then reports the file as changed. A fault
+// anywhere else comes again under the disposition there was before. The handler serves the
+// whole process and is installed with the first guard.
+class PageGuard {
+public:
+    // Guards [begin, begin + size); the slot to ask and release, or -1 when none is free.
+    static int guard(const void* begin, std::size_t size)
+    {
+        static std::once_flag installed;
+        std::call_once(installed, install);
+        if (!s_installed) return -1;
+        for (int i = 0; i < kSlots; ++i) {
+            bool free = false;
+            if (!s_slots[i].taken.compare_exchange_strong(free, true)) continue;
+            const auto start = reinterpret_cast<std::uintptr_t>(begin);
+            s_slots[i].damaged.store(false);
+            s_slots[i].end.store(start + size);
+            s_slots[i].begin.store(start, std::memory_order_release);
+            return i;
+        }
+        return -1;
+    }
+    static bool damaged(int slot) { return s_slots[slot].damaged.load(); }
+    static void release(int slot)
+    {
+        s_slots[slot].begin.store(0, std::memory_order_release);
+        s_slots[slot].taken.store(false);
+    }
+
+private:
+    using Slot = GuardSlot;
+    static constexpr int kSlots = 32;
+    static inline Slot s_slots[kSlots];
+    static inline struct sigaction s_previous {};
+    static inline std::uintptr_t s_pageSize = 4096;
+    static inline bool s_installed = false;
+
+    static void install()
+    {
+        s_pageSize = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+        struct sigaction action {};
+        action.sa_sigaction = onFault;
+        action.sa_flags = SA_SIGINFO;
+        sigemptyset(&action.sa_mask);
+        s_installed = ::sigaction(SIGBUS, &action, &s_previous) == 0;
+    }
+
+    static void onFault(int /*signal*/, siginfo_t* info, void* /*context*/)
+    {
+        const auto address = reinterpret_cast<std::uintptr_t>(info->si_addr);
+        for (Slot& slot : s_slots) {
+            const std::uintptr_t begin = slot.begin.load(std::memory_order_acquire);
+            if (begin == 0 || address < begin || address >= slot.end.load()) continue;
+            void* page = reinterpret_cast<void*>(address & ~(s_pageSize - 1));
+            if (::mmap(page, s_pageSize, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) == MAP_FAILED) break;
+            slot.damaged.store(true);
+            return;
+        }
+        ::sigaction(SIGBUS, &s_previous, nullptr);
+        if (info->si_code <= 0) ::raise(SIGBUS);  // sent, not a fault: it would not come again
+    }
+};
+
+// A large input file mapped read-only under the page guard, with the descriptor and status it
+// was mapped with, so that a rewrite since can be told.
+class GuardedMapping {
+public:
+    // The file's bytes, mapped; nothing when it cannot be mapped or guarded.
+    static std::optional<SharedBytes> map(Descriptor& fd, const struct stat& status)
+    {
+        const auto size = static_cast<std::size_t>(status.st_size);
+        // The pages of the page cache are mapped in one go, so the reader meets no page faults.
+        void* address = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd.get(), 0);
+        if (address == MAP_FAILED) return std::nullopt;
+        const int slot = PageGuard::guard(address, size);
+        if (slot < 0) {
+            ::munmap(address, size);
+            return std::nullopt;
+        }
+        auto mapping = std::make_shared<GuardedMapping>(address, size, slot, std::move(fd), status);
+        const std::string_view bytes(static_cast<const char*>(address), size);
+        return SharedBytes{std::shared_ptr<const void>(mapping, address), bytes, {},
+                           [mapping] { return mapping->changed(); }};
+    }
+
+    GuardedMapping(void* address, std::size_t size, int slot, Descriptor fd, const struct stat& status)
+        : m_address(address), m_size(size), m_slot(slot), m_fd(std::move(fd)), m_status(status)
+    {
+    }
+    GuardedMapping(const GuardedMapping&) = delete;
+    GuardedMapping& operator=(const GuardedMapping&) = delete;
+    ~GuardedMapping()
+    {
+        ::munmap(m_address, m_size);
+        PageGuard::release(m_slot);
+    }
+
+    // Whether a page vanished, or the file was rewritten since it was mapped (a mapping shows
+    // what another program writes into the file).
+    [[nodiscard]] bool changed() const
+    {
+        if (PageGuard::damaged(m_slot)) return true;
+        struct stat now {};
+        return ::fstat(m_fd.get(), &now) != 0 || differs(m_status, now);
+    }
+
+private:
+    void* m_address;
+    std::size_t m_size;
+    int m_slot;
+    Descriptor m_fd;
+    struct stat m_status;
+};
+
+// A file read through its descriptor; at its end the file must still be as it was opened.
+class StdInputStream final : public InputStream {
+public:
+    StdInputStream(Descriptor fd, const struct stat& status) : m_fd(std::move(fd)), m_status(status) {}
+
+    std::optional<std::size_t> read(char* into, std::size_t size, std::string* reason) override
+    {
+        ssize_t got = 0;
+        do {
+            got = ::read(m_fd.get(), into, size);
+        } while (got < 0 && errno == EINTR);
+        if (got < 0) {
+            setReason(reason, errnoText(errno));
+            return std::nullopt;
+        }
+        m_done += static_cast<std::uint64_t>(got);
+        if (!S_ISREG(m_status.st_mode)) return static_cast<std::size_t>(got);
+        struct stat now {};
+        const bool atEnd = got == 0 || m_done > static_cast<std::uint64_t>(m_status.st_size);
+        if (atEnd && (m_done != static_cast<std::uint64_t>(m_status.st_size) || ::fstat(m_fd.get(), &now) != 0
+                      || differs(m_status, now))) {
+            m_changed = true;
+            setReason(reason, "the file changed while it was read");
+            return std::nullopt;
+        }
+        return static_cast<std::size_t>(got);
+    }
+
+    bool changed() const override { return m_changed; }
+
+private:
+    Descriptor m_fd;
+    struct stat m_status;
+    std::uint64_t m_done = 0;
+    bool m_changed = false;
+};
 
 }  // namespace
 
@@ -506,52 +708,64 @@ std::vector<FolderEntry> StdFileSystem::listEntries(const std::string& folder) c
 
 std::optional<SharedBytes> StdFileSystem::readShared(const std::string& path, std::string* reason) const
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+    Descriptor fd = openPlainFile(path, reason);
+    if (!fd) return std::nullopt;
+    struct stat before {};
+    if (::fstat(fd.get(), &before) != 0) {
         setReason(reason, errnoText(errno));
         return std::nullopt;
     }
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
-    struct stat status {};
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)
-        || !isWorthTwoHalves(static_cast<std::size_t>(status.st_size))) {
-        return FileSystem::readShared(path, reason);
-    }
-    const auto size = static_cast<std::size_t>(status.st_size);
-    if (m_largeFiles == LargeFileReading::Map) {
-        // The pages of the page cache are mapped in one go, so the reader meets no page faults.
-        void* address = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
-        if (address != MAP_FAILED) {
-            std::shared_ptr<const void> owner(address, [size](const void* mapped) {
-                ::munmap(const_cast<void*>(mapped), size);
-            });
-            return SharedBytes{std::move(owner), std::string_view(static_cast<const char*>(address), size), {}};
-        }
+    const auto size = static_cast<std::size_t>(before.st_size);
+    if (m_largeFiles == LargeFileReading::Map && isWorthTwoHalves(size)) {
+        if (auto mapped = GuardedMapping::map(fd, before)) return mapped;
     }
     // Left uninitialised, so that each page is first touched by the thread that reads into it.
-    std::shared_ptr<char[]> buffer(new char[size]);
+    std::shared_ptr<char[]> buffer(new char[std::max<std::size_t>(size, 1)]);
+    int error = 0;           // a read that failed
+    bool shortened = false;  // the file ended before its size
+    std::mutex found;
     const auto readRange = [&](std::size_t from, std::size_t to) {
         while (from < to) {
-            const ssize_t got = ::pread(fd, buffer.get() + from, std::min<std::size_t>(to - from, 1 << 20),
+            const ssize_t got = ::pread(fd.get(), buffer.get() + from, std::min<std::size_t>(to - from, 1 << 20),
                                         static_cast<off_t>(from));
             if (got < 0 && errno == EINTR) continue;
-            if (got <= 0) return false;
+            if (got <= 0) {
+                const std::lock_guard lock(found);
+                if (got < 0) error = errno ? errno : EIO;
+                shortened = shortened || got == 0;
+                return;
+            }
             from += static_cast<std::size_t>(got);
         }
-        return true;
     };
-    bool firstHalf = false;
-    bool secondHalf = false;
-    runInTwoHalves([&] { firstHalf = readRange(0, size / 2); }, [&] { secondHalf = readRange(size / 2, size); });
+    if (isWorthTwoHalves(size)) {
+        runInTwoHalves([&] { readRange(0, size / 2); }, [&] { readRange(size / 2, size); });
+    } else {
+        readRange(0, size);
+    }
+    if (error != 0) {
+        setReason(reason, errnoText(error));
+        return std::nullopt;
+    }
     char probe = 0;
-    const bool grew = ::pread(fd, &probe, 1, static_cast<off_t>(size)) != 0;
-    // A file that changed size while it was read, or a read that failed, is read again the
-    // plain way, which reads to the file's end and reports why it could not.
-    if (!firstHalf || !secondHalf || grew) return FileSystem::readShared(path, reason);
-    return SharedBytes{std::shared_ptr<const void>(buffer, buffer.get()), std::string_view(buffer.get(), size), {}};
+    const bool grew = ::pread(fd.get(), &probe, 1, static_cast<off_t>(size)) != 0;
+    struct stat after {};
+    const bool changed = shortened || grew || ::fstat(fd.get(), &after) != 0 || differs(before, after);
+    SharedBytes bytes{std::shared_ptr<const void>(buffer, buffer.get()), std::string_view(buffer.get(), size), {}, {}};
+    if (changed) bytes.changed = [] { return true; };
+    return bytes;
+}
+
+std::unique_ptr<InputStream> StdFileSystem::openStream(const std::string& path, std::string* reason) const
+{
+    Descriptor fd = openPlainFile(path, reason);
+    if (!fd) return nullptr;
+    struct stat status {};
+    if (::fstat(fd.get(), &status) != 0) {
+        setReason(reason, errnoText(errno));
+        return nullptr;
+    }
+    return std::make_unique<StdInputStream>(std::move(fd), status);
 }
 
 std::unique_ptr<OutputFile> StdFileSystem::create(const std::string& path, std::string* reason)
@@ -596,6 +810,14 @@ PathKind StdFileSystem::kindOf(const std::string& path) const
     return S_ISDIR(status.st_mode) ? PathKind::Folder : PathKind::Other;
 }
 
+bool StdFileSystem::isSameFile(const std::string& a, const std::string& b) const
+{
+    struct stat first {};
+    struct stat second {};
+    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev
+        && first.st_ino == second.st_ino;
+}
+
 std::unique_ptr<ScratchFile> StdFileSystem::scratch(std::string* reason) const
 {
     int error = ENOENT;
@@ -607,7 +829,7 @@ std::unique_ptr<ScratchFile> StdFileSystem::scratch(std::string* reason) const
             fd.reset(::mkostemp(name.data(), O_CLOEXEC));
             if (fd) ::unlink(name.c_str());
         }
-        if (fd) return std::make_unique<StdScratchFile>(std::move(fd));
+        if (fd) return std::make_unique<StdScratchFile>(std::move(fd), folder, m_scratchReserve);
         error = errno ? errno : EIO;
     }
     setReason(reason, errnoText(error));

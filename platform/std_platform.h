@@ -4,29 +4,37 @@
 #include "file_system.h"
 #include "random_source.h"
 
+#include <cstdint>
 #include <random>
 
 namespace vantor::platform {
 
 // How readShared holds a large file's bytes.
 enum class LargeFileReading {
-    Copy,  // read into fresh memory: safe whatever happens to the file later
-    // Mapped read-only, with no copy. The file's size is taken once; if another program shortens
-    // the file while the bytes are in use, touching the lost part ends the process (SIGBUS), so
-    // this suits short runs, such as a command that loads, exports and exits, and not a
-    // window that keeps a table for as long as the user likes.
+    Copy,  // read into fresh memory: the file as it was read, whatever happens to it later
+    // Mapped read-only, with no copy: what another program writes into the file shows in the
+    // bytes, and a part it cuts off reads as zeros (a fault there no longer ends the process),
+    // so the bytes' changed() must be asked once they have been used. This suits short runs,
+    // such as a command that loads, exports and exits, and not a window that keeps a table
+    // for as long as the user likes.
     Map,
 };
 
 // The file system through the C++ standard library; paths are UTF-8.
 class StdFileSystem final : public FileSystem {
 public:
-    explicit StdFileSystem(LargeFileReading largeFiles = LargeFileReading::Copy) : m_largeFiles(largeFiles) {}
+    explicit StdFileSystem(LargeFileReading largeFiles = LargeFileReading::Copy,
+                           std::uint64_t scratchReserve = kScratchReserveBytes)
+        : m_largeFiles(largeFiles), m_scratchReserve(scratchReserve)
+    {
+    }
     bool exists(const std::string& path) const override;
     bool isDirectory(const std::string& path) const override;
     // A file without any write permission bit counts as read-only even for the superuser.
     bool isWritable(const std::string& path) const override;
     PathKind kindOf(const std::string& path) const override;
+    // By device and file number, links followed.
+    bool isSameFile(const std::string& a, const std::string& b) const override;
     // Opens without waiting and reads only a plain file: a FIFO or device, also one swapped in
     // after a listing, is refused with a reason, never waited on.
     std::optional<std::string> readAll(const std::string& path, std::string* reason) const override;
@@ -36,19 +44,24 @@ public:
     std::vector<FolderEntry> listEntries(const std::string& folder) const override;
     // Large files are mapped (LargeFileReading::Map), or read in two halves on two threads: most
     // of the cost of reading is the system handing the process fresh memory, and two cores share that.
+    // Bytes read while the file changed size or was rewritten come with changed() true.
     std::optional<SharedBytes> readShared(const std::string& path, std::string* reason) const override;
+    // Read through the file's descriptor; a file that changed while it was read fails at its end.
+    std::unique_ptr<InputStream> openStream(const std::string& path, std::string* reason) const override;
     // The bytes go to an unnamed file in the target's folder where the file system has them
     // (nothing is left behind when the process is killed), else to a hidden named one. A
     // symbolic link is written through: the file it points to is replaced, the link stays.
     // A replaced file's permission bits are kept.
     std::unique_ptr<OutputFile> create(const std::string& path, std::string* reason) override;
-    // An unnamed file in $TMPDIR, else /var/tmp, else /tmp; the block it gives is mapped.
+    // An unnamed file in $TMPDIR, else /var/tmp, else /tmp; the block it gives is mapped. It
+    // refuses bytes that would leave its file system less free room than scratchReserve.
     std::unique_ptr<ScratchFile> scratch(std::string* reason) const override;
     bool remove(const std::string& path) override;
     std::vector<std::string> listFiles(const std::string& folder, std::string_view suffix) const override;
 
 private:
     LargeFileReading m_largeFiles;
+    std::uint64_t m_scratchReserve;
 };
 
 // Seeded once, from the system's entropy source and the clock, when it is made: one

@@ -1,6 +1,9 @@
 #include "app/extractor_window.h"
 
 #include "app/region_map.h"
+#include "app/widget_dialogs.h"
+#include "extract/archive_fixture.h"
+#include "extract/opensim_fixture.h"
 #include "extract/object_line_fixture.h"
 #include "fakes/fake_app_services.h"
 #include "fakes/fake_platform.h"
@@ -16,6 +19,7 @@
 #include <QKeyEvent>
 #include <QPointer>
 #include <QHelpEvent>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -27,6 +31,7 @@
 #include <QToolTip>
 #include <QUrl>
 
+#include <atomic>
 #include <fstream>
 
 namespace vantor::app {
@@ -46,6 +51,34 @@ LanguageTable languageTable()
     for (int k = 0; k < 38; ++k) entries.push_back("E " + std::to_string(k));
     return LanguageTable(std::move(entries));
 }
+
+// A file system whose create() waits until the gate opens, so that a test can act while a save
+// on the worker has begun; everything else goes straight to the fake.
+class GatedFileSystem final : public platform::FileSystem {
+public:
+    explicit GatedFileSystem(test::FakeFileSystem& files) : m_files(files) {}
+    std::atomic<bool> open{false};
+
+    bool exists(const std::string& path) const override { return m_files.exists(path); }
+    bool isDirectory(const std::string& path) const override { return m_files.isDirectory(path); }
+    std::optional<std::string> readAll(const std::string& path, std::string* reason) const override
+    {
+        return m_files.readAll(path, reason);
+    }
+    std::unique_ptr<platform::OutputFile> create(const std::string& path, std::string* reason) override
+    {
+        while (!open) QThread::msleep(1);
+        return m_files.create(path, reason);
+    }
+    bool remove(const std::string& path) override { return m_files.remove(path); }
+    std::vector<std::string> listFiles(const std::string& folder, std::string_view suffix) const override
+    {
+        return m_files.listFiles(folder, suffix);
+    }
+
+private:
+    test::FakeFileSystem& m_files;
+};
 
 // A mark's green, also under the rectangle's light tint.
 bool isMark(const QColor& colour) { return colour.green() > 120 && colour.red() < 60 && colour.blue() < 80; }
@@ -207,7 +240,7 @@ TEST_F(ExtractorWindowTest, OpeningWithoutAUsableFileClosesTheWindow)
         bool cancel;
         std::vector<std::string> messages;
     };
-    const std::string shortLine = "<a>1</a>xyz";  // 11 characters: an object without a position
+    const std::string shortLine = "<a>1</b>xyz";  // 11 characters: an object without a position
     for (const Case& c : std::vector<Case>{
              {"cancelled dialog", {}, true, {}},
              {"missing file", {}, false, {}},
@@ -236,9 +269,21 @@ TEST_F(ExtractorWindowTest, CutOffLineKeepsTheMarksBeforeItAndTheWindowOpen)
     EXPECT_EQ(window->selection().objects().size(), 4U);
     EXPECT_EQ(window->selection().markers().size(), 2U);
     EXPECT_FALSE(window->findChild<QTimer*>(QStringLiteral("Timer1"))->isActive());
-    EXPECT_NE(status().find("Line 5 (object 3) ends inside a tag"), std::string::npos) << status();
+    EXPECT_NE(status().find("Line 5 (object 3) is cut off"), std::string::npos) << status();
     QCoreApplication::processEvents();
     EXPECT_TRUE(window->isVisible());
+    click("Command1");  // the whole region: "Extraire" stops at the same object, and says where
+    EXPECT_EQ(tableNames(), (std::vector<std::string>{"a", "b"}));
+    EXPECT_NE(status().find("\"Extraire\" stopped at line 5 (object 3), which is cut off"), std::string::npos) << status();
+
+    // An archive's objects have no lines: the object alone says where.
+    files.files["/scenes/region.oar"] = test::makeArchive(
+        {{"archive.xml", "<archive />"}, {"objects/a.xml", objectAt("10", "10", "a")}, {"objects/b.xml", "<a>1</a><b>2</b><c"}});
+    dialogs.answers.push_back(platform::ChosenFile{"/scenes/region.oar", "region.oar"});
+    click("Command4");
+    EXPECT_NE(status().find("Object 2 is cut off"), std::string::npos) << status();
+    click("Command1");
+    EXPECT_NE(status().find("\"Extraire\" stopped at object 2, which is cut off"), std::string::npos) << status();
 }
 
 TEST_F(ExtractorWindowTest, MarksSitAtTheObjectsTopLeftCornersAndArePainted)
@@ -255,11 +300,13 @@ TEST_F(ExtractorWindowTest, MarksSitAtTheObjectsTopLeftCornersAndArePainted)
     EXPECT_TRUE(isMark(colourAt(5120, 5120)));
     EXPECT_FALSE(isMark(colourAt(3000, 3000)));
 
-    // The tint shows what "Extraire" keeps: the initial quarter, or with "Inverse" the rest.
+    // The tint shows what "Extraire" keeps: the rectangle (here the top-left quarter), or with
+    // "Inverse" the rest.
     const auto tinted = [this](QPointF units) {
         const QColor colour = map()->grab().toImage().pixelColor(pixel(units).toPoint());
         return colour.blue() > colour.red() + 10;
     };
+    drag({0, 0}, {5120, 5120});
     EXPECT_TRUE(tinted({3000, 3000}));
     EXPECT_FALSE(tinted({8000, 8000}));
     setInverse(true);
@@ -285,8 +332,8 @@ TEST_F(ExtractorWindowTest, ExtraireKeepsTheObjectsStrictlyInsideOrOutside)
         return more;
     };
     for (const Case& c : std::vector<Case>{
-             {"initial quarter", {}, false, false,
-              {"in-drag", "drag-left-edge", "drag-bottom-edge", "in-quarter", "clicked-point"}},
+             {"as loaded: the whole region", {}, false, false, plus({"clicked-point"})},
+             {"as loaded, inverse", {}, false, true, {"outside-region"}},
              {"drag example", dragExample, false, false, {"in-drag", "quarter-right-edge"}},
              {"drag the other way", std::pair{dragExample.second, dragExample.first}, false, false,
               {"in-drag", "quarter-right-edge"}},
@@ -315,12 +362,12 @@ TEST_F(ExtractorWindowTest, TheLinesFollowThePointerOnlyWhileAButtonIsHeld)
 {
     openOn(sceneFile({objectAt("10", "10")}));
     const extract::SceneSelection& s = window->selection();
-    EXPECT_EQ(s.v2(), (extract::MapLine{5120, 0, 5120}));  // the initial quarter, half-length lines
+    EXPECT_EQ(s.v2(), (extract::MapLine{10240, 0, 10240}));  // the whole region, as loaded
     mouse(QEvent::MouseButtonPress, {2000, 3000}, Qt::RightButton);
     EXPECT_EQ(s.dragState(), extract::DragState::Dragging);
     EXPECT_EQ(s.v1(), (extract::MapLine{2000, 0, 10240}));
     EXPECT_EQ(s.h1(), (extract::MapLine{3000, 0, 10240}));
-    EXPECT_EQ(s.v2().position, 5120);  // the second corner waits for a move
+    EXPECT_EQ(s.v2().position, 10240);  // the second corner waits for a move
     // The pointer is held: a corner may lie outside the map.
     mouse(QEvent::MouseMove, {-800, 11000});
     EXPECT_EQ(s.v2(), (extract::MapLine{-800, 0, 10240}));
@@ -392,6 +439,70 @@ TEST_F(ExtractorWindowTest, AFailingObjectIsNamedAndNoHalfListingIsWritten)
     EXPECT_EQ(files.files.count("/out/sel.txt"), 0U);
 }
 
+// Saving writes nothing, and says why, when the table is empty or when either file would
+// replace the scene file shown on the map.
+TEST_F(ExtractorWindowTest, SaveRefusesAnEmptyTableAndTheFileShownOnTheMap)
+{
+    // A scene file named .txt: saving as scene.xml would put the listing in its place.
+    const std::string shown = "/scenes/scene.txt";
+    const std::string scene = sceneFile({objectAt("100", "200", "a")});
+    openOn(scene, nullptr, shown);
+    for (const std::string& chosen : {shown, std::string("/scenes/scene.xml")}) {
+        messages.shown.clear();
+        dialogs.answers.push_back(platform::ChosenFile{chosen, "x"});
+        click("Command3");
+        EXPECT_EQ(messages.shown, std::vector<std::string>{"Saving to " + chosen + " would replace " + shown
+                                                           + ", the scene file shown on the map. Nothing was written; "
+                                                             "choose another name."});
+    }
+    EXPECT_EQ(files.files.at(shown), scene);
+    EXPECT_EQ(files.files.count("/scenes/scene.xml"), 0U);
+    EXPECT_EQ(window->scenePath(), shown);
+
+    drag({0, 0}, {100, 100});
+    click("Command1");
+    ASSERT_TRUE(window->selection().objects().empty());
+    messages.shown.clear();
+    const std::size_t dialogsBefore = dialogs.saved.size();
+    click("Command3");
+    EXPECT_EQ(dialogs.saved.size(), dialogsBefore);  // not even asked where
+    EXPECT_EQ(messages.shown,
+              std::vector<std::string>{"The table holds no object: there is nothing to save, and no file was written."});
+}
+
+// A large table saves on a worker with the busy bar; Cancel leaves no file.
+TEST_F(ExtractorWindowTest, ALargeSaveRunsOnAWorkerAndCancelLeavesNoFile)
+{
+    GatedFileSystem gated(files);
+    files.files[kScene] = sceneFile({objectAt("100", "200", "a"), objectAt("10", "10", "b")});
+    openOn(files.files[kScene], &gated);
+    window->setBackgroundSaveBytes(1);
+    for (const bool cancel : {true, false}) {
+        messages.shown.clear();
+        gated.open = false;
+        dialogs.answers.push_back(platform::ChosenFile{"/out/sel.xml", "sel.xml"});
+        click("Command3");
+        ASSERT_TRUE(window->isSaving()) << cancel;
+        EXPECT_FALSE(window->findChild<QProgressBar*>(QStringLiteral("Progress"))->isHidden());
+        EXPECT_FALSE(window->findChild<QWidget*>(QStringLiteral("Command3"))->isEnabled());
+        EXPECT_NE(status().find("Saving sel.xml"), std::string::npos) << status();
+        if (cancel) click("Cancel");
+        gated.open = true;
+        ASSERT_TRUE(runEvents(5s, [this] { return !window->isSaving(); })) << cancel;
+        EXPECT_TRUE(window->findChild<QProgressBar*>(QStringLiteral("Progress"))->isHidden());
+        EXPECT_TRUE(window->findChild<QWidget*>(QStringLiteral("Command3"))->isEnabled());
+        EXPECT_EQ(files.files.count("/out/sel.xml"), cancel ? 0U : 1U) << cancel;
+        EXPECT_EQ(files.files.count("/out/sel.txt"), cancel ? 0U : 1U) << cancel;
+        EXPECT_EQ(files.openOutputs, 0);
+        if (cancel) {
+            EXPECT_TRUE(messages.shown.empty());
+            EXPECT_NE(status().find("Saving cancelled: no file was written."), std::string::npos) << status();
+        } else {
+            EXPECT_EQ(messages.shown, std::vector<std::string>{"/out/sel.xmlE 35"});
+        }
+    }
+}
+
 TEST_F(ExtractorWindowTest, StatusCountsLiveAndTheTooltipNamesTheObject)
 {
     openOn(sceneFile({objectAt("100", "200", "a &amp; b"), objectAt("110", "210", "b"), objectAt("10", "10", "c")}));
@@ -412,6 +523,31 @@ TEST_F(ExtractorWindowTest, StatusCountsLiveAndTheTooltipNamesTheObject)
     QCoreApplication::sendEvent(map(), &help);
     EXPECT_EQ(QToolTip::text().toStdString(), "a & b\n100, 200, 22 m");
     QToolTip::hideText();
+}
+
+// Objects in OpenSim's own layouts carry other values at the indexes of the converter's: the
+// tooltip reads the name and position by element, as the mark is placed.
+TEST_F(ExtractorWindowTest, TheTooltipOfAnOpenSimObjectNamesItAndGivesItsPosition)
+{
+    test::OpenSimObject object;
+    object.position = {"204.5", "210.25", "31"};
+    object.parts[0].name = "Round Rug &amp; Teal";
+    object.parts[0].creatorData = true;
+    object.parts[0].inventoryItems = 2;
+    test::OpenSimObject older = object;
+    older.olderLayout = true;
+    older.position = {"117.5", "120.75", "22"};
+    openOn(test::legacyScene({test::openSimObjectXml(object), test::openSimObjectXml(older, 2)}));
+    ASSERT_EQ(window->selection().markers().size(), 2U);
+    for (const auto& [k, expected] : {std::pair{0, "Round Rug & Teal\n204.5, 210.25, 31 m"},
+                                      std::pair{1, "Round Rug & Teal\n117.5, 120.75, 22 m"}}) {
+        const extract::Marker& mark = window->selection().markers()[static_cast<std::size_t>(k)];
+        const QPointF over = pixel({mark.left, mark.top}) + QPointF(2, 2);
+        QHelpEvent help(QEvent::ToolTip, over.toPoint(), map()->mapToGlobal(over.toPoint()));
+        QCoreApplication::sendEvent(map(), &help);
+        EXPECT_EQ(QToolTip::text().toStdString(), expected);
+        QToolTip::hideText();
+    }
 }
 
 TEST_F(ExtractorWindowTest, DraggingRepaintsOnlyWhatTheRectangleLeftAndEntered)
@@ -448,15 +584,48 @@ TEST_F(ExtractorWindowTest, AfterAResizeTheRectangleSelectsTheSameObjects)
     EXPECT_EQ(tableNames(), std::vector<std::string>{"in"});
 }
 
-TEST_F(ExtractorWindowTest, ChargerXmlDiscardsTheMarksAndACancelClosesTheWindow)
+// Once a map is shown, "Charger XML" replaces it only with a file that loads: a cancelled
+// dialog, a file that cannot be read, a missing file and a read error leave the window, the
+// map, the table and the rectangle as they were; the message says why.
+TEST_F(ExtractorWindowTest, ChargerXmlKeepsTheMapUnlessTheNewFileLoads)
 {
-    openOn(sceneFile({objectAt("100", "200")}));
+    openOn(sceneFile({objectAt("100", "200", "a"), objectAt("20", "20", "b")}));
     drag({2000, 3000}, {6000, 1000});
+    click("Command1");
+    ASSERT_EQ(tableNames(), std::vector<std::string>{"a"});
+    files.files["/scenes/notes.txt"] = "just some text, not a scene\r\n";
+    files.files["/scenes/locked.xml"] = sceneFile({objectAt("1", "1")});
+    files.unreadable.insert("/scenes/locked.xml");
+    struct Case {
+        const char* what;
+        std::optional<std::string> chosen;  // none: the dialog is cancelled
+        bool message;
+    };
+    for (const Case& c : std::vector<Case>{{"cancelled", {}, false},
+                                           {"a text file", "/scenes/notes.txt", true},
+                                           {"unreadable", "/scenes/locked.xml", true},
+                                           {"missing", "/scenes/gone.xml", true}}) {
+        messages.shown.clear();
+        if (c.chosen) dialogs.answers.push_back(platform::ChosenFile{*c.chosen, "x"});
+        click("Command4");
+        EXPECT_EQ(messages.shown.size(), c.message ? 1U : 0U) << c.what;
+        EXPECT_EQ(tableNames(), std::vector<std::string>{"a"}) << c.what;
+        EXPECT_EQ(window->selection().markers().size(), 1U) << c.what;
+        EXPECT_EQ(window->selection().v1().position, 2000) << c.what;  // the rectangle stays
+        EXPECT_EQ(window->scenePath(), kScene) << c.what;
+        EXPECT_FALSE(window->findChild<QTimer*>(QStringLiteral("Timer1"))->isActive()) << c.what;
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(window->isVisible()) << c.what;
+    }
+    // A file that loads replaces the table, with the whole region selected again.
+    files.files["/scenes/other.xml"] = sceneFile({objectAt("10", "10", "c"), objectAt("250", "5", "d")});
+    dialogs.answers.push_back(platform::ChosenFile{"/scenes/other.xml", "other.xml"});
     click("Command4");
-    EXPECT_EQ(dialogs.opened.size(), 2U);
-    EXPECT_TRUE(window->selection().markers().empty());
-    EXPECT_EQ(window->selection().v1().position, 2000);  // the rectangle stays
-    EXPECT_TRUE(runEvents(5s, [this] { return !window->isVisible(); }));
+    EXPECT_EQ(tableNames(), (std::vector<std::string>{"c", "d"}));
+    EXPECT_EQ(window->selection().edges(), (extract::RectangleEdges{0, 10240, 0, 10240}));
+    EXPECT_EQ(window->scenePath(), "/scenes/other.xml");
+    click("Command1");
+    EXPECT_EQ(tableNames(), (std::vector<std::string>{"c", "d"}));
 }
 
 TEST_F(ExtractorWindowTest, ADroppedSceneFileLoadsWithoutTheDialog)
@@ -468,7 +637,8 @@ TEST_F(ExtractorWindowTest, ADroppedSceneFileLoadsWithoutTheDialog)
     dialogs.answers.push_back(platform::ChosenFile{path, "dropped.xml"});
     openWindow(&disk);
     ASSERT_EQ(window->selection().objects().size(), 2U);
-    click("Command1");  // the initial quarter holds neither
+    drag({0, 0}, {5120, 5120});  // the top-left quarter holds neither
+    click("Command1");
     ASSERT_TRUE(window->selection().objects().empty());
 
     QMimeData mime;
@@ -482,6 +652,57 @@ TEST_F(ExtractorWindowTest, ADroppedSceneFileLoadsWithoutTheDialog)
     EXPECT_EQ(window->selection().objects().size(), 2U);
     EXPECT_EQ(window->scenePath(), path);
     EXPECT_EQ(session.lastFolder, folder.path().toStdString() + "/");
+}
+
+// An archive that cannot be read is said in the language's words, with the archive reader's
+// own reason on a line of its own; memory that runs out while loading is a message too.
+TEST_F(ExtractorWindowTest, RefusedArchivesAndExhaustedMemoryAreSaidInTheLanguage)
+{
+    files.files["/scenes/broken.oar"] = "not an archive at all";
+    files.files["/scenes/huge.xml"] = sceneFile({objectAt("10", "10")});
+    files.exhausting.insert("/scenes/huge.xml");
+    for (const auto& [path, expected] : std::vector<std::pair<std::string, std::string>>{
+             {"/scenes/broken.oar", "E 36\r\nIt is not an OpenSim region archive (.oar) that can be read. The archive "
+                                    "reader says:\r\nUnrecognized archive format"},
+             {"/scenes/huge.xml", "E 36\r\nThere is not enough memory to load it."}}) {
+        messages.shown.clear();
+        dialogs.answers.push_back(platform::ChosenFile{path, "x"});
+        openWindow();
+        EXPECT_EQ(messages.shown, std::vector<std::string>{expected}) << path;
+        EXPECT_TRUE(runEvents(5s, [this] { return !window->isVisible(); })) << path;  // a first load: it closes
+    }
+}
+
+// Qt's message boxes open over the map window, not over the window that happens to be active.
+TEST_F(ExtractorWindowTest, ItsMessagesOpenOverTheMapWindow)
+{
+    QWidget mainWindow;
+    mainWindow.show();
+    QApplication::setActiveWindow(&mainWindow);
+    WidgetMessageBox boxes;
+    files.files[kScene] = sceneFile({objectAt("10", "10")});
+    files.files["/scenes/notes.xml"] = "<a>1</b>xyz\r\n";
+    dialogs.answers.push_back(platform::ChosenFile{kScene, "region.xml"});
+    window = std::make_unique<ExtractorWindow>(session, ExtractorServices{files, dialogs, boxes, clock});
+    window->open();
+    window->show();
+    QApplication::setActiveWindow(&mainWindow);
+    const QWidget* parentSeen = nullptr;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&parentSeen] {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            auto* box = qobject_cast<QMessageBox*>(top);
+            if (!box || !box->isVisible()) continue;
+            parentSeen = box->parentWidget();
+            box->accept();
+        }
+    });
+    closer.start(10);
+    dialogs.answers.push_back(platform::ChosenFile{"/scenes/notes.xml", "notes.xml"});
+    click("Command4");
+    closer.stop();
+    EXPECT_EQ(parentSeen, window.get());
+    EXPECT_EQ(window->selection().objects().size(), 1U);
 }
 
 // Large files load on a worker thread; these tests lower the threshold to a few bytes.

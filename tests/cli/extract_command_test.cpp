@@ -5,6 +5,7 @@
 #include "extract/object_lines.h"
 #include "extract/object_parts.h"
 #include "extract/opensim_fixture.h"
+#include "extract/scene_archive.h"
 #include "text/number_forms.h"
 #include "text/text_codec.h"
 
@@ -48,15 +49,84 @@ TEST_F(ExtractCommand, KeepsTheObjectsStrictlyInsideOrOutsideTheRectangle)
               ExitCode::Ok);
     EXPECT_EQ(namesIn("/w/out.xml"), (Names{"Caf\xC3\xA9", "d"}));
 
-    // A cut-off line ends the rectangle's filter, but fails the export of the whole table.
+    // A cut-off line ends the rectangle's filter, but fails the export of the whole table;
+    // every message says where it is. Here an object is cut inside a tag, and the object after
+    // it, whose closing tag would close it too, stays an object of its own.
+    std::string cut = objectAt("100.5", "200", "cut");
+    cut.resize(cut.find("<PathTwist>") + 14);
     files.files["/w/region.xml"] =
-        test::sceneFile({objectAt("100", "200", "kept"), "<a>1</a><b>2</b><c", objectAt("101", "201", "after")});
+        test::sceneFile({objectAt("100", "200", "kept"), cut, objectAt("101", "201", "after")});
     EXPECT_EQ(run({"extract", "/w/region.xml", "--out", "/w/cut.xml"}), ExitCode::Failed);
-    EXPECT_NE(err.str().find("cannot export object 2:"), std::string::npos) << err.str();
+    EXPECT_NE(err.str().find("/w/region.xml, line 4 (object 2) is cut off"), std::string::npos) << err.str();
+    EXPECT_NE(err.str().find("cannot export object 2 (\"cut\"): it is cut off (a \"<\" after its last \">\") at line 4"),
+              std::string::npos)
+        << err.str();
     EXPECT_EQ(files.files.at("/w/cut.xml"), files.files.at("/w/region.xml"));
     EXPECT_EQ(files.files.count("/w/cut.txt"), 0u);
     ASSERT_EQ(run({"extract", "/w/region.xml", "--out", "/w/sel.xml", "--rect", "0,0,256,256"}), ExitCode::Ok);
     EXPECT_EQ(namesIn("/w/sel.xml"), (Names{"kept"}));
+    EXPECT_NE(err.str().find("the selection stops at line 4 (object 2), which is cut off"), std::string::npos)
+        << err.str();
+}
+
+// With nothing to save, or when an output would replace the scene file itself, nothing is
+// written; earlier files stay.
+TEST_F(ExtractCommand, WritesNothingWhenThereIsNothingToSaveOrTheInputWouldBeReplaced)
+{
+    const std::string scene = test::sceneFile({objectAt("100", "200", "a")});
+    files.files["/w/region.xml"] = scene;
+    files.files["/w/scene.txt"] = scene;
+    files.files["/w/empty.xml"] = "earlier";
+    struct Case {
+        std::vector<std::string_view> args;
+        ExitCode code;
+        const char* says;
+    };
+    for (const Case& c : std::vector<Case>{
+             {{"extract", "/w/region.xml", "--out", "/w/empty.xml", "--rect", "0,0,10,10"}, ExitCode::Failed,
+              "nothing to save: the selection holds no object; no file was written"},
+             {{"extract", "/w/region.xml", "--out", "/w/region.xml"}, ExitCode::Usage,
+              "--out /w/region.xml would replace /w/region.xml itself"},
+             {{"extract", "/w/scene.txt", "--out", "/w/scene.xml"}, ExitCode::Usage,
+              "the listing /w/scene.txt written beside --out would replace /w/scene.txt itself"}}) {
+        EXPECT_EQ(run(c.args), c.code) << c.args.back();
+        EXPECT_NE(err.str().find(c.says), std::string::npos) << err.str();
+        EXPECT_EQ(out.str(), "");
+    }
+    EXPECT_EQ(files.files.at("/w/empty.xml"), "earlier");
+    EXPECT_EQ(files.files.count("/w/empty.txt"), 0u);
+    EXPECT_EQ(files.files.at("/w/region.xml"), scene);
+    EXPECT_EQ(files.files.at("/w/scene.txt"), scene);
+    EXPECT_EQ(files.files.count("/w/scene.xml"), 0u);
+}
+
+// Refused archives, a file that changes while it is read and exhausted memory exit 2 with the
+// reason; nothing is written.
+TEST_F(ExtractCommand, RefusalsAndExhaustionExitTwoWithTheReason)
+{
+    std::vector<std::pair<std::string, std::string>> entries{{"archive.xml", "<archive />"}};
+    for (int k = 0; k < 3; ++k) entries.emplace_back("objects/o" + std::to_string(k) + ".xml", objectAt("10", "10"));
+    files.files["/w/region.oar"] = test::makeArchive(entries);
+    files.files["/w/bomb.oar"] = test::makeArchive(
+        {{"archive.xml", "<archive />"}, {"objects/huge.xml", std::string(extract::kLargestObjectBytes + 1, 'x')}});
+    files.files["/w/moving.xml"] = test::sceneFile({objectAt("10", "10")});
+    files.changing.insert("/w/moving.xml");
+    files.files["/w/big.xml"] = test::sceneFile({objectAt("10", "10")});
+    files.exhausting.insert("/w/big.xml");
+    files.scratchRoom = objectAt("10", "10").size() * 2;
+    for (const auto& [scene, says] : std::vector<std::pair<std::string_view, std::string>>{
+             {"/w/bomb.oar", "cannot read /w/bomb.oar: its object objects/huge.xml unpacks to more than 64 MiB"},
+             {"/w/region.oar", "cannot read /w/region.oar: unpacking its objects would leave less than 1 GiB free in "
+                               "/fake-tmp; the archive is refused"},
+             {"/w/moving.xml", "cannot read /w/moving.xml: it changed while it was read"},
+             {"/w/big.xml", "cannot read /w/big.xml: not enough memory to load it"}}) {
+        EXPECT_EQ(run({"extract", scene, "--out", "/w/o.xml"}), ExitCode::Usage) << scene;
+        EXPECT_NE(err.str().find(says), std::string::npos) << err.str();
+    }
+    files.exhaustingKinds = true;  // memory runs out outside any load
+    EXPECT_EQ(run({"extract", "/w/big.xml", "--out", "/w/o.xml"}), ExitCode::Usage);
+    EXPECT_EQ(err.str(), "vantor-cli: out of memory\n");
+    EXPECT_EQ(files.files.count("/w/o.xml"), 0u);
 }
 
 TEST_F(ExtractCommand, ExitCodesSayWhatWentWrong)

@@ -234,10 +234,15 @@ TEST_F(Listing, ExportWritesTheSceneFileAndTheListingBesideIt)
     // The header is anchored on the last object: <131.25, 64.5, 23.5 - 2>.
     EXPECT_EQ(files.files["/out/sel.txt"], test::fileText(VANTOR_TEST_DATA_DIR "/three_objects.expected.txt"));
 
+    // An empty table has nothing to save: no file at all (an empty listing would not convert),
+    // and an earlier file of that name stays.
     lines.clear();
-    ASSERT_TRUE(exportTo("/out/none.xml"));
-    EXPECT_EQ(files.files["/out/none.xml"], "<scene>\r\n\r\n\r\n</scene>\r\n");
-    EXPECT_EQ(files.files.at("/out/none.txt"), "");
+    files.files["/out/none.xml"] = "earlier";
+    const ExportReport none = exportTo("/out/none.xml");
+    ASSERT_FALSE(none);
+    EXPECT_EQ(none.failure->error, ExportError::NothingToSave);
+    EXPECT_EQ(files.files.at("/out/none.xml"), "earlier");
+    EXPECT_EQ(files.files.count("/out/none.txt"), 0u);
 }
 
 TEST_F(Listing, FailuresLeaveTheSceneFileAndNoNewListing)

@@ -26,6 +26,9 @@ struct OpenSimObject {
     // Written as in 2009: <Guid> identifiers, lower-case quaternion names, the size inside
     // Shape as well (there "9 9 9", which must lose against the outer one) and the older order.
     bool style2009 = false;
+    // The older layout of `save xml` and inventory archives: the root part inside RootPart,
+    // each other part inside a Part of OtherParts.
+    bool olderLayout = false;
 };
 
 inline std::string openSimPartXml(const OpenSimObject& object, const OpenSimPart& part, int serial)
@@ -111,13 +114,16 @@ inline std::string openSimPartXml(const OpenSimObject& object, const OpenSimPart
 // The object as one SceneObjectGroup element.
 inline std::string openSimObjectXml(const OpenSimObject& object, int serial = 1)
 {
-    std::string xml = "<SceneObjectGroup>" + openSimPartXml(object, object.parts.front(), serial * 1000);
+    const auto wrapped = [&object](const std::string& wrapper, const std::string& part) {
+        return object.olderLayout ? "<" + wrapper + ">" + part + "</" + wrapper + ">" : part;
+    };
+    std::string xml = "<SceneObjectGroup>" + wrapped("RootPart", openSimPartXml(object, object.parts.front(), serial * 1000));
     if (object.parts.size() == 1) {
         xml += "<OtherParts />";
     } else {
         xml += "<OtherParts>";
         for (std::size_t i = 1; i < object.parts.size(); ++i) {
-            xml += openSimPartXml(object, object.parts[i], serial * 1000 + static_cast<int>(i));
+            xml += wrapped("Part", openSimPartXml(object, object.parts[i], serial * 1000 + static_cast<int>(i)));
         }
         xml += "</OtherParts>";
     }

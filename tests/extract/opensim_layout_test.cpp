@@ -13,6 +13,7 @@
 #include "object_line_fixture.h"
 #include "opensim_fixture.h"
 #include "text/text_codec.h"
+#include "text/xml_text.h"
 
 #include <gtest/gtest.h>
 
@@ -21,6 +22,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iomanip>
 #include <sstream>
 #include <tuple>
 
@@ -82,15 +84,25 @@ std::vector<OpenSimObject> fixtureObjects()
     return {single, linkset, scripted, old, sign};
 }
 
-std::vector<std::string> fixtureXml()
+std::vector<std::string> fixtureXml(bool olderLayout = false)
 {
     std::vector<std::string> xml;
     int serial = 0;
-    for (const auto& object : fixtureObjects()) xml.push_back(test::openSimObjectXml(object, ++serial));
+    for (auto object : fixtureObjects()) {
+        object.olderLayout = olderLayout;
+        xml.push_back(test::openSimObjectXml(object, ++serial));
+    }
     return xml;
 }
 
 const std::vector<ObjectPosition> kFixturePositions{{30.5, 40.25}, {100, 50}, {200, 210}, {10, 250}, {128, 128}};
+
+// What the map tells of each fixture object under the pointer: its root's name and position.
+const std::vector<ObjectLabel> kFixtureLabels{{"Single", "30.5", "40.25", "21"},
+                                              {"Root", "100", "50", "20"},
+                                              {"Scripted &amp; boxed", "200", "210", "30"},
+                                              {"Old prim", "10", "250", "40"},
+                                              {"Sign", "128", "128", "25"}};
 
 // Line A of every record, after its time stamp, in export order: each child at the root's
 // position plus its offset turned by the root (computed by hand), and the root's rotation
@@ -140,22 +152,32 @@ std::vector<std::string> exportedListing(const ObjectLines& table)
     return lines;
 }
 
-TEST(OpenSimLayout, EveryLayoutGivesTheSameObjectsMarkersSelectionAndRecords)
+TEST(OpenSimLayout, EveryLayoutGivesTheSameObjectsMarkersLabelsSelectionAndRecords)
 {
     const std::vector<std::string> xml = fixtureXml();
-    const std::tuple<std::string, std::string, SceneLayout> layouts[] = {
-        {"legacy, LF", test::legacyScene(xml), SceneLayout::Document},
-        {"legacy, Windows", test::legacyScene(xml, "\r\n"), SceneLayout::Document},
-        {"current, all on line 2", test::currentScene(xml), SceneLayout::Document},
-        {"the converter's wrapper, CR LF", test::sceneFile(xml), SceneLayout::Document},
+    const std::vector<std::string> older = fixtureXml(true);
+    std::string between = "<scene>\n" + xml[0] + "\nwords on a line of their own\n";
+    for (std::size_t k = 1; k < xml.size(); ++k) between += "<Terrain>x</Terrain><!-- note -->" + xml[k] + "\n";
+    between += "</scene>\n";
+    const std::tuple<std::string, std::string, const std::vector<std::string>*> layouts[] = {
+        {"legacy, LF", test::legacyScene(xml), &xml},
+        {"legacy, Windows", test::legacyScene(xml, "\r\n"), &xml},
+        {"current, all on line 2", test::currentScene(xml), &xml},
+        {"the converter's wrapper, CR LF", test::sceneFile(xml), &xml},
+        {"text and other elements between the objects", between, &xml},
+        {"ending in NUL bytes", test::legacyScene(xml) + std::string(300, '\0'), &xml},
+        {"the older layout of save xml: RootPart, OtherParts/Part", test::legacyScene(older), &older},
     };
-    for (const auto& [label, text, layout] : layouts) {
+    for (const auto& [label, text, objects] : layouts) {
         SCOPED_TRACE(label);
         const SceneLoad load = loadSceneText(text);
         ASSERT_EQ(load.outcome, LoadOutcome::Complete);
-        EXPECT_EQ(load.layout, layout);
-        ASSERT_EQ(load.objects.size(), xml.size());
-        for (std::size_t k = 0; k < xml.size(); ++k) EXPECT_EQ(load.objects[k], xml[k]);  // each element whole
+        EXPECT_EQ(load.layout, SceneLayout::Document);
+        ASSERT_EQ(load.objects.size(), objects->size());
+        for (std::size_t k = 0; k < objects->size(); ++k) {
+            EXPECT_EQ(load.objects[k], (*objects)[k]);  // each element whole
+            EXPECT_EQ(readObjectLabel(load.objects[k]), kFixtureLabels[k]);
+        }
         EXPECT_EQ(load.markers, markersAt(kFixturePositions));
 
         // "Extraire" with 50 < x < 150 and 40 < y < 140 keeps the linkset and the sign.
@@ -195,7 +217,14 @@ TEST(OpenSimLayout, ConverterObjectsAreReadByIndexOnlyWhereTheirValuesSit)
         return readsByIndex(line, values);
     };
     EXPECT_TRUE(byIndex(plain));
+    EXPECT_EQ(readObjectLabel(plain), (ObjectLabel{"Primitive", "128", "64.5", "22"}));
     EXPECT_FALSE(byIndex(test::objectLine({{"name", ""}})));   // everything moves down by one
+    // Read by element, the label is right where the index would read other elements.
+    EXPECT_EQ(readObjectLabel(test::objectLine({{"name", ""}})), (ObjectLabel{"", "128", "64.5", "22"}));
+    // A line that is no element at all is read by index, as its mark is.
+    std::string numbered;
+    for (int k = 0; k < 25; ++k) numbered += "<v>" + std::to_string(k) + "</v>";
+    EXPECT_EQ(readObjectLabel(numbered), (ObjectLabel{"19", "22", "23", "24"}));
     EXPECT_FALSE(byIndex(test::objectLine({{"x", ""}})));
     std::string linked = plain;
     linked.replace(linked.find("<OtherParts />"), 14, "<OtherParts>" + test::openSimPartXml({}, {}, 2) + "</OtherParts>");
@@ -254,7 +283,42 @@ TEST(SceneDocument, FindsTheElementsOnlyInASceneDocument)
                                   "<scene><SceneObjectGroup>open</scene>", a}) {
         EXPECT_EQ(splitSceneDocument(bad), std::nullopt) << bad;
     }
+    // An object cut off at its line's end does not close with the next object's closing tag.
+    EXPECT_EQ(splitSceneDocument("<scene>\n<SceneObjectGroup><x>1</x><y\n" + a + "\n</scene>\n"), std::nullopt);
     EXPECT_EQ(lineNumberAt("a\r\nb\rc\nd\n\r\ne", 12), 6u);
+
+    // A well-formed document's objects are found whatever stands between them; a closing tag
+    // in a comment or CDATA section ends no object.
+    const std::string c = "<SceneObjectGroup><z/></SceneObjectGroup>";
+    EXPECT_EQ(findSceneObjects("<?xml version=\"1.0\"?><scene>\nwords\n" + a + "<Terrain><SceneObjectGroup/></Terrain>"
+                               "<!-- </SceneObjectGroup> -->" + b + "<![CDATA[</SceneObjectGroup>]]>" + c + "tail</scene>"),
+              (Found{{a, b, c}}));
+    for (const std::string& bad : std::vector<std::string>{"<scene>" + a + "<y\n" + b + "</scene>",   // cut off
+                                                           "<scene>" + a + "</scene><scene/>",        // two roots
+                                                           "<scenes>" + a + "</scenes>", a}) {
+        EXPECT_EQ(findSceneObjects(bad), std::nullopt) << bad;
+    }
+}
+
+// A line cut off inside a tag stops the load, "Extraire" and the export at its object; the
+// objects around it stay objects of their own.
+TEST(SceneDocument, ACutOffObjectIsNeverJoinedToTheNextOne)
+{
+    std::string cut = test::objectAt("30", "30", "cut");
+    cut.resize(cut.find("<PathTwist>") + 14);  // "...<PathTwist>0</"
+    const SceneLoad load = loadSceneText(test::sceneFile({test::objectAt("10", "10", "a"), cut, test::objectAt("20", "20", "b")}));
+    EXPECT_EQ(load.outcome, LoadOutcome::StoppedAtCutOff);
+    EXPECT_EQ(load.lineNumber, 4u);
+    EXPECT_EQ(load.objectNumber, 2u);
+    ASSERT_EQ(load.objects.size(), 3u);
+    EXPECT_EQ(load.objects[1], cut);
+    EXPECT_EQ(load.markers.size(), 1u);
+    SceneSelection selection;
+    selection.setTable(load.objects, load.markers, load.positions);
+    const FilterResult filtered = selection.extract(false);  // the whole region, as loaded
+    EXPECT_EQ(filtered.stop, FilterStop::CutOffLine);
+    EXPECT_EQ(filtered.stoppedAt, 2u);
+    EXPECT_EQ(test::namesOf(selection.objects()), std::vector<std::string>{"a"});
 }
 
 TEST(SceneArchive, GivesTheSameTableAsTheSceneFile)
@@ -323,6 +387,64 @@ TEST(SceneArchive, NoRoomToUnpackTheObjectsIsAReadErrorWithTheReason)
         EXPECT_TRUE(load.markers.empty());
         files.scratchRefusal.reset();
     }
+}
+
+// A plain tar header for path whose size field says size bytes follow, and none of them.
+std::string tarHeaderOnly(const std::string& path, std::uint64_t size)
+{
+    std::string header(512, '\0');
+    header.replace(0, path.size(), path);
+    const auto field = [&header](std::size_t at, std::size_t width, std::uint64_t value) {
+        std::ostringstream octal;
+        octal << std::oct << std::setw(static_cast<int>(width - 1)) << std::setfill('0') << value;
+        header.replace(at, width - 1, octal.str());
+    };
+    field(100, 8, 0644);
+    field(108, 8, 0);
+    field(116, 8, 0);
+    field(124, 12, size);
+    field(136, 12, 0);
+    header[156] = '0';
+    header.replace(257, 6, std::string("ustar\0", 6));
+    header.replace(263, 2, "00");
+    header.replace(148, 8, "        ");
+    unsigned sum = 0;
+    for (const char c : header) sum += static_cast<unsigned char>(c);
+    std::ostringstream checksum;
+    checksum << std::oct << std::setw(6) << std::setfill('0') << sum;
+    header.replace(148, 7, checksum.str() + std::string(1, '\0'));
+    return header;
+}
+
+// Archive bombs: an object larger than any real one, or an archive whose objects would leave
+// the scratch folder's disk without its reserve, is refused, naming the object or the folder.
+TEST(SceneArchive, BombsAreRefusedBeforeTheyFillMemoryOrDisk)
+{
+    const std::string control = test::makeArchive({{"archive.xml", "<archive major_version=\"0\" />"}}, false);
+    // The plain tar's end (two blocks of zeros) is cut off so that the bomb's header follows.
+    const std::string says8GiB = control.substr(0, 1024) + tarHeaderOnly("objects/bomb.xml", std::uint64_t{8} << 30);
+    const std::string oneTooMany = test::makeArchive({{"archive.xml", "<archive />"},
+                                                      {"objects/a.xml", fixtureXml()[0]},
+                                                      {"objects/big.xml", std::string(kLargestObjectBytes + 1, ' ')}});
+    for (const auto& [what, bytes, path] : {std::tuple{"says it holds 8 GiB", says8GiB, "objects/bomb.xml"},
+                                            std::tuple{"64 MiB and one byte", oneTooMany, "objects/big.xml"}}) {
+        const SceneLoad load = loadSceneArchive(bytes);
+        EXPECT_EQ(load.outcome, LoadOutcome::ReadError) << what;
+        EXPECT_EQ(load.readError, ReadError::ObjectTooLarge) << what;
+        EXPECT_EQ(load.reason, path) << what;
+        EXPECT_TRUE(load.objects.empty()) << what;
+    }
+
+    test::FakeFileSystem files;
+    std::vector<std::pair<std::string, std::string>> entries{{"archive.xml", "<archive />"}};
+    for (int k = 0; k < 3; ++k) entries.emplace_back("objects/o" + std::to_string(k) + ".xml", fixtureXml()[0]);
+    files.files["/w/region.oar"] = test::makeArchive(entries);
+    files.scratchRoom = 2 * fixtureXml()[0].size();
+    const SceneLoad refused = loadScenePath(files, "/w/region.oar");
+    EXPECT_EQ(refused.readError, ReadError::NoScratchRoom);
+    EXPECT_EQ(refused.reason, "/fake-tmp");
+    files.scratchRoom = 3 * fixtureXml()[0].size();
+    EXPECT_EQ(loadScenePath(files, "/w/region.oar").objects.size(), 3u);
 }
 
 TEST(SceneArchive, AnythingElseIsNoArchive)
@@ -408,6 +530,12 @@ TEST(OpenSimSamples, PositionsOfEveryObjectAndPartAreTheTrueOnes)
         for (std::size_t k = 0; k < rows.size(); ++k) {
             EXPECT_EQ(load.positions[k], (ObjectPosition{std::stod(rows[k].at("pos_x")), std::stod(rows[k].at("pos_y"))}))
                 << rows[k].at("name");
+            // The mark's label names the object and gives its position, as the mark places it.
+            const ObjectLabel label = readObjectLabel(load.objects[k]);
+            EXPECT_EQ(text::decodeXmlText(label.name), rows[k].at("name"));
+            EXPECT_EQ(std::stod(label.x), std::stod(rows[k].at("pos_x"))) << rows[k].at("name");
+            EXPECT_EQ(std::stod(label.y), std::stod(rows[k].at("pos_y"))) << rows[k].at("name");
+            EXPECT_EQ(std::stod(label.z), std::stod(rows[k].at("pos_z"))) << rows[k].at("name");
         }
         // One record per part, in LinkNum order with the root first, at its world position.
         const std::vector<std::string> listing = exportedListing(load.objects);

@@ -40,11 +40,11 @@ FilterResult dragAndExtract(SceneSelection& selection, bool inverse)
 TEST(Selection, PressMoveReleaseAndSelectAllSetTheLines)
 {
     SceneSelection selection;
-    EXPECT_EQ(selection.edges(), (RectangleEdges{0, 5120, 5120, 10240}));  // the top-left quarter
+    EXPECT_EQ(selection.edges(), (RectangleEdges{0, 10240, 0, 10240}));  // the whole map
     selection.move(100, 100);  // no press yet: nothing moves
     selection.press(2000, 3000);
     EXPECT_EQ(selection.dragState(), DragState::Dragging);
-    EXPECT_EQ(selection.v2(), (MapLine{5120, 0, 5120}));  // the second corner waits for a move
+    EXPECT_EQ(selection.v2(), (MapLine{10240, 0, 10240}));  // the second corner waits for a move
     selection.move(4000, -500);                            // outside the map: not clamped
     EXPECT_EQ(selection.h2(), (MapLine{-500, 0, 10240}));
     selection.release(6000, 1000);
@@ -78,14 +78,16 @@ TEST(Selection, ExtractKeepsStrictlyInsideOrStrictlyOutside)
 TEST(Selection, ACutOffLineEndsExtractWithWhatWasKeptBeforeIt)
 {
     SceneSelection selection = selectionOver(kPositions.size(), "<a>1</a><b>2</b><c");
-    const FilterResult result = selection.extract(false);  // the initial rectangle: 0 < x < 128, 128 < y < 256
+    const FilterResult result = selection.extract(false);  // the initial rectangle: 0 < x < 256, 0 < y < 256
     EXPECT_EQ(result.stop, FilterStop::CutOffLine);
     EXPECT_EQ(result.stoppedAt, kPositions.size() + 1);
-    EXPECT_EQ(namesOf(selection.objects()),
-              (Names{"100,200", "50,200", "100,181", "100,231", "49.9,200", "64,129", "127.9,255"}));
+    EXPECT_EQ(namesOf(selection.objects()), (Names{"100,200", "50,200", "150,200", "100,181", "100,231", "49.9,200",
+                                                   "64,129", "127.9,255", "128,200", "10,10"}));
     EXPECT_EQ(selection.dragState(), DragState::Idle);  // not set by an unfinished Extraire
     // A table not made by a load may hold a line without a position: it ends the filter too.
     SceneSelection unchecked = selectionOver(0, test::objectAt("north", "10"));
+    unchecked.press(0, 0);  // the top-left quarter: 0 < x < 128, 128 < y < 256
+    unchecked.release(5120, 5120);
     EXPECT_EQ(unchecked.extract(true).stop, FilterStop::NoPosition);
     EXPECT_EQ(namesOf(unchecked.objects()), (Names{"150,200", "0,0", "256,100", "10,10"}));
 

@@ -1,5 +1,7 @@
 #include "fake_platform.h"
 
+#include <new>
+
 namespace vantor::test {
 
 namespace {
@@ -68,6 +70,7 @@ bool FakeFileSystem::isDirectory(const std::string& path) const
 
 std::optional<std::string> FakeFileSystem::readAll(const std::string& path, std::string* reason) const
 {
+    if (exhausting.count(path) != 0) throw std::bad_alloc();
     const auto it = files.find(path);
     if (it == files.end() || unreadable.count(path) != 0) {
         if (reason) *reason = it == files.end() ? "No such file or directory" : "Permission denied";
@@ -76,8 +79,16 @@ std::optional<std::string> FakeFileSystem::readAll(const std::string& path, std:
     return it->second;
 }
 
+std::optional<platform::SharedBytes> FakeFileSystem::readShared(const std::string& path, std::string* reason) const
+{
+    auto bytes = FileSystem::readShared(path, reason);
+    if (bytes && changing.count(path) != 0) bytes->changed = [] { return true; };
+    return bytes;
+}
+
 platform::PathKind FakeFileSystem::kindOf(const std::string& path) const
 {
+    if (exhaustingKinds && exhausting.count(path) != 0) throw std::bad_alloc();
     if (others.count(path) != 0) return platform::PathKind::Other;
     return FileSystem::kindOf(path);
 }
@@ -101,7 +112,7 @@ namespace {
 class FailingScratchFile final : public platform::ScratchFile {
 public:
     explicit FailingScratchFile(std::string reason) : m_reason(std::move(reason)) {}
-    void append(std::string_view /*bytes*/) override {}
+    bool append(std::string_view /*bytes*/) override { return true; }
     std::optional<platform::SharedBytes> finish(std::string* reason) override
     {
         if (reason) *reason = m_reason;
@@ -110,6 +121,25 @@ public:
 
 private:
     std::string m_reason;
+};
+
+// An in-memory scratch file with room for so many bytes.
+class SmallScratchFile final : public platform::ScratchFile {
+public:
+    explicit SmallScratchFile(std::size_t room) : m_room(room) {}
+    bool append(std::string_view bytes) override
+    {
+        if (bytes.size() > m_room - m_used) return false;
+        m_used += bytes.size();
+        return m_bytes.append(bytes);
+    }
+    std::string folder() const override { return "/fake-tmp"; }
+    std::optional<platform::SharedBytes> finish(std::string* reason) override { return m_bytes.finish(reason); }
+
+private:
+    std::size_t m_room;
+    std::size_t m_used = 0;
+    platform::MemoryScratchFile m_bytes;
 };
 
 }  // namespace
@@ -121,6 +151,7 @@ std::unique_ptr<platform::ScratchFile> FakeFileSystem::scratch(std::string* reas
         return nullptr;
     }
     if (scratchWriteFailure) return std::make_unique<FailingScratchFile>(*scratchWriteFailure);
+    if (scratchRoom) return std::make_unique<SmallScratchFile>(*scratchRoom);
     return FileSystem::scratch(reason);
 }
 

@@ -23,11 +23,17 @@ public:
     std::set<std::string> unreadable;     // readAll() fails for these paths
     std::set<std::string> readOnly;       // isWritable() is false for these paths
     std::set<std::string> others;         // devices and FIFOs: kindOf() says Other
+    std::set<std::string> changing;       // readShared() gives bytes that changed while they were read
+    std::set<std::string> exhausting;     // readAll() runs out of memory (throws std::bad_alloc)
+    bool exhaustingKinds = false;         // and so does kindOf() for them
     int openOutputs = 0;                  // outputs created and not yet destroyed
     // Scratch files: refused with this reason when set, else written in memory, each one
     // failing when it is finished with scratchWriteFailure (when set).
     std::optional<std::string> scratchRefusal;
     std::optional<std::string> scratchWriteFailure;
+    // When set, scratch files in "/fake-tmp" take this many bytes and refuse more, as the
+    // real ones do when their disk's reserve would go.
+    std::optional<std::size_t> scratchRoom;
 
     void addFolder(const std::string& path) { folders.insert(path); }
 
@@ -36,6 +42,7 @@ public:
     bool isWritable(const std::string& path) const override { return readOnly.count(path) == 0; }
     platform::PathKind kindOf(const std::string& path) const override;
     std::optional<std::string> readAll(const std::string& path, std::string* reason) const override;
+    std::optional<platform::SharedBytes> readShared(const std::string& path, std::string* reason) const override;
     std::unique_ptr<platform::OutputFile> create(const std::string& path, std::string* reason) override;
     std::unique_ptr<platform::ScratchFile> scratch(std::string* reason) const override;
     bool remove(const std::string& path) override;

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <functional>
 #include <future>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -209,6 +211,115 @@ TEST_F(StdFileSystemTest, SharedReadsGiveTheWholeFileSmallOrLarge)
     }
 }
 
+// OpenSim may rewrite or shorten a region file while a command has it mapped: the part cut off
+// reads as zeros instead of ending the process (SIGBUS), and the bytes say they changed.
+TEST_F(StdFileSystemTest, AMappedFileThatShrinksOrIsRewrittenSaysSoAndNeverCrashes)
+{
+    const std::size_t size = (std::size_t{8} << 20) + 3;  // large enough to be mapped
+    const std::string content(size, 'x');
+    const StdFileSystem mapping(vantor::platform::LargeFileReading::Map);
+    for (const bool shrink : {true, false}) {
+        std::ofstream(path("scene.xml"), std::ios::binary) << content;
+        const auto mapped = mapping.readShared(path("scene.xml"), nullptr);
+        ASSERT_TRUE(mapped);
+        ASSERT_TRUE(mapped->changed);
+        EXPECT_FALSE(mapped->changed());
+        if (shrink) {
+            ASSERT_EQ(::truncate(path("scene.xml").c_str(), 4096), 0);
+        } else {
+            std::fstream(path("scene.xml"), std::ios::binary | std::ios::in | std::ios::out) << "rewritten";
+            const struct timespec later[2] = {{0, UTIME_OMIT}, {::time(nullptr) + 10, 0}};
+            ASSERT_EQ(::utimensat(AT_FDCWD, path("scene.xml").c_str(), later, 0), 0);
+        }
+        // Every byte is touched in a child, which a SIGBUS would end.
+        const pid_t child = ::fork();
+        if (child == 0) {
+            std::size_t xs = 0;
+            for (const char c : mapped->bytes) xs += c == 'x' ? 1 : 0;
+            ::_exit(mapped->changed() ? (xs >= 4096 ? 0 : 2) : 3);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status)) << (shrink ? "shrunk" : "rewritten") << ": signal " << WTERMSIG(status);
+        EXPECT_EQ(WEXITSTATUS(status), 0) << (shrink ? "shrunk" : "rewritten");
+    }
+    // Read by copy, the bytes are the file's as it was read, whatever happens to it later.
+    std::ofstream(path("scene.xml"), std::ios::binary) << content;
+    const auto copied = m_files.readShared(path("scene.xml"), nullptr);
+    ASSERT_TRUE(copied);
+    ASSERT_EQ(::truncate(path("scene.xml").c_str(), 10), 0);
+    EXPECT_TRUE(copied->bytes == content);
+    EXPECT_FALSE(copied->changed && copied->changed());
+}
+
+// A streamed file that is shortened, grows or is rewritten while it is read fails at its end.
+TEST_F(StdFileSystemTest, AStreamedFileThatChangesWhileReadFailsAtItsEnd)
+{
+    for (const char* change : {"none", "shrink", "grow"}) {
+        std::ofstream(path("region.oar"), std::ios::binary) << std::string(1 << 20, 'a');
+        auto stream = m_files.openStream(path("region.oar"), nullptr);
+        ASSERT_TRUE(stream);
+        std::string block(1 << 16, '\0');
+        ASSERT_EQ(stream->read(block.data(), block.size(), nullptr), block.size());
+        if (std::string(change) == "shrink") {
+            ASSERT_EQ(::truncate(path("region.oar").c_str(), 100 << 10), 0);
+        }
+        if (std::string(change) == "grow") std::ofstream(path("region.oar"), std::ios::binary | std::ios::app) << "more";
+        std::string reason;
+        std::optional<std::size_t> got;
+        while ((got = stream->read(block.data(), block.size(), &reason)) && *got > 0) {
+        }
+        EXPECT_EQ(got.has_value(), std::string(change) == "none") << change;
+        EXPECT_EQ(stream->changed(), std::string(change) != "none") << change;
+        if (!got) {
+            EXPECT_EQ(reason, "the file changed while it was read") << change;
+        }
+    }
+}
+
+// Unpacking must leave the scratch folder's disk its reserve (others write there too, so the
+// bounds are wide).
+TEST_F(StdFileSystemTest, ScratchFilesLeaveTheirDiskItsReserve)
+{
+    const char* const earlier = std::getenv("TMPDIR");
+    const std::string kept = earlier ? earlier : "";
+    ::setenv("TMPDIR", m_folder.c_str(), 1);
+    const std::string mebibyte(1 << 20, 's');
+    constexpr std::uint64_t kMiB = std::uint64_t{1} << 20;
+    for (const bool roomFor20MiB : {true, false}) {
+        struct statvfs room {};
+        ASSERT_EQ(::statvfs(m_folder.c_str(), &room), 0);
+        const std::uint64_t free = static_cast<std::uint64_t>(room.f_bavail) * room.f_frsize;
+        if (free < 1024 * kMiB) GTEST_SKIP() << "too little free room to try";
+        // A reserve 20 MiB under the free room, or over it.
+        const StdFileSystem files(vantor::platform::LargeFileReading::Copy, roomFor20MiB ? free - 20 * kMiB : free + 1024 * kMiB);
+        auto scratch = files.scratch(nullptr);
+        ASSERT_TRUE(scratch);
+        EXPECT_EQ(scratch->folder(), m_folder.string());
+        int taken = 0;
+        while (taken < 100 && scratch->append(mebibyte)) ++taken;
+        if (roomFor20MiB) {
+            EXPECT_GT(taken, 0);
+            EXPECT_LT(taken, 100);
+        } else {
+            EXPECT_EQ(taken, 0);
+        }
+    }
+    earlier ? ::setenv("TMPDIR", kept.c_str(), 1) : ::unsetenv("TMPDIR");
+}
+
+TEST_F(StdFileSystemTest, SameFileUnderAnotherNameOrThroughALinkIsTheSameFile)
+{
+    std::ofstream(path("scene.xml"), std::ios::binary) << "x";
+    std::ofstream(path("other.xml"), std::ios::binary) << "x";
+    fs::create_symlink(path("scene.xml"), path("link.xml"));
+    fs::create_hard_link(path("scene.xml"), path("hard.xml"));
+    EXPECT_TRUE(m_files.isSameFile(path("link.xml"), path("scene.xml")));
+    EXPECT_TRUE(m_files.isSameFile(path("hard.xml"), m_folder.string() + "/./scene.xml"));
+    EXPECT_FALSE(m_files.isSameFile(path("other.xml"), path("scene.xml")));
+    EXPECT_FALSE(m_files.isSameFile(path("missing.xml"), path("missing.xml")));
+}
+
 TEST_F(StdFileSystemTest, ScratchFilesGiveBackWhatWasAppendedAndLeaveNoTrace)
 {
     const char* const earlier = std::getenv("TMPDIR");
@@ -221,7 +332,7 @@ TEST_F(StdFileSystemTest, ScratchFilesGiveBackWhatWasAppendedAndLeaveNoTrace)
         ASSERT_TRUE(scratch) << folder;
         for (const std::size_t size : {std::size_t{0}, std::size_t{3}, (std::size_t{1} << 20) + 5, std::size_t{7}}) {
             const std::string piece(size, static_cast<char>('a' + size % 26));
-            scratch->append(piece);
+            ASSERT_TRUE(scratch->append(piece));
             expected += piece;
         }
         const auto block = scratch->finish(nullptr);
