@@ -94,7 +94,16 @@ inline constexpr std::size_t kWhyMissingValue = 77;      // value number
 inline constexpr std::size_t kWhyNotANumber = 78;        // value number
 inline constexpr std::size_t kWhyTooLarge = 79;          // value number
 
-inline constexpr std::size_t kLastProgramText = 79;
+// 100 to 114: the conversion run's checks and the ends it may come to.
+inline constexpr std::size_t kListingHoldsNoPrims = 100;
+inline constexpr std::size_t kStopRunAndQuit = 101;      // Yes: stop the run and quit
+inline constexpr std::size_t kOwnerNotAUuid = 102;       // %1 the owner UUID typed
+inline constexpr std::size_t kRezNotANumber = 103;       // %1 X, Y or Z, %2 the text typed
+inline constexpr std::size_t kCounterOutOfRange = 104;   // %1 the last LocalID given
+inline constexpr std::size_t kNameTakenMeanwhile = 105;  // %1 the scene file
+inline constexpr std::size_t kCounterInvalid = 106;      // %1 the counter
+
+inline constexpr std::size_t kLastProgramText = 106;
 }  // namespace entry
 
 // The interface texts of one language file, one entry per line, taken whole (blanks
