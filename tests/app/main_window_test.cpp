@@ -561,7 +561,7 @@ TEST_F(MainWindowTest, CancelOrQuittingStopsTheRunAndLeavesNoFile)
         if (quitting) {
             messages.answers = {true};
             window->close();
-            EXPECT_EQ(messages.asked.back(), builtInEnglish().entry(entry::kStopRunAndQuit));
+            EXPECT_EQ(messages.asked, std::vector<std::string>{builtInEnglish().entry(entry::kStopRunAndQuit)});
         } else {
             click("CancelRun");
         }
