@@ -178,7 +178,10 @@ int syncFolder(const std::string& folder)
 // through in one call, without a copy. The first failure stops all further writes.
 class DescriptorWriter {
 public:
-    explicit DescriptorWriter(Descriptor fd) : m_fd(std::move(fd)) {}
+    // toDevice: the bytes are headed for the device (an output file, flushed before it is put in
+    // place), so the system is asked to start writing them out as they come, every few MiB,
+    // and the final flush has little left to wait for.
+    explicit DescriptorWriter(Descriptor fd, bool toDevice = false) : m_fd(std::move(fd)), m_toDevice(toDevice) {}
 
     void write(std::string_view bytes)
     {
@@ -222,12 +225,24 @@ private:
             }
             data += done;
             size -= static_cast<std::size_t>(done);
+            m_written += static_cast<std::size_t>(done);
+        }
+        if (m_toDevice && m_written - m_startedUpTo >= kWritebackStep) {
+            // Only a hint: the system starts the writing and returns; failures show at the flush.
+            ::sync_file_range(m_fd.get(), static_cast<off_t>(m_startedUpTo),
+                              static_cast<off_t>(m_written - m_startedUpTo), SYNC_FILE_RANGE_WRITE);
+            m_startedUpTo = m_written;
         }
     }
 
+    static constexpr std::size_t kWritebackStep = std::size_t{8} << 20;
+
     Descriptor m_fd;
+    bool m_toDevice = false;
     std::unique_ptr<char[]> m_buffer;
     std::size_t m_used = 0;
+    std::size_t m_written = 0;      // bytes written to the descriptor
+    std::size_t m_startedUpTo = 0;  // bytes the system was asked to start writing out
     int m_error = 0;
 };
 
@@ -236,7 +251,7 @@ public:
     // target: the file to replace, links already followed; fd: the temporary file, named
     // temporaryName or unnamed (empty name).
     StdOutputFile(std::string target, Descriptor fd, std::string temporaryName)
-        : m_target(std::move(target)), m_temporaryName(std::move(temporaryName)), m_out(std::move(fd))
+        : m_target(std::move(target)), m_temporaryName(std::move(temporaryName)), m_out(std::move(fd), true)
     {
     }
 
