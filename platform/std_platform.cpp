@@ -293,6 +293,8 @@ public:
             m_earlier.reset();
             return false;
         }
+        // A prepared file's descriptor stays open until the file is destroyed, after the
+        // files that go in with it are in place too.
         m_committed = true;
         return true;
     }
@@ -306,7 +308,6 @@ public:
             // An unnamed file takes the target's name itself: a link never replaces a file.
             error = m_out.flush();
             if (error == 0) error = linkInto(fd, m_target);
-            if (error == 0) (void)fd.close();
         } else {
             if (!finishWriting(reason)) return NewFileCommit::Failed;
             if (::renameat2(AT_FDCWD, m_temporaryName.c_str(), AT_FDCWD, m_target.c_str(), RENAME_NOREPLACE) != 0) {
@@ -360,11 +361,14 @@ public:
     void keepMode(mode_t mode) { ::fchmod(m_out.descriptor().get(), mode & 07777); }
 
 private:
-    // Writes out what is buffered, gives the file its temporary name beside the target and
-    // closes it, so that one rename puts it in place.
+    // Writes out what is buffered and gives the file its temporary name beside the target, so
+    // that one rename puts it in place. A file that was not prepared is closed here, so that
+    // an error the system reports only at closing comes before it is put in place; a prepared
+    // one is on the device already and is closed when it is destroyed, so that nothing stands
+    // between its naming and its rename, nor between its rename and the next file's.
     bool finishWriting(std::string* reason)
     {
-        if (m_closed) return true;
+        if (m_named) return true;
         Descriptor& fd = m_out.descriptor();
         if (!fd) {
             setReason(reason, "the file is already closed");
@@ -372,11 +376,13 @@ private:
         }
         int error = m_out.flush();
         if (error == 0 && m_temporaryName.empty()) error = nameTemporary(fd, m_target, m_temporaryName);
-        const int closeError = fd.close();
-        if (error == 0) error = closeError;
+        if (!m_prepared) {
+            const int closeError = fd.close();
+            if (error == 0) error = closeError;
+        }
         if (error != 0) return fail(reason, error);
         if (!m_prepared) keepEarlier();
-        m_closed = true;
+        m_named = true;
         return true;
     }
 
@@ -403,7 +409,7 @@ private:
     Descriptor m_earlier;         // the file that the commit replaced, while it is kept
     bool m_replaced = false;      // a file stood at the target when the file was prepared or closed
     bool m_prepared = false;      // on the device, waiting (unnamed where it can) for its name
-    bool m_closed = false;        // named and closed: one rename puts it in place
+    bool m_named = false;         // one rename puts it in place
     bool m_committed = false;
 };
 
