@@ -4,14 +4,17 @@
 # the earlier scene file with the earlier listing, or the new one with the new one. A new file
 # beside an earlier one is a mismatched pair. No temporary file may stay either.
 #
-#   tests/cli/kill_pairs.sh VANTOR_CLI HOUSE_LISTING convert|extract KILLS [FROM TO [REPEATS]]
+#   tests/cli/kill_pairs.sh VANTOR_CLI HOUSE_LISTING convert|extract KILLS [FROM TO [REPEATS [TOLERATED]]]
 #
 # Each try starts the command, sleeps a random time between FROM and TO percent of the
 # command's whole run (measured first, best of three; default 0 to 110) and sends SIGKILL.
 # Only tries where the process was still running count as kills; the script goes on until it
 # has KILLS of them. HOUSE_LISTING is examples/house.txt, whose records, repeated REPEATS
 # times (default 625: 10,000 prims), make the listing. Prints the counts and exits 1 when a
-# pair is mismatched, a file is damaged or a temporary file stays.
+# file is damaged, or when mismatched pairs and temporary files left together number more
+# than TOLERATED (default 0). No system call puts two files in place at once, so a kill
+# between the two renames (tens of microseconds) still mismatches a pair, and one between a
+# file's naming and its rename leaves that name: rare, but not impossible.
 set -euo pipefail
 cli="$1"
 house="$2"
@@ -20,6 +23,7 @@ kills="$4"
 from="${5:-0}"
 to="${6:-110}"
 repeats="${7:-625}"
+tolerated="${8:-0}"
 
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
@@ -78,7 +82,7 @@ elif [ "$mode" = extract ]; then
     else echo damaged; fi
   }
 else
-  echo "usage: kill_pairs.sh VANTOR_CLI HOUSE_LISTING convert|extract KILLS [FROM TO [REPEATS]]" >&2
+  echo "usage: kill_pairs.sh VANTOR_CLI HOUSE_LISTING convert|extract KILLS [FROM TO [REPEATS [TOLERATED]]]" >&2
   exit 2
 fi
 
@@ -140,6 +144,7 @@ while [ "$killed" -lt "$kills" ]; do
   others=$(find "$out" -mindepth 1 ! -path "$scene" ! -path "$listing" | wc -l)
   if [ "$others" -ne 0 ]; then
     left=$((left + others))
+    echo "kill after $delay ms: left $(find "$out" -mindepth 1 ! -path "$scene" ! -path "$listing" -printf '%f ')" >&2
     find "$out" -mindepth 1 ! -path "$scene" ! -path "$listing" -delete
   fi
   if [ "$pair" != old/old ]; then
@@ -151,4 +156,4 @@ done
 echo "$mode kills: whole run $whole ms, kills between $from % and $to % of it; $killed killed" \
   "($finished more runs ended before their kill): $old_pairs earlier pairs, $new_pairs new pairs," \
   "$mismatched mismatched pairs, $damaged damaged files, $left temporary files left"
-[ "$mismatched" -eq 0 ] && [ "$damaged" -eq 0 ] && [ "$left" -eq 0 ]
+[ "$damaged" -eq 0 ] && [ $((mismatched + left)) -le "$tolerated" ]
