@@ -25,13 +25,14 @@ class OutputFile {
 public:
     virtual ~OutputFile() = default;
     virtual void write(std::string_view bytes) = 0;
-    // Readies the file to be put in place by one rename: writes out what is buffered and
-    // flushes the file, then its folder, to the device. Files that belong together are all
-    // prepared first and committed back to back, so that a kill or a full disk finds them
-    // either all in place or none. False (with the reason) when any write failed.
+    // Readies the file to be put in place: writes out what is buffered and flushes the file,
+    // then its folder, to the device. Files that belong together are all prepared first and
+    // committed back to back, so that a full disk finds them all in place or none, and a
+    // kill only in the moment between two renames finds some new and some old. False (with
+    // the reason) when any write failed.
     [[nodiscard]] virtual bool prepare(std::string* /*reason*/ = nullptr) { return true; }
-    // Flushes, closes and renames into place, replacing a file of the target's name; false
-    // (with the reason) when any write failed.
+    // Writes out what is buffered and renames the file into place, replacing a file of the
+    // target's name; false (with the reason) when any write failed.
     [[nodiscard]] virtual bool commit(std::string* reason = nullptr) = 0;
     // As commit(), but never replaces: a file that has the target's name by then stays, and
     // this one is dropped. By default it cannot be done, and nothing is put in place.

@@ -7,7 +7,9 @@
 #   tests/cli/kill_pairs.sh VANTOR_CLI HOUSE_LISTING convert|extract KILLS [FROM TO [REPEATS [TOLERATED]]]
 #
 # Each try starts the command, sleeps a random time between FROM and TO percent of the
-# command's whole run (measured first, best of three; default 0 to 110) and sends SIGKILL.
+# command's whole run and sends SIGKILL (default 0 to 110). The whole run is the median of the
+# last five complete runs: three before the first try, then one in place of every tenth try,
+# so that the kills follow the run's length as the machine's load changes.
 # Only tries where the process was still running count as kills; the script goes on until it
 # has KILLS of them. HOUSE_LISTING is examples/house.txt, whose records, repeated REPEATS
 # times (default 625: 10,000 prims), make the listing. Prints the counts and exits 1 when a
@@ -99,17 +101,22 @@ state_of_scene() {
 cp "$scene" "$work/earlier.scene"
 cp "$listing" "$work/earlier.listing"
 
-# The whole run, best of three, in milliseconds; each run replaces the pair, which is put
-# back after it.
+# One complete run, timed in milliseconds; the earlier pair is put back after it. The whole
+# run is the median of the last five.
+durations=()
 whole=0
-for ((i = 0; i < 3; ++i)); do
+calibrate() {
+  local start took
   start=$(date +%s%N)
   "${command[@]}" >/dev/null
   took=$((($(date +%s%N) - start) / 1000000))
-  if [ "$whole" -eq 0 ] || [ "$took" -lt "$whole" ]; then whole=$took; fi
   cp "$work/earlier.scene" "$scene"
   cp "$work/earlier.listing" "$listing"
-done
+  durations+=("$took")
+  if [ "${#durations[@]}" -gt 5 ]; then durations=("${durations[@]: -5}"); fi
+  whole=$(printf '%s\n' "${durations[@]}" | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }')
+}
+for ((i = 0; i < 3; ++i)); do calibrate; done
 
 killed=0
 finished=0
@@ -118,7 +125,13 @@ new_pairs=0
 mismatched=0
 damaged=0
 left=0
+tries=0
 while [ "$killed" -lt "$kills" ]; do
+  tries=$((tries + 1))
+  if [ $((tries % 10)) -eq 0 ]; then
+    calibrate
+    continue
+  fi
   delay=$((whole * from / 100 + RANDOM * RANDOM % (whole * (to - from) / 100 + 1)))
   "${command[@]}" >/dev/null 2>&1 &
   pid=$!
@@ -153,7 +166,7 @@ while [ "$killed" -lt "$kills" ]; do
   fi
 done
 
-echo "$mode kills: whole run $whole ms, kills between $from % and $to % of it; $killed killed" \
+echo "$mode kills: whole run $whole ms at the end (median of the last five), kills between $from % and $to % of it; $killed killed" \
   "($finished more runs ended before their kill): $old_pairs earlier pairs, $new_pairs new pairs," \
   "$mismatched mismatched pairs, $damaged damaged files, $left temporary files left"
 [ "$damaged" -eq 0 ] && [ $((mismatched + left)) -le "$tolerated" ]
