@@ -31,8 +31,8 @@ bool WindowConversionHost::confirmOverwrite(const std::string& path)
     return m_messages.askYesNo(overwriteQuestion(m_texts));
 }
 
-WorkerConversionHost::WorkerConversionHost(std::string outputName, RunControl& control)
-    : m_outputName(std::move(outputName)), m_control(control)
+WorkerConversionHost::WorkerConversionHost(std::string outputName, bool overwriteAgreed, RunControl& control)
+    : m_outputName(std::move(outputName)), m_overwriteAgreed(overwriteAgreed), m_control(control)
 {
 }
 
@@ -45,14 +45,21 @@ std::string WorkerConversionHost::askOutputName(const std::string& proposed)
 bool WorkerConversionHost::confirmOverwrite(const std::string& path)
 {
     (void)path;
-    return true;
+    return m_overwriteAgreed;
 }
+
+bool WorkerConversionHost::replacesUnasked() const { return m_overwriteAgreed; }
 
 void WorkerConversionHost::recordConverted(const convert::ConversionProgress& progress)
 {
     m_control.recordsDone.store(progress.recordsDone, std::memory_order_relaxed);
     m_control.bytesConsumed.store(progress.bytesConsumed, std::memory_order_relaxed);
     m_control.bytesTotal.store(progress.bytesTotal, std::memory_order_relaxed);
+    if (m_control.stopRequested.load(std::memory_order_relaxed)) throw RunStopped{};
+}
+
+void WorkerConversionHost::beforePlacing()
+{
     if (m_control.stopRequested.load(std::memory_order_relaxed)) throw RunStopped{};
 }
 

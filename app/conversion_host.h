@@ -49,16 +49,22 @@ struct RunStopped {};
 // handed over through RunControl.
 class WorkerConversionHost final : public convert::ConversionHost {
 public:
-    WorkerConversionHost(std::string outputName, RunControl& control);
+    // overwriteAgreed: the user was asked about an existing scene file and said Yes.
+    WorkerConversionHost(std::string outputName, bool overwriteAgreed, RunControl& control);
 
     std::string askOutputName(const std::string& proposed) override;
-    // The user agreed before the run started (or no file was there).
+    // Only a file the user agreed to replace is replaced: one that came after the question
+    // (or after the window found the name free) ends the run with nothing written.
     bool confirmOverwrite(const std::string& path) override;
+    bool replacesUnasked() const override;
     // Throws RunStopped once the window asked to stop.
     void recordConverted(const convert::ConversionProgress& progress) override;
+    // Throws RunStopped when the window asked to stop after the last record.
+    void beforePlacing() override;
 
 private:
     std::string m_outputName;
+    bool m_overwriteAgreed = false;
     RunControl& m_control;
 };
 

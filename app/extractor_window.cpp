@@ -157,10 +157,10 @@ std::string exportFailureMessage(const LanguageTable& texts, const extract::Expo
     case extract::ExportError::RecordFailed:
         message = fillIn(texts.entry(failure.error == extract::ExportError::HeaderFailed ? entry::kExportHeaderFailed
                                                                                         : entry::kExportObjectFailed),
-                         {number(failure.objectNumber), failure.objectName, why(texts, failure.cause, cutOffLine)});
+                         {number(failure.objectNumber), text::messageExcerpt(failure.objectName), why(texts, failure.cause, cutOffLine)});
         break;
     }
-    if (failure.error != extract::ExportError::SceneFileFailed) {
+    if (report.sceneWritten) {
         message += kCrLf + fillIn(texts.entry(entry::kExportNoListing), {report.scenePath});
     }
     return message;

@@ -110,6 +110,15 @@ inline constexpr std::size_t kWhyCutOffInArchive = 91;    // an archive's cut-of
 inline constexpr std::size_t kMapStoppedAtCutOffObject = 92;  // kMapStoppedAtCutOff in an archive: object
 inline constexpr std::size_t kMapFilterStoppedAtObject = 93;  // kMapFilterStopped in an archive: object
 
+// 100 to 114: the conversion run's checks and the ends it may come to.
+inline constexpr std::size_t kListingHoldsNoPrims = 100;
+inline constexpr std::size_t kStopRunAndQuit = 101;      // Yes: stop the run and quit
+inline constexpr std::size_t kOwnerNotAUuid = 102;       // %1 the owner UUID typed
+inline constexpr std::size_t kRezNotANumber = 103;       // %1 X, Y or Z, %2 the text typed
+inline constexpr std::size_t kCounterOutOfRange = 104;   // %1 the last LocalID given
+inline constexpr std::size_t kNameTakenMeanwhile = 105;  // %1 the scene file
+inline constexpr std::size_t kCounterInvalid = 106;      // %1 the counter
+
 // 115 to 139: window titles, captions and dialog texts, and the region rewrite's outcomes.
 inline constexpr std::size_t kMainWindowTitle = 115;
 inline constexpr std::size_t kExternalHostLabel = 116;   // Label7

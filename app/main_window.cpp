@@ -82,6 +82,7 @@ struct MainWindow::Run {
     QString listing;
     convert::ConversionRequest request;
     std::string outputName;
+    bool overwriteAgreed = false;  // the user was asked about an existing scene file and said Yes
     RunControl control;
     std::optional<convert::ConversionReport> report;  // when the engine returned
     bool stopped = false;                             // the user pressed CancelRun
@@ -90,10 +91,15 @@ struct MainWindow::Run {
 
     void execute(const ConversionRunner& runner, platform::FileSystem& files, platform::RandomSource& random)
     {
-        WorkerConversionHost host(outputName, control);
+        WorkerConversionHost host(outputName, overwriteAgreed, control);
         try {
             request.listingText = crLfText(std::move(listing));
             report = runner(request, host, files, random);
+            // The worker declines only a scene file that nobody asked about: it came after
+            // the window found the name free.
+            if (report->outcome == convert::ConversionOutcome::Cancelled) {
+                report->outcome = convert::ConversionOutcome::NameTaken;
+            }
         } catch (const RunStopped&) {
             stopped = true;
         } catch (const std::exception& error) {
@@ -416,37 +422,59 @@ void MainWindow::setListingText(const std::string& crLfText)
     ui->Text1->setPlainText(qtText(crLfText));
 }
 
+bool MainWindow::listingHoldsNoPrims() const
+{
+    // The scan ends at the first character that is not blank.
+    const QString listing = ui->Text1->document()->toRawText();
+    const bool blank = std::all_of(listing.cbegin(), listing.cend(), [](QChar c) { return c.isSpace(); });
+    return blank || listing == qtText(m_session.language.entry(entry::kListingPlaceholder));
+}
+
 void MainWindow::generateScene()
 {
     // The name and overwrite questions run nested event loops: a click arriving meanwhile,
     // or during the run, starts nothing.
     if (m_converting || !m_runner) return;
+    const LanguageTable& texts = m_session.language;
+    // A listing or a field that no run can take is named before any question.
+    if (listingHoldsNoPrims()) {
+        m_services.messages.showMessage(texts.entry(entry::kListingHoldsNoPrims));
+        return;
+    }
+    convert::ConversionRequest request{
+        {}, text(ui->Text5), text(ui->Text6), text(ui->Text7), text(ui->Text3),
+        m_localIdCounter, outputFolderOf(text(ui->Text8)), m_session.listingName};
+    if (const auto field = convert::firstInvalidField(request)) {
+        m_services.messages.showMessage(invalidFieldMessage(texts, *field, request));
+        return;
+    }
     m_converting = true;
-    WindowConversionHost questions(m_session.language, m_services.input, m_services.messages);
+    WindowConversionHost questions(texts, m_services.input, m_services.messages);
     const std::string name = questions.askOutputName(m_session.listingName);
     if (name.empty()) {
         m_converting = false;
         return;
     }
-    m_session.listingName = name + ".xml";
-    // The listing text is filled in on the worker.
-    convert::ConversionRequest request{
-        {}, text(ui->Text5), text(ui->Text6), text(ui->Text7), text(ui->Text3),
-        m_localIdCounter, outputFolderOf(text(ui->Text8)), m_session.listingName};
+    m_session.listingName = request.listingName = name + ".xml";
     const std::string scenePath = request.outputFolder + "/" + m_session.listingName;
-    if (m_services.files.exists(scenePath) && !questions.confirmOverwrite(scenePath)) {
-        m_converting = false;
-        return;
+    bool overwriteAgreed = false;
+    if (m_services.files.exists(scenePath)) {
+        if (!questions.confirmOverwrite(scenePath)) {
+            m_converting = false;
+            return;
+        }
+        overwriteAgreed = true;
     }
-    startRun(std::move(request), name);
+    startRun(std::move(request), name, overwriteAgreed);
 }
 
-void MainWindow::startRun(convert::ConversionRequest request, std::string outputName)
+void MainWindow::startRun(convert::ConversionRequest request, std::string outputName, bool overwriteAgreed)
 {
     m_run = std::make_unique<Run>();
     m_run->listing = ui->Text1->document()->toRawText();
     m_run->request = std::move(request);
     m_run->outputName = std::move(outputName);
+    m_run->overwriteAgreed = overwriteAgreed;
     m_run->thread.reset(QThread::create(
         [run = m_run.get(), runner = m_runner, &files = m_services.files, &random = m_services.random] {
             run->execute(runner, files, random);
@@ -513,11 +541,14 @@ void MainWindow::finishRun()
         if (report.outcome != convert::ConversionOutcome::Cancelled) {
             if (!report.listingName.empty()) m_session.listingName = report.listingName;
             if (!report.localIdCounter.empty()) m_localIdCounter = report.localIdCounter;
-            setListingText(report.remainingListing);
         }
-        message = conversionMessage(texts, report);
+        // Only a run that wrote its files takes the listing out of the box; after any other
+        // the box holds exactly what it held before.
+        if (report.succeeded()) setListingText(report.remainingListing);
+        message = conversionMessage(texts, report, run->request);
     } else if (run->stopped) {
-        message = texts.entry(entry::kRunCancelled);
+        // Stopped to quit: the window goes without a word.
+        if (!m_closeRequested) message = texts.entry(entry::kRunCancelled);
     } else {
         message = fillIn(texts.entry(entry::kRunFailed), {run->failure});
     }
@@ -556,9 +587,19 @@ void MainWindow::showAbout()
 void MainWindow::closeEvent(QCloseEvent* event)
 {
     if (m_converting) {
-        // The run ends first (its end message included); the window closes after it.
-        m_closeRequested = true;
         event->ignore();
+        // While a question before the run is open, that question comes first; a run under
+        // way is stopped only when the user says so, and the window closes once it ended.
+        if (!m_run || m_closeRequested) return;
+        if (!m_services.messages.askYesNo(m_session.language.entry(entry::kStopRunAndQuit))) return;
+        if (m_run) {
+            m_closeRequested = true;
+            stopRun();
+        } else {
+            // The run ended while the question was open (its message was shown): close now,
+            // once this close has returned.
+            QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+        }
         return;
     }
     if (!m_settingsSaved) saveSettings();

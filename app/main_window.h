@@ -101,7 +101,9 @@ private:
     void showPublicAddress();
     void fillLanguageChooser(const std::string& saved);
     void applyLanguageTexts();
-    void startRun(convert::ConversionRequest request, std::string outputName);
+    // Whether the listing box holds only blanks, or the placeholder text.
+    [[nodiscard]] bool listingHoldsNoPrims() const;
+    void startRun(convert::ConversionRequest request, std::string outputName, bool overwriteAgreed);
     void finishRun();
     void stopRun();
     void showProgress();

@@ -98,7 +98,27 @@ std::string overwriteQuestion(const LanguageTable& texts)
     return texts.entry(entry::kOverwriteLine1) + kCrLf + texts.entry(entry::kOverwriteLine2);
 }
 
-std::optional<std::string> conversionMessage(const LanguageTable& texts, const convert::ConversionReport& report)
+std::string invalidFieldMessage(const LanguageTable& texts, convert::RequestField field,
+                                const convert::ConversionRequest& request)
+{
+    using convert::RequestField;
+    switch (field) {
+    case RequestField::RezX:
+        return fillIn(texts.entry(entry::kRezNotANumber), {"X", text::messageExcerpt(request.rezX)});
+    case RequestField::RezY:
+        return fillIn(texts.entry(entry::kRezNotANumber), {"Y", text::messageExcerpt(request.rezY)});
+    case RequestField::RezZ:
+        return fillIn(texts.entry(entry::kRezNotANumber), {"Z", text::messageExcerpt(request.rezZ)});
+    case RequestField::OwnerUuid:
+        return fillIn(texts.entry(entry::kOwnerNotAUuid), {text::messageExcerpt(request.ownerUuid)});
+    case RequestField::LocalIdCounter:
+        return fillIn(texts.entry(entry::kCounterInvalid), {text::messageExcerpt(request.localIdCounter)});
+    }
+    return {};
+}
+
+std::optional<std::string> conversionMessage(const LanguageTable& texts, const convert::ConversionReport& report,
+                                             const convert::ConversionRequest& request)
 {
     using convert::ConversionOutcome;
     switch (report.outcome) {
@@ -108,6 +128,11 @@ std::optional<std::string> conversionMessage(const LanguageTable& texts, const c
     case ConversionOutcome::GuardStop:
         return texts.entry(entry::kDoneBeforeName) + report.listingName + texts.entry(entry::kDoneAfterName) + kCrLf +
                fillIn(texts.entry(entry::kObjectsWritten), {std::to_string(report.primCount)});
+    case ConversionOutcome::EmptyListing:
+        return texts.entry(entry::kListingHoldsNoPrims);
+    case ConversionOutcome::InvalidField:
+        if (!report.invalidField) return std::nullopt;
+        return invalidFieldMessage(texts, *report.invalidField, request);
     case ConversionOutcome::ConversionError: {
         // A record's text starts with the line end before it and ends with a CR; shown
         // without them, it stands directly under the line that announces it.
@@ -115,10 +140,14 @@ std::optional<std::string> conversionMessage(const LanguageTable& texts, const c
         while (!record.empty() && (record.front() == '\n' || record.front() == '\r')) record.remove_prefix(1);
         while (!record.empty() && (record.back() == '\n' || record.back() == '\r')) record.remove_suffix(1);
         return texts.entry(entry::kConversionErrorLine1) + kCrLf + kCrLf + texts.entry(entry::kConversionErrorLine2) +
-               kCrLf + std::string(record);
+               kCrLf + text::messageExcerpt(record);
     }
     case ConversionOutcome::RecordTooShort:
         return texts.entry(entry::kTooShortLine1) + kCrLf + texts.entry(entry::kTooShortLine2);
+    case ConversionOutcome::CounterOutOfRange:
+        return fillIn(texts.entry(entry::kCounterOutOfRange), {report.localIdCounter});
+    case ConversionOutcome::NameTaken:
+        return fillIn(texts.entry(entry::kNameTakenMeanwhile), {report.scenePath});
     case ConversionOutcome::OutputFailed:
         return fillIn(texts.entry(entry::kOutputFailedMessage), {report.failedPath, report.failureReason});
     }

@@ -55,9 +55,15 @@ inline constexpr const char* kPlaceholderListingName = "défaut";
 // The question before replacing an existing scene file.
 [[nodiscard]] std::string overwriteQuestion(const LanguageTable& texts);
 
-// What the window says after a conversion run; nothing when the run was cancelled.
+// What the window says when a value of the request is one no run can take, naming it.
+[[nodiscard]] std::string invalidFieldMessage(const LanguageTable& texts, convert::RequestField field,
+                                              const convert::ConversionRequest& request);
+
+// What the window says after a conversion run of request; nothing when the run was cancelled.
+// A record is shown by its first characters only (text::messageExcerpt).
 [[nodiscard]] std::optional<std::string> conversionMessage(const LanguageTable& texts,
-                                                           const convert::ConversionReport& report);
+                                                           const convert::ConversionReport& report,
+                                                           const convert::ConversionRequest& request);
 
 // A language text with "%1", "%2", ... replaced by the values in order; a number without a
 // value stays as it is.

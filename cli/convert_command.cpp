@@ -38,6 +38,7 @@ public:
         m_overwriteDeclined = !m_force;
         return m_force;
     }
+    bool replacesUnasked() const override { return m_force; }
     [[nodiscard]] bool overwriteDeclined() const { return m_overwriteDeclined; }
 
 private:
@@ -55,24 +56,30 @@ std::string defaultName(const std::string& path)
     return text::removeAll(text::removeAll(title, ".txt"), ".TXT");
 }
 
-// The form OpenSim reads as an identifier; it reads any other owner as the nil UUID, which
-// would leave every object without an owner.
-bool isUuid(std::string_view text)
-{
-    if (text.size() != 36) return false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
-        if (dash ? text[i] != '-' : std::isxdigit(static_cast<unsigned char>(text[i])) == 0) return false;
-    }
-    return true;
-}
-
 // The record text as the error message shows it, without the LF and CR at its ends.
 std::string_view trimLineEnds(std::string_view text)
 {
     while (!text.empty() && (text.front() == '\n' || text.front() == '\r')) text.remove_prefix(1);
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.remove_suffix(1);
     return text;
+}
+
+// The usage error for a value that no run can take.
+std::string invalidFieldMessage(convert::RequestField field, const convert::ConversionRequest& request)
+{
+    switch (field) {
+    case convert::RequestField::RezX:
+    case convert::RequestField::RezY:
+    case convert::RequestField::RezZ:
+        return "--rez takes three numbers X,Y,Z, such as 125,125,25";
+    case convert::RequestField::OwnerUuid:
+        return "--owner takes a UUID of 8-4-4-4-12 hexadecimal digits, such as " + std::string(convert::kDefaultOwnerUuid) +
+               ", not \"" + text::messageExcerpt(request.ownerUuid) + "\"";
+    case convert::RequestField::LocalIdCounter:
+        return "--local-id takes a whole number from 0 to " + std::to_string(convert::kLargestLocalId) +
+               " (a LocalID), such as 720001, not \"" + text::messageExcerpt(request.localIdCounter) + "\"";
+    }
+    return {};
 }
 
 ExitCode runConvert(const ConvertOptions& options, CommandContext& context)
@@ -85,21 +92,23 @@ ExitCode runConvert(const ConvertOptions& options, CommandContext& context)
         if (comma == std::string::npos) break;
         begin = comma + 1;
     }
-    if (rez.size() != 3 || !text::parseNumber(rez[0]) || !text::parseNumber(rez[1])
-        || !text::parseNumber(rez[2])) {
-        err << "vantor-cli convert: --rez takes three numbers X,Y,Z, such as 125,125,25\n";
-        return ExitCode::Usage;
-    }
-    if (!text::parseNumber(options.localId)) {
-        err << "vantor-cli convert: --local-id takes a number, such as 720001\n";
-        return ExitCode::Usage;
-    }
-    if (!isUuid(options.owner)) {
-        err << "vantor-cli convert: --owner takes a UUID such as " << convert::kDefaultOwnerUuid
-            << "; OpenSim would give the objects no owner\n";
+    if (rez.size() != 3) {
+        err << "vantor-cli convert: " << invalidFieldMessage(convert::RequestField::RezX, {}) << "\n";
         return ExitCode::Usage;
     }
     const std::string name = options.name.empty() ? defaultName(options.listing) : options.name;
+    convert::ConversionRequest request;
+    request.rezX = rez[0];
+    request.rezY = rez[1];
+    request.rezZ = rez[2];
+    request.ownerUuid = options.owner;
+    request.localIdCounter = options.localId;
+    request.outputFolder = options.outDir;
+    request.listingName = name;
+    if (const auto field = convert::firstInvalidField(request)) {
+        err << "vantor-cli convert: " << invalidFieldMessage(*field, request) << "\n";
+        return ExitCode::Usage;
+    }
     if (name.empty()) {
         err << "vantor-cli convert: the output name is empty; give one with --name\n";
         return ExitCode::Usage;
@@ -122,16 +131,7 @@ ExitCode runConvert(const ConvertOptions& options, CommandContext& context)
         err << "vantor-cli convert: cannot read " << options.listing << ": " << reason << "\n";
         return ExitCode::Usage;
     }
-
-    convert::ConversionRequest request;
     request.listingText = std::move(*listing);
-    request.rezX = rez[0];
-    request.rezY = rez[1];
-    request.rezZ = rez[2];
-    request.ownerUuid = options.owner;
-    request.localIdCounter = options.localId;
-    request.outputFolder = options.outDir;
-    request.listingName = name;
 
     CommandLineHost host(name, options.force);
     const auto report = convert::runConversion(request, host, context.services.files, context.services.random);
@@ -152,13 +152,29 @@ ExitCode runConvert(const ConvertOptions& options, CommandContext& context)
             err << "vantor-cli convert: nothing was converted\n";
         }
         return ExitCode::Usage;
+    case convert::ConversionOutcome::EmptyListing:
+        err << "vantor-cli convert: " << options.listing << " holds no prims; no file was written\n";
+        return ExitCode::Failed;
+    case convert::ConversionOutcome::InvalidField:
+        err << "vantor-cli convert: " << invalidFieldMessage(*report.invalidField, request) << "\n";
+        return ExitCode::Usage;
     case convert::ConversionOutcome::ConversionError:
         err << "vantor-cli convert: this record could not be converted; no file was written:\n"
-            << trimLineEnds(report.failingRecordText) << "\n";
+            << text::messageExcerpt(trimLineEnds(report.failingRecordText)) << "\n";
         return ExitCode::Failed;
     case convert::ConversionOutcome::RecordTooShort:
         err << "vantor-cli convert: the listing ends with a record that is too short; no file was written\n";
         return ExitCode::Failed;
+    case convert::ConversionOutcome::CounterOutOfRange:
+        err << "vantor-cli convert: the LocalID counter would pass " << convert::kLargestLocalId
+            << ", the largest LocalID OpenSim holds, after " << report.localIdCounter
+            << "; no file was written (start it lower with --local-id)\n";
+        return ExitCode::Failed;
+    case convert::ConversionOutcome::NameTaken:
+        err << "vantor-cli convert: " << report.scenePath
+            << " was created by another program during the run and was left as it is; no file was written "
+               "(use --force to replace it)\n";
+        return ExitCode::Usage;
     case convert::ConversionOutcome::OutputFailed:
         err << "vantor-cli convert: cannot write " << report.failedPath << ": " << report.failureReason
             << "; no file was written\n";

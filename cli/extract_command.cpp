@@ -6,6 +6,7 @@
 #include "extract/selection.h"
 #include "extract/selection_export.h"
 #include "text/number_forms.h"
+#include "text/strings.h"
 
 #include <CLI/CLI.hpp>
 
@@ -102,13 +103,13 @@ ExitCode reportExportFailure(const extract::ExportReport& report, std::size_t cu
         err << (failure.error == extract::ExportError::HeaderFailed ? "no header line from object "
                                                                      : "cannot export object ")
             << failure.objectNumber;
-        if (!failure.objectName.empty()) err << " (\"" << failure.objectName << "\")";
+        if (!failure.objectName.empty()) err << " (\"" << text::messageExcerpt(failure.objectName) << "\")";
         err << ": " << describe(failure.cause);
         if (failure.cause.error == extract::RecordError::CutOffLine && cutOffLine != 0) err << " at line " << cutOffLine;
         err << "\n";
         break;
     }
-    if (failure.error != extract::ExportError::SceneFileFailed) {
+    if (report.sceneWritten) {
         err << "vantor-cli extract: " << report.scenePath << " was written; no listing was written\n";
     }
     return ExitCode::Failed;

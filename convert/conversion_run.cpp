@@ -9,7 +9,6 @@
 #include "text/xml_text.h"
 
 #include <cstdint>
-#include <limits>
 #include <memory>
 #include <optional>
 
@@ -17,13 +16,30 @@ namespace vantor::convert {
 
 namespace {
 
-// The LocalID counter's value: the text read as a number and rounded half to even to a
-// 32-bit whole number; nothing when it does not convert or overflows.
-std::optional<std::int32_t> localIdValue(const std::string& counter)
+// The LocalID counter's value: a whole number, decimal digits only, that a LocalID holds.
+std::optional<std::uint32_t> localIdValue(std::string_view counter)
 {
-    const auto value = text::parseNumber(counter);
-    if (!value) return std::nullopt;
-    return text::toIntegerForm(*value);
+    if (counter.empty()) return std::nullopt;
+    std::uint64_t value = 0;
+    for (const char digit : counter) {
+        if (digit < '0' || digit > '9') return std::nullopt;
+        value = value * 10 + static_cast<std::uint64_t>(digit - '0');
+        if (value > kLargestLocalId) return std::nullopt;
+    }
+    return static_cast<std::uint32_t>(value);
+}
+
+bool isHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+
+// 8-4-4-4-12 hexadecimal digits (either case) with "-" between the groups, and nothing else.
+bool isUuid(std::string_view text)
+{
+    if (text.size() != 36) return false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
+        if (dash ? text[i] != '-' : !isHexDigit(text[i])) return false;
+    }
+    return true;
 }
 
 void markOutputFailed(ConversionReport& report, const std::string& path, const std::string& reason)
@@ -40,11 +56,23 @@ ConversionReport runConversion(const ConversionRequest& request, ConversionHost&
 {
     ConversionReport report;
     report.localIdCounter = request.localIdCounter;
+    report.listingName = request.listingName;
     // Before the listing is read the listing box keeps its text as it was.
     const auto untouched = [&report, &request] {
         report.remainingListing = request.listingText;
         return report;
     };
+
+    // Nothing is asked for a run that cannot write a document.
+    if (holdsNoPrims(request.listingText)) {
+        report.outcome = ConversionOutcome::EmptyListing;
+        return untouched();
+    }
+    if (const auto field = firstInvalidField(request)) {
+        report.outcome = ConversionOutcome::InvalidField;
+        report.invalidField = field;
+        return untouched();
+    }
 
     // The listing name takes ".xml" whatever the answer; an empty answer ends the run.
     const std::string answer = host.askOutputName(request.listingName);
@@ -63,7 +91,11 @@ ConversionReport runConversion(const ConversionRequest& request, ConversionHost&
         markOutputFailed(report, request.outputFolder, "No such file or directory");
         return untouched();
     }
-    if (files.exists(report.scenePath) && !host.confirmOverwrite(report.scenePath)) return untouched();
+    bool mayReplace = host.replacesUnasked();
+    if (files.exists(report.scenePath)) {
+        if (!host.confirmOverwrite(report.scenePath)) return untouched();
+        mayReplace = true;
+    }
 
     // Both files are written beside their targets and put in place only when the run
     // succeeds, so a failed run leaves an earlier scene file and copy untouched.
@@ -115,9 +147,8 @@ ConversionReport runConversion(const ConversionRequest& request, ConversionHost&
     ShapeNames shapeNames;
     PackedRecord record;
     RecordCut cut;
-    // The counter's value once it was read: the counter text is then its integer form, which
-    // reads back as the same value.
-    std::optional<std::int32_t> localId;
+    // The counter was checked before the run began.
+    std::uint32_t localId = localIdValue(request.localIdCounter).value_or(0);
     ConversionProgress progress;
     progress.bytesTotal = listing.bytesTotal();
     bool guardStopped = false;
@@ -134,15 +165,11 @@ ConversionReport runConversion(const ConversionRequest& request, ConversionHost&
             // The joined text is what the message shows, even when the parse gave up early.
             return stop(ConversionOutcome::ConversionError, record.recordText());
         }
-        // The counter plus one; a counter that does not convert or is at the 32-bit limit
-        // fails the record.
-        if (!localId) localId = localIdValue(report.localIdCounter);
-        if (!localId || *localId == std::numeric_limits<std::int32_t>::max()) {
-            return stop(ConversionOutcome::ConversionError, record.recordText());
-        }
-        ++*localId;
+        // The counter plus one; past the largest LocalID the run ends, whatever the record.
+        if (localId == kLargestLocalId) return stop(ConversionOutcome::CounterOutOfRange);
+        ++localId;
         report.localIdCounter.clear();
-        text::appendInteger(report.localIdCounter, *localId);
+        text::appendInteger(report.localIdCounter, localId);
 
         PreparedDocument& document = writer.next();
         document.objectUuid.clear();
@@ -161,18 +188,39 @@ ConversionReport runConversion(const ConversionRequest& request, ConversionHost&
 
     writer.finish();
     sceneFile.end();
-    const bool earlierCopy = files.exists(report.listingCopyPath);
-    if (!copy->commit(&reason)) {
+    host.beforePlacing();
+
+    // Both files are on the device before either is put in place; then the two renames
+    // follow each other, the scene file first, since it is the one that may find its name taken.
+    if (!scene->prepare(&reason)) {
+        stop(ConversionOutcome::OutputFailed);
+        markOutputFailed(report, report.scenePath, reason);
+        return report;
+    }
+    if (!copy->prepare(&reason)) {
         stop(ConversionOutcome::OutputFailed);
         markOutputFailed(report, report.listingCopyPath, reason);
         return report;
     }
-    if (!scene->commit(&reason)) {
-        // The copy is already in place; without its scene file it must not stay, and an
-        // earlier copy comes back as it was.
-        if (!copy->revert() && !earlierCopy) files.remove(report.listingCopyPath);
+    if (mayReplace) {
+        if (!scene->commit(&reason)) {
+            stop(ConversionOutcome::OutputFailed);
+            markOutputFailed(report, report.scenePath, reason);
+            return report;
+        }
+    } else if (const platform::NewFileCommit placed = scene->commitNew(&reason);
+               placed != platform::NewFileCommit::Placed) {
+        stop(placed == platform::NewFileCommit::NameTaken ? ConversionOutcome::NameTaken
+                                                           : ConversionOutcome::OutputFailed);
+        if (placed == platform::NewFileCommit::Failed) markOutputFailed(report, report.scenePath, reason);
+        return report;
+    }
+    if (!copy->commit(&reason)) {
+        // Without its copy the scene file must not stay: the earlier one comes back as it
+        // was, or the new one goes.
+        if (!scene->revert()) files.remove(report.scenePath);
         stop(ConversionOutcome::OutputFailed);
-        markOutputFailed(report, report.scenePath, reason);
+        markOutputFailed(report, report.listingCopyPath, reason);
         return report;
     }
     if (guardStopped) return stop(ConversionOutcome::GuardStop);
@@ -192,6 +240,21 @@ std::optional<std::string> loadListingFile(const platform::FileSystem& files, co
         listing = text::toCrLfLines(listing);
     }
     return listing;
+}
+
+std::optional<RequestField> firstInvalidField(const ConversionRequest& request)
+{
+    if (!text::parseNumber(request.rezX)) return RequestField::RezX;
+    if (!text::parseNumber(request.rezY)) return RequestField::RezY;
+    if (!text::parseNumber(request.rezZ)) return RequestField::RezZ;
+    if (!isUuid(request.ownerUuid)) return RequestField::OwnerUuid;
+    if (!localIdValue(request.localIdCounter)) return RequestField::LocalIdCounter;
+    return std::nullopt;
+}
+
+bool holdsNoPrims(std::string_view listing)
+{
+    return listing.find_first_not_of(" \t\r\n") == std::string_view::npos;
 }
 
 bool isAcceptableOutputName(std::string_view name)

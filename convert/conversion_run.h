@@ -4,6 +4,7 @@
 #include "platform/random_source.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -33,13 +34,36 @@ struct ConversionRequest {
     std::string listingName;       // the current listing name, proposed as output name
 };
 
+// The largest LocalID OpenSim holds (an unsigned 32-bit number).
+inline constexpr std::uint32_t kLargestLocalId = 0xFFFFFFFF;
+
+// The request's values that feed every object document, as checked before a run.
+enum class RequestField {
+    RezX,
+    RezY,
+    RezZ,
+    OwnerUuid,       // must be 8-4-4-4-12 hexadecimal digits
+    LocalIdCounter,  // must be a whole number from 0 to kLargestLocalId
+};
+
+// The first of the request's values that no run can take, in the order above; nothing when
+// all are fine. A rez value must be a number, the owner a UUID, the counter a LocalID.
+[[nodiscard]] std::optional<RequestField> firstInvalidField(const ConversionRequest& request);
+
+// Whether a listing holds nothing but blanks and line ends, so not even a header line.
+[[nodiscard]] bool holdsNoPrims(std::string_view listing);
+
 enum class ConversionOutcome {
-    Done,             // end of listing: scene file and listing copy written
-    GuardStop,        // a record with a very short first line ended the run: files kept, rest unconverted
-    Cancelled,        // no output name, or the overwrite was declined: nothing written
-    ConversionError,  // a header or record that does not convert: nothing left behind
-    RecordTooShort,   // the text after the last record is too short to be one: nothing left behind
-    OutputFailed,     // a file could not be created or written: nothing left behind
+    Done,               // end of listing: scene file and listing copy written
+    GuardStop,          // a record with a very short first line ended the run: files kept, rest unconverted
+    Cancelled,          // no output name, or the overwrite was declined: nothing written
+    EmptyListing,       // the listing holds no prims (holdsNoPrims): nothing asked, nothing written
+    InvalidField,       // a value of the request no run can take (invalidField): nothing asked, nothing written
+    ConversionError,    // a header or record that does not convert: nothing left behind
+    RecordTooShort,     // the text after the last record is too short to be one: nothing left behind
+    CounterOutOfRange,  // the next LocalID would pass kLargestLocalId: nothing left behind
+    NameTaken,          // a scene file that may not be replaced took the name meanwhile: it stays, nothing written
+    OutputFailed,       // a file could not be created or written: nothing left behind
 };
 
 struct ConversionProgress {
@@ -57,7 +81,13 @@ public:
     [[nodiscard]] virtual std::string askOutputName(const std::string& proposed) = 0;
     // Whether the existing scene file at path may be replaced.
     [[nodiscard]] virtual bool confirmOverwrite(const std::string& path) = 0;
+    // Whether a scene file that takes the name after the run found it free may be replaced
+    // all the same. By default it may not: the run then ends with NameTaken.
+    [[nodiscard]] virtual bool replacesUnasked() const { return false; }
     virtual void recordConverted(const ConversionProgress& progress) { (void)progress; }
+    // Both files are complete and about to be put in place; a host that throws here leaves
+    // no file of the run behind.
+    virtual void beforePlacing() {}
 };
 
 struct ConversionReport {
@@ -65,11 +95,12 @@ struct ConversionReport {
     int primCount = 0;              // documents written to the scene file
     std::string scenePath;          // set once the name is known
     std::string listingCopyPath;
+    std::optional<RequestField> invalidField;  // InvalidField: which value
     std::string failingRecordText;  // ConversionError: the record text without CR LF, or the header line with its CR
     std::string failedPath;         // OutputFailed: the file that could not be created or written
     std::string failureReason;      // OutputFailed: why, in the system's words
     std::string remainingListing;   // what the listing box holds after the run
-    std::string localIdCounter;     // the counter after the run
+    std::string localIdCounter;     // the counter after the run (CounterOutOfRange: the last LocalID given)
     std::string listingName;        // the listing name after the run (the answer with ".xml")
 
     [[nodiscard]] bool succeeded() const
@@ -82,9 +113,11 @@ struct ConversionReport {
 // no "/" or "\" and is neither "." nor "..". Callers ask again (window) or refuse (CLI).
 [[nodiscard]] bool isAcceptableOutputName(std::string_view name);
 
-// Runs one conversion: asks the name, writes the scene file and the listing copy into the
-// output folder and reports what happened. Failed runs leave no file of theirs behind and
-// keep earlier files intact.
+// Runs one conversion: checks the request, asks the name, writes the scene file and the
+// listing copy into the output folder and reports what happened. Both files are complete
+// and flushed to the device before either is put in place, and then they go in back to
+// back, the scene file first. The scene file replaces only a file the host agreed to
+// replace. Failed runs leave no file of theirs behind and keep earlier files intact.
 [[nodiscard]] ConversionReport runConversion(const ConversionRequest& request, ConversionHost& host,
                                              platform::FileSystem& files, platform::RandomSource& random);
 

@@ -341,8 +341,10 @@ CutOutcome PrimListing::cutLineRecord(std::string* recordText, RecordCut* cut)
     // compare with 30, so their outcome stays the same.
     const std::size_t p1 = charactersUpTo(lineA, kCountedCharacters) + 2;
     m_guard = p1;
-    if (m_head + 1 >= m_lines.size()) return CutOutcome::EndOfListing;
-    const std::string_view lineB = m_lines[m_head + 1];
+    // A last line A without its line B (the text ends right after it) is cut as the record
+    // it begins, with an empty line B, as when a line end follows it: it fails to convert
+    // and is shown, never silently left out.
+    const std::string_view lineB = m_head + 1 < m_lines.size() ? m_lines[m_head + 1] : std::string_view{};
     const std::size_t p2 = p1 + 2 + charactersUpTo(lineB, kCountedCharacters);
     if (p2 < 30) return CutOutcome::RecordTooShort;
 
@@ -371,12 +373,17 @@ CutOutcome PrimListing::cutLiteralRecord(std::string& recordText)
     const std::size_t crlf1 = rest.find(kCrLf);
     const std::size_t p1 = crlf1 == npos ? 0 : charactersUpTo(rest.substr(0, crlf1), kCountedCharacters) + 1;
     m_guard = p1;
-    const std::size_t crlf2 = rest.find(kCrLf, crlf1 == npos ? 1 : crlf1 + 2);
+    std::size_t crlf2 = rest.find(kCrLf, crlf1 == npos ? 1 : crlf1 + 2);
+    // A last line A without its line B: the record it begins, with an empty line B (the
+    // run's own CR LF then ends line A), as in the line model.
+    const bool lineBMissing = crlf2 == npos && crlf1 != npos;
+    if (lineBMissing) crlf2 = crlf1 + 2;
     const std::size_t p2 = crlf2 == npos ? 0 : charactersUpTo(rest.substr(0, crlf2), kCountedCharacters) + 1;
     if (p2 < 3) return CutOutcome::EndOfListing;
     if (p2 < 30) return CutOutcome::RecordTooShort;
-    recordText.assign(rest.substr(0, crlf2 + 1));
-    m_position += crlf2 + 1;
+    recordText.assign(rest.substr(0, lineBMissing ? crlf2 : crlf2 + 1));
+    if (lineBMissing) recordText += '\r';
+    m_position = lineBMissing ? m_text.size() : m_position + crlf2 + 1;
     return CutOutcome::Record;
 }
 

@@ -233,25 +233,46 @@ ExportReport exportFiles(const ObjectLines& table, const std::string& scenePath,
         report.failure->error = ExportError::InputChanged;
         return report;
     }
-    if (!scene->commit(&reason)) {
-        report.failure = fileFailure(ExportError::SceneFileFailed, scenePath, reason);
-        return report;
-    }
-    report.objectCount = table.size();
     if (recordFailure) {
+        // The scene file alone, as the selection asked; no half listing.
+        if (!scene->commit(&reason)) {
+            report.failure = fileFailure(ExportError::SceneFileFailed, scenePath, reason);
+            return report;
+        }
+        report.objectCount = table.size();
+        report.sceneWritten = true;
         report.failure = std::move(recordFailure);
         return report;
     }
 
+    // Both files are complete and on the device before either is put in place; then the two
+    // renames follow each other, so that a kill or a full disk finds the old pair or the new.
     const auto out = files.create(report.listingPath, &reason);
     if (!out) {
         report.failure = fileFailure(ExportError::ListingFileFailed, report.listingPath, reason);
         return report;
     }
     out->write(listing);
-    if (!out->commit(&reason)) {
-        report.failure = fileFailure(ExportError::ListingFileFailed, report.listingPath, reason);
+    if (!scene->prepare(&reason)) {
+        report.failure = fileFailure(ExportError::SceneFileFailed, scenePath, reason);
+        return report;
     }
+    if (!out->prepare(&reason)) {
+        report.failure = fileFailure(ExportError::ListingFileFailed, report.listingPath, reason);
+        return report;
+    }
+    if (!scene->commit(&reason)) {
+        report.failure = fileFailure(ExportError::SceneFileFailed, scenePath, reason);
+        return report;
+    }
+    if (!out->commit(&reason)) {
+        // Without its listing the new scene file does not stay: the earlier one comes back.
+        if (!scene->revert()) files.remove(scenePath);
+        report.failure = fileFailure(ExportError::ListingFileFailed, report.listingPath, reason);
+        return report;
+    }
+    report.objectCount = table.size();
+    report.sceneWritten = true;
     return report;
 }
 

@@ -42,6 +42,7 @@ struct ExportReport {
     std::string scenePath;
     std::string listingPath;
     std::size_t objectCount = 0;  // objects in the scene file
+    bool sceneWritten = false;    // the scene file is in place (with the listing, unless an object failed)
     std::optional<ExportFailure> failure;
     explicit operator bool() const { return !failure; }
 };
@@ -50,8 +51,9 @@ struct ExportReport {
 // "<scene>", an empty line, every entry unchanged, an empty line and "</scene>". The listing
 // holds a header line anchored on the table's last object, then two lines per object; it is
 // committed only when every record was built, so a failing object leaves the complete scene
-// file and no listing (an earlier listing of that name stays as it was). An empty table writes
-// nothing: a listing without a header line would not convert. Every line ends in CR LF.
+// file and no listing (an earlier listing of that name stays as it was). Otherwise both files
+// go in place together, or neither when one cannot be written. An empty table writes nothing:
+// a listing without a header line would not convert. Every line ends in CR LF.
 // stopRequested, when given, is asked between objects, from two threads at once; once it says
 // true before the scene file is in place, the export ends with nothing written.
 [[nodiscard]] ExportReport exportSelection(const ObjectLines& table, const std::string& scenePath,

@@ -33,7 +33,7 @@ const char* const vantor::fuzz::kTargetName = "conversion";
 namespace {
 
 // A LocalID counter text and the value a run counts up from; nothing when no record can
-// take a number from it.
+// take a LocalID from it (a counter that is no whole number of 32 bits, or the last one).
 struct CounterCase {
     const char* text;
     std::optional<std::int64_t> value;
@@ -42,13 +42,15 @@ struct CounterCase {
 constexpr std::array<CounterCase, 8> kCounters{{
     {"720001", 720001},
     {"0", 0},
-    {"2147483646", 2147483646},
-    {" 12.5 ", 12},
-    {"13.5", 14},
-    {"-2147483648", -2147483648LL},
+    {"2147483647", 2147483647},
+    {"4294967294", 4294967294LL},
+    {"13.5", std::nullopt},
+    {"-1", std::nullopt},
     {"abc", std::nullopt},
-    {"2147483647", std::nullopt},
+    {"4294967295", std::nullopt},
 }};
+
+constexpr const char* kOwner = "3f1c9a2e-7b40-4d5e-9c81-6a2f0e4b7d13";
 
 struct RezCase {
     const char* x;
@@ -165,7 +167,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const CounterCase& counter = kCounters[choice % kCounters.size()];
     const bool fromFile = (choice & 0x08) != 0;
     const RezCase& rez = kRezPositions[(choice >> 4) % kRezPositions.size()];
-    const std::string owner = (choice & 0x40) != 0 ? "a&b<c>\"d'" : "3f1c9a2e-7b40-4d5e-9c81-6a2f0e4b7d13";
+    const std::string owner = (choice & 0x40) != 0 ? "a&b<c>\"d'" : kOwner;
 
     // The listing box holds UTF-8 text; a loaded file has its line ends made CR LF first.
     std::string listing = text::decodeText(std::string(reinterpret_cast<const char*>(data), size));
@@ -182,6 +184,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     check(files.openOutputs == 0, "no output left open");
     check(report.outcome != convert::ConversionOutcome::Cancelled, "a named run is not cancelled");
+    check((report.outcome == convert::ConversionOutcome::EmptyListing) == convert::holdsNoPrims(listing),
+          "only a listing of blanks holds no prims");
+    check(report.outcome != convert::ConversionOutcome::InvalidField || owner != kOwner || !counter.value ||
+              std::string_view(rez.y).empty(),
+          "only a value no run can take is refused");
     if (!report.succeeded()) {
         check(files.files.empty(), "a failed run leaves nothing behind");
         check(report.outcome != convert::ConversionOutcome::OutputFailed, "this file system fails no write");

@@ -13,6 +13,13 @@
 
 namespace vantor::platform {
 
+// What OutputFile::commitNew did.
+enum class NewFileCommit {
+    Placed,
+    NameTaken,  // a file had the target's name by then: it was left as it is
+    Failed,
+};
+
 // A file being written. Bytes go to a temporary file in the target's folder; commit() puts
 // it in place of the target in one rename. Destroying it without a commit removes the
 // temporary file, so a failed write never leaves a half-written file or harms an earlier one.
@@ -20,8 +27,22 @@ class OutputFile {
 public:
     virtual ~OutputFile() = default;
     virtual void write(std::string_view bytes) = 0;
-    // Flushes, closes and renames into place; false (with the reason) when any write failed.
+    // Readies the file to be put in place: writes out what is buffered and flushes the file,
+    // then its folder, to the device. Files that belong together are all prepared first and
+    // committed back to back, so that a full disk finds them all in place or none, and a
+    // kill only in the moment between two renames finds some new and some old. False (with
+    // the reason) when any write failed.
+    [[nodiscard]] virtual bool prepare(std::string* /*reason*/ = nullptr) { return true; }
+    // Writes out what is buffered and renames the file into place, replacing a file of the
+    // target's name; false (with the reason) when any write failed.
     [[nodiscard]] virtual bool commit(std::string* reason = nullptr) = 0;
+    // As commit(), but never replaces: a file that has the target's name by then stays, and
+    // this one is dropped. By default it cannot be done, and nothing is put in place.
+    [[nodiscard]] virtual NewFileCommit commitNew(std::string* reason = nullptr)
+    {
+        if (reason) *reason = "this file system cannot put a file in place without replacing";
+        return NewFileCommit::Failed;
+    }
     // After a commit: puts back what the commit replaced, the earlier file with its bytes
     // and permissions or no file at all, for a run whose other file could not be put in
     // place. False when it could not (or this kind of file cannot).

@@ -143,20 +143,38 @@ Descriptor openTemporary(const std::string& target, std::string& name)
     return fd;
 }
 
+// Gives an unnamed file the name path, which no file may have; 0 or the error (EEXIST when
+// one has it).
+int linkInto(const Descriptor& fd, const std::string& path)
+{
+    const std::string self = "/proc/self/fd/" + std::to_string(fd.get());
+    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0) return 0;
+    // Without /proc the descriptor itself may serve, where the process is allowed to.
+    if (errno == ENOENT && ::linkat(fd.get(), "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0) return 0;
+    return errno ? errno : EIO;
+}
+
 // Gives an unnamed file a name beside target; 0 or the error.
 int nameTemporary(const Descriptor& fd, const std::string& target, std::string& name)
 {
-    const std::string self = "/proc/self/fd/" + std::to_string(fd.get());
+    int error = EIO;
     for (int attempt = 0; attempt < 100; ++attempt) {
         name = temporaryNameFor(target);
-        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) return 0;
-        // Without /proc the descriptor itself may serve, where the process is allowed to.
-        if (errno == ENOENT && ::linkat(fd.get(), "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0) return 0;
-        if (errno != EEXIST) break;
+        error = linkInto(fd, name);
+        if (error != EEXIST) break;
     }
-    const int error = errno ? errno : EIO;
-    name.clear();
+    if (error != 0) name.clear();
     return error;
+}
+
+// Flushes a folder's entries to the device; 0 or the error. A file system that cannot flush
+// a folder (it says EINVAL) keeps its entries as it does.
+int syncFolder(const std::string& folder)
+{
+    const Descriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fd) return errno ? errno : EIO;
+    if (::fsync(fd.get()) != 0 && errno != EINVAL) return errno ? errno : EIO;
+    return 0;
 }
 
 // Writes to a descriptor through a buffer of its own (a stream's would split every write
@@ -164,7 +182,10 @@ int nameTemporary(const Descriptor& fd, const std::string& target, std::string& 
 // through in one call, without a copy. The first failure stops all further writes.
 class DescriptorWriter {
 public:
-    explicit DescriptorWriter(Descriptor fd) : m_fd(std::move(fd)) {}
+    // toDevice: the bytes are headed for the device (an output file, flushed before it is put in
+    // place), so the system is asked to start writing them out as they come, every few MiB,
+    // and the final flush has little left to wait for.
+    explicit DescriptorWriter(Descriptor fd, bool toDevice = false) : m_fd(std::move(fd)), m_toDevice(toDevice) {}
 
     void write(std::string_view bytes)
     {
@@ -208,12 +229,24 @@ private:
             }
             data += done;
             size -= static_cast<std::size_t>(done);
+            m_written += static_cast<std::size_t>(done);
+        }
+        if (m_toDevice && m_written - m_startedUpTo >= kWritebackStep) {
+            // Only a hint: the system starts the writing and returns; failures show at the flush.
+            ::sync_file_range(m_fd.get(), static_cast<off_t>(m_startedUpTo),
+                              static_cast<off_t>(m_written - m_startedUpTo), SYNC_FILE_RANGE_WRITE);
+            m_startedUpTo = m_written;
         }
     }
 
+    static constexpr std::size_t kWritebackStep = std::size_t{8} << 20;
+
     Descriptor m_fd;
+    bool m_toDevice = false;
     std::unique_ptr<char[]> m_buffer;
     std::size_t m_used = 0;
+    std::size_t m_written = 0;      // bytes written to the descriptor
+    std::size_t m_startedUpTo = 0;  // bytes the system was asked to start writing out
     int m_error = 0;
 };
 
@@ -222,7 +255,7 @@ public:
     // target: the file to replace, links already followed; fd: the temporary file, named
     // temporaryName or unnamed (empty name).
     StdOutputFile(std::string target, Descriptor fd, std::string temporaryName)
-        : m_target(std::move(target)), m_temporaryName(std::move(temporaryName)), m_out(std::move(fd))
+        : m_target(std::move(target)), m_temporaryName(std::move(temporaryName)), m_out(std::move(fd), true)
     {
     }
 
@@ -237,39 +270,69 @@ public:
 
     void write(std::string_view bytes) override { m_out.write(bytes); }
 
-    bool commit(std::string* reason) override
+    bool prepare(std::string* reason) override
     {
-        if (m_committed) return true;
+        if (m_prepared) return true;
         Descriptor& fd = m_out.descriptor();
         if (!fd) {
             setReason(reason, "the file is already closed");
             return false;
         }
+        // The file keeps no name until it is put in place, so a kill meanwhile leaves nothing.
         int error = m_out.flush();
-        if (error == 0 && m_temporaryName.empty()) error = nameTemporary(fd, m_target, m_temporaryName);
-        const int closeError = fd.close();
-        if (error == 0) error = closeError;
-        if (error != 0) {
-            m_out.setError(error);
-            setReason(reason, errnoText(error));
-            return false;
-        }
-        // The earlier file's bytes stay reachable through an open descriptor once its name
-        // points to the new file, for revert().
-        struct stat status {};
-        m_replaced = ::lstat(m_target.c_str(), &status) == 0;
-        if (m_replaced && S_ISREG(status.st_mode)) {
-            // Without waiting: a FIFO may have taken the name since it was looked at.
-            m_earlier.reset(::open(m_target.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-            if (m_earlier && (::fstat(m_earlier.get(), &status) != 0 || !S_ISREG(status.st_mode))) m_earlier.reset();
-        }
+        if (error == 0 && ::fsync(fd.get()) != 0) error = errno ? errno : EIO;
+        if (error == 0) error = syncFolder(folderOf(m_target));
+        if (error != 0) return fail(reason, error);
+        keepEarlier();
+        m_prepared = true;
+        return true;
+    }
+
+    bool commit(std::string* reason) override
+    {
+        if (m_committed) return true;
+        if (!finishWriting(reason)) return false;
         if (::rename(m_temporaryName.c_str(), m_target.c_str()) != 0) {
             setReason(reason, errnoText(errno));
             m_earlier.reset();
             return false;
         }
+        // A prepared file's descriptor stays open until the file is destroyed, after the
+        // files that go in with it are in place too.
         m_committed = true;
         return true;
+    }
+
+    NewFileCommit commitNew(std::string* reason) override
+    {
+        if (m_committed) return NewFileCommit::Placed;
+        Descriptor& fd = m_out.descriptor();
+        int error = 0;
+        if (fd && m_temporaryName.empty()) {
+            // An unnamed file takes the target's name itself: a link never replaces a file.
+            error = m_out.flush();
+            if (error == 0) error = linkInto(fd, m_target);
+        } else {
+            if (!finishWriting(reason)) return NewFileCommit::Failed;
+            if (::renameat2(AT_FDCWD, m_temporaryName.c_str(), AT_FDCWD, m_target.c_str(), RENAME_NOREPLACE) != 0) {
+                error = errno ? errno : EIO;
+                if (error == EINVAL || error == ENOSYS || error == ENOTSUP) {
+                    // A file system without that rename: a second name never replaces either,
+                    // and the temporary name then goes.
+                    error = ::link(m_temporaryName.c_str(), m_target.c_str()) == 0 ? 0 : (errno ? errno : EIO);
+                    if (error == 0) ::unlink(m_temporaryName.c_str());
+                }
+            }
+        }
+        if (error != 0) {
+            setReason(reason, errnoText(error));
+            return error == EEXIST ? NewFileCommit::NameTaken : NewFileCommit::Failed;
+        }
+        // Nothing was replaced: a revert removes the file again.
+        m_replaced = false;
+        m_earlier.reset();
+        m_committed = true;
+        return NewFileCommit::Placed;
     }
 
     bool revert() override
@@ -302,11 +365,59 @@ public:
     void keepMode(mode_t mode) { ::fchmod(m_out.descriptor().get(), mode & 07777); }
 
 private:
+    // Writes out what is buffered and gives the file its temporary name beside the target, so
+    // that one rename puts it in place. A file that was not prepared is closed here, so that
+    // an error the system reports only at closing comes before it is put in place; a prepared
+    // one is on the device already and is closed when it is destroyed, so that nothing stands
+    // between its naming and its rename, nor between its rename and the next file's.
+    bool finishWriting(std::string* reason)
+    {
+        if (m_named) return true;
+        Descriptor& fd = m_out.descriptor();
+        if (!fd) {
+            setReason(reason, "the file is already closed");
+            return false;
+        }
+        int error = m_out.flush();
+        if (error == 0 && m_temporaryName.empty()) error = nameTemporary(fd, m_target, m_temporaryName);
+        if (!m_prepared) {
+            const int closeError = fd.close();
+            if (error == 0) error = closeError;
+        }
+        if (error != 0) return fail(reason, error);
+        if (!m_prepared) keepEarlier();
+        m_named = true;
+        return true;
+    }
+
+    // The earlier file's bytes stay reachable through an open descriptor once its name points
+    // to the new file, for revert().
+    void keepEarlier()
+    {
+        struct stat status {};
+        m_replaced = ::lstat(m_target.c_str(), &status) == 0;
+        m_earlier.reset();
+        if (m_replaced && S_ISREG(status.st_mode)) {
+            // Without waiting: a FIFO may have taken the name since it was looked at.
+            m_earlier.reset(::open(m_target.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+            if (m_earlier && (::fstat(m_earlier.get(), &status) != 0 || !S_ISREG(status.st_mode))) m_earlier.reset();
+        }
+    }
+
+    bool fail(std::string* reason, int error)
+    {
+        m_out.setError(error);
+        setReason(reason, errnoText(error));
+        return false;
+    }
+
     std::string m_target;
     std::string m_temporaryName;  // empty while the file has no name
     DescriptorWriter m_out;
     Descriptor m_earlier;         // the file that the commit replaced, while it is kept
-    bool m_replaced = false;      // a file stood at the target when the commit came
+    bool m_replaced = false;      // a file stood at the target when the file was prepared or closed
+    bool m_prepared = false;      // on the device, waiting (unnamed where it can) for its name
+    bool m_named = false;         // one rename puts it in place
     bool m_committed = false;
 };
 

@@ -110,8 +110,13 @@ inline constexpr double kCutUnits = 50000;
 [[nodiscard]] constexpr double toPathScale(double size) { return 200 - size * 100; }
 [[nodiscard]] constexpr double fromPathScale(double units) { return (200 - units) / 100; }
 
-// Shear in hundredths; shears below zero wrap into the upper byte range, as OpenSim stores them.
-[[nodiscard]] constexpr double toShear(double shear) { return shear < 0 ? shear * 100 + 256 : shear * 100; }
+// Shear in hundredths; shears below zero wrap into the upper byte range, as OpenSim stores
+// them in one byte. One that rounds to 0 hundredths (from -0.005 up) stays 0, not 256.
+[[nodiscard]] constexpr double toShear(double shear)
+{
+    const double hundredths = shear * 100;
+    return hundredths < -0.5 ? hundredths + 256 : hundredths;
+}
 [[nodiscard]] constexpr double fromShear(double units) { return units > 200 ? (units - 256) / 100 : units / 100; }
 
 // Revolutions from 1 to 4 in units of 3/200 beyond the first.

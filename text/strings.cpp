@@ -16,6 +16,19 @@ std::string removeAll(std::string text, std::string_view what)
     return result;
 }
 
+std::string messageExcerpt(std::string_view text, std::size_t length)
+{
+    // Counts the bytes that begin a character (every byte but the continuation bytes
+    // 10xxxxxx); the excerpt ends before the first byte of character length + 1.
+    std::size_t characters = 0;
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        if ((static_cast<unsigned char>(text[at]) & 0xC0) == 0x80) continue;
+        if (characters == length) return std::string(text.substr(0, at)) + "\xE2\x80\xA6";
+        ++characters;
+    }
+    return std::string(text);
+}
+
 bool isDottedIpv4(std::string_view text)
 {
     std::size_t i = 0;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -12,5 +13,12 @@ namespace vantor::text {
 // Whether text is exactly four decimal numbers from 0 to 255 joined by "." (no leading zeros,
 // no sign, no blanks, nothing else).
 [[nodiscard]] bool isDottedIpv4(std::string_view text);
+
+// How many characters of a record or a name a message shows at most.
+inline constexpr std::size_t kMessageExcerptLength = 300;
+
+// text as a message shows it: whole when it has at most length characters, else its first
+// length characters followed by "…". Characters are UTF-8 sequences, never cut apart.
+[[nodiscard]] std::string messageExcerpt(std::string_view text, std::size_t length = kMessageExcerptLength);
 
 }  // namespace vantor::text

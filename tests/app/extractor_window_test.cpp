@@ -423,7 +423,9 @@ TEST_F(ExtractorWindowTest, AFailingObjectIsNamedAndNoHalfListingIsWritten)
     // Enough values for a position, too few for a listing record.
     std::string broken = "<SceneObjectGroup>";
     for (int k = 0; k < 25; ++k) {
-        const std::string value = k == 19 ? "Broken" : k == 22 || k == 23 ? "100" : k == 24 ? "20" : "0";
+        const std::string value = k == 19 ? "Broken" + std::string(995, '!') : k == 22 || k == 23 ? "100"
+                                  : k == 24                                            ? "20"
+                                                                                       : "0";
         broken += "<v" + std::to_string(k) + ">" + value + "</v" + std::to_string(k) + ">";
     }
     broken += "</SceneObjectGroup>";
@@ -432,7 +434,9 @@ TEST_F(ExtractorWindowTest, AFailingObjectIsNamedAndNoHalfListingIsWritten)
     click("Command3");
     ASSERT_EQ(messages.shown.size(), 1U);
     const std::string& message = messages.shown[0];
-    EXPECT_EQ(message.rfind("Object 2 (Broken) cannot be exported: ", 0), 0U) << message;
+    // A name shows its first 300 characters.
+    EXPECT_EQ(message.rfind("Object 2 (Broken" + std::string(294, '!') + "\u2026) cannot be exported: ", 0), 0U)
+        << message;
     const std::string tail = ".\r\n/out/sel.xml was written; no listing was written.";
     EXPECT_EQ(message.substr(message.size() - tail.size()), tail) << message;
     EXPECT_EQ(files.files.count("/out/sel.xml"), 1U);

@@ -362,6 +362,7 @@ TEST_F(MainWindowTest, NameQuestionRefusesNamesThatLeaveTheFolderAndKeepsItsProp
     EXPECT_EQ(files.files.size(), 4U);  // the two language files, ok.xml and its listing copy
 
     // A cancelled question keeps the proposal.
+    type({{"Text1", exampleListing(1)}});
     click("Command1");
     EXPECT_EQ(session.listingName, "ok.xml");
     click("Command1");
@@ -372,14 +373,24 @@ TEST_F(MainWindowTest, GenerateEndingEarlySaysWhyAndWritesNothing)
 {
     files.addFolder("/os");
     open();
+    // A record in the middle that does not convert, and a last record without its second
+    // line: the message shows the record, and the box keeps exactly what it held.
     std::string listing = exampleListing(3);
     listing.replace(listing.find("<128.00000, 131.00000"), 10, "<abc");
-    generate(listing, "maison");
-    ASSERT_EQ(messages.shown.size(), 1U);
-    EXPECT_EQ(messages.shown[0].rfind("FR 24\r\n\r\nFR 25\r\n", 0), 0U) << messages.shown[0];
-    EXPECT_NE(messages.shown[0].find("North wall: 2, <abc,"), std::string::npos) << messages.shown[0];
-    EXPECT_EQ(window->listingText().find("North wall"), std::string::npos);
-    EXPECT_NE(window->listingText().find("Window frame"), std::string::npos);
+    std::string cutShort = exampleListing(3);
+    cutShort.resize(cutShort.rfind("\r\n", cutShort.size() - 3) + 2);
+    for (const std::string& typed : {listing, cutShort, cutShort.substr(0, cutShort.size() - 2)}) {
+        messages.shown.clear();
+        generate(typed, "maison");
+        ASSERT_EQ(messages.shown.size(), 1U);
+        EXPECT_EQ(messages.shown[0].rfind("FR 24\r\n\r\nFR 25\r\n", 0), 0U) << messages.shown[0];
+        EXPECT_NE(messages.shown[0].find(typed == listing ? "North wall: 2, <abc," : "Window frame:"),
+                  std::string::npos)
+            << messages.shown[0];
+        EXPECT_EQ(child<QPlainTextEdit>("Text1")->toPlainText().toStdString(),
+                  QString::fromStdString(typed).replace(QStringLiteral("\r\n"), QStringLiteral("\n")).toStdString());
+    }
+    messages.shown.clear();
 
     // No name (as a cancelled question), a declined overwrite, a folder that is not there.
     const std::string counter = window->localIdCounter();
@@ -389,13 +400,59 @@ TEST_F(MainWindowTest, GenerateEndingEarlySaysWhyAndWritesNothing)
     generate(exampleListing(1), "maison");
     EXPECT_EQ(messages.asked, std::vector<std::string>{"FR 20\r\nFR 21"});
     generate(exampleListing(1), "maison", "/nowhere/");
-    ASSERT_EQ(messages.shown.size(), 2U);
-    EXPECT_NE(messages.shown[1].find("/nowhere"), std::string::npos) << messages.shown[1];
+    ASSERT_EQ(messages.shown.size(), 1U);
+    EXPECT_NE(messages.shown[0].find("/nowhere"), std::string::npos) << messages.shown[0];
     EXPECT_EQ(window->listingText(), exampleListing(1));
     EXPECT_EQ(window->localIdCounter(), counter);
     EXPECT_EQ(files.files, (std::map<std::string, std::string>{{"/prog/EN.lng", languageFile("EN")},
                                                                {"/prog/FR.lng", languageFile("FR")},
                                                                {"/os/maison.xml", "earlier"}}));
+}
+
+TEST_F(MainWindowTest, RunsThatCannotStartOrWhoseNameIsTakenSaySoAndKeepEverything)
+{
+    files.addFolder("/os");
+    open();
+    const LanguageTable& english = builtInEnglish();  // the test's language files have no program texts
+    // An empty box, blanks, the placeholder: said before any question.
+    for (const char* typed : {"", " \r\n\t\r\n", "FR 17"}) {
+        type({{"Text8", "/os/"}, {"Text1", typed}});
+        click("Command1");
+    }
+    EXPECT_EQ(messages.shown, std::vector<std::string>(3, english.entry(entry::kListingHoldsNoPrims)));
+    // A field that no run can take is named before any question.
+    messages.shown.clear();
+    type({{"Text1", exampleListing(1)}, {"Text3", "3f1c9a2e-7b40-4d5e-9c81"}});
+    click("Command1");
+    type({{"Text3", convert::kDefaultOwnerUuid}, {"Text7", "2 5"}});
+    click("Command1");
+    EXPECT_EQ(messages.shown, (std::vector<std::string>{
+                                  fillIn(english.entry(entry::kOwnerNotAUuid), {"3f1c9a2e-7b40-4d5e-9c81"}),
+                                  fillIn(english.entry(entry::kRezNotANumber), {"Z", "2 5"})}));
+    EXPECT_TRUE(input.asked.empty());
+    EXPECT_EQ(files.files.size(), 2U);  // the two language files
+
+    // A scene file that another program writes during the run stays as it is, and the run
+    // writes nothing: while the name was free when asked, and when it came between the
+    // question and the run's start.
+    type({{"Text7", "25"}});
+    messages.shown.clear();
+    files.appearMeanwhile["/os/maison.xml"] = "another program's";
+    generate(exampleListing(2), "maison");
+    const std::string taken = fillIn(english.entry(entry::kNameTakenMeanwhile), {"/os/maison.xml"});
+    EXPECT_EQ(messages.shown, std::vector<std::string>{taken});
+    EXPECT_EQ(window->listingText(), exampleListing(2));
+    files.files.erase("/os/maison.xml");
+    open([this](const convert::ConversionRequest& request, convert::ConversionHost& host, platform::FileSystem& disk,
+                platform::RandomSource& draws) {
+        files.files["/os/maison.xml"] = "another program's";
+        return convert::runConversion(request, host, disk, draws);
+    });
+    generate(exampleListing(2), "maison");
+    EXPECT_EQ(messages.shown, (std::vector<std::string>{taken, taken}));
+    EXPECT_TRUE(messages.asked.empty());
+    EXPECT_EQ(files.files.at("/os/maison.xml"), "another program's");
+    EXPECT_EQ(files.files.count("/os/maison.xml_SLbase.txt"), 0U);
 }
 
 // A runner that holds the run on the worker thread until the test lets it go.
@@ -471,8 +528,9 @@ TEST_F(MainWindowTest, RunOnAWorkerDisablesWhatCouldChangeItsInputAndNothingElse
     EXPECT_EQ(held.runs, 1);
     EXPECT_EQ(window->listingText(), "the listing\r\n");
 
-    // Closing waits for the run, then saves.
+    // Closing asks whether to stop the run and quit; No lets the run go on.
     window->close();
+    EXPECT_EQ(messages.asked, std::vector<std::string>{builtInEnglish().entry(entry::kStopRunAndQuit)});
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(settings.param("X"), "<absent>");
     held.release = true;
@@ -482,22 +540,21 @@ TEST_F(MainWindowTest, RunOnAWorkerDisablesWhatCouldChangeItsInputAndNothingElse
     EXPECT_EQ(messages.shown, std::vector<std::string>{"FR 22maison.xmlFR 23\r\nObjects written: 1"});
     for (const char* name : inputs) EXPECT_TRUE(child(name)->isEnabled()) << name;
     EXPECT_FALSE(child<QPlainTextEdit>("Text1")->isReadOnly());
-    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(window->isVisible());
     EXPECT_FALSE(child("Progress")->isVisible());
+    // Without a run, closing asks nothing and saves.
+    window->close();
+    EXPECT_EQ(messages.asked.size(), 1U);
+    EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(settings.param("X"), "125");
 }
 
-// The real engine and file system: Cancel while the first record is being reported leaves
-// no file in the folder, and the listing and counter as they were.
-TEST_F(MainWindowTest, CancelStopsTheRunAndLeavesNoFile)
+// The real engine and file system: Cancel, or closing the window and answering Yes, while
+// the first record is being reported leaves no file in the folder, and the listing and
+// counter as they were.
+TEST_F(MainWindowTest, CancelOrQuittingStopsTheRunAndLeavesNoFile)
 {
-    QTemporaryDir folder;
-    ASSERT_TRUE(folder.isValid());
-    platform::StdFileSystem onDiskFiles;
-    const AppServices onDisk{onDiskFiles, random, dialogs, messages, input, settings};
-    std::atomic<bool> reported{false};
-    std::atomic<bool> release{false};
-    // Lets the first record's report wait until the test pressed Cancel.
+    // Lets the first record's report wait until the test stopped the run.
     struct Gate final : convert::ConversionHost {
         convert::ConversionHost& inner;
         std::atomic<bool>& reported;
@@ -506,6 +563,8 @@ TEST_F(MainWindowTest, CancelStopsTheRunAndLeavesNoFile)
             : inner(host), reported(r), release(go) {}
         std::string askOutputName(const std::string& proposed) override { return inner.askOutputName(proposed); }
         bool confirmOverwrite(const std::string& path) override { return inner.confirmOverwrite(path); }
+        bool replacesUnasked() const override { return inner.replacesUnasked(); }
+        void beforePlacing() override { inner.beforePlacing(); }
         void recordConverted(const convert::ConversionProgress& progress) override
         {
             reported = true;
@@ -513,28 +572,51 @@ TEST_F(MainWindowTest, CancelStopsTheRunAndLeavesNoFile)
             inner.recordConverted(progress);
         }
     };
-    window = std::make_unique<MainWindow>(
-        session, onDisk,
-        [&](const convert::ConversionRequest& request, convert::ConversionHost& host, platform::FileSystem& disk,
-            platform::RandomSource& draws) {
-            Gate gate(host, reported, release);
-            return convert::runConversion(request, gate, disk, draws);
-        },
-        2);
-    const std::string listing = exampleListing(3);
-    type({{"Text8", folder.path().toStdString() + "/"}, {"Text1", listing}});
-    input.answers = {"maison"};
-    click("Command1");
-    ASSERT_TRUE(runEvents(5s, [&] { return reported.load(); }));
-    click("CancelRun");
-    EXPECT_FALSE(child("CancelRun")->isEnabled());
-    release = true;
-    waitForRun();
-    EXPECT_TRUE(std::filesystem::is_empty(folder.path().toStdString()));
-    EXPECT_EQ(messages.shown, std::vector<std::string>{"The conversion was cancelled. Nothing was written."});
-    EXPECT_EQ(window->listingText(), listing);
-    EXPECT_EQ(window->localIdCounter(), "720001");
-    EXPECT_TRUE(child("Command1")->isEnabled());
+    for (const bool quitting : {false, true}) {
+        QTemporaryDir folder;
+        ASSERT_TRUE(folder.isValid());
+        platform::StdFileSystem onDiskFiles;
+        const AppServices onDisk{onDiskFiles, random, dialogs, messages, input, settings};
+        std::atomic<bool> reported{false};
+        std::atomic<bool> release{false};
+        messages.shown.clear();
+        window = std::make_unique<MainWindow>(
+            session, onDisk,
+            [&](const convert::ConversionRequest& request, convert::ConversionHost& host, platform::FileSystem& disk,
+                platform::RandomSource& draws) {
+                Gate gate(host, reported, release);
+                return convert::runConversion(request, gate, disk, draws);
+            },
+            2);
+        window->show();
+        const std::string listing = exampleListing(3);
+        type({{"Text8", folder.path().toStdString() + "/"}, {"Text1", listing}});
+        input.answers = {"maison"};
+        click("Command1");
+        ASSERT_TRUE(runEvents(5s, [&] { return reported.load(); }));
+        if (quitting) {
+            messages.answers = {true};
+            window->close();
+            EXPECT_EQ(messages.asked, std::vector<std::string>{builtInEnglish().entry(entry::kStopRunAndQuit)});
+        } else {
+            click("CancelRun");
+        }
+        EXPECT_FALSE(child("CancelRun")->isEnabled());
+        release = true;
+        waitForRun();
+        EXPECT_TRUE(std::filesystem::is_empty(folder.path().toStdString())) << quitting;
+        EXPECT_EQ(window->listingText(), listing);
+        EXPECT_EQ(window->localIdCounter(), "720001");
+        if (quitting) {
+            // The window goes without a further word, and saves its settings.
+            EXPECT_TRUE(messages.shown.empty());
+            EXPECT_FALSE(window->isVisible());
+            EXPECT_EQ(settings.param("UUID"), "3f1c9a2e-7b40-4d5e-9c81-6a2f0e4b7d13");
+        } else {
+            EXPECT_EQ(messages.shown, std::vector<std::string>{"The conversion was cancelled. Nothing was written."});
+            EXPECT_TRUE(child("Command1")->isEnabled());
+        }
+    }
 }
 
 TEST_F(MainWindowTest, EngineExceptionEndsTheRunAndTheWindowStaysUsable)

@@ -18,28 +18,53 @@ TEST(ShellTexts, NamesAndFoldersAreCutAsTyped)
 TEST(ShellTexts, OutcomesJoinTheirLanguageEntries)
 {
     std::vector<std::string> entries;
-    for (int i = 0; i < 46; ++i) entries.push_back("<" + std::to_string(i) + ">");
+    for (int i = 0; i <= static_cast<int>(entry::kLastProgramText); ++i) entries.push_back("<" + std::to_string(i) + ">");
     entries[entry::kObjectsWritten] = "written: %1";
     entries[entry::kOutputFailedMessage] = "%1 failed (%2), %3";
+    for (const std::size_t k : {entry::kCounterOutOfRange, entry::kNameTakenMeanwhile, entry::kOwnerNotAUuid})
+        entries[k] += " %1";
+    entries[entry::kRezNotANumber] += " %1 %2";
     const LanguageTable texts(std::move(entries));
     using convert::ConversionOutcome;
-    const std::vector<std::pair<ConversionOutcome, std::optional<std::string>>> cases = {
+    using convert::RequestField;
+    const std::string longRecord = "[12:00] Big: " + std::string(500, 'x');
+    const std::string ownerTyped = std::string(1000, '\xE9');  // not UTF-8: shown by its first bytes only
+    struct Row {
+        ConversionOutcome outcome;
+        std::optional<std::string> expected;
+        std::string record = "\n[12:00] Scribelet: Wall<1, 2, 3>\r";
+        std::optional<RequestField> field = std::nullopt;
+    };
+    const std::vector<Row> rows = {
         {ConversionOutcome::Cancelled, std::nullopt},
         {ConversionOutcome::Done, "<22>maison.xml<23>\r\nwritten: 3"},
         {ConversionOutcome::GuardStop, "<22>maison.xml<23>\r\nwritten: 3"},
         // The record stands directly under the line that announces it.
         {ConversionOutcome::ConversionError, "<24>\r\n\r\n<25>\r\n[12:00] Scribelet: Wall<1, 2, 3>"},
+        // A long record shows its first 300 characters.
+        {ConversionOutcome::ConversionError, "<24>\r\n\r\n<25>\r\n" + longRecord.substr(0, 300) + "\u2026",
+         "\n" + longRecord + "\r"},
         {ConversionOutcome::RecordTooShort, "<26>\r\n<27>"},
-        {ConversionOutcome::OutputFailed, "/opt/os/maison.xml failed (disk %2 full), %3"}};
+        {ConversionOutcome::OutputFailed, "/opt/os/maison.xml failed (disk %2 full), %3"},
+        {ConversionOutcome::EmptyListing, "<100>"},
+        {ConversionOutcome::CounterOutOfRange, "<104> 4294967295"},
+        {ConversionOutcome::NameTaken, "<105> /opt/os/maison.xml"},
+        {ConversionOutcome::InvalidField, "<103> Y 1,5", "", RequestField::RezY},
+        {ConversionOutcome::InvalidField, "<102> " + ownerTyped.substr(0, 300) + "\u2026", "", RequestField::OwnerUuid},
+        {ConversionOutcome::InvalidField, "<106>", "", RequestField::LocalIdCounter}};
+    convert::ConversionRequest request{"", "1", "1,5", "2", ownerTyped, "", "/opt/os", "maison.xml"};
     convert::ConversionReport report;
     report.listingName = "maison.xml";
+    report.scenePath = "/opt/os/maison.xml";
     report.primCount = 3;
-    report.failingRecordText = "\n[12:00] Scribelet: Wall<1, 2, 3>\r";
+    report.localIdCounter = "4294967295";
     report.failedPath = "/opt/os/maison.xml";
     report.failureReason = "disk %2 full";
-    for (const auto& [outcome, expected] : cases) {
-        report.outcome = outcome;
-        EXPECT_EQ(conversionMessage(texts, report), expected) << static_cast<int>(outcome);
+    for (const auto& row : rows) {
+        report.outcome = row.outcome;
+        report.failingRecordText = row.record;
+        report.invalidField = row.field;
+        EXPECT_EQ(conversionMessage(texts, report, request), row.expected) << static_cast<int>(row.outcome);
     }
     EXPECT_EQ(withoutXmlExtension("maison.xml"), "maison");
     EXPECT_EQ(withoutXmlExtension("maison.xml.xml"), "maison.xml");

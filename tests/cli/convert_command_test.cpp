@@ -2,6 +2,7 @@
 #include "cli_fixture.h"
 #include "convert/test_support.h"
 
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -76,10 +77,13 @@ TEST_F(ConvertCommand, ExitCodesAndMessagesByOutcome)
     files.files["/in/locked.txt"] = files.files["/in/old.txt"] = files.files["./old.xml"] = "x";
     files.unreadable.insert("/in/locked.txt");
     files.others.insert("/dev/zero");
+    files.files["/in/empty.txt"] = " \r\n\r\n";
+    // A one-line record of 100,000 characters: its message shows the first 300.
+    files.files["/in/huge.txt"] = crlf({kHeader, "[9:05]  Huge: " + std::string(100000, '7'), kLineB});
     struct Row {
         std::vector<std::string_view> args;
         ExitCode code;
-        const char* message;  // a part of what stderr says
+        std::string message;  // a part of what stderr says
         std::string output = "";
     };
     for (const auto& [args, code, message, output] : std::vector<Row>{
@@ -96,17 +100,45 @@ TEST_F(ConvertCommand, ExitCodesAndMessagesByOutcome)
              {{"/in/house.txt", "--rez", "1,b,3"}, ExitCode::Usage, "rez"},
              {{"/in/house.txt", "--local-id", "many"}, ExitCode::Usage, "local-id"},
              // OpenSim would read either as the nil UUID: objects without an owner.
-             {{"/in/house.txt", "--owner", "Test User"}, ExitCode::Usage, "--owner takes a UUID"},
+             {{"/in/house.txt", "--owner", "Test User"}, ExitCode::Usage, "--owner takes a UUID of 8-4-4-4-12"},
              {{"/in/house.txt", "--owner", "3f1c9a2e-7b40-4d5e-9c81-6a2f0e4b7d1g"}, ExitCode::Usage, "--owner"},
+             {{"/in/house.txt", "--local-id", "1e300"}, ExitCode::Usage, "--local-id takes a whole number from 0 to 4294967295"},
+             {{"/in/house.txt", "--local-id", "99999999999999999999"}, ExitCode::Usage, "not \"99999999999999999999\""},
+             {{"/in/house.txt", "--local-id", "4294967294"}, ExitCode::Failed, "LocalID counter would pass 4294967295"},
+             {{"/in/house.txt", "--owner", "\xff\xfe"}, ExitCode::Usage, "--owner takes a UUID of 8-4-4-4-12"},
+             {{"/in/house.txt", "--owner", "3f1c9a2e-7b40-4d5e-9c81-6a2f0e4b7d1"}, ExitCode::Usage, "--owner"},
+             {{"/in/empty.txt"}, ExitCode::Failed, "/in/empty.txt holds no prims; no file was written"},
+             {{"/in/huge.txt"}, ExitCode::Failed, "[9:05]  Huge: " + std::string(286, '7') + "\u2026\n"},
              {{}, ExitCode::Usage, "LISTING"}}) {
         const auto before = files.files;
         EXPECT_EQ(run(args), code) << err.str();
         EXPECT_NE(err.str().find(message), std::string::npos) << err.str();
+        EXPECT_LT(err.str().size(), 1000U);
         EXPECT_EQ(out.str(), output);
         if (code != ExitCode::Ok) {
             EXPECT_EQ(files.files, before);  // no file left behind
         }
     }
+}
+
+// Another program's scene file that takes the name during the run is never replaced without
+// --force, and nothing of the run is written; with --force it is replaced.
+TEST_F(ConvertCommand, ASceneFileMadeDuringTheRunIsReplacedOnlyWithForce)
+{
+    files.files["./house.xml_SLbase.txt"] = "earlier copy";
+    files.appearMeanwhile["./house.xml"] = "another run's";
+    const auto before = std::map<std::string, std::string>(files.files);
+    EXPECT_EQ(run({"/in/house.txt"}), ExitCode::Usage);
+    EXPECT_NE(err.str().find("./house.xml was created by another program during the run"), std::string::npos)
+        << err.str();
+    EXPECT_EQ(files.files.at("./house.xml"), "another run's");
+    EXPECT_EQ(files.files.at("./house.xml_SLbase.txt"), "earlier copy");
+    EXPECT_EQ(files.files.size(), before.size() + 1);
+
+    files.files.erase("./house.xml");
+    files.appearMeanwhile["./house.xml"] = "another run's";
+    EXPECT_EQ(run({"/in/house.txt", "--force"}), ExitCode::Ok);
+    EXPECT_EQ(files.files.at("./house.xml").substr(0, 9), "<scene>\r\n");
 }
 
 }  // namespace

@@ -261,5 +261,20 @@ TEST_F(ExtractCommand, ReadsOpenSimArchives)
     EXPECT_NE(err.str().find("cannot read /w/bad.oar as an OpenSim archive"), std::string::npos) << err.str();
 }
 
+// A failing object's name is shown by its first 300 characters, however long it is.
+TEST_F(ExtractCommand, AFailingObjectIsNamedByTheStartOfItsName)
+{
+    std::string broken = "<SceneObjectGroup>";
+    for (int k = 0; k < 25; ++k) {
+        const std::string value = k == 19 ? std::string(5000, 'N') : k == 22 || k == 23 ? "100" : k == 24 ? "20" : "0";
+        broken += "<v" + std::to_string(k) + ">" + value + "</v" + std::to_string(k) + ">";
+    }
+    files.files["/w/region.xml"] = test::sceneFile({objectAt("10", "10"), broken + "</SceneObjectGroup>"});
+    EXPECT_EQ(run({"extract", "/w/region.xml", "--out", "/w/o.xml"}), ExitCode::Failed);
+    EXPECT_NE(err.str().find("cannot export object 2 (\"" + std::string(300, 'N') + "\u2026\")"), std::string::npos)
+        << err.str();
+    EXPECT_LT(err.str().size(), 1000U);
+}
+
 }  // namespace
 }  // namespace vantor::cli

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <stdexcept>
@@ -117,7 +118,12 @@ TEST_F(ConversionRun, RunsThatStopEarlyKeepTheRestAndEarlierFiles)
              {"maison", true, crlf({noVector, lineA("Rest"), kLineB}), ConversionOutcome::ConversionError,
               noVector + "\r", rest, "720001"},
              {"maison", true, crlf({kHeader, lineA("Cube"), kLineB, "x", "y"}), ConversionOutcome::RecordTooShort, "",
-              "\nx\r\ny\r\n\r\n", "720002"}}) {
+              "\nx\r\ny\r\n\r\n", "720002"},
+             // a last record without its line B, with or without a line end after line A
+             {"maison", true, crlf({kHeader, lineA("Cube"), kLineB, lineA("Half")}), ConversionOutcome::ConversionError,
+              "\n" + lineA("Half") + "\r", "\n", "720003"},
+             {"maison", true, crlf({kHeader, lineA("Cube"), kLineB}) + lineA("Half"), ConversionOutcome::ConversionError,
+              "\n" + lineA("Half") + "\r", "\n", "720003"}}) {
         addEarlierFiles();
         host.answer = row.answer;
         host.overwrite = row.overwrite;
@@ -151,23 +157,135 @@ TEST_F(ConversionRun, IdenticalRecordsEachBecomeAPrimAndARepeatedHeaderChangesNo
     EXPECT_EQ(files.files.at("/os/maison.xml"), scene);
 }
 
-TEST_F(ConversionRun, LocalIdCounterRoundsHalfToEvenThenCounts)
+TEST_F(ConversionRun, LocalIdCounterIsAWholeNumberThatALocalIdHolds)
 {
+    // The counter, then the first prim's LocalID; the last LocalID ends the run on the counter.
     for (const auto& [counter, first] : std::vector<std::pair<std::string, std::string>>{
-             {"720001.5", "720003"}, {"720002.5", "720003"}, {" 7 ", "8"}, {"2147483646", "2147483647"},
-             {"2147483647", ""}, {"abc", ""}}) {
+             {"720001", "720002"}, {"0", "1"}, {"007", "8"}, {"2147483647", "2147483648"},
+             {"4294967294", "4294967295"}}) {
         files.files.clear();
         request.localIdCounter = counter;
         const auto report = run(kOneCube);
-        if (first.empty()) {
-            EXPECT_EQ(report.outcome, ConversionOutcome::ConversionError) << counter;
-            EXPECT_EQ(report.localIdCounter, counter);
-            EXPECT_EQ(files.files.size(), 0u);
-        } else {
-            ASSERT_EQ(report.outcome, ConversionOutcome::Done) << counter;
-            EXPECT_EQ(element(files.files.at("/os/maison.xml"), "LocalID"), first);
+        ASSERT_EQ(report.outcome, ConversionOutcome::Done) << counter;
+        EXPECT_EQ(element(files.files.at("/os/maison.xml"), "LocalID"), first);
+    }
+    files.files.clear();
+    request.localIdCounter = "4294967294";
+    const auto passing = run(crlf({kHeader, lineA("Cube"), kLineB, lineA("Ball"), kLineB}));
+    EXPECT_EQ(passing.outcome, ConversionOutcome::CounterOutOfRange);
+    EXPECT_EQ(passing.localIdCounter, "4294967295");
+    EXPECT_EQ(passing.failingRecordText, "");
+    EXPECT_TRUE(files.files.empty());
+}
+
+TEST_F(ConversionRun, ValuesNoRunCanTakeAndEmptyListingsEndItBeforeAnyQuestion)
+{
+    addEarlierFiles();
+    const std::string good = request.ownerUuid;
+    struct Row {
+        std::string listing, rezY, owner, counter;
+        ConversionOutcome outcome;
+        std::optional<RequestField> field;
+    };
+    for (const auto& row : std::vector<Row>{
+             {"", "125", good, "720001", ConversionOutcome::EmptyListing, std::nullopt},
+             {" \r\n\t\r\n", "125", good, "720001", ConversionOutcome::EmptyListing, std::nullopt},
+             {kOneCube, "1,5", good, "720001", ConversionOutcome::InvalidField, RequestField::RezY},
+             {kOneCube, "125", "\xff\xfe", "720001", ConversionOutcome::InvalidField, RequestField::OwnerUuid},
+             {kOneCube, "125", "3f1c9a2e-7b40-4d5e-9c81-6a2f0e4b7d1", "720001", ConversionOutcome::InvalidField,
+              RequestField::OwnerUuid},
+             {kOneCube, "125", "3f1c9a2e-7b40-4d5e-9c81-6a2f0e4b7d1g", "720001", ConversionOutcome::InvalidField,
+              RequestField::OwnerUuid},
+             {kOneCube, "125", "3f1c9a2e17b40-4d5e-9c81-6a2f0e4b7d13", "720001", ConversionOutcome::InvalidField,
+              RequestField::OwnerUuid},
+             {kOneCube, "125", " " + good, "720001", ConversionOutcome::InvalidField, RequestField::OwnerUuid},
+             {kOneCube, "125", "<a>&amp;</a>-0000-0000-0000-0000000000", "720001", ConversionOutcome::InvalidField,
+              RequestField::OwnerUuid}}) {
+        request.rezY = row.rezY;
+        request.ownerUuid = row.owner;
+        request.localIdCounter = row.counter;
+        const auto report = run(row.listing);
+        EXPECT_EQ(report.outcome, row.outcome) << row.owner;
+        EXPECT_EQ(report.invalidField, row.field) << row.owner;
+        EXPECT_EQ(report.remainingListing, row.listing);
+        EXPECT_EQ(report.localIdCounter, row.counter);
+        EXPECT_EQ(report.listingName, "défaut");
+        expectUnchanged();
+    }
+    request.ownerUuid = good;
+    for (const char* counter : {"720001.5", "1e300", "99999999999999999999", "4294967296", " 7", "-1", "+7", "", "abc"}) {
+        request.localIdCounter = counter;
+        const auto report = run(kOneCube);
+        EXPECT_EQ(report.outcome, ConversionOutcome::InvalidField) << counter;
+        EXPECT_EQ(report.invalidField, RequestField::LocalIdCounter) << counter;
+        expectUnchanged();
+    }
+    EXPECT_TRUE(host.proposals.empty());
+    // Upper-case digits are a UUID too, written as typed.
+    request.localIdCounter = "720001";
+    request.ownerUuid = "3F1C9A2E-7B40-4D5E-9C81-6A2F0E4B7D13";
+    ASSERT_EQ(run(kOneCube).outcome, ConversionOutcome::Done);
+    EXPECT_EQ(element(files.files.at("/os/maison.xml"), "CreatorID"), "<UUID>" + request.ownerUuid + "</UUID>");
+}
+
+TEST_F(ConversionRun, BothFilesAreReadyBeforeEitherGoesInPlace)
+{
+    const std::string scene = "/os/maison.xml", copy = "/os/maison.xml_SLbase.txt";
+    // A new name: the scene file goes in only while the name is free; then its copy.
+    ASSERT_EQ(run(crlf(manyRecords(600))).outcome, ConversionOutcome::Done);
+    const std::vector<std::string> placed = {"prepare " + scene, "prepare " + copy, "commitNew " + scene,
+                                             "commit " + copy};
+    ASSERT_GE(files.operations.size(), placed.size());
+    EXPECT_EQ(std::vector<std::string>(files.operations.end() - 4, files.operations.end()), placed);
+    EXPECT_EQ(std::count_if(files.operations.begin(), files.operations.end(),
+                            [](const std::string& op) { return op.starts_with("write"); }),
+              files.operations.end() - files.operations.begin() - 4)
+        << "a write after a prepare";
+
+    // An earlier file the user agreed to replace is replaced.
+    files.operations.clear();
+    ASSERT_EQ(run(kOneCube).outcome, ConversionOutcome::Done);
+    EXPECT_EQ(files.operations.at(files.operations.size() - 2), "commit " + scene);
+
+    // A file that cannot be readied puts neither in place; one whose copy cannot go in takes
+    // the scene file back out.
+    for (const auto& [failPrepare, failCommit] : std::vector<std::pair<std::string, std::string>>{
+             {scene, ""}, {copy, ""}, {"", copy}}) {
+        addEarlierFiles();
+        files.failPrepare = {failPrepare};
+        files.failCommit = {failCommit};
+        files.operations.clear();
+        const auto report = run(kOneCube);
+        EXPECT_EQ(report.outcome, ConversionOutcome::OutputFailed);
+        EXPECT_EQ(report.failedPath, failPrepare.empty() ? failCommit : failPrepare);
+        EXPECT_EQ(report.remainingListing, "\n\r\n");
+        expectUnchanged();
+        if (failPrepare.empty()) {
+            EXPECT_EQ(files.operations.back(), "revert " + scene);
         }
     }
+}
+
+TEST_F(ConversionRun, ASceneFileThatAppearsMeanwhileIsReplacedOnlyWhenTheHostSaysSo)
+{
+    const std::string scene = "/os/maison.xml", copy = "/os/maison.xml_SLbase.txt";
+    files.files[copy] = "old copy";
+    files.appearMeanwhile[scene] = "another program's";
+    before = files.files;
+    before[scene] = "another program's";
+    const auto report = run(kOneCube);
+    EXPECT_EQ(report.outcome, ConversionOutcome::NameTaken);
+    EXPECT_EQ(report.scenePath, scene);
+    EXPECT_EQ(report.remainingListing, "\n\r\n");
+    EXPECT_TRUE(host.overwriteQuestions.empty());
+    expectUnchanged();  // the other program's scene file and the earlier copy stay
+
+    host.replaceUnasked = true;
+    files.files.erase(scene);
+    files.appearMeanwhile[scene] = "another program's";
+    ASSERT_EQ(run(kOneCube).outcome, ConversionOutcome::Done);
+    EXPECT_EQ(files.files.at(scene).substr(0, 9), "<scene>\r\n");
+    EXPECT_EQ(files.files.at(copy), kOneCube + "\r\n");
 }
 
 TEST_F(ConversionRun, GuardStopKeepsAClosedSceneAndTheRest)
@@ -218,7 +336,7 @@ TEST_F(ConversionRun, OutputFailuresNameThePathAndLeaveEarlierFilesAlone)
         EXPECT_EQ(report.outcome, ConversionOutcome::OutputFailed);
         EXPECT_EQ(report.failedPath, failedPath);
         EXPECT_NE(report.failureReason, "");
-        // The copy was already in place when the scene file failed: the earlier copy is back.
+        // The scene file was already in place when its copy failed: the earlier one is back.
         EXPECT_EQ(host.overwriteQuestions.size(), request.outputFolder == "/nowhere" ? 0u : 1u);
         expectUnchanged();
     }

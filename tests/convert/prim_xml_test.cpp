@@ -65,6 +65,9 @@ TEST(PrimXml, ShapeTypesAndValueConversions)
          {{"PathScaleX", "200"}, {"PathScaleY", "100"}, {"ProfileCurve", "3"},
           {"ProfileShape", "EquilateralTriangle"}, {"HollowShape", "Triangle"}}},
         {{{11, "0"}, {23, "-0.333"}, {24, "0.5"}}, {{"PathShearX", "223"}, {"PathShearY", "50"}}},
+        // A shear that rounds to no hundredth is the byte 0, never 256; from -0.0051 on it wraps.
+        {{{11, "0"}, {23, "-0.001684"}, {24, "-0.005"}}, {{"PathShearX", "0"}, {"PathShearY", "0"}}},
+        {{{11, "5"}, {23, "-0.0051"}, {24, "-0.0049999"}}, {{"PathShearX", "255"}, {"PathShearY", "0"}}},
         {{{11, "1"}, {17, "-0.5"}, {18, "0.5"}}, {{"PathTwistBegin", "-50"}, {"PathTwist", "50"}}},
         {{{11, "3"}, {20, "0.2"}, {21, "0.8"}, {23, "0.5"}},  // sphere, dimpled
          {{"ProfileBegin", "10000"}, {"ProfileEnd", "10000"}, {"PathBegin", "0"}, {"PathCurve", "32"},

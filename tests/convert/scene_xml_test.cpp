@@ -28,7 +28,7 @@ std::vector<std::string> namesInScene(const std::string& listing)
     files.addFolder("/os");
     FakeRandom random;
     ScriptedHost host;
-    const ConversionRequest request{listing, "125", "125", "25", "a&b<c>\"d'", "720001", "/os", ""};
+    const ConversionRequest request{listing, "125", "125", "25", kOwner, "720001", "/os", ""};
     EXPECT_EQ(runConversion(request, host, files, random).outcome, ConversionOutcome::Done);
     QXmlStreamReader xml(QByteArray::fromStdString(files.files["/os/maison.xml"]));
     std::vector<std::string> names;
@@ -40,7 +40,7 @@ std::vector<std::string> namesInScene(const std::string& listing)
         if (tag == "SceneObjectGroup") ++groups;
         if (tag == "Name") names.push_back(xml.readElementText().toStdString());
         if (tag == "UUID" && parent == "OwnerID") {
-            EXPECT_EQ(xml.readElementText().toStdString(), "a&b<c>\"d'");
+            EXPECT_EQ(xml.readElementText().toStdString(), kOwner);
             ++owners;
         }
         parent = tag;

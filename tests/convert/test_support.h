@@ -52,6 +52,7 @@ class ScriptedHost final : public convert::ConversionHost {
 public:
     std::string answer = "maison";
     bool overwrite = true;
+    bool replaceUnasked = false;
     std::size_t throwAt = 0;  // throws from this many records on, when not 0
     std::vector<std::string> proposals, overwriteQuestions;
     std::vector<convert::ConversionProgress> progress;
@@ -66,6 +67,7 @@ public:
         overwriteQuestions.push_back(path);
         return overwrite;
     }
+    bool replacesUnasked() const override { return replaceUnasked; }
     void recordConverted(const convert::ConversionProgress& p) override
     {
         if (throwAt != 0 && p.recordsDone == throwAt) throw std::runtime_error("window closed");

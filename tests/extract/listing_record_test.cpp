@@ -12,6 +12,7 @@
 #include <string_view>
 #include <tuple>
 #include <utility>
+#include <vector>
 
 namespace vantor::extract {
 namespace {
@@ -253,13 +254,28 @@ TEST_F(Listing, FailuresLeaveTheSceneFileAndNoNewListing)
     EXPECT_EQ(scene.failure->path, "/nowhere/a.xml");
     EXPECT_TRUE(files.files.empty());
 
-    files.failCommit.insert("/out/b.txt");
-    const ExportReport listing = exportTo("/out/b.xml");
-    ASSERT_FALSE(listing);
-    EXPECT_EQ(listing.failure->error, ExportError::ListingFileFailed);
-    EXPECT_EQ(listing.failure->reason, "disk full");
-    EXPECT_EQ(files.files["/out/b.xml"], test::sceneFile(lines));
-    EXPECT_EQ(files.files.count("/out/b.txt"), 0u);
+    // Both files are readied before either goes in place, then put in back to back; when one
+    // fails, the earlier pair stays as it was.
+    ASSERT_TRUE(exportTo("/out/b.xml"));
+    EXPECT_EQ(std::vector<std::string>(files.operations.end() - 4, files.operations.end()),
+              (std::vector<std::string>{"prepare /out/b.xml", "prepare /out/b.txt", "commit /out/b.xml",
+                                        "commit /out/b.txt"}));
+    const auto earlier = files.files;
+    for (const auto& [failPrepare, failCommit, error] : std::vector<std::tuple<std::string, std::string, ExportError>>{
+             {"/out/b.xml", "", ExportError::SceneFileFailed},
+             {"/out/b.txt", "", ExportError::ListingFileFailed},
+             {"", "/out/b.txt", ExportError::ListingFileFailed}}) {
+        files.failPrepare = {failPrepare};
+        files.failCommit = {failCommit};
+        const ExportReport failed = exportTo("/out/b.xml");
+        ASSERT_FALSE(failed);
+        EXPECT_EQ(failed.failure->error, error);
+        EXPECT_EQ(failed.failure->reason, "disk full");
+        EXPECT_FALSE(failed.sceneWritten);
+        EXPECT_EQ(files.files, earlier);
+    }
+    files.failPrepare.clear();
+    files.failCommit.clear();
 
     files.files["/out/sel.txt"] = "an earlier listing";
     lines.insert(lines.begin() + 1, test::objectLine({{"name", "Broken &lt;1&gt;"}, {"pathCurve", "curved"}}));
@@ -269,6 +285,7 @@ TEST_F(Listing, FailuresLeaveTheSceneFileAndNoNewListing)
     EXPECT_EQ(report.failure->objectNumber, 2u);
     EXPECT_EQ(report.failure->objectName, "Broken <1>");
     EXPECT_EQ(report.failure->cause, (RecordFailure{RecordError::NotANumber, 48}));
+    EXPECT_TRUE(report.sceneWritten);
     EXPECT_EQ(files.files["/out/sel.xml"], test::sceneFile(lines));
     EXPECT_EQ(files.files["/out/sel.txt"], "an earlier listing");
 

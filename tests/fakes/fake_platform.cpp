@@ -14,10 +14,27 @@ public:
     }
     ~FakeOutputFile() override { --m_owner.openOutputs; }
 
-    void write(std::string_view bytes) override { m_buffer.append(bytes); }
+    void write(std::string_view bytes) override
+    {
+        note("write");
+        m_buffer.append(bytes);
+    }
+
+    bool prepare(std::string* reason) override
+    {
+        note("prepare");
+        arriveMeanwhile();
+        if (m_owner.failPrepare.count(m_path) != 0) {
+            if (reason) *reason = "disk full";
+            return false;
+        }
+        return true;
+    }
 
     bool commit(std::string* reason) override
     {
+        note("commit");
+        arriveMeanwhile();
         if (m_owner.failCommit.count(m_path) != 0) {
             if (reason) *reason = "disk full";
             return false;
@@ -29,8 +46,26 @@ public:
         return true;
     }
 
+    platform::NewFileCommit commitNew(std::string* reason) override
+    {
+        note("commitNew");
+        arriveMeanwhile();
+        if (m_owner.failCommit.count(m_path) != 0) {
+            if (reason) *reason = "disk full";
+            return platform::NewFileCommit::Failed;
+        }
+        if (m_owner.files.count(m_path) != 0) {
+            if (reason) *reason = "File exists";
+            return platform::NewFileCommit::NameTaken;
+        }
+        m_owner.files[m_path] = m_buffer;
+        m_committed = true;
+        return platform::NewFileCommit::Placed;
+    }
+
     bool revert() override
     {
+        note("revert");
         if (!m_committed) return false;
         if (m_earlier) {
             m_owner.files[m_path] = *m_earlier;
@@ -42,6 +77,19 @@ public:
     }
 
 private:
+    void note(const char* what)
+    {
+        std::string entry = std::string(what) + " " + m_path;
+        if (m_owner.operations.empty() || m_owner.operations.back() != entry) m_owner.operations.push_back(entry);
+    }
+    void arriveMeanwhile()
+    {
+        const auto arriving = m_owner.appearMeanwhile.find(m_path);
+        if (arriving == m_owner.appearMeanwhile.end()) return;
+        m_owner.files[m_path] = arriving->second;
+        m_owner.appearMeanwhile.erase(arriving);
+    }
+
     std::optional<std::string> m_earlier;
     bool m_committed = false;
     FakeFileSystem& m_owner;

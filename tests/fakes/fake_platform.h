@@ -20,6 +20,13 @@ public:
     std::set<std::string> folders;
     std::set<std::string> refuseCreate;   // create() fails for these paths
     std::set<std::string> failCommit;     // commit() fails for these paths
+    std::set<std::string> failPrepare;    // prepare() fails for these paths
+    // Files another program writes while an output of that path is being written: each
+    // appears just before the output's first prepare() or commit.
+    std::map<std::string, std::string> appearMeanwhile;
+    // What outputs did, in order: "write PATH" (once for a run of writes), "prepare PATH",
+    // "commit PATH", "commitNew PATH", "revert PATH".
+    std::vector<std::string> operations;
     std::set<std::string> unreadable;     // readAll() fails for these paths
     std::set<std::string> readOnly;       // isWritable() is false for these paths
     std::set<std::string> others;         // devices and FIFOs: kindOf() says Other

@@ -110,6 +110,39 @@ TEST_F(StdFileSystemTest, RevertPutsBackTheEarlierFileOrNone)
     EXPECT_EQ(entries(), 1u);
 }
 
+// A file that must not replace another: placed while the name is free, left out when a file
+// took the name after the output was created; a prepared file waits for its rename alone.
+TEST_F(StdFileSystemTest, CommitNewNeverReplacesAndAPreparedFileNeedsOnlyItsRename)
+{
+    using vantor::platform::NewFileCommit;
+    auto fresh = m_files.create(path("scene.xml"), nullptr);
+    auto late = m_files.create(path("scene.xml"), nullptr);
+    ASSERT_TRUE(fresh && late);
+    fresh->write("first");
+    late->write("second");
+    ASSERT_TRUE(fresh->prepare(nullptr));
+    ASSERT_TRUE(late->prepare(nullptr));
+    EXPECT_FALSE(fs::exists(path("scene.xml")));
+    EXPECT_EQ(fresh->commitNew(nullptr), NewFileCommit::Placed);
+    std::string reason;
+    EXPECT_EQ(late->commitNew(&reason), NewFileCommit::NameTaken);
+    EXPECT_EQ(reason, "File exists");
+    late.reset();
+    EXPECT_EQ(*m_files.readAll(path("scene.xml"), nullptr), "first");
+    EXPECT_EQ(entries(), 1u);  // the dropped file's temporary name went with it
+
+    // Placed new, a revert takes it out again; a link to nowhere yet gives its file.
+    EXPECT_TRUE(fresh->revert());
+    fresh.reset();
+    EXPECT_EQ(entries(), 0u);
+    fs::create_symlink("later.xml", path("dangling.xml"));
+    auto linked = m_files.create(path("dangling.xml"), nullptr);
+    ASSERT_TRUE(linked);
+    linked->write("made");
+    EXPECT_EQ(linked->commitNew(nullptr), NewFileCommit::Placed);
+    EXPECT_EQ(*m_files.readAll(path("later.xml"), nullptr), "made");
+}
+
 TEST_F(StdFileSystemTest, FailuresGiveAReasonAFolderOrDeviceIsNeverReplacedAndKindsAreTold)
 {
     fs::create_directories(m_folder / "scene.xml");

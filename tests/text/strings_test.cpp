@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 using namespace vantor::text;
 
@@ -15,6 +16,21 @@ TEST(Strings, RemoveAllCutsLeftToRightWithoutOverlap)
     EXPECT_EQ(removeAll("abc", ""), "abc");
     // A removal that brings two halves together does not remove what they make.
     EXPECT_EQ(removeAll("x..txttxt", ".txt"), "x.txt");
+}
+
+TEST(Strings, MessageExcerptsKeepWholeCharactersUpToTheLength)
+{
+    struct Row {
+        std::string text;
+        std::size_t length;
+        std::string excerpt;
+    };
+    for (const auto& [text, length, excerpt] : std::vector<Row>{
+             {"", 3, ""}, {"abc", 3, "abc"}, {"abcd", 3, "abc\u2026"}, {"\u00e9t\u00e9s", 3, "\u00e9t\u00e9\u2026"},
+             {"a\U0001F600b", 2, "a\U0001F600\u2026"}, {"a\U0001F600b", 1, "a\u2026"}, {"\xE9\xE9\xE9", 2, "\xE9\xE9\u2026"}}) {
+        EXPECT_EQ(messageExcerpt(text, length), excerpt) << text;
+    }
+    EXPECT_EQ(messageExcerpt(std::string(kMessageExcerptLength, 'x')).size(), kMessageExcerptLength);
 }
 
 TEST(Strings, DottedIpv4IsFourNumbersUpTo255AndNothingElse)
