@@ -20,10 +20,6 @@ import sys
 from opensim_harness import (TROUBLE, Harness, close, read_archive, read_listing, read_scene,
                              texture_uuid)
 
-# A top shear just below zero (-0.001) must be written as 0, the byte the server keeps; the
-# converter still writes 256 here, which the server wraps to 0. Set to True once it writes 0.
-TINY_NEGATIVE_SHEAR_WRITES_ZERO = False
-
 HEADER = "[12:00]  Rezzer: <128, 128, 20>"
 REZ = (64.25, 96.5, 30)  # where the generated build stands in the region
 
@@ -58,9 +54,10 @@ RECORDS = [
 ]
 # What the listing from the server's files gives back where it is not what was generated.
 GIVEN_BACK = {}
-if TINY_NEGATIVE_SHEAR_WRITES_ZERO:
-    RECORDS.append(("Tiny shear", 0, 0, (109, 100, 21), (0, 0, 0, 1), (1, 1, 1), dict(shear=(-0.001, 0))))
-    GIVEN_BACK["Tiny shear"] = dict(shear=(0, 0))
+# A top shear just below zero (-0.001) is written as 0, the byte the server keeps (it would wrap
+# a 256 to 0), and so comes back as 0.
+RECORDS.append(("Tiny shear", 0, 0, (109, 100, 21), (0, 0, 0, 1), (1, 1, 1), dict(shear=(-0.001, 0))))
+GIVEN_BACK["Tiny shear"] = dict(shear=(0, 0))
 
 HOLLOW_BITS = {"Same": 0, "Circle": 16, "Square": 32, "Triangle": 48}
 SHAPE_INTEGERS = ["PathBegin", "PathCurve", "PathEnd", "PathRadiusOffset", "PathRevolutions", "PathScaleX",
