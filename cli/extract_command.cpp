@@ -1,10 +1,10 @@
 #include "commands.h"
 
-#include "extract/object_parts.h"
 #include "extract/scene_archive.h"
 #include "extract/scene_load.h"
 #include "extract/selection.h"
 #include "extract/selection_export.h"
+#include "scene/object_layout.h"
 #include "text/number_forms.h"
 #include "text/strings.h"
 
@@ -52,7 +52,7 @@ std::string describe(const extract::RecordFailure& cause)
 {
     // "value 48 (PathCurve)"; a linked part is named by its number, the root being part 1.
     std::string value = "value " + std::to_string(cause.valueIndex);
-    const std::string_view element = extract::valueElementName(cause.valueIndex);
+    const std::string_view element = scene::shortElementName(cause.valueIndex);
     if (!element.empty()) value += " (" + std::string(element) + ")";
     const std::string part = cause.part == 0 ? std::string{} : " in part " + std::to_string(cause.part + 1);
     switch (cause.error) {
@@ -116,9 +116,9 @@ ExitCode reportExportFailure(const extract::ExportReport& report, std::size_t cu
 }
 
 // The exit code of a load that ended in a read error, after saying why.
-ExitCode reportReadError(const extract::SceneLoad& load, const std::string& scene, std::ostream& err)
+ExitCode reportReadError(const extract::SceneLoad& load, const std::string& scenePath, std::ostream& err)
 {
-    err << "vantor-cli extract: cannot read " << scene;
+    err << "vantor-cli extract: cannot read " << scenePath;
     switch (load.readError) {
     case extract::ReadError::FileUnreadable:
         err << ": " << load.reason << "\n";
@@ -147,8 +147,10 @@ ExitCode reportReadError(const extract::SceneLoad& load, const std::string& scen
     }
     if (load.lineNumber != 0) err << ", line " << load.lineNumber;
     err << " (object " << load.objectNumber << "): "
-        << (load.readError == extract::ReadError::TooFewValues ? "fewer than 24 values, so no position"
-                                                               : "its position (value 22 or 23) is not a number")
+        << (load.readError == extract::ReadError::TooFewValues
+                ? "fewer than " + std::to_string(scene::kPositionValueCount) + " values, so no position"
+                : "its position (value " + std::to_string(scene::value::kPositionX) + " or "
+                      + std::to_string(scene::value::kPositionY) + ") is not a number")
         << "\n";
     return ExitCode::Failed;
 }

@@ -3,8 +3,9 @@
 #include "document_writer.h"
 #include "listing_parser.h"
 #include "prim_xml.h"
+
+#include "scene/scene_file.h"
 #include "text/number_forms.h"
-#include "text/scene_wrapper.h"
 #include "text/text_codec.h"
 #include "text/xml_text.h"
 
@@ -100,8 +101,8 @@ ConversionReport runConversion(const ConversionRequest& request, ConversionHost&
     // Both files are written beside their targets and put in place only when the run
     // succeeds, so a failed run leaves an earlier scene file and copy untouched.
     std::string reason;
-    const std::unique_ptr<platform::OutputFile> scene = files.create(report.scenePath, &reason);
-    if (!scene) {
+    const std::unique_ptr<platform::OutputFile> sceneFile = files.create(report.scenePath, &reason);
+    if (!sceneFile) {
         markOutputFailed(report, report.scenePath, reason);
         return untouched();
     }
@@ -111,8 +112,7 @@ ConversionReport runConversion(const ConversionRequest& request, ConversionHost&
         return untouched();
     }
 
-    text::SceneWrapper sceneFile(*scene);
-    sceneFile.begin();
+    sceneFile->write(scene::kSceneFileHead);
 
     // A lone LF or CR ends a line as CR LF does, so the copy and the parse both see CR LF:
     // the line ends are checked as the listing's lines are cut, and the text is normalised
@@ -132,7 +132,7 @@ ConversionReport runConversion(const ConversionRequest& request, ConversionHost&
     // computes them; it is stopped and joined before the files go.
     std::string escapedOwner;
     text::appendXmlEscaped(escapedOwner, request.ownerUuid);
-    DocumentWriter writer(*scene, escapedOwner);
+    DocumentWriter writer(*sceneFile, escapedOwner);
     // Every end but a complete listing leaves the unconverted rest in the listing box.
     const auto stop = [&](ConversionOutcome outcome, std::string failingText = {}) {
         report.outcome = outcome;
@@ -187,12 +187,12 @@ ConversionReport runConversion(const ConversionRequest& request, ConversionHost&
     }
 
     writer.finish();
-    sceneFile.end();
+    sceneFile->write(scene::kSceneFileTail);
     host.beforePlacing();
 
     // Both files are on the device before either is put in place; then the two renames
     // follow each other, the scene file first, since it is the one that may find its name taken.
-    if (!scene->prepare(&reason)) {
+    if (!sceneFile->prepare(&reason)) {
         stop(ConversionOutcome::OutputFailed);
         markOutputFailed(report, report.scenePath, reason);
         return report;
@@ -203,12 +203,12 @@ ConversionReport runConversion(const ConversionRequest& request, ConversionHost&
         return report;
     }
     if (mayReplace) {
-        if (!scene->commit(&reason)) {
+        if (!sceneFile->commit(&reason)) {
             stop(ConversionOutcome::OutputFailed);
             markOutputFailed(report, report.scenePath, reason);
             return report;
         }
-    } else if (const platform::NewFileCommit placed = scene->commitNew(&reason);
+    } else if (const platform::NewFileCommit placed = sceneFile->commitNew(&reason);
                placed != platform::NewFileCommit::Placed) {
         stop(placed == platform::NewFileCommit::NameTaken ? ConversionOutcome::NameTaken
                                                            : ConversionOutcome::OutputFailed);
@@ -218,7 +218,7 @@ ConversionReport runConversion(const ConversionRequest& request, ConversionHost&
     if (!copy->commit(&reason)) {
         // Without its copy the scene file must not stay: the earlier one comes back as it
         // was, or the new one goes.
-        if (!scene->revert()) files.remove(report.scenePath);
+        if (!sceneFile->revert()) files.remove(report.scenePath);
         stop(ConversionOutcome::OutputFailed);
         markOutputFailed(report, report.listingCopyPath, reason);
         return report;

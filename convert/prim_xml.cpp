@@ -1,8 +1,8 @@
 #include "prim_xml.h"
 
+#include "scene/prim_shapes.h"
 #include "text/number_fast_paths.h"
 #include "text/number_forms.h"
-#include "text/prim_shapes.h"
 #include "text/xml_text.h"
 
 #include <array>
@@ -103,47 +103,47 @@ bool computeShape(Reader& f, PrimShape& v, ShapeNames& names)
     const double type = f.number(Field::Type);
     const double hole = f.number(Field::Hole);
     if (!f.ok()) return false;
-    const text::ShapeCode* shape = text::shapeOfType(type);
+    const scene::ShapeCode* shape = scene::shapeOfType(type);
     if (shape) {
         v.profileCurve = shape->profileCurve;
         v.pathCurve = shape->pathCurve;
         names.profile = shape->profileName;
     }
-    if (const text::HoleCode* code = text::holeOfCode(hole)) names.hollow = code->hollowName;
+    if (const scene::HoleCode* code = scene::holeOfCode(hole)) names.hollow = code->hollowName;
 
     if (!shape) {
-        v.profileBegin = f.integer(text::toCutUnits(f.number(Field::CutBegin)));
-        v.profileEnd = f.integer(text::toCutEndUnits(f.number(Field::CutEnd)));
-    } else if (shape->group == text::ShapeGroup::Flat) {
-        v.pathScaleX = f.integer(text::toPathScale(f.number(Field::TopSizeX)));
-        v.pathScaleY = f.integer(text::toPathScale(f.number(Field::TopSizeY)));
-        v.pathShearX = f.integer(text::toShear(f.number(Field::ShearX)));
-        v.pathShearY = f.integer(text::toShear(f.number(Field::ShearY)));
-        v.profileBegin = f.integer(text::toCutUnits(f.number(Field::CutBegin)));
-        v.profileEnd = f.integer(text::toCutEndUnits(f.number(Field::CutEnd)));
-    } else if (shape->group == text::ShapeGroup::Sphere) {
-        v.pathBegin = f.integer(text::toCutUnits(f.number(Field::CutBegin)));
-        v.pathEnd = f.integer(text::toCutEndUnits(f.number(Field::CutEnd)));
-        v.profileBegin = f.integer(text::toCutUnits(f.number(Field::TopSizeX)));
-        v.profileEnd = f.integer(text::toCutEndUnits(f.number(Field::TopSizeY)));
+        v.profileBegin = f.integer(scene::toCutUnits(f.number(Field::CutBegin)));
+        v.profileEnd = f.integer(scene::toCutEndUnits(f.number(Field::CutEnd)));
+    } else if (shape->group == scene::ShapeGroup::Flat) {
+        v.pathScaleX = f.integer(scene::toPathScale(f.number(Field::TopSizeX)));
+        v.pathScaleY = f.integer(scene::toPathScale(f.number(Field::TopSizeY)));
+        v.pathShearX = f.integer(scene::toShear(f.number(Field::ShearX)));
+        v.pathShearY = f.integer(scene::toShear(f.number(Field::ShearY)));
+        v.profileBegin = f.integer(scene::toCutUnits(f.number(Field::CutBegin)));
+        v.profileEnd = f.integer(scene::toCutEndUnits(f.number(Field::CutEnd)));
+    } else if (shape->group == scene::ShapeGroup::Sphere) {
+        v.pathBegin = f.integer(scene::toCutUnits(f.number(Field::CutBegin)));
+        v.pathEnd = f.integer(scene::toCutEndUnits(f.number(Field::CutEnd)));
+        v.profileBegin = f.integer(scene::toCutUnits(f.number(Field::TopSizeX)));
+        v.profileEnd = f.integer(scene::toCutEndUnits(f.number(Field::TopSizeY)));
     } else {
-        v.pathBegin = f.integer(text::toCutUnits(f.number(Field::CutBegin)));
-        v.pathEnd = f.integer(text::toCutEndUnits(f.number(Field::CutEnd)));
-        v.pathRadiusOffset = f.integer(text::toHundredths(f.number(Field::RadiusOffset)));
-        v.pathRevolutions = f.integer(text::toRevolutionUnits(f.number(Field::Revolutions)));
-        v.pathScaleX = f.integer(text::toPathScale(f.number(Field::TopSizeX)));
-        v.pathScaleY = f.integer(text::toPathScale(f.number(Field::TopSizeY)));
-        v.pathShearX = f.integer(text::toShear(f.number(Field::ShearX)));
-        v.pathShearY = f.integer(text::toShear(f.number(Field::ShearY)));
-        v.pathSkew = f.integer(text::toHundredths(f.number(Field::Skew)));
-        v.pathTaperX = f.integer(text::toHundredths(f.number(Field::TaperX)));
-        v.pathTaperY = f.integer(text::toHundredths(f.number(Field::TaperY)));
-        v.profileBegin = f.integer(text::toCutUnits(f.number(Field::ProfileCutBegin)));
-        v.profileEnd = f.integer(text::toCutEndUnits(f.number(Field::ProfileCutEnd)));
+        v.pathBegin = f.integer(scene::toCutUnits(f.number(Field::CutBegin)));
+        v.pathEnd = f.integer(scene::toCutEndUnits(f.number(Field::CutEnd)));
+        v.pathRadiusOffset = f.integer(scene::toHundredths(f.number(Field::RadiusOffset)));
+        v.pathRevolutions = f.integer(scene::toRevolutionUnits(f.number(Field::Revolutions)));
+        v.pathScaleX = f.integer(scene::toPathScale(f.number(Field::TopSizeX)));
+        v.pathScaleY = f.integer(scene::toPathScale(f.number(Field::TopSizeY)));
+        v.pathShearX = f.integer(scene::toShear(f.number(Field::ShearX)));
+        v.pathShearY = f.integer(scene::toShear(f.number(Field::ShearY)));
+        v.pathSkew = f.integer(scene::toHundredths(f.number(Field::Skew)));
+        v.pathTaperX = f.integer(scene::toHundredths(f.number(Field::TaperX)));
+        v.pathTaperY = f.integer(scene::toHundredths(f.number(Field::TaperY)));
+        v.profileBegin = f.integer(scene::toCutUnits(f.number(Field::ProfileCutBegin)));
+        v.profileEnd = f.integer(scene::toCutEndUnits(f.number(Field::ProfileCutEnd)));
     }
-    v.pathTwistBegin = f.integer(text::toHundredths(f.number(Field::TwistBegin)));
-    v.pathTwist = f.integer(text::toHundredths(f.number(Field::TwistEnd)));
-    v.profileHollow = f.integer(text::toCutUnits(f.number(Field::Hollow)));
+    v.pathTwistBegin = f.integer(scene::toHundredths(f.number(Field::TwistBegin)));
+    v.pathTwist = f.integer(scene::toHundredths(f.number(Field::TwistEnd)));
+    v.profileHollow = f.integer(scene::toCutUnits(f.number(Field::Hollow)));
     return f.ok();
 }
 
@@ -377,7 +377,7 @@ std::size_t primDocumentBound(const PrimTexts& texts)
         + kDocumentParts.integers * text::kMostIntegerBytes
         + text::kLongestEntity * (texts.localId.size() + texts.name.size())
         // Three owners, the object identifier and the two shape names are written as they are.
-        + 3 * texts.escapedOwnerUuid.size() + texts.objectUuid.size() + 2 * text::kLongestShapeName;
+        + 3 * texts.escapedOwnerUuid.size() + texts.objectUuid.size() + 2 * scene::kLongestShapeName;
 }
 
 char* writePrimDocument(char* out, const PrimValues& values, const PrimTexts& texts)

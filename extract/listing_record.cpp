@@ -1,8 +1,9 @@
 #include "listing_record.h"
 
+#include "scene/object_layout.h"
+#include "scene/prim_shapes.h"
 #include "text/number_fast_paths.h"
 #include "text/number_forms.h"
-#include "text/prim_shapes.h"
 #include "text/xml_text.h"
 
 #include <algorithm>
@@ -17,44 +18,13 @@ namespace vantor::extract {
 
 namespace {
 
-// Indexes of the value list of a document laid out as the converter writes it.
-namespace Value {
-constexpr std::size_t Name = 19;
-constexpr std::size_t PositionX = 22;
-constexpr std::size_t PositionY = 23;
-constexpr std::size_t PositionZ = 24;
-constexpr std::size_t OffsetX = 25;
-constexpr std::size_t RotationX = 28;
-constexpr std::size_t ExtraParams = 46;
-constexpr std::size_t PathBegin = 47;
-constexpr std::size_t PathCurve = 48;
-constexpr std::size_t PathEnd = 49;
-constexpr std::size_t PathRadiusOffset = 50;
-constexpr std::size_t PathRevolutions = 51;
-constexpr std::size_t PathScaleX = 52;
-constexpr std::size_t PathScaleY = 53;
-constexpr std::size_t PathShearX = 54;
-constexpr std::size_t PathShearY = 55;
-constexpr std::size_t PathSkew = 56;
-constexpr std::size_t PathTaperX = 57;
-constexpr std::size_t PathTaperY = 58;
-constexpr std::size_t PathTwist = 59;
-constexpr std::size_t PathTwistBegin = 60;
-constexpr std::size_t ProfileBegin = 62;
-constexpr std::size_t ProfileEnd = 64;
-constexpr std::size_t ProfileHollow = 65;
-constexpr std::size_t ScaleX = 66;
-constexpr std::size_t ProfileShape = 71;
-constexpr std::size_t HollowShape = 72;
-}  // namespace Value
+namespace value = scene::value;
 
 constexpr std::string_view kNoExtraParams = "AA==";  // one zero byte: not sculpted, flexible or lit
 // How the converter's documents begin: their first value is LastOwnerID's, well within the
 // first bytes (after the namespace attributes).
 constexpr std::string_view kConverterHead = "><LastOwnerID><UUID>";
 constexpr std::size_t kConverterHeadBytes = 512;
-// A record uses values 0 to 72 only; the rest of a line's values are never listed.
-constexpr std::size_t kUsedValues = 73;
 
 std::string_view valueAt(const ValueList& values, std::size_t index)
 {
@@ -93,12 +63,12 @@ struct Scaling {
     double (*fromUnits)(double);
     double (*toUnits)(double);
 };
-constexpr Scaling kCut{text::fromCutUnits, text::toCutUnits};
-constexpr Scaling kCutEnd{text::fromCutEndUnits, text::toCutEndUnits};
-constexpr Scaling kHundredths{text::fromHundredths, text::toHundredths};
-constexpr Scaling kPathScale{text::fromPathScale, text::toPathScale};
-constexpr Scaling kShear{text::fromShear, text::toShear};
-constexpr Scaling kRevolutions{text::fromRevolutionUnits, text::toRevolutionUnits};
+constexpr Scaling kCut{scene::fromCutUnits, scene::toCutUnits};
+constexpr Scaling kCutEnd{scene::fromCutEndUnits, scene::toCutEndUnits};
+constexpr Scaling kHundredths{scene::fromHundredths, scene::toHundredths};
+constexpr Scaling kPathScale{scene::fromPathScale, scene::toPathScale};
+constexpr Scaling kShear{scene::fromShear, scene::toShear};
+constexpr Scaling kRevolutions{scene::fromRevolutionUnits, scene::toRevolutionUnits};
 
 // Whether the listing's reader, reading the decimal form of value back, holds toUnits of it
 // in its 32-bit integer units: exactly the converter's steps.
@@ -219,9 +189,9 @@ BuiltText BuildHeaderLine(const ValueList& values, const platform::Clock& clock)
     NumberReader number(values);
     std::string x;
     std::string y;
-    number.copy(Value::PositionX, Copied::HeaderValue, x);
-    number.copy(Value::PositionY, Copied::HeaderValue, y);
-    const double z = number.checked(number(Value::PositionZ) - 2, Value::PositionZ);
+    number.copy(value::kPositionX, Copied::HeaderValue, x);
+    number.copy(value::kPositionY, Copied::HeaderValue, y);
+    const double z = number.checked(number(value::kPositionZ) - 2, value::kPositionZ);
     if (number.failure) {
         header.failure = number.failure;
         return header;
@@ -240,12 +210,12 @@ BuiltText BuildHeaderLine(const ValueList& values, const platform::Clock& clock)
 BuiltText BuildHeaderLineFor(std::string_view object, const platform::Clock& clock, std::string* name)
 {
     ValueList values;
-    const TokeniseResult tokenised = TokeniseFirstValues(object, values, kUsedValues);
+    const TokeniseResult tokenised = TokeniseFirstValues(object, values, scene::kUsedValueCount);
     if (tokenised != TokeniseResult::Stop && !readsByIndex(object, values)) {
         ObjectParts parts;
         if (parts.parse(object)) parts.partValues(0, values);
     }
-    if (name) *name = listingName(valueAt(values, Value::Name));
+    if (name) *name = listingName(valueAt(values, value::kName));
     return BuildHeaderLine(values, clock);
 }
 
@@ -256,12 +226,12 @@ BuiltText ListingRecordBuilder::BuildListingRecord(std::string_view objectLine)
     // by index; it is read by name at once, without tokenising it first.
     const bool converterLike = objectLine.substr(0, kConverterHeadBytes).find(kConverterHead) != std::string_view::npos;
     if (!converterLike && m_parts.parse(objectLine)) return buildLinkedRecords();
-    const TokeniseResult tokenised = TokeniseFirstValues(objectLine, m_values, kUsedValues);
+    const TokeniseResult tokenised = TokeniseFirstValues(objectLine, m_values, scene::kUsedValueCount);
     if (converterLike && tokenised != TokeniseResult::Stop && !readsByIndex(objectLine, m_values)
         && m_parts.parse(objectLine)) {
         return buildLinkedRecords();
     }
-    m_name = listingName(valueAt(m_values, Value::Name));
+    m_name = listingName(valueAt(m_values, value::kName));
     if (tokenised == TokeniseResult::Stop) {
         BuiltText record;
         record.failure = RecordFailure{RecordError::CutOffLine, 0};
@@ -290,15 +260,15 @@ BuiltText ListingRecordBuilder::buildLinkedRecords()
     // The root's position G and rotation q, which place every child.
     NumberReader rootNumber(root);
     const auto rootValue = [&](std::size_t index) { return m_parts.partCount() > 1 ? rootNumber(index) : 0.0; };
-    const double gx = rootValue(Value::PositionX);
-    const double gy = rootValue(Value::PositionY);
-    const double gz = rootValue(Value::PositionZ);
-    const double x = rootValue(Value::RotationX);
-    const double y = rootValue(Value::RotationX + 1);
-    const double z = rootValue(Value::RotationX + 2);
-    const double w = rootValue(Value::RotationX + 3);
+    const double gx = rootValue(value::kPositionX);
+    const double gy = rootValue(value::kPositionY);
+    const double gz = rootValue(value::kPositionZ);
+    const double x = rootValue(value::kRotationX);
+    const double y = rootValue(value::kRotationX + 1);
+    const double z = rootValue(value::kRotationX + 2);
+    const double w = rootValue(value::kRotationX + 3);
     if (rootNumber.failure) {
-        m_name = listingName(valueAt(root, Value::Name));
+        m_name = listingName(valueAt(root, value::kName));
         return fail(BuiltText{{}, rootNumber.failure}, 0);
     }
     for (std::size_t part = 0; part < m_parts.partCount(); ++part) {
@@ -310,15 +280,15 @@ BuiltText ListingRecordBuilder::buildLinkedRecords()
             // the root's rotation, and the root's rotation times the child's; in exactly this
             // order of terms, not normalised.
             NumberReader number(m_values);
-            const double vx = number(Value::OffsetX);
-            const double vy = number(Value::OffsetX + 1);
-            const double vz = number(Value::OffsetX + 2);
-            const double bx = number(Value::RotationX);
-            const double by = number(Value::RotationX + 1);
-            const double bz = number(Value::RotationX + 2);
-            const double bw = number(Value::RotationX + 3);
+            const double vx = number(value::kOffsetX);
+            const double vy = number(value::kOffsetX + 1);
+            const double vz = number(value::kOffsetX + 2);
+            const double bx = number(value::kRotationX);
+            const double by = number(value::kRotationX + 1);
+            const double bz = number(value::kRotationX + 2);
+            const double bw = number(value::kRotationX + 3);
             if (number.failure) {
-                m_name = listingName(valueAt(m_values, Value::Name));
+                m_name = listingName(valueAt(m_values, value::kName));
                 return fail(BuiltText{{}, number.failure}, part);
             }
             const double rw = -x * vx - y * vy - z * vz;
@@ -338,14 +308,14 @@ BuiltText ListingRecordBuilder::buildLinkedRecords()
                 std::string& text = m_worldTexts[i];
                 text.clear();
                 if (!text::decimalFormReadsBack(world[i])) {
-                    const std::size_t index = i < 3 ? Value::OffsetX + i : Value::RotationX + i - 3;
+                    const std::size_t index = i < 3 ? value::kOffsetX + i : value::kRotationX + i - 3;
                     return fail(BuiltText{{}, RecordFailure{RecordError::ArithmeticFault, index}}, part);
                 }
                 text::appendDecimalQuickly(text, world[i]);
-                m_values[i < 3 ? Value::PositionX + i : Value::RotationX + i - 3] = text;
+                m_values[i < 3 ? value::kPositionX + i : value::kRotationX + i - 3] = text;
             }
         }
-        m_name = listingName(valueAt(m_values, Value::Name));
+        m_name = listingName(valueAt(m_values, value::kName));
         BuiltText record = buildRecord();
         if (!record) return fail(std::move(record), part);
         if (part != 0) all.text += "\r\n";
@@ -362,43 +332,43 @@ BuiltText ListingRecordBuilder::buildRecord()
 
     // Type code: every rule that holds sets it, so a later rule overrides an earlier one;
     // when none holds, the previous object's code stays.
-    const double curve = number(Value::PathCurve);
-    const bool curved = curve == text::kCurvedPath;
+    const double curve = number(value::kPathCurve);
+    const bool curved = curve == scene::kCurvedPath;
     std::optional<int> type = m_typeCode;
-    if (const auto shapeType = text::typeOfShape(valueAt(m_values, Value::ProfileShape), curve)) type = shapeType;
+    if (const auto shapeType = scene::typeOfShape(valueAt(m_values, value::kProfileShape), curve)) type = shapeType;
     // A sphere, torus, tube or ring with extra parameters is written as a box, marked "S*".
-    if (valueAt(m_values, Value::ExtraParams) != kNoExtraParams && curved) {
+    if (valueAt(m_values, value::kExtraParams) != kNoExtraParams && curved) {
         type = 0;
         m_name.insert(0, "S*");
     }
-    const text::ShapeCode* shape = type ? text::shapeOfType(*type) : nullptr;
-    const bool boxLike = !shape || shape->group == text::ShapeGroup::Flat;
-    const bool sphere = shape && shape->group == text::ShapeGroup::Sphere;
+    const scene::ShapeCode* shape = type ? scene::shapeOfType(*type) : nullptr;
+    const bool boxLike = !shape || shape->group == scene::ShapeGroup::Flat;
+    const bool sphere = shape && shape->group == scene::ShapeGroup::Sphere;
     const int count = boxLike ? 7 : sphere ? 6 : 12;
 
     std::optional<int> hole = m_holeCode;
-    if (const auto code = text::holeOfName(valueAt(m_values, Value::HollowShape))) hole = code;
+    if (const auto code = scene::holeOfName(valueAt(m_values, value::kHollowShape))) hole = code;
 
     // Every object holds its path cut as numbers; a box's cut comes from its profile instead.
     double cutBegin = 0;
     double cutEnd = 0;
     if (boxLike) {
-        number(Value::PathBegin);
-        number(Value::PathEnd);
-        cutBegin = number.shape(Value::ProfileBegin, kCut);
-        cutEnd = number.shape(Value::ProfileEnd, kCutEnd);
+        number(value::kPathBegin);
+        number(value::kPathEnd);
+        cutBegin = number.shape(value::kProfileBegin, kCut);
+        cutEnd = number.shape(value::kProfileEnd, kCutEnd);
     } else {
-        cutBegin = number.shape(Value::PathBegin, kCut);
-        cutEnd = number.shape(Value::PathEnd, kCutEnd);
+        cutBegin = number.shape(value::kPathBegin, kCut);
+        cutEnd = number.shape(value::kPathEnd, kCutEnd);
     }
-    const double hollow = number.shape(Value::ProfileHollow, kCut);
-    const double twistBegin = number.shape(Value::PathTwistBegin, kHundredths);
-    const double twistEnd = number.shape(Value::PathTwist, kHundredths);
+    const double hollow = number.shape(value::kProfileHollow, kCut);
+    const double twistBegin = number.shape(value::kPathTwistBegin, kHundredths);
+    const double twistEnd = number.shape(value::kPathTwist, kHundredths);
 
     // Position, rotation and size go into line A as they stand, once the listing's reader is
     // known to take each as a number.
     static constexpr std::size_t kCopiedVectors[][2] = {
-        {Value::PositionX, 3}, {Value::RotationX, 4}, {Value::ScaleX, 3}};
+        {value::kPositionX, 3}, {value::kRotationX, 4}, {value::kScaleX, 3}};
     std::array<std::string, 10> copied;
     std::size_t next = 0;
     for (const auto& [first, length] : kCopiedVectors) {
@@ -438,29 +408,29 @@ BuiltText ListingRecordBuilder::buildRecord()
     appendVector(out, twistBegin, twistEnd);
     out += ", ";
     if (boxLike) {
-        const double topX = number.shape(Value::PathScaleX, kPathScale);
-        const double topY = number.shape(Value::PathScaleY, kPathScale);
-        const double shearX = number.shape(Value::PathShearX, kShear);
-        const double shearY = number.shape(Value::PathShearY, kShear);
+        const double topX = number.shape(value::kPathScaleX, kPathScale);
+        const double topY = number.shape(value::kPathScaleY, kPathScale);
+        const double shearX = number.shape(value::kPathShearX, kShear);
+        const double shearY = number.shape(value::kPathShearY, kShear);
         appendVector(out, topX, topY);
         out += ", ";
         appendVector(out, shearX, shearY);
     } else if (sphere) {
-        const double dimpleBegin = number.shape(Value::ProfileBegin, kCut);
-        const double dimpleEnd = number.shape(Value::ProfileEnd, kCutEnd);
+        const double dimpleBegin = number.shape(value::kProfileBegin, kCut);
+        const double dimpleEnd = number.shape(value::kProfileEnd, kCutEnd);
         appendVector(out, dimpleBegin, dimpleEnd);
     } else {
-        const double holeX = number.shape(Value::PathScaleX, kPathScale);
-        const double holeY = number.shape(Value::PathScaleY, kPathScale);
-        const double shearX = number.shape(Value::PathShearX, kShear);
-        const double shearY = number.shape(Value::PathShearY, kShear);
-        const double profileBegin = number.shape(Value::ProfileBegin, kCut);
-        const double profileEnd = number.shape(Value::ProfileEnd, kCutEnd);
-        const double taperX = number.shape(Value::PathTaperX, kHundredths);
-        const double taperY = number.shape(Value::PathTaperY, kHundredths);
-        const double revolutions = number.shape(Value::PathRevolutions, kRevolutions);
-        const double radiusOffset = number.shape(Value::PathRadiusOffset, kHundredths);
-        const double skew = number.shape(Value::PathSkew, kHundredths);
+        const double holeX = number.shape(value::kPathScaleX, kPathScale);
+        const double holeY = number.shape(value::kPathScaleY, kPathScale);
+        const double shearX = number.shape(value::kPathShearX, kShear);
+        const double shearY = number.shape(value::kPathShearY, kShear);
+        const double profileBegin = number.shape(value::kProfileBegin, kCut);
+        const double profileEnd = number.shape(value::kProfileEnd, kCutEnd);
+        const double taperX = number.shape(value::kPathTaperX, kHundredths);
+        const double taperY = number.shape(value::kPathTaperY, kHundredths);
+        const double revolutions = number.shape(value::kPathRevolutions, kRevolutions);
+        const double radiusOffset = number.shape(value::kPathRadiusOffset, kHundredths);
+        const double skew = number.shape(value::kPathSkew, kHundredths);
         appendVector(out, holeX, holeY);
         out += ", ";
         appendVector(out, shearX, shearY);

@@ -36,8 +36,8 @@ struct BuiltText {
     explicit operator bool() const { return !failure; }
 };
 
-// The listing's header line, without line end: "[H:MM]  Rezzer: <x, y, z − 2>" from values
-// 22, 23 and 24 of the anchor object's value list, x and y copied. Fails when one of them is
+// The listing's header line, without line end: "[H:MM]  Rezzer: <x, y, z − 2>" from the
+// GroupPosition values of the anchor object's value list, x and y copied. Fails when one of them is
 // missing or not a number, or when z - 2 would not read back.
 [[nodiscard]] BuiltText BuildHeaderLine(const ValueList& values, const platform::Clock& clock);
 
@@ -67,7 +67,7 @@ public:
     [[nodiscard]] std::size_t recordCount() const { return m_recordCount; }
 
     // `Extract`: the value list of the last line given to BuildListingRecord, as far as a
-    // record uses it (values 0 to 72); for an object read by name, its last part's values.
+    // record uses it (scene::kUsedValueCount values); for an object read by name, its last part's values.
     [[nodiscard]] const ValueList& values() const { return m_values; }
     // The object name as the last record wrote (or would have written) it.
     [[nodiscard]] const std::string& name() const { return m_name; }

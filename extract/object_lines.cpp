@@ -1,5 +1,7 @@
 #include "object_lines.h"
 
+#include "scene/object_layout.h"
+
 #include <algorithm>
 #include <bit>
 #include <cstdint>
@@ -10,8 +12,7 @@ namespace vantor::extract {
 
 namespace {
 
-constexpr std::size_t kPositionX = 22;
-constexpr std::size_t kPositionY = 23;
+namespace value = scene::value;
 
 // Visits the positions of the line's "<" and ">" in order. The marks of 64 bytes are found in
 // one step, as the bits of one number, and then taken one by one: a document has a mark every
@@ -183,10 +184,10 @@ PositionValues scanPositionValues(std::string_view line)
 {
     PositionValues found;
     found.result = walkValues(line, [&found](std::string_view value) {
-        if (found.valueCount == kPositionX) found.x = value;
-        if (found.valueCount == kPositionY) found.y = value;
+        if (found.valueCount == value::kPositionX) found.x = value;
+        if (found.valueCount == value::kPositionY) found.y = value;
         ++found.valueCount;
-        return found.valueCount <= kPositionY;
+        return found.valueCount <= value::kPositionY;
     });
     return found;
 }

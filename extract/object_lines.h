@@ -87,17 +87,17 @@ TokeniseResult TokeniseFirstValues(std::string_view line, ValueList& values, std
 // last tag is cut off. Exactly when TokeniseObjectLine says Stop.
 [[nodiscard]] bool isCutOffLine(std::string_view line);
 
-// What a marker needs of an object line: values 22 (X) and 23 (Y) and the cut-off check,
-// found without building the rest of the value list.
+// What a marker needs of an object line: the position's X and Y values (scene::value::kPositionX
+// and kPositionY) and the cut-off check, found without building the rest of the value list.
 struct PositionValues {
     TokeniseResult result = TokeniseResult::Complete;
-    std::size_t valueCount = 0;  // values found, at most 24
-    std::string_view x;          // value 22, empty when the line has fewer values
-    std::string_view y;          // value 23, likewise
+    std::size_t valueCount = 0;  // values found, at most scene::kPositionValueCount
+    std::string_view x;          // empty when the line has too few values
+    std::string_view y;          // likewise
     friend bool operator==(const PositionValues&, const PositionValues&) = default;
 };
 
-// The fast path of TokeniseObjectLine for loading and filtering: stops after value 23.
+// The fast path of TokeniseObjectLine for loading and filtering: stops after the position's Y.
 [[nodiscard]] PositionValues scanPositionValues(std::string_view line);
 
 }  // namespace vantor::extract

@@ -1,5 +1,6 @@
 #include "object_parts.h"
 
+#include "scene/object_layout.h"
 #include "text/number_fast_paths.h"
 
 #include <pugixml.hpp>
@@ -16,53 +17,98 @@ namespace vantor::extract {
 
 namespace {
 
-constexpr std::size_t kValueCount = 73;  // indexes 0 to 72 of a converter's document
-constexpr std::size_t kName = 19;
-constexpr std::size_t kGroupPosition = 22;
-constexpr std::size_t kOffsetPosition = 25;
-constexpr std::size_t kRotation = 28;
-constexpr std::size_t kLinkNum = 44;
-constexpr std::size_t kFirstShapeValue = 46;
-constexpr std::size_t kScale = 66;
-constexpr std::size_t kProfileShape = 71;
-constexpr std::size_t kHollowShape = 72;
+namespace value = scene::value;
 
-// The Shape children of values 46 to 65, in index order.
-constexpr std::array<std::string_view, 20> kShapeValues = {
-    "ExtraParams", "PathBegin", "PathCurve", "PathEnd", "PathRadiusOffset", "PathRevolutions", "PathScaleX",
-    "PathScaleY", "PathShearX", "PathShearY", "PathSkew", "PathTaperX", "PathTaperY", "PathTwist",
-    "PathTwistBegin", "PCode", "ProfileBegin", "ProfileCurve", "ProfileEnd", "ProfileHollow"};
+// The Shape children of a converter's document that a record reads, in index order: values
+// kExtraParams to kProfileHollow.
+constexpr std::size_t kShapeValueCount = value::kProfileHollow - value::kExtraParams + 1;
 
-// What must stand right before a value that is read by index: its element's opening tag,
-// and for the values that follow another one, the previous element's closing tag too, so
-// that a run of values is known to be one element's children in a row.
+// The runs of values that a listing record and a marker take by index, first and last.
+struct ValueRun {
+    std::size_t first;
+    std::size_t last;
+};
+constexpr std::array<ValueRun, 5> kIndexedRuns = {{
+    {value::kName, value::kName},
+    {value::kPositionX, value::kPositionZ},
+    {value::kRotationX, value::kRotationW},
+    {value::kExtraParams, value::kScaleZ},
+    {value::kProfileShape, value::kHollowShape},
+}};
+
+// The elements of a value's path, outermost first.
+std::vector<std::string_view> elementsOf(std::size_t index)
+{
+    std::vector<std::string_view> elements;
+    std::string_view path = scene::kDocumentValues[index];
+    for (std::size_t slash = path.find('/'); slash != std::string_view::npos; slash = path.find('/')) {
+        elements.push_back(path.substr(0, slash));
+        path.remove_prefix(slash + 1);
+    }
+    elements.push_back(path);
+    return elements;
+}
+
+std::size_t sharedDepth(const std::vector<std::string_view>& a, const std::vector<std::string_view>& b)
+{
+    std::size_t depth = 0;
+    while (depth < a.size() && depth < b.size() && a[depth] == b[depth]) ++depth;
+    return depth;
+}
+
+// What must stand right before a value that is read by index: its elements' opening tags
+// from where it parts from the value before it, and for a value that follows another of its
+// run, that value's closing tags too, so that a run of values is known to be one element's
+// children in a row. What must stand right after the last value of a run: its element's
+// closing tag, and that of the vector it ends, so that the value is the element's whole text.
 struct IndexedValue {
-    std::size_t index;
-    std::string_view before;
+    std::size_t index = 0;
+    std::string text;
 };
 
-constexpr std::array<IndexedValue, 33> kIndexedValues = {{
-    {19, "<Name>"},
-    {22, "<GroupPosition><X>"}, {23, "</X><Y>"}, {24, "</Y><Z>"},
-    {28, "<RotationOffset><X>"}, {29, "</X><Y>"}, {30, "</Y><Z>"}, {31, "</Z><W>"},
-    {46, "<Shape><ExtraParams>"}, {47, "</ExtraParams><PathBegin>"}, {48, "</PathBegin><PathCurve>"},
-    {49, "</PathCurve><PathEnd>"}, {50, "</PathEnd><PathRadiusOffset>"},
-    {51, "</PathRadiusOffset><PathRevolutions>"}, {52, "</PathRevolutions><PathScaleX>"},
-    {53, "</PathScaleX><PathScaleY>"}, {54, "</PathScaleY><PathShearX>"}, {55, "</PathShearX><PathShearY>"},
-    {56, "</PathShearY><PathSkew>"}, {57, "</PathSkew><PathTaperX>"}, {58, "</PathTaperX><PathTaperY>"},
-    {59, "</PathTaperY><PathTwist>"}, {60, "</PathTwist><PathTwistBegin>"}, {61, "</PathTwistBegin><PCode>"},
-    {62, "</PCode><ProfileBegin>"}, {63, "</ProfileBegin><ProfileCurve>"}, {64, "</ProfileCurve><ProfileEnd>"},
-    {65, "</ProfileEnd><ProfileHollow>"},
-    {66, "</ProfileHollow><Scale><X>"}, {67, "</X><Y>"}, {68, "</Y><Z>"},
-    {71, "<ProfileShape>"}, {72, "</ProfileShape><HollowShape>"},
-}};
+struct IndexedLayout {
+    std::vector<IndexedValue> before;
+    std::vector<IndexedValue> after;
+};
 
-// What must stand right after the last value of an element or vector, so that the value is
-// the element's whole text.
-constexpr std::array<IndexedValue, 5> kClosedValues = {{
-    {19, "</Name>"}, {24, "</Z></GroupPosition>"}, {31, "</W></RotationOffset>"}, {68, "</Z></Scale>"},
-    {72, "</HollowShape>"},
-}};
+const IndexedLayout& indexedLayout()
+{
+    static const IndexedLayout kLayout = [] {
+        IndexedLayout layout;
+        for (const auto& [first, last] : kIndexedRuns) {
+            for (std::size_t index = first; index <= last; ++index) {
+                const auto elements = elementsOf(index);
+                const auto previous = elementsOf(index - 1);
+                const std::size_t depth = sharedDepth(elements, previous);
+                std::string text;
+                if (index != first) {
+                    for (std::size_t e = previous.size(); e > depth; --e) {
+                        text += "</" + std::string(previous[e - 1]) + ">";
+                    }
+                }
+                for (std::size_t e = depth; e < elements.size(); ++e) text += "<" + std::string(elements[e]) + ">";
+                layout.before.push_back({index, std::move(text)});
+            }
+            const auto elements = elementsOf(last);
+            const bool axis = elements.size() > 1 && elements.back().size() == 1;
+            std::string text = "</" + std::string(elements.back()) + ">";
+            if (axis) text += "</" + std::string(elements[elements.size() - 2]) + ">";
+            layout.after.push_back({last, std::move(text)});
+        }
+        return layout;
+    }();
+    return kLayout;
+}
+
+// What must stand right before the value at index when it is read by index.
+const std::string& beforeValue(std::size_t index)
+{
+    for (const IndexedValue& value : indexedLayout().before) {
+        if (value.index == index) return value.text;
+    }
+    static const std::string kNone;
+    return kNone;
+}
 
 // Whether the bytes right before value (a view into object) are text.
 bool standsAfter(std::string_view object, std::string_view value, std::string_view text)
@@ -89,6 +135,17 @@ bool hasNoOtherParts(std::string_view object)
     return rest.starts_with(" />") || rest.starts_with("/>") || rest.starts_with("></OtherParts>");
 }
 
+// The index of a Shape child that a record reads, by its element name; nothing for another.
+std::optional<std::size_t> shapeValueIndex(std::string_view name)
+{
+    for (std::size_t index = value::kExtraParams; index < value::kExtraParams + kShapeValueCount; ++index) {
+        if (scene::ownElement(index) == name) return index;
+    }
+    if (name == scene::ownElement(value::kProfileShape)) return value::kProfileShape;
+    if (name == scene::ownElement(value::kHollowShape)) return value::kHollowShape;
+    return std::nullopt;
+}
+
 bool equalsIgnoringCase(std::string_view a, std::string_view b)
 {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
@@ -101,11 +158,12 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b)
 
 bool readsByIndex(std::string_view object, const ValueList& values)
 {
-    if (values.size() < kValueCount) return false;
-    for (const auto& [index, before] : kIndexedValues) {
+    if (values.size() < scene::kUsedValueCount) return false;
+    const IndexedLayout& layout = indexedLayout();
+    for (const auto& [index, before] : layout.before) {
         if (!standsAfter(object, values[index], before)) return false;
     }
-    for (const auto& [index, after] : kClosedValues) {
+    for (const auto& [index, after] : layout.after) {
         if (!standsBefore(object, values[index], after)) return false;
     }
     return hasNoOtherParts(object);
@@ -113,29 +171,9 @@ bool readsByIndex(std::string_view object, const ValueList& values)
 
 bool positionReadsByIndex(std::string_view object, const PositionValues& values)
 {
-    return values.valueCount > kGroupPosition + 1 && standsAfter(object, values.x, "<GroupPosition><X>")
-        && standsAfter(object, values.y, "</X><Y>") && standsBefore(object, values.y, "</Y>");
-}
-
-std::string_view valueElementName(std::size_t index)
-{
-    static constexpr std::array<std::string_view, 4> kAxes = {"X", "Y", "Z", "W"};
-    static const std::array<std::string, kValueCount> kNames = [] {
-        std::array<std::string, kValueCount> names;
-        names[kName] = "Name";
-        for (std::size_t i = 0; i < 3; ++i) {
-            names[kGroupPosition + i] = "GroupPosition/" + std::string(kAxes[i]);
-            names[kOffsetPosition + i] = "OffsetPosition/" + std::string(kAxes[i]);
-            names[kScale + i] = "Scale/" + std::string(kAxes[i]);
-        }
-        for (std::size_t i = 0; i < 4; ++i) names[kRotation + i] = "RotationOffset/" + std::string(kAxes[i]);
-        names[kLinkNum] = "LinkNum";
-        for (std::size_t i = 0; i < kShapeValues.size(); ++i) names[kFirstShapeValue + i] = kShapeValues[i];
-        names[kProfileShape] = "ProfileShape";
-        names[kHollowShape] = "HollowShape";
-        return names;
-    }();
-    return index < kNames.size() ? std::string_view(kNames[index]) : std::string_view{};
+    static const std::string kAfterY = "</" + std::string(scene::ownElement(value::kPositionY)) + ">";
+    return values.valueCount > value::kPositionY && standsAfter(object, values.x, beforeValue(value::kPositionX))
+        && standsAfter(object, values.y, beforeValue(value::kPositionY)) && standsBefore(object, values.y, kAfterY);
 }
 
 // The object is parsed in place in a copy of its bytes, with no entity or line-end
@@ -161,12 +199,11 @@ struct ObjectParts::Document {
     // The components of a vector element, X, Y, Z (and W) in any order and letter case.
     void vectorInto(pugi::xml_node element, std::size_t first, std::size_t count, ValueList& values) const
     {
-        static constexpr std::string_view kAxes = "XYZW";
         for (const pugi::xml_node child : element.children()) {
             if (child.type() != pugi::node_element) continue;
             const std::string_view name = child.name();
             for (std::size_t axis = 0; axis < count; ++axis) {
-                if (equalsIgnoringCase(name, kAxes.substr(axis, 1))) values[first + axis] = textOf(child);
+                if (equalsIgnoringCase(name, scene::ownElement(first + axis))) values[first + axis] = textOf(child);
             }
         }
     }
@@ -176,17 +213,12 @@ struct ObjectParts::Document {
         for (const pugi::xml_node child : shape.children()) {
             if (child.type() != pugi::node_element) continue;
             const std::string_view name = child.name();
-            const auto found = std::find(kShapeValues.begin(), kShapeValues.end(), name);
-            if (found != kShapeValues.end()) {
-                values[kFirstShapeValue + static_cast<std::size_t>(found - kShapeValues.begin())] = textOf(child);
-            } else if (name == "ProfileShape") {
-                values[kProfileShape] = textOf(child);
-            } else if (name == "HollowShape") {
-                values[kHollowShape] = textOf(child);
-            } else if (name == "Scale" && !outerScaleSeen) {
+            if (const auto index = shapeValueIndex(name)) {
+                values[*index] = textOf(child);
+            } else if (name == scene::outerElement(value::kScaleX) && !outerScaleSeen) {
                 // Files written before 2010 also carry the size inside Shape; the one after
                 // Shape wins.
-                vectorInto(child, kScale, 3, values);
+                vectorInto(child, value::kScaleX, 3, values);
             }
         }
     }
@@ -255,26 +287,26 @@ std::size_t ObjectParts::partCount() const { return m_document->parts.size(); }
 void ObjectParts::partValues(std::size_t part, ValueList& values) const
 {
     const Document& d = *m_document;
-    values.assign(kValueCount, std::string_view{});
+    values.assign(scene::kUsedValueCount, std::string_view{});
     bool outerScaleSeen = false;
     for (const pugi::xml_node child : d.parts.at(part).children()) {
         if (child.type() != pugi::node_element) continue;
         const std::string_view name = child.name();
-        if (name == "Name") {
-            values[kName] = d.textOf(child);
-        } else if (name == "GroupPosition") {
-            d.vectorInto(child, kGroupPosition, 3, values);
-        } else if (name == "OffsetPosition") {
-            d.vectorInto(child, kOffsetPosition, 3, values);
-        } else if (name == "RotationOffset") {
-            d.vectorInto(child, kRotation, 4, values);
-        } else if (name == "LinkNum") {
-            values[kLinkNum] = d.textOf(child);
-        } else if (name == "Shape") {
+        if (name == scene::ownElement(value::kName)) {
+            values[value::kName] = d.textOf(child);
+        } else if (name == scene::outerElement(value::kPositionX)) {
+            d.vectorInto(child, value::kPositionX, 3, values);
+        } else if (name == scene::outerElement(value::kOffsetX)) {
+            d.vectorInto(child, value::kOffsetX, 3, values);
+        } else if (name == scene::outerElement(value::kRotationX)) {
+            d.vectorInto(child, value::kRotationX, 4, values);
+        } else if (name == scene::ownElement(value::kLinkNum)) {
+            values[value::kLinkNum] = d.textOf(child);
+        } else if (name == scene::outerElement(value::kExtraParams)) {
             d.shapeInto(child, outerScaleSeen, values);
-        } else if (name == "Scale") {
+        } else if (name == scene::outerElement(value::kScaleX)) {
             outerScaleSeen = true;
-            d.vectorInto(child, kScale, 3, values);
+            d.vectorInto(child, value::kScaleX, 3, values);
         }
     }
 }
@@ -283,10 +315,11 @@ std::optional<std::pair<double, double>> ObjectParts::position() const
 {
     const Document& d = *m_document;
     if (d.parts.empty()) return std::nullopt;
-    ValueList values(kValueCount);
-    d.vectorInto(d.parts.front().child("GroupPosition"), kGroupPosition, 2, values);
-    const auto x = text::parseNumberQuickly(values[kGroupPosition]);
-    const auto y = text::parseNumberQuickly(values[kGroupPosition + 1]);
+    ValueList values(scene::kUsedValueCount);
+    const std::string groupPosition(scene::outerElement(value::kPositionX));
+    d.vectorInto(d.parts.front().child(groupPosition.c_str()), value::kPositionX, 2, values);
+    const auto x = text::parseNumberQuickly(values[value::kPositionX]);
+    const auto y = text::parseNumberQuickly(values[value::kPositionY]);
     if (!x || !y) return std::nullopt;
     return std::pair{*x, *y};
 }
@@ -298,10 +331,13 @@ ObjectLabel readObjectLabel(std::string_view object)
     if (parts.parse(object)) {
         parts.partValues(0, values);
     } else {
-        (void)TokeniseFirstValues(object, values, kGroupPosition + 3);
+        (void)TokeniseFirstValues(object, values, value::kPositionZ + 1);
     }
-    const auto value = [&values](std::size_t i) { return i < values.size() ? std::string(values[i]) : std::string(); };
-    return ObjectLabel{value(kName), value(kGroupPosition), value(kGroupPosition + 1), value(kGroupPosition + 2)};
+    const auto valueText = [&values](std::size_t i) {
+        return i < values.size() ? std::string(values[i]) : std::string();
+    };
+    return ObjectLabel{valueText(value::kName), valueText(value::kPositionX), valueText(value::kPositionY),
+                       valueText(value::kPositionZ)};
 }
 
 }  // namespace vantor::extract

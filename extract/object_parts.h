@@ -10,18 +10,15 @@
 
 namespace vantor::extract {
 
-// Whether the values that a listing record and a marker take by index sit in the elements a
-// converter's document has there (19 Name, 22 to 24 GroupPosition, 28 to 31 RotationOffset,
-// 46 to 65 the Shape values, 66 to 68 Scale, 71 ProfileShape, 72 HollowShape), and the object
-// has no part under OtherParts. Only such an object is read by index; values is its value list.
+// Whether the values that a listing record and a marker take by index (scene/object_layout.h:
+// the name, GroupPosition, RotationOffset, the Shape values and its Scale, ProfileShape and
+// HollowShape) sit in the elements a converter's document has there, and the object has no
+// part under OtherParts. Only such an object is read by index; values is its value list.
 [[nodiscard]] bool readsByIndex(std::string_view object, const ValueList& values);
 
-// The same check for the position alone: values 22 and 23 are GroupPosition's X and Y.
+// The same check for the position alone: the values at scene::value::kPositionX and kPositionY
+// are GroupPosition's X and Y.
 [[nodiscard]] bool positionReadsByIndex(std::string_view object, const PositionValues& values);
-
-// The name of the element a value index stands for in a converter's document ("PathCurve",
-// "GroupPosition/X"), or empty text for an index that names none.
-[[nodiscard]] std::string_view valueElementName(std::size_t index);
 
 // An object document read by element name, as OpenSim's serializer lays it out: the root
 // part is the first SceneObjectPart child of SceneObjectGroup (or of its RootPart, in the older
@@ -43,10 +40,10 @@ public:
     // or unreadable numbers).
     [[nodiscard]] std::size_t partCount() const;
 
-    // Fills values, in the index order of a converter's document, with the texts of part's
-    // elements (entity references left as they stand). An element that is missing leaves a
-    // null view; an empty one an empty view. Only the indexes a record or marker uses, plus
-    // 25 to 27 (OffsetPosition) and 44 (LinkNum), are filled.
+    // Fills values, in the index order of a converter's document (scene/object_layout.h), with
+    // the texts of part's elements (entity references left as they stand). An element that is
+    // missing leaves a null view; an empty one an empty view. Only the indexes a record or
+    // marker uses, plus OffsetPosition and LinkNum, are filled.
     void partValues(std::size_t part, ValueList& values) const;
 
     // The root's GroupPosition X and Y as numbers; nothing when either is missing or not a number.
@@ -60,7 +57,7 @@ private:
 // What the map tells of an object under the pointer: its name and its root part's position
 // texts, entity references left as they stand. They are read as the object's mark is placed:
 // by element name from an object that is one well-formed SceneObjectGroup element, else by
-// index (values 19 and 22 to 24); a missing one is empty.
+// index (the name and GroupPosition of scene/object_layout.h); a missing one is empty.
 struct ObjectLabel {
     std::string name;
     std::string x, y, z;

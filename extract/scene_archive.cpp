@@ -2,6 +2,7 @@
 
 #include "object_parts.h"
 
+#include "scene/object_layout.h"
 #include "text/text_codec.h"
 
 #include <archive.h>
@@ -110,7 +111,8 @@ public:
             return;
         }
         m_load.outcome = LoadOutcome::ReadError;
-        m_load.readError = values.valueCount < 24 ? ReadError::TooFewValues : ReadError::PositionNotANumber;
+        m_load.readError =
+            values.valueCount < scene::kPositionValueCount ? ReadError::TooFewValues : ReadError::PositionNotANumber;
     }
 
 private:

@@ -4,6 +4,7 @@
 #include "scene_document.h"
 
 #include "platform/two_halves.h"
+#include "scene/object_layout.h"
 #include "text/number_fast_paths.h"
 #include "text/text_codec.h"
 
@@ -18,7 +19,6 @@ namespace vantor::extract {
 namespace {
 
 constexpr std::size_t kShortestObjectLine = 11;  // characters
-constexpr std::size_t kPositionValueCount = 24;
 
 // Whether a line is an object line: more than 10 characters. A character takes at most four
 // bytes, so only lines of 11 to 40 bytes need counting.
@@ -73,7 +73,7 @@ private:
     }
 };
 
-// An object's position: values 22 and 23 when they are GroupPosition's X and Y, else the
+// An object's position: its position values by index when they are GroupPosition's X and Y, else the
 // root part's GroupPosition read by element name. An object that is not a SceneObjectGroup
 // element at all is read by index, as ever; so is a line that does not hold one whole object,
 // which a scene document's reading takes over. parts is made when first needed.
@@ -122,7 +122,7 @@ StretchRead readStretch(std::string_view text, bool checkEncoding, bool placing)
             continue;
         }
         read.outcome = LoadOutcome::ReadError;
-        read.readError = values.valueCount < kPositionValueCount ? ReadError::TooFewValues
+        read.readError = values.valueCount < scene::kPositionValueCount ? ReadError::TooFewValues
                                                                  : ReadError::PositionNotANumber;
         return read;
     }
@@ -200,7 +200,7 @@ bool readObjectLines(std::string_view text, bool checkEncoding, SceneLoad& load,
 
 std::optional<ObjectPosition> readPosition(const PositionValues& values)
 {
-    if (values.valueCount < kPositionValueCount) return std::nullopt;
+    if (values.valueCount < scene::kPositionValueCount) return std::nullopt;
     const auto x = text::parseNumberQuickly(values.x);
     const auto y = text::parseNumberQuickly(values.y);
     if (!x || !y) return std::nullopt;

@@ -23,7 +23,7 @@ struct MapGeometry {
     [[nodiscard]] double mapScale() const { return static_cast<double>(width) / 256.0; }
 };
 
-// An object's position in the region, in metres (X east, Y north): values 22 and 23.
+// An object's position in the region, in metres (X east, Y north): GroupPosition's X and Y.
 struct ObjectPosition {
     double x = 0;
     double y = 0;
@@ -37,7 +37,7 @@ struct Marker {
     friend bool operator==(const Marker&, const Marker&) = default;
 };
 
-// Reads values 22 and 23 as numbers; nothing when either is missing or not a number.
+// Reads the position's X and Y values as numbers; nothing when either is missing or not a number.
 [[nodiscard]] std::optional<ObjectPosition> readPosition(const PositionValues& values);
 
 // Where the marker of an object at position goes: left = x × MapScale, top = W − y × MapScale.
@@ -52,8 +52,8 @@ enum class LoadOutcome {
 
 enum class ReadError {
     FileUnreadable,      // reason says why
-    TooFewValues,        // the object line has fewer than 24 values
-    PositionNotANumber,  // value 22 or 23 (or the GroupPosition read by name) is not a number
+    TooFewValues,        // the object line has fewer than scene::kPositionValueCount values
+    PositionNotANumber,  // the position's X or Y (by index, or GroupPosition read by name) is not a number
     NotAnArchive,        // the file read as an archive is no OpenSim archive; reason says why
     ObjectTooLarge,      // an archive's object unpacks to more than kLargestObjectBytes; reason is its path
     NoScratchRoom,       // unpacking would leave the scratch folder (reason) less than its reserve
@@ -90,8 +90,9 @@ struct SceneLoad {
 // not every object line holds one whole SceneObjectGroup element and the text is a scene
 // document ("<scene>", well-formed SceneObjectGroup elements, "</scene>"; or any well-formed
 // document whose root is scene and holds such elements among text and other elements), the
-// objects are its elements instead, whatever the line layout. NUL bytes at the end are ignored. An object's position is its values 22 and
-// 23 when they are GroupPosition's X and Y, else its root part's GroupPosition by name.
+// objects are its elements instead, whatever the line layout. NUL bytes at the end are ignored.
+// An object's position is its position values by index (scene/object_layout.h) when they are
+// GroupPosition's X and Y, else its root part's GroupPosition by name.
 [[nodiscard]] SceneLoad loadSceneText(std::string bytes, const MapGeometry& map = {});
 
 // Loads a file's bytes as loadSceneText does, keeping them in their block when they are UTF-8.

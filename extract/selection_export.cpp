@@ -1,7 +1,7 @@
 #include "selection_export.h"
 
 #include "platform/two_halves.h"
-#include "text/scene_wrapper.h"
+#include "scene/scene_file.h"
 
 #include <cstdint>
 #include <exception>
@@ -201,8 +201,8 @@ ExportReport exportFiles(const ObjectLines& table, const std::string& scenePath,
     }
 
     std::string reason;
-    const auto scene = files.create(scenePath, &reason);
-    if (!scene) {
+    const auto sceneFile = files.create(scenePath, &reason);
+    if (!sceneFile) {
         report.failure = fileFailure(ExportError::SceneFileFailed, scenePath, reason);
         return report;
     }
@@ -215,10 +215,9 @@ ExportReport exportFiles(const ObjectLines& table, const std::string& scenePath,
     bool sceneWritten = false;
     platform::runInTwoHalves(
         [&] {
-            text::SceneWrapper wrapper(*scene);
-            wrapper.begin();
-            sceneWritten = writeEntries(table, *scene, stopRequested);
-            wrapper.end();
+            sceneFile->write(scene::kSceneFileHead);
+            sceneWritten = writeEntries(table, *sceneFile, stopRequested);
+            sceneFile->write(scene::kSceneFileTail);
         },
         [&] { recordFailure = buildListing(table, clock, listing, stopRequested); });
     // Past this point the export runs to its end: a stop would leave the scene file without
@@ -235,7 +234,7 @@ ExportReport exportFiles(const ObjectLines& table, const std::string& scenePath,
     }
     if (recordFailure) {
         // The scene file alone, as the selection asked; no half listing.
-        if (!scene->commit(&reason)) {
+        if (!sceneFile->commit(&reason)) {
             report.failure = fileFailure(ExportError::SceneFileFailed, scenePath, reason);
             return report;
         }
@@ -253,7 +252,7 @@ ExportReport exportFiles(const ObjectLines& table, const std::string& scenePath,
         return report;
     }
     out->write(listing);
-    if (!scene->prepare(&reason)) {
+    if (!sceneFile->prepare(&reason)) {
         report.failure = fileFailure(ExportError::SceneFileFailed, scenePath, reason);
         return report;
     }
@@ -261,13 +260,13 @@ ExportReport exportFiles(const ObjectLines& table, const std::string& scenePath,
         report.failure = fileFailure(ExportError::ListingFileFailed, report.listingPath, reason);
         return report;
     }
-    if (!scene->commit(&reason)) {
+    if (!sceneFile->commit(&reason)) {
         report.failure = fileFailure(ExportError::SceneFileFailed, scenePath, reason);
         return report;
     }
     if (!out->commit(&reason)) {
         // Without its listing the new scene file does not stay: the earlier one comes back.
-        if (!scene->revert()) files.remove(scenePath);
+        if (!sceneFile->revert()) files.remove(scenePath);
         report.failure = fileFailure(ExportError::ListingFileFailed, report.listingPath, reason);
         return report;
     }

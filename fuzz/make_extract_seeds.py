@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
-"""Writes the seeds of the region extractor's fuzz targets into fuzz/corpus/ from the test
-data in tests/extract/data: scene files of a few objects in both layouts, a Windows-1252
-file, a cut-off object, and small OpenSim archives (gzip-compressed and plain tar).
+"""Writes the seeds of the region extractor's fuzz targets into fuzz/corpus/ from an object of
+the converter's golden scene file (tests/convert/data/house.xml): scene files of a few objects
+in both layouts, a Windows-1252 file, a cut-off object, and small OpenSim archives
+(gzip-compressed and plain tar).
 (fuzz/run.sh adds tests/extract/data/malformed_lines.txt for scene_load.)
 Run from anywhere: fuzz/make_extract_seeds.py"""
 import gzip
@@ -11,17 +12,39 @@ import re
 import tarfile
 
 root = pathlib.Path(__file__).resolve().parent.parent
-data = root / "tests" / "extract" / "data"
 corpus = root / "fuzz" / "corpus"
-template = (data / "object_template.xml").read_bytes().split(b"\r")[0].decode()
+# An object as the converter writes it: the first of its golden scene file.
+converted = (root / "tests" / "convert" / "data" / "house.xml").read_bytes().decode().split("\r\n")[2]
 
-BOX = {"name": "Primitive", "x": "128", "y": "64.5", "z": "22", "extraParams": "AA==", "pathCurve": "16",
-       "scaleX": "100", "scaleY": "100", "profileShape": "Square", "hollowShape": "Same"}
+# A plain half-metre box named Primitive at <128, 64.5, 22>: element texts by their path
+# below SceneObjectPart.
+BOX = {"Name": "Primitive", "GroupPosition/X": "128", "GroupPosition/Y": "64.5", "GroupPosition/Z": "22",
+       "RotationOffset/X": "0", "RotationOffset/Y": "0", "RotationOffset/Z": "0", "RotationOffset/W": "1",
+       "Shape/ExtraParams": "AA==", "Shape/PathCurve": "16", "Shape/PathScaleX": "100", "Shape/PathScaleY": "100",
+       "Shape/ProfileCurve": "1", "Shape/ProfileShape": "Square", "Shape/HollowShape": "Same",
+       "Shape/Scale/X": "0.5", "Shape/Scale/Y": "0.5", "Shape/Scale/Z": "0.5",
+       "Scale/X": "0.5", "Scale/Y": "0.5", "Scale/Z": "0.5"}
+for element in ("PathBegin", "PathEnd", "PathRadiusOffset", "PathRevolutions", "PathShearX", "PathShearY", "PathSkew",
+                "PathTaperX", "PathTaperY", "PathTwist", "PathTwistBegin", "ProfileBegin", "ProfileEnd",
+                "ProfileHollow"):
+    BOX["Shape/" + element] = "0"
+NAMES = {"name": "Name", "x": "GroupPosition/X", "z": "GroupPosition/Z", "pathCurve": "Shape/PathCurve",
+         "profileShape": "Shape/ProfileShape", "hollowShape": "Shape/HollowShape", "hollow": "Shape/ProfileHollow",
+         "revolutions": "Shape/PathRevolutions"}
 
 
 def obj(**fields):
-    values = dict(BOX, **fields)
-    return re.sub(r"\{(\w+)\}", lambda m: values.get(m.group(1), "0"), template)
+    values = dict(BOX, **{NAMES[key]: value for key, value in fields.items()})
+    out, path = [], []
+    for piece in re.split(r"(<[^>]*>)", converted):
+        if piece.startswith("</"):
+            path.pop()
+        elif piece.startswith("<") and not piece.endswith("/>"):
+            path.append(piece[1:-1].split()[0])
+        elif piece and "/".join(path[2:]) in values:
+            piece = values["/".join(path[2:])]
+        out.append(piece)
+    return "".join(out)
 
 
 def opensim_object(name, x, y):

@@ -12,6 +12,7 @@
 #include "fuzz/fuzz_support.h"
 #include "fuzz/marker_checks.h"
 #include "extract/scene_load.h"
+#include "scene/object_layout.h"
 
 #include "text/text_codec.h"
 
@@ -99,8 +100,9 @@ void checkTokeniser(std::string_view line)
     const extract::PositionValues scan = extract::scanPositionValues(line);
     check(scan.result == result, "the position scan ends as the tokeniser does");
     check(scan.valueCount == std::min<std::size_t>(values.size(), 24), "the position scan counts the values");
-    check(scan.x == (values.size() > 22 ? values[22] : std::string_view{}), "the position scan finds value 22");
-    check(scan.y == (values.size() > 23 ? values[23] : std::string_view{}), "the position scan finds value 23");
+    const auto valueAt = [&values](std::size_t k) { return k < values.size() ? values[k] : std::string_view{}; };
+    check(scan.x == valueAt(scene::value::kPositionX), "the position scan finds the position's X");
+    check(scan.y == valueAt(scene::value::kPositionY), "the position scan finds the position's Y");
 }
 
 bool within(std::string_view part, std::string_view whole)

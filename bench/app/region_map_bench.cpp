@@ -7,6 +7,7 @@
 #include "bench/pseudo_random.h"
 #include "extract/scene_load.h"
 #include "extract/selection.h"
+#include "scene/object_layout.h"
 
 #include <benchmark/benchmark.h>
 
@@ -23,19 +24,21 @@ using namespace vantor;
 
 constexpr std::size_t kObjects = 50000;
 
-// A scene file of objects spread over the whole region, each line with the 25 values a
-// position needs (value 19 the name, 22 to 24 the position).
+// A scene file of objects spread over the whole region, each line with the values a marker
+// and its label need (scene/object_layout.h: the name, the position).
 std::string regionScene(std::size_t count)
 {
     bench::PseudoRandom random{20261206};
     std::string text = "<scene>\r\n\r\n";
     for (std::size_t i = 0; i < count; ++i) {
         text += "<SceneObjectGroup>";
-        for (int k = 0; k < 25; ++k) {
+        for (std::size_t k = 0; k <= scene::value::kPositionZ; ++k) {
             std::string value = "0";
-            if (k == 19) value = "Region prim " + std::to_string(i + 1);
-            if (k == 22 || k == 23) value = std::to_string(random.next(0.5, 255.5));
-            if (k == 24) value = "22";
+            if (k == scene::value::kName) value = "Region prim " + std::to_string(i + 1);
+            if (k == scene::value::kPositionX || k == scene::value::kPositionY) {
+                value = std::to_string(random.next(0.5, 255.5));
+            }
+            if (k == scene::value::kPositionZ) value = "22";
             text += "<V>" + value + "</V>";
         }
         text += "</SceneObjectGroup>\r\n";

@@ -6,6 +6,8 @@
 //                           position, so that a reader keeps unpacking them all
 // Highly repetitive text compresses about a thousand to one, so each file stays small.
 
+#include "scene/object_layout.h"
+
 #include <archive.h>
 #include <archive_entry.h>
 
@@ -37,11 +39,20 @@ bool writeWhole(archive* writer, const std::string& path, const std::string& con
         && archive_write_data(writer, content.data(), content.size()) == static_cast<la_ssize_t>(content.size());
 }
 
-// A valid object whose name is filler bytes long: values 22 and 23 are its position.
+// A valid object whose name is filler bytes long, its values where a converter's document
+// has them (scene/object_layout.h), the serial number in place of the object's identifier.
 std::string objectWithName(std::size_t filler, int serial)
 {
+    namespace scene = vantor::scene;
+    constexpr std::size_t kIdentifier = scene::valueIndex("UUID/UUID");
+    // The elements written by name below, in the layout's order.
+    static_assert(scene::valueIndex("Material") == scene::value::kName + 1
+                  && scene::valueIndex("RegionHandle") == scene::value::kName + 2
+                  && scene::value::kPositionX == scene::value::kName + 3);
     std::string text = "<SceneObjectGroup><SceneObjectPart>";
-    for (int k = 0; k < 19; ++k) text += "<V>" + std::to_string(k == 17 ? serial : 0) + "</V>";
+    for (std::size_t k = 0; k < scene::value::kName; ++k) {
+        text += "<V>" + std::to_string(k == kIdentifier ? serial : 0) + "</V>";
+    }
     text += "<Name>" + std::string(filler, 'n') + "</Name><Material>3</Material><RegionHandle>0</RegionHandle>";
     text += "<GroupPosition><X>" + std::to_string(10 + serial % 230) + "</X><Y>128</Y><Z>25</Z></GroupPosition>";
     return text + "</SceneObjectPart><OtherParts /></SceneObjectGroup>";

@@ -422,11 +422,13 @@ TEST_F(ExtractorWindowTest, AFailingObjectIsNamedAndNoHalfListingIsWritten)
 {
     // Enough values for a position, too few for a listing record.
     std::string broken = "<SceneObjectGroup>";
-    for (int k = 0; k < 25; ++k) {
-        const std::string value = k == 19 ? "Broken" + std::string(995, '!') : k == 22 || k == 23 ? "100"
-                                  : k == 24                                            ? "20"
-                                                                                       : "0";
-        broken += "<v" + std::to_string(k) + ">" + value + "</v" + std::to_string(k) + ">";
+    namespace value = scene::value;
+    for (std::size_t k = 0; k <= value::kPositionZ; ++k) {
+        const std::string text = k == value::kName                                    ? "Broken" + std::string(995, '!')
+                                 : k == value::kPositionX || k == value::kPositionY ? "100"
+                                 : k == value::kPositionZ                           ? "20"
+                                                                                      : "0";
+        broken += "<v" + std::to_string(k) + ">" + text + "</v" + std::to_string(k) + ">";
     }
     broken += "</SceneObjectGroup>";
     openOn(sceneFile({objectAt("100", "200", "a"), broken, objectAt("10", "10", "c")}));

@@ -17,6 +17,8 @@
 namespace vantor::extract {
 namespace {
 
+using namespace scene::value;
+
 using test::Fields;
 using test::objectLine;
 
@@ -43,10 +45,10 @@ protected:
     // Three objects to export.
     std::vector<std::string> lines{
         test::objectLine(),
-        test::objectLine({{"name", "Ring &amp; hook"}, {"profileShape", "Circle"}, {"pathCurve", "32"},
-                          {"hollowShape", "Circle"}, {"hollow", "25000"}, {"revolutions", "66"}}),
-        test::objectLine({{"name", "Ball"}, {"x", "131.25"}, {"z", "23.5"}, {"profileShape", "HalfCircle"},
-                          {"pathCurve", "32"}, {"hollowShape", "Unknown"}})};
+        test::objectLine({{kName, "Ring &amp; hook"}, {kProfileShape, "Circle"}, {kPathCurve, "32"},
+                          {kHollowShape, "Circle"}, {kProfileHollow, "25000"}, {kPathRevolutions, "66"}}),
+        test::objectLine({{kName, "Ball"}, {kPositionX, "131.25"}, {kPositionZ, "23.5"}, {kProfileShape, "HalfCircle"},
+                          {kPathCurve, "32"}, {kHollowShape, "Unknown"}})};
 };
 
 TEST_F(Listing, TypeAndHoleRulesSetTheCodesOrRepeatThePreviousObjects)
@@ -64,8 +66,8 @@ TEST_F(Listing, TypeAndHoleRulesSetTheCodesOrRepeatThePreviousObjects)
         // sculpted, flexible or lit: written as a box and marked; a straight path is unaffected
         {"HalfCircle", "32", "AwAB", "Same", "S*P: 7 | 0, 0"}, {"Circle", "16", "AwAB", "Same", "P: 7 | 1, 0"}};
     for (const auto& [shape, curve, extraParams, hollowShape, start] : cases) {
-        const auto [a, b] = build({{"name", "P"}, {"profileShape", shape}, {"pathCurve", curve},
-                                   {"extraParams", extraParams}, {"hollowShape", hollowShape}});
+        const auto [a, b] = build({{kName, "P"}, {kProfileShape, shape}, {kPathCurve, curve},
+                                   {kExtraParams, extraParams}, {kHollowShape, hollowShape}});
         EXPECT_EQ(a.substr(9, a.find(", <") - 9) + " | " + b.substr(0, b.find(", <")), start);
     }
 }
@@ -74,21 +76,22 @@ TEST_F(Listing, ValueConversionsUndoTheConvertersScaling)
 {
     const std::pair<Fields, const char*> cases[] = {
         {{}, "0, 0, <0, 1, 0>, 0, <0, 0, 0>, <1, 1, 0>, <0, 0, 0>, 0"},  // the worked box and sphere
-        {{{"profileShape", "HalfCircle"}, {"pathCurve", "32"}}, "3, 0, <0, 1, 0>, 0, <0, 0, 0>, <0, 1, 0>, 0"},
+        {{{kProfileShape, "HalfCircle"}, {kPathCurve, "32"}}, "3, 0, <0, 1, 0>, 0, <0, 0, 0>, <0, 1, 0>, 0"},
         // box: top size and shear; above 200 the converter's 256 offset is undone, exactly 200 stays
-        {{{"shearX", "201"}, {"shearY", "200"}, {"scaleX", "150"}, {"scaleY", "0"}},
+        {{{kPathShearX, "201"}, {kPathShearY, "200"}, {kPathScaleX, "150"}, {kPathScaleY, "0"}},
          "0, 0, <0, 1, 0>, 0, <0, 0, 0>, <0.5, 2, 0>, <-0.55, 2, 0>, 0"},
         // cylinders take the cut from the profile, not the path; hollow, twist
-        {{{"profileShape", "Circle"}, {"profileBegin", "12500"}, {"profileEnd", "12500"}, {"pathBegin", "9"},
-          {"hollow", "47500"}, {"twistBegin", "-50"}, {"twist", "100"}},
+        {{{kProfileShape, "Circle"}, {kProfileBegin, "12500"}, {kProfileEnd, "12500"}, {kPathBegin, "9"},
+          {kProfileHollow, "47500"}, {kPathTwistBegin, "-50"}, {kPathTwist, "100"}},
          "1, 0, <0.25, 0.75, 0>, 0.95, <-0.5, 1, 0>, <1, 1, 0>, <0, 0, 0>, 0"},
         // a sphere's cut comes from the path, its dimple from the profile
-        {{{"profileShape", "HalfCircle"}, {"pathCurve", "32"}, {"profileBegin", "10000"}, {"profileEnd", "10000"},
-          {"pathBegin", "5000"}, {"pathEnd", "2500"}}, "3, 0, <0.1, 0.95, 0>, 0, <0, 0, 0>, <0.2, 0.8, 0>, 0"},
+        {{{kProfileShape, "HalfCircle"}, {kPathCurve, "32"}, {kProfileBegin, "10000"}, {kProfileEnd, "10000"},
+          {kPathBegin, "5000"}, {kPathEnd, "2500"}}, "3, 0, <0.1, 0.95, 0>, 0, <0, 0, 0>, <0.2, 0.8, 0>, 0"},
         // torus: hole size, shear, profile cut, taper (no 256 offset), revolutions, radius, skew
-        {{{"profileShape", "Circle"}, {"pathCurve", "32"}, {"scaleX", "150"}, {"scaleY", "175"}, {"shearX", "226"},
-          {"shearY", "50"}, {"profileBegin", "1"}, {"profileEnd", "25000"}, {"taperX", "-50"}, {"taperY", "206"},
-          {"revolutions", "66"}, {"radiusOffset", "-25"}, {"skew", "12"}},
+        {{{kProfileShape, "Circle"}, {kPathCurve, "32"}, {kPathScaleX, "150"}, {kPathScaleY, "175"},
+          {kPathShearX, "226"}, {kPathShearY, "50"}, {kProfileBegin, "1"}, {kProfileEnd, "25000"},
+          {kPathTaperX, "-50"}, {kPathTaperY, "206"}, {kPathRevolutions, "66"}, {kPathRadiusOffset, "-25"},
+          {kPathSkew, "12"}},
          "4, 0, <0, 1, 0>, 0, <0, 0, 0>, <0.5, 0.25, 0>, <-0.3, 0.5, 0>, <2E-05, 0.5, 0>, <-0.5, 2.06, 0>, 1.99, "
          "-0.25, 0.12, 0"}};
     for (const auto& [fields, lineB] : cases) EXPECT_EQ(build(fields).second, lineB);
@@ -99,8 +102,8 @@ TEST_F(Listing, CopiesPositionsAsTheyStandAndDecodesEscapedNames)
     clock.current = {14, 5};
     EXPECT_EQ(build({}).first, "[14:05]  Primitive: 7, <128, 64.5, 22>, <0, 0, 0, 1>, <0.5, 0.5, 0.5>, ");  // worked
     clock.current = {9, 5};
-    const Fields fields{{"name", "Tom &amp; Jerry&#x27;s &lt;shed&gt;"}, {"x", "128.500000"}, {"y", "64.000000"},
-                        {"z", "22.500000"}};
+    const Fields fields{{kName, "Tom &amp; Jerry&#x27;s &lt;shed&gt;"}, {kPositionX, "128.500000"},
+                        {kPositionY, "64.000000"}, {kPositionZ, "22.500000"}};
     EXPECT_EQ(build(fields).first,
               "[9:05]  Tom & Jerry's <shed>: 7, <128.500000, 64.000000, 22.500000>, <0, 0, 0, 1>, <0.5, 0.5, 0.5>, ");
     // The value list points into the object line, which must still be there for the header.
@@ -109,19 +112,20 @@ TEST_F(Listing, CopiesPositionsAsTheyStandAndDecodesEscapedNames)
     EXPECT_EQ(BuildHeaderLine(builder.values(), clock).text, "[9:05]  Rezzer: <128.500000, 64.000000, 20.5>");
     clock.current = {23, 0};
     // An empty name no longer moves every later value down: the object is read by element name.
-    EXPECT_EQ(build({{"name", ""}}).first.substr(0, 31), "[23:00]  : 7, <128, 64.5, 22>, ");
+    EXPECT_EQ(build({{kName, ""}}).first.substr(0, 31), "[23:00]  : 7, <128, 64.5, 22>, ");
 }
 
 TEST_F(Listing, FailuresNameTheValueAndKeepTheState)
 {
-    const Fields torus{{"profileShape", "Circle"}, {"pathCurve", "32"}};
+    const Fields torus{{kProfileShape, "Circle"}, {kPathCurve, "32"}};
     build(torus);
     const auto failureOf = [this](const std::string& line) { return builder.BuildListingRecord(line).failure; };
     EXPECT_EQ(failureOf(objectLine(torus) + "<a"), (RecordFailure{RecordError::CutOffLine, 0}));
-    EXPECT_EQ(failureOf(objectLine({{"profileShape", "Circle"}, {"pathCurve", "32"}, {"revolutions", "1e308"}})),
-              (RecordFailure{RecordError::ArithmeticFault, 51}));
+    EXPECT_EQ(failureOf(objectLine({{kProfileShape, "Circle"}, {kPathCurve, "32"}, {kPathRevolutions, "1e308"}})),
+              (RecordFailure{RecordError::ArithmeticFault, kPathRevolutions}));
     const std::string line = objectLine();
-    EXPECT_EQ(failureOf(line.substr(0, line.find("<ProfileHollow>"))), (RecordFailure{RecordError::MissingValue, 65}));
+    EXPECT_EQ(failureOf(line.substr(0, line.find("<ProfileHollow>"))),
+              (RecordFailure{RecordError::MissingValue, kProfileHollow}));
     EXPECT_EQ(builder.typeCode(), 4);  // a failed object changes nothing
 
     // A linked object is written from its first part's values.
@@ -143,33 +147,33 @@ TEST_F(Listing, CopiedValuesMustReadBackAsNumbers)
 {
     const std::string box = objectLine();
     const std::pair<std::string, std::optional<RecordFailure>> cases[] = {
-        {objectLine({{"x", "1,5"}}), RecordFailure{RecordError::NotANumber, 22}},
-        {objectLine({{"y", "north"}}), RecordFailure{RecordError::NotANumber, 23}},
-        {withText(box, "<W>", "&#10;"), RecordFailure{RecordError::NotANumber, 31}},
-        {withText(box, "<Scale><X>", "\r\n\r\n"), RecordFailure{RecordError::NotANumber, 66}},
+        {objectLine({{kPositionX, "1,5"}}), RecordFailure{RecordError::NotANumber, kPositionX}},
+        {objectLine({{kPositionY, "north"}}), RecordFailure{RecordError::NotANumber, kPositionY}},
+        {withText(box, "<W>", "&#10;"), RecordFailure{RecordError::NotANumber, kRotationW}},
+        {withText(box, "<Scale><X>", "\r\n\r\n"), RecordFailure{RecordError::NotANumber, kScaleX}},
         {withText(box, "<Scale><X>0.5</X><Y>0.5</Y><Z>", "1.7976931348623157e308"),
-         RecordFailure{RecordError::ArithmeticFault, 68}},
-        {objectLine({{"x", "1e3"}, {"y", " -0"}, {"z", "2E-05"}}), std::nullopt},
-        {objectLine({{"x", "1&#10;2&lt;8&gt;"}}), std::nullopt},
+         RecordFailure{RecordError::ArithmeticFault, kScaleZ}},
+        {objectLine({{kPositionX, "1e3"}, {kPositionY, " -0"}, {kPositionZ, "2E-05"}}), std::nullopt},
+        {objectLine({{kPositionX, "1&#10;2&lt;8&gt;"}}), std::nullopt},
     };
     for (const auto& [line, failure] : cases) {
         const BuiltText record = builder.BuildListingRecord(line);
         EXPECT_EQ(record.failure, failure) << line;
     }
-    EXPECT_EQ(build({{"x", "1e3"}, {"y", " -0"}, {"z", "2E-05"}}).first,
+    EXPECT_EQ(build({{kPositionX, "1e3"}, {kPositionY, " -0"}, {kPositionZ, "2E-05"}}).first,
               "[12:00]  Primitive: 7, <1e3,  -0, 2E-05>, <0, 0, 0, 1>, <0.5, 0.5, 0.5>, ");
-    EXPECT_EQ(build({{"x", "1&#10;2&lt;8&gt;"}}).first.substr(20, 16), "7, <1 2<8>, 64.5");
+    EXPECT_EQ(build({{kPositionX, "1&#10;2&lt;8&gt;"}}).first.substr(20, 16), "7, <1 2<8>, 64.5");
 
     // The header copies x and y as they stand; its computed z must read back too.
     const std::pair<Fields, std::optional<RecordFailure>> headers[] = {
-        {{{"x", "Primitive"}}, RecordFailure{RecordError::NotANumber, 22}},
-        {{{"y", "6 4"}}, RecordFailure{RecordError::NotANumber, 23}},
-        {{{"z", "1.7976931348623157e308"}}, RecordFailure{RecordError::ArithmeticFault, 24}},
-        {{{"x", "1e3"}, {"y", " -0"}}, std::nullopt}};
+        {{{kPositionX, "Primitive"}}, RecordFailure{RecordError::NotANumber, kPositionX}},
+        {{{kPositionY, "6 4"}}, RecordFailure{RecordError::NotANumber, kPositionY}},
+        {{{kPositionZ, "1.7976931348623157e308"}}, RecordFailure{RecordError::ArithmeticFault, kPositionZ}},
+        {{{kPositionX, "1e3"}, {kPositionY, " -0"}}, std::nullopt}};
     for (const auto& [fields, failure] : headers) {
         EXPECT_EQ(BuildHeaderLineFor(objectLine(fields), clock).failure, failure);
     }
-    EXPECT_EQ(BuildHeaderLineFor(objectLine({{"x", "1e3"}, {"y", " -0"}}), clock).text,
+    EXPECT_EQ(BuildHeaderLineFor(objectLine({{kPositionX, "1e3"}, {kPositionY, " -0"}}), clock).text,
               "[12:00]  Rezzer: <1e3,  -0, 20>");
 }
 
@@ -177,27 +181,25 @@ TEST_F(Listing, CopiedValuesMustReadBackAsNumbers)
 // would leave them fails the record, naming the value it was computed from.
 TEST_F(Listing, ShapeValuesBeyondTheReadersIntegersFail)
 {
-    const Fields torus{{"profileShape", "Circle"}, {"pathCurve", "32"}};
-    const Fields sphere{{"profileShape", "HalfCircle"}, {"pathCurve", "32"}};
-    const auto with = [](Fields fields, const std::string& key, const std::string& value) {
-        fields[key] = value;
-        return fields;
-    };
-    const std::tuple<Fields, std::size_t, bool> cases[] = {
+    const Fields torus{{kProfileShape, "Circle"}, {kPathCurve, "32"}};
+    const Fields sphere{{kProfileShape, "HalfCircle"}, {kPathCurve, "32"}};
+    // The shape (none: a box), the value and its text, and whether the record builds.
+    const std::tuple<Fields, std::size_t, const char*, bool> cases[] = {
         // the cut end 1 - v / 50000 is read back as (1 - end) x 50000: v itself, within 2^31
-        {{{"profileEnd", "2147483647"}}, 64, true},
-        {{{"profileEnd", "2147483648"}}, 64, false},
+        {{}, kProfileEnd, "2147483647", true},
+        {{}, kProfileEnd, "2147483648", false},
         // a shear above 200 loses 256 on the way out and gains it back on the way in
-        {{{"shearX", "2147483903"}}, 54, true},
-        {{{"shearX", "2147483904"}}, 54, false},
-        {{{"shearY", "1099511628031740"}}, 55, false},
+        {{}, kPathShearX, "2147483903", true},
+        {{}, kPathShearX, "2147483904", false},
+        {{}, kPathShearY, "1099511628031740", false},
         // a box's path cut is read but not written, a torus's is written
-        {{{"pathBegin", "3e9"}}, 47, true},
-        {with(torus, "pathBegin", "3e9"), 47, false},
-        {with(torus, "skew", "-3e9"), 56, false},
-        {with(sphere, "profileBegin", "3e9"), 62, false},
+        {{}, kPathBegin, "3e9", true},
+        {torus, kPathBegin, "3e9", false},
+        {torus, kPathSkew, "-3e9", false},
+        {sphere, kProfileBegin, "3e9", false},
     };
-    for (const auto& [fields, index, builds] : cases) {
+    for (auto [fields, index, text, builds] : cases) {
+        fields[index] = text;
         const BuiltText record = builder.BuildListingRecord(objectLine(fields));
         const auto expected = builds ? std::nullopt : std::optional{RecordFailure{RecordError::ArithmeticFault, index}};
         EXPECT_EQ(record.failure, expected) << "value " << index;
@@ -212,7 +214,7 @@ TEST_F(Listing, NamesKeepTheRecordOnTwoLinesAndItsFields)
         {"Left, right: door", "Left, right: door: 7, <"},
         {"Prim\r\nitive\rin\nparts&#13;&#10;", "Prim itive in parts  : 7, <"}};
     for (const auto& [element, start] : cases) {
-        EXPECT_EQ(build({{"name", element}}).first.substr(9, std::string_view(start).size()), start);
+        EXPECT_EQ(build({{kName, element}}).first.substr(9, std::string_view(start).size()), start);
         EXPECT_EQ(builder.name(), std::string_view(start).substr(0, std::string_view(start).size() - 6));
     }
 }
@@ -278,13 +280,13 @@ TEST_F(Listing, FailuresLeaveTheSceneFileAndNoNewListing)
     files.failCommit.clear();
 
     files.files["/out/sel.txt"] = "an earlier listing";
-    lines.insert(lines.begin() + 1, test::objectLine({{"name", "Broken &lt;1&gt;"}, {"pathCurve", "curved"}}));
+    lines.insert(lines.begin() + 1, test::objectLine({{kName, "Broken &lt;1&gt;"}, {kPathCurve, "curved"}}));
     const ExportReport report = exportTo("/out/sel.xml");
     ASSERT_FALSE(report);
     EXPECT_EQ(report.failure->error, ExportError::RecordFailed);
     EXPECT_EQ(report.failure->objectNumber, 2u);
     EXPECT_EQ(report.failure->objectName, "Broken <1>");
-    EXPECT_EQ(report.failure->cause, (RecordFailure{RecordError::NotANumber, 48}));
+    EXPECT_EQ(report.failure->cause, (RecordFailure{RecordError::NotANumber, kPathCurve}));
     EXPECT_TRUE(report.sceneWritten);
     EXPECT_EQ(files.files["/out/sel.xml"], test::sceneFile(lines));
     EXPECT_EQ(files.files["/out/sel.txt"], "an earlier listing");
@@ -296,7 +298,7 @@ TEST_F(Listing, FailuresLeaveTheSceneFileAndNoNewListing)
     ASSERT_FALSE(header);
     EXPECT_EQ(header.failure->error, ExportError::HeaderFailed);
     EXPECT_EQ(header.failure->objectNumber, lines.size());
-    EXPECT_EQ(header.failure->cause, (RecordFailure{RecordError::MissingValue, 24}));
+    EXPECT_EQ(header.failure->cause, (RecordFailure{RecordError::MissingValue, kPositionZ}));
     EXPECT_EQ(files.files.count("/out/cut.txt"), 0u);
     EXPECT_EQ(files.openOutputs, 0);
 }
@@ -306,10 +308,10 @@ TEST_F(Listing, FailuresLeaveTheSceneFileAndNoNewListing)
 TEST_F(Listing, LargeTablesListAsOneBuilderWould)
 {
     const std::string box = objectLine();
-    const std::string torus = objectLine({{"profileShape", "Circle"}, {"pathCurve", "32"}, {"hollowShape", "Circle"}});
-    const std::string noRule = objectLine({{"name", "odd"}, {"pathCurve", "48"}, {"hollowShape", "Other"}});
-    const std::string typeOnly = objectLine({{"pathCurve", "16"}, {"hollowShape", "Other"}});
-    const std::string broken = objectLine({{"name", "bad"}, {"pathCurve", "curved"}});
+    const std::string torus = objectLine({{kProfileShape, "Circle"}, {kPathCurve, "32"}, {kHollowShape, "Circle"}});
+    const std::string noRule = objectLine({{kName, "odd"}, {kPathCurve, "48"}, {kHollowShape, "Other"}});
+    const std::string typeOnly = objectLine({{kPathCurve, "16"}, {kHollowShape, "Other"}});
+    const std::string broken = objectLine({{kName, "bad"}, {kPathCurve, "curved"}});
     const std::size_t count = 3000;
     const std::size_t half = count / 2;
     // Objects put in a table of plain boxes, at these places.

@@ -1,5 +1,9 @@
 #pragma once
 
+#include "convert/prim_xml.h"
+#include "extract/object_lines.h"
+#include "scene/object_layout.h"
+
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -9,7 +13,8 @@
 
 namespace vantor::test {
 
-using Fields = std::map<std::string, std::string>;
+// Value texts by their index in a converter's document (scene::value).
+using Fields = std::map<std::size_t, std::string>;
 
 inline std::string fileText(const std::string& path)
 {
@@ -17,27 +22,41 @@ inline std::string fileText(const std::string& path)
     return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
-// An object document laid out as the converter writes it (tests/extract/data/object_template.xml),
-// a plain half-metre box named Primitive at <128, 64.5, 22> unless fields say otherwise.
+// An object document as the converter writes it: a plain half-metre box named Primitive at
+// <128, 64.5, 22>, each of fields replacing the text of the value at its index.
 inline std::string objectLine(const Fields& fields = {})
 {
-    static const std::string kTemplate = fileText(VANTOR_SOURCE_DIR "/tests/extract/data/object_template.xml");
-    Fields values{{"name", "Primitive"}, {"x", "128"}, {"y", "64.5"}, {"z", "22"}, {"extraParams", "AA=="},
-                  {"pathCurve", "16"}, {"scaleX", "100"}, {"scaleY", "100"}, {"profileShape", "Square"},
-                  {"hollowShape", "Same"}};
-    for (const auto& [key, value] : fields) values[key] = value;
-    std::string line = kTemplate.substr(0, kTemplate.find('\r'));
-    for (std::size_t open = line.find('{'); open != std::string::npos; open = line.find('{', open)) {
-        const std::size_t close = line.find('}', open);
-        const auto it = values.find(line.substr(open + 1, close - open - 1));
-        line.replace(open, close - open + 1, it == values.end() ? "0" : it->second);
+    static const std::string kBox = [] {
+        convert::PrimValues values;
+        values.position[0] = 128;
+        values.position[1] = 64.5;
+        values.position[2] = 22;
+        values.rotation[3] = 1;
+        values.size[0] = values.size[1] = values.size[2] = 0.5;
+        values.shape.pathCurve = 16;
+        values.shape.profileCurve = 1;
+        values.names = {"Square", "Same"};
+        const convert::PrimTexts texts{"11111111-2222-3333-4444-555555555555", "1001",
+                                       "0123abcd-0123-4567-89ab-0123456789ab", "Primitive"};
+        std::string document(convert::primDocumentBound(texts), '\0');
+        document.resize(static_cast<std::size_t>(convert::writePrimDocument(document.data(), values, texts)
+                                                 - document.data()));
+        return document;
+    }();
+    extract::ValueList values;
+    (void)extract::TokeniseObjectLine(kBox, values);
+    std::string line = kBox;
+    // From the last value back, so that the earlier values keep their offsets.
+    for (auto field = fields.rbegin(); field != fields.rend(); ++field) {
+        const std::string_view value = values.at(field->first);
+        line.replace(static_cast<std::size_t>(value.data() - kBox.data()), value.size(), field->second);
     }
     return line;
 }
 
 inline std::string objectAt(const std::string& x, const std::string& y, const std::string& name = "Primitive")
 {
-    return objectLine({{"x", x}, {"y", y}, {"name", name}});
+    return objectLine({{scene::value::kPositionX, x}, {scene::value::kPositionY, y}, {scene::value::kName, name}});
 }
 
 // The texts of the Name elements of the lines that have one, in line order.

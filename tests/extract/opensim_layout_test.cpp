@@ -29,6 +29,8 @@
 namespace vantor::extract {
 namespace {
 
+namespace value = scene::value;
+
 using test::OpenSimObject;
 using test::OpenSimPart;
 
@@ -132,7 +134,7 @@ std::vector<std::string> namesOf(const ObjectLines& table)
     for (const std::string_view object : table) {
         if (!parts.parse(object)) return {};
         parts.partValues(0, values);
-        names.emplace_back(values[19]);
+        names.emplace_back(values[value::kName]);
     }
     return names;
 }
@@ -218,14 +220,16 @@ TEST(OpenSimLayout, ConverterObjectsAreReadByIndexOnlyWhereTheirValuesSit)
     };
     EXPECT_TRUE(byIndex(plain));
     EXPECT_EQ(readObjectLabel(plain), (ObjectLabel{"Primitive", "128", "64.5", "22"}));
-    EXPECT_FALSE(byIndex(test::objectLine({{"name", ""}})));   // everything moves down by one
+    EXPECT_FALSE(byIndex(test::objectLine({{value::kName, ""}})));   // everything moves down by one
     // Read by element, the label is right where the index would read other elements.
-    EXPECT_EQ(readObjectLabel(test::objectLine({{"name", ""}})), (ObjectLabel{"", "128", "64.5", "22"}));
+    EXPECT_EQ(readObjectLabel(test::objectLine({{value::kName, ""}})), (ObjectLabel{"", "128", "64.5", "22"}));
     // A line that is no element at all is read by index, as its mark is.
     std::string numbered;
-    for (int k = 0; k < 25; ++k) numbered += "<v>" + std::to_string(k) + "</v>";
-    EXPECT_EQ(readObjectLabel(numbered), (ObjectLabel{"19", "22", "23", "24"}));
-    EXPECT_FALSE(byIndex(test::objectLine({{"x", ""}})));
+    for (std::size_t k = 0; k <= value::kPositionZ; ++k) numbered += "<v>" + std::to_string(k) + "</v>";
+    const auto number = [](std::size_t k) { return std::to_string(k); };
+    EXPECT_EQ(readObjectLabel(numbered), (ObjectLabel{number(value::kName), number(value::kPositionX),
+                                                      number(value::kPositionY), number(value::kPositionZ)}));
+    EXPECT_FALSE(byIndex(test::objectLine({{value::kPositionX, ""}})));
     std::string linked = plain;
     linked.replace(linked.find("<OtherParts />"), 14, "<OtherParts>" + test::openSimPartXml({}, {}, 2) + "</OtherParts>");
     EXPECT_FALSE(byIndex(linked));
@@ -246,7 +250,7 @@ TEST(OpenSimLayout, FailingChildStopsTheExportAtItsObject)
     ASSERT_FALSE(report);
     EXPECT_EQ(report.failure->objectNumber, 2u);
     EXPECT_EQ(report.failure->objectName, "second");
-    EXPECT_EQ(report.failure->cause, (RecordFailure{RecordError::NotANumber, 26, 1}));
+    EXPECT_EQ(report.failure->cause, (RecordFailure{RecordError::NotANumber, value::kOffsetX + 1, 1}));
     EXPECT_EQ(files.files.count("/w/out.txt"), 0u);
 }
 

@@ -12,6 +12,8 @@
 namespace vantor::extract {
 namespace {
 
+namespace value = scene::value;
+
 using test::objectAt;
 using test::sceneFile;
 using enum TokeniseResult;
@@ -40,16 +42,19 @@ TEST(PositionScan, AgreesWithTheFullTokeniserOnEveryKnownLine)
         const std::string text = text::decodeText(test::fileText(entry.path().string()));
         for (const auto line : text::splitLines(text)) lines.emplace_back(line);
     }
-    for (const std::string& whole : {test::objectLine(), test::objectLine({{"name", " "}, {"y", ""}})}) {
+    for (const std::string& whole :
+         {test::objectLine(), test::objectLine({{value::kName, " "}, {value::kPositionY, ""}})}) {
         for (std::size_t length = 0; length <= whole.size(); length += 3) lines.push_back(whole.substr(0, length));
     }
     ValueList values;
     std::size_t stops = 0;
     for (const std::string& line : lines) {
         const TokeniseResult full = TokeniseObjectLine(line, values);
-        const std::size_t count = std::min<std::size_t>(values.size(), 24);
-        values.resize(24);  // missing values read as empty
-        EXPECT_EQ(scanPositionValues(line), (PositionValues{full, count, values[22], values[23]})) << line;
+        const std::size_t count = std::min(values.size(), scene::kPositionValueCount);
+        values.resize(scene::kPositionValueCount);  // missing values read as empty
+        EXPECT_EQ(scanPositionValues(line),
+                  (PositionValues{full, count, values[value::kPositionX], values[value::kPositionY]}))
+            << line;
         EXPECT_EQ(isCutOffLine(line), full == Stop) << line;
         stops += full == Stop;
     }

@@ -9,7 +9,7 @@
 // scalings between the listing's values and the documents' integer units. The converter
 // writes with these and the extractor reads back with them, so that the round trip has one
 // definition.
-namespace vantor::text {
+namespace vantor::scene {
 
 // Which values of a listing's second line a shape uses.
 enum class ShapeGroup {
@@ -123,4 +123,4 @@ inline constexpr double kCutUnits = 50000;
 [[nodiscard]] constexpr double toRevolutionUnits(double revolutions) { return (revolutions - 1) * 200 / 3; }
 [[nodiscard]] constexpr double fromRevolutionUnits(double units) { return units * 3 / 200 + 1; }
 
-}  // namespace vantor::text
+}  // namespace vantor::scene

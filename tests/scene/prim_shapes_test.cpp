@@ -1,11 +1,11 @@
-#include "text/prim_shapes.h"
+#include "scene/prim_shapes.h"
 
 #include <gtest/gtest.h>
 
 #include <set>
 #include <utility>
 
-using namespace vantor::text;
+using namespace vantor::scene;
 
 namespace {
 

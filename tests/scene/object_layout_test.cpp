@@ -1,0 +1,139 @@
+#include "scene/object_layout.h"
+
+#include "convert/prim_xml.h"
+#include "extract/listing_record.h"
+#include "extract/object_lines.h"
+#include "extract/object_parts.h"
+
+#include <gtest/gtest.h>
+#include <pugixml.hpp>
+
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace vantor::scene {
+namespace {
+
+// A document of the converter's writer whose values all differ where the record sets them.
+std::string writtenDocument()
+{
+    convert::PrimValues values;
+    values.position[0] = 128.25;
+    values.position[1] = 64.5;
+    values.position[2] = 22.75;
+    values.rotation[0] = 0.125;
+    values.rotation[1] = 0.25;
+    values.rotation[2] = 0.375;
+    values.rotation[3] = 0.875;
+    values.size[0] = 1.5;
+    values.size[1] = 2.5;
+    values.size[2] = 3.5;
+    convert::PrimShape& shape = values.shape;
+    std::int32_t next = 1001;
+    for (std::int32_t* field : {&shape.pathBegin, &shape.pathCurve, &shape.pathEnd, &shape.pathRadiusOffset,
+                                &shape.pathRevolutions, &shape.pathScaleX, &shape.pathScaleY, &shape.pathShearX,
+                                &shape.pathShearY, &shape.pathSkew, &shape.pathTaperX, &shape.pathTaperY,
+                                &shape.pathTwist, &shape.pathTwistBegin, &shape.profileBegin, &shape.profileCurve,
+                                &shape.profileEnd, &shape.profileHollow}) {
+        *field = next++;
+    }
+    values.names = {"HalfCircle", "Triangle"};
+    const convert::PrimTexts texts{"11111111-2222-3333-4444-555555555555", "720002",
+                                   "0123abcd-4567-89ef-0123-456789abcdef", "Door & frame"};
+    std::string document(convert::primDocumentBound(texts), '\0');
+    document.resize(static_cast<std::size_t>(convert::writePrimDocument(document.data(), values, texts)
+                                             - document.data()));
+    return document;
+}
+
+// The texts of a document's elements in document order, each with its element's path below
+// SceneObjectPart, as an XML reader finds them.
+std::vector<std::pair<std::string, std::string>> elementTexts(const std::string& document)
+{
+    pugi::xml_document xml;
+    EXPECT_TRUE(xml.load_string(document.c_str()));
+    std::vector<std::pair<std::string, std::string>> texts;
+    const auto walk = [&texts](const auto& self, pugi::xml_node element, const std::string& path) -> void {
+        for (const pugi::xml_node child : element.children()) {
+            if (child.type() == pugi::node_pcdata) texts.emplace_back(path, child.value());
+            if (child.type() != pugi::node_element) continue;
+            self(self, child, path.empty() ? child.name() : path + "/" + child.name());
+        }
+    };
+    walk(walk, xml.child("SceneObjectGroup").child("SceneObjectPart"), "");
+    return texts;
+}
+
+TEST(ObjectLayout, TheWritersDocumentTokenisesToTheLayoutsIndexes)
+{
+    const std::string document = writtenDocument();
+    extract::ValueList values;
+    ASSERT_EQ(extract::TokeniseObjectLine(document, values), extract::TokeniseResult::Complete);
+    const auto texts = elementTexts(document);
+    ASSERT_EQ(values.size(), kDocumentValues.size());
+    ASSERT_EQ(texts.size(), kDocumentValues.size());
+    for (std::size_t index = 0; index < kDocumentValues.size(); ++index) {
+        EXPECT_EQ(texts[index].first, kDocumentValues[index]) << index;
+        // Entity references stand as written in a value; the reader decodes them.
+        if (index != value::kName) {
+            EXPECT_EQ(values[index], texts[index].second) << index;
+        }
+    }
+    EXPECT_EQ(values[value::kName], "Door &amp; frame");
+    EXPECT_EQ(values[value::kPositionX], "128.25");
+    EXPECT_EQ(values[value::kRotationW], "0.875");
+    EXPECT_EQ(values[value::kPathCurve], "1002");
+    EXPECT_EQ(values[value::kProfileHollow], "1018");
+    EXPECT_EQ(values[value::kScaleZ], "3.5");
+    EXPECT_EQ(values[value::kHollowShape], "Triangle");
+}
+
+// The readers' checks of where the values sit come from the layout: they hold for the
+// writer's document, and a document whose values do not sit there is read by element name.
+TEST(ObjectLayout, TheReadersFindTheWritersValuesByIndex)
+{
+    const std::string document = writtenDocument();
+    extract::ValueList values;
+    (void)extract::TokeniseObjectLine(document, values);
+    EXPECT_TRUE(extract::readsByIndex(document, values));
+    EXPECT_TRUE(extract::positionReadsByIndex(document, extract::scanPositionValues(document)));
+
+    const std::pair<std::string_view, std::string_view> renamed[] = {
+        {"<Name>", "<Title>"},          {"</X><Y>", "</X><V>"},       {"</W></RotationOffset>", "</W></Rotation>"},
+        {"<PathSkew>", "<PathSlant>"}, {"</Z></Scale><State>", "</Z></Size><State>"},
+        {"</HollowShape>", "</Hollow>"}};
+    for (const auto& [from, to] : renamed) {
+        std::string changed = document;
+        changed.replace(changed.find(from), from.size(), to);
+        (void)extract::TokeniseObjectLine(changed, values);
+        EXPECT_FALSE(extract::readsByIndex(changed, values)) << to;
+    }
+
+    // Read by element name, the parts give the same values where a record reads them.
+    extract::ObjectParts parts;
+    ASSERT_TRUE(parts.parse(document));
+    extract::ValueList byName;
+    parts.partValues(0, byName);
+    (void)extract::TokeniseObjectLine(document, values);
+    for (std::size_t index = 0; index < kUsedValueCount; ++index) {
+        if (byName[index].data() != nullptr) {
+            EXPECT_EQ(byName[index], values[index]) << kDocumentValues[index];
+        }
+    }
+    EXPECT_EQ(byName[value::kPathCurve], "1002");
+    EXPECT_EQ(byName[value::kScaleX], "1.5");
+}
+
+// Messages name a value by its element, a Shape value without "Shape/".
+TEST(ObjectLayout, ShapeValuesAreNamedByTheirOwnElement)
+{
+    EXPECT_EQ(shortElementName(value::kPathCurve), "PathCurve");
+    EXPECT_EQ(shortElementName(value::kScaleX), "Scale/X");
+    EXPECT_EQ(shortElementName(value::kPositionY), "GroupPosition/Y");
+    EXPECT_EQ(shortElementName(kDocumentValues.size()), "");
+}
+
+}  // namespace
+}  // namespace vantor::scene
