@@ -1,7 +1,7 @@
 #include "app/about_window.h"
 
 #include "app/artwork.h"
-#include "app/language_table.h"
+#include "language/language_table.h"
 #include "app/shell_texts.h"
 #include "app/window_basics.h"
 #include "ui_about_window.h"
@@ -11,6 +11,9 @@
 #include <algorithm>
 
 namespace vantor::app {
+
+namespace entry = language::entry;
+using language::LanguageTable;
 
 AboutWindow::AboutWindow(int revision, const LanguageTable& texts, QWidget* parent)
     : QWidget(parent, Qt::Window), ui(std::make_unique<Ui::Apropos>())

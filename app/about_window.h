@@ -10,9 +10,11 @@ namespace Ui {
 class Apropos;
 }
 
-namespace vantor::app {
-
+namespace vantor::language {
 class LanguageTable;
+}  // namespace vantor::language
+
+namespace vantor::app {
 
 // The About window Apropos: the version line in the frame's caption, above a picture, and a
 // close button (CloseButton); Escape closes it too. It is a window of its own even with a
@@ -20,7 +22,7 @@ class LanguageTable;
 class AboutWindow final : public QWidget {
     Q_OBJECT
 public:
-    AboutWindow(int revision, const LanguageTable& texts, QWidget* parent = nullptr);
+    AboutWindow(int revision, const language::LanguageTable& texts, QWidget* parent = nullptr);
     ~AboutWindow() override;
 
 protected:

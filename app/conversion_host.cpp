@@ -6,6 +6,9 @@
 
 namespace vantor::app {
 
+namespace entry = language::entry;
+using language::LanguageTable;
+
 WindowConversionHost::WindowConversionHost(const LanguageTable& texts, platform::InputBox& input,
                                            platform::MessageBox& messages)
     : m_texts(texts), m_input(input), m_messages(messages)

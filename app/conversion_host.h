@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/language_table.h"
+#include "language/language_table.h"
 #include "convert/conversion_run.h"
 #include "platform/input_box.h"
 #include "platform/message_box.h"
@@ -16,7 +16,7 @@ namespace vantor::app {
 // asks them on its own thread; the run itself then gets the answers from a WorkerConversionHost.
 class WindowConversionHost final : public convert::ConversionHost {
 public:
-    WindowConversionHost(const LanguageTable& texts, platform::InputBox& input, platform::MessageBox& messages);
+    WindowConversionHost(const language::LanguageTable& texts, platform::InputBox& input, platform::MessageBox& messages);
 
     // Asks with entry 18 as prompt and entry 19 as title, proposing the last name without its
     // final ".xml". A name that would leave the output folder is refused with entry 43 and
@@ -26,7 +26,7 @@ public:
     bool confirmOverwrite(const std::string& path) override;
 
 private:
-    const LanguageTable& m_texts;
+    const language::LanguageTable& m_texts;
     platform::InputBox& m_input;
     platform::MessageBox& m_messages;
 };

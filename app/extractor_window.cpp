@@ -27,6 +27,9 @@
 
 namespace vantor::app {
 
+namespace entry = language::entry;
+using language::LanguageTable;
+
 namespace {
 
 QString qtText(const std::string& value) { return QString::fromStdString(value); }

@@ -38,18 +38,18 @@ struct ExtractorServices {
 
 // The open dialog's filter (scene files and region archives) and the save dialog's, with the
 // language's descriptions.
-[[nodiscard]] std::string sceneOpenFilter(const LanguageTable& texts);
-[[nodiscard]] std::string sceneSaveFilter(const LanguageTable& texts);
+[[nodiscard]] std::string sceneOpenFilter(const language::LanguageTable& texts);
+[[nodiscard]] std::string sceneSaveFilter(const language::LanguageTable& texts);
 // Scene files larger than this load on a worker thread, with a progress bar and Cancel; so
 // are tables of objects that hold more text than this saved.
 inline constexpr std::uint64_t kBackgroundLoadBytes = 20'000'000;
 
 // The message of a scene file that cannot be read: entry 36, then what was found where (after
 // entry 37 where choosing another scene file helps).
-[[nodiscard]] std::string sceneReadErrorMessage(const LanguageTable& texts, const extract::SceneLoad& load);
+[[nodiscard]] std::string sceneReadErrorMessage(const language::LanguageTable& texts, const extract::SceneLoad& load);
 // The message of a failed export: which file or which object, and why. cutOffLine is the line
 // at which the load stopped at a cut-off object (0 when it did not, or has no lines).
-[[nodiscard]] std::string exportFailureMessage(const LanguageTable& texts, const extract::ExportReport& report,
+[[nodiscard]] std::string exportFailureMessage(const language::LanguageTable& texts, const extract::ExportReport& report,
                                                std::size_t cutOffLine = 0);
 
 // The extractor window Form2: the region map Frame1 with one mark per object of a scene file

@@ -1,10 +1,14 @@
 #include "app/language_step.h"
 
-#include "app/language_table.h"
+#include "language/language_table.h"
 #include "app/settings_keys.h"
 #include "app/shell_texts.h"
 
 namespace vantor::app {
+
+namespace entry = language::entry;
+using language::builtInEnglish;
+using language::readLanguageFile;
 
 LanguageStepResult settleLanguage(platform::SettingsStore& settings, const platform::FileSystem& files,
                                   platform::InputBox& input, const std::string& programFolder)

@@ -1,4 +1,4 @@
-#include "app/language_folder.h"
+#include "language/language_folder.h"
 #include "app/session.h"
 #include "app/startup.h"
 #include "app/widget_dialogs.h"
@@ -35,7 +35,7 @@ int main(int argc, char* argv[])
     session.programFolder = QApplication::applicationDirPath().toStdString();
     // Installed, the language files sit in share/vantor/lang beside bin/, wherever the tree was put.
     const std::string dataFolders[] = {VANTOR_LANGUAGE_DATA_RELATIVE_DIR, VANTOR_LANGUAGE_DATA_DIR};
-    session.languageFolder = app::chooseLanguageFolder(files, session.programFolder, dataFolders);
+    session.languageFolder = language::chooseLanguageFolder(files, session.programFolder, dataFolders);
 
     const app::AppServices services{files, random, dialogs, messages, input, settings};
     app::Startup startup(session, services, lookup, &convert::runConversion, VANTOR_REVISION);

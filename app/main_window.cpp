@@ -2,7 +2,7 @@
 
 #include "app/about_window.h"
 #include "app/extractor_window.h"
-#include "app/region_hosts.h"
+#include "regions/region_hosts.h"
 #include "app/region_texts.h"
 #include "app/settings_keys.h"
 #include "app/shell_texts.h"
@@ -35,6 +35,10 @@
 #include <utility>
 
 namespace vantor::app {
+
+namespace entry = language::entry;
+using language::LanguageTable;
+using language::readLanguageFile;
 
 namespace {
 
@@ -387,14 +391,14 @@ void MainWindow::clearPlaceholder()
 void MainWindow::rewriteRegionHosts()
 {
     const int chosen = ui->Option->checkedId();
-    const std::string host = chosen == 0 ? std::string(kLocalHost) : m_session.publicAddress;
-    const RegionHostsReport report =
-        app::rewriteRegionHosts(m_services.files, regionsFolderOf(text(ui->Text8)), host);
+    const std::string host = chosen == 0 ? std::string(regions::kLocalHost) : m_session.publicAddress;
+    const regions::RegionHostsReport report =
+        regions::rewriteRegionHosts(m_services.files, regions::regionsFolderOf(text(ui->Text8)), host);
     // The buttons show the host the region files announce: a run that gave no file that host
     // (refused, or every file failed) puts the earlier choice back.
-    const bool noneGiven = report.count(RegionFileOutcome::Rewritten) == 0 &&
-                           report.count(RegionFileOutcome::Unchanged) == 0 && report.anyFailed();
-    if (report.outcome == RegionHostsOutcome::Done && !noneGiven) {
+    const bool noneGiven = report.count(regions::RegionFileOutcome::Rewritten) == 0 &&
+                           report.count(regions::RegionFileOutcome::Unchanged) == 0 && report.anyFailed();
+    if (report.outcome == regions::RegionHostsOutcome::Done && !noneGiven) {
         m_hostChoice = chosen;
     } else {
         showHostChoice(m_hostChoice);

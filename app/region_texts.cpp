@@ -4,27 +4,30 @@
 
 namespace vantor::app {
 
+namespace entry = language::entry;
+using language::LanguageTable;
+
 namespace {
 
-std::size_t reasonEntry(SkipReason reason)
+std::size_t reasonEntry(regions::SkipReason reason)
 {
     switch (reason) {
-    case SkipReason::TooFewLines:
+    case regions::SkipReason::TooFewLines:
         return entry::kRegionTooFewLines;
-    case SkipReason::Unreadable:
+    case regions::SkipReason::Unreadable:
         return entry::kRegionUnreadable;
-    case SkipReason::NotWritable:
+    case regions::SkipReason::NotWritable:
         return entry::kRegionNotWritable;
-    case SkipReason::Folder:
+    case regions::SkipReason::Folder:
         return entry::kRegionFolder;
-    case SkipReason::NotPlainFile:
+    case regions::SkipReason::NotPlainFile:
         return entry::kRegionNotPlainFile;
-    case SkipReason::DanglingLink:
+    case regions::SkipReason::DanglingLink:
         return entry::kRegionDanglingLink;
-    case SkipReason::OutsideOpenSim:
+    case regions::SkipReason::OutsideOpenSim:
         return entry::kRegionOutsideOpenSim;
-    case SkipReason::None:
-    case SkipReason::NoMarkers:
+    case regions::SkipReason::None:
+    case regions::SkipReason::NoMarkers:
         break;
     }
     return entry::kRegionNoMarkers;
@@ -32,18 +35,18 @@ std::size_t reasonEntry(SkipReason reason)
 
 }  // namespace
 
-RegionHostsMessage regionHostsMessage(const LanguageTable& texts, const RegionHostsReport& report)
+RegionHostsMessage regionHostsMessage(const LanguageTable& texts, const regions::RegionHostsReport& report)
 {
     switch (report.outcome) {
-    case RegionHostsOutcome::NoRegionsFolder:
+    case regions::RegionHostsOutcome::NoRegionsFolder:
         return {texts.entry(entry::kRegionNoFolder) + kCrLf + report.folder, platform::MessageIcon::Warning};
-    case RegionHostsOutcome::InvalidHost:
+    case regions::RegionHostsOutcome::InvalidHost:
         return {texts.entry(entry::kRegionInvalidHost) + kCrLf + report.host, platform::MessageIcon::Warning};
-    case RegionHostsOutcome::Done:
+    case regions::RegionHostsOutcome::Done:
         break;
     }
-    const std::size_t rewritten = report.count(RegionFileOutcome::Rewritten);
-    const std::size_t unchanged = report.count(RegionFileOutcome::Unchanged);
+    const std::size_t rewritten = report.count(regions::RegionFileOutcome::Rewritten);
+    const std::size_t unchanged = report.count(regions::RegionFileOutcome::Unchanged);
     std::string text;
     if (rewritten > 0) {
         // Entries 28 and 29 say the files were updated and ask for a restart.
@@ -56,10 +59,10 @@ RegionHostsMessage regionHostsMessage(const LanguageTable& texts, const RegionHo
         text = fillIn(texts.entry(entry::kRegionNoneRewritten), {report.host});
     }
     if (unchanged > 0) text += kCrLf + texts.entry(entry::kRegionFilesUnchanged) + " " + std::to_string(unchanged);
-    if (report.count(RegionFileOutcome::Skipped) > 0) {
+    if (report.count(regions::RegionFileOutcome::Skipped) > 0) {
         text += kCrLf + texts.entry(entry::kRegionFilesLeftAlone);
-        for (const RegionFileReport& file : report.files) {
-            if (file.outcome != RegionFileOutcome::Skipped) continue;
+        for (const regions::RegionFileReport& file : report.files) {
+            if (file.outcome != regions::RegionFileOutcome::Skipped) continue;
             text += kCrLf + file.name + ": " + texts.entry(reasonEntry(file.reason));
             if (!file.detail.empty()) text += " (" + file.detail + ")";
         }

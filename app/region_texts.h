@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/language_table.h"
-#include "app/region_hosts.h"
+#include "language/language_table.h"
+#include "regions/region_hosts.h"
 #include "platform/message_box.h"
 
 #include <string>
@@ -19,6 +19,6 @@ struct RegionHostsMessage {
 // The information icon, or the warning icon when a region file still announces another host
 // (it could not be read or written, or leads outside the OpenSim folder). A missing Regions
 // folder or a refused host is said instead, with the warning icon.
-[[nodiscard]] RegionHostsMessage regionHostsMessage(const LanguageTable& texts, const RegionHostsReport& report);
+[[nodiscard]] RegionHostsMessage regionHostsMessage(const language::LanguageTable& texts, const regions::RegionHostsReport& report);
 
 }  // namespace vantor::app

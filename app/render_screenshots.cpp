@@ -209,7 +209,7 @@ bool saveMainWindow(const QFileInfo& language, const QString& path)
     return save(main, path);
 }
 
-bool saveStartAndAbout(const QDir& output, const app::LanguageTable& texts)
+bool saveStartAndAbout(const QDir& output, const language::LanguageTable& texts)
 {
     bool saved = true;
     app::SplashWindow splash;
@@ -234,7 +234,7 @@ int main(int argc, char* argv[])
     app::Session session;
     const QFileInfo first(QString::fromLocal8Bit(argv[2]));
     platform::StdFileSystem disk;
-    const auto texts = app::readLanguageFile(disk, first.absolutePath().toStdString(), first.fileName().toStdString());
+    const auto texts = language::readLanguageFile(disk, first.absolutePath().toStdString(), first.fileName().toStdString());
     if (texts) session.language = *texts;
     bool saved = saveStartAndAbout(output, session.language);
     for (int i = 2; i < argc; ++i) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/language_table.h"
+#include "language/language_table.h"
 
 #include <string>
 
@@ -16,7 +16,7 @@ struct Session {
     std::string lastFolder;              // folder of the last listing or scene file loaded
     std::string listingName;             // proposed output name; empty at start
     std::string publicAddress = kOffline;
-    LanguageTable language;
+    language::LanguageTable language;
     std::string languageName;            // the language file currently loaded, e.g. FR.lng
 };
 

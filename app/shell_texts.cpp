@@ -8,6 +8,9 @@
 
 namespace vantor::app {
 
+namespace entry = language::entry;
+using language::LanguageTable;
+
 std::string withTrailingSeparator(std::string folder)
 {
     if (folder.empty() || folder.back() != '/') folder += '/';

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/language_table.h"
+#include "language/language_table.h"
 #include "convert/conversion_run.h"
 
 #include <optional>
@@ -17,9 +17,9 @@ inline constexpr const char* kOpenSimExecutable = "OpenSim.exe";
 inline constexpr const char* kPlaceholderListingName = "défaut";
 
 // The file dialogs' filters: the language's description, then the pattern ("Files txt(*.txt)|*.txt").
-[[nodiscard]] std::string listingFilter(const LanguageTable& texts);
+[[nodiscard]] std::string listingFilter(const language::LanguageTable& texts);
 // OpenSim.exe; on .NET, where current OpenSim releases run, OpenSim.dll may stand without it.
-[[nodiscard]] std::string openSimFilter(const LanguageTable& texts);
+[[nodiscard]] std::string openSimFilter(const language::LanguageTable& texts);
 
 // The folder text with the platform's separator "/" at its end (added when missing).
 [[nodiscard]] std::string withTrailingSeparator(std::string folder);
@@ -53,15 +53,15 @@ inline constexpr const char* kPlaceholderListingName = "défaut";
 [[nodiscard]] std::string unreadableLanguageMessage(const std::string& fileName, const std::string& reason);
 
 // The question before replacing an existing scene file.
-[[nodiscard]] std::string overwriteQuestion(const LanguageTable& texts);
+[[nodiscard]] std::string overwriteQuestion(const language::LanguageTable& texts);
 
 // What the window says when a value of the request is one no run can take, naming it.
-[[nodiscard]] std::string invalidFieldMessage(const LanguageTable& texts, convert::RequestField field,
+[[nodiscard]] std::string invalidFieldMessage(const language::LanguageTable& texts, convert::RequestField field,
                                               const convert::ConversionRequest& request);
 
 // What the window says after a conversion run of request; nothing when the run was cancelled.
 // A record is shown by its first characters only (text::messageExcerpt).
-[[nodiscard]] std::optional<std::string> conversionMessage(const LanguageTable& texts,
+[[nodiscard]] std::optional<std::string> conversionMessage(const language::LanguageTable& texts,
                                                            const convert::ConversionReport& report,
                                                            const convert::ConversionRequest& request);
 

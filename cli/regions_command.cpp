@@ -1,6 +1,6 @@
 #include "commands.h"
 
-#include "app/region_hosts.h"
+#include "regions/region_hosts.h"
 
 #include <CLI/CLI.hpp>
 
@@ -18,10 +18,10 @@ struct RegionsOptions {
     bool local = false;
 };
 
-std::string describe(const app::RegionFileReport& file)
+std::string describe(const regions::RegionFileReport& file)
 {
-    using app::RegionFileOutcome;
-    using app::SkipReason;
+    using regions::RegionFileOutcome;
+    using regions::SkipReason;
     switch (file.outcome) {
     case RegionFileOutcome::Rewritten:
         return "rewritten";
@@ -55,20 +55,20 @@ std::string describe(const app::RegionFileReport& file)
 
 ExitCode runRegions(const RegionsOptions& options, CommandContext& context)
 {
-    const std::string host = options.local ? std::string(app::kLocalHost) : options.host;
-    if (!app::isValidHost(host)) {
+    const std::string host = options.local ? std::string(regions::kLocalHost) : options.host;
+    if (!regions::isValidHost(host)) {
         context.err << "vantor-cli regions: --host needs a dotted IPv4 address (four numbers 0 to 255) or a host "
                        "name of letters, digits, hyphens and dots, not \""
                     << host << "\"\n";
         return ExitCode::Usage;
     }
-    const std::string folder = app::regionsFolderOf(options.openSimFolder);
-    const app::RegionHostsReport report = app::rewriteRegionHosts(context.services.files, folder, host);
-    if (report.outcome == app::RegionHostsOutcome::NoRegionsFolder) {
+    const std::string folder = regions::regionsFolderOf(options.openSimFolder);
+    const regions::RegionHostsReport report = regions::rewriteRegionHosts(context.services.files, folder, host);
+    if (report.outcome == regions::RegionHostsOutcome::NoRegionsFolder) {
         context.err << "vantor-cli regions: no Regions folder: " << folder << "\n";
         return ExitCode::Usage;
     }
-    for (const app::RegionFileReport& file : report.files) {
+    for (const regions::RegionFileReport& file : report.files) {
         context.out << file.name << ": " << describe(file) << "\n";
     }
     return report.anyFailed() ? ExitCode::Failed : ExitCode::Ok;

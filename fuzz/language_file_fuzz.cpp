@@ -3,7 +3,7 @@
 // is; every entry the program asks for can be read, missing program texts being English.
 
 #include "fuzz/fuzz_support.h"
-#include "app/language_table.h"
+#include "language/language_table.h"
 #include "text/text_codec.h"
 
 #include <cstddef>
@@ -45,7 +45,7 @@ std::vector<std::string> linesOf(std::string_view text)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     std::string_view bytes(reinterpret_cast<const char*>(data), size);
-    const app::LanguageTable table = app::LanguageTable::fromFileBytes(std::string(bytes));
+    const language::LanguageTable table = language::LanguageTable::fromFileBytes(std::string(bytes));
 
     const std::string decoded = text::decodeText(std::string(bytes));
     check(text::isValidUtf8(decoded), "the decoded text is UTF-8");
@@ -54,11 +54,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const std::vector<std::string> lines = linesOf(decoded);
     check(table.size() == lines.size(), "one entry per line");
-    const app::LanguageTable& english = app::builtInEnglish();
-    for (std::size_t k = 0; k <= app::entry::kLastProgramText + 1; ++k) {
+    const language::LanguageTable& english = language::builtInEnglish();
+    for (std::size_t k = 0; k <= language::entry::kLastProgramText + 1; ++k) {
         const std::string& entry = table.entry(k);
         const std::string line = k < lines.size() ? lines[k] : std::string();
-        if (k >= app::entry::kFirstProgramText && line.empty()) {
+        if (k >= language::entry::kFirstProgramText && line.empty()) {
             check(entry == english.entry(k), "a program text the file lacks is the English one");
         } else {
             check(entry == line, "an entry is its line");

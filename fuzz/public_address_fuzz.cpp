@@ -3,7 +3,7 @@
 // no leading zeros), and then the accepted text is that trimmed text.
 
 #include "fuzz/fuzz_support.h"
-#include "platform/qt/qt_public_address_lookup.h"
+#include "text/strings.h"
 
 #include <arpa/inet.h>
 
@@ -27,7 +27,7 @@ bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const std::string_view answer(reinterpret_cast<const char*>(data), size);
-    const auto address = vantor::platform::qt::parseDottedIpv4(answer);
+    const auto address = vantor::text::parseDottedIpv4(answer);
 
     std::string_view trimmed = answer;
     while (!trimmed.empty() && isBlank(trimmed.front())) trimmed.remove_prefix(1);

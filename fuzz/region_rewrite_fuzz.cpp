@@ -4,7 +4,7 @@
 // result with the same host gives it back unchanged.
 
 #include "fuzz/fuzz_support.h"
-#include "app/region_hosts.h"
+#include "regions/region_hosts.h"
 
 #include <array>
 #include <cstddef>
@@ -66,15 +66,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const unsigned choice = size == 0 ? 0 : data[size - 1];
     const std::string_view host = kHosts[choice % kHosts.size()];
     const bool ini = (choice & 0x10) != 0;
-    const auto format = ini ? app::RegionFileFormat::Ini : app::RegionFileFormat::Xml;
+    const auto format = ini ? regions::RegionFileFormat::Ini : regions::RegionFileFormat::Xml;
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
 
-    const app::RegionTextRewrite rewrite = app::rewriteRegionText(bytes, host, format);
-    if (rewrite.outcome != app::RegionFileOutcome::Rewritten) {
+    const regions::RegionTextRewrite rewrite = regions::rewriteRegionText(bytes, host, format);
+    if (rewrite.outcome != regions::RegionFileOutcome::Rewritten) {
         check(rewrite.bytes.empty(), "a file left alone gives no new content");
         return 0;
     }
-    check(rewrite.reason == app::SkipReason::None, "a rewritten file has no skip reason");
+    check(rewrite.reason == regions::SkipReason::None, "a rewritten file has no skip reason");
 
     const Pieces before = piecesOf(bytes);
     const Pieces after = piecesOf(rewrite.bytes);
@@ -88,8 +88,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (!ini) check(changed <= 1, "an older region file changes on one line");
 
-    const app::RegionTextRewrite again = app::rewriteRegionText(rewrite.bytes, host, format);
-    check(again.outcome == app::RegionFileOutcome::Rewritten && again.bytes == rewrite.bytes,
+    const regions::RegionTextRewrite again = regions::rewriteRegionText(rewrite.bytes, host, format);
+    check(again.outcome == regions::RegionFileOutcome::Rewritten && again.bytes == rewrite.bytes,
           "announcing the same host again changes nothing");
     return 0;
 }

@@ -49,4 +49,13 @@ bool isDottedIpv4(std::string_view text)
     return i == text.size();
 }
 
+std::optional<std::string> parseDottedIpv4(std::string_view answer)
+{
+    const auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (!answer.empty() && isBlank(answer.front())) answer.remove_prefix(1);
+    while (!answer.empty() && isBlank(answer.back())) answer.remove_suffix(1);
+    if (!isDottedIpv4(answer)) return std::nullopt;
+    return std::string(answer);
+}
+
 }  // namespace vantor::text

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -13,6 +14,10 @@ namespace vantor::text {
 // Whether text is exactly four decimal numbers from 0 to 255 joined by "." (no leading zeros,
 // no sign, no blanks, nothing else).
 [[nodiscard]] bool isDottedIpv4(std::string_view text);
+
+// The dotted address in an answer of the address service: after trimming blanks and line
+// ends, an address isDottedIpv4 takes; anything else gives nothing.
+[[nodiscard]] std::optional<std::string> parseDottedIpv4(std::string_view answer);
 
 // How many characters of a record or a name a message shows at most.
 inline constexpr std::size_t kMessageExcerptLength = 300;

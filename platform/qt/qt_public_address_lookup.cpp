@@ -10,21 +10,6 @@
 
 namespace vantor::platform::qt {
 
-namespace {
-
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-}  // namespace
-
-std::optional<std::string> parseDottedIpv4(std::string_view answer)
-{
-    while (!answer.empty() && isBlank(answer.front())) answer.remove_prefix(1);
-    while (!answer.empty() && isBlank(answer.back())) answer.remove_suffix(1);
-
-    if (!text::isDottedIpv4(answer)) return std::nullopt;
-    return std::string(answer);
-}
-
 QtPublicAddressLookup::QtPublicAddressLookup(QUrl service, std::chrono::milliseconds timeout, QObject* parent)
     : QObject(parent), m_service(std::move(service)), m_network(new QNetworkAccessManager(this))
 {
@@ -82,7 +67,7 @@ void QtPublicAddressLookup::replyFinished()
     }
     readAvailable();
     if (!m_reply) return;
-    finish(parseDottedIpv4(std::string_view(m_answer.constData(), static_cast<std::size_t>(m_answer.size()))));
+    finish(text::parseDottedIpv4(std::string_view(m_answer.constData(), static_cast<std::size_t>(m_answer.size()))));
 }
 
 void QtPublicAddressLookup::finish(const std::optional<std::string>& address)

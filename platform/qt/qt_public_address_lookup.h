@@ -11,17 +11,11 @@
 #include <chrono>
 #include <optional>
 #include <string>
-#include <string_view>
 
 class QNetworkAccessManager;
 class QNetworkReply;
 
 namespace vantor::platform::qt {
-
-// The dotted address in an answer of the address service: after trimming blanks and line
-// ends, exactly four decimal numbers from 0 to 255 joined by "." (no leading zeros, no sign,
-// nothing else); anything else gives nothing.
-[[nodiscard]] std::optional<std::string> parseDottedIpv4(std::string_view answer);
 
 // One HTTP GET to a plain-text "what is my address" service. At most kMaxAnswerBytes of the
 // answer are read; a longer answer, an error or no answer within the timeout gives nothing.

@@ -37,6 +37,9 @@
 namespace vantor::app {
 namespace {
 
+namespace entry = language::entry;
+using language::LanguageTable;
+
 using namespace std::chrono_literals;
 using test::objectAt;
 using test::runEvents;

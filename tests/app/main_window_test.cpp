@@ -43,6 +43,10 @@
 namespace vantor::app {
 namespace {
 
+namespace entry = language::entry;
+using language::LanguageTable;
+using language::builtInEnglish;
+
 using namespace std::chrono_literals;
 using test::runEvents;
 using Texts = std::vector<std::pair<const char*, std::string>>;   // control, text shown

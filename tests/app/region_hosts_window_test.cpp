@@ -1,9 +1,9 @@
 // The main window's "Local" and "Internet" buttons, driven headless through the fakes.
 #include "app/main_window.h"
 
-#include "app/region_hosts.h"
 #include "app/region_texts.h"
 #include "fakes/fake_platform.h"
+#include "regions/region_hosts.h"
 #include "window_services.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +13,11 @@
 
 namespace vantor::app {
 namespace {
+
+using language::LanguageTable;
+
+using regions::RegionFileOutcome;
+using regions::SkipReason;
 
 std::string regionWith(const std::string& host)
 {
@@ -54,7 +59,7 @@ TEST_F(RegionHostsWindow, EachClickRewritesWithTheSelectedHostAndSaysWhatItDid)
               "notes.txt: no host line (external_host_name or ExternalHostName)");
     click("Option0");
     click("Option0");  // the same choice again: every file already has that host
-    EXPECT_EQ(files.files.at("/os/Regions/a.xml"), regionWith(kLocalHost));
+    EXPECT_EQ(files.files.at("/os/Regions/a.xml"), regionWith(regions::kLocalHost));
     ASSERT_EQ(messages.shown.size(), 3U);
     // Nothing was rewritten, so no restart is asked for.
     EXPECT_EQ(messages.shown[2],
@@ -84,7 +89,7 @@ TEST_F(RegionHostsWindow, AfterARefusedRunTheButtonsShowWhatTheFilesAnnounce)
     files.unreadable.insert("/os/Regions/a.xml");  // the only region file fails
     click("Option1");
     EXPECT_EQ(shown(), "Local");
-    EXPECT_EQ(files.files.at("/os/Regions/a.xml"), regionWith(kLocalHost));
+    EXPECT_EQ(files.files.at("/os/Regions/a.xml"), regionWith(regions::kLocalHost));
     EXPECT_EQ(messages.shown.back().rfind("No region file was rewritten to 203.0.113.7.\r\nFiles left alone:", 0), 0U)
         << messages.shown.back();
     EXPECT_EQ(messages.icons.back(), platform::MessageIcon::Warning);
@@ -126,7 +131,7 @@ TEST_F(RegionHostsWindow, AnAddressThatIsNoHostIsNeverWritten)
 
 TEST(RegionHostsMessage, NamesEachFileLeftAloneWithItsReason)
 {
-    RegionHostsReport report;
+    regions::RegionHostsReport report;
     report.host = "10.0.0.1";
     report.files = {{"a.xml", RegionFileOutcome::Rewritten, SkipReason::None, {}},
                     {"b.xml", RegionFileOutcome::Skipped, SkipReason::TooFewLines, {}},

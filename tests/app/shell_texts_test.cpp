@@ -6,6 +6,10 @@
 namespace vantor::app {
 namespace {
 
+namespace entry = language::entry;
+using language::LanguageTable;
+using language::builtInEnglish;
+
 TEST(ShellTexts, NamesAndFoldersAreCutAsTyped)
 {
     EXPECT_EQ(folderOfChosenFile("/home/ann/builds/*.txt", ""), "/home/ann/builds/");

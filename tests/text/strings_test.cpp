@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace vantor::text;
@@ -42,6 +44,15 @@ TEST(Strings, DottedIpv4IsFourNumbersUpTo255AndNothingElse)
                              "1.2.3.4 ", " 1.2.3.4", "1.2.3.-4", "+1.2.3.4", "1.2.3.4.", "1.2.3.0400"}) {
         EXPECT_FALSE(isDottedIpv4(text)) << text;
     }
+}
+
+// What the public-address lookup makes of a whole answer of the address service.
+TEST(Strings, ParseDottedIpv4TrimsTheAnswerAndAcceptsOnlyADottedAddress)
+{
+    const std::vector<std::pair<const char*, std::optional<std::string>>> cases = {
+        {"203.0.113.7", "203.0.113.7"}, {" 203.0.113.7\r\n", "203.0.113.7"}, {"256.1.1.1", std::nullopt},
+        {"1.2.3.4\n5", std::nullopt}, {"<html>1.2.3.4</html>", std::nullopt}, {"", std::nullopt}};
+    for (const auto& [answer, address] : cases) EXPECT_EQ(parseDottedIpv4(answer), address) << '"' << answer << '"';
 }
 
 }  // namespace

@@ -16,15 +16,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// The digit rules are text::isDottedIpv4's, tested with it; here, what the lookup makes of a whole answer.
-TEST(DottedIpv4, TrimsTheAnswerAndAcceptsOnlyADottedAddress)
-{
-    const std::vector<std::pair<const char*, std::optional<std::string>>> cases = {
-        {"203.0.113.7", "203.0.113.7"}, {" 203.0.113.7\r\n", "203.0.113.7"}, {"256.1.1.1", std::nullopt},
-        {"1.2.3.4\n5", std::nullopt}, {"<html>1.2.3.4</html>", std::nullopt}, {"", std::nullopt}};
-    for (const auto& [answer, address] : cases) EXPECT_EQ(parseDottedIpv4(answer), address) << '"' << answer << '"';
-}
-
 QByteArray httpReply(const QByteArray& body, const QByteArray& status = "200 OK")
 {
     return "HTTP/1.1 " + status + "\r\nContent-Type: text/plain\r\nContent-Length: " +

@@ -5,7 +5,7 @@
 #include <span>
 #include <string>
 
-namespace vantor::app {
+namespace vantor::language {
 
 // The folder whose language files the program uses: the executable's own folder when it
 // holds any "*.lng" file, else the first data folder that does, else the executable's folder
@@ -14,4 +14,4 @@ namespace vantor::app {
 [[nodiscard]] std::string chooseLanguageFolder(const platform::FileSystem& files, const std::string& programFolder,
                                                std::span<const std::string> dataFolders);
 
-}  // namespace vantor::app
+}  // namespace vantor::language

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-namespace vantor::app {
+namespace vantor::regions {
 
 // The host that "Local" announces.
 inline constexpr const char* kLocalHost = "127.0.0.1";
@@ -92,4 +92,4 @@ struct RegionTextRewrite {
 [[nodiscard]] RegionHostsReport rewriteRegionHosts(platform::FileSystem& files, const std::string& regionsFolder,
                                                    std::string_view host);
 
-}  // namespace vantor::app
+}  // namespace vantor::regions

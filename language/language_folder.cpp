@@ -1,8 +1,8 @@
-#include "app/language_folder.h"
+#include "language/language_folder.h"
 
 #include <filesystem>
 
-namespace vantor::app {
+namespace vantor::language {
 
 std::string chooseLanguageFolder(const platform::FileSystem& files, const std::string& programFolder,
                                  std::span<const std::string> dataFolders)
@@ -20,4 +20,4 @@ std::string chooseLanguageFolder(const platform::FileSystem& files, const std::s
     return programFolder;
 }
 
-}  // namespace vantor::app
+}  // namespace vantor::language

@@ -1,4 +1,4 @@
-#include "app/region_hosts.h"
+#include "regions/region_hosts.h"
 
 #include "text/strings.h"
 #include "text/text_codec.h"
@@ -8,7 +8,7 @@
 #include <memory>
 #include <optional>
 
-namespace vantor::app {
+namespace vantor::regions {
 
 namespace {
 
@@ -299,4 +299,4 @@ RegionHostsReport rewriteRegionHosts(platform::FileSystem& files, const std::str
     return report;
 }
 
-}  // namespace vantor::app
+}  // namespace vantor::regions

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace vantor::app {
+namespace vantor::language {
 
 // Entry numbers of the language file (entry k is line k + 1). Lines 1 to 10 are not used.
 namespace entry {
@@ -177,4 +177,4 @@ private:
                                                             const std::string& folder, const std::string& name,
                                                             std::string* reason = nullptr);
 
-}  // namespace vantor::app
+}  // namespace vantor::language

@@ -1,4 +1,4 @@
-#include "app/region_hosts.h"
+#include "regions/region_hosts.h"
 
 #include "fakes/fake_platform.h"
 #include "platform/std_platform.h"
@@ -17,7 +17,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace vantor::app {
+namespace vantor::regions {
 namespace {
 
 namespace fs = std::filesystem;
@@ -443,4 +443,4 @@ TEST_F(RegionFolderOnDisk, AFileReplacedAfterItWasReadIsNotWrittenThrough)
 }
 
 }  // namespace
-}  // namespace vantor::app
+}  // namespace vantor::regions

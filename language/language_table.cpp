@@ -1,4 +1,4 @@
-#include "app/language_table.h"
+#include "language/language_table.h"
 
 #include "text/text_codec.h"
 
@@ -8,7 +8,7 @@ namespace {
 #include "english_texts.inc"
 }  // namespace
 
-namespace vantor::app {
+namespace vantor::language {
 
 LanguageTable LanguageTable::fromFileBytes(std::string bytes)
 {
@@ -42,4 +42,4 @@ std::optional<LanguageTable> readLanguageFile(const platform::FileSystem& files,
     return LanguageTable::fromFileBytes(std::move(*bytes));
 }
 
-}  // namespace vantor::app
+}  // namespace vantor::language

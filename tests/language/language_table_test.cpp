@@ -1,5 +1,6 @@
-#include "app/language_folder.h"
-#include "app/language_table.h"
+#include "language/language_folder.h"
+#include "language/language_table.h"
+
 #include "fakes/fake_platform.h"
 #include "platform/std_platform.h"
 #include "text/text_codec.h"
@@ -11,7 +12,7 @@
 #include <string>
 #include <vector>
 
-namespace vantor::app {
+namespace vantor::language {
 namespace {
 
 TEST(LanguageTable, EveryLineEndMakesAnEntryAndMissingOnesAreEmpty)
@@ -110,4 +111,4 @@ TEST(ShippedLanguageFiles, HaveEveryEntryInItsPlace)
 }
 
 }  // namespace
-}  // namespace vantor::app
+}  // namespace vantor::language
