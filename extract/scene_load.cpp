@@ -3,7 +3,7 @@
 #include "object_parts.h"
 #include "scene_document.h"
 
-#include "platform/two_halves.h"
+#include "parallel/two_halves.h"
 #include "scene/object_layout.h"
 #include "text/number_fast_paths.h"
 #include "text/text_codec.h"
@@ -134,7 +134,7 @@ StretchRead readStretch(std::string_view text, bool checkEncoding, bool placing)
 // text is too small to be worth it or has no line end there.
 std::size_t halfway(std::string_view text)
 {
-    if (!platform::isWorthTwoHalves(text.size())) return 0;
+    if (!parallel::isWorthTwoHalves(text.size())) return 0;
     // Two plain searches: a search for either character tests every byte one by one, which
     // costs seconds when the half holds no line end at all (a file of one long line).
     const std::size_t end = std::min(text.find('\r', text.size() / 2), text.find('\n', text.size() / 2));
@@ -161,7 +161,7 @@ bool readObjectLines(std::string_view text, bool checkEncoding, SceneLoad& load,
     if (parts.size() == 1) {
         readPart(0);
     } else {
-        platform::runInTwoHalves([&] { readPart(0); }, [&] { readPart(1); });
+        parallel::runInTwoHalves([&] { readPart(0); }, [&] { readPart(1); });
     }
 
     bool placing = true;
@@ -259,7 +259,7 @@ bool readElementPositions(const std::vector<std::string_view>& elements,
     const std::size_t half = elements.size() / 2;
     bool firstHalf = false;
     bool secondHalf = false;
-    platform::runInTwoHalves([&] { firstHalf = readRange(0, half); },
+    parallel::runInTwoHalves([&] { firstHalf = readRange(0, half); },
                              [&] { secondHalf = readRange(half, elements.size()); });
     return firstHalf && secondHalf;
 }

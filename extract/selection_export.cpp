@@ -1,6 +1,6 @@
 #include "selection_export.h"
 
-#include "platform/two_halves.h"
+#include "parallel/two_halves.h"
 #include "scene/scene_file.h"
 
 #include <cstdint>
@@ -161,7 +161,7 @@ std::optional<ExportFailure> buildListing(const ObjectLines& table, const platfo
     std::optional<ExportFailure> firstFailure;
     const auto buildFirstHalf = [&] { firstFailure = appendRecords(table, 0, split, builder, listing, stopRequested); };
     if (split < table.size()) {
-        platform::runInTwoHalves(buildFirstHalf, [&] { second = buildSecondHalf(table, split, clock, stopRequested); });
+        parallel::runInTwoHalves(buildFirstHalf, [&] { second = buildSecondHalf(table, split, clock, stopRequested); });
     } else {
         buildFirstHalf();
     }
@@ -213,7 +213,7 @@ ExportReport exportFiles(const ObjectLines& table, const std::string& scenePath,
     std::string listing;
     std::optional<ExportFailure> recordFailure;
     bool sceneWritten = false;
-    platform::runInTwoHalves(
+    parallel::runInTwoHalves(
         [&] {
             sceneFile->write(scene::kSceneFileHead);
             sceneWritten = writeEntries(table, *sceneFile, stopRequested);

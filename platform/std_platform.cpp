@@ -1,6 +1,6 @@
 #include "std_platform.h"
 
-#include "two_halves.h"
+#include "parallel/two_halves.h"
 
 #include <algorithm>
 #include <atomic>
@@ -827,7 +827,7 @@ std::optional<SharedBytes> StdFileSystem::readShared(const std::string& path, st
         return std::nullopt;
     }
     const auto size = static_cast<std::size_t>(before.st_size);
-    if (m_largeFiles == LargeFileReading::Map && isWorthTwoHalves(size)) {
+    if (m_largeFiles == LargeFileReading::Map && parallel::isWorthTwoHalves(size)) {
         if (auto mapped = GuardedMapping::map(fd, before)) return mapped;
     }
     // Left uninitialised, so that each page is first touched by the thread that reads into it.
@@ -849,8 +849,8 @@ std::optional<SharedBytes> StdFileSystem::readShared(const std::string& path, st
             from += static_cast<std::size_t>(got);
         }
     };
-    if (isWorthTwoHalves(size)) {
-        runInTwoHalves([&] { readRange(0, size / 2); }, [&] { readRange(size / 2, size); });
+    if (parallel::isWorthTwoHalves(size)) {
+        parallel::runInTwoHalves([&] { readRange(0, size / 2); }, [&] { readRange(size / 2, size); });
     } else {
         readRange(0, size);
     }

@@ -1,6 +1,6 @@
 #include "text/text_codec.h"
 
-#include "platform/two_halves.h"
+#include "parallel/two_halves.h"
 
 #include <algorithm>
 #include <array>
@@ -255,12 +255,12 @@ bool hasOnlyCrLfLineEnds(std::string_view text)
     // Large texts are checked in two halves at once. A cut between the CR and the LF of a
     // line end moves past the LF, so that a line end is never split: a half that starts
     // with an LF or ends with a CR then has a lone one.
-    if (!platform::isWorthTwoHalves(text.size())) return lineEndsAreCrLf(text);
+    if (!parallel::isWorthTwoHalves(text.size())) return lineEndsAreCrLf(text);
     std::size_t cut = text.size() / 2;
     if (text[cut - 1] == '\r' && text[cut] == '\n') ++cut;
     bool firstHalf = false;
     bool secondHalf = false;
-    platform::runInTwoHalves([&] { firstHalf = lineEndsAreCrLf(text.substr(0, cut)); },
+    parallel::runInTwoHalves([&] { firstHalf = lineEndsAreCrLf(text.substr(0, cut)); },
                              [&] { secondHalf = lineEndsAreCrLf(text.substr(cut)); });
     return firstHalf && secondHalf;
 }

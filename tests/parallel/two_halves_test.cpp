@@ -1,11 +1,11 @@
-#include "platform/two_halves.h"
+#include "parallel/two_halves.h"
 
 #include <gtest/gtest.h>
 
 #include <stdexcept>
 #include <thread>
 
-namespace vantor::platform {
+namespace vantor::parallel {
 namespace {
 
 TEST(TwoHalves, BothHalvesRunAtOnceAndTheHelpersFailureReachesTheCaller)
@@ -35,4 +35,4 @@ TEST(TwoHalves, BothHalvesRunAtOnceAndTheHelpersFailureReachesTheCaller)
 }
 
 }  // namespace
-}  // namespace vantor::platform
+}  // namespace vantor::parallel

@@ -4,7 +4,7 @@
 #include <exception>
 #include <thread>
 
-namespace vantor::platform {
+namespace vantor::parallel {
 
 // The size from which a job over a text or a file is split in two halves that run at once:
 // below it a second thread costs more than it saves.
@@ -32,4 +32,4 @@ void runInTwoHalves(First&& first, Second&& second)
     if (helperFailure) std::rethrow_exception(helperFailure);
 }
 
-}  // namespace vantor::platform
+}  // namespace vantor::parallel
