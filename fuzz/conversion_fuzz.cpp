@@ -8,10 +8,10 @@
 #include "fuzz/fuzz_support.h"
 #include "convert/conversion_run.h"
 #include "convert/listing_parser.h"
-#include "convert/record_reference.h"
+#include "testing/record_reference.h"
 #include "text/text_codec.h"
 
-#include "fakes/fake_platform.h"
+#include "testing/fake_platform.h"
 
 #include <pugixml.hpp>
 

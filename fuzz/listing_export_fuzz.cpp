@@ -12,7 +12,7 @@
 #include "extract/scene_load.h"
 #include "extract/selection_export.h"
 
-#include "fakes/fake_platform.h"
+#include "testing/fake_platform.h"
 
 #include <cstddef>
 #include <cstdint>

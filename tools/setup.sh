@@ -7,7 +7,7 @@ set -euo pipefail
 VANTOR_PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libgl-dev libxkbcommon-dev
-  libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev
+  libcli11-dev libgtest-dev libbenchmark-dev
   libpugixml-dev libarchive-dev qt6-translations-l10n
   fonts-dejavu-core ccache
   dpkg-dev file desktop-file-utils appstream

@@ -3,7 +3,7 @@
 
 #include "convert/listing_parser.h"
 #include "convert/prim_xml.h"
-#include "tests/convert/record_reference.h"
+#include "testing/record_reference.h"
 #include "text/text_codec.h"
 
 #include <benchmark/benchmark.h>

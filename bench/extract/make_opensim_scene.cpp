@@ -9,7 +9,7 @@
 #include "bench/pseudo_random.h"
 
 #include "platform/std_platform.h"
-#include "tests/extract/opensim_fixture.h"
+#include "testing/opensim_fixture.h"
 #include "text/number_forms.h"
 
 #include <charconv>

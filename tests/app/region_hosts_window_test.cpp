@@ -2,7 +2,7 @@
 #include "app/main_window.h"
 
 #include "app/region_texts.h"
-#include "fakes/fake_platform.h"
+#include "testing/fake_platform.h"
 #include "regions/region_hosts.h"
 #include "window_services.h"
 

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "app/main_window.h"
-#include "fakes/fake_app_services.h"
-#include "fakes/fake_platform.h"
+#include "fake_app_services.h"
+#include "testing/fake_platform.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

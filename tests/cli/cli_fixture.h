@@ -1,7 +1,7 @@
 #pragma once
 
 #include "cli/cli.h"
-#include "fakes/fake_platform.h"
+#include "testing/fake_platform.h"
 
 #include <gtest/gtest.h>
 

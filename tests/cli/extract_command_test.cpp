@@ -4,7 +4,7 @@
 #include "extract/object_line_fixture.h"
 #include "extract/object_lines.h"
 #include "extract/object_parts.h"
-#include "extract/opensim_fixture.h"
+#include "testing/opensim_fixture.h"
 #include "extract/scene_archive.h"
 #include "scene/object_layout.h"
 #include "text/number_forms.h"

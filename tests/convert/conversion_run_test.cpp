@@ -1,7 +1,7 @@
 #include "convert/conversion_run.h"
 #include "text/text_codec.h"
 
-#include "fakes/fake_platform.h"
+#include "testing/fake_platform.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #include "convert/listing_parser.h"
 #include "text/text_codec.h"
 
-#include "record_reference.h"
+#include "testing/record_reference.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #include "convert/prim_xml.h"
 
-#include "fakes/fake_platform.h"
-#include "record_reference.h"
+#include "testing/fake_platform.h"
+#include "testing/record_reference.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>

@@ -3,8 +3,8 @@
 #include "convert/prim_xml.h"
 #include "extract/listing_record.h"
 
-#include "fakes/fake_platform.h"
-#include "record_reference.h"
+#include "testing/fake_platform.h"
+#include "testing/record_reference.h"
 #include "test_support.h"
 
 #include <QString>

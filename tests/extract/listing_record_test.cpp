@@ -2,7 +2,7 @@
 #include "extract/listing_record.h"
 #include "extract/selection_export.h"
 
-#include "fakes/fake_platform.h"
+#include "testing/fake_platform.h"
 #include "object_line_fixture.h"
 
 #include <gtest/gtest.h>

@@ -8,10 +8,10 @@
 #include "extract/selection_export.h"
 
 #include "archive_fixture.h"
-#include "fakes/fake_platform.h"
+#include "testing/fake_platform.h"
 #include "platform/std_platform.h"
 #include "object_line_fixture.h"
-#include "opensim_fixture.h"
+#include "testing/opensim_fixture.h"
 #include "text/text_codec.h"
 #include "text/xml_text.h"
 

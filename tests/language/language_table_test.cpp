@@ -1,7 +1,7 @@
 #include "language/language_folder.h"
 #include "language/language_table.h"
 
-#include "fakes/fake_platform.h"
+#include "testing/fake_platform.h"
 #include "platform/std_platform.h"
 #include "text/text_codec.h"
 

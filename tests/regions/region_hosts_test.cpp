@@ -1,6 +1,6 @@
 #include "regions/region_hosts.h"
 
-#include "fakes/fake_platform.h"
+#include "testing/fake_platform.h"
 #include "platform/std_platform.h"
 
 #include <gtest/gtest.h>
