@@ -1,0 +1,2 @@
+// A folder that the layers do not list.
+#include "text/codec.h"
