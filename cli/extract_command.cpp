@@ -201,14 +201,7 @@ ExitCode runExtract(const ExtractOptions& options, bool withRectangle, CommandCo
     extract::SceneSelection selection(map);
     selection.setTable(std::move(load.objects), std::move(load.markers), std::move(load.positions));
     if (corners) {
-        // The corners become the map's line positions as a drag on the window's map sets them.
-        const double scale = map.mapScale();
-        const auto mapX = [scale](double x) { return static_cast<float>(x * scale); };
-        const auto mapY = [&map, scale](double y) {
-            return static_cast<float>(static_cast<double>(map.width) - y * scale);
-        };
-        selection.press(mapX(corners->x1), mapY(corners->y1));
-        selection.release(mapX(corners->x2), mapY(corners->y2));
+        selection.selectRegion({corners->x1, corners->y1}, {corners->x2, corners->y2});
         const extract::FilterResult filtered = selection.extract(options.invert);
         if (filtered.stop) {
             // The filter meets no other cut-off line than the one the load stopped at.

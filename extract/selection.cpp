@@ -76,6 +76,15 @@ void SceneSelection::release(float x, float y)
     m_dragState = DragState::Set;
 }
 
+void SceneSelection::selectRegion(const ObjectPosition& corner1, const ObjectPosition& corner2)
+{
+    // A corner's map point is where a marker of an object there goes.
+    const Marker first = PlaceMarker(corner1, m_map);
+    const Marker second = PlaceMarker(corner2, m_map);
+    press(first.left, first.top);
+    release(second.left, second.top);
+}
+
 void SceneSelection::selectAll()
 {
     m_v1 = fullLine(0);

@@ -73,6 +73,9 @@ public:
     void press(float x, float y);    // sets the first corner and starts dragging
     void move(float x, float y);     // drags the second corner while dragging
     void release(float x, float y);  // sets the second corner
+    // Sets the rectangle from two opposite corners in region metres (X east, Y north), as a
+    // drag from the first to the second on the map sets it; DragState becomes Set.
+    void selectRegion(const ObjectPosition& corner1, const ObjectPosition& corner2);
     void selectAll();                // "Tout selectionner": the whole map, nothing filtered
     // "Extraire": filters the current table by the rectangle; DragState becomes Set unless a
     // cut-off line ended it.

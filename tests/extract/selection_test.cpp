@@ -75,6 +75,19 @@ TEST(Selection, ExtractKeepsStrictlyInsideOrStrictlyOutside)
     EXPECT_EQ(outside.savedLines().size(), 6u);
 }
 
+// The command line's rectangle in metres keeps what a drag over the same place on the map keeps.
+TEST(Selection, ARegionInMetresSelectsAsTheDragThere)
+{
+    SceneSelection dragged = selectionOver();
+    dragAndExtract(dragged, false);
+    SceneSelection selected = selectionOver();
+    selected.selectRegion({150, 181}, {50, 231});  // the drag's corners, the other way round
+    EXPECT_EQ(selected.edges(), dragged.edges());
+    EXPECT_EQ(selected.dragState(), DragState::Set);
+    selected.extract(false);
+    EXPECT_EQ(namesOf(selected.objects()), (Names{"100,200", "128,200"}));
+}
+
 TEST(Selection, ACutOffLineEndsExtractWithWhatWasKeptBeforeIt)
 {
     SceneSelection selection = selectionOver(kPositions.size(), "<a>1</a><b>2</b><c");
