@@ -183,7 +183,7 @@ void appendVector(std::string& out, double a, double b)
 
 }  // namespace
 
-BuiltText BuildHeaderLine(const ValueList& values, const platform::Clock& clock)
+BuiltText buildHeaderLine(const ValueList& values, const platform::Clock& clock)
 {
     BuiltText header;
     NumberReader number(values);
@@ -207,26 +207,26 @@ BuiltText BuildHeaderLine(const ValueList& values, const platform::Clock& clock)
     return header;
 }
 
-BuiltText BuildHeaderLineFor(std::string_view object, const platform::Clock& clock, std::string* name)
+BuiltText buildHeaderLineFor(std::string_view object, const platform::Clock& clock, std::string* name)
 {
     ValueList values;
-    const TokeniseResult tokenised = TokeniseFirstValues(object, values, scene::kUsedValueCount);
+    const TokeniseResult tokenised = tokeniseFirstValues(object, values, scene::kUsedValueCount);
     if (tokenised != TokeniseResult::Stop && !readsByIndex(object, values)) {
         ObjectParts parts;
         if (parts.parse(object)) parts.partValues(0, values);
     }
     if (name) *name = listingName(valueAt(values, value::kName));
-    return BuildHeaderLine(values, clock);
+    return buildHeaderLine(values, clock);
 }
 
-BuiltText ListingRecordBuilder::BuildListingRecord(std::string_view objectLine)
+BuiltText ListingRecordBuilder::buildListingRecord(std::string_view objectLine)
 {
     m_recordCount = 0;
     // A document that does not begin as the converter's, with LastOwnerID first, cannot be read
     // by index; it is read by name at once, without tokenising it first.
     const bool converterLike = objectLine.substr(0, kConverterHeadBytes).find(kConverterHead) != std::string_view::npos;
     if (!converterLike && m_parts.parse(objectLine)) return buildLinkedRecords();
-    const TokeniseResult tokenised = TokeniseFirstValues(objectLine, m_values, scene::kUsedValueCount);
+    const TokeniseResult tokenised = tokeniseFirstValues(objectLine, m_values, scene::kUsedValueCount);
     if (converterLike && tokenised != TokeniseResult::Stop && !readsByIndex(objectLine, m_values)
         && m_parts.parse(objectLine)) {
         return buildLinkedRecords();

@@ -39,11 +39,11 @@ struct BuiltText {
 // The listing's header line, without line end: "[H:MM]  Rezzer: <x, y, z − 2>" from the
 // GroupPosition values of the anchor object's value list, x and y copied. Fails when one of them is
 // missing or not a number, or when z - 2 would not read back.
-[[nodiscard]] BuiltText BuildHeaderLine(const ValueList& values, const platform::Clock& clock);
+[[nodiscard]] BuiltText buildHeaderLine(const ValueList& values, const platform::Clock& clock);
 
-// The header line for an anchor object, its values read as BuildListingRecord reads its root
+// The header line for an anchor object, its values read as buildListingRecord reads its root
 // part's; name (when given) receives the root's name as a record would carry it.
-[[nodiscard]] BuiltText BuildHeaderLineFor(std::string_view object, const platform::Clock& clock,
+[[nodiscard]] BuiltText buildHeaderLineFor(std::string_view object, const platform::Clock& clock,
                                            std::string* name = nullptr);
 
 // Turns object lines back into listing records, one export at a time: the last type code and
@@ -61,12 +61,12 @@ public:
     // and fail the record when the listing's reader would not take them as numbers; so does a
     // shape value it could not hold in its integer units: a record built always reads back.
     // The name's line breaks, and its commas after a first ": ", become blanks.
-    [[nodiscard]] BuiltText BuildListingRecord(std::string_view objectLine);
+    [[nodiscard]] BuiltText buildListingRecord(std::string_view objectLine);
 
-    // The records the last successful BuildListingRecord wrote.
+    // The records the last successful buildListingRecord wrote.
     [[nodiscard]] std::size_t recordCount() const { return m_recordCount; }
 
-    // `Extract`: the value list of the last line given to BuildListingRecord, as far as a
+    // `Extract`: the value list of the last line given to buildListingRecord, as far as a
     // record uses it (scene::kUsedValueCount values); for an object read by name, its last part's values.
     [[nodiscard]] const ValueList& values() const { return m_values; }
     // The object name as the last record wrote (or would have written) it.

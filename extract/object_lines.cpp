@@ -154,7 +154,7 @@ ObjectLines ObjectLines::fromLines(const std::vector<std::string>& lines)
     return ObjectLines(std::move(text), std::move(views));
 }
 
-TokeniseResult TokeniseObjectLine(std::string_view line, ValueList& values)
+TokeniseResult tokeniseObjectLine(std::string_view line, ValueList& values)
 {
     values.clear();
     return walkValues(line, [&values](std::string_view value) {
@@ -163,7 +163,7 @@ TokeniseResult TokeniseObjectLine(std::string_view line, ValueList& values)
     });
 }
 
-TokeniseResult TokeniseFirstValues(std::string_view line, ValueList& values, std::size_t count)
+TokeniseResult tokeniseFirstValues(std::string_view line, ValueList& values, std::size_t count)
 {
     values.clear();
     if (count == 0) return isCutOffLine(line) ? TokeniseResult::Stop : TokeniseResult::Complete;

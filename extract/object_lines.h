@@ -77,14 +77,14 @@ enum class TokeniseResult {
 
 // Clears values and fills it with the line's values. Text before the first ">" and after the
 // last one is never a value; a run of blanks between two tags is one.
-TokeniseResult TokeniseObjectLine(std::string_view line, ValueList& values);
+TokeniseResult tokeniseObjectLine(std::string_view line, ValueList& values);
 
-// TokeniseObjectLine keeping only the first count values: the same result, and no list of a
+// tokeniseObjectLine keeping only the first count values: the same result, and no list of a
 // degenerate line's millions of values.
-TokeniseResult TokeniseFirstValues(std::string_view line, ValueList& values, std::size_t count);
+TokeniseResult tokeniseFirstValues(std::string_view line, ValueList& values, std::size_t count);
 
 // Whether a "<" follows the line's last ">" (or, without any ">", occurs at all): the line's
-// last tag is cut off. Exactly when TokeniseObjectLine says Stop.
+// last tag is cut off. Exactly when tokeniseObjectLine says Stop.
 [[nodiscard]] bool isCutOffLine(std::string_view line);
 
 // What a marker needs of an object line: the position's X and Y values (scene::value::kPositionX
@@ -97,7 +97,7 @@ struct PositionValues {
     friend bool operator==(const PositionValues&, const PositionValues&) = default;
 };
 
-// The fast path of TokeniseObjectLine for loading and filtering: stops after the position's Y.
+// The fast path of tokeniseObjectLine for loading and filtering: stops after the position's Y.
 [[nodiscard]] PositionValues scanPositionValues(std::string_view line);
 
 }  // namespace vantor::extract

@@ -331,7 +331,7 @@ ObjectLabel readObjectLabel(std::string_view object)
     if (parts.parse(object)) {
         parts.partValues(0, values);
     } else {
-        (void)TokeniseFirstValues(object, values, value::kPositionZ + 1);
+        (void)tokeniseFirstValues(object, values, value::kPositionZ + 1);
     }
     const auto valueText = [&values](std::size_t i) {
         return i < values.size() ? std::string(values[i]) : std::string();

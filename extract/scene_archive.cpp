@@ -283,7 +283,7 @@ SceneLoad loadSceneArchive(platform::InputStream& stream, const MapGeometry& map
     objects.reserve(spans.size());
     for (const auto& [offset, size] : spans) objects.push_back(texts->bytes.substr(offset, size));
     load.markers.reserve(load.positions.size());
-    for (const ObjectPosition& position : load.positions) load.markers.push_back(PlaceMarker(position, map));
+    for (const ObjectPosition& position : load.positions) load.markers.push_back(placeMarker(position, map));
     load.objects = ObjectLines(*texts, std::move(objects));
     return load;
 }

@@ -207,7 +207,7 @@ std::optional<ObjectPosition> readPosition(const PositionValues& values)
     return ObjectPosition{*x, *y};
 }
 
-Marker PlaceMarker(const ObjectPosition& position, const MapGeometry& map)
+Marker placeMarker(const ObjectPosition& position, const MapGeometry& map)
 {
     const double scale = map.mapScale();
     return Marker{static_cast<float>(position.x * scale),
@@ -220,7 +220,7 @@ SceneLoad finishLoad(SceneLoad load, std::shared_ptr<const void> text, std::vect
                      const MapGeometry& map)
 {
     load.markers.reserve(load.positions.size());
-    for (const ObjectPosition& position : load.positions) load.markers.push_back(PlaceMarker(position, map));
+    for (const ObjectPosition& position : load.positions) load.markers.push_back(placeMarker(position, map));
     load.objects = ObjectLines(std::move(text), std::move(objects));
     return load;
 }

@@ -42,7 +42,7 @@ struct Marker {
 
 // Where the marker of an object at position goes: left = x × MapScale, top = W − y × MapScale.
 // Nothing clamps it: an object outside the region gets a marker outside the map.
-[[nodiscard]] Marker PlaceMarker(const ObjectPosition& position, const MapGeometry& map);
+[[nodiscard]] Marker placeMarker(const ObjectPosition& position, const MapGeometry& map);
 
 enum class LoadOutcome {
     Complete,         // every object has its marker

@@ -35,7 +35,7 @@ FilterResult filterObjects(const ObjectLines& table, const std::vector<ObjectPos
                                     : (left < x && x < right && bottom < y && y < top);
         if (!passes) continue;
         result.kept.append(table[k]);
-        result.markers.push_back(PlaceMarker(*position, map));
+        result.markers.push_back(placeMarker(*position, map));
         result.positions.push_back(*position);
     }
     return result;
@@ -79,8 +79,8 @@ void SceneSelection::release(float x, float y)
 void SceneSelection::selectRegion(const ObjectPosition& corner1, const ObjectPosition& corner2)
 {
     // A corner's map point is where a marker of an object there goes.
-    const Marker first = PlaceMarker(corner1, m_map);
-    const Marker second = PlaceMarker(corner2, m_map);
+    const Marker first = placeMarker(corner1, m_map);
+    const Marker second = placeMarker(corner2, m_map);
     press(first.left, first.top);
     release(second.left, second.top);
 }

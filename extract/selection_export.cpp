@@ -92,7 +92,7 @@ std::optional<ExportFailure> appendRecords(const ObjectLines& table, std::size_t
     std::string buffer;
     for (std::size_t k = from; k < to; ++k) {
         if (stopped(stopRequested)) return stopFailure();
-        const BuiltText record = builder.BuildListingRecord(table.read(k, buffer));
+        const BuiltText record = builder.buildListingRecord(table.read(k, buffer));
         if (!record) return objectFailure(ExportError::RecordFailed, k + 1, builder.name(), *record.failure);
         listing += record.text;
         listing += kLineEnd;
@@ -123,7 +123,7 @@ SecondHalf buildSecondHalf(const ObjectLines& table, std::size_t from, const pla
             half.failure = stopFailure();
             return half;
         }
-        const BuiltText record = builder.BuildListingRecord(table.read(k, buffer));
+        const BuiltText record = builder.buildListingRecord(table.read(k, buffer));
         if (!record) {
             half.failure = objectFailure(ExportError::RecordFailed, k + 1, builder.name(), *record.failure);
             return half;
@@ -148,7 +148,7 @@ std::optional<ExportFailure> buildListing(const ObjectLines& table, const platfo
     const std::size_t anchor = table.size() - 1;
     std::string anchorName;
     std::string buffer;
-    const BuiltText header = BuildHeaderLineFor(table.read(anchor, buffer), clock, &anchorName);
+    const BuiltText header = buildHeaderLineFor(table.read(anchor, buffer), clock, &anchorName);
     if (!header) return objectFailure(ExportError::HeaderFailed, anchor + 1, anchorName, *header.failure);
     listing.reserve(table.size() * 256);
     listing += header.text;

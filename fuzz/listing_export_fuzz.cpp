@@ -59,7 +59,7 @@ ExpectedListing expectedListing(const extract::ObjectLines& table, const platfor
 {
     ExpectedListing expected;
     if (table.empty()) return expected;
-    const extract::BuiltText header = extract::BuildHeaderLineFor(table[table.size() - 1], clock);
+    const extract::BuiltText header = extract::buildHeaderLineFor(table[table.size() - 1], clock);
     if (!header) {
         expected.error = extract::ExportError::HeaderFailed;
         expected.objectNumber = table.size();
@@ -69,7 +69,7 @@ ExpectedListing expectedListing(const extract::ObjectLines& table, const platfor
     expected.text = header.text + "\r\n";
     extract::ListingRecordBuilder builder(clock);
     for (std::size_t k = 0; k < table.size(); ++k) {
-        const extract::BuiltText record = builder.BuildListingRecord(table[k]);
+        const extract::BuiltText record = builder.buildListingRecord(table[k]);
         if (!record) {
             expected.error = extract::ExportError::RecordFailed;
             expected.objectNumber = k + 1;

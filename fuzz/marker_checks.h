@@ -7,13 +7,13 @@
 
 namespace vantor::fuzz {
 
-// The markers of a load: one per position, each where PlaceMarker puts it, and one per entry
+// The markers of a load: one per position, each where placeMarker puts it, and one per entry
 // up to the entry where a cut-off line stopped the load.
 inline void checkMarkers(const extract::SceneLoad& load, const extract::MapGeometry& map)
 {
     check(load.markers.size() == load.positions.size(), "one marker per position");
     for (std::size_t k = 0; k < load.markers.size(); ++k) {
-        check(load.markers[k] == extract::PlaceMarker(load.positions[k], map), "each marker where its position puts it");
+        check(load.markers[k] == extract::placeMarker(load.positions[k], map), "each marker where its position puts it");
     }
     if (load.outcome == extract::LoadOutcome::Complete) {
         check(load.markers.size() == load.objects.size(), "a complete load places every entry");

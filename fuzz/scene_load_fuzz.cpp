@@ -83,7 +83,7 @@ bool plainCutOff(std::string_view line)
 void checkTokeniser(std::string_view line)
 {
     extract::ValueList values;
-    const extract::TokeniseResult result = extract::TokeniseObjectLine(line, values);
+    const extract::TokeniseResult result = extract::tokeniseObjectLine(line, values);
     const bool cutOff = plainCutOff(line);
     check(values == plainValues(line), "the tokeniser reads the texts between each > and the next <");
     check((result == extract::TokeniseResult::Stop) == cutOff, "the tokeniser stops exactly at a cut-off line");
@@ -91,7 +91,7 @@ void checkTokeniser(std::string_view line)
 
     extract::ValueList first;
     for (const std::size_t count : {std::size_t{0}, std::size_t{1}, std::size_t{24}, std::size_t{73}}) {
-        check(extract::TokeniseFirstValues(line, first, count) == result, "the first values end alike");
+        check(extract::tokeniseFirstValues(line, first, count) == result, "the first values end alike");
         const std::size_t kept = std::min(count, values.size());
         check(first.size() == kept && std::equal(first.begin(), first.end(), values.begin()),
               "the first values are the tokeniser's first values");

@@ -26,7 +26,7 @@ protected:
     {
         std::vector<extract::ValueList> objects;
         for (const auto line : text::splitLines(files.files.at(path))) {
-            if (line.size() > 10) (void)extract::TokeniseObjectLine(line, objects.emplace_back());
+            if (line.size() > 10) (void)extract::tokeniseObjectLine(line, objects.emplace_back());
         }
         return objects;
     }

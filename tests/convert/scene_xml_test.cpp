@@ -102,7 +102,7 @@ TEST(SceneXml, LineBreaksAndControlsInNamesStayOneLineAndReadBack)
     FakeClock clock;
     vantor::extract::ListingRecordBuilder builder(clock);
     for (std::size_t i = 0; i < documents.size(); ++i) {
-        const auto built = builder.BuildListingRecord(documents[i]);
+        const auto built = builder.buildListingRecord(documents[i]);
         ASSERT_TRUE(built) << i;
         EXPECT_EQ(built.text.substr(0, built.text.find(": ")), "[12:00]  " + listed[i]);
         EXPECT_EQ(built.text.find_first_of("\r\n"), built.text.find("\r\n"));  // line A, CR LF, line B

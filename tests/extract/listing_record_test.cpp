@@ -29,7 +29,7 @@ protected:
     // Line A and line B of the record of an object with these element texts.
     std::pair<std::string, std::string> build(const Fields& fields)
     {
-        const BuiltText record = builder.BuildListingRecord(objectLine(fields));
+        const BuiltText record = builder.buildListingRecord(objectLine(fields));
         EXPECT_TRUE(record) << "failed at value " << (record.failure ? record.failure->valueIndex : 0);
         const auto end = record.text.find("\r\n");
         return {record.text.substr(0, end), record.text.substr(end + 2)};
@@ -108,8 +108,8 @@ TEST_F(Listing, CopiesPositionsAsTheyStandAndDecodesEscapedNames)
               "[9:05]  Tom & Jerry's <shed>: 7, <128.500000, 64.000000, 22.500000>, <0, 0, 0, 1>, <0.5, 0.5, 0.5>, ");
     // The value list points into the object line, which must still be there for the header.
     const std::string line = objectLine(fields);
-    ASSERT_TRUE(builder.BuildListingRecord(line));
-    EXPECT_EQ(BuildHeaderLine(builder.values(), clock).text, "[9:05]  Rezzer: <128.500000, 64.000000, 20.5>");
+    ASSERT_TRUE(builder.buildListingRecord(line));
+    EXPECT_EQ(buildHeaderLine(builder.values(), clock).text, "[9:05]  Rezzer: <128.500000, 64.000000, 20.5>");
     clock.current = {23, 0};
     // An empty name no longer moves every later value down: the object is read by element name.
     EXPECT_EQ(build({{kName, ""}}).first.substr(0, 31), "[23:00]  : 7, <128, 64.5, 22>, ");
@@ -119,7 +119,7 @@ TEST_F(Listing, FailuresNameTheValueAndKeepTheState)
 {
     const Fields torus{{kProfileShape, "Circle"}, {kPathCurve, "32"}};
     build(torus);
-    const auto failureOf = [this](const std::string& line) { return builder.BuildListingRecord(line).failure; };
+    const auto failureOf = [this](const std::string& line) { return builder.buildListingRecord(line).failure; };
     EXPECT_EQ(failureOf(objectLine(torus) + "<a"), (RecordFailure{RecordError::CutOffLine, 0}));
     EXPECT_EQ(failureOf(objectLine({{kProfileShape, "Circle"}, {kPathCurve, "32"}, {kPathRevolutions, "1e308"}})),
               (RecordFailure{RecordError::ArithmeticFault, kPathRevolutions}));
@@ -129,8 +129,8 @@ TEST_F(Listing, FailuresNameTheValueAndKeepTheState)
     EXPECT_EQ(builder.typeCode(), 4);  // a failed object changes nothing
 
     // A linked object is written from its first part's values.
-    EXPECT_EQ(builder.BuildListingRecord(objectLine() + objectLine(torus)).text,
-              builder.BuildListingRecord(objectLine()).text);
+    EXPECT_EQ(builder.buildListingRecord(objectLine() + objectLine(torus)).text,
+              builder.buildListingRecord(objectLine()).text);
 }
 
 // An object line with one element's text replaced: tag is the text just before it.
@@ -157,7 +157,7 @@ TEST_F(Listing, CopiedValuesMustReadBackAsNumbers)
         {objectLine({{kPositionX, "1&#10;2&lt;8&gt;"}}), std::nullopt},
     };
     for (const auto& [line, failure] : cases) {
-        const BuiltText record = builder.BuildListingRecord(line);
+        const BuiltText record = builder.buildListingRecord(line);
         EXPECT_EQ(record.failure, failure) << line;
     }
     EXPECT_EQ(build({{kPositionX, "1e3"}, {kPositionY, " -0"}, {kPositionZ, "2E-05"}}).first,
@@ -171,9 +171,9 @@ TEST_F(Listing, CopiedValuesMustReadBackAsNumbers)
         {{{kPositionZ, "1.7976931348623157e308"}}, RecordFailure{RecordError::ArithmeticFault, kPositionZ}},
         {{{kPositionX, "1e3"}, {kPositionY, " -0"}}, std::nullopt}};
     for (const auto& [fields, failure] : headers) {
-        EXPECT_EQ(BuildHeaderLineFor(objectLine(fields), clock).failure, failure);
+        EXPECT_EQ(buildHeaderLineFor(objectLine(fields), clock).failure, failure);
     }
-    EXPECT_EQ(BuildHeaderLineFor(objectLine({{kPositionX, "1e3"}, {kPositionY, " -0"}}), clock).text,
+    EXPECT_EQ(buildHeaderLineFor(objectLine({{kPositionX, "1e3"}, {kPositionY, " -0"}}), clock).text,
               "[12:00]  Rezzer: <1e3,  -0, 20>");
 }
 
@@ -200,7 +200,7 @@ TEST_F(Listing, ShapeValuesBeyondTheReadersIntegersFail)
     };
     for (auto [fields, index, text, builds] : cases) {
         fields[index] = text;
-        const BuiltText record = builder.BuildListingRecord(objectLine(fields));
+        const BuiltText record = builder.buildListingRecord(objectLine(fields));
         const auto expected = builds ? std::nullopt : std::optional{RecordFailure{RecordError::ArithmeticFault, index}};
         EXPECT_EQ(record.failure, expected) << "value " << index;
     }
@@ -325,11 +325,11 @@ TEST_F(Listing, LargeTablesListAsOneBuilderWould)
     for (const auto& at : cases) {
         lines.assign(count, box);
         for (const auto& [k, line] : at) lines[k] = line;
-        std::string expected = BuildHeaderLineFor(lines.back(), clock).text + "\r\n";
+        std::string expected = buildHeaderLineFor(lines.back(), clock).text + "\r\n";
         ListingRecordBuilder single(clock);
         std::optional<std::size_t> failedAt;
         for (std::size_t k = 0; k < lines.size() && !failedAt; ++k) {
-            const BuiltText record = single.BuildListingRecord(lines[k]);
+            const BuiltText record = single.buildListingRecord(lines[k]);
             if (!record) failedAt = k + 1;
             expected += record.text + "\r\n";
         }

@@ -44,7 +44,7 @@ inline std::string objectLine(const Fields& fields = {})
         return document;
     }();
     extract::ValueList values;
-    (void)extract::TokeniseObjectLine(kBox, values);
+    (void)extract::tokeniseObjectLine(kBox, values);
     std::string line = kBox;
     // From the last value back, so that the earlier values keep their offsets.
     for (auto field = fields.rbegin(); field != fields.rend(); ++field) {

@@ -122,7 +122,7 @@ const std::vector<std::string> kLinesA{
 std::vector<Marker> markersAt(const std::vector<ObjectPosition>& positions)
 {
     std::vector<Marker> markers;
-    for (const auto& position : positions) markers.push_back(PlaceMarker(position, MapGeometry{}));
+    for (const auto& position : positions) markers.push_back(placeMarker(position, MapGeometry{}));
     return markers;
 }
 
@@ -215,7 +215,7 @@ TEST(OpenSimLayout, ConverterObjectsAreReadByIndexOnlyWhereTheirValuesSit)
     const std::string plain = test::objectLine();
     ValueList values;
     const auto byIndex = [&values](const std::string& line) {
-        (void)TokeniseObjectLine(line, values);
+        (void)tokeniseObjectLine(line, values);
         return readsByIndex(line, values);
     };
     EXPECT_TRUE(byIndex(plain));

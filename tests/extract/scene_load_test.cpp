@@ -27,7 +27,7 @@ TEST(Tokeniser, ReadsTheTextsBetweenEachGreaterThanAndTheNextLessThan)
         {"<a>1</a>tail<", Stop, {"1", "tail"}},       {"<a>open end", Complete, {}}};
     ValueList values{"left over"};  // each line starts from the previous line's values
     for (const auto& [line, result, expected] : cases) {
-        EXPECT_EQ(TokeniseObjectLine(line, values), result) << line;
+        EXPECT_EQ(tokeniseObjectLine(line, values), result) << line;
         EXPECT_EQ(values, expected) << line;
     }
 }
@@ -49,7 +49,7 @@ TEST(PositionScan, AgreesWithTheFullTokeniserOnEveryKnownLine)
     ValueList values;
     std::size_t stops = 0;
     for (const std::string& line : lines) {
-        const TokeniseResult full = TokeniseObjectLine(line, values);
+        const TokeniseResult full = tokeniseObjectLine(line, values);
         const std::size_t count = std::min(values.size(), scene::kPositionValueCount);
         values.resize(scene::kPositionValueCount);  // missing values read as empty
         EXPECT_EQ(scanPositionValues(line),

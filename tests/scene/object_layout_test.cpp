@@ -70,7 +70,7 @@ TEST(ObjectLayout, TheWritersDocumentTokenisesToTheLayoutsIndexes)
 {
     const std::string document = writtenDocument();
     extract::ValueList values;
-    ASSERT_EQ(extract::TokeniseObjectLine(document, values), extract::TokeniseResult::Complete);
+    ASSERT_EQ(extract::tokeniseObjectLine(document, values), extract::TokeniseResult::Complete);
     const auto texts = elementTexts(document);
     ASSERT_EQ(values.size(), kDocumentValues.size());
     ASSERT_EQ(texts.size(), kDocumentValues.size());
@@ -96,7 +96,7 @@ TEST(ObjectLayout, TheReadersFindTheWritersValuesByIndex)
 {
     const std::string document = writtenDocument();
     extract::ValueList values;
-    (void)extract::TokeniseObjectLine(document, values);
+    (void)extract::tokeniseObjectLine(document, values);
     EXPECT_TRUE(extract::readsByIndex(document, values));
     EXPECT_TRUE(extract::positionReadsByIndex(document, extract::scanPositionValues(document)));
 
@@ -107,7 +107,7 @@ TEST(ObjectLayout, TheReadersFindTheWritersValuesByIndex)
     for (const auto& [from, to] : renamed) {
         std::string changed = document;
         changed.replace(changed.find(from), from.size(), to);
-        (void)extract::TokeniseObjectLine(changed, values);
+        (void)extract::tokeniseObjectLine(changed, values);
         EXPECT_FALSE(extract::readsByIndex(changed, values)) << to;
     }
 
@@ -116,7 +116,7 @@ TEST(ObjectLayout, TheReadersFindTheWritersValuesByIndex)
     ASSERT_TRUE(parts.parse(document));
     extract::ValueList byName;
     parts.partValues(0, byName);
-    (void)extract::TokeniseObjectLine(document, values);
+    (void)extract::tokeniseObjectLine(document, values);
     for (std::size_t index = 0; index < kUsedValueCount; ++index) {
         if (byName[index].data() != nullptr) {
             EXPECT_EQ(byName[index], values[index]) << kDocumentValues[index];
