@@ -12,6 +12,7 @@
 #include "text/xml_text.h"
 #include "ui_extractor_window.h"
 
+#include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
@@ -511,6 +512,12 @@ QString ExtractorWindow::describeMarker(std::size_t k) const
     std::string buffer;
     const extract::ObjectLabel label = extract::readObjectLabel(m_selection.objects().read(k, buffer));
     return qtText(text::decodeXmlText(label.name) + "\n" + label.x + ", " + label.y + ", " + label.z + " m");
+}
+
+void ExtractorWindow::closeEvent(QCloseEvent* event)
+{
+    QWidget::closeEvent(event);
+    emit closed();
 }
 
 void ExtractorWindow::keyPressEvent(QKeyEvent* event)

@@ -88,8 +88,11 @@ signals:
     void loadFinished();
     // A save (on the worker thread or not) has ended, whatever its outcome.
     void saveFinished();
+    // The window was closed: Escape, its title bar, or the deferred close.
+    void closed();
 
 protected:
+    void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;

@@ -2,12 +2,12 @@
 
 #include "app/about_window.h"
 #include "app/extractor_window.h"
-#include "regions/region_hosts.h"
 #include "app/region_texts.h"
 #include "app/settings_keys.h"
 #include "app/shell_texts.h"
 #include "app/window_basics.h"
 #include "platform/std_platform.h"
+#include "regions/region_hosts.h"
 #include "text/strings.h"
 #include "text/text_codec.h"
 #include "ui_main_window.h"
@@ -164,9 +164,6 @@ MainWindow::~MainWindow()
         m_run->thread->wait();
     }
     if (m_qtTexts) QCoreApplication::removeTranslator(m_qtTexts.get());
-    // An About window still parented here goes with the window; one that outlived its close
-    // is a window of its own and goes when it is closed.
-    delete m_extractor;
 }
 
 bool MainWindow::loadLanguage(const std::string& fileName)
@@ -565,8 +562,10 @@ void MainWindow::showExtractor()
 {
     if (!m_extractor) {
         static const platform::StdClock clock;  // the listing's time stamps
-        m_extractor = new ExtractorWindow(m_session, {m_services.files, m_services.dialogs, m_services.messages, clock});
-        m_extractor->setAttribute(Qt::WA_DeleteOnClose);
+        m_extractor = std::make_unique<ExtractorWindow>(
+            m_session, ExtractorServices{m_services.files, m_services.dialogs, m_services.messages, clock});
+        // Once closed, the window is let go at once and deleted when its close has been handled.
+        connect(m_extractor.get(), &ExtractorWindow::closed, this, [this] { m_extractor.release()->deleteLater(); });
         // The load sequence asks for the scene file before the window is first shown.
         m_extractor->open();
     }

@@ -134,7 +134,8 @@ private:
     std::vector<QPointer<QWidget>> m_disabledForRun;
     std::unique_ptr<QTranslator> m_qtTexts;     // installed while it holds a language
     QPointer<AboutWindow> m_about;                // a top-level window of its own
-    QPointer<ExtractorWindow> m_extractor;       // a top-level window of its own
+    // A top-level window of its own (no Qt parent), while it is open; it works on m_session.
+    std::unique_ptr<ExtractorWindow> m_extractor;
 };
 
 }  // namespace vantor::app

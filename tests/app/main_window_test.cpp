@@ -840,6 +840,32 @@ TEST_F(MainWindowTest, QtsOwnButtonsFollowTheLanguage)
     window.reset();
 }
 
+// The extractor window works on the main window's session: once closed it goes, so that the
+// next click opens a new one, and one still open goes with the main window.
+TEST_F(MainWindowTest, TheExtractorGoesWhenClosedAndWithTheMainWindow)
+{
+    const auto shownExtractor = [] {
+        QPointer<QWidget> found;
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (widget->isVisible() && widget->objectName() == QStringLiteral("Form2")) found = widget;
+        }
+        return found;
+    };
+    open();
+    window->show();
+    click("Command4");
+    QPointer<QWidget> first = shownExtractor();
+    ASSERT_FALSE(first.isNull());
+    first->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(first.isNull());
+    click("Command4");
+    QPointer<QWidget> second = shownExtractor();
+    ASSERT_FALSE(second.isNull());
+    window.reset();
+    EXPECT_TRUE(second.isNull());
+}
+
 TEST_F(MainWindowTest, AboutAndExtractorOpenOnceEach)
 {
     open();
