@@ -141,8 +141,8 @@ ExitCode runConvert(const ConvertOptions& options, CommandContext& context)
         context.out << report.scenePath << "\n" << report.primCount << (report.primCount == 1 ? " prim" : " prims")
                     << " written\n";
         if (report.outcome == convert::ConversionOutcome::GuardStop) {
-            err << "vantor-cli convert: stopped after a record whose first line is 28 characters or shorter; "
-                   "the rest of the listing was not converted\n";
+            err << "vantor-cli convert: stopped after a record whose first line is " << convert::kLongestLastLineA
+                << " characters or shorter; the rest of the listing was not converted\n";
         }
         return ExitCode::Ok;
     case convert::ConversionOutcome::Cancelled:
@@ -190,7 +190,8 @@ void addConvertCommand(CLI::App& app, CommandContext& context)
     auto options = std::make_shared<ConvertOptions>();
     auto* command = app.add_subcommand("convert", "Convert a prim listing into an OpenSim scene file");
     command->add_option("LISTING", options->listing, "The prim listing (.txt) to convert")->required();
-    command->add_option("--out-dir", options->outDir, "Folder that receives NAME.xml and NAME.xml_SLbase.txt")
+    command->add_option("--out-dir", options->outDir,
+                        "Folder that receives NAME.xml and NAME.xml" + std::string(convert::kListingCopySuffix))
         ->capture_default_str();
     command->add_option("--name", options->name,
                         "Output name without .xml (default: the listing's file name without .txt)");

@@ -86,7 +86,7 @@ ConversionReport runConversion(const ConversionRequest& request, ConversionHost&
         return untouched();
     }
     report.scenePath = request.outputFolder + "/" + report.listingName;
-    report.listingCopyPath = report.scenePath + "_SLbase.txt";
+    report.listingCopyPath = report.scenePath + std::string(kListingCopySuffix);
 
     if (!files.isDirectory(request.outputFolder)) {
         markOutputFailed(report, request.outputFolder, "No such file or directory");

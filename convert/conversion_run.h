@@ -24,6 +24,9 @@ inline constexpr const char* kDefaultLocalIdCounter = "720001";
 [[nodiscard]] std::optional<std::string> loadListingFile(const platform::FileSystem& files, const std::string& path,
                                                          std::string* reason);
 
+// The listing copy is the scene file's path with this added.
+inline constexpr std::string_view kListingCopySuffix = "_SLbase.txt";
+
 // Everything a conversion run reads from the main window, as the user typed it.
 struct ConversionRequest {
     std::string listingText;       // the listing box

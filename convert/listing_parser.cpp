@@ -46,8 +46,19 @@ std::ptrdiff_t difference(std::size_t a, std::size_t b)
     return static_cast<std::ptrdiff_t>(a) - static_cast<std::ptrdiff_t>(b);
 }
 
-// The number of characters of line, or limit when it has more: the record cut only compares
-// line lengths with values below 40, and a long line need not be counted to its end.
+// The record cut measures in characters, each line counting its line end: line A with its
+// LF and CR (the guard), and a record's both lines (from the LF before line A to line B's
+// end, kept apart by CR LF).
+// A guard of this or less stops the run after its record: line A of kLongestLastLineA characters.
+constexpr std::size_t kGuardStop = kLongestLastLineA + 2;
+// A record measuring less than this is too short to be one.
+constexpr std::size_t kShortestRecord = 30;
+// Lengths are counted up to this many characters: a longer line compares with the two
+// limits above as this one does, and need not be counted to its end.
+constexpr std::size_t kCountedCharacters = 40;
+static_assert(kCountedCharacters > kGuardStop && kCountedCharacters > kShortestRecord);
+
+// The number of characters of line, or limit when it has more.
 std::size_t charactersUpTo(std::string_view line, std::size_t limit)
 {
     std::size_t count = 0;
@@ -56,8 +67,6 @@ std::size_t charactersUpTo(std::string_view line, std::size_t limit)
     }
     return count;
 }
-
-constexpr std::size_t kCountedCharacters = 40;
 
 bool isBlankLine(std::string_view line)
 {
@@ -326,19 +335,17 @@ bool PrimListing::buildLines(std::string_view rest, bool checkLineEnds)
 
 CutOutcome PrimListing::cutRecord(RecordCut& cut)
 {
-    if (m_guard <= 30) return CutOutcome::GuardStop;
+    if (m_guard <= kGuardStop) return CutOutcome::GuardStop;
     cut.asLines = !m_literal;
-    return m_literal ? cutLiteralRecord(cut.text) : cutLineRecord(nullptr, &cut);
+    return m_literal ? cutLiteralRecord(cut.text) : cutLineRecord(cut);
 }
 
-CutOutcome PrimListing::cutLineRecord(std::string* recordText, RecordCut* cut)
+CutOutcome PrimListing::cutLineRecord(RecordCut& cut)
 {
     // Nothing but blanks and line ends left: the listing is done, even when it ended with
     // empty lines.
     if (m_head >= m_nonBlankEnd) return CutOutcome::EndOfListing;
     const std::string_view lineA = m_lines[m_head];
-    // Lengths of 40 characters and more count as 40: the guard and the short-record test
-    // compare with 30, so their outcome stays the same.
     const std::size_t p1 = charactersUpTo(lineA, kCountedCharacters) + 2;
     m_guard = p1;
     // A last line A without its line B (the text ends right after it) is cut as the record
@@ -346,20 +353,9 @@ CutOutcome PrimListing::cutLineRecord(std::string* recordText, RecordCut* cut)
     // and is shown, never silently left out.
     const std::string_view lineB = m_head + 1 < m_lines.size() ? m_lines[m_head + 1] : std::string_view{};
     const std::size_t p2 = p1 + 2 + charactersUpTo(lineB, kCountedCharacters);
-    if (p2 < 30) return CutOutcome::RecordTooShort;
-
-    if (recordText) {
-        recordText->clear();
-        *recordText += '\n';
-        *recordText += lineA;
-        *recordText += kCrLf;
-        *recordText += lineB;
-        *recordText += '\r';
-    }
-    if (cut) {
-        cut->lineA = lineA;
-        cut->lineB = lineB;
-    }
+    if (p2 < kShortestRecord) return CutOutcome::RecordTooShort;
+    cut.lineA = lineA;
+    cut.lineB = lineB;
     m_head += 2;
     return CutOutcome::Record;
 }
@@ -369,7 +365,7 @@ CutOutcome PrimListing::cutLiteralRecord(std::string& recordText)
     if (m_position >= m_textNonBlankEnd) return CutOutcome::EndOfListing;
     const std::string_view rest = std::string_view(m_text).substr(m_position);
     constexpr std::size_t npos = std::string_view::npos;
-    // Positions as 1-based character counts; 40 and more count as 40, as in the line model.
+    // Positions as 1-based character counts, counted as in the line model.
     const std::size_t crlf1 = rest.find(kCrLf);
     const std::size_t p1 = crlf1 == npos ? 0 : charactersUpTo(rest.substr(0, crlf1), kCountedCharacters) + 1;
     m_guard = p1;
@@ -379,8 +375,8 @@ CutOutcome PrimListing::cutLiteralRecord(std::string& recordText)
     const bool lineBMissing = crlf2 == npos && crlf1 != npos;
     if (lineBMissing) crlf2 = crlf1 + 2;
     const std::size_t p2 = crlf2 == npos ? 0 : charactersUpTo(rest.substr(0, crlf2), kCountedCharacters) + 1;
-    if (p2 < 3) return CutOutcome::EndOfListing;
-    if (p2 < 30) return CutOutcome::RecordTooShort;
+    if (p2 < 3) return CutOutcome::EndOfListing;  // at most one character before the line end
+    if (p2 < kShortestRecord) return CutOutcome::RecordTooShort;
     recordText.assign(rest.substr(0, lineBMissing ? crlf2 : crlf2 + 1));
     if (lineBMissing) recordText += '\r';
     m_position = lineBMissing ? m_text.size() : m_position + crlf2 + 1;

@@ -64,11 +64,16 @@ private:
 // The same for a cut record, without first joining its lines into a record text.
 [[nodiscard]] bool parseRecord(const RecordCut& cut, PackedRecord& record);
 
+// A record whose line A has at most this many characters is the last a run converts: the
+// listing's own records have longer first lines, so a short one marks the end of what the
+// producer wrote.
+inline constexpr std::size_t kLongestLastLineA = 28;
+
 enum class CutOutcome {
     Record,          // a record text was cut off the front of the listing
     EndOfListing,    // nothing but blanks and line ends is left
     RecordTooShort,  // what follows is too short to be a record
-    GuardStop,       // the previous record's line A was 28 characters or shorter
+    GuardStop,       // the previous record's line A was kLongestLastLineA characters or shorter
 };
 
 // The remaining text of a listing while a run consumes it: the header line is cut when it
@@ -108,13 +113,16 @@ private:
     bool build(std::string_view text, LineEndCheck check);
     // False when checkLineEnds finds a CR or LF that is not part of a CR LF.
     bool buildLines(std::string_view rest, bool checkLineEnds);
-    // Fills recordText, cut or both, where given.
-    [[nodiscard]] CutOutcome cutLineRecord(std::string* recordText, RecordCut* cut);
+    [[nodiscard]] CutOutcome cutLineRecord(RecordCut& cut);
     [[nodiscard]] CutOutcome cutLiteralRecord(std::string& recordText);
+
+    // The guard: line A's characters plus its line end, of the record cut last; before the
+    // first record, a length that stops nothing.
+    static constexpr std::size_t kNoGuardYet = 50;
 
     std::string m_header;
     std::size_t m_total = 0;
-    std::size_t m_guard = 50;
+    std::size_t m_guard = kNoGuardYet;
 
     // Normal listings: the remaining text is an LF followed by the lines from m_head on, each
     // ending in CR LF; the lines are views into the caller's text.

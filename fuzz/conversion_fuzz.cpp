@@ -197,7 +197,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     check(files.files.size() == 2, "a run that succeeds writes the scene file and the copy");
     const auto scene = files.files.find("/os/scene.xml");
-    const auto copy = files.files.find("/os/scene.xml_SLbase.txt");
+    const auto copy = files.files.find("/os/scene.xml" + std::string(convert::kListingCopySuffix));
     check(scene != files.files.end() && copy != files.files.end(), "both files under their names");
     checkSceneFile(scene->second, report.primCount);
 
