@@ -1,9 +1,9 @@
 #include "app/about_window.h"
 
 #include "app/artwork.h"
-#include "language/language_table.h"
 #include "app/shell_texts.h"
 #include "app/window_basics.h"
+#include "language/language_table.h"
 #include "ui_about_window.h"
 
 #include <QKeyEvent>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "language/language_table.h"
 #include "convert/conversion_run.h"
+#include "language/language_table.h"
 #include "platform/input_box.h"
 #include "platform/message_box.h"
 

@@ -2,8 +2,8 @@
 
 #include "app/region_map.h"
 #include "app/shell_texts.h"
-#include "app/window_basics.h"
 #include "app/widget_dialogs.h"
+#include "app/window_basics.h"
 #include "extract/listing_record.h"
 #include "extract/object_parts.h"
 #include "extract/scene_archive.h"

@@ -1,8 +1,8 @@
 #include "app/language_step.h"
 
-#include "language/language_table.h"
 #include "app/settings_keys.h"
 #include "app/shell_texts.h"
+#include "language/language_table.h"
 
 namespace vantor::app {
 

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "language/language_table.h"
-#include "regions/region_hosts.h"
 #include "platform/message_box.h"
+#include "regions/region_hosts.h"
 
 #include <string>
 

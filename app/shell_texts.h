@@ -1,11 +1,10 @@
 #pragma once
 
-#include "language/language_table.h"
 #include "convert/conversion_run.h"
+#include "language/language_table.h"
 
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace vantor::app {

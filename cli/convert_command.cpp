@@ -8,7 +8,6 @@
 
 #include <CLI/CLI.hpp>
 
-#include <cctype>
 #include <memory>
 #include <ostream>
 #include <string>

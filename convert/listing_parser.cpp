@@ -7,7 +7,6 @@
 #include <array>
 #include <cmath>
 #include <cstring>
-#include <thread>
 #include <utility>
 
 namespace vantor::convert {

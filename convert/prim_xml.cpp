@@ -5,7 +5,6 @@
 #include "text/number_forms.h"
 #include "text/xml_text.h"
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -13,27 +12,21 @@
 
 namespace vantor::convert {
 
-using namespace std::string_view_literals;
-
 namespace {
 
 constexpr std::string_view kHexDigits = "0123456789abcdef";
 
 // Reads the record's fields as numbers; the first failure sticks, and every later read
 // returns 0 so that the caller checks once at the end.
-std::size_t fieldCount(const PackedRecord& record) { return record.fieldCount(); }
-std::string_view field(const PackedRecord& record, std::size_t index) { return record.field(index); }
-
-template <typename Record>
 class FieldReader {
 public:
-    explicit FieldReader(const Record& record) : m_record(record) {}
+    explicit FieldReader(const PackedRecord& record) : m_record(record) {}
 
     double number(std::size_t index)
     {
         if (!m_ok) return 0;
-        if (index >= fieldCount(m_record)) return fail();
-        const auto value = text::parseNumberQuickly(field(m_record, index));
+        if (index >= m_record.fieldCount()) return fail();
+        const auto value = text::parseNumberQuickly(m_record.field(index));
         if (!value) return fail();
         return *value;
     }
@@ -65,7 +58,7 @@ private:
         return 0;
     }
 
-    const Record& m_record;
+    const PackedRecord& m_record;
     bool m_ok = true;
 };
 
@@ -97,8 +90,7 @@ constexpr std::size_t Skew = 34;
 
 // Converts the record's Second Life shape values into OpenSim's path and profile values; a
 // type or hole code the shape table does not hold leaves the run's shape name as it was.
-template <typename Reader>
-bool computeShape(Reader& f, PrimShape& v, ShapeNames& names)
+bool computeShape(FieldReader& f, PrimShape& v, ShapeNames& names)
 {
     const double type = f.number(Field::Type);
     const double hole = f.number(Field::Hole);
@@ -345,10 +337,8 @@ void appendObjectUuid(std::string& out, platform::RandomSource& random)
     out.append(uuid, sizeof uuid);
 }
 
-namespace {
-
-template <typename Record>
-bool computeValues(const Record& record, const RezOffset& offset, ShapeNames& shapeNames, PrimValues& values)
+bool computePrimValues(const PackedRecord& record, const RezOffset& offset, ShapeNames& shapeNames,
+                       PrimValues& values)
 {
     FieldReader f(record);
     values.position[0] = f.decimal(f.number(Field::PositionX) - offset.x);
@@ -361,14 +351,6 @@ bool computeValues(const Record& record, const RezOffset& offset, ShapeNames& sh
     if (!computeShape(f, values.shape, shapeNames)) return false;
     values.names = shapeNames;
     return true;
-}
-
-}  // namespace
-
-bool computePrimValues(const PackedRecord& record, const RezOffset& offset, ShapeNames& shapeNames,
-                       PrimValues& values)
-{
-    return computeValues(record, offset, shapeNames, values);
 }
 
 std::size_t primDocumentBound(const PrimTexts& texts)

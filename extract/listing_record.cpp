@@ -10,7 +10,6 @@
 #include <array>
 #include <cmath>
 #include <cstddef>
-#include <cstdint>
 #include <optional>
 #include <string>
 

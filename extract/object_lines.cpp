@@ -2,7 +2,6 @@
 
 #include "scene/object_layout.h"
 
-#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <cstring>

@@ -9,7 +9,6 @@
 #include "text/text_codec.h"
 
 #include <algorithm>
-#include <exception>
 #include <functional>
 #include <memory>
 #include <utility>

@@ -4,7 +4,6 @@
 #include "scene/scene_file.h"
 
 #include <cstdint>
-#include <exception>
 #include <memory>
 #include <new>
 #include <string>

@@ -4,7 +4,6 @@
 #include "text/text_codec.h"
 
 #include <algorithm>
-#include <charconv>
 #include <memory>
 #include <optional>
 

@@ -3,11 +3,11 @@
 #include "app/region_map.h"
 #include "app/widget_dialogs.h"
 #include "extract/archive_fixture.h"
-#include "testing/opensim_fixture.h"
 #include "extract/object_line_fixture.h"
+#include "testing/opensim_fixture.h"
 #include "fake_app_services.h"
-#include "testing/fake_platform.h"
 #include "platform/std_platform.h"
+#include "testing/fake_platform.h"
 #include "window_services.h"
 
 #include <gtest/gtest.h>

@@ -3,8 +3,8 @@
 #include "app/shell_texts.h"
 #include "app/splash_window.h"
 #include "app/startup.h"
-#include "testing/fake_platform.h"
 #include "platform/std_platform.h"
+#include "testing/fake_platform.h"
 #include "text/text_codec.h"
 #include "window_services.h"
 

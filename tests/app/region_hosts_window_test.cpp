@@ -2,8 +2,8 @@
 #include "app/main_window.h"
 
 #include "app/region_texts.h"
-#include "testing/fake_platform.h"
 #include "regions/region_hosts.h"
+#include "testing/fake_platform.h"
 #include "window_services.h"
 
 #include <gtest/gtest.h>

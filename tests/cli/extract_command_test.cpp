@@ -4,9 +4,9 @@
 #include "extract/object_line_fixture.h"
 #include "extract/object_lines.h"
 #include "extract/object_parts.h"
-#include "testing/opensim_fixture.h"
 #include "extract/scene_archive.h"
 #include "scene/object_layout.h"
+#include "testing/opensim_fixture.h"
 #include "text/number_forms.h"
 #include "text/text_codec.h"
 

@@ -8,8 +8,8 @@
 #include "extract/selection_export.h"
 
 #include "archive_fixture.h"
-#include "testing/fake_platform.h"
 #include "platform/std_platform.h"
+#include "testing/fake_platform.h"
 #include "object_line_fixture.h"
 #include "testing/opensim_fixture.h"
 #include "text/text_codec.h"

@@ -1,8 +1,8 @@
 #include "language/language_folder.h"
 #include "language/language_table.h"
 
-#include "testing/fake_platform.h"
 #include "platform/std_platform.h"
+#include "testing/fake_platform.h"
 #include "text/text_codec.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #include "regions/region_hosts.h"
 
-#include "testing/fake_platform.h"
 #include "platform/std_platform.h"
+#include "testing/fake_platform.h"
 
 #include <gtest/gtest.h>
 
