@@ -22,7 +22,6 @@
 #include <QUrl>
 
 #include <filesystem>
-#include <initializer_list>
 #include <system_error>
 #include <utility>
 
@@ -34,26 +33,6 @@ using language::LanguageTable;
 namespace {
 
 QString qtText(const std::string& value) { return QString::fromStdString(value); }
-
-// The pattern with "%1", "%2", ... replaced by the values, in one pass (a value that holds
-// "%2" stays as it is).
-std::string fillIn(const std::string& pattern, std::initializer_list<std::string> values)
-{
-    std::string out;
-    out.reserve(pattern.size());
-    for (std::size_t i = 0; i < pattern.size(); ++i) {
-        if (pattern[i] == '%' && i + 1 < pattern.size() && pattern[i + 1] >= '1' && pattern[i + 1] <= '9') {
-            const auto index = static_cast<std::size_t>(pattern[i + 1] - '1');
-            if (index < values.size()) {
-                out += *(values.begin() + index);
-                ++i;
-                continue;
-            }
-        }
-        out += pattern[i];
-    }
-    return out;
-}
 
 std::string number(std::size_t value) { return std::to_string(value); }
 

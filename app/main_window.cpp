@@ -341,7 +341,7 @@ void MainWindow::loadListingFile(const std::string& path, const std::string& tit
         return;
     }
     setListingText(std::move(*listing));
-    m_session.listingName = listingNameFromTitle(title);
+    m_session.listingName = convert::listingNameOf(title);
 }
 
 void MainWindow::showBrowseChoices()

@@ -22,7 +22,6 @@ std::string folderOfChosenFile(const std::string& path, const std::string& title
     return text::removeAll(text::removeAll(path, title), "*.txt");
 }
 
-std::string listingNameFromTitle(const std::string& title) { return text::removeAll(text::removeAll(title, ".txt"), ".TXT"); }
 
 std::string languageList(const std::vector<std::string>& fileNames)
 {

@@ -27,9 +27,6 @@ inline constexpr const char* kPlaceholderListingName = "défaut";
 // then of "*.txt"; it keeps the separator before the name.
 [[nodiscard]] std::string folderOfChosenFile(const std::string& path, const std::string& title);
 
-// The listing name of a listing file: its title without every ".txt", then every ".TXT".
-[[nodiscard]] std::string listingNameFromTitle(const std::string& title);
-
 // The list of the start-up's language box: "(EN, FR)" for EN.lng and FR.lng.
 [[nodiscard]] std::string languageList(const std::vector<std::string>& fileNames);
 

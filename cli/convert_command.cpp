@@ -46,13 +46,11 @@ private:
     bool m_overwriteDeclined = false;
 };
 
-// The listing's file name without its folder, with every ".txt" and then every ".TXT"
-// removed, as loading a listing in the main window names it.
+// The listing name of the listing file, as loading it in the main window names it.
 std::string defaultName(const std::string& path)
 {
     const auto slash = path.find_last_of('/');
-    const std::string title = slash == std::string::npos ? path : path.substr(slash + 1);
-    return text::removeAll(text::removeAll(title, ".txt"), ".TXT");
+    return convert::listingNameOf(slash == std::string::npos ? path : path.substr(slash + 1));
 }
 
 // The record text as the error message shows it, without the LF and CR at its ends.

@@ -6,6 +6,7 @@
 
 #include "scene/scene_file.h"
 #include "text/number_forms.h"
+#include "text/strings.h"
 #include "text/text_codec.h"
 #include "text/xml_text.h"
 
@@ -255,6 +256,11 @@ std::optional<RequestField> firstInvalidField(const ConversionRequest& request)
 bool holdsNoPrims(std::string_view listing)
 {
     return listing.find_first_not_of(" \t\r\n") == std::string_view::npos;
+}
+
+std::string listingNameOf(std::string_view title)
+{
+    return text::removeAll(text::removeAll(std::string(title), ".txt"), ".TXT");
 }
 
 bool isAcceptableOutputName(std::string_view name)

@@ -116,6 +116,10 @@ struct ConversionReport {
 // no "/" or "\" and is neither "." nor "..". Callers ask again (window) or refuse (CLI).
 [[nodiscard]] bool isAcceptableOutputName(std::string_view name);
 
+// The listing name of a listing file, from its name without folder (its title): every ".txt"
+// removed, then every ".TXT". Both front ends propose it as the output name.
+[[nodiscard]] std::string listingNameOf(std::string_view title);
+
 // Runs one conversion: checks the request, asks the name, writes the scene file and the
 // listing copy into the output folder and reports what happened. Both files are complete
 // and flushed to the device before either is put in place, and then they go in back to
