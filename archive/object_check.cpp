@@ -105,7 +105,11 @@ std::optional<ObjectProblem> checkReference(std::string_view text, std::size_t a
         }
         return std::nullopt;
     }
-    if (body.size() > 64) return problem(ObjectFault::NotWellFormed, "an '&' that begins no reference", base + at);
+    const bool name = !body.empty() && std::all_of(body.begin(), body.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || isDigit(c) || c == '_' || c == '-' || c == '.'
+            || static_cast<unsigned char>(c) >= 0x80;
+    });
+    if (!name) return problem(ObjectFault::NotWellFormed, "an '&' that begins no reference", base + at);
     return problem(ObjectFault::NotWellFormed, "the undeclared entity &" + std::string(body) + ";", base + at);
 }
 
