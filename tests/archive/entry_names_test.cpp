@@ -2,7 +2,7 @@
 // short, and assets named so that OpenSim's loader knows their type.
 #include "archive/entry_names.h"
 
-#include "extract/opensim_fixture.h"
+#include "testing/opensim_fixture.h"
 #include "samples.h"
 
 #include <gtest/gtest.h>

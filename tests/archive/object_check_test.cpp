@@ -2,7 +2,7 @@
 // loading of the whole archive) is refused here, and what it reads passes.
 #include "archive/object_check.h"
 
-#include "extract/opensim_fixture.h"
+#include "testing/opensim_fixture.h"
 #include "extract/scene_archive.h"
 
 #include <gtest/gtest.h>

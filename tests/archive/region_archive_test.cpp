@@ -2,9 +2,9 @@
 // tar headers, its archive.xml, its entries and through Vantor's own archive reader.
 #include "archive/region_archive.h"
 
-#include "extract/opensim_fixture.h"
+#include "testing/opensim_fixture.h"
 #include "extract/scene_archive.h"
-#include "fakes/fake_platform.h"
+#include "testing/fake_platform.h"
 #include "samples.h"
 
 #include <archive.h>
