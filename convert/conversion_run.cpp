@@ -4,6 +4,7 @@
 #include "listing_parser.h"
 #include "prim_xml.h"
 
+#include "archive/archive_output.h"
 #include "scene/scene_file.h"
 #include "text/number_forms.h"
 #include "text/strings.h"
@@ -86,7 +87,7 @@ ConversionReport runConversion(const ConversionRequest& request, ConversionHost&
                          "a name holding \"/\" or \"\\\", or that is \".\" or \"..\", leaves the folder");
         return untouched();
     }
-    report.scenePath = request.outputFolder + "/" + report.listingName;
+    report.scenePath = request.outputFolder + "/" + answer + std::string(outputExtension(request.format));
     report.listingCopyPath = report.scenePath + std::string(kListingCopySuffix);
 
     if (!files.isDirectory(request.outputFolder)) {
@@ -102,10 +103,16 @@ ConversionReport runConversion(const ConversionRequest& request, ConversionHost&
     // Both files are written beside their targets and put in place only when the run
     // succeeds, so a failed run leaves an earlier scene file and copy untouched.
     std::string reason;
-    const std::unique_ptr<platform::OutputFile> sceneFile = files.create(report.scenePath, &reason);
+    std::unique_ptr<platform::OutputFile> sceneFile = files.create(report.scenePath, &reason);
     if (!sceneFile) {
         markOutputFailed(report, report.scenePath, reason);
         return untouched();
+    }
+    if (request.format == OutputFormat::RegionArchive) {
+        // The scene file's text goes into the archive instead, one entry per object line.
+        archive::ArchiveOptions options;
+        options.createdAt = request.createdAt;
+        sceneFile = std::make_unique<archive::ArchiveOutputFile>(std::move(sceneFile), options);
     }
     const std::unique_ptr<platform::OutputFile> copy = files.create(report.listingCopyPath, &reason);
     if (!copy) {
@@ -133,7 +140,7 @@ ConversionReport runConversion(const ConversionRequest& request, ConversionHost&
     // computes them; it is stopped and joined before the files go.
     std::string escapedOwner;
     text::appendXmlEscaped(escapedOwner, request.ownerUuid);
-    DocumentWriter writer(*sceneFile, escapedOwner);
+    DocumentWriter writer(*sceneFile, escapedOwner, request.linkObjects);
     // Every end but a complete listing leaves the unconverted rest in the listing box.
     const auto stop = [&](ConversionOutcome outcome, std::string failingText = {}) {
         report.outcome = outcome;
@@ -146,6 +153,8 @@ ConversionReport runConversion(const ConversionRequest& request, ConversionHost&
     if (!offset) return stop(ConversionOutcome::ConversionError, listing.headerLine());
 
     ShapeNames shapeNames;
+    PrimValues linkRoot;  // linking: the values of the object's root
+    std::int32_t linkNumber = 0;
     PackedRecord record;
     RecordCut cut;
     // The counter was checked before the run began.
@@ -176,6 +185,14 @@ ConversionReport runConversion(const ConversionRequest& request, ConversionHost&
         document.objectUuid.clear();
         appendObjectUuid(document.objectUuid, random);
         if (!computePrimValues(record, *offset, shapeNames, document.values)) {
+            return stop(ConversionOutcome::ConversionError, record.recordText());
+        }
+        document.beginsObject = !request.linkObjects || report.primCount == 0 || beginsObject(record);
+        if (document.beginsObject) {
+            linkRoot = document.values;
+            linkNumber = 1;
+            ++report.objectCount;
+        } else if (!childPlacement(linkRoot, document.values, ++linkNumber, document.placement)) {
             return stop(ConversionOutcome::ConversionError, record.recordText());
         }
         document.localId = report.localIdCounter;
@@ -241,6 +258,11 @@ std::optional<std::string> loadListingFile(const platform::FileSystem& files, co
         listing = text::toCrLfLines(listing);
     }
     return listing;
+}
+
+std::string_view outputExtension(OutputFormat format)
+{
+    return format == OutputFormat::RegionArchive ? ".oar" : ".xml";
 }
 
 std::optional<RequestField> firstInvalidField(const ConversionRequest& request)

@@ -27,6 +27,15 @@ inline constexpr const char* kDefaultLocalIdCounter = "720001";
 // The listing copy is the scene file's path with this added.
 inline constexpr std::string_view kListingCopySuffix = "_SLbase.txt";
 
+// What a run writes beside the listing copy.
+enum class OutputFormat {
+    SceneFile,      // NAME.xml, which OpenSim's `load xml2` reads
+    RegionArchive,  // NAME.oar, which OpenSim's `load oar --merge` reads
+};
+
+// The output file's extension, ".xml" or ".oar".
+[[nodiscard]] std::string_view outputExtension(OutputFormat format);
+
 // Everything a conversion run reads from the main window, as the user typed it.
 struct ConversionRequest {
     std::string listingText;       // the listing box
@@ -35,6 +44,11 @@ struct ConversionRequest {
     std::string localIdCounter;    // the LocalID counter before the run; each prim takes the next value
     std::string outputFolder;      // the OpenSim folder; "/" is put between it and the file name
     std::string listingName;       // the current listing name, proposed as output name
+    // Whether the records become linked objects: the first record begins an object, and so
+    // does every later one whose field 0 is 1 (beginsObject); the records between are its parts.
+    bool linkObjects = false;
+    OutputFormat format = OutputFormat::SceneFile;
+    std::int64_t createdAt = 0;    // a region archive's time of making, in seconds since 1970 (UTC)
 };
 
 // The largest LocalID OpenSim holds (an unsigned 32-bit number).
@@ -96,6 +110,7 @@ public:
 struct ConversionReport {
     ConversionOutcome outcome = ConversionOutcome::Cancelled;
     int primCount = 0;              // documents written to the scene file
+    int objectCount = 0;            // the objects they make: primCount unless objects are linked
     std::string scenePath;          // set once the name is known
     std::string listingCopyPath;
     std::optional<RequestField> invalidField;  // InvalidField: which value
@@ -120,7 +135,8 @@ struct ConversionReport {
 // removed, then every ".TXT". Both front ends propose it as the output name.
 [[nodiscard]] std::string listingNameOf(std::string_view title);
 
-// Runs one conversion: checks the request, asks the name, writes the scene file and the
+// Runs one conversion: checks the request, asks the name, writes the scene file (or the
+// region archive, whose objects are each checked as OpenSim's loader would read them) and the
 // listing copy into the output folder and reports what happened. Both files are complete
 // and flushed to the device before either is put in place, and then they go in back to
 // back, the scene file first. The scene file replaces only a file the host agreed to

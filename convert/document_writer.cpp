@@ -1,5 +1,6 @@
 #include "document_writer.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace vantor::convert {
@@ -12,8 +13,8 @@ constexpr std::size_t kSlackBytes = std::size_t{64} << 10;
 
 }  // namespace
 
-DocumentWriter::DocumentWriter(platform::OutputFile& scene, std::string_view escapedOwnerUuid)
-    : m_scene(scene), m_escapedOwnerUuid(escapedOwnerUuid)
+DocumentWriter::DocumentWriter(platform::OutputFile& scene, std::string_view escapedOwnerUuid, bool linkObjects)
+    : m_scene(scene), m_escapedOwnerUuid(escapedOwnerUuid), m_linkObjects(linkObjects)
 {
     for (Batch& batch : m_batches) m_free.push_back(&batch);
     m_thread = std::thread([this] { run(); });
@@ -117,7 +118,10 @@ void DocumentWriter::run()
             const std::lock_guard lock(m_mutex);
             abandoned = m_abandoned;
         }
-        if (!abandoned) writePiece();
+        if (!abandoned) {
+            endObject();
+            writePiece();
+        }
     } catch (...) {
         {
             const std::lock_guard lock(m_mutex);
@@ -131,23 +135,80 @@ void DocumentWriter::writeBatch(const Batch& batch)
 {
     for (std::size_t i = 0; i < batch.count; ++i) {
         const PreparedDocument& document = batch.documents[i];
-        const PrimTexts texts{m_escapedOwnerUuid, document.localId, document.objectUuid, document.name};
-        const std::size_t bound = primDocumentBound(texts) + "\r\n"sv.size();
-        if (m_capacity - m_used < bound) {
-            // Not enough room left: the text so far goes first, and the buffer grows when a
-            // whole piece and this document would not fit (some slack spares a long name).
-            writePiece();
-            if (m_capacity < kPieceBytes + bound) {
-                m_capacity = kPieceBytes + bound + kSlackBytes;
-                m_text = std::make_unique_for_overwrite<char[]>(m_capacity);
-            }
+        if (m_linkObjects) {
+            writeLinked(document);
+            continue;
         }
-        char* end = writePrimDocument(m_text.get() + m_used, document.values, texts);
+        const PrimTexts texts{m_escapedOwnerUuid, document.localId, document.objectUuid, document.name};
+        char* end = writePrimDocument(room(primDocumentBound(texts) + "\r\n"sv.size()), document.values, texts);
         *end++ = '\r';
         *end++ = '\n';
-        m_used = static_cast<std::size_t>(end - m_text.get());
-        if (m_used >= kPieceBytes) writePiece();
+        wrote(end);
     }
+}
+
+void DocumentWriter::writeLinked(const PreparedDocument& document)
+{
+    if (document.beginsObject || (!m_rootHeld && !m_groupOpen)) {
+        // The root waits: whether it is written alone or as a linkset's root depends on what follows.
+        endObject();
+        m_root = document;
+        m_rootHeld = true;
+        return;
+    }
+    if (m_rootHeld) {
+        const PrimTexts texts{m_escapedOwnerUuid, m_root.localId, m_root.objectUuid, m_root.name};
+        const PartPlacement placement = ownPlacement(m_root.values, 1);
+        char* out = room(kGroupBegin.size() + linkedPartBound(texts, placement) + kOtherPartsBegin.size());
+        out = std::copy(kGroupBegin.begin(), kGroupBegin.end(), out);
+        out = writeLinkedPart(out, m_root.values, texts, placement);
+        wrote(std::copy(kOtherPartsBegin.begin(), kOtherPartsBegin.end(), out));
+        m_rootHeld = false;
+        m_groupOpen = true;
+    }
+    PartPlacement placement = document.placement;
+    placement.parentLocalId = m_root.localId;
+    const PrimTexts texts{m_escapedOwnerUuid, document.localId, document.objectUuid, document.name};
+    wrote(writeLinkedPart(room(linkedPartBound(texts, placement)), document.values, texts, placement));
+}
+
+void DocumentWriter::endObject()
+{
+    if (m_rootHeld) {
+        m_rootHeld = false;
+        const PrimTexts texts{m_escapedOwnerUuid, m_root.localId, m_root.objectUuid, m_root.name};
+        char* end = writePrimDocument(room(primDocumentBound(texts) + "\r\n"sv.size()), m_root.values, texts);
+        *end++ = '\r';
+        *end++ = '\n';
+        wrote(end);
+    } else if (m_groupOpen) {
+        m_groupOpen = false;
+        char* out = room(kGroupEnd.size() + "\r\n"sv.size());
+        out = std::copy(kGroupEnd.begin(), kGroupEnd.end(), out);
+        *out++ = '\r';
+        *out++ = '\n';
+        wrote(out);
+    }
+}
+
+char* DocumentWriter::room(std::size_t bound)
+{
+    if (m_capacity - m_used < bound) {
+        // Not enough room left: the text so far goes first, and the buffer grows when a whole
+        // piece and this text would not fit (some slack spares a long name).
+        writePiece();
+        if (m_capacity < kPieceBytes + bound) {
+            m_capacity = kPieceBytes + bound + kSlackBytes;
+            m_text = std::make_unique_for_overwrite<char[]>(m_capacity);
+        }
+    }
+    return m_text.get() + m_used;
+}
+
+void DocumentWriter::wrote(char* end)
+{
+    m_used = static_cast<std::size_t>(end - m_text.get());
+    if (m_used >= kPieceBytes) writePiece();
 }
 
 void DocumentWriter::writePiece()

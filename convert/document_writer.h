@@ -24,6 +24,10 @@ struct PreparedDocument {
     std::string localId;
     std::string objectUuid;
     std::string name;
+    // When objects are linked: whether this record begins an object (else it is a part of the
+    // object begun last), and a part's placement relative to its root (childPlacement).
+    bool beginsObject = true;
+    PartPlacement placement;
 };
 
 // Writes object documents into the scene file on a thread of its own, so that the calling
@@ -32,6 +36,10 @@ struct PreparedDocument {
 // document, and writes the text in large pieces. At most kBatchCount batches exist, so memory
 // stays small whatever the listing's length, and the calling thread waits when the writer
 // falls behind. The documents reach the file in the order they were added.
+//
+// When objects are linked, the documents of one object (the one that begins it and the parts
+// after it) become one SceneObjectGroup line, the root first: an object is written once the
+// next one begins or the documents end, and one of a single part is written as without linking.
 //
 // Destroying the writer without finish() stops it after the piece it is writing and joins
 // it; documents still queued are dropped (a failed run drops its scene file anyway).
@@ -44,7 +52,7 @@ public:
 
     // scene: the file the documents go to; nothing else writes to it until finish() returns
     // or the writer is destroyed. escapedOwnerUuid must outlive the writer.
-    DocumentWriter(platform::OutputFile& scene, std::string_view escapedOwnerUuid);
+    DocumentWriter(platform::OutputFile& scene, std::string_view escapedOwnerUuid, bool linkObjects = false);
     ~DocumentWriter();
 
     DocumentWriter(const DocumentWriter&) = delete;
@@ -69,12 +77,17 @@ private:
     [[nodiscard]] Batch* takeQueued();
     void giveBack(Batch* batch);
     void writeBatch(const Batch& batch);
+    void writeLinked(const PreparedDocument& document);
+    void endObject();
+    [[nodiscard]] char* room(std::size_t bound);
+    void wrote(char* end);
     void writePiece();
     void stop();
     void rethrowFailure();
 
     platform::OutputFile& m_scene;
     std::string_view m_escapedOwnerUuid;
+    bool m_linkObjects = false;
 
     std::array<Batch, kBatchCount> m_batches;
     Batch* m_filling = nullptr;  // the calling thread's, outside both lists
@@ -91,6 +104,9 @@ private:
     std::unique_ptr<char[]> m_text;
     std::size_t m_capacity = 0;
     std::size_t m_used = 0;
+    PreparedDocument m_root;   // linking: the root of the object under way, while no other part came
+    bool m_rootHeld = false;
+    bool m_groupOpen = false;  // linking: the root and its OtherParts are written, the group's end not
 
     std::thread m_thread;  // last, so that it starts when everything else is ready
 };

@@ -143,18 +143,19 @@ bool computeShape(FieldReader& f, PrimShape& v, ShapeNames& names)
 // record's texts. The same walk counts the literal bytes at compile time (LiteralCount), so
 // that the bound of a document can never fall behind its text.
 template <typename Sink>
-constexpr void writeDocument(Sink& out, const PrimValues& values, const PrimTexts& texts)
+constexpr void writePart(Sink& out, const PrimValues& values, const PrimTexts& texts, const PartPlacement& placement)
 {
     const PrimShape& v = values.shape;
-    out.put("<SceneObjectGroup><SceneObjectPart xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
+    out.put("<SceneObjectPart xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
             "xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\"><LastOwnerID><UUID>");
     out.text(texts.escapedOwnerUuid);
     out.put("</UUID></LastOwnerID><OwnerID><UUID>");
     out.text(texts.escapedOwnerUuid);
     out.put("</UUID></OwnerID><GroupID><UUID>00000000-0000-0000-0000-000000000000</UUID></GroupID>"
             "<OwnershipCost>0</OwnershipCost><ObjectSaleType>0</ObjectSaleType><SalePrice>0</SalePrice>"
-            "<Category>0</Category><CreationDate>1206461858</CreationDate><ParentID>0</ParentID>"
-            "<BaseMask>2147483647</BaseMask><OwnerMask>2147483647</OwnerMask><GroupMask>0</GroupMask>"
+            "<Category>0</Category><CreationDate>1206461858</CreationDate><ParentID>");
+    out.escaped(placement.parentLocalId);
+    out.put("</ParentID><BaseMask>2147483647</BaseMask><OwnerMask>2147483647</OwnerMask><GroupMask>0</GroupMask>"
             "<EveryoneMask>0</EveryoneMask><NextOwnerMask>2147483647</NextOwnerMask>"
             "<Flags>Touch AllowInventoryDrop</Flags><CreatorID><UUID>");
     out.text(texts.escapedOwnerUuid);
@@ -167,26 +168,34 @@ constexpr void writeDocument(Sink& out, const PrimValues& values, const PrimText
     out.put("</Name><Material>0</Material>");
 
     out.put("<RegionHandle>1099511628032000</RegionHandle><GroupPosition><X>");
-    out.decimal(values.position[0]);
+    out.decimal(placement.groupPosition[0]);
     out.put("</X><Y>");
-    out.decimal(values.position[1]);
+    out.decimal(placement.groupPosition[1]);
     out.put("</Y><Z>");
-    out.decimal(values.position[2]);
+    out.decimal(placement.groupPosition[2]);
 
-    out.put("</Z></GroupPosition><OffsetPosition><X>0</X><Y>0</Y><Z>0</Z></OffsetPosition><RotationOffset><X>");
-    out.decimal(values.rotation[0]);
+    out.put("</Z></GroupPosition><OffsetPosition><X>");
+    out.decimal(placement.offset[0]);
     out.put("</X><Y>");
-    out.decimal(values.rotation[1]);
+    out.decimal(placement.offset[1]);
     out.put("</Y><Z>");
-    out.decimal(values.rotation[2]);
+    out.decimal(placement.offset[2]);
+    out.put("</Z></OffsetPosition><RotationOffset><X>");
+    out.decimal(placement.rotation[0]);
+    out.put("</X><Y>");
+    out.decimal(placement.rotation[1]);
+    out.put("</Y><Z>");
+    out.decimal(placement.rotation[2]);
     out.put("</Z><W>");
-    out.decimal(values.rotation[3]);
+    out.decimal(placement.rotation[3]);
 
     out.put("</W></RotationOffset><Velocity><X>0</X><Y>0</Y><Z>0</Z></Velocity>"
             "<RotationalVelocity><X>0</X><Y>0</Y><Z>0</Z></RotationalVelocity>"
             "<AngularVelocity><X>0</X><Y>0</Y><Z>0</Z></AngularVelocity>"
             "<Acceleration><X>0</X><Y>0</Y><Z>0</Z></Acceleration><Description /><Color /><Text /><SitName />"
-            "<TouchName /><LinkNum>0</LinkNum><ClickAction>0</ClickAction><Shape><ExtraParams>AA==</ExtraParams>");
+            "<TouchName /><LinkNum>");
+    out.integer(placement.linkNumber);
+    out.put("</LinkNum><ClickAction>0</ClickAction><Shape><ExtraParams>AA==</ExtraParams>");
 
     out.put("<PathBegin>");
     out.integer(v.pathBegin);
@@ -259,8 +268,25 @@ constexpr void writeDocument(Sink& out, const PrimValues& values, const PrimText
     out.put("</Z></Scale>");
 
     out.put("<UpdateFlag>0</UpdateFlag><FolderID><UUID>489f6a9b-5e15-4c11-a126-b6662b354b1f</UUID></FolderID>"
-            "<InventorySerial>0</InventorySerial><TaskInventory></TaskInventory></SceneObjectPart><OtherParts />"
-            "</SceneObjectGroup>");
+            "<InventorySerial>0</InventorySerial><TaskInventory></TaskInventory></SceneObjectPart>");
+}
+
+constexpr PartPlacement placementOf(const PrimValues& values, std::int32_t linkNumber)
+{
+    PartPlacement placement;
+    placement.linkNumber = linkNumber;
+    for (std::size_t i = 0; i < 3; ++i) placement.groupPosition[i] = values.position[i];
+    for (std::size_t i = 0; i < 4; ++i) placement.rotation[i] = values.rotation[i];
+    return placement;
+}
+
+// An object of one part: the group around it, with no other parts.
+template <typename Sink>
+constexpr void writeDocument(Sink& out, const PrimValues& values, const PrimTexts& texts)
+{
+    out.put("<SceneObjectGroup>");
+    writePart(out, values, texts, placementOf(values, 0));
+    out.put("<OtherParts /></SceneObjectGroup>");
 }
 
 // Counts what writeDocument writes besides the record's texts: literal bytes, numbers.
@@ -284,9 +310,31 @@ constexpr LiteralCount kDocumentParts = [] {
     writeDocument(count, PrimValues{}, PrimTexts{});
     return count;
 }();
-// primDocumentBound counts the texts one by one: three owners, the object identifier and the
-// two shape names as they are, the local id and the name escaped.
-static_assert(kDocumentParts.texts == 6 && kDocumentParts.escapes == 2);
+constexpr LiteralCount kPartParts = [] {
+    LiteralCount count;
+    writePart(count, PrimValues{}, PrimTexts{}, PartPlacement{});
+    return count;
+}();
+// The bounds count the texts one by one: three owners, the object identifier and the two shape
+// names as they are, the local id, the name and the parent's local id escaped.
+static_assert(kDocumentParts.texts == 6 && kDocumentParts.escapes == 3);
+static_assert(kPartParts.texts == 6 && kPartParts.escapes == 3);
+
+std::size_t boundOf(const LiteralCount& parts, const PrimTexts& texts, std::string_view parentLocalId)
+{
+    return parts.literalBytes + parts.decimals * text::kMostDecimalBytes + parts.integers * text::kMostIntegerBytes
+        + text::kLongestEntity * (texts.localId.size() + texts.name.size() + parentLocalId.size())
+        + 3 * texts.escapedOwnerUuid.size() + texts.objectUuid.size() + 2 * scene::kLongestShapeName;
+}
+
+// The quaternion product a x b, components in the order x, y, z, w.
+void multiply(const double* a, const double* b, double* product)
+{
+    product[0] = a[3] * b[0] + a[0] * b[3] + a[1] * b[2] - a[2] * b[1];
+    product[1] = a[3] * b[1] + a[1] * b[3] + a[2] * b[0] - a[0] * b[2];
+    product[2] = a[3] * b[2] + a[2] * b[3] + a[0] * b[1] - a[1] * b[0];
+    product[3] = a[3] * b[3] - a[0] * b[0] - a[1] * b[1] - a[2] * b[2];
+}
 
 
 // Writes a document into memory that primDocumentBound sized.
@@ -353,13 +401,61 @@ bool computePrimValues(const PackedRecord& record, const RezOffset& offset, Shap
     return true;
 }
 
+bool beginsObject(const PackedRecord& record)
+{
+    return record.fieldCount() > 0 && text::parseNumberQuickly(record.field(0)) == 1.0;
+}
+
 std::size_t primDocumentBound(const PrimTexts& texts)
 {
-    return kDocumentParts.literalBytes + kDocumentParts.decimals * text::kMostDecimalBytes
-        + kDocumentParts.integers * text::kMostIntegerBytes
-        + text::kLongestEntity * (texts.localId.size() + texts.name.size())
-        // Three owners, the object identifier and the two shape names are written as they are.
-        + 3 * texts.escapedOwnerUuid.size() + texts.objectUuid.size() + 2 * scene::kLongestShapeName;
+    return boundOf(kDocumentParts, texts, PartPlacement{}.parentLocalId);
+}
+
+std::size_t linkedPartBound(const PrimTexts& texts, const PartPlacement& placement)
+{
+    return boundOf(kPartParts, texts, placement.parentLocalId);
+}
+
+char* writeLinkedPart(char* out, const PrimValues& values, const PrimTexts& texts, const PartPlacement& placement)
+{
+    PointerSink sink(out);
+    writePart(sink, values, texts, placement);
+    return sink.end();
+}
+
+PartPlacement ownPlacement(const PrimValues& values, std::int32_t linkNumber)
+{
+    return placementOf(values, linkNumber);
+}
+
+bool childPlacement(const PrimValues& root, const PrimValues& part, std::int32_t linkNumber, PartPlacement& placement)
+{
+    const double* const q = root.rotation;
+    const double norm = q[0] * q[0] + q[1] * q[1] + q[2] * q[2] + q[3] * q[3];
+    const double inverse[4] = {-q[0] / norm, -q[1] / norm, -q[2] / norm, q[3] / norm};
+    const double inverseConjugate[4] = {-inverse[0], -inverse[1], -inverse[2], inverse[3]};
+    // The offset turned by the inverse: inverse x (p - root) x conjugate(inverse), the same
+    // turn that takes a world position back when OpenSim applies the root's rotation.
+    const double difference[4] = {part.position[0] - root.position[0], part.position[1] - root.position[1],
+                                  part.position[2] - root.position[2], 0};
+    double half[4];
+    double offset[4];
+    multiply(inverse, difference, half);
+    multiply(half, inverseConjugate, offset);
+    double rotation[4];
+    multiply(inverse, part.rotation, rotation);
+
+    placement.linkNumber = linkNumber;
+    for (std::size_t i = 0; i < 3; ++i) placement.groupPosition[i] = root.position[i];
+    for (std::size_t i = 0; i < 3; ++i) placement.offset[i] = offset[i];
+    for (std::size_t i = 0; i < 4; ++i) placement.rotation[i] = rotation[i];
+    for (const double value : placement.offset) {
+        if (!text::decimalFormReadsBack(value)) return false;
+    }
+    for (const double value : placement.rotation) {
+        if (!text::decimalFormReadsBack(value)) return false;
+    }
+    return true;
 }
 
 char* writePrimDocument(char* out, const PrimValues& values, const PrimTexts& texts)

@@ -236,7 +236,7 @@ BuiltText ListingRecordBuilder::buildListingRecord(std::string_view objectLine)
         record.failure = RecordFailure{RecordError::CutOffLine, 0};
         return record;
     }
-    BuiltText record = buildRecord();
+    BuiltText record = buildRecord(1);
     if (record) m_recordCount = 1;
     return record;
 }
@@ -315,7 +315,7 @@ BuiltText ListingRecordBuilder::buildLinkedRecords()
             }
         }
         m_name = listingName(valueAt(m_values, value::kName));
-        BuiltText record = buildRecord();
+        BuiltText record = buildRecord(static_cast<int>(part) + 1);
         if (!record) return fail(std::move(record), part);
         if (part != 0) all.text += "\r\n";
         all.text += record.text;
@@ -324,7 +324,7 @@ BuiltText ListingRecordBuilder::buildLinkedRecords()
     return all;
 }
 
-BuiltText ListingRecordBuilder::buildRecord()
+BuiltText ListingRecordBuilder::buildRecord(int linkNumber)
 {
     BuiltText record;
     NumberReader number(m_values);
@@ -343,7 +343,6 @@ BuiltText ListingRecordBuilder::buildRecord()
     const scene::ShapeCode* shape = type ? scene::shapeOfType(*type) : nullptr;
     const bool boxLike = !shape || shape->group == scene::ShapeGroup::Flat;
     const bool sphere = shape && shape->group == scene::ShapeGroup::Sphere;
-    const int count = boxLike ? 7 : sphere ? 6 : 12;
 
     std::optional<int> hole = m_holeCode;
     if (const auto code = scene::holeOfName(valueAt(m_values, value::kHollowShape))) hole = code;
@@ -384,7 +383,9 @@ BuiltText ListingRecordBuilder::buildRecord()
     out += "  ";
     out += m_name;
     out += ": ";
-    text::appendInteger(out, count);
+    // Field 0 holds the part's link number, which only linking reads: the converter takes the
+    // values from field 1 on, so listings stay readable by every reader of the earlier count.
+    text::appendInteger(out, linkNumber);
     next = 0;
     for (const auto& [first, length] : kCopiedVectors) {
         out += ", <";

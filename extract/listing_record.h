@@ -57,7 +57,8 @@ public:
     // it was. An object whose values do not all sit where a converter's document has them
     // is read by element name; an object of several linked parts then gives one record per
     // part, joined by CR LF, the root first and the others in LinkNum order, each child at
-    // its world position and rotation. Position, rotation and size are copied as they stand,
+    // its world position and rotation; field 0 holds each part's link number (1 for the
+    // root and for an object of one part, then 2, 3...). Position, rotation and size are copied as they stand,
     // and fail the record when the listing's reader would not take them as numbers; so does a
     // shape value it could not hold in its integer units: a record built always reads back.
     // The name's line breaks, and its commas after a first ": ", become blanks.
@@ -75,7 +76,9 @@ public:
     [[nodiscard]] std::optional<int> holeCode() const { return m_holeCode; }
 
 private:
-    [[nodiscard]] BuiltText buildRecord();
+    // One record; field 0 holds linkNumber: 1 for an object of one part and for a root, 2, 3...
+    // for the other parts in their order.
+    [[nodiscard]] BuiltText buildRecord(int linkNumber);
     [[nodiscard]] BuiltText buildLinkedRecords();
 
     const platform::Clock& m_clock;

@@ -1,5 +1,6 @@
 // Tests of the region archive writer: the archive OpenSim's `load oar` reads, checked in its
 // tar headers, its archive.xml, its entries and through Vantor's own archive reader.
+#include "archive/archive_output.h"
 #include "archive/region_archive.h"
 
 #include "testing/opensim_fixture.h"
@@ -307,6 +308,41 @@ TEST_F(RegionArchiveTest, RefusesAMalformedObjectAndWritesNothing)
     EXPECT_EQ(writer.addObject(objects[3]).failure->objectNumber, 2u);
     EXPECT_EQ(writer.addObject(objects[1]).objectCount, 1u);
     EXPECT_EQ(writer.finish().failure->error, ArchiveError::ObjectRefused);
+}
+
+TEST_F(RegionArchiveTest, SceneFileTextBecomesOneEntryPerObjectLine)
+{
+    // The text of a scene file in pieces that cut lines anywhere: the same archive as the objects.
+    const std::string scene = "<scene>\r\n\r\n" + documents[0] + "\r\n" + documents[1] + "\r\n" + documents[2] +
+                              "\r\n\r\n</scene>\r\n";
+    {
+        ArchiveOutputFile out(files.create("/out/lines.oar", nullptr), {kCreatedAt, false});
+        for (std::size_t at = 0; at < scene.size(); at += 777) out.write(std::string_view(scene).substr(at, 777));
+        ASSERT_TRUE(out.commit());
+        EXPECT_EQ(out.report().objectCount, 3u);
+    }
+    EXPECT_EQ(entriesOf(files.files["/out/lines.oar"]), entriesOf(save()));
+
+    // A refused object fails the commit with its number and name, and nothing is put in place.
+    files.files["/out/refused.oar"] = "earlier";
+    {
+        ArchiveOutputFile out(files.create("/out/refused.oar", nullptr), {kCreatedAt, false});
+        out.write("<scene>\r\n" + documents[0] + "\r\n" + objectXml("Tables &nbsp; chairs", 4) + "\r\n</scene>\r\n");
+        std::string reason;
+        EXPECT_FALSE(out.prepare(&reason));
+        EXPECT_NE(reason.find("object 2 (\"Tables &nbsp; chairs\")"), std::string::npos) << reason;
+        EXPECT_EQ(out.commitNew(&reason), platform::NewFileCommit::Failed);
+    }
+    EXPECT_EQ(files.files["/out/refused.oar"], "earlier");
+    {
+        ArchiveOutputFile out(files.create("/out/empty.oar", nullptr), {kCreatedAt, false});
+        out.write("<scene>\r\n\r\n\r\n</scene>\r\n");
+        std::string reason;
+        EXPECT_FALSE(out.commit(&reason));
+        EXPECT_EQ(reason, "the archive would hold no object");
+    }
+    EXPECT_FALSE(files.exists("/out/empty.oar"));
+    EXPECT_EQ(files.openOutputs, 0);
 }
 
 TEST_F(RegionArchiveTest, RefusesAnArchiveWithoutObjects)

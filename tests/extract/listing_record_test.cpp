@@ -57,14 +57,14 @@ TEST_F(Listing, TypeAndHoleRulesSetTheCodesOrRepeatThePreviousObjects)
     // turn; then line A's name and count, and line B's type and hole codes. Where no rule holds,
     // the codes stay as they were: none at first (built as a box), later the previous type's.
     const std::tuple<const char*, const char*, const char*, const char*, const char*> cases[] = {
-        {"Circle", "48", "AA==", "Triangle", "P: 7 | , 48"}, {"circle", "32", "AA==", "Hexagon", "P: 7 | , 48"},
-        {"Circle", "128", "AA==", "Square", "P: 7 | 1, 32"},
-        {"EquilateralTriangle", "16", "AA==", "Circle", "P: 7 | 2, 16"},
-        {"Circle", "32", "AA==", "Same", "P: 12 | 4, 0"},     {"Circle", "48", "AA==", "Same", "P: 12 | 4, 0"},
-        {"HalfCircle", "32", "AA==", "Same", "P: 6 | 3, 0"},  {"Square", "32.0", "AA==", "Same", "P: 12 | 5, 0"},
-        {"EquilateralTriangle", "32", "AA==", "Same", "P: 12 | 6, 0"},
+        {"Circle", "48", "AA==", "Triangle", "P: 1 | , 48"}, {"circle", "32", "AA==", "Hexagon", "P: 1 | , 48"},
+        {"Circle", "128", "AA==", "Square", "P: 1 | 1, 32"},
+        {"EquilateralTriangle", "16", "AA==", "Circle", "P: 1 | 2, 16"},
+        {"Circle", "32", "AA==", "Same", "P: 1 | 4, 0"},     {"Circle", "48", "AA==", "Same", "P: 1 | 4, 0"},
+        {"HalfCircle", "32", "AA==", "Same", "P: 1 | 3, 0"},  {"Square", "32.0", "AA==", "Same", "P: 1 | 5, 0"},
+        {"EquilateralTriangle", "32", "AA==", "Same", "P: 1 | 6, 0"},
         // sculpted, flexible or lit: written as a box and marked; a straight path is unaffected
-        {"HalfCircle", "32", "AwAB", "Same", "S*P: 7 | 0, 0"}, {"Circle", "16", "AwAB", "Same", "P: 7 | 1, 0"}};
+        {"HalfCircle", "32", "AwAB", "Same", "S*P: 1 | 0, 0"}, {"Circle", "16", "AwAB", "Same", "P: 1 | 1, 0"}};
     for (const auto& [shape, curve, extraParams, hollowShape, start] : cases) {
         const auto [a, b] = build({{kName, "P"}, {kProfileShape, shape}, {kPathCurve, curve},
                                    {kExtraParams, extraParams}, {kHollowShape, hollowShape}});
@@ -100,19 +100,19 @@ TEST_F(Listing, ValueConversionsUndoTheConvertersScaling)
 TEST_F(Listing, CopiesPositionsAsTheyStandAndDecodesEscapedNames)
 {
     clock.current = {14, 5};
-    EXPECT_EQ(build({}).first, "[14:05]  Primitive: 7, <128, 64.5, 22>, <0, 0, 0, 1>, <0.5, 0.5, 0.5>, ");  // worked
+    EXPECT_EQ(build({}).first, "[14:05]  Primitive: 1, <128, 64.5, 22>, <0, 0, 0, 1>, <0.5, 0.5, 0.5>, ");  // worked
     clock.current = {9, 5};
     const Fields fields{{kName, "Tom &amp; Jerry&#x27;s &lt;shed&gt;"}, {kPositionX, "128.500000"},
                         {kPositionY, "64.000000"}, {kPositionZ, "22.500000"}};
     EXPECT_EQ(build(fields).first,
-              "[9:05]  Tom & Jerry's <shed>: 7, <128.500000, 64.000000, 22.500000>, <0, 0, 0, 1>, <0.5, 0.5, 0.5>, ");
+              "[9:05]  Tom & Jerry's <shed>: 1, <128.500000, 64.000000, 22.500000>, <0, 0, 0, 1>, <0.5, 0.5, 0.5>, ");
     // The value list points into the object line, which must still be there for the header.
     const std::string line = objectLine(fields);
     ASSERT_TRUE(builder.buildListingRecord(line));
     EXPECT_EQ(buildHeaderLine(builder.values(), clock).text, "[9:05]  Rezzer: <128.500000, 64.000000, 20.5>");
     clock.current = {23, 0};
     // An empty name no longer moves every later value down: the object is read by element name.
-    EXPECT_EQ(build({{kName, ""}}).first.substr(0, 31), "[23:00]  : 7, <128, 64.5, 22>, ");
+    EXPECT_EQ(build({{kName, ""}}).first.substr(0, 31), "[23:00]  : 1, <128, 64.5, 22>, ");
 }
 
 TEST_F(Listing, FailuresNameTheValueAndKeepTheState)
@@ -161,8 +161,8 @@ TEST_F(Listing, CopiedValuesMustReadBackAsNumbers)
         EXPECT_EQ(record.failure, failure) << line;
     }
     EXPECT_EQ(build({{kPositionX, "1e3"}, {kPositionY, " -0"}, {kPositionZ, "2E-05"}}).first,
-              "[12:00]  Primitive: 7, <1e3,  -0, 2E-05>, <0, 0, 0, 1>, <0.5, 0.5, 0.5>, ");
-    EXPECT_EQ(build({{kPositionX, "1&#10;2&lt;8&gt;"}}).first.substr(20, 16), "7, <1 2<8>, 64.5");
+              "[12:00]  Primitive: 1, <1e3,  -0, 2E-05>, <0, 0, 0, 1>, <0.5, 0.5, 0.5>, ");
+    EXPECT_EQ(build({{kPositionX, "1&#10;2&lt;8&gt;"}}).first.substr(20, 16), "1, <1 2<8>, 64.5");
 
     // The header copies x and y as they stand; its computed z must read back too.
     const std::pair<Fields, std::optional<RecordFailure>> headers[] = {
@@ -210,9 +210,9 @@ TEST_F(Listing, ShapeValuesBeyondTheReadersIntegersFail)
 TEST_F(Listing, NamesKeepTheRecordOnTwoLinesAndItsFields)
 {
     const std::pair<const char*, const char*> cases[] = {
-        {"Door: left, right", "Door: left  right: 7, <"},
-        {"Left, right: door", "Left, right: door: 7, <"},
-        {"Prim\r\nitive\rin\nparts&#13;&#10;", "Prim itive in parts  : 7, <"}};
+        {"Door: left, right", "Door: left  right: 1, <"},
+        {"Left, right: door", "Left, right: door: 1, <"},
+        {"Prim\r\nitive\rin\nparts&#13;&#10;", "Prim itive in parts  : 1, <"}};
     for (const auto& [element, start] : cases) {
         EXPECT_EQ(build({{kName, element}}).first.substr(9, std::string_view(start).size()), start);
         EXPECT_EQ(builder.name(), std::string_view(start).substr(0, std::string_view(start).size() - 6));

@@ -110,13 +110,13 @@ const std::vector<ObjectLabel> kFixtureLabels{{"Single", "30.5", "40.25", "21"},
 // position plus its offset turned by the root (computed by hand), and the root's rotation
 // times its own.
 const std::vector<std::string> kLinesA{
-    "Single: 7, <30.5, 40.25, 21>, <0, 0, 0, 1>, <1, 2, 3>, ",
-    "Root: 7, <100, 50, 20>, <0.5, 0.5, 0.5, 0.5>, <0.5, 0.5, 0.5>, ",
-    "second: 12, <103, 51, 22>, <0.5, 0.5, 0.5, 0.5>, <0.25, 1, 2>, ",
-    "S*third: 7, <100.5, 48, 20>, <0.5, -0.5, 0.5, -0.5>, <0.5, 0.5, 0.5>, ",
-    "Scripted & boxed: 7, <200, 210, 30>, <0, 0, 0, 1>, <0.5, 0.5, 0.5>, ",
-    "Old prim: 7, <10, 250, 40>, <0, 0, 0.6, 0.8>, <0.25, 0.5, 0.75>, ",
-    "Sign: 7, <128, 128, 25>, <0, 0, 0, 1>, <0.5, 0.5, 0.5>, ",
+    "Single: 1, <30.5, 40.25, 21>, <0, 0, 0, 1>, <1, 2, 3>, ",
+    "Root: 1, <100, 50, 20>, <0.5, 0.5, 0.5, 0.5>, <0.5, 0.5, 0.5>, ",
+    "second: 2, <103, 51, 22>, <0.5, 0.5, 0.5, 0.5>, <0.25, 1, 2>, ",
+    "S*third: 3, <100.5, 48, 20>, <0.5, -0.5, 0.5, -0.5>, <0.5, 0.5, 0.5>, ",
+    "Scripted & boxed: 1, <200, 210, 30>, <0, 0, 0, 1>, <0.5, 0.5, 0.5>, ",
+    "Old prim: 1, <10, 250, 40>, <0, 0, 0.6, 0.8>, <0.25, 0.5, 0.75>, ",
+    "Sign: 1, <128, 128, 25>, <0, 0, 0, 1>, <0.5, 0.5, 0.5>, ",
 };
 
 std::vector<Marker> markersAt(const std::vector<ObjectPosition>& positions)
@@ -271,7 +271,7 @@ TEST(OpenSimLayout, ManyPartsAndLongTextsAreReadLikeAnyOther)
     EXPECT_EQ(load.positions.front(), (ObjectPosition{64, 32}));
     const std::vector<std::string> listing = exportedListing(load.objects);
     ASSERT_EQ(listing.size(), 1 + 2 * 301u);
-    EXPECT_EQ(listing[1 + 2 * 299].substr(0, 30), "[9:05]  p299: 7, <363, 32, 20>");
+    EXPECT_EQ(listing[1 + 2 * 299].substr(0, 32), "[9:05]  p299: 300, <363, 32, 20>");
 }
 
 TEST(SceneDocument, FindsTheElementsOnlyInASceneDocument)

@@ -1,0 +1,284 @@
+// Linked objects and region archives out of a conversion, read back by the extractor: the
+// world position and rotation it computes for every part must be the listing's.
+#include "convert/conversion_run.h"
+#include "extract/listing_record.h"
+#include "extract/scene_archive.h"
+#include "extract/selection_export.h"
+
+#include "testing/fake_platform.h"
+#include "testing/record_reference.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vantor::extract {
+namespace {
+
+// The listing's rez position minus the request's: what a run subtracts from every position.
+constexpr double kShift[3] = {100 - 125, 100 - 125, 30 - 25};
+const std::string kHeader = "[9:05]  Rezzer: <100, 100, 30>";
+const std::string kOwner = "3f1c9a2e-7b40-4d5e-9c81-6a2f0e4b7d13";
+
+struct Prim {
+    std::string linkNumber;  // field 0
+    std::string name;
+    double position[3];
+    double rotation[4];
+    std::string size;
+    std::string lineB;
+};
+
+const std::string kBox = "0, 16, <0.25, 0.8, 0>, 0.5, <0, 0, 0>, <0.5, 1, 0>, <-0.3, 0, 0>, 0";
+const std::string kCylinder = "1, 0, <0, 1, 0>, 0, <0, 0, 0>, <1, 1, 0>, <0, 0.5, 0>, 0";
+const std::string kTorus =
+    "4, 0, <0.1, 1, 0>, 0, <0, 0.5, 0>, <1, 0.25, 0>, <0, 0, 0>, <0, 1, 0>, <-0.5, 0, 0>, 1, 0, 0, 0";
+
+// A gate of three parts turned a quarter about Z, a prim alone, and a two-part object whose root
+// is turned about a slanted axis and not quite of unit length, as a listing prints it.
+const std::vector<Prim> kPrims = {
+    {"1", "Gate", {120.25, 80.5, 22}, {0, 0, 0.7071068, 0.7071068}, "<4, 0.2, 3>", kBox},
+    {"2", "Post", {120.25, 82.0000000798187, 20.9999999467875}, {0.5, 0.5, 0.5, 0.5}, "<0.3, 0.3, 3>", kCylinder},
+    {"3", "Ring", {120.25, 80.5, 24.000000106425}, {0, 0, 0.7071068, 0.7071068}, "<1, 1, 0.25>", kTorus},
+    {"1", "Lone", {90, 91, 23}, {0, 0, 0, 1}, "<1, 1, 1>", kBox},
+    {"1", "Base", {70.5, 60.25, 21}, {0.1, 0.2, 0.3, 0.9273618}, "<2, 1, 0.5>", kCylinder},
+    {"2", "Arm & hand", {73.75, 58, 25.5}, {-0.3, 0.1, 0.6, 0.7348469}, "<0.2, 3, 0.2>", kBox},
+};
+
+// The text of the first element named tag.
+std::string element(std::string_view document, const std::string& tag)
+{
+    const auto begin = document.find("<" + tag + ">");
+    if (begin == std::string_view::npos) return "(missing)";
+    const auto from = begin + tag.size() + 2;
+    return std::string(document.substr(from, document.find("</" + tag + ">", from) - from));
+}
+
+// Names every output "maison" and replaces earlier files.
+class AnsweringHost final : public convert::ConversionHost {
+public:
+    std::string askOutputName(const std::string&) override { return "maison"; }
+    bool confirmOverwrite(const std::string&) override { return true; }
+};
+
+std::string number(double value)
+{
+    char text[40];
+    std::snprintf(text, sizeof text, "%.12g", value);
+    return text;
+}
+
+std::string listingOf(const std::vector<Prim>& prims)
+{
+    std::string listing = kHeader + "\r\n";
+    for (const Prim& prim : prims) {
+        listing += "[9:05]  " + prim.name + ": " + prim.linkNumber + ", <" + number(prim.position[0]) + ", " +
+                   number(prim.position[1]) + ", " + number(prim.position[2]) + ">, <" + number(prim.rotation[0]) +
+                   ", " + number(prim.rotation[1]) + ", " + number(prim.rotation[2]) + ", " +
+                   number(prim.rotation[3]) + ">, " + prim.size + ", \r\n" + prim.lineB + "\r\n";
+    }
+    return listing;
+}
+
+class LinkedObjects : public ::testing::Test {
+protected:
+    LinkedObjects() { files.addFolder("/os"); }
+
+    convert::ConversionReport convert(const std::string& listing, std::string rez[3] = nullptr)
+    {
+        convert::ConversionRequest request{listing, "125", "125", "25", kOwner, "720001", "/os", "défaut"};
+        if (rez) {
+            request.rezX = rez[0];
+            request.rezY = rez[1];
+            request.rezZ = rez[2];
+        }
+        request.linkObjects = link;
+        request.format = format;
+        test::FakeRandom random;
+        return convert::runConversion(request, host, files, random);
+    }
+
+    // The extractor's records of every object of a scene file, one list of parsed records per object.
+    std::vector<std::vector<test::PrimRecord>> recordsOf(const SceneLoad& load)
+    {
+        EXPECT_EQ(load.outcome, LoadOutcome::Complete);
+        std::vector<std::vector<test::PrimRecord>> objects;
+        for (const std::string_view object : load.objects) {
+            const BuiltText built = builder.buildListingRecord(object);
+            EXPECT_TRUE(built) << object.substr(0, 200);
+            std::vector<test::PrimRecord>& parts = objects.emplace_back();
+            for (std::size_t at = 0; at < built.text.size();) {
+                // Two lines per record.
+                const auto endA = built.text.find("\r\n", at);
+                auto endB = built.text.find("\r\n", endA + 2);
+                if (endB == std::string::npos) endB = built.text.size();
+                const auto record = test::parseRecordPlainly("\n" + built.text.substr(at, endB - at) + "\r");
+                EXPECT_TRUE(record);
+                if (record) parts.push_back(*record);
+                at = endB + 2;
+            }
+        }
+        return objects;
+    }
+
+    // Every part as the extractor gives it back must be the prim of the listing, in the listing's
+    // order: its world position within 1 mm, rotation within 1e-5, size and shape values as given.
+    void expectSameParts(const std::vector<std::vector<test::PrimRecord>>& objects, const std::vector<Prim>& prims,
+                         const std::vector<std::size_t>& partsPerObject)
+    {
+        ASSERT_EQ(objects.size(), partsPerObject.size());
+        std::size_t next = 0;
+        for (std::size_t k = 0; k < objects.size(); ++k) {
+            ASSERT_EQ(objects[k].size(), partsPerObject[k]) << "object " << k;
+            for (std::size_t part = 0; part < objects[k].size(); ++part) {
+                const test::PrimRecord& record = objects[k][part];
+                const Prim& prim = prims[next++];
+                EXPECT_EQ(record.name, prim.name);
+                EXPECT_EQ(record.fields[0], std::to_string(part + 1)) << prim.name;
+                for (std::size_t i = 0; i < 3; ++i) {
+                    EXPECT_NEAR(std::stod(record.fields[1 + i]), prim.position[i] - kShift[i], 1e-3) << prim.name;
+                }
+                for (std::size_t i = 0; i < 4; ++i) {
+                    EXPECT_NEAR(std::stod(record.fields[4 + i]), prim.rotation[i], 1e-5) << prim.name << " " << i;
+                }
+                const auto given = test::parseRecordPlainly("\n[9:05]  x: 1, <0,0,0>, <0,0,0,1>, " + prim.size +
+                                                            ", \r\n" + prim.lineB + "\r");
+                ASSERT_TRUE(given);
+                ASSERT_EQ(record.fields.size(), given->fields.size()) << prim.name;
+                for (std::size_t i = 8; i < given->fields.size(); ++i) {
+                    EXPECT_NEAR(std::stod(record.fields[i]), std::stod(given->fields[i]), 1e-9) << prim.name << " " << i;
+                }
+            }
+        }
+    }
+
+    test::FakeFileSystem files;
+    AnsweringHost host;
+    test::FakeClock clock;
+    ListingRecordBuilder builder{clock};
+    bool link = true;
+    convert::OutputFormat format = convert::OutputFormat::SceneFile;
+};
+
+TEST_F(LinkedObjects, PartsComeBackAtTheListingsWorldPlacesAndRoundTripsKeepThem)
+{
+    const auto report = convert(listingOf(kPrims));
+    ASSERT_EQ(report.outcome, convert::ConversionOutcome::Done);
+    EXPECT_EQ(report.primCount, 6);
+    EXPECT_EQ(report.objectCount, 3);
+    const std::string scene = files.files.at("/os/maison.xml");
+    const SceneLoad load = loadSceneText(scene);
+    expectSameParts(recordsOf(load), kPrims, {3, 1, 2});
+
+    // As OpenSim writes a linkset: the root first with LinkNum 1, the others under OtherParts
+    // with the root's LocalID as parent and its position as group position; a prim alone as ever.
+    const std::string_view gate = load.objects[0];
+    EXPECT_EQ(element(gate, "LinkNum"), "1");
+    EXPECT_EQ(element(gate, "ParentID"), "0");
+    const std::string_view post = gate.substr(gate.find("<OtherParts><SceneObjectPart"));
+    EXPECT_EQ(element(post, "LinkNum"), "2");
+    EXPECT_EQ(element(post, "ParentID"), "720002");
+    EXPECT_EQ(element(post, "GroupPosition"), element(gate, "GroupPosition"));
+    EXPECT_TRUE(gate.ends_with("</SceneObjectPart></OtherParts></SceneObjectGroup>"));
+    EXPECT_EQ(element(load.objects[1], "LinkNum"), "0");
+    EXPECT_NE(load.objects[1].find("<OtherParts /></SceneObjectGroup>"), std::string_view::npos);
+
+    // Scene file -> listing -> scene file: the listing the export writes numbers the parts, and
+    // converted again where its header stands, it gives the same objects with the same parts.
+    test::FakeFileSystem exported;
+    exported.addFolder("/w");
+    ASSERT_TRUE(exportSelection(load.objects, "/w/copy.xml", clock, exported));
+    const std::string listing = exported.files.at("/w/copy.txt");
+    const auto open = listing.find('<'), close = listing.find('>');
+    std::string rez[3];
+    std::string_view header = std::string_view(listing).substr(open + 1, close - open - 1);
+    for (auto& value : rez) {
+        const auto comma = header.find(',');
+        value = std::string(header.substr(0, comma));
+        header.remove_prefix(comma == std::string_view::npos ? header.size() : comma + 2);
+    }
+    const std::vector<std::string> expectedLinks = {"1", "2", "3", "1", "1", "2"};
+    for (std::size_t i = 0; i < kPrims.size(); ++i) {
+        EXPECT_NE(listing.find(kPrims[i].name + ": " + expectedLinks[i] + ", <"), std::string::npos) << kPrims[i].name;
+    }
+    // Converted at the header's position, the positions stay those of the first scene file.
+    const auto again = convert(listing, rez);
+    ASSERT_EQ(again.outcome, convert::ConversionOutcome::Done);
+    expectSameParts(recordsOf(loadSceneText(files.files.at("/os/maison.xml"))), kPrims, {3, 1, 2});
+}
+
+TEST_F(LinkedObjects, FieldZeroOfOneBeginsAnObject)
+{
+    struct Row {
+        const char* what;
+        bool link;
+        std::vector<std::string> linkNumbers;
+        std::vector<std::size_t> partsPerObject;
+    };
+    for (const Row& row : std::vector<Row>{
+             {"counts of shape values, as earlier listings give", true, {"7", "12", "6", "7"}, {4}},
+             {"link numbers", true, {"1", "2", "3", "1", "2", "1"}, {3, 2, 1}},
+             {"a first record that is no 1 begins an object all the same", true, {"2", "1", "1.0"}, {1, 1, 1}},
+             {"without linking every record is an object", false, {"1", "2", "3"}, {1, 1, 1}},
+         }) {
+        link = row.link;
+        std::vector<Prim> prims;
+        for (std::size_t i = 0; i < row.linkNumbers.size(); ++i) {
+            Prim prim = kPrims[i % kPrims.size()];
+            prim.linkNumber = row.linkNumbers[i];
+            prims.push_back(prim);
+        }
+        const auto report = convert(listingOf(prims));
+        ASSERT_EQ(report.outcome, convert::ConversionOutcome::Done) << row.what;
+        EXPECT_EQ(report.objectCount, static_cast<int>(row.partsPerObject.size())) << row.what;
+        SCOPED_TRACE(row.what);
+        expectSameParts(recordsOf(loadSceneText(files.files.at("/os/maison.xml"))), prims, row.partsPerObject);
+    }
+}
+
+TEST_F(LinkedObjects, PartsOfARootWithoutATurnStopTheRun)
+{
+    // A root rotation of length 0 has no inverse: the part after it cannot be placed.
+    std::vector<Prim> prims = {kPrims[0], kPrims[1]};
+    for (double& value : prims[0].rotation) value = 0;
+    files.files["/os/maison.xml"] = "earlier";
+    const auto report = convert(listingOf(prims));
+    EXPECT_EQ(report.outcome, convert::ConversionOutcome::ConversionError);
+    EXPECT_NE(report.failingRecordText.find("Post: 2"), std::string::npos);
+    EXPECT_EQ(files.files.at("/os/maison.xml"), "earlier");
+    EXPECT_EQ(files.files.count("/os/maison.xml_SLbase.txt"), 0u);
+}
+
+TEST_F(LinkedObjects, ARegionArchiveHoldsTheObjectsOfTheSceneFile)
+{
+    for (const bool linking : {false, true}) {
+        link = linking;
+        format = convert::OutputFormat::SceneFile;
+        ASSERT_TRUE(convert(listingOf(kPrims)).succeeded());
+        format = convert::OutputFormat::RegionArchive;
+        const auto report = convert(listingOf(kPrims));
+        ASSERT_EQ(report.outcome, convert::ConversionOutcome::Done) << report.failureReason;
+        EXPECT_EQ(report.scenePath, "/os/maison.oar");
+        EXPECT_EQ(report.listingCopyPath, "/os/maison.oar_SLbase.txt");
+        EXPECT_EQ(files.files.at("/os/maison.oar_SLbase.txt"), files.files.at("/os/maison.xml_SLbase.txt"));
+        const SceneLoad fromFile = loadSceneText(files.files.at("/os/maison.xml"));
+        const SceneLoad fromArchive = loadSceneArchive(files.files.at("/os/maison.oar"));
+        ASSERT_EQ(fromArchive.outcome, LoadOutcome::Complete) << fromArchive.reason;
+        EXPECT_EQ(fromArchive.objects.size(), linking ? 3u : 6u);
+        EXPECT_EQ(std::vector<std::string_view>(fromArchive.objects.begin(), fromArchive.objects.end()),
+                  std::vector<std::string_view>(fromFile.objects.begin(), fromFile.objects.end()));
+    }
+
+    files.files["/os/maison.oar"] = "earlier";
+    // A listing of no record gives no archive, which would only empty a region loaded without --merge.
+    const auto empty = convert(kHeader + "\r\n");
+    EXPECT_EQ(empty.outcome, convert::ConversionOutcome::OutputFailed);
+    EXPECT_EQ(empty.failedPath, "/os/maison.oar");
+    EXPECT_EQ(files.files.at("/os/maison.oar"), "earlier");
+}
+
+}  // namespace
+}  // namespace vantor::extract
