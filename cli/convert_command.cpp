@@ -8,6 +8,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <chrono>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -25,6 +26,8 @@ struct ConvertOptions {
     std::string owner = convert::kDefaultOwnerUuid;
     std::string localId = convert::kDefaultLocalIdCounter;
     bool force = false;
+    bool link = false;
+    std::string format = "xml";
 };
 
 // Answers the run's two questions from the command line.
@@ -102,6 +105,12 @@ ExitCode runConvert(const ConvertOptions& options, CommandContext& context)
     request.localIdCounter = options.localId;
     request.outputFolder = options.outDir;
     request.listingName = name;
+    request.linkObjects = options.link;
+    if (options.format == "oar") {
+        request.format = convert::OutputFormat::RegionArchive;
+        request.createdAt = std::chrono::duration_cast<std::chrono::seconds>(
+                                std::chrono::system_clock::now().time_since_epoch()).count();
+    }
     if (const auto field = convert::firstInvalidField(request)) {
         err << "vantor-cli convert: " << invalidFieldMessage(*field, request) << "\n";
         return ExitCode::Usage;
@@ -136,7 +145,11 @@ ExitCode runConvert(const ConvertOptions& options, CommandContext& context)
     case convert::ConversionOutcome::Done:
     case convert::ConversionOutcome::GuardStop:
         context.out << report.scenePath << "\n" << report.primCount << (report.primCount == 1 ? " prim" : " prims")
-                    << " written\n";
+                    << " written";
+        if (options.link) {
+            context.out << " as " << report.objectCount << (report.objectCount == 1 ? " object" : " objects");
+        }
+        context.out << "\n";
         if (report.outcome == convert::ConversionOutcome::GuardStop) {
             err << "vantor-cli convert: stopped after a record whose first line is " << convert::kLongestLastLineA
                 << " characters or shorter; the rest of the listing was not converted\n";
@@ -188,7 +201,9 @@ void addConvertCommand(CLI::App& app, CommandContext& context)
     auto* command = app.add_subcommand("convert", "Convert a prim listing into an OpenSim scene file");
     command->add_option("LISTING", options->listing, "The prim listing (.txt) to convert")->required();
     command->add_option("--out-dir", options->outDir,
-                        "Folder that receives NAME.xml and NAME.xml" + std::string(convert::kListingCopySuffix))
+                        "Folder that receives NAME.xml (or NAME.oar) and beside it the listing copy NAME.xml" +
+                            std::string(convert::kListingCopySuffix) + " (NAME.oar" +
+                            std::string(convert::kListingCopySuffix) + ")")
         ->capture_default_str();
     command->add_option("--name", options->name,
                         "Output name without .xml (default: the listing's file name without .txt)");
@@ -196,7 +211,13 @@ void addConvertCommand(CLI::App& app, CommandContext& context)
     command->add_option("--owner", options->owner, "Owner UUID of every object")->capture_default_str();
     command->add_option("--local-id", options->localId, "LocalID counter before the run; the first prim gets the next")
         ->capture_default_str();
-    command->add_flag("--force", options->force, "Replace an existing scene file");
+    command->add_flag("--force", options->force, "Replace an existing scene file or archive");
+    command->add_flag("--link", options->link,
+                      "Make linked objects: a record whose field 0 is 1 begins an object, the records after it are its parts");
+    command->add_option("--format", options->format,
+                        "xml: a scene file NAME.xml for load xml2; oar: a region archive NAME.oar for load oar --merge")
+        ->check(CLI::IsMember({"xml", "oar"}))
+        ->capture_default_str();
     command->callback([options, &context] { context.result = runConvert(*options, context); });
 }
 

@@ -48,6 +48,25 @@ TEST_F(ConvertCommand, DefaultsAndOptionsReachTheRun)
     EXPECT_EQ(element(scene, "GroupPosition"), "<X>128.5</X><Y>130.25</Y><Z>22</Z>");
 }
 
+TEST_F(ConvertCommand, LinkAndArchiveOptionsChooseTheOutput)
+{
+    // Both records begin an object (field 0 is 1): linked, they stay two objects.
+    EXPECT_EQ(run({"/in/house.txt", "--out-dir", "/os", "--link", "--format", "oar"}), ExitCode::Ok);
+    EXPECT_EQ(out.str(), "/os/house.oar\n2 prims written as 2 objects\n");
+    EXPECT_EQ(files.files.at("/os/house.oar").substr(0, 2), "\x1F\x8B");
+    EXPECT_EQ(files.files.at("/os/house.oar_SLbase.txt").substr(0, kHeader.size() + 2), kHeader + "\r\n");
+    EXPECT_FALSE(files.exists("/os/house.xml"));
+    // An archive of that name needs --force as a scene file does.
+    EXPECT_EQ(run({"/in/house.txt", "--out-dir", "/os", "--format", "oar"}), ExitCode::Usage);
+    EXPECT_EQ(run({"/in/house.txt", "--format", "zip"}), ExitCode::Usage);
+
+    files.files["/in/gate.txt"] = crlf(
+        {kHeader, lineA("Gate"), kLineB, "[9:05]  Post: 2, <128.5, 131.25, 22>, <0, 0, 0, 1>, <0.5, 0.5, 0.5>, ", kLineB});
+    EXPECT_EQ(run({"/in/gate.txt", "--link"}), ExitCode::Ok);
+    EXPECT_EQ(out.str(), "./gate.xml\n2 prims written as 1 object\n");
+    EXPECT_NE(files.files.at("./gate.xml").find("<LinkNum>2</LinkNum>"), std::string::npos);
+}
+
 TEST_F(ConvertCommand, DefaultNameDropsEveryTxtAndTXT)
 {
     for (const auto& [listing, scene] : std::vector<std::pair<std::string, std::string>>{
