@@ -16,6 +16,7 @@
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
@@ -134,6 +135,9 @@ MainWindow::MainWindow(Session& session, const AppServices& services, Conversion
     browseServer->setObjectName(QStringLiteral("BrowseServer"));
     QAction* browseFolder = m_browseMenu->addAction(QString());
     browseFolder->setObjectName(QStringLiteral("BrowseFolder"));
+    // The output choice's entries in the order of convert::OutputFormat; their texts come with the language.
+    ui->OutputFormat->addItem(QString(), QStringLiteral("xml"));
+    ui->OutputFormat->addItem(QString(), QStringLiteral("oar"));
     ui->Progress->hide();
     ui->CancelRun->hide();
     ui->Text1->viewport()->installEventFilter(this);
@@ -211,6 +215,11 @@ void MainWindow::applyLanguageTexts()
     ui->Label7->setText(qtText(texts.entry(entry::kExternalHostLabel)));
     ui->Option0->setText(qtText(texts.entry(entry::kLocalOption)));
     ui->Option1->setText(qtText(texts.entry(entry::kInternetOption)));
+    ui->LinkObjects->setText(qtText(texts.entry(entry::kLinkObjects)));
+    ui->LinkObjects->setToolTip(qtText(texts.entry(entry::kLinkObjectsTip)));
+    ui->OutputFormat->setItemText(0, qtText(texts.entry(entry::kFormatSceneFile)));
+    ui->OutputFormat->setItemText(1, qtText(texts.entry(entry::kFormatArchive)));
+    ui->OutputFormat->setToolTip(qtText(texts.entry(entry::kOutputFormatTip)));
     const QList<QAction*> browse = m_browseMenu->actions();
     browse[0]->setText(qtText(texts.entry(entry::kBrowseServer)));
     browse[1]->setText(qtText(texts.entry(entry::kBrowseFolder)));
@@ -226,6 +235,8 @@ void MainWindow::fitToCaptions()
     // The smallest size is what the captions and controls need, the listing box taking what
     // is left, so the window fits small screens. Before it is first shown it takes the
     // design size, as far as the screen has room; after that it only grows to fit captions.
+    // Layouts nested two deep keep the sizes of their controls until activated.
+    layout()->activate();
     const QSize smallest = layout()->minimumSize();
     setMinimumSize(smallest);
     if (isVisible()) {
@@ -252,6 +263,10 @@ void MainWindow::fillFromSettings()
     ui->Text7->setText(qtText(settings.read(settings::kSection, settings::kRezZ, settings::kDefaultRezZ)));
     ui->Text3->setText(qtText(settings.read(settings::kSection, settings::kOwnerUuid, settings::kDefaultOwnerUuid)));
     for (QLineEdit* box : {ui->Text8, ui->Text5, ui->Text6, ui->Text7, ui->Text3}) box->setCursorPosition(0);
+    ui->LinkObjects->setChecked(settings.read(settings::kSection, settings::kLinkObjects, "0") == "1");
+    const int format = ui->OutputFormat->findData(
+        qtText(settings.read(settings::kSection, settings::kOutputFormat, settings::kDefaultOutputFormat)));
+    ui->OutputFormat->setCurrentIndex(format >= 0 ? format : 0);
 }
 
 void MainWindow::showPublicAddress()
@@ -306,6 +321,8 @@ void MainWindow::saveSettings()
     const int index = ui->Combo1->currentIndex();
     settings.write(settings::kSection, settings::kLanguage,
                    index >= 0 ? ui->Combo1->itemData(index).toString().toStdString() : m_session.languageName);
+    settings.write(settings::kSection, settings::kLinkObjects, ui->LinkObjects->isChecked() ? "1" : "0");
+    settings.write(settings::kSection, settings::kOutputFormat, ui->OutputFormat->currentData().toString().toStdString());
     m_settingsSaved = true;
 }
 
@@ -457,7 +474,13 @@ void MainWindow::generateScene()
         return;
     }
     m_session.listingName = request.listingName = name + ".xml";
-    const std::string scenePath = request.outputFolder + "/" + m_session.listingName;
+    request.linkObjects = ui->LinkObjects->isChecked();
+    if (ui->OutputFormat->currentIndex() == 1) {
+        request.format = convert::OutputFormat::RegionArchive;
+        request.createdAt = QDateTime::currentSecsSinceEpoch();
+    }
+    const std::string scenePath =
+        request.outputFolder + "/" + name + std::string(convert::outputExtension(request.format));
     bool overwriteAgreed = false;
     if (m_services.files.exists(scenePath)) {
         if (!questions.confirmOverwrite(scenePath)) {
@@ -491,7 +514,7 @@ void MainWindow::setRunning(bool running)
         m_disabledForRun.clear();
         for (QWidget* control : std::initializer_list<QWidget*>{
                  ui->Text5, ui->Text6, ui->Text7, ui->Text8, ui->Text3, ui->Command5, ui->Command2, ui->Command1,
-                 ui->Option0, ui->Option1, ui->Combo1}) {
+                 ui->Option0, ui->Option1, ui->Combo1, ui->LinkObjects, ui->OutputFormat}) {
             if (!control->isEnabled()) continue;
             control->setEnabled(false);
             m_disabledForRun.emplace_back(control);

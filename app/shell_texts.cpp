@@ -127,9 +127,21 @@ std::optional<std::string> conversionMessage(const LanguageTable& texts, const c
     case ConversionOutcome::Cancelled:
         return std::nullopt;
     case ConversionOutcome::Done:
-    case ConversionOutcome::GuardStop:
-        return texts.entry(entry::kDoneBeforeName) + report.listingName + texts.entry(entry::kDoneAfterName) + kCrLf +
-               fillIn(texts.entry(entry::kObjectsWritten), {std::to_string(report.primCount)});
+    case ConversionOutcome::GuardStop: {
+        // The file as it was written (NAME.xml or NAME.oar), then the command that loads it.
+        const std::string& path = report.scenePath;
+        const bool archive = request.format == convert::OutputFormat::RegionArchive;
+        const std::string fileName = archive ? path.substr(path.find_last_of('/') + 1) : report.listingName;
+        std::string message = texts.entry(entry::kDoneBeforeName) + fileName + texts.entry(entry::kDoneAfterName) + kCrLf;
+        message += request.linkObjects ? fillIn(texts.entry(entry::kLinkedObjectsWritten),
+                                                {std::to_string(report.objectCount), std::to_string(report.primCount)})
+                                       : fillIn(texts.entry(entry::kObjectsWritten), {std::to_string(report.primCount)});
+        message += std::string(kCrLf) + kCrLf +
+                   fillIn(texts.entry(entry::kConsoleCommand),
+                          {(archive ? "load oar --merge \"" : "load xml2 \"") + path + "\""});
+        if (archive) message += kCrLf + texts.entry(entry::kWithoutMerge);
+        return message;
+    }
     case ConversionOutcome::EmptyListing:
         return texts.entry(entry::kListingHoldsNoPrims);
     case ConversionOutcome::InvalidField:

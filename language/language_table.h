@@ -146,7 +146,16 @@ inline constexpr std::size_t kRegionNotPlainFile = 137;
 inline constexpr std::size_t kRegionDanglingLink = 138;
 inline constexpr std::size_t kRegionOutsideOpenSim = 139; // the file it leads to follows
 
-inline constexpr std::size_t kLastProgramText = 139;
+inline constexpr std::size_t kLinkObjects = 140;          // the checkbox beside Command1
+inline constexpr std::size_t kLinkObjectsTip = 141;       // its tooltip
+inline constexpr std::size_t kFormatSceneFile = 142;      // the output choice beside Command1: a scene file
+inline constexpr std::size_t kFormatArchive = 143;        // or a region archive
+inline constexpr std::size_t kOutputFormatTip = 144;      // its tooltip
+inline constexpr std::size_t kConsoleCommand = 145;       // after the end message; %1 the console command
+inline constexpr std::size_t kWithoutMerge = 146;         // after it, for an archive
+inline constexpr std::size_t kLinkedObjectsWritten = 147; // instead of 39 when linking; %1 objects, %2 prims
+
+inline constexpr std::size_t kLastProgramText = 147;
 }  // namespace entry
 
 // The interface texts of one language file, one entry per line, taken whole (blanks

@@ -12,6 +12,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDropEvent>
 #include <QKeyEvent>
@@ -198,16 +199,24 @@ TEST_F(MainWindowTest, ShutDownWritesTheSettingsInOrderAndTheyComeBackUnchanged)
 {
     settings.values["param/Langue"] = "FR.lng";
     open();
+    // Linking and the scene file are the first run's choices.
+    EXPECT_FALSE(child<QCheckBox>("LinkObjects")->isChecked());
+    EXPECT_EQ(child<QComboBox>("OutputFormat")->currentIndex(), 0);
     session.lastFolder = "/home/ann/builds/";
     const Texts typed = {
         {"Text8", "/opt/open sim/"}, {"Text5", "12,5"}, {"Text6", "abc"}, {"Text7", " 30 "}, {"Text3", "owner"}};
     type(typed);
+    child<QCheckBox>("LinkObjects")->setChecked(true);
+    child<QComboBox>("OutputFormat")->setCurrentIndex(1);
     window->show();
     window->close();
     EXPECT_EQ(settings.writes, (Writes{{"CheminOS", "/opt/open sim/"}, {"X", "12,5"}, {"Y", "abc"}, {"Z", " 30 "},
-                                       {"UUID", "owner"}, {"Charger", "/home/ann/builds/"}, {"Langue", "FR.lng"}}));
+                                       {"UUID", "owner"}, {"Charger", "/home/ann/builds/"}, {"Langue", "FR.lng"},
+                                       {"Lier", "1"}, {"Format", "oar"}}));
     open();
     expectShown(typed);
+    EXPECT_TRUE(child<QCheckBox>("LinkObjects")->isChecked());
+    EXPECT_EQ(child<QComboBox>("OutputFormat")->currentIndex(), 1);
 }
 
 TEST_F(MainWindowTest, LanguageChooserSelectsOnlyAnExactName)
@@ -333,7 +342,8 @@ TEST_F(MainWindowTest, GenerateWritesBothFilesAndSaysSo)
     EXPECT_EQ(files.files["/os/maison.xml_SLbase.txt"], listing + "\r\n");
     EXPECT_NE(files.files["/os/maison.xml"].find("<LocalID>720002</LocalID>"), std::string::npos);
     EXPECT_NE(files.files["/os/maison.xml"].find("<LocalID>720004</LocalID>"), std::string::npos);
-    EXPECT_EQ(messages.shown, std::vector<std::string>{"FR 22maison.xmlFR 23\r\nObjects written: 3"});
+    EXPECT_EQ(messages.shown, std::vector<std::string>{"FR 22maison.xmlFR 23\r\nObjects written: 3\r\n\r\n"
+                                                       "On the OpenSim console: load xml2 \"/os/maison.xml\""});
     EXPECT_EQ(window->listingText(), "");
 
     // The next run proposes the last name, without ".xml", and counts on.
@@ -343,6 +353,22 @@ TEST_F(MainWindowTest, GenerateWritesBothFilesAndSaysSo)
     // Offline, "Internet" stays disabled after the runs.
     EXPECT_FALSE(child("Option1")->isEnabled());
     EXPECT_TRUE(child("Option0")->isEnabled());
+
+    // Linked, as a region archive: NAME.oar beside its listing copy, and the command with --merge.
+    child<QCheckBox>("LinkObjects")->setChecked(true);
+    child<QComboBox>("OutputFormat")->setCurrentIndex(1);
+    messages.shown.clear();
+    // A scene file of that name is no archive of that name: nothing to ask about.
+    files.files["/os/trio.xml"] = "earlier";
+    generate(exampleListing(3), "trio");
+    EXPECT_EQ(messages.asked, std::vector<std::string>{});
+    EXPECT_EQ(files.files.at("/os/trio.oar").substr(0, 2), "\x1F\x8B");
+    EXPECT_EQ(files.files.at("/os/trio.xml"), "earlier");
+    EXPECT_EQ(files.files["/os/trio.oar_SLbase.txt"], exampleListing(3) + "\r\n");
+    EXPECT_EQ(messages.shown, std::vector<std::string>{
+                                  "FR 22trio.oarFR 23\r\nLinked objects written: 1 (3 prims)\r\n\r\n"
+                                  "On the OpenSim console: load oar --merge \"/os/trio.oar\"\r\n"
+                                  "Without --merge, OpenSim first deletes every object in the region."});
 }
 
 TEST_F(MainWindowTest, NameQuestionRefusesNamesThatLeaveTheFolderAndKeepsItsProposal)
@@ -510,8 +536,8 @@ TEST_F(MainWindowTest, RunOnAWorkerDisablesWhatCouldChangeItsInputAndNothingElse
     ASSERT_TRUE(runEvents(5s, [&] { return held.started.load(); }));
     EXPECT_EQ(held.seen.listingText, "the listing\r\n");
 
-    const std::vector<const char*> inputs = {"Text5", "Text6", "Text7", "Text8", "Text3", "Command5",
-                                             "Command2", "Command1", "Option0", "Option1", "Combo1"};
+    const std::vector<const char*> inputs = {"Text5", "Text6", "Text7", "Text8", "Text3", "Command5", "Command2",
+                                             "Command1", "Option0", "Option1", "Combo1", "LinkObjects", "OutputFormat"};
     for (const char* name : inputs) EXPECT_FALSE(child(name)->isEnabled()) << name;
     for (const char* name : {"Command4", "Command7", "CancelRun"}) EXPECT_TRUE(child(name)->isEnabled()) << name;
     EXPECT_TRUE(child<QPlainTextEdit>("Text1")->isReadOnly());
@@ -541,7 +567,8 @@ TEST_F(MainWindowTest, RunOnAWorkerDisablesWhatCouldChangeItsInputAndNothingElse
     waitForRun();
     EXPECT_EQ(window->listingText(), "rest\r\n");
     EXPECT_EQ(window->localIdCounter(), "720002");
-    EXPECT_EQ(messages.shown, std::vector<std::string>{"FR 22maison.xmlFR 23\r\nObjects written: 1"});
+    EXPECT_EQ(messages.shown, std::vector<std::string>{"FR 22maison.xmlFR 23\r\nObjects written: 1\r\n\r\n"
+                                                       "On the OpenSim console: load xml2 \"\""});
     for (const char* name : inputs) EXPECT_TRUE(child(name)->isEnabled()) << name;
     EXPECT_FALSE(child<QPlainTextEdit>("Text1")->isReadOnly());
     EXPECT_TRUE(window->isVisible());
@@ -657,15 +684,15 @@ TEST_F(MainWindowTest, TabFollowsTheWindowAndLeavesTheListingBox)
         QCoreApplication::sendEvent(QApplication::focusWidget(), &press);
     };
     std::vector<std::string> order;
-    for (int i = 0; i < 15; ++i) {
+    for (int i = 0; i < 17; ++i) {
         order.push_back(QApplication::focusWidget()->objectName().toStdString());
         pressTab();
     }
     // Left block, middle block, right block, then the listing, and round again. The two
     // option buttons are one stop, as a group; the arrow keys move between them.
     EXPECT_EQ(order, (std::vector<std::string>{"Text5", "Text6", "Text7", "Text8", "Command5", "Text3", "Command2",
-                                               "Command1", "Command4", "Option0", "Command7", "Combo1", "Text1",
-                                               "Text5", "Text6"}));
+                                               "Command1", "LinkObjects", "OutputFormat", "Command4", "Option0",
+                                               "Command7", "Combo1", "Text1", "Text5", "Text6"}));
     EXPECT_EQ(window->listingText(), "FR 17");
     child("Option0")->setFocus();
     QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
@@ -740,8 +767,10 @@ int captionRoom(const QAbstractButton& button)
     option.text = button.text();
     option.icon = button.icon();
     const bool radio = qobject_cast<const QRadioButton*>(&button) != nullptr;
+    const bool check = qobject_cast<const QCheckBox*>(&button) != nullptr;
     const QRect room = button.style()->subElementRect(
-        radio ? QStyle::SE_RadioButtonContents : QStyle::SE_PushButtonContents, &option, &button);
+        radio ? QStyle::SE_RadioButtonContents : check ? QStyle::SE_CheckBoxContents : QStyle::SE_PushButtonContents,
+        &option, &button);
     return room.width();
 }
 
@@ -771,14 +800,16 @@ TEST_F(MainWindowTest, NoCaptionIsClippedInAnyLanguage)
             EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->contentsRect().width())
                 << code << " " << label->text().toStdString();
         }
-        auto* combo = child<QComboBox>("Combo1");
-        QStyleOptionComboBox option;
-        option.initFrom(combo);
-        const QRect field =
-            combo->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, combo);
-        for (int i = 0; i < combo->count(); ++i) {
-            EXPECT_LE(combo->fontMetrics().horizontalAdvance(combo->itemText(i)), field.width())
-                << code << " " << combo->itemText(i).toStdString();
+        for (const char* name : {"Combo1", "OutputFormat"}) {
+            auto* combo = child<QComboBox>(name);
+            QStyleOptionComboBox option;
+            option.initFrom(combo);
+            const QRect field =
+                combo->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, combo);
+            for (int i = 0; i < combo->count(); ++i) {
+                EXPECT_LE(combo->fontMetrics().horizontalAdvance(combo->itemText(i)), field.width())
+                    << code << " " << combo->itemText(i).toStdString();
+            }
         }
         expectFitsASmallScreen(code);
         EXPECT_GE(window->width(), window->minimumWidth());

@@ -24,6 +24,8 @@ TEST(ShellTexts, OutcomesJoinTheirLanguageEntries)
     std::vector<std::string> entries;
     for (int i = 0; i <= static_cast<int>(entry::kLastProgramText); ++i) entries.push_back("<" + std::to_string(i) + ">");
     entries[entry::kObjectsWritten] = "written: %1";
+    entries[entry::kLinkedObjectsWritten] = "linked: %1 of %2";
+    entries[entry::kConsoleCommand] = "console: %1";
     entries[entry::kOutputFailedMessage] = "%1 failed (%2), %3";
     for (const std::size_t k : {entry::kCounterOutOfRange, entry::kNameTakenMeanwhile, entry::kOwnerNotAUuid})
         entries[k] += " %1";
@@ -31,6 +33,7 @@ TEST(ShellTexts, OutcomesJoinTheirLanguageEntries)
     const LanguageTable texts(std::move(entries));
     using convert::ConversionOutcome;
     using convert::RequestField;
+    const std::string kLoadXml2 = "\r\n\r\nconsole: load xml2 \"/opt/os/maison.xml\"";
     const std::string longRecord = "[12:00] Big: " + std::string(500, 'x');
     const std::string ownerTyped = std::string(1000, '\xE9');  // not UTF-8: shown by its first bytes only
     struct Row {
@@ -41,8 +44,8 @@ TEST(ShellTexts, OutcomesJoinTheirLanguageEntries)
     };
     const std::vector<Row> rows = {
         {ConversionOutcome::Cancelled, std::nullopt},
-        {ConversionOutcome::Done, "<22>maison.xml<23>\r\nwritten: 3"},
-        {ConversionOutcome::GuardStop, "<22>maison.xml<23>\r\nwritten: 3"},
+        {ConversionOutcome::Done, "<22>maison.xml<23>\r\nwritten: 3" + kLoadXml2},
+        {ConversionOutcome::GuardStop, "<22>maison.xml<23>\r\nwritten: 3" + kLoadXml2},
         // The record stands directly under the line that announces it.
         {ConversionOutcome::ConversionError, "<24>\r\n\r\n<25>\r\n[12:00] Scribelet: Wall<1, 2, 3>"},
         // A long record shows its first 300 characters.
@@ -70,6 +73,16 @@ TEST(ShellTexts, OutcomesJoinTheirLanguageEntries)
         report.invalidField = row.field;
         EXPECT_EQ(conversionMessage(texts, report, request), row.expected) << static_cast<int>(row.outcome);
     }
+    // A region archive of linked objects: its file, the objects and prims, the command with
+    // --merge and what loading without it does.
+    request.format = convert::OutputFormat::RegionArchive;
+    request.linkObjects = true;
+    report.outcome = ConversionOutcome::Done;
+    report.scenePath = "/opt/os/my hall.oar";
+    report.objectCount = 2;
+    EXPECT_EQ(conversionMessage(texts, report, request),
+              "<22>my hall.oar<23>\r\nlinked: 2 of 3\r\n\r\nconsole: load oar --merge \"/opt/os/my hall.oar\"\r\n<146>");
+
     EXPECT_EQ(withoutXmlExtension("maison.xml"), "maison");
     EXPECT_EQ(withoutXmlExtension("maison.xml.xml"), "maison.xml");
     EXPECT_EQ(withoutXmlExtension("maison.XML"), "maison.XML");
