@@ -403,7 +403,7 @@ bool computePrimValues(const PackedRecord& record, const RezOffset& offset, Shap
 
 bool beginsObject(const PackedRecord& record)
 {
-    return record.fieldCount() > 0 && text::parseNumberQuickly(record.field(0)) == 1.0;
+    return record.fieldCount() > 0 && record.field(0) == "1";
 }
 
 std::size_t primDocumentBound(const PrimTexts& texts)

@@ -100,7 +100,8 @@ void appendObjectUuid(std::string& out, platform::RandomSource& random);
 [[nodiscard]] bool computePrimValues(const PackedRecord& record, const RezOffset& offset, ShapeNames& shapeNames,
                                      PrimValues& values);
 
-// Whether a record begins a linked object: its field 0 is the number 1. (Listings that give
+// Whether a record begins a linked object: its field 0 is "1", as the in-world rezzer reads it
+// too. (Listings that give
 // the count of shape values there, 6, 7 or 12, begin no object after their first record.)
 [[nodiscard]] bool beginsObject(const PackedRecord& record);
 

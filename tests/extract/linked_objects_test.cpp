@@ -221,7 +221,7 @@ TEST_F(LinkedObjects, FieldZeroOfOneBeginsAnObject)
     for (const Row& row : std::vector<Row>{
              {"counts of shape values, as earlier listings give", true, {"7", "12", "6", "7"}, {4}},
              {"link numbers", true, {"1", "2", "3", "1", "2", "1"}, {3, 2, 1}},
-             {"a first record that is no 1 begins an object all the same", true, {"2", "1", "1.0"}, {1, 1, 1}},
+             {"a first record that is no 1 begins an object all the same; 1.0 is no 1", true, {"2", "1", "1.0"}, {1, 2}},
              {"without linking every record is an object", false, {"1", "2", "3"}, {1, 1, 1}},
          }) {
         link = row.link;
