@@ -15,14 +15,29 @@ void ArchiveOutputFile::write(std::string_view bytes)
 {
     while (!bytes.empty()) {
         const auto end = bytes.find('\n');
-        if (end == std::string_view::npos) {
-            m_line.append(bytes);
-            return;
+        const std::string_view piece = bytes.substr(0, end);
+        if (m_longLine == 0 && m_line.size() + piece.size() > kLargestObjectBytes + 1) {
+            m_longLine = m_line.size();
+            m_line.clear();
+            m_line.shrink_to_fit();
         }
-        if (m_line.empty()) {
-            addLine(bytes.substr(0, end));
+        if (m_longLine != 0) {
+            m_longLine += piece.size();
+            if (end == std::string_view::npos) return;
+            if (!piece.empty() && piece.back() == '\r') --m_longLine;
+            if (m_failure.empty() && !m_writer.report().failure) {
+                m_failure = "object " + std::to_string(m_writer.report().objectCount + 1) +
+                            " would stop OpenSim's load of the whole archive: " + std::to_string(m_longLine) +
+                            " bytes, more than the " + std::to_string(kLargestObjectBytes) + " an object may hold";
+            }
+            m_longLine = 0;
+        } else if (end == std::string_view::npos) {
+            m_line.append(piece);
+            return;
+        } else if (m_line.empty()) {
+            addLine(piece);
         } else {
-            m_line.append(bytes.substr(0, end));
+            m_line.append(piece);
             addLine(m_line);
             m_line.clear();
         }
@@ -38,7 +53,7 @@ void ArchiveOutputFile::addLine(std::string_view line)
     const auto last = line.find_last_not_of(" \t\r");
     const std::string_view content = line.substr(first, last + 1 - first);
     if (content == "<scene>" || content == "</scene>") return;
-    if (m_writer.report().failure) return;
+    if (m_writer.report().failure || !m_failure.empty()) return;
     ArchiveObject object{line, describeObject(line).value_or(ObjectIdentity{})};
     (void)m_writer.addObject(object);
 }
@@ -47,11 +62,17 @@ bool ArchiveOutputFile::finish(std::string* reason)
 {
     if (!m_finished) {
         m_finished = true;
-        if (!m_line.empty()) {
+        if (m_longLine != 0) {
+            write("\n");
+        } else if (!m_line.empty()) {
             addLine(m_line);
             m_line.clear();
         }
-        (void)m_writer.finish();
+        if (m_failure.empty()) (void)m_writer.finish();
+    }
+    if (!m_failure.empty()) {
+        if (reason) *reason = m_failure;
+        return false;
     }
     if (const auto& failure = m_writer.report().failure) {
         if (reason) *reason = describeFailure(*failure);

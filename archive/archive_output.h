@@ -16,7 +16,8 @@ namespace vantor::archive {
 // lines and the scene element's own lines are left out. So a writer of scene files writes an
 // archive without knowing it.
 //
-// Each object is checked as its line ends (checkObject). A refused object, or an archive
+// Each object is checked as its line ends (checkObject); a line longer than kLargestObjectBytes
+// is refused without being held. A refused object, or an archive
 // without objects, makes prepare() and the commits fail with the reason, and nothing is put in
 // place; the temporary file goes with the output file as ever.
 class ArchiveOutputFile final : public platform::OutputFile {
@@ -41,6 +42,10 @@ private:
     std::unique_ptr<platform::OutputFile> m_out;
     RegionArchiveWriter m_writer;  // writes into *m_out
     std::string m_line;            // the start of a line whose end has not come yet
+    // A line longer than any object may be is not kept: only its length is counted, and it
+    // fails the archive when it ends, so that memory stays bounded whatever the scene's lines.
+    std::size_t m_longLine = 0;
+    std::string m_failure;         // such a line's failure, in words
     bool m_finished = false;
 };
 

@@ -800,8 +800,8 @@ TEST_F(MainWindowTest, NoCaptionIsClippedInAnyLanguage)
             EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->contentsRect().width())
                 << code << " " << label->text().toStdString();
         }
-        for (const char* name : {"Combo1", "OutputFormat"}) {
-            auto* combo = child<QComboBox>(name);
+        for (const char* chooser : {"Combo1", "OutputFormat"}) {
+            auto* combo = child<QComboBox>(chooser);
             QStyleOptionComboBox option;
             option.initFrom(combo);
             const QRect field =

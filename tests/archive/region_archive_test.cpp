@@ -342,6 +342,19 @@ TEST_F(RegionArchiveTest, SceneFileTextBecomesOneEntryPerObjectLine)
         EXPECT_EQ(reason, "the archive would hold no object");
     }
     EXPECT_FALSE(files.exists("/out/empty.oar"));
+    // A line longer than any object may be (one linkset of a whole large listing) is refused.
+    {
+        ArchiveOutputFile out(files.create("/out/large.oar", nullptr), {kCreatedAt, false});
+        out.write(documents[0] + "\r\n<SceneObjectGroup>");
+        const std::string piece(std::size_t{1} << 20, 'x');
+        for (int i = 0; i < 64; ++i) out.write(piece);
+        out.write("</SceneObjectGroup>\r\n" + documents[1] + "\r\n");
+        std::string reason;
+        EXPECT_FALSE(out.commit(&reason));
+        EXPECT_EQ(reason, "object 2 would stop OpenSim's load of the whole archive: 67108901 bytes, more than the "
+                          "67108864 an object may hold");
+    }
+    EXPECT_FALSE(files.exists("/out/large.oar"));
     EXPECT_EQ(files.openOutputs, 0);
 }
 
