@@ -146,7 +146,14 @@ inline constexpr std::size_t kRegionNotPlainFile = 137;
 inline constexpr std::size_t kRegionDanglingLink = 138;
 inline constexpr std::size_t kRegionOutsideOpenSim = 139; // the file it leads to follows
 
-inline constexpr std::size_t kLastProgramText = 139;
+// 150 to 159: a selection saved as a region archive.
+inline constexpr std::size_t kArchiveSaveFilterName = 150;  // the save dialog's second filter; "(*.oar)" follows
+inline constexpr std::size_t kArchiveObjectRefused = 151;   // %1 object number, %2 its name, %3 the check's reason
+inline constexpr std::size_t kArchiveAssetsFailed = 152;    // %1 the source archive, %2 the reason
+inline constexpr std::size_t kArchiveLoadCommand = 153;     // after entry 35 for an archive; %1 its path
+inline constexpr std::size_t kArchiveAssetsCarried = 154;   // %1 the number of assets carried
+
+inline constexpr std::size_t kLastProgramText = 159;
 }  // namespace entry
 
 // The interface texts of one language file, one entry per line, taken whole (blanks

@@ -12,14 +12,14 @@ endif()
 # The layers, bottom first: each folder and the folders whose headers it may include. The
 # README's "Layout" shows the same. platform/qt is a layer of its own above platform.
 set(layers
-  parallel scene text platform platform/qt convert extract archive regions language testing app cli fuzz tests bench)
+  parallel scene text platform platform/qt archive convert extract regions language testing app cli fuzz tests bench)
 set(uses_parallel "")
 set(uses_scene "")
 set(uses_text parallel)
 set(uses_platform parallel text)
 set(uses_platform/qt platform text)
 set(uses_convert parallel text scene platform)
-set(uses_extract parallel text scene platform)
+set(uses_extract parallel text scene platform archive)
 set(uses_archive text scene platform)
 set(uses_regions text platform)
 set(uses_language text platform)
