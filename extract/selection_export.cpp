@@ -7,9 +7,11 @@
 #include "parallel/two_halves.h"
 #include "scene/scene_file.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <new>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -369,15 +371,14 @@ std::optional<ExportFailure> copyAssets(const platform::FileSystem& files, const
     std::string reason;
     auto stream = files.openStream(sourcePath, &reason);
     if (!stream) return assetsFailure(sourcePath, std::move(reason));
-    std::vector<UuidBytes> written;
+    std::set<UuidBytes> written;
     const auto failure = readArchiveEntries(*stream, [&](ArchiveEntry& entry) {
         if (stopped(stopRequested)) return false;
         const auto asset = archive::parseAssetEntryName(entry.path);
         if (!asset) return true;
         const auto uuid = uuidBytes(asset->uuid);
         if (!uuid || !references.isReferenced(*uuid)) return true;
-        if (std::find(written.begin(), written.end(), *uuid) != written.end()) return true;
-        written.push_back(*uuid);
+        if (!written.insert(*uuid).second) return true;  // an asset the source holds twice goes once
         return static_cast<bool>(writer.addAsset(*asset, entry.size, entry.bytes));
     });
     if (stopped(stopRequested)) return stopFailure();
