@@ -344,17 +344,18 @@ ExportFailure archiveFailure(const archive::ArchiveFailure& failure, const std::
     return fileFailure(ExportError::SceneFileFailed, archivePath, failure.reason);
 }
 
-// The assets of the source archive, in its order: every entry that OpenSim's loader takes as
-// an asset. Nothing (and the failure) when the source cannot be read through.
+// The UUIDs of the source archive's assets: of every entry that OpenSim's loader takes as an
+// asset. Nothing (and the failure) when the source cannot be read through.
 std::optional<ExportFailure> listAssets(const platform::FileSystem& files, const std::string& sourcePath,
-                                        std::vector<archive::AssetName>& assets,
-                                        const std::function<bool()>& stopRequested)
+                                        std::vector<UuidBytes>& assets, const std::function<bool()>& stopRequested)
 {
     std::string reason;
     auto stream = files.openStream(sourcePath, &reason);
     if (!stream) return assetsFailure(sourcePath, std::move(reason));
     const auto failure = readArchiveEntries(*stream, [&](ArchiveEntry& entry) {
-        if (auto asset = archive::parseAssetEntryName(entry.path)) assets.push_back(std::move(*asset));
+        if (const auto asset = archive::parseAssetEntryName(entry.path)) {
+            if (const auto uuid = uuidBytes(asset->uuid)) assets.push_back(*uuid);
+        }
         return !stopped(stopRequested);
     });
     if (stopped(stopRequested)) return stopFailure();
@@ -393,17 +394,11 @@ std::optional<ExportFailure> writeArchive(const ObjectLines& table, const std::s
                                           platform::OutputFile& out, const std::function<bool()>& stopRequested,
                                           std::size_t& assetCount)
 {
-    std::vector<archive::AssetName> assets;
+    std::vector<UuidBytes> assets;
     if (!source.path.empty() && readsAsArchive(files, source.path)) {
         if (auto failure = listAssets(files, source.path, assets, stopRequested)) return failure;
     }
-    std::vector<UuidBytes> known;
-    known.reserve(assets.size());
-    for (const archive::AssetName& asset : assets) {
-        if (const auto uuid = uuidBytes(asset.uuid)) known.push_back(*uuid);
-    }
-    assets = {};
-    AssetReferences references(std::move(known));
+    AssetReferences references(std::move(assets));
     std::string buffer;
     if (!references.empty()) {
         for (std::size_t k = 0; k < table.size(); ++k) {
