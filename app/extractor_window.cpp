@@ -21,6 +21,8 @@
 #include <QThread>
 #include <QUrl>
 
+#include <chrono>
+#include <functional>
 #include <filesystem>
 #include <system_error>
 #include <utility>
@@ -71,6 +73,20 @@ std::string why(const LanguageTable& texts, const extract::RecordFailure& cause,
     return {};
 }
 
+// Saves the table under path: as a region archive when the name ends in ".oar", carrying the
+// assets its objects use when the source is an archive too; as a scene file otherwise.
+extract::ExportReport saveTable(const extract::ObjectLines& table, const std::string& path,
+                                const std::string& sourcePath, const platform::Clock& clock,
+                                platform::FileSystem& files, const std::function<bool()>& stopRequested = {})
+{
+    if (!extract::isArchiveName(path)) return extract::exportSelection(table, path, clock, files, stopRequested);
+    extract::ArchiveSource source;
+    source.path = sourcePath;
+    source.createdAt =
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+    return extract::exportSelectionArchive(table, path, source, clock, files, stopRequested);
+}
+
 }  // namespace
 
 std::string sceneOpenFilter(const LanguageTable& texts)
@@ -80,7 +96,8 @@ std::string sceneOpenFilter(const LanguageTable& texts)
 
 std::string sceneSaveFilter(const LanguageTable& texts)
 {
-    return texts.entry(entry::kSceneSaveFilterName) + "(*.xml)|*.xml";
+    return texts.entry(entry::kSceneSaveFilterName) + "(*.xml)|*.xml|" + texts.entry(entry::kArchiveSaveFilterName)
+        + "(*.oar)|*.oar";
 }
 
 // The message of a read error: entries 36 and 37, then what the reader found and where; an
@@ -132,6 +149,11 @@ std::string exportFailureMessage(const LanguageTable& texts, const extract::Expo
         return texts.entry(entry::kSceneUnreadableLine1) + kCrLf + texts.entry(entry::kSceneChanged);
     case extract::ExportError::OutOfMemory:
         return texts.entry(entry::kExportOutOfMemory);
+    case extract::ExportError::ObjectRefused:
+        return fillIn(texts.entry(entry::kArchiveObjectRefused),
+                      {number(failure.objectNumber), text::messageExcerpt(failure.objectName), failure.reason});
+    case extract::ExportError::AssetsFailed:
+        return fillIn(texts.entry(entry::kArchiveAssetsFailed), {failure.path, failure.reason});
     case extract::ExportError::SceneFileFailed:
     case extract::ExportError::ListingFileFailed:
         message = fillIn(texts.entry(entry::kExportFileFailed), {failure.path, failure.reason});
@@ -414,7 +436,7 @@ void ExtractorWindow::saveSelection()
         startBackgroundSave();
         return;
     }
-    finishSave(extract::exportSelection(m_selection.objects(), m_scenePath, m_services.clock, m_services.files));
+    finishSave(saveTable(m_selection.objects(), m_scenePath, m_shownPath, m_services.clock, m_services.files));
 }
 
 void ExtractorWindow::startBackgroundSave()
@@ -424,8 +446,9 @@ void ExtractorWindow::startBackgroundSave()
     platform::FileSystem& files = m_services.files;
     const platform::Clock& clock = m_services.clock;
     // The table shares its text with the window's, which no one changes while the window is busy.
-    QThread* thread = QThread::create([&files, &clock, table = m_selection.objects(), path = m_scenePath, result, stop] {
-        *result = extract::exportSelection(table, path, clock, files, [&stop = *stop] { return stop.load(); });
+    QThread* thread = QThread::create([&files, &clock, table = m_selection.objects(), path = m_scenePath,
+                                       source = m_shownPath, result, stop] {
+        *result = saveTable(table, path, source, clock, files, [&stop = *stop] { return stop.load(); });
     });
     thread->setParent(this);
     m_saveThread = thread;
@@ -448,7 +471,14 @@ void ExtractorWindow::finishSave(const extract::ExportReport& report)
     m_note.clear();
     if (report) {
         showCounts();
-        messages().showMessage(m_scenePath + m_session.language.entry(entry::kSelectionSaved));
+        std::string message = m_scenePath + m_session.language.entry(entry::kSelectionSaved);
+        if (extract::isArchiveName(m_scenePath)) {
+            message += kCrLf + fillIn(m_session.language.entry(entry::kArchiveLoadCommand), {m_scenePath});
+            if (report.assetCount > 0) {
+                message += kCrLf + fillIn(m_session.language.entry(entry::kArchiveAssetsCarried), {number(report.assetCount)});
+            }
+        }
+        messages().showMessage(message);
     } else if (report.failure->error == extract::ExportError::Stopped) {
         m_note = text(entry::kMapSaveCancelled);
         showCounts();

@@ -52,6 +52,19 @@ QString toQtFilter(const std::string& filter)
     return pairs.join(QStringLiteral(";;"));
 }
 
+QString defaultSuffixOf(const QString& qtFilter)
+{
+    const qsizetype open = qtFilter.lastIndexOf(QLatin1Char('('));
+    if (open < 0 || !qtFilter.endsWith(QLatin1Char(')'))) return {};
+    const QString pattern = qtFilter.mid(open + 1, qtFilter.size() - open - 2);
+    if (!pattern.startsWith(QStringLiteral("*.")) || pattern.size() < 3) return {};
+    const QString suffix = pattern.mid(2);
+    for (const QChar c : suffix) {
+        if (!c.isLetterOrNumber()) return {};
+    }
+    return suffix;
+}
+
 QString toDisplayText(const std::string& text)
 {
     QString display = QString::fromStdString(text);
@@ -70,9 +83,18 @@ std::optional<platform::ChosenFile> WidgetDialogs::saveFile(const platform::File
 {
     const QFileDialog::Options options =
         request.confirmOverwrite ? QFileDialog::Options() : QFileDialog::DontConfirmOverwrite;
-    return chosen(QFileDialog::getSaveFileName(QApplication::activeWindow(), QString::fromStdString(request.title),
-                                               proposedPath(request), toQtFilter(request.filter), nullptr,
-                                               options));
+    QFileDialog dialog(QApplication::activeWindow(), QString::fromStdString(request.title), proposedPath(request),
+                       toQtFilter(request.filter));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setOptions(options);
+    // A name typed without an ending gets the chosen filter's, so that the kind of file chosen
+    // is the kind written (callers tell the kind by the name's ending); the dialog asks before
+    // replacing a file of the completed name.
+    const auto followFilter = [&dialog](const QString& filter) { dialog.setDefaultSuffix(defaultSuffixOf(filter)); };
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, followFilter);
+    followFilter(dialog.selectedNameFilter());
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return chosen(dialog.selectedFiles().front());
 }
 
 std::optional<platform::ChosenFile> WidgetDialogs::chooseFolder(const platform::FileDialogRequest& request)

@@ -17,6 +17,11 @@ namespace vantor::app {
 // brackets at the end of a description is left out, as the dialog shows the pattern.
 [[nodiscard]] QString toQtFilter(const std::string& filter);
 
+// The ending a save dialog adds to a name typed without one, after the filter chosen in Qt's
+// form ("Region archive (*.oar)" gives "oar"); none for a filter of several patterns or a
+// pattern that is no "*.ENDING".
+[[nodiscard]] QString defaultSuffixOf(const QString& qtFilter);
+
 // Message texts join lines with CR LF; Qt's boxes break lines at LF.
 [[nodiscard]] QString toDisplayText(const std::string& text);
 

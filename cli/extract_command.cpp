@@ -11,6 +11,7 @@
 #include <CLI/CLI.hpp>
 
 #include <array>
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -93,6 +94,15 @@ ExitCode reportExportFailure(const extract::ExportReport& report, std::size_t cu
         return ExitCode::Usage;
     case extract::ExportError::Stopped:
         err << "stopped; no file was written\n";
+        return ExitCode::Failed;
+    case extract::ExportError::ObjectRefused:
+        err << "object " << failure.objectNumber;
+        if (!failure.objectName.empty()) err << " (\"" << text::messageExcerpt(failure.objectName) << "\")";
+        err << " cannot go into a region archive, OpenSim could not read it: " << failure.reason
+            << "; no file was written\n";
+        return ExitCode::Failed;
+    case extract::ExportError::AssetsFailed:
+        err << "cannot copy the assets of " << failure.path << ": " << failure.reason << "; no file was written\n";
         return ExitCode::Failed;
     case extract::ExportError::SceneFileFailed:
     case extract::ExportError::ListingFileFailed:
@@ -213,12 +223,23 @@ ExitCode runExtract(const ExtractOptions& options, bool withRectangle, CommandCo
         }
     }
 
-    const extract::ExportReport report =
-        extract::exportSelection(selection.objects(), options.out, context.services.clock, files);
+    const bool asArchive = extract::isArchiveName(options.out);
+    extract::ExportReport report;
+    if (asArchive) {
+        extract::ArchiveSource source;
+        source.path = options.scene;
+        source.createdAt =
+            std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+        report = extract::exportSelectionArchive(selection.objects(), options.out, source, context.services.clock, files);
+    } else {
+        report = extract::exportSelection(selection.objects(), options.out, context.services.clock, files);
+    }
     if (!report) return reportExportFailure(report, cutOff ? load.lineNumber : 0, err);
     context.out << "Loaded " << loaded << " objects from " << options.scene << "\n"
-                << "Exported " << report.objectCount << " objects to " << report.scenePath << " and "
-                << report.listingPath << "\n";
+                << "Exported " << report.objectCount << " objects";
+    if (asArchive) context.out << " and " << report.assetCount << " assets";
+    context.out << " to " << report.scenePath << " and " << report.listingPath << "\n";
+    if (asArchive) context.out << "Load it in the OpenSim console with: load oar --merge \"" << report.scenePath << "\"\n";
     return ExitCode::Ok;
 }
 
@@ -229,10 +250,11 @@ void addExtractCommand(CLI::App& app, CommandContext& context)
     auto options = std::make_shared<ExtractOptions>();
     auto* command = app.add_subcommand(
         "extract", "Keep the objects of an OpenSim scene file or archive inside (or outside) a rectangle and save "
-                   "them as a scene file and a prim listing");
+                   "them as a scene file or region archive and a prim listing");
     command->add_option("SCENE", options->scene, "The OpenSim scene file (.xml) or region archive (.oar) to read")
         ->required();
-    command->add_option("--out", options->out, "The scene file to write; the listing goes beside it as .txt")
+    command->add_option("--out", options->out,
+                        "The scene file (.xml) or region archive (.oar) to write; the listing goes beside it as .txt")
         ->required();
     auto* rectangle = command->add_option("--rect", options->rectangle,
                                           "Two opposite corners X1,Y1,X2,Y2 in region metres; keeps the objects "

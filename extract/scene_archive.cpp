@@ -197,6 +197,61 @@ std::optional<std::string> firstBytes(const platform::FileSystem& files, const s
 
 }  // namespace
 
+namespace {
+
+// The bytes of the entry the reader stands at, as a stream.
+class EntryStream final : public platform::InputStream {
+public:
+    explicit EntryStream(archive* reader) : m_reader(reader) {}
+    std::optional<std::size_t> read(char* into, std::size_t size, std::string* reason) override
+    {
+        const la_ssize_t got = archive_read_data(m_reader, into, size);
+        if (got < 0) {
+            if (reason) *reason = archiveError(m_reader);
+            return std::nullopt;
+        }
+        return static_cast<std::size_t>(got);
+    }
+
+private:
+    archive* m_reader;
+};
+
+}  // namespace
+
+bool readsAsArchive(const platform::FileSystem& files, const std::string& path)
+{
+    if (path.size() >= 4 && isOarEnding(std::string_view(path).substr(path.size() - 4))) return true;
+    std::string reason;
+    const auto first = firstBytes(files, path, &reason);
+    return first && looksLikeArchive(*first);
+}
+
+std::optional<std::string> readArchiveEntries(platform::InputStream& stream,
+                                              const std::function<bool(ArchiveEntry&)>& onEntry)
+{
+    auto source = std::make_unique<StreamSource>(stream);
+    std::unique_ptr<archive, ArchiveCloser> reader(archive_read_new());
+    if (!reader) return std::string("out of memory");
+    archive_read_support_filter_gzip(reader.get());
+    archive_read_support_format_tar(reader.get());
+    if (archive_read_open(reader.get(), source.get(), nullptr, &StreamSource::read, nullptr) != ARCHIVE_OK) {
+        return archiveError(reader.get());
+    }
+    EntryStream bytes(reader.get());
+    archive_entry* entry = nullptr;
+    int status = ARCHIVE_OK;
+    while ((status = archive_read_next_header(reader.get(), &entry)) == ARCHIVE_OK) {
+        if (archive_entry_filetype(entry) != AE_IFREG) continue;
+        const char* name = archive_entry_pathname(entry);
+        const la_int64_t size = archive_entry_size(entry);
+        ArchiveEntry visited{name ? name : "", size > 0 ? static_cast<std::uint64_t>(size) : 0, bytes};
+        if (!onEntry(visited)) return std::nullopt;
+    }
+    if (status != ARCHIVE_EOF) return archiveError(reader.get());
+    return std::nullopt;
+}
+
 bool looksLikeArchive(std::string_view bytes)
 {
     constexpr std::size_t kTarMagicAt = 257;

@@ -5,7 +5,10 @@
 #include "platform/file_system.h"
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -39,5 +42,25 @@ inline constexpr std::size_t kLargestObjectBytes = std::size_t{64} << 20;
 // error (OutOfMemory), not an exception.
 [[nodiscard]] SceneLoad loadScenePath(const platform::FileSystem& files, const std::string& path,
                                       const MapGeometry& map = {});
+
+// Whether loadScenePath reads the file at path as an archive: its name ends in ".oar" (any
+// letter case) or its bytes begin as an archive's. False for a file that cannot be read.
+[[nodiscard]] bool readsAsArchive(const platform::FileSystem& files, const std::string& path);
+
+// One plain file entry of an archive as readArchiveEntries meets it: its path as stored, the
+// size its header gives, and its bytes as a stream that ends where the entry ends.
+struct ArchiveEntry {
+    std::string_view path;
+    std::uint64_t size = 0;
+    platform::InputStream& bytes;
+};
+
+// Reads a gzip-compressed (or plain) tar archive entry by entry and hands each plain file
+// entry to onEntry, which may read its bytes or leave them; onEntry returns false to end the
+// reading early. Only one entry's piece is in memory at a time. Nothing when the archive was
+// read to its end (or onEntry ended it), else the reader's reason; a stream that changed
+// while it was read says so through its changed().
+[[nodiscard]] std::optional<std::string> readArchiveEntries(platform::InputStream& archive,
+                                                            const std::function<bool(ArchiveEntry&)>& onEntry);
 
 }  // namespace vantor::extract

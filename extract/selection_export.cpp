@@ -1,11 +1,17 @@
 #include "selection_export.h"
 
+#include "asset_references.h"
+#include "scene_archive.h"
+
+#include "archive/region_archive.h"
 #include "parallel/two_halves.h"
 #include "scene/scene_file.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <new>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -15,12 +21,13 @@ namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
 
-bool endsWithXml(std::string_view path)
+// Whether path ends in ending (".xml"), in any letter case.
+bool endsWith(std::string_view path, std::string_view ending)
 {
-    if (path.size() < 4) return false;
-    const std::string_view ending = path.substr(path.size() - 4);
+    if (path.size() < ending.size()) return false;
     const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    return ending[0] == '.' && lower(ending[1]) == 'x' && lower(ending[2]) == 'm' && lower(ending[3]) == 'l';
+    return std::equal(ending.begin(), ending.end(), path.end() - static_cast<std::ptrdiff_t>(ending.size()),
+                      [&](char a, char b) { return a == lower(b); });
 }
 
 ExportFailure fileFailure(ExportError error, const std::string& path, std::string reason)
@@ -177,7 +184,7 @@ std::optional<ExportFailure> buildListing(const ObjectLines& table, const platfo
 std::string listingPathFor(std::string_view scenePath)
 {
     std::string path(scenePath);
-    if (endsWithXml(path)) {
+    if (endsWith(path, ".xml") || endsWith(path, ".oar")) {
         path.replace(path.size() - 4, 4, ".txt");
     } else {
         path += ".txt";
@@ -185,10 +192,17 @@ std::string listingPathFor(std::string_view scenePath)
     return path;
 }
 
+bool isArchiveName(std::string_view path) { return endsWith(path, ".oar"); }
+
 namespace {
 
+// Writes the main file of an export (the scene file or the archive) into its output: nothing
+// when it is whole, else why not (Stopped when the caller asked to stop).
+using MainFileWriter = std::function<std::optional<ExportFailure>(platform::OutputFile&)>;
+
 ExportReport exportFiles(const ObjectLines& table, const std::string& scenePath, const platform::Clock& clock,
-                         platform::FileSystem& files, const std::function<bool()>& stopRequested)
+                         platform::FileSystem& files, const std::function<bool()>& stopRequested,
+                         const MainFileWriter& writeMainFile)
 {
     ExportReport report;
     report.scenePath = scenePath;
@@ -211,18 +225,18 @@ ExportReport exportFiles(const ObjectLines& table, const std::string& scenePath,
     // was built.
     std::string listing;
     std::optional<ExportFailure> recordFailure;
-    bool sceneWritten = false;
-    parallel::runInTwoHalves(
-        [&] {
-            sceneFile->write(scene::kSceneFileHead);
-            sceneWritten = writeEntries(table, *sceneFile, stopRequested);
-            sceneFile->write(scene::kSceneFileTail);
-        },
-        [&] { recordFailure = buildListing(table, clock, listing, stopRequested); });
+    std::optional<ExportFailure> mainFailure;
+    parallel::runInTwoHalves([&] { mainFailure = writeMainFile(*sceneFile); },
+                             [&] { recordFailure = buildListing(table, clock, listing, stopRequested); });
     // Past this point the export runs to its end: a stop would leave the scene file without
     // its listing.
-    if (!sceneWritten || stopped(stopRequested) || (recordFailure && recordFailure->error == ExportError::Stopped)) {
+    if ((mainFailure && mainFailure->error == ExportError::Stopped) || stopped(stopRequested)
+        || (recordFailure && recordFailure->error == ExportError::Stopped)) {
         report.failure = stopFailure();
+        return report;
+    }
+    if (mainFailure) {
+        report.failure = std::move(mainFailure);
         return report;
     }
     // What was written and built is the file as it was read, or nothing is put in place.
@@ -276,19 +290,173 @@ ExportReport exportFiles(const ObjectLines& table, const std::string& scenePath,
 
 }  // namespace
 
+namespace {
+
+ExportReport outOfMemory(const std::string& scenePath)
+{
+    ExportReport report;
+    report.scenePath = scenePath;
+    report.listingPath = listingPathFor(scenePath);
+    report.failure = ExportFailure{};
+    report.failure->error = ExportError::OutOfMemory;
+    return report;
+}
+
+ExportFailure inputChanged()
+{
+    ExportFailure failure;
+    failure.error = ExportError::InputChanged;
+    return failure;
+}
+
+ExportFailure assetsFailure(const std::string& path, std::string reason)
+{
+    return fileFailure(ExportError::AssetsFailed, path, std::move(reason));
+}
+
+// The failure of an export whose archive failed.
+ExportFailure archiveFailure(const archive::ArchiveFailure& failure, const std::string& archivePath,
+                             const std::string& sourcePath)
+{
+    switch (failure.error) {
+    case archive::ArchiveError::ObjectRefused: {
+        ExportFailure refused;
+        refused.error = ExportError::ObjectRefused;
+        refused.objectNumber = failure.objectNumber;
+        refused.objectName = failure.objectName;
+        refused.reason = failure.reason;
+        return refused;
+    }
+    case archive::ArchiveError::OutOfMemory: {
+        ExportFailure exhausted;
+        exhausted.error = ExportError::OutOfMemory;
+        return exhausted;
+    }
+    case archive::ArchiveError::AssetRefused:
+    case archive::ArchiveError::AssetsNotDeclared:
+    case archive::ArchiveError::AssetUnreadable:
+    case archive::ArchiveError::AssetSizeWrong:
+        return assetsFailure(sourcePath, "asset " + failure.assetUuid + ": " + failure.reason);
+    case archive::ArchiveError::NoObjects:  // an empty table writes nothing before it gets here
+    case archive::ArchiveError::OutputFailed:
+        break;
+    }
+    return fileFailure(ExportError::SceneFileFailed, archivePath, failure.reason);
+}
+
+// The UUIDs of the source archive's assets: of every entry that OpenSim's loader takes as an
+// asset. Nothing (and the failure) when the source cannot be read through.
+std::optional<ExportFailure> listAssets(const platform::FileSystem& files, const std::string& sourcePath,
+                                        std::vector<UuidBytes>& assets, const std::function<bool()>& stopRequested)
+{
+    std::string reason;
+    auto stream = files.openStream(sourcePath, &reason);
+    if (!stream) return assetsFailure(sourcePath, std::move(reason));
+    const auto failure = readArchiveEntries(*stream, [&](ArchiveEntry& entry) {
+        if (const auto asset = archive::parseAssetEntryName(entry.path)) {
+            if (const auto uuid = uuidBytes(asset->uuid)) assets.push_back(*uuid);
+        }
+        return !stopped(stopRequested);
+    });
+    if (stopped(stopRequested)) return stopFailure();
+    if (stream->changed()) return inputChanged();
+    if (failure) return assetsFailure(sourcePath, *failure);
+    return std::nullopt;
+}
+
+// Copies the source's assets that the objects refer to into the archive, each once.
+std::optional<ExportFailure> copyAssets(const platform::FileSystem& files, const std::string& sourcePath,
+                                        const AssetReferences& references, archive::RegionArchiveWriter& writer,
+                                        const std::function<bool()>& stopRequested)
+{
+    std::string reason;
+    auto stream = files.openStream(sourcePath, &reason);
+    if (!stream) return assetsFailure(sourcePath, std::move(reason));
+    std::set<UuidBytes> written;
+    const auto failure = readArchiveEntries(*stream, [&](ArchiveEntry& entry) {
+        if (stopped(stopRequested)) return false;
+        const auto asset = archive::parseAssetEntryName(entry.path);
+        if (!asset) return true;
+        const auto uuid = uuidBytes(asset->uuid);
+        if (!uuid || !references.isReferenced(*uuid)) return true;
+        if (!written.insert(*uuid).second) return true;  // an asset the source holds twice goes once
+        return static_cast<bool>(writer.addAsset(*asset, entry.size, entry.bytes));
+    });
+    if (stopped(stopRequested)) return stopFailure();
+    if (stream->changed()) return inputChanged();
+    if (failure && writer.report()) return assetsFailure(sourcePath, *failure);
+    return std::nullopt;
+}
+
+// Writes the table's objects, and the source's assets that they refer to, as a region archive.
+std::optional<ExportFailure> writeArchive(const ObjectLines& table, const std::string& archivePath,
+                                          const ArchiveSource& source, const platform::FileSystem& files,
+                                          platform::OutputFile& out, const std::function<bool()>& stopRequested,
+                                          std::size_t& assetCount)
+{
+    std::vector<UuidBytes> assets;
+    if (!source.path.empty() && readsAsArchive(files, source.path)) {
+        if (auto failure = listAssets(files, source.path, assets, stopRequested)) return failure;
+    }
+    AssetReferences references(std::move(assets));
+    std::string buffer;
+    if (!references.empty()) {
+        for (std::size_t k = 0; k < table.size(); ++k) {
+            if (stopped(stopRequested)) return stopFailure();
+            references.scan(table.read(k, buffer));
+        }
+    }
+
+    archive::ArchiveOptions options;
+    options.createdAt = source.createdAt;
+    options.withAssets = references.referencedCount() > 0;
+    archive::RegionArchiveWriter writer(out, options);
+    for (std::size_t k = 0; k < table.size() && writer.report(); ++k) {
+        if (stopped(stopRequested)) return stopFailure();
+        const std::string_view document = table.read(k, buffer);
+        (void)writer.addObject({document, archive::describeObject(document).value_or(archive::ObjectIdentity{})});
+    }
+    if (writer.report() && options.withAssets) {
+        if (auto failure = copyAssets(files, source.path, references, writer, stopRequested)) return failure;
+    }
+    if (const archive::ArchiveReport& report = writer.finish(); !report) {
+        return archiveFailure(*report.failure, archivePath, source.path);
+    }
+    assetCount = writer.report().assetCount;
+    return std::nullopt;
+}
+
+}  // namespace
+
 ExportReport exportSelection(const ObjectLines& table, const std::string& scenePath, const platform::Clock& clock,
                              platform::FileSystem& files, const std::function<bool()>& stopRequested)
 {
     try {
-        return exportFiles(table, scenePath, clock, files, stopRequested);
+        return exportFiles(table, scenePath, clock, files, stopRequested, [&](platform::OutputFile& out) {
+            out.write(scene::kSceneFileHead);
+            const bool whole = writeEntries(table, out, stopRequested);
+            out.write(scene::kSceneFileTail);
+            return whole ? std::nullopt : std::optional<ExportFailure>(stopFailure());
+        });
     } catch (const std::bad_alloc&) {
         // An output not yet put in place goes with the stack.
-        ExportReport report;
-        report.scenePath = scenePath;
-        report.listingPath = listingPathFor(scenePath);
-        report.failure = ExportFailure{};
-        report.failure->error = ExportError::OutOfMemory;
+        return outOfMemory(scenePath);
+    }
+}
+
+ExportReport exportSelectionArchive(const ObjectLines& table, const std::string& archivePath,
+                                    const ArchiveSource& source, const platform::Clock& clock,
+                                    platform::FileSystem& files, const std::function<bool()>& stopRequested)
+{
+    try {
+        std::size_t assetCount = 0;
+        ExportReport report = exportFiles(table, archivePath, clock, files, stopRequested, [&](platform::OutputFile& out) {
+            return writeArchive(table, archivePath, source, files, out, stopRequested, assetCount);
+        });
+        if (report.sceneWritten) report.assetCount = assetCount;
         return report;
+    } catch (const std::bad_alloc&) {
+        return outOfMemory(archivePath);
     }
 }
 

@@ -7,6 +7,7 @@
 #include "platform/file_system.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -14,8 +15,9 @@
 
 namespace vantor::extract {
 
-// The listing file beside a scene file: a final ".xml" (any letter case) becomes ".txt";
-// a name without that ending gets ".txt" added. Never the scene file itself, never elsewhere.
+// The listing file beside a scene file or region archive: a final ".xml" or ".oar" (any letter
+// case) becomes ".txt"; a name without either ending gets ".txt" added. Never the scene file
+// itself, never elsewhere.
 [[nodiscard]] std::string listingPathFor(std::string_view scenePath);
 
 enum class ExportError {
@@ -27,12 +29,14 @@ enum class ExportError {
     Stopped,            // the caller asked to stop before the files were in place: none was written
     InputChanged,       // the file the table views changed while it was read: none was written
     OutOfMemory,        // there was not memory enough to build the listing: none was written
+    ObjectRefused,      // an archive: an object OpenSim's loader could not read (reason); none was written
+    AssetsFailed,       // an archive: the source's assets could not be copied (path, reason); none was written
 };
 
 struct ExportFailure {
     ExportError error = ExportError::SceneFileFailed;
     std::string path;              // the file concerned (file failures)
-    std::string reason;            // why, in the file system's words (file failures)
+    std::string reason;            // why, in the file system's words (file failures), or the check's (ObjectRefused)
     std::size_t objectNumber = 0;  // the object concerned, entry of the table from 1
     std::string objectName;        // its name as the listing would carry it
     RecordFailure cause;           // HeaderFailed, RecordFailed
@@ -42,6 +46,7 @@ struct ExportReport {
     std::string scenePath;
     std::string listingPath;
     std::size_t objectCount = 0;  // objects in the scene file
+    std::size_t assetCount = 0;   // assets in the archive
     bool sceneWritten = false;    // the scene file is in place (with the listing, unless an object failed)
     std::optional<ExportFailure> failure;
     explicit operator bool() const { return !failure; }
@@ -59,6 +64,31 @@ struct ExportReport {
 [[nodiscard]] ExportReport exportSelection(const ObjectLines& table, const std::string& scenePath,
                                            const platform::Clock& clock, platform::FileSystem& files,
                                            const std::function<bool()>& stopRequested = {});
+
+// Whether a selection saved under path is a region archive: its name ends in ".oar" (any
+// letter case). Any other name is a scene file.
+[[nodiscard]] bool isArchiveName(std::string_view path);
+
+// What a selection's archive is made from besides its objects.
+struct ArchiveSource {
+    // The file the table was loaded from: when it is a region archive, its assets that the
+    // objects refer to go with them.
+    std::string path;
+    // When the archive is made, in seconds since 1970 (UTC).
+    std::int64_t createdAt = 0;
+};
+
+// Saves the table as a region archive at archivePath that OpenSim's `load oar --merge`
+// reads, with the listing beside it as exportSelection writes it. The archive holds the
+// objects, and, when the source is an archive, every asset of the source that an object
+// refers to (see AssetReferences); never terrain, settings or parcels. The source is read as
+// a stream, twice: once for its assets' names, once to copy the assets wanted. Every object
+// is checked as OpenSim's loader reads it: one it could not read fails the export
+// (ObjectRefused) and nothing is written. Otherwise as exportSelection.
+[[nodiscard]] ExportReport exportSelectionArchive(const ObjectLines& table, const std::string& archivePath,
+                                                  const ArchiveSource& source, const platform::Clock& clock,
+                                                  platform::FileSystem& files,
+                                                  const std::function<bool()>& stopRequested = {});
 
 // Whether the scene file or the listing that an export to scenePath writes would replace the
 // file at inputPath (the same file under another name or through a link included): the

@@ -155,7 +155,14 @@ inline constexpr std::size_t kConsoleCommand = 145;       // after the end messa
 inline constexpr std::size_t kWithoutMerge = 146;         // after it, for an archive
 inline constexpr std::size_t kLinkedObjectsWritten = 147; // instead of 39 when linking; %1 objects, %2 prims
 
-inline constexpr std::size_t kLastProgramText = 147;
+// 150 to 159: a selection saved as a region archive.
+inline constexpr std::size_t kArchiveSaveFilterName = 150;  // the save dialog's second filter; "(*.oar)" follows
+inline constexpr std::size_t kArchiveObjectRefused = 151;   // %1 object number, %2 its name, %3 the check's reason
+inline constexpr std::size_t kArchiveAssetsFailed = 152;    // %1 the source archive, %2 the reason
+inline constexpr std::size_t kArchiveLoadCommand = 153;     // after entry 35 for an archive; %1 its path
+inline constexpr std::size_t kArchiveAssetsCarried = 154;   // %1 the number of assets carried
+
+inline constexpr std::size_t kLastProgramText = 159;
 }  // namespace entry
 
 // The interface texts of one language file, one entry per line, taken whole (blanks

@@ -197,7 +197,7 @@ TEST_F(ExtractorWindowTest, TextsComeFromTheLanguageAndTheKeysWorkAsOnADialog)
     EXPECT_LE(fresh.height(), room.height());
     EXPECT_LE(fresh.width(), room.width());
 
-    std::vector<std::string> entries(140);
+    std::vector<std::string> entries(entry::kLastProgramText + 1);
     for (std::size_t k = 0; k < entries.size(); ++k) entries[k] = "T " + std::to_string(k);
     entries[entry::kMapWindowFileTitle] = "%1 - T 121";
     session.language = LanguageTable(entries);
@@ -215,7 +215,7 @@ TEST_F(ExtractorWindowTest, TextsComeFromTheLanguageAndTheKeysWorkAsOnADialog)
     EXPECT_EQ(window->windowTitle().toStdString(), "second.xml - T 121");
     click("Command3");  // cancelled
     ASSERT_EQ(dialogs.saved.size(), 1U);
-    EXPECT_EQ(dialogs.saved[0].filter, "T 128(*.xml)|*.xml");
+    EXPECT_EQ(dialogs.saved[0].filter, "T 128(*.xml)|*.xml|T 150(*.oar)|*.oar");
 
     // Enter on "Tout selectionner" after a drag selects the whole region again.
     drag({2000, 2000}, {3000, 3000});
@@ -405,7 +405,7 @@ TEST_F(ExtractorWindowTest, SaveWritesBothFilesAndSaysWhere)
     ASSERT_EQ(dialogs.saved.size(), 1U);
     EXPECT_EQ(dialogs.saved[0].folder, "/scenes/");
     EXPECT_EQ(dialogs.saved[0].proposedName, "region.xml");
-    EXPECT_EQ(dialogs.saved[0].filter, "Files OS(*.xml)|*.xml");
+    EXPECT_EQ(dialogs.saved[0].filter, "Files OS(*.xml)|*.xml|Region archive(*.oar)|*.oar");
     EXPECT_TRUE(dialogs.saved[0].confirmOverwrite);
     EXPECT_EQ(files.files["/out/sel.xml"], scene);
     const std::string listing = files.files["/out/sel.txt"];
@@ -419,6 +419,19 @@ TEST_F(ExtractorWindowTest, SaveWritesBothFilesAndSaysWhere)
     EXPECT_EQ(dialogs.saved.back().folder, "/out/");
     EXPECT_EQ(window->scenePath(), "/out/sel.xml");
     EXPECT_EQ(messages.shown.size(), 1U);
+
+    // A name ending in .oar saves a region archive, with the same listing beside it, and says
+    // how to load it.
+    dialogs.answers.push_back(platform::ChosenFile{"/out/sel.oar", "sel.oar"});
+    click("Command3");
+    const auto entries = test::archiveEntries(files.files["/out/sel.oar"]);
+    ASSERT_EQ(entries.size(), 4U);
+    EXPECT_EQ(entries[0].first, "archive.xml");
+    EXPECT_EQ(files.files["/out/sel.txt"], listing);
+    ASSERT_EQ(messages.shown.size(), 2U);
+    EXPECT_EQ(messages.shown[1], "/out/sel.oarE 35\r\nLoad it in the OpenSim console with: load oar --merge \"/out/sel.oar\" "
+                                 "(add --displacement <x,y,z> to move it). Without --merge, OpenSim first deletes "
+                                 "every object in the region.");
 }
 
 TEST_F(ExtractorWindowTest, AFailingObjectIsNamedAndNoHalfListingIsWritten)

@@ -96,6 +96,12 @@ TEST(WidgetDialogs, FiltersAndLineEndsBecomeQtsForm)
     EXPECT_EQ(toQtFilter("File (OpenSim.exe)|OpenSim.exe").toStdString(), "File (OpenSim.exe)");
     EXPECT_EQ(toQtFilter("Scenes|*.xml|All|*.*;*").toStdString(), "Scenes (*.xml);;All (*.* *)");
     EXPECT_EQ(toDisplayText("a\r\nb\rc").toStdString(), "a\nb\nc");
+    // A name typed without an ending gets the chosen filter's, where it has one.
+    for (const auto& [filter, suffix] : std::vector<std::pair<const char*, const char*>>{
+             {"Region archive (*.oar)", "oar"}, {"Files OS (*.xml)", "xml"}, {"Scenes (*.xml *.oar)", ""},
+             {"File (OpenSim.exe)", ""}, {"All (*.*)", ""}, {"Odd (*.x)y)", ""}}) {
+        EXPECT_EQ(defaultSuffixOf(QString::fromLatin1(filter)).toStdString(), suffix) << filter;
+    }
 }
 
 }  // namespace

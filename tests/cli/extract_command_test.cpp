@@ -265,6 +265,18 @@ TEST_F(ExtractCommand, ReadsOpenSimArchives)
     ASSERT_EQ(run({"extract", "/w/region.oar", "--out", "/w/in.xml", "--rect", "100,60,140,100"}), ExitCode::Ok);
     EXPECT_EQ(files.files.at("/w/in.xml"), "<scene>\r\n\r\n" + gate + "\r\n\r\n</scene>\r\n");
 
+    // A name ending in .oar asks for a region archive; the same listing goes beside it as .txt.
+    const std::string listing = files.files.at("/w/in.txt");
+    ASSERT_EQ(run({"extract", "/w/region.oar", "--out", "/w/in.oar", "--rect", "100,60,140,100"}), ExitCode::Ok)
+        << err.str();
+    const auto entries = test::archiveEntries(files.files.at("/w/in.oar"));
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0].first, "archive.xml");
+    EXPECT_EQ(entries[1].second, gate);
+    EXPECT_EQ(files.files.at("/w/in.txt"), listing);
+    EXPECT_NE(out.str().find("Exported 1 objects and 0 assets to /w/in.oar and /w/in.txt"), std::string::npos);
+    EXPECT_NE(out.str().find("load oar --merge \"/w/in.oar\""), std::string::npos) << out.str();
+
     files.files["/w/bad.oar"] = "not an archive at all";
     EXPECT_EQ(run({"extract", "/w/bad.oar", "--out", "/w/bad.xml"}), ExitCode::Usage);
     EXPECT_NE(err.str().find("cannot read /w/bad.oar as an OpenSim archive"), std::string::npos) << err.str();

@@ -35,4 +35,22 @@ inline std::string makeArchive(const std::vector<std::pair<std::string, std::str
     return bytes;
 }
 
+// The entries of a (compressed) tar archive as libarchive reads them: path and bytes, in order.
+inline std::vector<std::pair<std::string, std::string>> archiveEntries(const std::string& bytes)
+{
+    std::unique_ptr<archive, decltype(&archive_read_free)> reader(archive_read_new(), archive_read_free);
+    archive_read_support_filter_gzip(reader.get());
+    archive_read_support_format_tar(reader.get());
+    EXPECT_EQ(archive_read_open_memory(reader.get(), bytes.data(), bytes.size()), ARCHIVE_OK);
+    std::vector<std::pair<std::string, std::string>> entries;
+    archive_entry* entry = nullptr;
+    while (archive_read_next_header(reader.get(), &entry) == ARCHIVE_OK) {
+        auto& [path, content] = entries.emplace_back(archive_entry_pathname(entry), std::string());
+        content.resize(static_cast<std::size_t>(archive_entry_size(entry)));
+        EXPECT_EQ(archive_read_data(reader.get(), content.data(), content.size()),
+                  static_cast<la_ssize_t>(content.size()));
+    }
+    return entries;
+}
+
 }  // namespace vantor::test

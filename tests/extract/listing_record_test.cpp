@@ -219,10 +219,11 @@ TEST_F(Listing, NamesKeepTheRecordOnTwoLinesAndItsFields)
     }
 }
 
-TEST(ListingPath, SwapsOnlyAFinalXmlForTxt)
+TEST(ListingPath, SwapsOnlyAFinalXmlOrOarForTxt)
 {
     for (const auto& [scene, listing] :
          {std::pair{"C:\\out\\sel.xml", "C:\\out\\sel.txt"}, {"/out/SEL.XML", "/out/SEL.txt"},
+          {"/out/sel.oar", "/out/sel.txt"}, {"/out/sel.OaR", "/out/sel.txt"}, {"/out/sel.oar.xml", "/out/sel.oar.txt"},
           {"/maps.xml/sel.Xml", "/maps.xml/sel.txt"}, {"/out/sel", "/out/sel.txt"},
           {"/out/sel.txt", "/out/sel.txt.txt"}, {"/out/sel.xml.bak", "/out/sel.xml.bak.txt"}, {"xml", "xml.txt"}}) {
         EXPECT_EQ(listingPathFor(scene), listing);

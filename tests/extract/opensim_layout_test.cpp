@@ -1,5 +1,6 @@
 // Tests of reading scene files and archives in OpenSim's own layout: objects by structure,
 // values by element name, one listing record per linked part.
+#include "extract/asset_references.h"
 #include "extract/object_parts.h"
 #include "extract/scene_archive.h"
 #include "extract/scene_document.h"
@@ -373,6 +374,162 @@ TEST(SceneArchive, GivesTheSameTableAsTheSceneFile)
     }
     EXPECT_EQ(outputs.files["/w/disk.xml"], outputs.files["/w/memory.xml"]);
     EXPECT_EQ(outputs.files["/w/disk.txt"], outputs.files["/w/memory.txt"]);
+}
+
+// The entries' paths, without their bytes.
+std::vector<std::string> pathsOf(const std::vector<std::pair<std::string, std::string>>& entries)
+{
+    std::vector<std::string> paths;
+    for (const auto& entry : entries) paths.push_back(entry.first);
+    return paths;
+}
+
+// A table of the given entries of another.
+ObjectLines pick(const ObjectLines& table, const std::vector<std::size_t>& entries)
+{
+    ObjectLines picked = table.emptyCopy();
+    for (const std::size_t k : entries) picked.append(table[k]);
+    return picked;
+}
+
+// A region archive whose objects use assets in both ways: the scripted object names its
+// scripts' assets as text, the single prim's texture entry holds a texture's 16 bytes at an
+// odd offset of its base64 value. One more asset is used by no object.
+TEST(SelectionArchive, CarriesTheSourcesAssetsThatTheSelectedObjectsUseAndNothingElse)
+{
+    const std::string script = "6a1b2c3d-0000-4000-8000-000000400001";  // the scripted object's second item
+    const std::string texture = "0f1e2d3c-4b5a-6978-8796-a5b4c3d2e1f0";  // bytes 01 02, the UUID, 00 7f
+    const std::string unused = "11111111-2222-3333-4444-555555555555";
+    std::vector<std::string> xml = fixtureXml();
+    const std::string plainEntry = "<TextureEntry>AAAA</TextureEntry>";
+    xml[0].replace(xml[0].find(plainEntry), plainEntry.size(), "<TextureEntry>AQIPHi08S1ppeIeWpbTD0uHwAH8=</TextureEntry>");
+    std::vector<std::pair<std::string, std::string>> entries{
+        {"archive.xml", "<archive major_version=\"0\" minor_version=\"8\" />"},
+        {"assets/" + unused + "_texture.jp2", "unused"},
+        {"assets/" + script + "_script.lsl", "default { state_entry() { } }"},
+        {"terrains/region.r32", std::string(64, '\x01')},
+        {"settings/region.xml", "<RegionSettings />"},
+        {"landdata/parcel.xml", "<LandData />"}};
+    for (std::size_t k = 0; k < xml.size(); ++k) entries.emplace_back("objects/o" + std::to_string(k) + "__id.xml", xml[k]);
+    entries.emplace_back("assets/" + texture + "_texture.jp2", std::string("\xFF\x4F\xFF\x51", 4));
+    test::FakeFileSystem files;
+    files.addFolder("/w");
+    files.files["/w/region.oar"] = test::makeArchive(entries);
+    const SceneLoad load = loadScenePath(files, "/w/region.oar");
+    ASSERT_EQ(load.outcome, LoadOutcome::Complete) << load.reason;
+    test::FakeClock clock;
+
+    struct Case {
+        const char* name;
+        std::vector<std::size_t> objects;
+        std::vector<std::string> assets;  // the asset entries expected, in the source's order
+    };
+    const Case cases[] = {
+        {"every object", {0, 1, 2, 3, 4}, {"assets/" + script + "_script.lsl", "assets/" + texture + "_texture.jp2"}},
+        {"the textured prim", {0}, {"assets/" + texture + "_texture.jp2"}},
+        {"the scripted object", {2, 4}, {"assets/" + script + "_script.lsl"}},
+        {"objects that use none", {1, 3}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const ObjectLines table = pick(load.objects, c.objects);
+        const ExportReport report =
+            exportSelectionArchive(table, "/w/sel.OAR", {"/w/region.oar", 1700000000}, clock, files);
+        ASSERT_TRUE(report) << static_cast<int>(report.failure->error) << " " << report.failure->reason;
+        EXPECT_EQ(report.listingPath, "/w/sel.txt");
+        EXPECT_EQ(report.objectCount, c.objects.size());
+        EXPECT_EQ(report.assetCount, c.assets.size());
+
+        const auto written = test::archiveEntries(files.files["/w/sel.OAR"]);
+        const std::vector<std::string> paths = pathsOf(written);
+        ASSERT_EQ(paths.size(), 1 + c.objects.size() + c.assets.size());
+        EXPECT_EQ(paths.front(), "archive.xml");
+        EXPECT_NE(written.front().second.find(c.assets.empty() ? "<assets_included>False" : "<assets_included>True"),
+                  std::string::npos);
+        EXPECT_EQ(std::vector<std::string>(paths.end() - static_cast<std::ptrdiff_t>(c.assets.size()), paths.end()),
+                  c.assets);
+        for (const auto& [path, bytes] : written) {
+            const auto source = std::find_if(entries.begin(), entries.end(), [&](const auto& e) { return e.first == path; });
+            if (path.starts_with("assets/")) {
+                EXPECT_EQ(bytes, source->second) << path;
+            }
+        }
+
+        // Read back by the extractor: the same objects, and the same listing, as the selection.
+        const SceneLoad back = loadSceneArchive(files.files["/w/sel.OAR"]);
+        ASSERT_EQ(back.outcome, LoadOutcome::Complete) << back.reason;
+        EXPECT_EQ(std::vector<std::string_view>(back.objects.begin(), back.objects.end()),
+                  std::vector<std::string_view>(table.begin(), table.end()));
+        EXPECT_EQ(exportedListing(back.objects), exportedListing(table));
+        EXPECT_EQ(text::splitLines(files.files["/w/sel.txt"]).size(), exportedListing(table).size());
+    }
+
+    // A selection from a scene file has no source of assets: its archive carries none.
+    files.files["/w/region.xml"] = test::currentScene(xml);
+    const SceneLoad fromScene = loadScenePath(files, "/w/region.xml");
+    const ExportReport report = exportSelectionArchive(fromScene.objects, "/w/scene.oar", {"/w/region.xml", 0}, clock, files);
+    ASSERT_TRUE(report);
+    EXPECT_EQ(report.assetCount, 0u);
+    EXPECT_EQ(pathsOf(test::archiveEntries(files.files["/w/scene.oar"])).size(), 1 + xml.size());
+}
+
+TEST(SelectionArchive, AnObjectOpenSimCannotReadLeavesNoFileAndTheEarlierOnes)
+{
+    test::FakeFileSystem files;
+    files.addFolder("/w");
+    files.files["/w/sel.oar"] = "earlier archive";
+    files.files["/w/sel.txt"] = "earlier listing";
+    const std::vector<std::string> xml = fixtureXml();
+    // The second object holds two groups on its line: OpenSim's loader would weld them.
+    const ObjectLines table = ObjectLines::fromLines({xml[0], xml[1] + xml[4], xml[2]});
+    test::FakeClock clock;
+    const ExportReport report = exportSelectionArchive(table, "/w/sel.oar", {}, clock, files);
+    ASSERT_FALSE(report);
+    EXPECT_EQ(report.failure->error, ExportError::ObjectRefused);
+    EXPECT_EQ(report.failure->objectNumber, 2u);
+    EXPECT_EQ(report.failure->objectName, "Root");
+    EXPECT_FALSE(report.failure->reason.empty());
+    EXPECT_FALSE(report.sceneWritten);
+    EXPECT_EQ(files.files["/w/sel.oar"], "earlier archive");
+    EXPECT_EQ(files.files["/w/sel.txt"], "earlier listing");
+    EXPECT_EQ(files.openOutputs, 0);
+}
+
+TEST(AssetReferences, FindsUuidsAsTextAndAsBytesInsideBase64)
+{
+    struct Case {
+        const char* name;
+        std::string_view text;
+        std::optional<std::string> bytes;
+    };
+    const Case decodings[] = {
+        {"three bytes", "QUJD", "ABC"},
+        {"padded", "QUI=", "AB"},
+        {"unpadded", "QUI", "AB"},
+        {"blanks and line breaks", " QU\r\nJD\n", "ABC"},
+        {"a lone last character", "QUJDR", std::nullopt},
+        {"a character outside the alphabet", "QU-D", std::nullopt},
+        {"text after padding", "QQ==QUJD", std::nullopt},
+    };
+    for (const Case& c : decodings) EXPECT_EQ(decodeBase64(c.text), c.bytes) << c.name;
+
+    const UuidBytes a = *uuidBytes("0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0");
+    const UuidBytes b = *uuidBytes("00000000-0000-0000-0000-00000000000b");
+    const UuidBytes c = *uuidBytes("00000000-0000-0000-0000-00000000000c");
+    EXPECT_EQ(a[0], 0x0F);
+    EXPECT_EQ(a[15], 0xF0);
+    EXPECT_FALSE(uuidBytes("0f1e2d3c-4b5a-6978-8796-a5b4c3d2e1f"));
+    EXPECT_FALSE(uuidBytes("0f1e2d3c-4b5a-6978-8796_a5b4c3d2e1f0"));
+    AssetReferences references({a, b, c, a});
+    // a in binary behind two bytes in an attribute-free element; b as text in an attribute;
+    // c only in a value that is no base64.
+    references.scan("<SceneObjectGroup><P x=\"00000000-0000-0000-0000-00000000000B\"><TextureEntry>\n"
+                    "AQIPHi08S1ppeIeWpbTD0uHwAH8=\n</TextureEntry><Name>AAAAAAAAAAAAAAAAAAAADA==!</Name></P>"
+                    "</SceneObjectGroup>");
+    EXPECT_TRUE(references.isReferenced(a));
+    EXPECT_TRUE(references.isReferenced(b));
+    EXPECT_FALSE(references.isReferenced(c));
+    EXPECT_EQ(references.referencedCount(), 2u);
 }
 
 TEST(SceneArchive, NoRoomToUnpackTheObjectsIsAReadErrorWithTheReason)

@@ -102,8 +102,9 @@ TEST(ShippedLanguageFiles, HaveEveryEntryInItsPlace)
         EXPECT_NE(std::string(" :,.").find(table.entry(35).substr(0, 1)), std::string::npos) << name;
         EXPECT_EQ(table.entry(0), names.at(name));
         // Every text the windows show is the file's own; "%1" stands where the file name goes.
+        // Entries kept free for later texts are empty in English too (checked above).
         for (std::size_t k = entry::kMainWindowTitle; k <= entry::kLastProgramText; ++k)
-            EXPECT_FALSE(lines.at(k).empty()) << name << " " << k;
+            EXPECT_FALSE(lines.at(k).empty() && !english.entry(k).empty()) << name << " " << k;
         EXPECT_NE(table.entry(entry::kMapWindowFileTitle).find("%1"), std::string::npos) << name;
         if (name != "FR.lng") continue;
         for (const auto& [k, text] : design) EXPECT_EQ(table.entry(k), text) << "entry " << k;
