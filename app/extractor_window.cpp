@@ -21,7 +21,6 @@
 #include <QThread>
 #include <QUrl>
 
-#include <filesystem>
 #include <system_error>
 #include <utility>
 
@@ -37,14 +36,6 @@ QString qtText(const std::string& value) { return QString::fromStdString(value);
 std::string number(std::size_t value) { return std::to_string(value); }
 
 std::string metres(double value) { return QString::number(value, 'f', 1).toStdString(); }
-
-// The file's size, or 0 when the file system cannot tell (then it loads at once).
-std::uint64_t fileSize(const std::string& path)
-{
-    std::error_code error;
-    const auto size = std::filesystem::file_size(std::filesystem::path(path), error);
-    return error ? 0 : size;
-}
 
 // The folder part of a path, with its separator, and the name after it.
 std::pair<std::string, std::string> splitPath(const std::string& path)
@@ -269,7 +260,8 @@ void ExtractorWindow::reload()
 
 void ExtractorWindow::loadScene(const std::string& path)
 {
-    if (fileSize(path) >= m_backgroundLoadBytes) {
+    // A file whose size the file system cannot tell loads at once.
+    if (m_services.files.fileSize(path).value_or(0) >= m_backgroundLoadBytes) {
         startBackgroundLoad(path);
         return;
     }
