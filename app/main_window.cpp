@@ -6,7 +6,6 @@
 #include "app/settings_keys.h"
 #include "app/shell_texts.h"
 #include "app/window_basics.h"
-#include "platform/std_platform.h"
 #include "regions/region_hosts.h"
 #include "text/strings.h"
 #include "text/text_codec.h"
@@ -561,9 +560,9 @@ void MainWindow::finishRun()
 void MainWindow::showExtractor()
 {
     if (!m_extractor) {
-        static const platform::StdClock clock;  // the listing's time stamps
         m_extractor = std::make_unique<ExtractorWindow>(
-            m_session, ExtractorServices{m_services.files, m_services.dialogs, m_services.messages, clock});
+            m_session,
+            ExtractorServices{m_services.files, m_services.dialogs, m_services.messages, m_services.clock});
         // Once closed, the window is let go at once and deleted when its close has been handled.
         connect(m_extractor.get(), &ExtractorWindow::closed, this, [this] { m_extractor.release()->deleteLater(); });
         // The load sequence asks for the scene file before the window is first shown.

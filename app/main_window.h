@@ -2,6 +2,7 @@
 
 #include "app/conversion_host.h"
 #include "app/session.h"
+#include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/file_system.h"
 #include "platform/input_box.h"
@@ -39,6 +40,7 @@ struct AppServices {
     platform::MessageBox& messages;
     platform::InputBox& input;
     platform::SettingsStore& settings;
+    const platform::Clock& clock;  // the listing's time stamps in the extractor window
 };
 
 // The main window Form1. Its controls carry the names Text1, Command1, Combo1, ...;

@@ -202,7 +202,8 @@ bool saveMainWindow(const QFileInfo& language, const QString& path)
     session.languageFolder = language.absolutePath().toStdString();
     session.publicAddress = "203.0.113.7";
     settings.values["Langue"] = language.fileName().toStdString();
-    const app::AppServices services{files, random, dialogs, dialogs, dialogs, settings};
+    const platform::StdClock clock;
+    const app::AppServices services{files, random, dialogs, dialogs, dialogs, settings, clock};
     app::MainWindow main(session, services, {}, VANTOR_REVISION);
     if (!main.loadLanguage(language.fileName().toStdString())) return false;
     main.fillFromSettings();

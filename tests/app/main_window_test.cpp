@@ -580,7 +580,7 @@ TEST_F(MainWindowTest, CancelOrQuittingStopsTheRunAndLeavesNoFile)
         QTemporaryDir folder;
         ASSERT_TRUE(folder.isValid());
         platform::StdFileSystem onDiskFiles;
-        const AppServices onDisk{onDiskFiles, random, dialogs, messages, input, settings};
+        const AppServices onDisk{onDiskFiles, random, dialogs, messages, input, settings, clock};
         std::atomic<bool> reported{false};
         std::atomic<bool> release{false};
         messages.shown.clear();
