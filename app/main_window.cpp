@@ -84,27 +84,17 @@ QString languageDisplayName(const platform::FileSystem& files, const std::string
 struct MainWindow::Run {
     QString listing;
     convert::ConversionRequest request;
-    std::string outputName;
-    bool overwriteAgreed = false;  // the user was asked about an existing scene file and said Yes
     RunControl control;
     std::optional<convert::ConversionReport> report;  // when the engine returned
-    bool stopped = false;                             // the user pressed CancelRun
     std::string failure;                              // what the engine threw
     std::unique_ptr<QThread> thread;
 
     void execute(const ConversionRunner& runner, platform::FileSystem& files, platform::RandomSource& random)
     {
-        WorkerConversionHost host(outputName, overwriteAgreed, control);
         try {
             request.listingText = crLfText(std::move(listing));
-            report = runner(request, host, files, random);
-            // The worker declines only a scene file that nobody asked about: it came after
-            // the window found the name free.
-            if (report->outcome == convert::ConversionOutcome::Cancelled) {
-                report->outcome = convert::ConversionOutcome::NameTaken;
-            }
-        } catch (const RunStopped&) {
-            stopped = true;
+            request.progress = control.progressCallback();
+            report = runner(request, files, random);
         } catch (const std::exception& error) {
             failure = error.what();
         } catch (...) {
@@ -441,40 +431,42 @@ void MainWindow::generateScene()
         m_services.messages.showMessage(texts.entry(entry::kListingHoldsNoPrims));
         return;
     }
-    convert::ConversionRequest request{
-        {}, text(ui->Text5), text(ui->Text6), text(ui->Text7), text(ui->Text3),
-        m_localIdCounter, outputFolderOf(text(ui->Text8)), m_session.listingName};
+    convert::ConversionRequest request;
+    request.rezX = text(ui->Text5);
+    request.rezY = text(ui->Text6);
+    request.rezZ = text(ui->Text7);
+    request.ownerUuid = text(ui->Text3);
+    request.localIdCounter = m_localIdCounter;
+    request.outputFolder = outputFolderOf(text(ui->Text8));
     if (const auto field = convert::firstInvalidField(request)) {
         m_services.messages.showMessage(invalidFieldMessage(texts, *field, request));
         return;
     }
     m_converting = true;
-    WindowConversionHost questions(texts, m_services.input, m_services.messages);
-    const std::string name = questions.askOutputName(m_session.listingName);
-    if (name.empty()) {
+    ConversionQuestions questions(texts, m_services.input, m_services.messages);
+    request.outputName = questions.askOutputName(m_session.listingName);
+    if (request.outputName.empty()) {
         m_converting = false;
         return;
     }
-    m_session.listingName = request.listingName = name + ".xml";
-    const std::string scenePath = request.outputFolder + "/" + m_session.listingName;
-    bool overwriteAgreed = false;
-    if (m_services.files.exists(scenePath)) {
-        if (!questions.confirmOverwrite(scenePath)) {
+    m_session.listingName = request.outputName + ".xml";
+    // Only a scene file the user agreed to replace is replaced: one that comes after the
+    // question (or after the name was found free) ends the run with nothing written.
+    if (m_services.files.exists(request.outputFolder + "/" + m_session.listingName)) {
+        if (!questions.confirmOverwrite()) {
             m_converting = false;
             return;
         }
-        overwriteAgreed = true;
+        request.replaceExisting = true;
     }
-    startRun(std::move(request), name, overwriteAgreed);
+    startRun(std::move(request));
 }
 
-void MainWindow::startRun(convert::ConversionRequest request, std::string outputName, bool overwriteAgreed)
+void MainWindow::startRun(convert::ConversionRequest request)
 {
     m_run = std::make_unique<Run>();
     m_run->listing = ui->Text1->document()->toRawText();
     m_run->request = std::move(request);
-    m_run->outputName = std::move(outputName);
-    m_run->overwriteAgreed = overwriteAgreed;
     m_run->thread.reset(QThread::create(
         [run = m_run.get(), runner = m_runner, &files = m_services.files, &random = m_services.random] {
             run->execute(runner, files, random);
@@ -536,7 +528,10 @@ void MainWindow::finishRun()
 
     const LanguageTable& texts = m_session.language;
     std::optional<std::string> message;
-    if (run->report) {
+    if (run->report && run->report->outcome == convert::ConversionOutcome::Stopped) {
+        // Stopped to quit: the window goes without a word.
+        if (!m_closeRequested) message = texts.entry(entry::kRunCancelled);
+    } else if (run->report) {
         const convert::ConversionReport& report = *run->report;
         if (report.outcome != convert::ConversionOutcome::Cancelled) {
             if (!report.listingName.empty()) m_session.listingName = report.listingName;
@@ -546,9 +541,6 @@ void MainWindow::finishRun()
         // the box holds exactly what it held before.
         if (report.succeeded()) setListingText(report.remainingListing);
         message = conversionMessage(texts, report, run->request);
-    } else if (run->stopped) {
-        // Stopped to quit: the window goes without a word.
-        if (!m_closeRequested) message = texts.entry(entry::kRunCancelled);
     } else {
         message = fillIn(texts.entry(entry::kRunFailed), {run->failure});
     }

@@ -105,7 +105,7 @@ private:
     void applyLanguageTexts();
     // Whether the listing box holds only blanks, or the placeholder text.
     [[nodiscard]] bool listingHoldsNoPrims() const;
-    void startRun(convert::ConversionRequest request, std::string outputName, bool overwriteAgreed);
+    void startRun(convert::ConversionRequest request);
     void finishRun();
     void stopRun();
     void showProgress();

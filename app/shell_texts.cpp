@@ -126,6 +126,8 @@ std::optional<std::string> conversionMessage(const LanguageTable& texts, const c
     switch (report.outcome) {
     case ConversionOutcome::Cancelled:
         return std::nullopt;
+    case ConversionOutcome::Stopped:
+        return texts.entry(entry::kRunCancelled);
     case ConversionOutcome::Done:
     case ConversionOutcome::GuardStop:
         return texts.entry(entry::kDoneBeforeName) + report.listingName + texts.entry(entry::kDoneAfterName) + kCrLf +

@@ -44,28 +44,26 @@ bool isUuid(std::string_view text)
     return true;
 }
 
-// One conversion run, step by step: the checks and the questions, the two files written
-// beside their targets, then both put in place.
+// One conversion run, step by step: the checks, the two files written beside their targets,
+// then both put in place.
 class ConversionRun {
 public:
-    ConversionRun(const ConversionRequest& request, ConversionHost& host, platform::FileSystem& files,
-                  platform::RandomSource& random)
-        : m_request(request), m_host(host), m_files(files), m_random(random)
+    ConversionRun(const ConversionRequest& request, platform::FileSystem& files, platform::RandomSource& random)
+        : m_request(request), m_files(files), m_random(random)
     {
         m_report.localIdCounter = request.localIdCounter;
-        m_report.listingName = request.listingName;
     }
 
     ConversionReport run()
     {
         if (!checkRequest() || !chooseOutput() || !createFiles()) return untouched();
         writeFiles();
-        if (m_report.outcome == ConversionOutcome::Done) placeFiles();
+        if (m_report.outcome == ConversionOutcome::Done && goesOn(m_progress)) placeFiles();
+        if (m_report.outcome == ConversionOutcome::Stopped) return untouched();
         return std::move(m_report);
     }
 
 private:
-    // Nothing is asked for a run that cannot write a document.
     bool checkRequest()
     {
         if (holdsNoPrims(m_request.listingText)) {
@@ -80,15 +78,15 @@ private:
         return true;
     }
 
-    // The output name and whether an existing scene file may be replaced. The listing name
-    // takes ".xml" whatever the answer; an empty answer ends the run.
+    // The output paths, and whether the scene file may go in. The listing name takes ".xml"
+    // whatever the name; an empty name ends the run.
     bool chooseOutput()
     {
-        const std::string answer = m_host.askOutputName(m_request.listingName);
+        const std::string& answer = m_request.outputName;
         m_report.listingName = answer + ".xml";
-        if (m_report.listingName == ".xml") return false;
+        if (answer.empty()) return false;
         if (!isAcceptableOutputName(answer)) {
-            // Hosts ask again or refuse such a name; the run still never writes outside the folder.
+            // Front ends ask again or refuse such a name; the run still never writes outside the folder.
             markOutputFailed(m_request.outputFolder + "/" + m_report.listingName,
                              "a name holding \"/\" or \"\\\", or that is \".\" or \"..\", leaves the folder");
             return false;
@@ -100,10 +98,9 @@ private:
             markOutputFailed(m_request.outputFolder, "No such file or directory");
             return false;
         }
-        m_mayReplace = m_host.replacesUnasked();
-        if (m_files.exists(m_report.scenePath)) {
-            if (!m_host.confirmOverwrite(m_report.scenePath)) return false;
-            m_mayReplace = true;
+        if (!m_request.replaceExisting && m_files.exists(m_report.scenePath)) {
+            m_report.outcome = ConversionOutcome::NameTaken;
+            return false;
         }
         return true;
     }
@@ -166,8 +163,7 @@ private:
         RecordCut cut;
         // The counter was checked before the run began.
         std::uint32_t localId = localIdValue(m_request.localIdCounter).value_or(0);
-        ConversionProgress progress;
-        progress.bytesTotal = listing.bytesTotal();
+        m_progress.bytesTotal = listing.bytesTotal();
         while (true) {
             const CutOutcome outcome = listing.cutRecord(cut);
             if (outcome == CutOutcome::GuardStop) {
@@ -197,9 +193,9 @@ private:
             document.name = record.name();
             writer.add();
             ++m_report.primCount;
-            progress.recordsDone = static_cast<std::size_t>(m_report.primCount);
-            progress.bytesConsumed = listing.bytesConsumed();
-            m_host.recordConverted(progress);
+            m_progress.recordsDone = static_cast<std::size_t>(m_report.primCount);
+            m_progress.bytesConsumed = listing.bytesConsumed();
+            if (!goesOn(m_progress)) return;
         }
 
         writer.finish();
@@ -212,11 +208,10 @@ private:
     // follow each other, the scene file first, since it is the one that may find its name taken.
     void placeFiles()
     {
-        m_host.beforePlacing();
         std::string reason;
         if (!m_sceneFile->prepare(&reason)) return markOutputFailed(m_report.scenePath, reason);
         if (!m_copy->prepare(&reason)) return markOutputFailed(m_report.listingCopyPath, reason);
-        if (m_mayReplace) {
+        if (m_request.replaceExisting) {
             if (!m_sceneFile->commit(&reason)) return markOutputFailed(m_report.scenePath, reason);
         } else if (const platform::NewFileCommit placed = m_sceneFile->commitNew(&reason);
                    placed != platform::NewFileCommit::Placed) {
@@ -237,6 +232,14 @@ private:
         }
     }
 
+    // Tells the caller how far the run got; false, with the outcome Stopped, when it asks to stop.
+    bool goesOn(const ConversionProgress& progress)
+    {
+        if (!m_request.progress || m_request.progress(progress)) return true;
+        m_report.outcome = ConversionOutcome::Stopped;
+        return false;
+    }
+
     void markOutputFailed(const std::string& path, const std::string& reason)
     {
         m_report.outcome = ConversionOutcome::OutputFailed;
@@ -244,19 +247,23 @@ private:
         m_report.failureReason = reason;
     }
 
-    // Before the listing is read the listing box keeps its text as it was.
+    // Before the listing is read, and after a stop, the listing box keeps its text and the
+    // counter its value as they were.
     ConversionReport untouched()
     {
         m_report.remainingListing = m_request.listingText;
+        if (m_report.outcome == ConversionOutcome::Stopped) {
+            m_report.localIdCounter = m_request.localIdCounter;
+            m_report.primCount = 0;
+        }
         return std::move(m_report);
     }
 
     const ConversionRequest& m_request;
-    ConversionHost& m_host;
     platform::FileSystem& m_files;
     platform::RandomSource& m_random;
     ConversionReport m_report;
-    bool m_mayReplace = false;
+    ConversionProgress m_progress;
     bool m_guardStopped = false;
     std::unique_ptr<platform::OutputFile> m_sceneFile;
     std::unique_ptr<platform::OutputFile> m_copy;
@@ -264,10 +271,10 @@ private:
 
 }  // namespace
 
-ConversionReport runConversion(const ConversionRequest& request, ConversionHost& host, platform::FileSystem& files,
+ConversionReport runConversion(const ConversionRequest& request, platform::FileSystem& files,
                                platform::RandomSource& random)
 {
-    return ConversionRun(request, host, files, random).run();
+    return ConversionRun(request, files, random).run();
 }
 
 std::optional<std::string> loadListingFile(const platform::FileSystem& files, const std::string& path,
