@@ -323,7 +323,7 @@ void ExtractorWindow::setBusy(bool busy)
 
 void ExtractorWindow::finishLoad(extract::SceneLoad load, const std::string& path)
 {
-    if (load.outcome == extract::LoadOutcome::ReadError) {
+    if (!load) {
         messages().showMessage(sceneReadErrorMessage(m_session.language, load));
         // A map already shown stays as it was; without one the window has nothing to show.
         if (!m_mapShown) {

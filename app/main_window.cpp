@@ -384,7 +384,7 @@ void MainWindow::rewriteRegionHosts()
     // (refused, or every file failed) puts the earlier choice back.
     const bool noneGiven = report.count(regions::RegionFileOutcome::Rewritten) == 0 &&
                            report.count(regions::RegionFileOutcome::Unchanged) == 0 && report.anyFailed();
-    if (report.outcome == regions::RegionHostsOutcome::Done && !noneGiven) {
+    if (report && !noneGiven) {
         m_hostChoice = chosen;
     } else {
         showHostChoice(m_hostChoice);
