@@ -23,7 +23,6 @@
 
 #include <chrono>
 #include <functional>
-#include <filesystem>
 #include <system_error>
 #include <utility>
 
@@ -39,14 +38,6 @@ QString qtText(const std::string& value) { return QString::fromStdString(value);
 std::string number(std::size_t value) { return std::to_string(value); }
 
 std::string metres(double value) { return QString::number(value, 'f', 1).toStdString(); }
-
-// The file's size, or 0 when the file system cannot tell (then it loads at once).
-std::uint64_t fileSize(const std::string& path)
-{
-    std::error_code error;
-    const auto size = std::filesystem::file_size(std::filesystem::path(path), error);
-    return error ? 0 : size;
-}
 
 // The folder part of a path, with its separator, and the name after it.
 std::pair<std::string, std::string> splitPath(const std::string& path)
@@ -291,7 +282,8 @@ void ExtractorWindow::reload()
 
 void ExtractorWindow::loadScene(const std::string& path)
 {
-    if (fileSize(path) >= m_backgroundLoadBytes) {
+    // A file whose size the file system cannot tell loads at once.
+    if (m_services.files.fileSize(path).value_or(0) >= m_backgroundLoadBytes) {
         startBackgroundLoad(path);
         return;
     }
@@ -353,7 +345,7 @@ void ExtractorWindow::setBusy(bool busy)
 
 void ExtractorWindow::finishLoad(extract::SceneLoad load, const std::string& path)
 {
-    if (load.outcome == extract::LoadOutcome::ReadError) {
+    if (!load) {
         messages().showMessage(sceneReadErrorMessage(m_session.language, load));
         // A map already shown stays as it was; without one the window has nothing to show.
         if (!m_mapShown) {

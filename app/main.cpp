@@ -29,7 +29,8 @@ int main(int argc, char* argv[])
     app::WidgetMessageBox messages;
     app::WidgetInputBox input;
     platform::qt::QtSettingsStore settings;
-    platform::qt::QtPublicAddressLookup lookup;
+    platform::qt::QtPublicAddressLookup lookup(
+        platform::qt::QtPublicAddressLookup::serviceUrl(qgetenv("VANTOR_PUBLIC_ADDRESS_URL")));
 
     app::Session session;
     session.programFolder = QApplication::applicationDirPath().toStdString();
@@ -37,7 +38,8 @@ int main(int argc, char* argv[])
     const std::string dataFolders[] = {VANTOR_LANGUAGE_DATA_RELATIVE_DIR, VANTOR_LANGUAGE_DATA_DIR};
     session.languageFolder = language::chooseLanguageFolder(files, session.programFolder, dataFolders);
 
-    const app::AppServices services{files, random, dialogs, messages, input, settings};
+    const platform::StdClock clock;
+    const app::AppServices services{files, random, dialogs, messages, input, settings, clock};
     app::Startup startup(session, services, lookup, &convert::runConversion, VANTOR_REVISION);
     if (!startup.begin()) return 0;
     return QApplication::exec();

@@ -6,7 +6,6 @@
 #include "app/settings_keys.h"
 #include "app/shell_texts.h"
 #include "app/window_basics.h"
-#include "platform/std_platform.h"
 #include "regions/region_hosts.h"
 #include "text/strings.h"
 #include "text/text_codec.h"
@@ -86,27 +85,17 @@ QString languageDisplayName(const platform::FileSystem& files, const std::string
 struct MainWindow::Run {
     QString listing;
     convert::ConversionRequest request;
-    std::string outputName;
-    bool overwriteAgreed = false;  // the user was asked about an existing scene file and said Yes
     RunControl control;
     std::optional<convert::ConversionReport> report;  // when the engine returned
-    bool stopped = false;                             // the user pressed CancelRun
     std::string failure;                              // what the engine threw
     std::unique_ptr<QThread> thread;
 
     void execute(const ConversionRunner& runner, platform::FileSystem& files, platform::RandomSource& random)
     {
-        WorkerConversionHost host(outputName, overwriteAgreed, control);
         try {
             request.listingText = crLfText(std::move(listing));
-            report = runner(request, host, files, random);
-            // The worker declines only a scene file that nobody asked about: it came after
-            // the window found the name free.
-            if (report->outcome == convert::ConversionOutcome::Cancelled) {
-                report->outcome = convert::ConversionOutcome::NameTaken;
-            }
-        } catch (const RunStopped&) {
-            stopped = true;
+            request.progress = control.progressCallback();
+            report = runner(request, files, random);
         } catch (const std::exception& error) {
             failure = error.what();
         } catch (...) {
@@ -412,7 +401,7 @@ void MainWindow::rewriteRegionHosts()
     // (refused, or every file failed) puts the earlier choice back.
     const bool noneGiven = report.count(regions::RegionFileOutcome::Rewritten) == 0 &&
                            report.count(regions::RegionFileOutcome::Unchanged) == 0 && report.anyFailed();
-    if (report.outcome == regions::RegionHostsOutcome::Done && !noneGiven) {
+    if (report && !noneGiven) {
         m_hostChoice = chosen;
     } else {
         showHostChoice(m_hostChoice);
@@ -459,46 +448,49 @@ void MainWindow::generateScene()
         m_services.messages.showMessage(texts.entry(entry::kListingHoldsNoPrims));
         return;
     }
-    convert::ConversionRequest request{
-        {}, text(ui->Text5), text(ui->Text6), text(ui->Text7), text(ui->Text3),
-        m_localIdCounter, outputFolderOf(text(ui->Text8)), m_session.listingName};
+    convert::ConversionRequest request;
+    request.rezX = text(ui->Text5);
+    request.rezY = text(ui->Text6);
+    request.rezZ = text(ui->Text7);
+    request.ownerUuid = text(ui->Text3);
+    request.localIdCounter = m_localIdCounter;
+    request.outputFolder = outputFolderOf(text(ui->Text8));
     if (const auto field = convert::firstInvalidField(request)) {
         m_services.messages.showMessage(invalidFieldMessage(texts, *field, request));
         return;
     }
     m_converting = true;
-    WindowConversionHost questions(texts, m_services.input, m_services.messages);
-    const std::string name = questions.askOutputName(m_session.listingName);
-    if (name.empty()) {
+    ConversionQuestions questions(texts, m_services.input, m_services.messages);
+    request.outputName = questions.askOutputName(m_session.listingName);
+    if (request.outputName.empty()) {
         m_converting = false;
         return;
     }
-    m_session.listingName = request.listingName = name + ".xml";
+    m_session.listingName = request.outputName + ".xml";
     request.linkObjects = ui->LinkObjects->isChecked();
     if (ui->OutputFormat->currentIndex() == 1) {
         request.format = convert::OutputFormat::RegionArchive;
         request.createdAt = QDateTime::currentSecsSinceEpoch();
     }
-    const std::string scenePath =
-        request.outputFolder + "/" + name + std::string(convert::outputExtension(request.format));
-    bool overwriteAgreed = false;
-    if (m_services.files.exists(scenePath)) {
-        if (!questions.confirmOverwrite(scenePath)) {
+    // Only an output file the user agreed to replace is replaced: one that comes after the
+    // question (or after the name was found free) ends the run with nothing written.
+    const std::string outputPath =
+        request.outputFolder + "/" + request.outputName + std::string(convert::outputExtension(request.format));
+    if (m_services.files.exists(outputPath)) {
+        if (!questions.confirmOverwrite()) {
             m_converting = false;
             return;
         }
-        overwriteAgreed = true;
+        request.replaceExisting = true;
     }
-    startRun(std::move(request), name, overwriteAgreed);
+    startRun(std::move(request));
 }
 
-void MainWindow::startRun(convert::ConversionRequest request, std::string outputName, bool overwriteAgreed)
+void MainWindow::startRun(convert::ConversionRequest request)
 {
     m_run = std::make_unique<Run>();
     m_run->listing = ui->Text1->document()->toRawText();
     m_run->request = std::move(request);
-    m_run->outputName = std::move(outputName);
-    m_run->overwriteAgreed = overwriteAgreed;
     m_run->thread.reset(QThread::create(
         [run = m_run.get(), runner = m_runner, &files = m_services.files, &random = m_services.random] {
             run->execute(runner, files, random);
@@ -560,7 +552,10 @@ void MainWindow::finishRun()
 
     const LanguageTable& texts = m_session.language;
     std::optional<std::string> message;
-    if (run->report) {
+    if (run->report && run->report->outcome == convert::ConversionOutcome::Stopped) {
+        // Stopped to quit: the window goes without a word.
+        if (!m_closeRequested) message = texts.entry(entry::kRunCancelled);
+    } else if (run->report) {
         const convert::ConversionReport& report = *run->report;
         if (report.outcome != convert::ConversionOutcome::Cancelled) {
             if (!report.listingName.empty()) m_session.listingName = report.listingName;
@@ -570,9 +565,6 @@ void MainWindow::finishRun()
         // the box holds exactly what it held before.
         if (report.succeeded()) setListingText(report.remainingListing);
         message = conversionMessage(texts, report, run->request);
-    } else if (run->stopped) {
-        // Stopped to quit: the window goes without a word.
-        if (!m_closeRequested) message = texts.entry(entry::kRunCancelled);
     } else {
         message = fillIn(texts.entry(entry::kRunFailed), {run->failure});
     }
@@ -584,9 +576,9 @@ void MainWindow::finishRun()
 void MainWindow::showExtractor()
 {
     if (!m_extractor) {
-        static const platform::StdClock clock;  // the listing's time stamps
         m_extractor = std::make_unique<ExtractorWindow>(
-            m_session, ExtractorServices{m_services.files, m_services.dialogs, m_services.messages, clock});
+            m_session,
+            ExtractorServices{m_services.files, m_services.dialogs, m_services.messages, m_services.clock});
         // Once closed, the window is let go at once and deleted when its close has been handled.
         connect(m_extractor.get(), &ExtractorWindow::closed, this, [this] { m_extractor.release()->deleteLater(); });
         // The load sequence asks for the scene file before the window is first shown.

@@ -2,6 +2,7 @@
 
 #include "app/conversion_host.h"
 #include "app/session.h"
+#include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/file_system.h"
 #include "platform/input_box.h"
@@ -39,6 +40,7 @@ struct AppServices {
     platform::MessageBox& messages;
     platform::InputBox& input;
     platform::SettingsStore& settings;
+    const platform::Clock& clock;  // the listing's time stamps in the extractor window
 };
 
 // The main window Form1. Its controls carry the names Text1, Command1, Combo1, ...;
@@ -103,7 +105,7 @@ private:
     void applyLanguageTexts();
     // Whether the listing box holds only blanks, or the placeholder text.
     [[nodiscard]] bool listingHoldsNoPrims() const;
-    void startRun(convert::ConversionRequest request, std::string outputName, bool overwriteAgreed);
+    void startRun(convert::ConversionRequest request);
     void finishRun();
     void stopRun();
     void showProgress();

@@ -267,29 +267,27 @@ void RegionMap::paintEvent(QPaintEvent* event)
 
 void RegionMap::mousePressEvent(QMouseEvent* event)
 {
-    if (!m_selection) return;
-    const Footprint before = footprint();
-    m_selection->press(m_transform.unitsX(event->position().x()), m_transform.unitsY(event->position().y()));
-    update(damageSince(before));
-    emit rectangleMoved();
+    if (m_selection) dragStep(&extract::SceneSelection::press, event->position());
 }
 
 void RegionMap::mouseMoveEvent(QMouseEvent* event)
 {
     const QPointF at = event->position();
     emit pointerMoved(m_transform.metresX(m_transform.unitsX(at.x())), m_transform.metresY(m_transform.unitsY(at.y())));
-    if (!m_selection || m_selection->dragState() != extract::DragState::Dragging) return;
-    const Footprint before = footprint();
-    m_selection->move(m_transform.unitsX(at.x()), m_transform.unitsY(at.y()));
-    update(damageSince(before));
-    emit rectangleMoved();
+    if (m_selection && m_selection->dragState() == extract::DragState::Dragging) {
+        dragStep(&extract::SceneSelection::move, at);
+    }
 }
 
 void RegionMap::mouseReleaseEvent(QMouseEvent* event)
 {
-    if (!m_selection) return;
+    if (m_selection) dragStep(&extract::SceneSelection::release, event->position());
+}
+
+void RegionMap::dragStep(void (extract::SceneSelection::*step)(float, float), QPointF at)
+{
     const Footprint before = footprint();
-    m_selection->release(m_transform.unitsX(event->position().x()), m_transform.unitsY(event->position().y()));
+    (m_selection->*step)(m_transform.unitsX(at.x()), m_transform.unitsY(at.y()));
     update(damageSince(before));
     emit rectangleMoved();
 }

@@ -52,6 +52,8 @@ public:
     // What moving the rectangle from where it was repaints: the strips it leaves and enters,
     // and the part of the map that its inside left or entered.
     [[nodiscard]] QRegion damageSince(const Footprint& before) const;
+    // One step of a drag (press, move or release) at a pixel, then the repaint and the signal.
+    void dragStep(void (extract::SceneSelection::*step)(float, float), QPointF at);
 
     [[nodiscard]] QSize sizeHint() const override;
 

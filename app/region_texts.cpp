@@ -37,13 +37,13 @@ std::size_t reasonEntry(regions::SkipReason reason)
 
 RegionHostsMessage regionHostsMessage(const LanguageTable& texts, const regions::RegionHostsReport& report)
 {
-    switch (report.outcome) {
-    case regions::RegionHostsOutcome::NoRegionsFolder:
-        return {texts.entry(entry::kRegionNoFolder) + kCrLf + report.folder, platform::MessageIcon::Warning};
-    case regions::RegionHostsOutcome::InvalidHost:
-        return {texts.entry(entry::kRegionInvalidHost) + kCrLf + report.host, platform::MessageIcon::Warning};
-    case regions::RegionHostsOutcome::Done:
-        break;
+    if (report.failure) {
+        switch (*report.failure) {
+        case regions::RegionHostsError::NoRegionsFolder:
+            return {texts.entry(entry::kRegionNoFolder) + kCrLf + report.folder, platform::MessageIcon::Warning};
+        case regions::RegionHostsError::InvalidHost:
+            return {texts.entry(entry::kRegionInvalidHost) + kCrLf + report.host, platform::MessageIcon::Warning};
+        }
     }
     const std::size_t rewritten = report.count(regions::RegionFileOutcome::Rewritten);
     const std::size_t unchanged = report.count(regions::RegionFileOutcome::Unchanged);

@@ -112,16 +112,6 @@ QString pictureName(const QString& base)
     return ratio > 1 ? base + QStringLiteral("@%1x.png").arg(ratio) : base + QStringLiteral(".png");
 }
 
-class NamedRun final : public convert::ConversionHost {
-public:
-    explicit NamedRun(std::string name) : m_name(std::move(name)) {}
-    std::string askOutputName(const std::string&) override { return m_name; }
-    bool confirmOverwrite(const std::string&) override { return true; }
-
-private:
-    std::string m_name;
-};
-
 // The open dialog of the extractor window, choosing the example region.
 class ChooseRegion final : public platform::Dialogs {
 public:
@@ -151,11 +141,17 @@ bool renderExtractor(app::Session& session, const QDir& output)
     const std::vector<std::array<const char*, 2>> places{{"40", "205"}, {"72", "70"},  {"128", "150"},
                                                          {"205", "215"}, {"212", "92"}, {"160", "38"}};
     for (std::size_t i = 0; i < places.size(); ++i) {
-        NamedRun host("house" + std::to_string(i + 1));
-        const convert::ConversionRequest request{listingText, places[i][0], places[i][1], convert::kDefaultRezZ,
-                                                 convert::kDefaultOwnerUuid, convert::kDefaultLocalIdCounter,
-                                                 work.path().toStdString(), "house"};
-        const convert::ConversionReport report = convert::runConversion(request, host, disk, random);
+        convert::ConversionRequest request;
+        request.listingText = listingText;
+        request.rezX = places[i][0];
+        request.rezY = places[i][1];
+        request.rezZ = convert::kDefaultRezZ;
+        request.ownerUuid = convert::kDefaultOwnerUuid;
+        request.localIdCounter = convert::kDefaultLocalIdCounter;
+        request.outputFolder = work.path().toStdString();
+        request.outputName = "house" + std::to_string(i + 1);
+        request.replaceExisting = true;
+        const convert::ConversionReport report = convert::runConversion(request, disk, random);
         const auto scene = disk.readAll(report.scenePath, nullptr);
         if (!report.succeeded() || !scene) return false;
         region += *scene;  // the frame lines of each file are too short to be objects
@@ -202,7 +198,8 @@ bool saveMainWindow(const QFileInfo& language, const QString& path)
     session.languageFolder = language.absolutePath().toStdString();
     session.publicAddress = "203.0.113.7";
     settings.values["Langue"] = language.fileName().toStdString();
-    const app::AppServices services{files, random, dialogs, dialogs, dialogs, settings};
+    const platform::StdClock clock;
+    const app::AppServices services{files, random, dialogs, dialogs, dialogs, settings, clock};
     app::MainWindow main(session, services, {}, VANTOR_REVISION);
     if (!main.loadLanguage(language.fileName().toStdString())) return false;
     main.fillFromSettings();

@@ -126,6 +126,8 @@ std::optional<std::string> conversionMessage(const LanguageTable& texts, const c
     switch (report.outcome) {
     case ConversionOutcome::Cancelled:
         return std::nullopt;
+    case ConversionOutcome::Stopped:
+        return texts.entry(entry::kRunCancelled);
     case ConversionOutcome::Done:
     case ConversionOutcome::GuardStop: {
         // The file as it was written (NAME.xml or NAME.oar), then the command that loads it.

@@ -30,25 +30,6 @@ struct ConvertOptions {
     std::string format = "xml";
 };
 
-// Answers the run's two questions from the command line.
-class CommandLineHost final : public convert::ConversionHost {
-public:
-    CommandLineHost(std::string name, bool force) : m_name(std::move(name)), m_force(force) {}
-    std::string askOutputName(const std::string&) override { return m_name; }
-    bool confirmOverwrite(const std::string&) override
-    {
-        m_overwriteDeclined = !m_force;
-        return m_force;
-    }
-    bool replacesUnasked() const override { return m_force; }
-    [[nodiscard]] bool overwriteDeclined() const { return m_overwriteDeclined; }
-
-private:
-    std::string m_name;
-    bool m_force = false;
-    bool m_overwriteDeclined = false;
-};
-
 // The listing name of the listing file, as loading it in the main window names it.
 std::string defaultName(const std::string& path)
 {
@@ -104,7 +85,8 @@ ExitCode runConvert(const ConvertOptions& options, CommandContext& context)
     request.ownerUuid = options.owner;
     request.localIdCounter = options.localId;
     request.outputFolder = options.outDir;
-    request.listingName = name;
+    request.outputName = name;
+    request.replaceExisting = options.force;
     request.linkObjects = options.link;
     if (options.format == "oar") {
         request.format = convert::OutputFormat::RegionArchive;
@@ -138,9 +120,14 @@ ExitCode runConvert(const ConvertOptions& options, CommandContext& context)
         return ExitCode::Usage;
     }
     request.listingText = std::move(*listing);
+    // --force is the answer to the overwrite question; without it an existing scene file stays.
+    const std::string scenePath = options.outDir + "/" + name + std::string(convert::outputExtension(request.format));
+    if (!options.force && !convert::holdsNoPrims(request.listingText) && context.services.files.exists(scenePath)) {
+        err << "vantor-cli convert: " << scenePath << " exists; use --force to replace it\n";
+        return ExitCode::Usage;
+    }
 
-    CommandLineHost host(name, options.force);
-    const auto report = convert::runConversion(request, host, context.services.files, context.services.random);
+    const auto report = convert::runConversion(request, context.services.files, context.services.random);
     switch (report.outcome) {
     case convert::ConversionOutcome::Done:
     case convert::ConversionOutcome::GuardStop:
@@ -156,11 +143,8 @@ ExitCode runConvert(const ConvertOptions& options, CommandContext& context)
         }
         return ExitCode::Ok;
     case convert::ConversionOutcome::Cancelled:
-        if (host.overwriteDeclined()) {
-            err << "vantor-cli convert: " << report.scenePath << " exists; use --force to replace it\n";
-        } else {
-            err << "vantor-cli convert: nothing was converted\n";
-        }
+    case convert::ConversionOutcome::Stopped:
+        err << "vantor-cli convert: nothing was converted\n";
         return ExitCode::Usage;
     case convert::ConversionOutcome::EmptyListing:
         err << "vantor-cli convert: " << options.listing << " holds no prims; no file was written\n";

@@ -165,19 +165,9 @@ ExitCode reportReadError(const extract::SceneLoad& load, const std::string& scen
     return ExitCode::Failed;
 }
 
-ExitCode runExtract(const ExtractOptions& options, bool withRectangle, CommandContext& context)
+// A usage error when the scene is no regular file, or when the export would replace it.
+std::optional<ExitCode> checkPaths(const ExtractOptions& options, const platform::FileSystem& files, std::ostream& err)
 {
-    std::ostream& err = context.err;
-    std::optional<Corners> corners;
-    if (withRectangle) {
-        corners = parseCorners(options.rectangle);
-        if (!corners) {
-            err << "vantor-cli extract: --rect needs four numbers X1,Y1,X2,Y2 (region metres), not \""
-                << options.rectangle << "\"\n";
-            return ExitCode::Usage;
-        }
-    }
-    platform::FileSystem& files = context.services.files;
     if (const platform::PathKind kind = files.kindOf(options.scene); kind != platform::PathKind::RegularFile) {
         err << "vantor-cli extract: " << options.scene
             << (kind == platform::PathKind::Missing ? ": no such file\n" : " is not a regular file\n");
@@ -191,6 +181,39 @@ ExitCode runExtract(const ExtractOptions& options, bool withRectangle, CommandCo
             << " would replace " << options.scene << " itself; choose another --out\n";
         return ExitCode::Usage;
     }
+    return std::nullopt;
+}
+
+// Narrows the selection to the rectangle (or what lies outside it), saying where the
+// filter stopped if it did. cutOff: where the load stopped, if it did.
+void selectRectangle(extract::SceneSelection& selection, const Corners& corners, bool invert,
+                     const std::optional<std::string>& cutOff, std::ostream& err)
+{
+    selection.selectRegion({corners.x1, corners.y1}, {corners.x2, corners.y2});
+    const extract::FilterResult filtered = selection.extract(invert);
+    if (!filtered.stop) return;
+    // The filter meets no other cut-off line than the one the load stopped at.
+    err << "vantor-cli extract: the selection stops at "
+        << (filtered.stop == extract::FilterStop::CutOffLine && cutOff
+                ? *cutOff + ", which is cut off"
+                : "object " + std::to_string(filtered.stoppedAt) + ", which has no readable position")
+        << "; it and the objects after it are left out\n";
+}
+
+ExitCode runExtract(const ExtractOptions& options, bool withRectangle, CommandContext& context)
+{
+    std::ostream& err = context.err;
+    std::optional<Corners> corners;
+    if (withRectangle) {
+        corners = parseCorners(options.rectangle);
+        if (!corners) {
+            err << "vantor-cli extract: --rect needs four numbers X1,Y1,X2,Y2 (region metres), not \""
+                << options.rectangle << "\"\n";
+            return ExitCode::Usage;
+        }
+    }
+    platform::FileSystem& files = context.services.files;
+    if (const auto refused = checkPaths(options, files, err)) return *refused;
 
     const extract::MapGeometry map;
     extract::SceneLoad load = extract::loadScenePath(files, options.scene, map);
@@ -210,18 +233,7 @@ ExitCode runExtract(const ExtractOptions& options, bool withRectangle, CommandCo
 
     extract::SceneSelection selection(map);
     selection.setTable(std::move(load.objects), std::move(load.markers), std::move(load.positions));
-    if (corners) {
-        selection.selectRegion({corners->x1, corners->y1}, {corners->x2, corners->y2});
-        const extract::FilterResult filtered = selection.extract(options.invert);
-        if (filtered.stop) {
-            // The filter meets no other cut-off line than the one the load stopped at.
-            err << "vantor-cli extract: the selection stops at "
-                << (filtered.stop == extract::FilterStop::CutOffLine && cutOff
-                        ? *cutOff + ", which is cut off"
-                        : "object " + std::to_string(filtered.stoppedAt) + ", which has no readable position")
-                << "; it and the objects after it are left out\n";
-        }
-    }
+    if (corners) selectRectangle(selection, *corners, options.invert, cutOff, err);
 
     const bool asArchive = extract::isArchiveName(options.out);
     extract::ExportReport report;

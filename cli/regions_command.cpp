@@ -64,7 +64,7 @@ ExitCode runRegions(const RegionsOptions& options, CommandContext& context)
     }
     const std::string folder = regions::regionsFolderOf(options.openSimFolder);
     const regions::RegionHostsReport report = regions::rewriteRegionHosts(context.services.files, folder, host);
-    if (report.outcome == regions::RegionHostsOutcome::NoRegionsFolder) {
+    if (report.failure == regions::RegionHostsError::NoRegionsFolder) {
         context.err << "vantor-cli regions: no Regions folder: " << folder << "\n";
         return ExitCode::Usage;
     }

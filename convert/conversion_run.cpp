@@ -45,206 +45,254 @@ bool isUuid(std::string_view text)
     return true;
 }
 
-void markOutputFailed(ConversionReport& report, const std::string& path, const std::string& reason)
-{
-    report.outcome = ConversionOutcome::OutputFailed;
-    report.failedPath = path;
-    report.failureReason = reason;
-}
-
-}  // namespace
-
-ConversionReport runConversion(const ConversionRequest& request, ConversionHost& host, platform::FileSystem& files,
-                               platform::RandomSource& random)
-{
-    ConversionReport report;
-    report.localIdCounter = request.localIdCounter;
-    report.listingName = request.listingName;
-    // Before the listing is read the listing box keeps its text as it was.
-    const auto untouched = [&report, &request] {
-        report.remainingListing = request.listingText;
-        return report;
-    };
-
-    // Nothing is asked for a run that cannot write a document.
-    if (holdsNoPrims(request.listingText)) {
-        report.outcome = ConversionOutcome::EmptyListing;
-        return untouched();
-    }
-    if (const auto field = firstInvalidField(request)) {
-        report.outcome = ConversionOutcome::InvalidField;
-        report.invalidField = field;
-        return untouched();
+// One conversion run, step by step: the checks, the two files written beside their targets,
+// then both put in place.
+class ConversionRun {
+public:
+    ConversionRun(const ConversionRequest& request, platform::FileSystem& files, platform::RandomSource& random)
+        : m_request(request), m_files(files), m_random(random)
+    {
+        m_report.localIdCounter = request.localIdCounter;
     }
 
-    // The listing name takes ".xml" whatever the answer; an empty answer ends the run.
-    const std::string answer = host.askOutputName(request.listingName);
-    report.listingName = answer + ".xml";
-    if (report.listingName == ".xml") return untouched();
-    if (!isAcceptableOutputName(answer)) {
-        // Hosts ask again or refuse such a name; the run still never writes outside the folder.
-        markOutputFailed(report, request.outputFolder + "/" + report.listingName,
-                         "a name holding \"/\" or \"\\\", or that is \".\" or \"..\", leaves the folder");
-        return untouched();
+    ConversionReport run()
+    {
+        if (!checkRequest() || !chooseOutput() || !createFiles()) return untouched();
+        writeFiles();
+        if (m_report.outcome == ConversionOutcome::Done && goesOn(m_progress)) placeFiles();
+        if (m_report.outcome == ConversionOutcome::Stopped) return untouched();
+        return std::move(m_report);
     }
-    report.scenePath = request.outputFolder + "/" + answer + std::string(outputExtension(request.format));
-    report.listingCopyPath = report.scenePath + std::string(kListingCopySuffix);
 
-    if (!files.isDirectory(request.outputFolder)) {
-        markOutputFailed(report, request.outputFolder, "No such file or directory");
-        return untouched();
+private:
+    bool checkRequest()
+    {
+        if (holdsNoPrims(m_request.listingText)) {
+            m_report.outcome = ConversionOutcome::EmptyListing;
+            return false;
+        }
+        if (const auto field = firstInvalidField(m_request)) {
+            m_report.outcome = ConversionOutcome::InvalidField;
+            m_report.invalidField = field;
+            return false;
+        }
+        return true;
     }
-    bool mayReplace = host.replacesUnasked();
-    if (files.exists(report.scenePath)) {
-        if (!host.confirmOverwrite(report.scenePath)) return untouched();
-        mayReplace = true;
+
+    // The output paths, and whether the scene file may go in. The listing name takes ".xml"
+    // whatever the name; an empty name ends the run.
+    bool chooseOutput()
+    {
+        const std::string& answer = m_request.outputName;
+        m_report.listingName = answer + ".xml";
+        if (answer.empty()) return false;
+        if (!isAcceptableOutputName(answer)) {
+            // Front ends ask again or refuse such a name; the run still never writes outside the folder.
+            markOutputFailed(m_request.outputFolder + "/" + m_report.listingName,
+                             "a name holding \"/\" or \"\\\", or that is \".\" or \"..\", leaves the folder");
+            return false;
+        }
+        m_report.scenePath = m_request.outputFolder + "/" + answer + std::string(outputExtension(m_request.format));
+        m_report.listingCopyPath = m_report.scenePath + std::string(kListingCopySuffix);
+
+        if (!m_files.isDirectory(m_request.outputFolder)) {
+            markOutputFailed(m_request.outputFolder, "No such file or directory");
+            return false;
+        }
+        if (!m_request.replaceExisting && m_files.exists(m_report.scenePath)) {
+            m_report.outcome = ConversionOutcome::NameTaken;
+            return false;
+        }
+        return true;
     }
 
     // Both files are written beside their targets and put in place only when the run
     // succeeds, so a failed run leaves an earlier scene file and copy untouched.
-    std::string reason;
-    std::unique_ptr<platform::OutputFile> sceneFile = files.create(report.scenePath, &reason);
-    if (!sceneFile) {
-        markOutputFailed(report, report.scenePath, reason);
-        return untouched();
-    }
-    if (request.format == OutputFormat::RegionArchive) {
-        // The scene file's text goes into the archive instead, one entry per object line.
-        archive::ArchiveOptions options;
-        options.createdAt = request.createdAt;
-        sceneFile = std::make_unique<archive::ArchiveOutputFile>(std::move(sceneFile), options);
-    }
-    const std::unique_ptr<platform::OutputFile> copy = files.create(report.listingCopyPath, &reason);
-    if (!copy) {
-        markOutputFailed(report, report.listingCopyPath, reason);
-        return untouched();
-    }
-
-    sceneFile->write(scene::kSceneFileHead);
-
-    // A lone LF or CR ends a line as CR LF does, so the copy and the parse both see CR LF:
-    // the line ends are checked as the listing's lines are cut, and the text is normalised
-    // only when one is not CR LF. The copy is the listing as parsed, plus the run's CR LF.
-    const std::string& text = request.listingText;
-    std::optional<std::string> normalised;
-    std::optional<PrimListing> checkedListing = PrimListing::ifOnlyCrLf(text);
-    if (!checkedListing) {
-        normalised = text::normaliseLineEnds(text);
-        checkedListing.emplace(*normalised, PrimListing::CrLfChecked{});
-    }
-    PrimListing& listing = *checkedListing;
-    copy->write(normalised ? *normalised : text);
-    copy->write("\r\n");
-
-    // The writer's thread writes the documents while this thread reads the listing and
-    // computes them; it is stopped and joined before the files go.
-    std::string escapedOwner;
-    text::appendXmlEscaped(escapedOwner, request.ownerUuid);
-    DocumentWriter writer(*sceneFile, escapedOwner, request.linkObjects);
-    // Every end but a complete listing leaves the unconverted rest in the listing box.
-    const auto stop = [&](ConversionOutcome outcome, std::string failingText = {}) {
-        report.outcome = outcome;
-        report.failingRecordText = std::move(failingText);
-        report.remainingListing = listing.remainingText();
-        return report;
-    };
-
-    const auto offset = parseHeader(listing.headerLine(), request.rezX, request.rezY, request.rezZ);
-    if (!offset) return stop(ConversionOutcome::ConversionError, listing.headerLine());
-
-    ShapeNames shapeNames;
-    PrimValues linkRoot;  // linking: the values of the object's root
-    std::int32_t linkNumber = 0;
-    PackedRecord record;
-    RecordCut cut;
-    // The counter was checked before the run began.
-    std::uint32_t localId = localIdValue(request.localIdCounter).value_or(0);
-    ConversionProgress progress;
-    progress.bytesTotal = listing.bytesTotal();
-    bool guardStopped = false;
-    while (true) {
-        const CutOutcome outcome = listing.cutRecord(cut);
-        if (outcome == CutOutcome::GuardStop) {
-            guardStopped = true;
-            break;
+    bool createFiles()
+    {
+        std::string reason;
+        m_sceneFile = m_files.create(m_report.scenePath, &reason);
+        if (!m_sceneFile) {
+            markOutputFailed(m_report.scenePath, reason);
+            return false;
         }
-        if (outcome == CutOutcome::EndOfListing) break;
-        if (outcome == CutOutcome::RecordTooShort) return stop(ConversionOutcome::RecordTooShort);
-
-        if (!parseRecord(cut, record)) {
-            // The joined text is what the message shows, even when the parse gave up early.
-            return stop(ConversionOutcome::ConversionError, record.recordText());
+        if (m_request.format == OutputFormat::RegionArchive) {
+            // The scene file's text goes into the archive instead, one entry per object line.
+            archive::ArchiveOptions options;
+            options.createdAt = m_request.createdAt;
+            m_sceneFile = std::make_unique<archive::ArchiveOutputFile>(std::move(m_sceneFile), options);
         }
-        // The counter plus one; past the largest LocalID the run ends, whatever the record.
-        if (localId == kLargestLocalId) return stop(ConversionOutcome::CounterOutOfRange);
-        ++localId;
-        report.localIdCounter.clear();
-        text::appendInteger(report.localIdCounter, localId);
-
-        PreparedDocument& document = writer.next();
-        document.objectUuid.clear();
-        appendObjectUuid(document.objectUuid, random);
-        if (!computePrimValues(record, *offset, shapeNames, document.values)) {
-            return stop(ConversionOutcome::ConversionError, record.recordText());
+        m_copy = m_files.create(m_report.listingCopyPath, &reason);
+        if (!m_copy) {
+            markOutputFailed(m_report.listingCopyPath, reason);
+            return false;
         }
-        document.beginsObject = !request.linkObjects || report.primCount == 0 || beginsObject(record);
-        if (document.beginsObject) {
-            linkRoot = document.values;
-            linkNumber = 1;
-            ++report.objectCount;
-        } else if (!childPlacement(linkRoot, document.values, ++linkNumber, document.placement)) {
-            return stop(ConversionOutcome::ConversionError, record.recordText());
-        }
-        document.localId = report.localIdCounter;
-        document.name = record.name();
-        writer.add();
-        ++report.primCount;
-        progress.recordsDone = static_cast<std::size_t>(report.primCount);
-        progress.bytesConsumed = listing.bytesConsumed();
-        host.recordConverted(progress);
+        return true;
     }
 
-    writer.finish();
-    sceneFile->write(scene::kSceneFileTail);
-    host.beforePlacing();
+    // Writes the listing copy and the scene file's documents. Every end but a complete
+    // listing leaves the unconverted rest in the listing box; the outcome is Done when both
+    // files are complete, even after a guard stop (m_guardStopped).
+    void writeFiles()
+    {
+        m_sceneFile->write(scene::kSceneFileHead);
+
+        // A lone LF or CR ends a line as CR LF does, so the copy and the parse both see CR LF:
+        // the line ends are checked as the listing's lines are cut, and the text is normalised
+        // only when one is not CR LF. The copy is the listing as parsed, plus the run's CR LF.
+        const std::string& text = m_request.listingText;
+        std::optional<std::string> normalised;
+        std::optional<PrimListing> checkedListing = PrimListing::ifOnlyCrLf(text);
+        if (!checkedListing) {
+            normalised = text::normaliseLineEnds(text);
+            checkedListing.emplace(*normalised, PrimListing::CrLfChecked{});
+        }
+        PrimListing& listing = *checkedListing;
+        m_copy->write(normalised ? *normalised : text);
+        m_copy->write("\r\n");
+
+        // The writer's thread writes the documents while this thread reads the listing and
+        // computes them; it is stopped and joined before the files go.
+        std::string escapedOwner;
+        text::appendXmlEscaped(escapedOwner, m_request.ownerUuid);
+        DocumentWriter writer(*m_sceneFile, escapedOwner, m_request.linkObjects);
+        const auto stop = [&](ConversionOutcome outcome, std::string failingText = {}) {
+            m_report.outcome = outcome;
+            m_report.failingRecordText = std::move(failingText);
+            m_report.remainingListing = listing.remainingText();
+        };
+
+        const auto offset = parseHeader(listing.headerLine(), m_request.rezX, m_request.rezY, m_request.rezZ);
+        if (!offset) return stop(ConversionOutcome::ConversionError, listing.headerLine());
+
+        ShapeNames shapeNames;
+        PrimValues linkRoot;  // linking: the values of the object's root
+        std::int32_t linkNumber = 0;
+        PackedRecord record;
+        RecordCut cut;
+        // The counter was checked before the run began.
+        std::uint32_t localId = localIdValue(m_request.localIdCounter).value_or(0);
+        m_progress.bytesTotal = listing.bytesTotal();
+        while (true) {
+            const CutOutcome outcome = listing.cutRecord(cut);
+            if (outcome == CutOutcome::GuardStop) {
+                m_guardStopped = true;
+                break;
+            }
+            if (outcome == CutOutcome::EndOfListing) break;
+            if (outcome == CutOutcome::RecordTooShort) return stop(ConversionOutcome::RecordTooShort);
+
+            if (!parseRecord(cut, record)) {
+                // The joined text is what the message shows, even when the parse gave up early.
+                return stop(ConversionOutcome::ConversionError, record.recordText());
+            }
+            // The counter plus one; past the largest LocalID the run ends, whatever the record.
+            if (localId == kLargestLocalId) return stop(ConversionOutcome::CounterOutOfRange);
+            ++localId;
+            m_report.localIdCounter.clear();
+            text::appendInteger(m_report.localIdCounter, localId);
+
+            PreparedDocument& document = writer.next();
+            document.objectUuid.clear();
+            appendObjectUuid(document.objectUuid, m_random);
+            if (!computePrimValues(record, *offset, shapeNames, document.values)) {
+                return stop(ConversionOutcome::ConversionError, record.recordText());
+            }
+            document.beginsObject = !m_request.linkObjects || m_report.primCount == 0 || beginsObject(record);
+            if (document.beginsObject) {
+                linkRoot = document.values;
+                linkNumber = 1;
+                ++m_report.objectCount;
+            } else if (!childPlacement(linkRoot, document.values, ++linkNumber, document.placement)) {
+                return stop(ConversionOutcome::ConversionError, record.recordText());
+            }
+            document.localId = m_report.localIdCounter;
+            document.name = record.name();
+            writer.add();
+            ++m_report.primCount;
+            m_progress.recordsDone = static_cast<std::size_t>(m_report.primCount);
+            m_progress.bytesConsumed = listing.bytesConsumed();
+            if (!goesOn(m_progress)) return;
+        }
+
+        writer.finish();
+        m_sceneFile->write(scene::kSceneFileTail);
+        m_report.outcome = ConversionOutcome::Done;
+        m_report.remainingListing = listing.remainingText();
+    }
 
     // Both files are on the device before either is put in place; then the two renames
     // follow each other, the scene file first, since it is the one that may find its name taken.
-    if (!sceneFile->prepare(&reason)) {
-        stop(ConversionOutcome::OutputFailed);
-        markOutputFailed(report, report.scenePath, reason);
-        return report;
-    }
-    if (!copy->prepare(&reason)) {
-        stop(ConversionOutcome::OutputFailed);
-        markOutputFailed(report, report.listingCopyPath, reason);
-        return report;
-    }
-    if (mayReplace) {
-        if (!sceneFile->commit(&reason)) {
-            stop(ConversionOutcome::OutputFailed);
-            markOutputFailed(report, report.scenePath, reason);
-            return report;
+    void placeFiles()
+    {
+        std::string reason;
+        if (!m_sceneFile->prepare(&reason)) return markOutputFailed(m_report.scenePath, reason);
+        if (!m_copy->prepare(&reason)) return markOutputFailed(m_report.listingCopyPath, reason);
+        if (m_request.replaceExisting) {
+            if (!m_sceneFile->commit(&reason)) return markOutputFailed(m_report.scenePath, reason);
+        } else if (const platform::NewFileCommit placed = m_sceneFile->commitNew(&reason);
+                   placed != platform::NewFileCommit::Placed) {
+            if (placed == platform::NewFileCommit::Failed) return markOutputFailed(m_report.scenePath, reason);
+            m_report.outcome = ConversionOutcome::NameTaken;
+            return;
         }
-    } else if (const platform::NewFileCommit placed = sceneFile->commitNew(&reason);
-               placed != platform::NewFileCommit::Placed) {
-        stop(placed == platform::NewFileCommit::NameTaken ? ConversionOutcome::NameTaken
-                                                           : ConversionOutcome::OutputFailed);
-        if (placed == platform::NewFileCommit::Failed) markOutputFailed(report, report.scenePath, reason);
-        return report;
+        if (!m_copy->commit(&reason)) {
+            // Without its copy the scene file must not stay: the earlier one comes back as it
+            // was, or the new one goes.
+            if (!m_sceneFile->revert()) m_files.remove(m_report.scenePath);
+            return markOutputFailed(m_report.listingCopyPath, reason);
+        }
+        if (m_guardStopped) {
+            m_report.outcome = ConversionOutcome::GuardStop;
+        } else {
+            m_report.remainingListing.clear();
+        }
     }
-    if (!copy->commit(&reason)) {
-        // Without its copy the scene file must not stay: the earlier one comes back as it
-        // was, or the new one goes.
-        if (!sceneFile->revert()) files.remove(report.scenePath);
-        stop(ConversionOutcome::OutputFailed);
-        markOutputFailed(report, report.listingCopyPath, reason);
-        return report;
+
+    // Tells the caller how far the run got; false, with the outcome Stopped, when it asks to stop.
+    bool goesOn(const ConversionProgress& progress)
+    {
+        if (!m_request.progress || m_request.progress(progress)) return true;
+        m_report.outcome = ConversionOutcome::Stopped;
+        return false;
     }
-    if (guardStopped) return stop(ConversionOutcome::GuardStop);
-    report.outcome = ConversionOutcome::Done;
-    report.remainingListing.clear();
-    return report;
+
+    void markOutputFailed(const std::string& path, const std::string& reason)
+    {
+        m_report.outcome = ConversionOutcome::OutputFailed;
+        m_report.failedPath = path;
+        m_report.failureReason = reason;
+    }
+
+    // Before the listing is read, and after a stop, the listing box keeps its text and the
+    // counter its value as they were.
+    ConversionReport untouched()
+    {
+        m_report.remainingListing = m_request.listingText;
+        if (m_report.outcome == ConversionOutcome::Stopped) {
+            m_report.localIdCounter = m_request.localIdCounter;
+            m_report.primCount = 0;
+            m_report.objectCount = 0;
+        }
+        return std::move(m_report);
+    }
+
+    const ConversionRequest& m_request;
+    platform::FileSystem& m_files;
+    platform::RandomSource& m_random;
+    ConversionReport m_report;
+    ConversionProgress m_progress;
+    bool m_guardStopped = false;
+    std::unique_ptr<platform::OutputFile> m_sceneFile;
+    std::unique_ptr<platform::OutputFile> m_copy;
+};
+
+}  // namespace
+
+ConversionReport runConversion(const ConversionRequest& request, platform::FileSystem& files,
+                               platform::RandomSource& random)
+{
+    return ConversionRun(request, files, random).run();
 }
 
 std::optional<std::string> loadListingFile(const platform::FileSystem& files, const std::string& path,

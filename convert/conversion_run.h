@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -36,14 +37,31 @@ enum class OutputFormat {
 // The output file's extension, ".xml" or ".oar".
 [[nodiscard]] std::string_view outputExtension(OutputFormat format);
 
-// Everything a conversion run reads from the main window, as the user typed it.
+
+struct ConversionProgress {
+    std::size_t recordsDone = 0;    // prims written so far
+    std::size_t bytesConsumed = 0;  // of the listing text
+    std::size_t bytesTotal = 0;
+};
+
+// Told of a run's progress after every record, and once more when both files are complete,
+// just before they go in place. It returns whether the run goes on: false stops it (Stopped).
+using ProgressCallback = std::function<bool(const ConversionProgress&)>;
+
+// Everything a conversion run takes: the main window's values as the user typed them, and
+// what the front end asked before the run. Every field has a default, so a caller sets by
+// name only the ones it needs.
 struct ConversionRequest {
     std::string listingText;       // the listing box
     std::string rezX, rezY, rezZ;  // where the build shall stand in the OpenSim region
     std::string ownerUuid;         // written as owner, last owner and creator of every object
     std::string localIdCounter;    // the LocalID counter before the run; each prim takes the next value
     std::string outputFolder;      // the OpenSim folder; "/" is put between it and the file name
-    std::string listingName;       // the current listing name, proposed as output name
+    std::string outputName;        // the output name without ".xml", as the user chose it
+    // The user agreed to replace a scene file of that name. Without it a scene file found at
+    // the name, when the run begins or when its file goes in place, stays (NameTaken).
+    bool replaceExisting = false;
+    ProgressCallback progress;     // may be empty: the run then goes to its end
     // Whether the records become linked objects: the first record begins an object, and so
     // does every later one whose field 0 is 1 (beginsObject); the records between are its parts.
     bool linkObjects = false;
@@ -73,38 +91,15 @@ enum class RequestField {
 enum class ConversionOutcome {
     Done,               // end of listing: scene file and listing copy written
     GuardStop,          // a record with a very short first line ended the run: files kept, rest unconverted
-    Cancelled,          // no output name, or the overwrite was declined: nothing written
-    EmptyListing,       // the listing holds no prims (holdsNoPrims): nothing asked, nothing written
-    InvalidField,       // a value of the request no run can take (invalidField): nothing asked, nothing written
+    Cancelled,          // no output name: nothing written
+    Stopped,            // the progress callback asked to stop: nothing written, listing and counter as before
+    EmptyListing,       // the listing holds no prims (holdsNoPrims): nothing written
+    InvalidField,       // a value of the request no run can take (invalidField): nothing written
     ConversionError,    // a header or record that does not convert: nothing left behind
     RecordTooShort,     // the text after the last record is too short to be one: nothing left behind
     CounterOutOfRange,  // the next LocalID would pass kLargestLocalId: nothing left behind
-    NameTaken,          // a scene file that may not be replaced took the name meanwhile: it stays, nothing written
+    NameTaken,          // a scene file that may not be replaced holds the name: it stays, nothing written
     OutputFailed,       // a file could not be created or written: nothing left behind
-};
-
-struct ConversionProgress {
-    std::size_t recordsDone = 0;    // prims written so far
-    std::size_t bytesConsumed = 0;  // of the listing text
-    std::size_t bytesTotal = 0;
-};
-
-// The caller's side of a run: the two questions, and a call between records so that a
-// window can repaint and show progress.
-class ConversionHost {
-public:
-    virtual ~ConversionHost() = default;
-    // The output name without ".xml"; empty text when the user cancels.
-    [[nodiscard]] virtual std::string askOutputName(const std::string& proposed) = 0;
-    // Whether the existing scene file at path may be replaced.
-    [[nodiscard]] virtual bool confirmOverwrite(const std::string& path) = 0;
-    // Whether a scene file that takes the name after the run found it free may be replaced
-    // all the same. By default it may not: the run then ends with NameTaken.
-    [[nodiscard]] virtual bool replacesUnasked() const { return false; }
-    virtual void recordConverted(const ConversionProgress& progress) { (void)progress; }
-    // Both files are complete and about to be put in place; a host that throws here leaves
-    // no file of the run behind.
-    virtual void beforePlacing() {}
 };
 
 struct ConversionReport {
@@ -119,29 +114,32 @@ struct ConversionReport {
     std::string failureReason;      // OutputFailed: why, in the system's words
     std::string remainingListing;   // what the listing box holds after the run
     std::string localIdCounter;     // the counter after the run (CounterOutOfRange: the last LocalID given)
-    std::string listingName;        // the listing name after the run (the answer with ".xml")
+    std::string listingName;        // the listing name after the run: the output name with ".xml"
 
+    // Whether the run wrote its files (Done or GuardStop).
     [[nodiscard]] bool succeeded() const
     {
         return outcome == ConversionOutcome::Done || outcome == ConversionOutcome::GuardStop;
     }
+    explicit operator bool() const { return succeeded(); }
 };
 
 // Whether an answer to the name question names a file inside the output folder: it holds
-// no "/" or "\" and is neither "." nor "..". Callers ask again (window) or refuse (CLI).
+// no "/" or "\" and is neither "." nor "..". Front ends ask again (window) or refuse (CLI).
 [[nodiscard]] bool isAcceptableOutputName(std::string_view name);
 
 // The listing name of a listing file, from its name without folder (its title): every ".txt"
 // removed, then every ".TXT". Both front ends propose it as the output name.
 [[nodiscard]] std::string listingNameOf(std::string_view title);
 
-// Runs one conversion: checks the request, asks the name, writes the scene file (or the
-// region archive, whose objects are each checked as OpenSim's loader would read them) and the
-// listing copy into the output folder and reports what happened. Both files are complete
+// Runs one conversion: checks the request, writes the scene file (or the region archive, whose
+// objects are each checked as OpenSim's loader would read them) and the listing copy into the
+// output folder under the request's name and reports what happened. It asks nothing: the
+// front end asked the name and the overwrite question before. Both files are complete
 // and flushed to the device before either is put in place, and then they go in back to
-// back, the scene file first. The scene file replaces only a file the host agreed to
-// replace. Failed runs leave no file of theirs behind and keep earlier files intact.
-[[nodiscard]] ConversionReport runConversion(const ConversionRequest& request, ConversionHost& host,
-                                             platform::FileSystem& files, platform::RandomSource& random);
+// back, the scene file first. The scene file replaces an earlier one only when the request
+// says so. Failed and stopped runs leave no file of theirs behind and keep earlier files intact.
+[[nodiscard]] ConversionReport runConversion(const ConversionRequest& request, platform::FileSystem& files,
+                                             platform::RandomSource& random);
 
 }  // namespace vantor::convert

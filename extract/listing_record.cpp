@@ -171,13 +171,141 @@ private:
     std::string m_field;
 };
 
-void appendVector(std::string& out, double a, double b)
+// Two shape values that line B writes as one vector "<a, b, 0>".
+struct ShapeVector {
+    double a = 0;
+    double b = 0;
+};
+
+void appendVector(std::string& out, const ShapeVector& vector)
 {
     out += '<';
-    text::appendDecimalQuickly(out, a);
+    text::appendDecimalQuickly(out, vector.a);
     out += ", ";
-    text::appendDecimalQuickly(out, b);
+    text::appendDecimalQuickly(out, vector.b);
     out += ", 0>";
+}
+
+// What line B holds after the twist, by shape group.
+enum class LineB {
+    BoxLike,  // top size and shear (boxes, prisms, cylinders, and no type at all)
+    Sphere,   // the dimple
+    Swept,    // hole size, shear, profile cut, taper, revolutions, radius offset and skew
+};
+
+struct RecordShape {
+    std::optional<int> type;  // the type code, or the previous object's
+    std::optional<int> hole;  // the hole code, or the previous object's
+    LineB lineB = LineB::BoxLike;
+};
+
+// The record's type and hole codes. Every type rule that holds sets the type, so a later rule
+// overrides an earlier one; when none holds, the previous object's code stays. A sphere, torus,
+// tube or ring with extra parameters is written as a box, its name marked "S*".
+RecordShape recordShape(const ValueList& values, NumberReader& number, std::optional<int> previousType,
+                        std::optional<int> previousHole, std::string& name)
+{
+    RecordShape shape;
+    const double curve = number(value::kPathCurve);
+    shape.type = previousType;
+    if (const auto shapeType = scene::typeOfShape(valueAt(values, value::kProfileShape), curve)) shape.type = shapeType;
+    if (valueAt(values, value::kExtraParams) != kNoExtraParams && curve == scene::kCurvedPath) {
+        shape.type = 0;
+        name.insert(0, "S*");
+    }
+    const scene::ShapeCode* code = shape.type ? scene::shapeOfType(*shape.type) : nullptr;
+    if (code && code->group == scene::ShapeGroup::Sphere) {
+        shape.lineB = LineB::Sphere;
+    } else if (code && code->group != scene::ShapeGroup::Flat) {
+        shape.lineB = LineB::Swept;
+    }
+    shape.hole = previousHole;
+    if (const auto hole = scene::holeOfName(valueAt(values, value::kHollowShape))) shape.hole = hole;
+    return shape;
+}
+
+// The path cut. Every object holds it as numbers; a box-like one's cut comes from its profile instead.
+ShapeVector readCut(NumberReader& number, LineB lineB)
+{
+    if (lineB == LineB::BoxLike) {
+        number(value::kPathBegin);
+        number(value::kPathEnd);
+        return {number.shape(value::kProfileBegin, kCut), number.shape(value::kProfileEnd, kCutEnd)};
+    }
+    return {number.shape(value::kPathBegin, kCut), number.shape(value::kPathEnd, kCutEnd)};
+}
+
+// Position, rotation and size go into line A as they stand, once the listing's reader is known
+// to take each as a number.
+constexpr std::size_t kCopiedVectors[][2] = {{value::kPositionX, 3}, {value::kRotationX, 4}, {value::kScaleX, 3}};
+constexpr std::size_t kCopiedValueCount = 10;
+
+void copyPlacementValues(NumberReader& number, std::array<std::string, kCopiedValueCount>& copied)
+{
+    std::size_t next = 0;
+    for (const auto& [first, length] : kCopiedVectors) {
+        for (std::size_t i = 0; i < length; ++i) number.copy(first + i, Copied::RecordField, copied[next++]);
+    }
+}
+
+// Line A after the name: field 0, the part's link number, and the three copied vectors. Only
+// linking reads field 0: the converter takes the values from field 1 on, so listings stay
+// readable by every reader of the shape-value count that field once held.
+void appendLineA(std::string& out, int linkNumber, const std::array<std::string, kCopiedValueCount>& copied)
+{
+    text::appendInteger(out, linkNumber);
+    std::size_t next = 0;
+    for (const auto& [first, length] : kCopiedVectors) {
+        out += ", <";
+        for (std::size_t i = 0; i < length; ++i) {
+            if (i != 0) out += ", ";
+            out += copied[next++];
+        }
+        out += '>';
+    }
+}
+
+// Line B's values after the twist.
+void appendShapeValues(std::string& out, NumberReader& number, LineB lineB)
+{
+    const auto vector = [&](std::size_t a, const Scaling& aScaling, std::size_t b, const Scaling& bScaling) {
+        const double first = number.shape(a, aScaling);
+        appendVector(out, {first, number.shape(b, bScaling)});
+    };
+    switch (lineB) {
+    case LineB::BoxLike:
+        vector(value::kPathScaleX, kPathScale, value::kPathScaleY, kPathScale);  // top size
+        out += ", ";
+        vector(value::kPathShearX, kShear, value::kPathShearY, kShear);
+        return;
+    case LineB::Sphere:
+        vector(value::kProfileBegin, kCut, value::kProfileEnd, kCutEnd);  // dimple
+        return;
+    case LineB::Swept:
+        vector(value::kPathScaleX, kPathScale, value::kPathScaleY, kPathScale);  // hole size
+        out += ", ";
+        vector(value::kPathShearX, kShear, value::kPathShearY, kShear);
+        out += ", ";
+        vector(value::kProfileBegin, kCut, value::kProfileEnd, kCutEnd);
+        out += ", ";
+        vector(value::kPathTaperX, kHundredths, value::kPathTaperY, kHundredths);
+        out += ", ";
+        text::appendDecimalQuickly(out, number.shape(value::kPathRevolutions, kRevolutions));
+        out += ", ";
+        text::appendDecimalQuickly(out, number.shape(value::kPathRadiusOffset, kHundredths));
+        out += ", ";
+        text::appendDecimalQuickly(out, number.shape(value::kPathSkew, kHundredths));
+        return;
+    }
+}
+
+// Reads a position (three values from positionIndex) and RotationOffset's quaternion.
+std::optional<RecordFailure> readPlacement(const ValueList& values, std::size_t positionIndex, Placement& placement)
+{
+    NumberReader number(values);
+    for (std::size_t i = 0; i < 3; ++i) placement.position[i] = number(positionIndex + i);
+    for (std::size_t i = 0; i < 4; ++i) placement.rotation[i] = number(value::kRotationX + i);
+    return number.failure;
 }
 
 }  // namespace
@@ -253,65 +381,29 @@ BuiltText ListingRecordBuilder::buildLinkedRecords()
         m_recordCount = 0;
         return failed;
     };
-    BuiltText all;
     ValueList root;
     m_parts.partValues(0, root);
-    // The root's position G and rotation q, which place every child.
-    NumberReader rootNumber(root);
-    const auto rootValue = [&](std::size_t index) { return m_parts.partCount() > 1 ? rootNumber(index) : 0.0; };
-    const double gx = rootValue(value::kPositionX);
-    const double gy = rootValue(value::kPositionY);
-    const double gz = rootValue(value::kPositionZ);
-    const double x = rootValue(value::kRotationX);
-    const double y = rootValue(value::kRotationX + 1);
-    const double z = rootValue(value::kRotationX + 2);
-    const double w = rootValue(value::kRotationX + 3);
-    if (rootNumber.failure) {
-        m_name = listingName(valueAt(root, value::kName));
-        return fail(BuiltText{{}, rootNumber.failure}, 0);
+    // A lone root needs no placement, so its position and rotation need not be numbers here.
+    Placement rootPlacement;
+    if (m_parts.partCount() > 1) {
+        if (auto failure = readPlacement(root, value::kPositionX, rootPlacement)) {
+            m_name = listingName(valueAt(root, value::kName));
+            return fail(BuiltText{{}, failure}, 0);
+        }
     }
+    BuiltText all;
     for (std::size_t part = 0; part < m_parts.partCount(); ++part) {
         if (part == 0) {
             m_values = root;
         } else {
             m_parts.partValues(part, m_values);
-            // The child's world place: the root's position plus the child's offset turned by
-            // the root's rotation, and the root's rotation times the child's; in exactly this
-            // order of terms, not normalised.
-            NumberReader number(m_values);
-            const double vx = number(value::kOffsetX);
-            const double vy = number(value::kOffsetX + 1);
-            const double vz = number(value::kOffsetX + 2);
-            const double bx = number(value::kRotationX);
-            const double by = number(value::kRotationX + 1);
-            const double bz = number(value::kRotationX + 2);
-            const double bw = number(value::kRotationX + 3);
-            if (number.failure) {
+            Placement local;
+            if (auto failure = readPlacement(m_values, value::kOffsetX, local)) {
                 m_name = listingName(valueAt(m_values, value::kName));
-                return fail(BuiltText{{}, number.failure}, part);
+                return fail(BuiltText{{}, failure}, part);
             }
-            const double rw = -x * vx - y * vy - z * vz;
-            const double rx = w * vx + y * vz - z * vy;
-            const double ry = w * vy + z * vx - x * vz;
-            const double rz = w * vz + x * vy - y * vx;
-            const double world[7] = {
-                gx + (-rw * x + rx * w - ry * z + rz * y),
-                gy + (-rw * y + ry * w - rz * x + rx * z),
-                gz + (-rw * z + rz * w - rx * y + ry * x),
-                w * bx + x * bw + y * bz - z * by,
-                w * by + y * bw + z * bx - x * bz,
-                w * bz + z * bw + x * by - y * bx,
-                w * bw - x * bx - y * by - z * bz,
-            };
-            for (std::size_t i = 0; i < 7; ++i) {
-                std::string& text = m_worldTexts[i];
-                text.clear();
-                if (!text::decimalFormReadsBack(world[i])) {
-                    const std::size_t index = i < 3 ? value::kOffsetX + i : value::kRotationX + i - 3;
-                    return fail(BuiltText{{}, RecordFailure{RecordError::ArithmeticFault, index}}, part);
-                }
-                text::appendDecimalQuickly(text, world[i]);
-                m_values[i < 3 ? value::kPositionX + i : value::kRotationX + i - 3] = text;
+            if (auto failure = setWorldPlacement(placeChild(rootPlacement, local.position, local.rotation))) {
+                return fail(BuiltText{{}, failure}, part);
             }
         }
         m_name = listingName(valueAt(m_values, value::kName));
@@ -324,54 +416,35 @@ BuiltText ListingRecordBuilder::buildLinkedRecords()
     return all;
 }
 
+std::optional<RecordFailure> ListingRecordBuilder::setWorldPlacement(const Placement& world)
+{
+    // The world values take the place of GroupPosition and RotationOffset in the part's values;
+    // one that would not read back is a fault of the local value it came from.
+    for (std::size_t i = 0; i < 7; ++i) {
+        const double number = i < 3 ? world.position[i] : world.rotation[i - 3];
+        std::string& text = m_worldTexts[i];
+        text.clear();
+        if (!text::decimalFormReadsBack(number)) {
+            const std::size_t index = i < 3 ? value::kOffsetX + i : value::kRotationX + i - 3;
+            return RecordFailure{RecordError::ArithmeticFault, index};
+        }
+        text::appendDecimalQuickly(text, number);
+        m_values[i < 3 ? value::kPositionX + i : value::kRotationX + i - 3] = text;
+    }
+    return std::nullopt;
+}
+
 BuiltText ListingRecordBuilder::buildRecord(int linkNumber)
 {
     BuiltText record;
     NumberReader number(m_values);
-
-    // Type code: every rule that holds sets it, so a later rule overrides an earlier one;
-    // when none holds, the previous object's code stays.
-    const double curve = number(value::kPathCurve);
-    const bool curved = curve == scene::kCurvedPath;
-    std::optional<int> type = m_typeCode;
-    if (const auto shapeType = scene::typeOfShape(valueAt(m_values, value::kProfileShape), curve)) type = shapeType;
-    // A sphere, torus, tube or ring with extra parameters is written as a box, marked "S*".
-    if (valueAt(m_values, value::kExtraParams) != kNoExtraParams && curved) {
-        type = 0;
-        m_name.insert(0, "S*");
-    }
-    const scene::ShapeCode* shape = type ? scene::shapeOfType(*type) : nullptr;
-    const bool boxLike = !shape || shape->group == scene::ShapeGroup::Flat;
-    const bool sphere = shape && shape->group == scene::ShapeGroup::Sphere;
-
-    std::optional<int> hole = m_holeCode;
-    if (const auto code = scene::holeOfName(valueAt(m_values, value::kHollowShape))) hole = code;
-
-    // Every object holds its path cut as numbers; a box's cut comes from its profile instead.
-    double cutBegin = 0;
-    double cutEnd = 0;
-    if (boxLike) {
-        number(value::kPathBegin);
-        number(value::kPathEnd);
-        cutBegin = number.shape(value::kProfileBegin, kCut);
-        cutEnd = number.shape(value::kProfileEnd, kCutEnd);
-    } else {
-        cutBegin = number.shape(value::kPathBegin, kCut);
-        cutEnd = number.shape(value::kPathEnd, kCutEnd);
-    }
+    const RecordShape shape = recordShape(m_values, number, m_typeCode, m_holeCode, m_name);
+    const ShapeVector cut = readCut(number, shape.lineB);
     const double hollow = number.shape(value::kProfileHollow, kCut);
-    const double twistBegin = number.shape(value::kPathTwistBegin, kHundredths);
-    const double twistEnd = number.shape(value::kPathTwist, kHundredths);
-
-    // Position, rotation and size go into line A as they stand, once the listing's reader is
-    // known to take each as a number.
-    static constexpr std::size_t kCopiedVectors[][2] = {
-        {value::kPositionX, 3}, {value::kRotationX, 4}, {value::kScaleX, 3}};
-    std::array<std::string, 10> copied;
-    std::size_t next = 0;
-    for (const auto& [first, length] : kCopiedVectors) {
-        for (std::size_t i = 0; i < length; ++i) number.copy(first + i, Copied::RecordField, copied[next++]);
-    }
+    const ShapeVector twist{number.shape(value::kPathTwistBegin, kHundredths),
+                            number.shape(value::kPathTwist, kHundredths)};
+    std::array<std::string, kCopiedValueCount> copied;
+    copyPlacementValues(number, copied);
     if (number.failure) {
         record.failure = number.failure;
         return record;
@@ -383,76 +456,28 @@ BuiltText ListingRecordBuilder::buildRecord(int linkNumber)
     out += "  ";
     out += m_name;
     out += ": ";
-    // Field 0 holds the part's link number, which only linking reads: the converter takes the
-    // values from field 1 on, so listings stay readable by every reader of the earlier count.
-    text::appendInteger(out, linkNumber);
-    next = 0;
-    for (const auto& [first, length] : kCopiedVectors) {
-        out += ", <";
-        for (std::size_t i = 0; i < length; ++i) {
-            if (i != 0) out += ", ";
-            out += copied[next++];
-        }
-        out += '>';
-    }
+    appendLineA(out, linkNumber, copied);
     out += ", \r\n";
 
-    if (type) text::appendInteger(out, *type);
+    if (shape.type) text::appendInteger(out, *shape.type);
     out += ", ";
-    if (hole) text::appendInteger(out, *hole);
+    if (shape.hole) text::appendInteger(out, *shape.hole);
     out += ", ";
-    appendVector(out, cutBegin, cutEnd);
+    appendVector(out, cut);
     out += ", ";
     text::appendDecimalQuickly(out, hollow);
     out += ", ";
-    appendVector(out, twistBegin, twistEnd);
+    appendVector(out, twist);
     out += ", ";
-    if (boxLike) {
-        const double topX = number.shape(value::kPathScaleX, kPathScale);
-        const double topY = number.shape(value::kPathScaleY, kPathScale);
-        const double shearX = number.shape(value::kPathShearX, kShear);
-        const double shearY = number.shape(value::kPathShearY, kShear);
-        appendVector(out, topX, topY);
-        out += ", ";
-        appendVector(out, shearX, shearY);
-    } else if (sphere) {
-        const double dimpleBegin = number.shape(value::kProfileBegin, kCut);
-        const double dimpleEnd = number.shape(value::kProfileEnd, kCutEnd);
-        appendVector(out, dimpleBegin, dimpleEnd);
-    } else {
-        const double holeX = number.shape(value::kPathScaleX, kPathScale);
-        const double holeY = number.shape(value::kPathScaleY, kPathScale);
-        const double shearX = number.shape(value::kPathShearX, kShear);
-        const double shearY = number.shape(value::kPathShearY, kShear);
-        const double profileBegin = number.shape(value::kProfileBegin, kCut);
-        const double profileEnd = number.shape(value::kProfileEnd, kCutEnd);
-        const double taperX = number.shape(value::kPathTaperX, kHundredths);
-        const double taperY = number.shape(value::kPathTaperY, kHundredths);
-        const double revolutions = number.shape(value::kPathRevolutions, kRevolutions);
-        const double radiusOffset = number.shape(value::kPathRadiusOffset, kHundredths);
-        const double skew = number.shape(value::kPathSkew, kHundredths);
-        appendVector(out, holeX, holeY);
-        out += ", ";
-        appendVector(out, shearX, shearY);
-        out += ", ";
-        appendVector(out, profileBegin, profileEnd);
-        out += ", ";
-        appendVector(out, taperX, taperY);
-        out += ", ";
-        text::appendDecimalQuickly(out, revolutions);
-        out += ", ";
-        text::appendDecimalQuickly(out, radiusOffset);
-        out += ", ";
-        text::appendDecimalQuickly(out, skew);
-    }
+    appendShapeValues(out, number, shape.lineB);
     out += ", 0";
     if (number.failure) {
         record.text.clear();
         record.failure = number.failure;
         return record;
     }
-    m_typeCode = type;
-    m_holeCode = hole;
+    m_typeCode = shape.type;
+    m_holeCode = shape.hole;
     return record;
 }
 

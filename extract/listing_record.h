@@ -1,5 +1,6 @@
 #pragma once
 
+#include "child_placement.h"
 #include "object_lines.h"
 #include "object_parts.h"
 
@@ -80,6 +81,8 @@ private:
     // for the other parts in their order.
     [[nodiscard]] BuiltText buildRecord(int linkNumber);
     [[nodiscard]] BuiltText buildLinkedRecords();
+    // Writes a child's world placement over its GroupPosition and RotationOffset values.
+    [[nodiscard]] std::optional<RecordFailure> setWorldPlacement(const Placement& world);
 
     const platform::Clock& m_clock;
     ObjectParts m_parts;

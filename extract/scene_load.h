@@ -82,6 +82,9 @@ struct SceneLoad {
     std::size_t objectNumber = 0;  // entry of the table, from 1
     ReadError readError = ReadError::FileUnreadable;
     std::string reason;            // FileUnreadable: why, in the file system's words
+
+    // Whether the load gave a table: complete, or up to a cut-off line.
+    explicit operator bool() const { return outcome != LoadOutcome::ReadError; }
 };
 
 // Loads scene file text as the extractor window does: the bytes are decoded (UTF-8, else

@@ -25,7 +25,6 @@
 #include <string_view>
 
 using namespace vantor;
-using fuzz::AnsweringHost;
 using fuzz::check;
 
 const char* const vantor::fuzz::kTargetName = "conversion";
@@ -178,9 +177,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     test::FakeFileSystem files;
     files.addFolder("/os");
     test::FakeRandom random;
-    AnsweringHost host;
-    const convert::ConversionRequest request{listing, rez.x, rez.y, rez.z, owner, counter.text, "/os", "listing"};
-    const convert::ConversionReport report = convert::runConversion(request, host, files, random);
+    convert::ConversionRequest request;
+    request.listingText = listing;
+    request.rezX = rez.x;
+    request.rezY = rez.y;
+    request.rezZ = rez.z;
+    request.ownerUuid = owner;
+    request.localIdCounter = counter.text;
+    request.outputFolder = "/os";
+    request.outputName = "scene";
+    request.replaceExisting = true;
+    const convert::ConversionReport report = convert::runConversion(request, files, random);
 
     check(files.openOutputs == 0, "no output left open");
     check(report.outcome != convert::ConversionOutcome::Cancelled, "a named run is not cancelled");

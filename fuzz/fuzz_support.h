@@ -1,7 +1,5 @@
 #pragma once
 
-#include "convert/conversion_run.h"
-
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -24,12 +22,5 @@ inline void check(bool condition, const char* what)
 {
     if (!condition) fail(what);
 }
-
-// Answers a conversion run's questions: the output is "scene", replacing what is there.
-class AnsweringHost final : public convert::ConversionHost {
-public:
-    std::string askOutputName(const std::string&) override { return "scene"; }
-    bool confirmOverwrite(const std::string&) override { return true; }
-};
 
 }  // namespace vantor::fuzz

@@ -22,7 +22,6 @@
 #include <string_view>
 
 using namespace vantor;
-using fuzz::AnsweringHost;
 using fuzz::check;
 using fuzz::fail;
 
@@ -150,10 +149,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     test::FakeFileSystem osFiles;
     osFiles.addFolder("/os");
     test::FakeRandom random;
-    AnsweringHost host;
-    const convert::ConversionRequest request{listing->second, "128", "128", "25",
-                                             "3f1c9a2e-7b40-4d5e-9c81-6a2f0e4b7d13", "720001", "/os", "sel"};
-    const convert::ConversionReport converted = convert::runConversion(request, host, osFiles, random);
+    convert::ConversionRequest request;
+    request.listingText = listing->second;
+    request.rezX = request.rezY = "128";
+    request.rezZ = "25";
+    request.ownerUuid = "3f1c9a2e-7b40-4d5e-9c81-6a2f0e4b7d13";
+    request.localIdCounter = "720001";
+    request.outputFolder = "/os";
+    request.outputName = "scene";
+    request.replaceExisting = true;
+    const convert::ConversionReport converted = convert::runConversion(request, osFiles, random);
     if (!converted.succeeded()) {
         std::fprintf(stderr, "conversion outcome %d at: ", static_cast<int>(converted.outcome));
         for (const char c : converted.failingRecordText) {

@@ -151,6 +151,10 @@ private:
     std::string m_bytes;
 };
 
+// The files and folders the program reads and writes. One file system is used from several
+// threads at once (a conversion or a load on a worker while the window asks about paths, an
+// export's two halves), so every implementation, test fakes included, must be safe for that.
+// The OutputFile, ScratchFile and InputStream it hands out are each used by one thread at a time.
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
@@ -164,6 +168,11 @@ public:
     {
         if (exists(path)) return PathKind::RegularFile;
         return isDirectory(path) ? PathKind::Folder : PathKind::Missing;
+    }
+    // The size of the plain file at path in bytes; nothing when it cannot tell. By default nothing.
+    [[nodiscard]] virtual std::optional<std::uint64_t> fileSize(const std::string& /*path*/) const
+    {
+        return std::nullopt;
     }
     // Whether both paths name one existing file, under two names or through a link included.
     // By default when the paths are equal and the file exists.

@@ -913,6 +913,14 @@ std::unique_ptr<OutputFile> StdFileSystem::create(const std::string& path, std::
     return file;
 }
 
+std::optional<std::uint64_t> StdFileSystem::fileSize(const std::string& path) const
+{
+    std::error_code error;
+    const auto size = fs::file_size(toPath(path), error);
+    if (error) return std::nullopt;
+    return size;
+}
+
 PathKind StdFileSystem::kindOf(const std::string& path) const
 {
     struct stat status {};

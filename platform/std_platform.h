@@ -33,6 +33,7 @@ public:
     // A file without any write permission bit counts as read-only even for the superuser.
     bool isWritable(const std::string& path) const override;
     PathKind kindOf(const std::string& path) const override;
+    std::optional<std::uint64_t> fileSize(const std::string& path) const override;
     // By device and file number, links followed.
     bool isSameFile(const std::string& a, const std::string& b) const override;
     // Opens without waiting and reads only a plain file: a FIFO or device, also one swapped in

@@ -271,11 +271,11 @@ RegionHostsReport rewriteRegionHosts(platform::FileSystem& files, const std::str
     report.folder = regionsFolder;
     report.host = host;
     if (!isValidHost(host)) {
-        report.outcome = RegionHostsOutcome::InvalidHost;
+        report.failure = RegionHostsError::InvalidHost;
         return report;
     }
     if (!files.isDirectory(regionsFolder)) {
-        report.outcome = RegionHostsOutcome::NoRegionsFolder;
+        report.failure = RegionHostsError::NoRegionsFolder;
         return report;
     }
     // Where region files may lie: the OpenSim folder and the Regions folder, which may be a

@@ -3,6 +3,7 @@
 #include "platform/file_system.h"
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -54,17 +55,19 @@ struct RegionFileReport {
     friend bool operator==(const RegionFileReport&, const RegionFileReport&) = default;
 };
 
-enum class RegionHostsOutcome {
-    Done,             // every file was looked at; see the per-file reports
-    NoRegionsFolder,  // nothing was touched
-    InvalidHost,      // nothing was touched
+// Why a rewrite touched nothing.
+enum class RegionHostsError {
+    NoRegionsFolder,
+    InvalidHost,
 };
 
 struct RegionHostsReport {
-    RegionHostsOutcome outcome = RegionHostsOutcome::Done;
     std::string folder;
     std::string host;
     std::vector<RegionFileReport> files;  // in name order
+    // Nothing when every file was looked at (see the per-file reports).
+    std::optional<RegionHostsError> failure;
+    explicit operator bool() const { return !failure; }
 
     [[nodiscard]] std::size_t count(RegionFileOutcome outcome) const;
     // Whether a region file still announces another host because it could not be read or

@@ -1,5 +1,6 @@
 #include "testing/fake_platform.h"
 
+#include <mutex>
 #include <new>
 
 namespace vantor::test {
@@ -10,18 +11,25 @@ class FakeOutputFile final : public platform::OutputFile {
 public:
     FakeOutputFile(FakeFileSystem& owner, std::string path) : m_owner(owner), m_path(std::move(path))
     {
+        const std::lock_guard lock(m_owner.guard);
         ++m_owner.openOutputs;
     }
-    ~FakeOutputFile() override { --m_owner.openOutputs; }
+    ~FakeOutputFile() override
+    {
+        const std::lock_guard lock(m_owner.guard);
+        --m_owner.openOutputs;
+    }
 
     void write(std::string_view bytes) override
     {
+        const std::lock_guard lock(m_owner.guard);
         note("write");
         m_buffer.append(bytes);
     }
 
     bool prepare(std::string* reason) override
     {
+        const std::lock_guard lock(m_owner.guard);
         note("prepare");
         arriveMeanwhile();
         if (m_owner.failPrepare.count(m_path) != 0) {
@@ -33,6 +41,7 @@ public:
 
     bool commit(std::string* reason) override
     {
+        const std::lock_guard lock(m_owner.guard);
         note("commit");
         arriveMeanwhile();
         if (m_owner.failCommit.count(m_path) != 0) {
@@ -48,6 +57,7 @@ public:
 
     platform::NewFileCommit commitNew(std::string* reason) override
     {
+        const std::lock_guard lock(m_owner.guard);
         note("commitNew");
         arriveMeanwhile();
         if (m_owner.failCommit.count(m_path) != 0) {
@@ -65,6 +75,7 @@ public:
 
     bool revert() override
     {
+        const std::lock_guard lock(m_owner.guard);
         note("revert");
         if (!m_committed) return false;
         if (m_earlier) {
@@ -105,10 +116,23 @@ std::string folderOf(const std::string& path)
 
 }  // namespace
 
-bool FakeFileSystem::exists(const std::string& path) const { return files.count(path) != 0; }
+bool FakeFileSystem::exists(const std::string& path) const
+{
+    const std::lock_guard lock(guard);
+    return files.count(path) != 0;
+}
+
+std::optional<std::uint64_t> FakeFileSystem::fileSize(const std::string& path) const
+{
+    const std::lock_guard lock(guard);
+    const auto it = files.find(path);
+    if (it == files.end()) return std::nullopt;
+    return it->second.size();
+}
 
 bool FakeFileSystem::isDirectory(const std::string& path) const
 {
+    const std::lock_guard lock(guard);
     if (folders.count(path) != 0) return true;
     for (const auto& [name, content] : files) {
         if (folderOf(name) == path) return true;
@@ -118,6 +142,7 @@ bool FakeFileSystem::isDirectory(const std::string& path) const
 
 std::optional<std::string> FakeFileSystem::readAll(const std::string& path, std::string* reason) const
 {
+    const std::lock_guard lock(guard);
     if (exhausting.count(path) != 0) throw std::bad_alloc();
     const auto it = files.find(path);
     if (it == files.end() || unreadable.count(path) != 0) {
@@ -129,6 +154,7 @@ std::optional<std::string> FakeFileSystem::readAll(const std::string& path, std:
 
 std::optional<platform::SharedBytes> FakeFileSystem::readShared(const std::string& path, std::string* reason) const
 {
+    const std::lock_guard lock(guard);
     auto bytes = FileSystem::readShared(path, reason);
     if (bytes && changing.count(path) != 0) bytes->changed = [] { return true; };
     return bytes;
@@ -136,6 +162,7 @@ std::optional<platform::SharedBytes> FakeFileSystem::readShared(const std::strin
 
 platform::PathKind FakeFileSystem::kindOf(const std::string& path) const
 {
+    const std::lock_guard lock(guard);
     if (exhaustingKinds && exhausting.count(path) != 0) throw std::bad_alloc();
     if (others.count(path) != 0) return platform::PathKind::Other;
     return FileSystem::kindOf(path);
@@ -143,6 +170,7 @@ platform::PathKind FakeFileSystem::kindOf(const std::string& path) const
 
 std::unique_ptr<platform::OutputFile> FakeFileSystem::create(const std::string& path, std::string* reason)
 {
+    const std::lock_guard lock(guard);
     if (folders.count(path) != 0) {
         if (reason) *reason = "Is a directory";
         return nullptr;
@@ -194,6 +222,7 @@ private:
 
 std::unique_ptr<platform::ScratchFile> FakeFileSystem::scratch(std::string* reason) const
 {
+    const std::lock_guard lock(guard);
     if (scratchRefusal) {
         if (reason) *reason = *scratchRefusal;
         return nullptr;
@@ -205,12 +234,14 @@ std::unique_ptr<platform::ScratchFile> FakeFileSystem::scratch(std::string* reas
 
 bool FakeFileSystem::remove(const std::string& path)
 {
+    const std::lock_guard lock(guard);
     files.erase(path);
     return true;
 }
 
 std::vector<std::string> FakeFileSystem::listFiles(const std::string& folder, std::string_view suffix) const
 {
+    const std::lock_guard lock(guard);
     std::vector<std::string> names;
     for (const auto& [path, content] : files) {
         if (folderOf(path) != folder) continue;

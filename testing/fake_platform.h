@@ -5,6 +5,7 @@
 #include "platform/random_source.h"
 
 #include <map>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -42,12 +43,17 @@ public:
     // real ones do when their disk's reserve would go.
     std::optional<std::size_t> scratchRoom;
 
+    // Held by every call of the file system and of its outputs, so that threads may share the
+    // fake as they share the real one. Tests set the fields above while no run is going.
+    mutable std::recursive_mutex guard;
+
     void addFolder(const std::string& path) { folders.insert(path); }
 
     bool exists(const std::string& path) const override;
     bool isDirectory(const std::string& path) const override;
     bool isWritable(const std::string& path) const override { return readOnly.count(path) == 0; }
     platform::PathKind kindOf(const std::string& path) const override;
+    std::optional<std::uint64_t> fileSize(const std::string& path) const override;
     std::optional<std::string> readAll(const std::string& path, std::string* reason) const override;
     std::optional<platform::SharedBytes> readShared(const std::string& path, std::string* reason) const override;
     std::unique_ptr<platform::OutputFile> create(const std::string& path, std::string* reason) override;

@@ -19,16 +19,6 @@
 
 namespace {
 
-class NamedHost final : public vantor::convert::ConversionHost {
-public:
-    explicit NamedHost(std::string name) : m_name(std::move(name)) {}
-    std::string askOutputName(const std::string&) override { return m_name; }
-    bool confirmOverwrite(const std::string&) override { return true; }
-
-private:
-    std::string m_name;
-};
-
 void appendVector(std::string& out, std::initializer_list<double> values)
 {
     vantor::bench::appendVector(out, values, vantor::text::appendDecimal);
@@ -79,10 +69,11 @@ int main(int argc, char** argv)
     request.ownerUuid = "3f1c9a2e-7b40-4d5e-9c81-6a2f0e4b7d13";
     request.localIdCounter = "720000";
     request.outputFolder = argv[1];
-    NamedHost host("region" + std::to_string(count));
+    request.outputName = "region" + std::to_string(count);
+    request.replaceExisting = true;
     vantor::platform::StdFileSystem files;
     vantor::platform::StdRandomSource random;
-    const auto report = vantor::convert::runConversion(request, host, files, random);
+    const auto report = vantor::convert::runConversion(request, files, random);
     if (!report.succeeded() || static_cast<std::size_t>(report.primCount) != count) {
         std::cerr << "make_region_scene: the conversion wrote " << report.primCount << " of " << count
                   << " objects\n";

@@ -26,10 +26,9 @@ QtPublicAddressLookup::~QtPublicAddressLookup()
     }
 }
 
-QUrl QtPublicAddressLookup::serviceUrl()
+QUrl QtPublicAddressLookup::serviceUrl(const QByteArray& chosen)
 {
-    const QByteArray overridden = qgetenv("VANTOR_PUBLIC_ADDRESS_URL");
-    if (!overridden.isEmpty()) return QUrl(QString::fromUtf8(overridden));
+    if (!chosen.isEmpty()) return QUrl(QString::fromUtf8(chosen));
     return QUrl(QStringLiteral("https://api.ipify.org"));
 }
 

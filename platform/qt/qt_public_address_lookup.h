@@ -25,15 +25,15 @@ public:
     static constexpr qsizetype kMaxAnswerBytes = 64;
     static constexpr std::chrono::milliseconds kDefaultTimeout{4000};
 
-    explicit QtPublicAddressLookup(QUrl service = serviceUrl(),
-                                   std::chrono::milliseconds timeout = kDefaultTimeout,
+    explicit QtPublicAddressLookup(QUrl service, std::chrono::milliseconds timeout = kDefaultTimeout,
                                    QObject* parent = nullptr);
     ~QtPublicAddressLookup() override;
 
     void start(Callback done) override;
 
-    // The service asked: VANTOR_PUBLIC_ADDRESS_URL when set, else a public plain-text service.
-    [[nodiscard]] static QUrl serviceUrl();
+    // The service to ask: the chosen one (the program passes VANTOR_PUBLIC_ADDRESS_URL) when
+    // not empty, else a public plain-text service.
+    [[nodiscard]] static QUrl serviceUrl(const QByteArray& chosen);
 
 private:
     void readAvailable();

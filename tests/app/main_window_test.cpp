@@ -473,10 +473,9 @@ TEST_F(MainWindowTest, RunsThatCannotStartOrWhoseNameIsTakenSaySoAndKeepEverythi
     EXPECT_EQ(messages.shown, std::vector<std::string>{taken});
     EXPECT_EQ(window->listingText(), exampleListing(2));
     files.files.erase("/os/maison.xml");
-    open([this](const convert::ConversionRequest& request, convert::ConversionHost& host, platform::FileSystem& disk,
-                platform::RandomSource& draws) {
+    open([this](const convert::ConversionRequest& request, platform::FileSystem& disk, platform::RandomSource& draws) {
         files.files["/os/maison.xml"] = "another program's";
-        return convert::runConversion(request, host, disk, draws);
+        return convert::runConversion(request, disk, draws);
     });
     generate(exampleListing(2), "maison");
     EXPECT_EQ(messages.shown, (std::vector<std::string>{taken, taken}));
@@ -504,17 +503,17 @@ struct HeldRunner {
 
     ConversionRunner runner(std::string remaining)
     {
-        return [this, remaining](const convert::ConversionRequest& request, convert::ConversionHost& host,
-                                 platform::FileSystem&, platform::RandomSource&) {
+        return [this, remaining](const convert::ConversionRequest& request, platform::FileSystem&,
+                                 platform::RandomSource&) {
             ++runs;
             seen = request;
-            host.recordConverted({1, 250, 1000});
+            (void)request.progress({1, 250, 1000});
             started = true;
             while (!release) QThread::msleep(1);
             convert::ConversionReport report;
             report.outcome = convert::ConversionOutcome::Done;
             report.primCount = 1;
-            report.listingName = host.askOutputName(request.listingName) + ".xml";
+            report.listingName = request.outputName + ".xml";
             report.localIdCounter = "720002";
             report.remainingListing = remaining;
             ++finished;
@@ -585,38 +584,25 @@ TEST_F(MainWindowTest, RunOnAWorkerDisablesWhatCouldChangeItsInputAndNothingElse
 // counter as they were.
 TEST_F(MainWindowTest, CancelOrQuittingStopsTheRunAndLeavesNoFile)
 {
-    // Lets the first record's report wait until the test stopped the run.
-    struct Gate final : convert::ConversionHost {
-        convert::ConversionHost& inner;
-        std::atomic<bool>& reported;
-        std::atomic<bool>& release;
-        Gate(convert::ConversionHost& host, std::atomic<bool>& r, std::atomic<bool>& go)
-            : inner(host), reported(r), release(go) {}
-        std::string askOutputName(const std::string& proposed) override { return inner.askOutputName(proposed); }
-        bool confirmOverwrite(const std::string& path) override { return inner.confirmOverwrite(path); }
-        bool replacesUnasked() const override { return inner.replacesUnasked(); }
-        void beforePlacing() override { inner.beforePlacing(); }
-        void recordConverted(const convert::ConversionProgress& progress) override
-        {
-            reported = true;
-            while (!release) QThread::msleep(1);
-            inner.recordConverted(progress);
-        }
-    };
     for (const bool quitting : {false, true}) {
         QTemporaryDir folder;
         ASSERT_TRUE(folder.isValid());
         platform::StdFileSystem onDiskFiles;
-        const AppServices onDisk{onDiskFiles, random, dialogs, messages, input, settings};
+        const AppServices onDisk{onDiskFiles, random, dialogs, messages, input, settings, clock};
         std::atomic<bool> reported{false};
         std::atomic<bool> release{false};
         messages.shown.clear();
         window = std::make_unique<MainWindow>(
             session, onDisk,
-            [&](const convert::ConversionRequest& request, convert::ConversionHost& host, platform::FileSystem& disk,
-                platform::RandomSource& draws) {
-                Gate gate(host, reported, release);
-                return convert::runConversion(request, gate, disk, draws);
+            [&](const convert::ConversionRequest& request, platform::FileSystem& disk, platform::RandomSource& draws) {
+                // The first record's report waits until the test stopped the run.
+                convert::ConversionRequest gated = request;
+                gated.progress = [&, window = request.progress](const convert::ConversionProgress& progress) {
+                    reported = true;
+                    while (!release) QThread::msleep(1);
+                    return window(progress);
+                };
+                return convert::runConversion(gated, disk, draws);
             },
             2);
         window->show();
@@ -654,10 +640,9 @@ TEST_F(MainWindowTest, EngineExceptionEndsTheRunAndTheWindowStaysUsable)
 {
     files.addFolder("/os");
     int runs = 0;
-    open([&](const convert::ConversionRequest& request, convert::ConversionHost& host, platform::FileSystem& disk,
-             platform::RandomSource& draws) {
+    open([&](const convert::ConversionRequest& request, platform::FileSystem& disk, platform::RandomSource& draws) {
         if (++runs == 1) throw std::runtime_error("out of memory");
-        return convert::runConversion(request, host, disk, draws);
+        return convert::runConversion(request, disk, draws);
     });
     generate(exampleListing(1), "maison");
     ASSERT_EQ(messages.shown.size(), 1U);

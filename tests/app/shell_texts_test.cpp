@@ -59,7 +59,12 @@ TEST(ShellTexts, OutcomesJoinTheirLanguageEntries)
         {ConversionOutcome::InvalidField, "<103> Y 1,5", "", RequestField::RezY},
         {ConversionOutcome::InvalidField, "<102> " + ownerTyped.substr(0, 300) + "\u2026", "", RequestField::OwnerUuid},
         {ConversionOutcome::InvalidField, "<106>", "", RequestField::LocalIdCounter}};
-    convert::ConversionRequest request{"", "1", "1,5", "2", ownerTyped, "", "/opt/os", "maison.xml"};
+    convert::ConversionRequest request;
+    request.rezX = "1";
+    request.rezY = "1,5";
+    request.rezZ = "2";
+    request.ownerUuid = ownerTyped;
+    request.outputFolder = "/opt/os";
     convert::ConversionReport report;
     report.listingName = "maison.xml";
     report.scenePath = "/opt/os/maison.xml";

@@ -47,7 +47,8 @@ struct FakeWindowServices {
     FakeMessageBox messages;
     FakeInputBox input;
     FakeSettings settings;
-    app::AppServices services{files, random, dialogs, messages, input, settings};
+    FakeClock clock;
+    app::AppServices services{files, random, dialogs, messages, input, settings, clock};
 };
 
 }  // namespace vantor::test

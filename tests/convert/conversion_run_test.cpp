@@ -45,7 +45,8 @@ protected:
     ConversionReport run(const std::string& listing)
     {
         request.listingText = listing;
-        auto report = runConversion(request, host, files, random);
+        request.progress = log.callback();
+        auto report = runConversion(request, files, random);
         EXPECT_EQ(files.openOutputs, 0);
         return report;
     }
@@ -58,12 +59,17 @@ protected:
     }
     void expectUnchanged() { EXPECT_EQ(files.files, before); }
 
-    ConversionRun() { files.addFolder("/os"); }
+    ConversionRun()
+    {
+        files.addFolder("/os");
+        // The user agreed to replace an earlier scene file, as the window asks before a run.
+        request.replaceExisting = true;
+    }
 
     FakeFileSystem files;
     FakeRandom random;
-    ScriptedHost host;
-    ConversionRequest request{"", "125", "125", "25", kOwner, "720001", "/os", "défaut"};
+    ProgressLog log;
+    ConversionRequest request = requestFor("");
     std::map<std::string, std::string> before;
 };
 
@@ -72,8 +78,6 @@ TEST_F(ConversionRun, WritesSceneFileAndListingCopy)
     const std::string listing = crlf({kHeader, lineA("Cube"), kLineB, lineA("Fish"), kLineB});
     const auto report = run(listing);
     EXPECT_EQ(report.outcome, ConversionOutcome::Done);
-    EXPECT_EQ(host.proposals, std::vector<std::string>{"défaut"});
-    EXPECT_EQ(host.overwriteQuestions, std::vector<std::string>{});
     EXPECT_EQ(report.listingName, "maison.xml");
     EXPECT_EQ(report.scenePath, "/os/maison.xml");
     EXPECT_EQ(report.listingCopyPath, "/os/maison.xml_SLbase.txt");
@@ -81,16 +85,16 @@ TEST_F(ConversionRun, WritesSceneFileAndListingCopy)
     EXPECT_EQ(report.localIdCounter, "720003");
     EXPECT_EQ(report.remainingListing, "");
     EXPECT_EQ(files.files.at("/os/maison.xml_SLbase.txt"), listing + "\r\n");
-    ASSERT_EQ(host.progress.size(), 2u);
-    EXPECT_EQ(host.progress.back().recordsDone, 2u);
-    EXPECT_LE(host.progress.front().bytesConsumed, host.progress.back().bytesConsumed);
-    EXPECT_EQ(host.progress.back().bytesTotal, listing.size() + 2);
+    // One report a record, and one more before the files go in place.
+    ASSERT_EQ(log.reports.size(), 3u);
+    EXPECT_EQ(log.reports[1].recordsDone, 2u);
+    EXPECT_LE(log.reports.front().bytesConsumed, log.reports[1].bytesConsumed);
+    EXPECT_EQ(log.reports.back().bytesTotal, listing.size() + 2);
 
-    // The next run continues the counter and proposes the name this one gave.
+    // The next run continues the counter; a name given with ".xml" takes another.
     request.localIdCounter = report.localIdCounter;
-    request.listingName = host.answer = report.listingName;
+    request.outputName = report.listingName;
     const auto second = run(kOneCube);
-    EXPECT_EQ(host.proposals.back(), "maison.xml");
     EXPECT_EQ(second.listingName, "maison.xml.xml");
     EXPECT_EQ(element(files.files.at("/os/maison.xml.xml"), "LocalID"), "720004");
 }
@@ -101,14 +105,14 @@ TEST_F(ConversionRun, RunsThatStopEarlyKeepTheRestAndEarlierFiles)
     const std::string hugeA = "[9:05]  Huge: 1, <1, 2, 3>, <0, 0, 0, 1>, <1.7976931348623157E+308, 1, 1>, ";
     const std::string rest = "\n" + crlf({lineA("Rest"), kLineB, ""});
     struct Row {
-        std::string answer;  // empty: no output name given
-        bool overwrite;
+        std::string name;  // empty: no output name given
+        bool replace;
         std::string listing;
         ConversionOutcome outcome;
         std::string failing, remaining, counter;
     };
     for (const auto& row : std::vector<Row>{
-             {"maison", false, kOneCube, ConversionOutcome::Cancelled, "", kOneCube, "720001"},
+             {"maison", false, kOneCube, ConversionOutcome::NameTaken, "", kOneCube, "720001"},
              {"", true, kOneCube, ConversionOutcome::Cancelled, "", kOneCube, "720001"},
              {"maison", true, crlf({kHeader, lineA("Cube"), kLineB, bad, kLineB, lineA("Rest"), kLineB}),
               ConversionOutcome::ConversionError, "\n" + bad + kLineB + "\r", rest, "720003"},
@@ -125,14 +129,14 @@ TEST_F(ConversionRun, RunsThatStopEarlyKeepTheRestAndEarlierFiles)
              {"maison", true, crlf({kHeader, lineA("Cube"), kLineB}) + lineA("Half"), ConversionOutcome::ConversionError,
               "\n" + lineA("Half") + "\r", "\n", "720003"}}) {
         addEarlierFiles();
-        host.answer = row.answer;
-        host.overwrite = row.overwrite;
+        request.outputName = row.name;
+        request.replaceExisting = row.replace;
         const auto report = run(row.listing);
         EXPECT_EQ(report.outcome, row.outcome) << row.listing;
         EXPECT_EQ(report.failingRecordText, row.failing);
         EXPECT_EQ(report.remainingListing, row.remaining);
         EXPECT_EQ(report.localIdCounter, row.counter);  // the counter keeps what the run took
-        EXPECT_EQ(report.listingName, row.answer + ".xml");
+        EXPECT_EQ(report.listingName, row.name + ".xml");
         expectUnchanged();
     }
 }
@@ -209,7 +213,6 @@ TEST_F(ConversionRun, ValuesNoRunCanTakeAndEmptyListingsEndItBeforeAnyQuestion)
         EXPECT_EQ(report.invalidField, row.field) << row.owner;
         EXPECT_EQ(report.remainingListing, row.listing);
         EXPECT_EQ(report.localIdCounter, row.counter);
-        EXPECT_EQ(report.listingName, "défaut");
         expectUnchanged();
     }
     request.ownerUuid = good;
@@ -220,7 +223,6 @@ TEST_F(ConversionRun, ValuesNoRunCanTakeAndEmptyListingsEndItBeforeAnyQuestion)
         EXPECT_EQ(report.invalidField, RequestField::LocalIdCounter) << counter;
         expectUnchanged();
     }
-    EXPECT_TRUE(host.proposals.empty());
     // Upper-case digits are a UUID too, written as typed.
     request.localIdCounter = "720001";
     request.ownerUuid = "3F1C9A2E-7B40-4D5E-9C81-6A2F0E4B7D13";
@@ -232,6 +234,7 @@ TEST_F(ConversionRun, BothFilesAreReadyBeforeEitherGoesInPlace)
 {
     const std::string scene = "/os/maison.xml", copy = "/os/maison.xml_SLbase.txt";
     // A new name: the scene file goes in only while the name is free; then its copy.
+    request.replaceExisting = false;
     ASSERT_EQ(run(crlf(manyRecords(600))).outcome, ConversionOutcome::Done);
     const std::vector<std::string> placed = {"prepare " + scene, "prepare " + copy, "commitNew " + scene,
                                              "commit " + copy};
@@ -243,6 +246,7 @@ TEST_F(ConversionRun, BothFilesAreReadyBeforeEitherGoesInPlace)
         << "a write after a prepare";
 
     // An earlier file the user agreed to replace is replaced.
+    request.replaceExisting = true;
     files.operations.clear();
     ASSERT_EQ(run(kOneCube).outcome, ConversionOutcome::Done);
     EXPECT_EQ(files.operations.at(files.operations.size() - 2), "commit " + scene);
@@ -266,9 +270,10 @@ TEST_F(ConversionRun, BothFilesAreReadyBeforeEitherGoesInPlace)
     }
 }
 
-TEST_F(ConversionRun, ASceneFileThatAppearsMeanwhileIsReplacedOnlyWhenTheHostSaysSo)
+TEST_F(ConversionRun, ASceneFileThatAppearsMeanwhileIsReplacedOnlyWhenTheRequestSaysSo)
 {
     const std::string scene = "/os/maison.xml", copy = "/os/maison.xml_SLbase.txt";
+    request.replaceExisting = false;
     files.files[copy] = "old copy";
     files.appearMeanwhile[scene] = "another program's";
     before = files.files;
@@ -277,10 +282,9 @@ TEST_F(ConversionRun, ASceneFileThatAppearsMeanwhileIsReplacedOnlyWhenTheHostSay
     EXPECT_EQ(report.outcome, ConversionOutcome::NameTaken);
     EXPECT_EQ(report.scenePath, scene);
     EXPECT_EQ(report.remainingListing, "\n\r\n");
-    EXPECT_TRUE(host.overwriteQuestions.empty());
     expectUnchanged();  // the other program's scene file and the earlier copy stay
 
-    host.replaceUnasked = true;
+    request.replaceExisting = true;
     files.files.erase(scene);
     files.appearMeanwhile[scene] = "another program's";
     ASSERT_EQ(run(kOneCube).outcome, ConversionOutcome::Done);
@@ -331,13 +335,11 @@ TEST_F(ConversionRun, OutputFailuresNameThePathAndLeaveEarlierFilesAlone)
         files.refuseCreate = {refuse};
         files.failCommit = {failCommit};
         request.outputFolder = std::string(failedPath) == "/nowhere" ? "/nowhere" : "/os";
-        host.overwriteQuestions.clear();
         const auto report = run(kOneCube);
         EXPECT_EQ(report.outcome, ConversionOutcome::OutputFailed);
         EXPECT_EQ(report.failedPath, failedPath);
         EXPECT_NE(report.failureReason, "");
         // The scene file was already in place when its copy failed: the earlier one is back.
-        EXPECT_EQ(host.overwriteQuestions.size(), request.outputFolder == "/nowhere" ? 0u : 1u);
         expectUnchanged();
     }
     // Without an earlier copy, the new one goes when its scene file does not arrive.
@@ -360,20 +362,20 @@ TEST_F(ConversionRun, OutputFailuresNameThePathAndLeaveEarlierFilesAlone)
 TEST_F(ConversionRun, NamesThatLeaveTheFolderAreRefused)
 {
     for (const char* name : {"../escape", "a/b", "a\\b", ".", ".."}) {
-        host.answer = name;
+        request.outputName = name;
         const auto report = run(kOneCube);
         EXPECT_EQ(report.outcome, ConversionOutcome::OutputFailed) << name;
         EXPECT_EQ(report.scenePath, "") << name;
         EXPECT_TRUE(files.files.empty()) << name;
         EXPECT_EQ(report.remainingListing, kOneCube);
     }
-    host.answer = "..maison";  // dots inside a name are fine
+    request.outputName = "..maison";  // dots inside a name are fine
     EXPECT_EQ(run(kOneCube).outcome, ConversionOutcome::Done);
 }
 
 TEST_F(ConversionRun, ExampleHouseMatchesTheCheckedInSceneFile)
 {
-    host.answer = "house";
+    request.outputName = "house";
     const auto report = run(readFile(std::filesystem::path(VANTOR_SOURCE_DIR) / "examples" / "house.txt"));
     ASSERT_EQ(report.outcome, ConversionOutcome::Done);
     EXPECT_EQ(report.primCount, 16);
@@ -388,14 +390,14 @@ TEST_F(ConversionRun, ManyRecordsArriveInOrderAndFailuresAmongThemLeaveNothing)
     for (std::size_t i = 0; i < 700; ++i) {
         ASSERT_EQ(element(scene[i + 2], "Name"), "Prim " + std::to_string(i));
         ASSERT_EQ(element(scene[i + 2], "LocalID"), std::to_string(720002 + i));
-        ASSERT_EQ(host.progress[i].recordsDone, i + 1);
+        ASSERT_EQ(log.reports[i].recordsDone, i + 1);
     }
     // A record that does not parse (the counter not taken) or holds a bad number (taken),
     // inside a batch and at a batch's edge, while earlier batches are being written.
     addEarlierFiles();
     for (const auto& [failing, parseFails, counter] : std::vector<std::tuple<std::size_t, bool, std::string>>{
              {300, false, "720302"}, {256, false, "720258"}, {519, true, "720520"}}) {
-        host.progress.clear();
+        log.reports.clear();
         auto lines = manyRecords(700);
         const std::size_t at = 1 + 2 * failing;
         lines[at] = parseFails ? "[9:05]  Broken 1, 2, 3, 4, 5, 6, 7, " : lineA("Bad", "12x");
@@ -406,16 +408,41 @@ TEST_F(ConversionRun, ManyRecordsArriveInOrderAndFailuresAmongThemLeaveNothing)
         EXPECT_EQ(report.remainingListing, "\n" + crlf(rest) + "\r\n");
         EXPECT_EQ(report.localIdCounter, counter);
         EXPECT_EQ(report.primCount, static_cast<int>(failing));
-        EXPECT_EQ(host.progress.size(), failing);
+        EXPECT_EQ(log.reports.size(), failing);
         expectUnchanged();
     }
-    // A host that throws between records: the writer's thread is stopped and joined on the
-    // way out, and both files are dropped.
-    host.throwAt = 600;
+    // A progress callback that throws between records: the writer's thread is stopped and
+    // joined on the way out, and both files are dropped.
+    log.throwAt = 600;
     request.listingText = crlf(manyRecords(1000));
-    EXPECT_THROW((void)runConversion(request, host, files, random), std::runtime_error);
+    request.progress = log.callback();
+    EXPECT_THROW((void)runConversion(request, files, random), std::runtime_error);
     EXPECT_EQ(files.openOutputs, 0);
     expectUnchanged();
+}
+
+TEST_F(ConversionRun, AStoppedRunWritesNothingAndKeepsTheListingAndCounter)
+{
+    const std::string listing = crlf(manyRecords(700));
+    struct Row {
+        const char* name;
+        std::size_t stopAt;  // the progress report that asks to stop
+    };
+    for (const Row& row : {Row{"at the first record", 1}, Row{"among the records, past a batch", 300},
+                           Row{"when both files are complete", 701}}) {
+        SCOPED_TRACE(row.name);
+        addEarlierFiles();
+        log = ProgressLog{};
+        log.stopAt = row.stopAt;
+        const auto report = run(listing);
+        EXPECT_EQ(report.outcome, ConversionOutcome::Stopped);
+        EXPECT_FALSE(report);
+        EXPECT_EQ(log.reports.size(), row.stopAt);
+        EXPECT_EQ(report.remainingListing, listing);
+        EXPECT_EQ(report.localIdCounter, "720001");
+        EXPECT_EQ(report.primCount, 0);
+        expectUnchanged();
+    }
 }
 
 }  // namespace

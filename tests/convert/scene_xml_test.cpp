@@ -27,9 +27,8 @@ std::vector<std::string> namesInScene(const std::string& listing)
     FakeFileSystem files;
     files.addFolder("/os");
     FakeRandom random;
-    ScriptedHost host;
-    const ConversionRequest request{listing, "125", "125", "25", kOwner, "720001", "/os", ""};
-    EXPECT_EQ(runConversion(request, host, files, random).outcome, ConversionOutcome::Done);
+    const ConversionRequest request = requestFor(listing);
+    EXPECT_EQ(runConversion(request, files, random).outcome, ConversionOutcome::Done);
     QXmlStreamReader xml(QByteArray::fromStdString(files.files["/os/maison.xml"]));
     std::vector<std::string> names;
     int groups = 0, owners = 0;

@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 // Listings, files and scene documents for the conversion tests.
@@ -47,31 +48,34 @@ inline std::string element(std::string_view document, const std::string& tag)
     return std::string(document.substr(from, document.find("</" + tag + ">", from) - from));
 }
 
-// Answers the run's questions as told and keeps what it was asked and told.
-class ScriptedHost final : public convert::ConversionHost {
-public:
-    std::string answer = "maison";
-    bool overwrite = true;
-    bool replaceUnasked = false;
-    std::size_t throwAt = 0;  // throws from this many records on, when not 0
-    std::vector<std::string> proposals, overwriteQuestions;
-    std::vector<convert::ConversionProgress> progress;
+// A request for the listing with the window's first-run values, writing maison.xml into /os.
+inline convert::ConversionRequest requestFor(std::string listing)
+{
+    convert::ConversionRequest request;
+    request.listingText = std::move(listing);
+    request.rezX = request.rezY = "125";
+    request.rezZ = "25";
+    request.ownerUuid = kOwner;
+    request.localIdCounter = "720001";
+    request.outputFolder = "/os";
+    request.outputName = "maison";
+    return request;
+}
 
-    std::string askOutputName(const std::string& proposed) override
+// Keeps a run's progress reports. From the report numbered throwAt on (from 1; 0: never) it
+// throws; at the report numbered stopAt (0: never) it asks the run to stop.
+struct ProgressLog {
+    std::vector<convert::ConversionProgress> reports;
+    std::size_t throwAt = 0;
+    std::size_t stopAt = 0;
+
+    convert::ProgressCallback callback()
     {
-        proposals.push_back(proposed);
-        return answer;
-    }
-    bool confirmOverwrite(const std::string& path) override
-    {
-        overwriteQuestions.push_back(path);
-        return overwrite;
-    }
-    bool replacesUnasked() const override { return replaceUnasked; }
-    void recordConverted(const convert::ConversionProgress& p) override
-    {
-        if (throwAt != 0 && p.recordsDone == throwAt) throw std::runtime_error("window closed");
-        progress.push_back(p);
+        return [this](const convert::ConversionProgress& progress) {
+            if (throwAt != 0 && reports.size() + 1 >= throwAt) throw std::runtime_error("window closed");
+            reports.push_back(progress);
+            return stopAt == 0 || reports.size() < stopAt;
+        };
     }
 };
 

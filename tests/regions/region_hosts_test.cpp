@@ -99,7 +99,7 @@ protected:
 TEST_F(RegionHosts, RewritesOnlyTheHostOfEveryRegionFileAndReportsTheOthers)
 {
     const RegionHostsReport report = rewrite(kLocalHost);
-    ASSERT_EQ(report.outcome, RegionHostsOutcome::Done);
+    ASSERT_TRUE(report);
     ASSERT_EQ(report.files.size(), regionFolder().size());
     for (std::size_t i = 0; i < regionFolder().size(); ++i) {
         const RegionFileCase& file = regionFolder()[i];
@@ -158,13 +158,13 @@ TEST_F(RegionHosts, EmptyMissingFolderAndRefusedHostTouchNothing)
 {
     const auto before = files.files;
     for (const char* host : {"a\" b", "1.2.3.256", "", "127.0.0.1\" evil=\"x", "host\r\nline"}) {
-        EXPECT_EQ(rewrite(host).outcome, RegionHostsOutcome::InvalidHost) << host;
+        EXPECT_EQ(rewrite(host).failure, RegionHostsError::InvalidHost) << host;
     }
     EXPECT_EQ(files.files, before);
-    EXPECT_EQ(rewriteRegionHosts(files, "/os/Nowhere", kLocalHost).outcome, RegionHostsOutcome::NoRegionsFolder);
+    EXPECT_EQ(rewriteRegionHosts(files, "/os/Nowhere", kLocalHost).failure, RegionHostsError::NoRegionsFolder);
     files.addFolder("/empty/Regions");
     const RegionHostsReport empty = rewriteRegionHosts(files, "/empty/Regions", kLocalHost);
-    EXPECT_EQ(empty.outcome, RegionHostsOutcome::Done);
+    EXPECT_TRUE(empty);
     EXPECT_TRUE(empty.files.empty());
 }
 

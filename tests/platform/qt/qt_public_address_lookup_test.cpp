@@ -22,7 +22,7 @@ QByteArray httpReply(const QByteArray& body, const QByteArray& status = "200 OK"
            QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
 }
 
-// Looks the address up, through VANTOR_PUBLIC_ADDRESS_URL, at a server on 127.0.0.1 that answers
+// Looks the address up at a server on 127.0.0.1 that answers
 // every request with reply, or never answers when reply is empty; with no reply at all nothing
 // listens there. Gives every answer the lookup reported, including any that came late.
 std::vector<std::optional<std::string>> lookUpAt(const std::optional<QByteArray>& reply)
@@ -46,8 +46,7 @@ std::vector<std::optional<std::string>> lookUpAt(const std::optional<QByteArray>
     EXPECT_TRUE(server.listen(QHostAddress::LocalHost));
     const QUrl url(QStringLiteral("http://127.0.0.1:%1/ip").arg(server.serverPort()));
     if (!reply) server.close();
-    qputenv("VANTOR_PUBLIC_ADDRESS_URL", url.toEncoded());  // the service the program asks
-    QtPublicAddressLookup lookup(QtPublicAddressLookup::serviceUrl(), 1s);
+    QtPublicAddressLookup lookup(QtPublicAddressLookup::serviceUrl(url.toEncoded()), 1s);
     std::vector<std::optional<std::string>> answers;
     QEventLoop loop;
     lookup.start([&](const std::optional<std::string>& address) {
