@@ -57,13 +57,6 @@ std::string element(std::string_view document, const std::string& tag)
     return std::string(document.substr(from, document.find("</" + tag + ">", from) - from));
 }
 
-// Names every output "maison" and replaces earlier files.
-class AnsweringHost final : public convert::ConversionHost {
-public:
-    std::string askOutputName(const std::string&) override { return "maison"; }
-    bool confirmOverwrite(const std::string&) override { return true; }
-};
-
 std::string number(double value)
 {
     char text[40];
@@ -89,7 +82,17 @@ protected:
 
     convert::ConversionReport convert(const std::string& listing, std::string rez[3] = nullptr)
     {
-        convert::ConversionRequest request{listing, "125", "125", "25", kOwner, "720001", "/os", "défaut"};
+        // Every output is named "maison" and replaces earlier files.
+        convert::ConversionRequest request;
+        request.listingText = listing;
+        request.rezX = "125";
+        request.rezY = "125";
+        request.rezZ = "25";
+        request.ownerUuid = kOwner;
+        request.localIdCounter = "720001";
+        request.outputFolder = "/os";
+        request.outputName = "maison";
+        request.replaceExisting = true;
         if (rez) {
             request.rezX = rez[0];
             request.rezY = rez[1];
@@ -98,7 +101,7 @@ protected:
         request.linkObjects = link;
         request.format = format;
         test::FakeRandom random;
-        return convert::runConversion(request, host, files, random);
+        return convert::runConversion(request, files, random);
     }
 
     // The extractor's records of every object of a scene file, one list of parsed records per object.
@@ -156,7 +159,6 @@ protected:
     }
 
     test::FakeFileSystem files;
-    AnsweringHost host;
     test::FakeClock clock;
     ListingRecordBuilder builder{clock};
     bool link = true;
