@@ -1,4 +1,5 @@
 #include "platform/std_platform.h"
+#include "testing/first_difference.h"
 
 #include <gtest/gtest.h>
 
@@ -21,6 +22,7 @@
 
 namespace fs = std::filesystem;
 using vantor::platform::StdFileSystem;
+using vantor::test::firstDifference;
 
 namespace {
 
@@ -221,7 +223,7 @@ TEST_F(StdFileSystemTest, PiecesOfEverySizeArriveWholeAndInOrder)
     const auto written = m_files.readAll(path("big.bin"), nullptr);
     ASSERT_TRUE(written);
     EXPECT_EQ(written->size(), expected.size());
-    EXPECT_TRUE(*written == expected);
+    EXPECT_EQ(firstDifference(*written, expected), std::nullopt);
 }
 
 TEST_F(StdFileSystemTest, SharedReadsGiveTheWholeFileSmallOrLarge)
@@ -233,14 +235,14 @@ TEST_F(StdFileSystemTest, SharedReadsGiveTheWholeFileSmallOrLarge)
         std::ofstream(path("scene.xml"), std::ios::binary) << content;
         const auto shared = m_files.readShared(path("scene.xml"), nullptr);
         ASSERT_TRUE(shared);
-        EXPECT_TRUE(shared->bytes == content) << "size " << size;
+        EXPECT_EQ(firstDifference(shared->bytes, content), std::nullopt) << "size " << size;
         // Mapped, the bytes stay the file's even after the file is replaced by a rename.
         const vantor::platform::StdFileSystem mapping(vantor::platform::LargeFileReading::Map);
         const auto mapped = mapping.readShared(path("scene.xml"), nullptr);
         ASSERT_TRUE(mapped);
         std::ofstream(path("next.xml"), std::ios::binary) << "other";
         std::filesystem::rename(path("next.xml"), path("scene.xml"));
-        EXPECT_TRUE(mapped->bytes == content) << "size " << size;
+        EXPECT_EQ(firstDifference(mapped->bytes, content), std::nullopt) << "size " << size;
     }
 }
 
@@ -281,7 +283,7 @@ TEST_F(StdFileSystemTest, AMappedFileThatShrinksOrIsRewrittenSaysSoAndNeverCrash
     const auto copied = m_files.readShared(path("scene.xml"), nullptr);
     ASSERT_TRUE(copied);
     ASSERT_EQ(::truncate(path("scene.xml").c_str(), 10), 0);
-    EXPECT_TRUE(copied->bytes == content);
+    EXPECT_EQ(firstDifference(copied->bytes, content), std::nullopt);
     EXPECT_FALSE(copied->changed && copied->changed());
 }
 
@@ -370,7 +372,7 @@ TEST_F(StdFileSystemTest, ScratchFilesGiveBackWhatWasAppendedAndLeaveNoTrace)
         }
         const auto block = scratch->finish(nullptr);
         ASSERT_TRUE(block);
-        EXPECT_TRUE(block->bytes == expected);
+        EXPECT_EQ(firstDifference(block->bytes, expected), std::nullopt);
         EXPECT_EQ(entries(), 0u) << "a scratch file has a name in " << folder;
         auto empty = m_files.scratch(nullptr);
         ASSERT_TRUE(empty);
