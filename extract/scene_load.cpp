@@ -3,7 +3,6 @@
 #include "object_parts.h"
 #include "scene_document.h"
 
-#include "parallel/two_halves.h"
 #include "scene/object_layout.h"
 #include "text/number_fast_paths.h"
 #include "text/text_codec.h"
@@ -193,30 +192,19 @@ std::size_t trailingNuls(std::string_view bytes)
 // The positions of objects that are each one SceneObjectGroup element; a null entry for an
 // object without a readable position. Most are found as OpenSim writes them; the others are
 // read by element name, and false comes back when one of those is not a well-formed element.
-// Many objects are read in two halves at once.
 bool readElementPositions(const std::vector<std::string_view>& elements,
                           std::vector<std::optional<ObjectPosition>>& positions)
 {
     positions.assign(elements.size(), std::nullopt);
-    const auto readRange = [&elements, &positions](std::size_t from, std::size_t to) {
-        std::unique_ptr<ObjectParts> parts;
-        for (std::size_t k = from; k < to; ++k) {
-            positions[k] = PositionFinder::find(elements[k]);
-            if (positions[k]) continue;
-            if (!parts) parts = std::make_unique<ObjectParts>();
-            if (!parts->parse(elements[k])) return false;
-            if (const auto position = parts->position()) positions[k] = ObjectPosition{position->first, position->second};
-        }
-        return true;
-    };
-    constexpr std::size_t kWorthTwoThreads = 256;
-    if (elements.size() < kWorthTwoThreads) return readRange(0, elements.size());
-    const std::size_t half = elements.size() / 2;
-    bool firstHalf = false;
-    bool secondHalf = false;
-    parallel::runInTwoHalves([&] { firstHalf = readRange(0, half); },
-                             [&] { secondHalf = readRange(half, elements.size()); });
-    return firstHalf && secondHalf;
+    std::unique_ptr<ObjectParts> parts;
+    for (std::size_t k = 0; k < elements.size(); ++k) {
+        positions[k] = PositionFinder::find(elements[k]);
+        if (positions[k]) continue;
+        if (!parts) parts = std::make_unique<ObjectParts>();
+        if (!parts->parse(elements[k])) return false;
+        if (const auto position = parts->position()) positions[k] = ObjectPosition{position->first, position->second};
+    }
+    return true;
 }
 
 // Reads text as a scene document: its SceneObjectGroup elements are the objects, whatever
