@@ -206,19 +206,14 @@ ExportReport exportFiles(const ObjectLines& table, const std::string& scenePath,
         return report;
     }
 
-    // The listing is built on a second thread while this one writes the scene file: both only
-    // read the table. The listing is written after the scene file, and only when every record
-    // was built.
+    // The scene file is written first, then the listing is built; the listing is written
+    // only when every record was built.
+    sceneFile->write(scene::kSceneFileHead);
+    const bool sceneWritten = writeEntries(table, *sceneFile, stopRequested);
+    sceneFile->write(scene::kSceneFileTail);
     std::string listing;
     std::optional<ExportFailure> recordFailure;
-    bool sceneWritten = false;
-    parallel::runInTwoHalves(
-        [&] {
-            sceneFile->write(scene::kSceneFileHead);
-            sceneWritten = writeEntries(table, *sceneFile, stopRequested);
-            sceneFile->write(scene::kSceneFileTail);
-        },
-        [&] { recordFailure = buildListing(table, clock, listing, stopRequested); });
+    if (sceneWritten) recordFailure = buildListing(table, clock, listing, stopRequested);
     // Past this point the export runs to its end: a stop would leave the scene file without
     // its listing.
     if (!sceneWritten || stopped(stopRequested) || (recordFailure && recordFailure->error == ExportError::Stopped)) {
