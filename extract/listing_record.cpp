@@ -2,7 +2,6 @@
 
 #include "scene/object_layout.h"
 #include "scene/prim_shapes.h"
-#include "text/number_fast_paths.h"
 #include "text/number_forms.h"
 #include "text/xml_text.h"
 
@@ -77,9 +76,9 @@ bool fitsTheIntegerUnits(double value, double (*toUnits)(double))
     if (std::fabs(value) <= 1000) return true;
     if (!std::isfinite(value)) return false;
     char written[text::kMostDecimalBytes];
-    const char* const end = text::writeDecimalQuickly(written, value);
-    const auto read = text::parseNumberQuickly(std::string_view(written, static_cast<std::size_t>(end - written)));
-    return read && text::toIntegerFormQuickly(toUnits(*read));
+    const char* const end = text::writeDecimal(written, value);
+    const auto read = text::parseNumber(std::string_view(written, static_cast<std::size_t>(end - written)));
+    return read && text::toIntegerForm(toUnits(*read));
 }
 
 // "[H:MM]": the hour without a leading zero, the minute with two digits.
@@ -107,7 +106,7 @@ public:
             failure = RecordFailure{RecordError::MissingValue, index};
             return 0;
         }
-        const auto number = text::parseNumberQuickly(m_values[index]);
+        const auto number = text::parseNumber(m_values[index]);
         if (!number) {
             failure = RecordFailure{RecordError::NotANumber, index};
             return 0;
@@ -149,13 +148,13 @@ public:
         text::appendXmlText(out, m_values[index]);
         std::optional<double> number;
         if (how == Copied::HeaderValue || out.find_first_of(" <>") == std::string::npos) {
-            number = text::parseNumberQuickly(out);
+            number = text::parseNumber(out);
         } else {
             m_field.clear();
             for (const char c : out) {
                 if (c != ' ' && c != '<' && c != '>') m_field += c;
             }
-            number = text::parseNumberQuickly(m_field);
+            number = text::parseNumber(m_field);
         }
         if (!number) {
             failure = RecordFailure{RecordError::NotANumber, index};
@@ -174,9 +173,9 @@ private:
 void appendVector(std::string& out, double a, double b)
 {
     out += '<';
-    text::appendDecimalQuickly(out, a);
+    text::appendDecimal(out, a);
     out += ", ";
-    text::appendDecimalQuickly(out, b);
+    text::appendDecimal(out, b);
     out += ", 0>";
 }
 
@@ -201,7 +200,7 @@ BuiltText buildHeaderLine(const ValueList& values, const platform::Clock& clock)
     header.text += ", ";
     header.text += y;
     header.text += ", ";
-    text::appendDecimalQuickly(header.text, z);
+    text::appendDecimal(header.text, z);
     header.text += '>';
     return header;
 }
@@ -310,7 +309,7 @@ BuiltText ListingRecordBuilder::buildLinkedRecords()
                     const std::size_t index = i < 3 ? value::kOffsetX + i : value::kRotationX + i - 3;
                     return fail(BuiltText{{}, RecordFailure{RecordError::ArithmeticFault, index}}, part);
                 }
-                text::appendDecimalQuickly(text, world[i]);
+                text::appendDecimal(text, world[i]);
                 m_values[i < 3 ? value::kPositionX + i : value::kRotationX + i - 3] = text;
             }
         }
@@ -402,7 +401,7 @@ BuiltText ListingRecordBuilder::buildRecord()
     out += ", ";
     appendVector(out, cutBegin, cutEnd);
     out += ", ";
-    text::appendDecimalQuickly(out, hollow);
+    text::appendDecimal(out, hollow);
     out += ", ";
     appendVector(out, twistBegin, twistEnd);
     out += ", ";
@@ -438,11 +437,11 @@ BuiltText ListingRecordBuilder::buildRecord()
         out += ", ";
         appendVector(out, taperX, taperY);
         out += ", ";
-        text::appendDecimalQuickly(out, revolutions);
+        text::appendDecimal(out, revolutions);
         out += ", ";
-        text::appendDecimalQuickly(out, radiusOffset);
+        text::appendDecimal(out, radiusOffset);
         out += ", ";
-        text::appendDecimalQuickly(out, skew);
+        text::appendDecimal(out, skew);
     }
     out += ", 0";
     if (number.failure) {

@@ -4,7 +4,7 @@
 #include "scene_document.h"
 
 #include "scene/object_layout.h"
-#include "text/number_fast_paths.h"
+#include "text/number_forms.h"
 #include "text/text_codec.h"
 
 #include <algorithm>
@@ -65,7 +65,7 @@ private:
         if (!rest.starts_with(open)) return std::nullopt;
         const std::size_t end = rest.find('<', open.size());
         if (end == std::string_view::npos || rest.substr(end, close.size()) != close) return std::nullopt;
-        const auto value = text::parseNumberQuickly(rest.substr(open.size(), end - open.size()));
+        const auto value = text::parseNumber(rest.substr(open.size(), end - open.size()));
         rest.remove_prefix(end + close.size());
         return value;
     }
@@ -155,8 +155,8 @@ bool readObjectLines(std::string_view text, bool checkEncoding, SceneLoad& load,
 std::optional<ObjectPosition> readPosition(const PositionValues& values)
 {
     if (values.valueCount < scene::kPositionValueCount) return std::nullopt;
-    const auto x = text::parseNumberQuickly(values.x);
-    const auto y = text::parseNumberQuickly(values.y);
+    const auto x = text::parseNumber(values.x);
+    const auto y = text::parseNumber(values.y);
     if (!x || !y) return std::nullopt;
     return ObjectPosition{*x, *y};
 }
