@@ -145,7 +145,7 @@ TEST_F(StdFileSystemTest, CommitNewNeverReplacesAndAPreparedFileNeedsOnlyItsRena
     EXPECT_EQ(*m_files.readAll(path("later.xml"), nullptr), "made");
 }
 
-TEST_F(StdFileSystemTest, FailuresGiveAReasonAFolderOrDeviceIsNeverReplacedAndKindsAreTold)
+TEST_F(StdFileSystemTest, FailuresGiveAReasonAndReplaceNoFolderOrDevice)
 {
     fs::create_directories(m_folder / "scene.xml");
     for (const std::string& target : {path("scene.xml"), std::string("/dev/null"), path("missing/scene.xml")}) {
@@ -160,6 +160,11 @@ TEST_F(StdFileSystemTest, FailuresGiveAReasonAFolderOrDeviceIsNeverReplacedAndKi
     EXPECT_FALSE(m_files.readShared(path("nothing.xml"), &sharedReason));
     EXPECT_FALSE(readReason.empty());
     EXPECT_FALSE(sharedReason.empty());
+}
+
+TEST_F(StdFileSystemTest, KindOfTellsWhatAPathIs)
+{
+    fs::create_directories(m_folder / "scene.xml");
     std::ofstream(path("plain.txt")) << "x";
     ASSERT_EQ(::mkfifo(path("pipe").c_str(), 0600), 0);
     using vantor::platform::PathKind;
@@ -202,7 +207,7 @@ TEST_F(StdFileSystemTest, AKilledWriterLeavesNoTemporaryFile)
     EXPECT_EQ(*m_files.readAll(path("scene.xml"), nullptr), "earlier");
 }
 
-TEST_F(StdFileSystemTest, PiecesOfEverySizeArriveWholeAndInOrder)
+TEST_F(StdFileSystemTest, PiecesOfEverySizeArriveWholeInOrder)
 {
     // Small pieces gather in the output's buffer, pieces as large as the buffer go straight
     // to the file; around the buffer's edge both must keep the order.
@@ -248,7 +253,7 @@ TEST_F(StdFileSystemTest, SharedReadsGiveTheWholeFileSmallOrLarge)
 
 // OpenSim may rewrite or shorten a region file while a command has it mapped: the part cut off
 // reads as zeros instead of ending the process (SIGBUS), and the bytes say they changed.
-TEST_F(StdFileSystemTest, AMappedFileThatShrinksOrIsRewrittenSaysSoAndNeverCrashes)
+TEST_F(StdFileSystemTest, AMappedFileThatChangesSaysSoWithoutCrashing)
 {
     const std::size_t size = (std::size_t{8} << 20) + 3;  // large enough to be mapped
     const std::string content(size, 'x');
@@ -355,7 +360,7 @@ TEST_F(StdFileSystemTest, SameFileUnderAnotherNameOrThroughALinkIsTheSameFile)
     EXPECT_FALSE(m_files.isSameFile(path("missing.xml"), path("missing.xml")));
 }
 
-TEST_F(StdFileSystemTest, ScratchFilesGiveBackWhatWasAppendedAndLeaveNoTrace)
+TEST_F(StdFileSystemTest, ScratchFilesGiveBackWhatWasAppendedWithoutATrace)
 {
     const char* const earlier = std::getenv("TMPDIR");
     const std::string kept = earlier ? earlier : "";

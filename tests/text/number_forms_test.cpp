@@ -39,7 +39,7 @@ TEST(NumberForms, IntegerFormRoundsHalfToEvenWithinInt32)
     for (const auto& [in, out] : rows) EXPECT_EQ(toIntegerForm(in), out) << in;
 }
 
-TEST(NumberForms, DecimalFormWritesFifteenDigitsAndReadsBack)
+TEST(NumberForms, DecimalFormHasFifteenDigitsThatReadBack)
 {
     const std::vector<std::pair<double, const char*>> rows = {
         {100.0, "100"}, {-0.5, "-0.5"}, {-0.0, "0"}, {200.0 / 3.0, "66.6666666666667"},
