@@ -49,55 +49,71 @@ std::optional<std::string> documentOf(const PrimRecord& record)
     return documentOf(record, names);
 }
 
-TEST(PrimXml, ShapeTypesAndValueConversions)
+TEST(PrimXml, RecordValuesBecomeTheirElements)
 {
-    const std::vector<std::pair<Fields, std::map<std::string, std::string>>> rows = {
-        {{{11, "1"}, {13, "0.25"}, {14, "0.75"}, {16, "0.95"}, {12, "16"}},  // cylinder, cut and hollow
+    struct Row {
+        const char* name;
+        Fields fields;
+        std::map<std::string, std::string> elements;  // shape values are whole numbers, ties to even
+    };
+    const std::vector<Row> rows = {
+        {"a cylinder, cut and hollow", {{11, "1"}, {13, "0.25"}, {14, "0.75"}, {16, "0.95"}, {12, "16"}},
          {{"ProfileBegin", "12500"}, {"ProfileEnd", "12500"}, {"ProfileCurve", "0"}, {"ProfileShape", "Circle"},
           {"ProfileHollow", "47500"}, {"HollowShape", "Circle"}}},
-        {{{11, "2"}, {20, "0"}, {21, "1"}, {12, "48"}},  // prism, tapered
+        {"a prism, tapered", {{11, "2"}, {20, "0"}, {21, "1"}, {12, "48"}},
          {{"PathScaleX", "200"}, {"PathScaleY", "100"}, {"ProfileCurve", "3"},
           {"ProfileShape", "EquilateralTriangle"}, {"HollowShape", "Triangle"}}},
-        {{{11, "0"}, {23, "-0.333"}, {24, "0.5"}}, {{"PathShearX", "223"}, {"PathShearY", "50"}}},
-        // A shear that rounds to no hundredth is the byte 0, never 256; from -0.0051 on it wraps.
-        {{{11, "0"}, {23, "-0.001684"}, {24, "-0.005"}}, {{"PathShearX", "0"}, {"PathShearY", "0"}}},
-        {{{11, "5"}, {23, "-0.0051"}, {24, "-0.0049999"}}, {{"PathShearX", "255"}, {"PathShearY", "0"}}},
-        {{{11, "1"}, {17, "-0.5"}, {18, "0.5"}}, {{"PathTwistBegin", "-50"}, {"PathTwist", "50"}}},
-        {{{11, "3"}, {20, "0.2"}, {21, "0.8"}, {23, "0.5"}},  // sphere, dimpled
+        {"a box's top shear", {{11, "0"}, {23, "-0.333"}, {24, "0.5"}}, {{"PathShearX", "223"}, {"PathShearY", "50"}}},
+        // A shear that rounds to no hundredth is the byte 0, never 256.
+        {"a shear that rounds to no hundredth is 0", {{11, "0"}, {23, "-0.001684"}, {24, "-0.005"}},
+         {{"PathShearX", "0"}, {"PathShearY", "0"}}},
+        {"from -0.0051 on a shear wraps", {{11, "5"}, {23, "-0.0051"}, {24, "-0.0049999"}},
+         {{"PathShearX", "255"}, {"PathShearY", "0"}}},
+        {"a cylinder's twist", {{11, "1"}, {17, "-0.5"}, {18, "0.5"}},
+         {{"PathTwistBegin", "-50"}, {"PathTwist", "50"}}},
+        {"a sphere, dimpled", {{11, "3"}, {20, "0.2"}, {21, "0.8"}, {23, "0.5"}},
          {{"ProfileBegin", "10000"}, {"ProfileEnd", "10000"}, {"PathBegin", "0"}, {"PathCurve", "32"},
           {"PathScaleX", "100"}, {"PathShearX", "0"}, {"ProfileCurve", "5"}, {"ProfileShape", "HalfCircle"}}},
-        {{{11, "3"}, {13, "0.25"}, {14, "0.75"}, {20, "0"}, {21, "1"}},  // sphere, cut
+        {"a sphere, cut", {{11, "3"}, {13, "0.25"}, {14, "0.75"}, {20, "0"}, {21, "1"}},
          {{"PathBegin", "12500"}, {"PathEnd", "12500"}, {"ProfileBegin", "0"}, {"ProfileEnd", "0"}}},
-        {{{11, "4"}, {32, "2"}, {20, "1"}, {21, "0.25"}, {34, "0.125"}},  // torus: skew ties to even
+        {"a torus: skew ties to even", {{11, "4"}, {32, "2"}, {20, "1"}, {21, "0.25"}, {34, "0.125"}},
          {{"PathRevolutions", "67"}, {"PathCurve", "32"}, {"ProfileCurve", "0"},
           {"PathScaleY", "175"}, {"PathSkew", "12"}}},
-        {{{11, "4"}, {32, "4"}, {34, "0.375"}}, {{"PathRevolutions", "200"}, {"PathSkew", "38"}}},
-        {{{11, "5"}, {13, "0"}, {14, "0.5"}, {26, "0.25"}, {27, "0.75"}, {29, "0.1"}, {30, "-0.1"}, {33, "0.2"},
-          {23, "0.5"}},  // tube
+        {"a torus of four revolutions", {{11, "4"}, {32, "4"}, {34, "0.375"}},
+         {{"PathRevolutions", "200"}, {"PathSkew", "38"}}},
+        {"a tube", {{11, "5"}, {13, "0"}, {14, "0.5"}, {26, "0.25"}, {27, "0.75"}, {29, "0.1"}, {30, "-0.1"},
+          {33, "0.2"}, {23, "0.5"}},
          {{"PathCurve", "32"}, {"ProfileCurve", "1"}, {"ProfileShape", "Square"}, {"PathEnd", "25000"},
           {"ProfileBegin", "12500"}, {"PathTaperX", "10"}, {"PathTaperY", "-10"}, {"PathRadiusOffset", "20"},
           {"PathShearX", "50"}}},
-        {{{11, "6"}, {20, "1"}, {21, "0.5"}, {12, "32"}},  // ring
+        {"a ring", {{11, "6"}, {20, "1"}, {21, "0.5"}, {12, "32"}},
          {{"PathCurve", "32"}, {"ProfileCurve", "3"}, {"PathScaleY", "150"}, {"HollowShape", "Square"}}},
-        {{{11, "1.0"}, {12, "16.000"}}, {{"ProfileShape", "Circle"}, {"HollowShape", "Circle"}}},
-        {{{11, "9"}, {13, "0.5"}, {20, "0"}, {23, "0.5"}},  // unknown type
+        {"type and hole written with decimals", {{11, "1.0"}, {12, "16.000"}},
+         {{"ProfileShape", "Circle"}, {"HollowShape", "Circle"}}},
+        {"an unknown type", {{11, "9"}, {13, "0.5"}, {20, "0"}, {23, "0.5"}},
          {{"ProfileCurve", "0"}, {"PathCurve", "32"}, {"ProfileBegin", "25000"}, {"PathScaleX", "100"},
           {"PathShearX", "0"}, {"ProfileShape", ""}}},
-        {{{1, "128.500000"}, {7, "-0.70711"}}, {{"X", "128.5"}, {"W", "-0.70711"}}},
-        // Shape values are whole numbers, ties to even; positions keep their decimals.
-        {{{11, "4"}, {32, "1.015"}, {1, "5.0000000000001"}}, {{"PathRevolutions", "1"}, {"X", "5.0000000000001"}}},
-        {{{11, "4"}, {32, "1.3330"}, {23, "-0.333"}, {24, "0.125"}}, {{"PathRevolutions", "22"}, {"PathShearY", "12"}}},
-        {{{11, "5"}, {32, "3.333333"}, {33, "0.375"}, {29, "0.125"}, {30, "-0.125"}, {20, "0.125"}},
+        {"position and rotation keep their decimals", {{1, "128.500000"}, {7, "-0.70711"}},
+         {{"X", "128.5"}, {"W", "-0.70711"}}},
+        {"revolutions round; a position keeps its decimals", {{11, "4"}, {32, "1.015"}, {1, "5.0000000000001"}},
+         {{"PathRevolutions", "1"}, {"X", "5.0000000000001"}}},
+        {"a torus, off-grid revolutions and shear", {{11, "4"}, {32, "1.3330"}, {23, "-0.333"}, {24, "0.125"}},
+         {{"PathRevolutions", "22"}, {"PathShearY", "12"}}},
+        {"a tube, off-grid revolutions, offset, taper and scale",
+         {{11, "5"}, {32, "3.333333"}, {33, "0.375"}, {29, "0.125"}, {30, "-0.125"}, {20, "0.125"}},
          {{"PathRevolutions", "156"}, {"PathRadiusOffset", "38"}, {"PathTaperX", "12"}, {"PathTaperY", "-12"},
           {"PathScaleX", "188"}}},
-        {{{11, "0"}, {17, "0.125"}, {18, "-0.375"}, {21, "0.995"}}, {{"PathTwistBegin", "12"}, {"PathTwist", "-38"},
+        {"a box, twist and scale", {{11, "0"}, {17, "0.125"}, {18, "-0.375"}, {21, "0.995"}},
+         {{"PathTwistBegin", "12"}, {"PathTwist", "-38"},
                                                                        {"PathScaleY", "100"}}},
-        {{{11, "4"}, {32, "1.12"}, {20, "0.9999999999999"}}, {{"PathRevolutions", "8"}, {"PathScaleX", "100"}}},
-        {{{11, "4"}, {32, "1.5"}}, {{"PathRevolutions", "33"}}}};
-    for (const auto& [fields, expected] : rows) {
-        const auto document = documentOf(recordWith(fields));
-        ASSERT_TRUE(document) << fields.begin()->second;
-        for (const auto& [tag, value] : expected) EXPECT_EQ(element(*document, tag), value) << tag;
+        {"a torus, a scale just under 1", {{11, "4"}, {32, "1.12"}, {20, "0.9999999999999"}},
+         {{"PathRevolutions", "8"}, {"PathScaleX", "100"}}},
+        {"a torus of one and a half revolutions", {{11, "4"}, {32, "1.5"}}, {{"PathRevolutions", "33"}}}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const auto document = documentOf(recordWith(row.fields));
+        ASSERT_TRUE(document);
+        for (const auto& [tag, value] : row.elements) EXPECT_EQ(element(*document, tag), value) << tag;
     }
 }
 
