@@ -65,6 +65,8 @@ failed=0
 for target in "${targets[@]}"; do
   corpus="$build/corpus/$target"
   seeds="$build/seeds/$target"
+  # A fixed run takes the stored seeds as the tree holds them now, nothing left from before.
+  if [ "$fixed" = 1 ]; then rm -rf "$seeds"; fi
   mkdir -p "$corpus" "$seeds" "$build/artifacts" "$build/logs"
   for seed in $(tree_seeds "$target"); do cp -f "$seed" "$seeds/"; done
   if [ -d "$root/fuzz/corpus/$target" ]; then cp -f "$root/fuzz/corpus/$target"/* "$seeds/"; fi
