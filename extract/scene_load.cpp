@@ -3,6 +3,7 @@
 #include "object_parts.h"
 #include "scene_document.h"
 
+#include "parallel/two_halves.h"
 #include "scene/object_layout.h"
 #include "text/number_forms.h"
 #include "text/text_codec.h"
@@ -27,14 +28,14 @@ bool isObjectLine(std::string_view line)
     return text::countCharacters(line) >= kShortestObjectLine;
 }
 
-// What reading the lines of a text found.
+// What reading one stretch of whole lines found.
 struct StretchRead {
     bool validEncoding = true;  // false: a line that is not valid UTF-8 ended the reading
     bool oneObjectLines = true;  // every object line read holds one whole object
     LoadOutcome outcome = LoadOutcome::Complete;
     ReadError readError = ReadError::TooFewValues;
     std::size_t lineCount = 0;     // lines read
-    std::size_t lineNumber = 0;    // stop or read error: its line, from 1
+    std::size_t lineNumber = 0;    // stop or read error: its line, from 1 in the stretch
     std::size_t objectNumber = 0;  // likewise its object
     std::vector<std::string_view> objects;
     std::vector<ObjectPosition> positions;  // of the objects before a stop or read error
@@ -87,13 +88,12 @@ std::optional<ObjectPosition> objectPosition(std::string_view object, const Posi
     return ObjectPosition{position->first, position->second};
 }
 
-// Cuts text into lines, keeps the object lines and reads their positions up to a cut-off
-// line or a read error. A read error ends the reading; with checkEncoding, so does the first
-// line that is not valid UTF-8.
-StretchRead readStretch(std::string_view text, bool checkEncoding)
+// Cuts text into lines, keeps the object lines and, while placing, reads their positions up
+// to a cut-off line or a read error. A read error ends the reading; with checkEncoding, so
+// does the first line that is not valid UTF-8.
+StretchRead readStretch(std::string_view text, bool checkEncoding, bool placing)
 {
     StretchRead read;
-    bool placing = true;
     std::unique_ptr<ObjectParts> parts;
     text::LineCursor cursor(text);
     while (const auto line = cursor.next()) {
@@ -128,25 +128,70 @@ StretchRead readStretch(std::string_view text, bool checkEncoding)
     return read;
 }
 
+// Where a large text is cut in two for reading on two threads: just after the first line end
+// from the middle on, so both halves cut their lines as the whole text would. Zero when the
+// text is too small to be worth it or has no line end there.
+std::size_t halfway(std::string_view text)
+{
+    if (!parallel::isWorthTwoHalves(text.size())) return 0;
+    // Two plain searches: a search for either character tests every byte one by one, which
+    // costs seconds when the half holds no line end at all (a file of one long line).
+    const std::size_t end = std::min(text.find('\r', text.size() / 2), text.find('\n', text.size() / 2));
+    if (end == std::string_view::npos) return 0;
+    return end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
+}
+
 // Reads the object lines of text into load and objects, as far as a cut-off line or a read
 // error lets it. Gives up (false) when checkEncoding finds a line that is not valid UTF-8
-// before any read error. oneObjectLines tells whether every object line read held one whole
-// object.
+// before any read error. A large text is read in two halves at once; the second half's
+// findings count only as far as the first half let the reading go on. oneObjectLines tells
+// whether every object line read held one whole object.
 bool readObjectLines(std::string_view text, bool checkEncoding, SceneLoad& load,
                      std::vector<std::string_view>& objects, bool& oneObjectLines)
 {
-    StretchRead read = readStretch(text, checkEncoding);
-    if (!read.validEncoding) return false;
-    oneObjectLines = read.oneObjectLines;
-    if (read.outcome != LoadOutcome::Complete) {
-        load.outcome = read.outcome;
-        load.readError = read.readError;
-        load.lineNumber = read.lineNumber;
-        load.objectNumber = read.objectNumber;
+    oneObjectLines = true;
+    const std::size_t split = halfway(text);
+    std::vector<std::string_view> parts{text};
+    if (split != 0) parts = {text.substr(0, split), text.substr(split)};
+    std::vector<StretchRead> stretches(parts.size());
+    const auto readPart = [&stretches, &parts, checkEncoding](std::size_t i) {
+        stretches[i] = readStretch(parts[i], checkEncoding, true);
+    };
+    if (parts.size() == 1) {
+        readPart(0);
+    } else {
+        parallel::runInTwoHalves([&] { readPart(0); }, [&] { readPart(1); });
     }
-    if (load.outcome == LoadOutcome::ReadError) return true;
-    load.positions = std::move(read.positions);
-    objects = std::move(read.objects);
+
+    bool placing = true;
+    std::size_t lineBase = 0;
+    for (std::size_t i = 0; i < stretches.size(); ++i) {
+        StretchRead& read = stretches[i];
+        // After a cut-off line nothing more is placed, so a read error that ended this
+        // stretch early does not count: read it again without placing.
+        if (!placing && read.outcome == LoadOutcome::ReadError) {
+            read = readStretch(parts[i], checkEncoding, false);
+        }
+        if (!read.validEncoding) return false;
+        oneObjectLines = oneObjectLines && read.oneObjectLines;
+        if (placing) {
+            load.positions.insert(load.positions.end(), read.positions.begin(), read.positions.end());
+            if (read.outcome != LoadOutcome::Complete) {
+                load.outcome = read.outcome;
+                load.readError = read.readError;
+                load.lineNumber = lineBase + read.lineNumber;
+                load.objectNumber = objects.size() + read.objectNumber;
+                placing = false;
+            }
+        }
+        if (load.outcome == LoadOutcome::ReadError) {
+            load.positions.clear();
+            objects.clear();
+            return true;
+        }
+        objects.insert(objects.end(), read.objects.begin(), read.objects.end());
+        lineBase += read.lineCount;
+    }
     return true;
 }
 

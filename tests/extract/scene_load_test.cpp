@@ -90,8 +90,8 @@ TEST(SceneLoad, OutcomesNameTheirLineAndObjectWhateverTheCount)
 {
     std::string short24;  // a small object of 24 values, so that a large file is quick to build
     for (int i = 0; i < 24; ++i) short24 += "<v>" + std::to_string(i) + "</v>";
-    // 33000 objects: no limit of 32767.
-    for (const std::size_t count : {std::size_t{40}, std::size_t{33000}}) {
+    // 60000 objects: no limit of 32767, and a file large enough to be read in two halves.
+    for (const std::size_t count : {std::size_t{40}, std::size_t{60000}}) {
         SCOPED_TRACE(count);
         std::vector<std::string> objects(count, short24);
         const std::size_t early = count / 4;

@@ -1,2 +1,2 @@
 #pragma once
-#include <string>
+#include "parallel/two_halves.h"
