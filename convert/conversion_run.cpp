@@ -129,8 +129,6 @@ ConversionReport runConversion(const ConversionRequest& request, ConversionHost&
     copy->write(normalised ? *normalised : text);
     copy->write("\r\n");
 
-    // The writer's thread writes the documents while this thread reads the listing and
-    // computes them; it is stopped and joined before the files go.
     std::string escapedOwner;
     text::appendXmlEscaped(escapedOwner, request.ownerUuid);
     DocumentWriter writer(*sceneFile, escapedOwner);
