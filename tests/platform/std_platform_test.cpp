@@ -233,7 +233,7 @@ TEST_F(StdFileSystemTest, PiecesOfEverySizeArriveWholeInOrder)
 
 TEST_F(StdFileSystemTest, SharedReadsGiveTheWholeFileSmallOrLarge)
 {
-    // Large files are read in two halves at once; the halves must meet exactly.
+    // Small files are copied; large ones are too, or mapped.
     for (const std::size_t size : {std::size_t{5}, (std::size_t{8} << 20) + 3}) {
         std::string content(size, '\0');
         for (std::size_t i = 0; i < size; ++i) content[i] = static_cast<char>('a' + (i * 7 + i / 4099) % 26);
