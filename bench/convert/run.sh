@@ -105,10 +105,11 @@ everywhere in one pass, which costs one copy of the listing, and the records are
 front. Both files are flushed to the device (\`fsync\`, then their folder) before either is put
 in place, so the floor is not dd writing the bytes but dd writing them and flushing them as
 well (\`conv=fsync\`): without the flush dd would measure the page cache, and the converter the
-device. Every prim costs about 3 µs of processor time: parsing some 35 fields, 32 random draws and its values,
-some 40 numbers in their decimal and integer forms, 2.6 kB of document text and the kernel's
-copy of it (\`bench/convert/prim_xml_bench\` measures the parse, the values and the document
-alone). Reading, decoding and checking the listing before the run takes about 25 ms.
+device. Every prim costs about 3 µs of processor time: parsing some 35 fields, 32 random
+draws and its values, some 40 numbers in their decimal and integer forms, 2.6 kB of document
+text and the kernel's copy of it (\`bench/convert/prim_xml_bench\` measures the parse, the
+values and the document alone). Reading, decoding and checking the listing before the run
+takes about 25 ms.
 TEXT
 )
 echo "$summary"

@@ -96,8 +96,8 @@ Machine: $machine.
 | its peak memory | $opensim_peak_mb MiB | |
 
 The file is mapped read-only, not copied (the resident set counts the mapped file once); its
-lines are scanned in one pass, the scene file is written (its kept lines going out in blocks
-straight from the mapping) and then the listing is built, all on one thread. The OpenSim file
+lines are scanned in two halves at once, then the scene file is written (its kept lines going
+out in blocks straight from the mapping) and the listing is built, on one thread. The OpenSim file
 is one line of 50,000 \`SceneObjectGroup\` elements: they are found by their closing tags,
 each object's position is taken from its root part's \`GroupPosition\`, and each kept object
 is parsed with pugixml when its listing records are built, one per part. The floor, \`wc -l\`,
