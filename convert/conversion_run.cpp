@@ -151,8 +151,6 @@ private:
         m_copy->write(normalised ? *normalised : text);
         m_copy->write("\r\n");
 
-        // The writer's thread writes the documents while this thread reads the listing and
-        // computes them; it is stopped and joined before the files go.
         std::string escapedOwner;
         text::appendXmlEscaped(escapedOwner, m_request.ownerUuid);
         DocumentWriter writer(*m_sceneFile, escapedOwner, m_request.linkObjects);

@@ -1,7 +1,6 @@
 #include "document_writer.h"
 
 #include <algorithm>
-#include <utility>
 
 namespace vantor::convert {
 
@@ -16,135 +15,30 @@ constexpr std::size_t kSlackBytes = std::size_t{64} << 10;
 DocumentWriter::DocumentWriter(platform::OutputFile& scene, std::string_view escapedOwnerUuid, bool linkObjects)
     : m_scene(scene), m_escapedOwnerUuid(escapedOwnerUuid), m_linkObjects(linkObjects)
 {
-    for (Batch& batch : m_batches) m_free.push_back(&batch);
-    m_thread = std::thread([this] { run(); });
-}
-
-DocumentWriter::~DocumentWriter()
-{
-    stop();
-}
-
-void DocumentWriter::stop()
-{
-    if (!m_thread.joinable()) return;
-    {
-        const std::lock_guard lock(m_mutex);
-        m_abandoned = true;
-    }
-    m_changed.notify_all();
-    m_thread.join();
-}
-
-void DocumentWriter::rethrowFailure()
-{
-    std::exception_ptr failure;
-    {
-        const std::lock_guard lock(m_mutex);
-        failure = m_failure;
-    }
-    if (!failure) return;
-    stop();
-    std::rethrow_exception(failure);
-}
-
-PreparedDocument& DocumentWriter::next()
-{
-    if (!m_filling) {
-        std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [this] { return !m_free.empty() || m_failure; });
-        if (m_failure) {
-            lock.unlock();
-            rethrowFailure();
-        }
-        m_filling = m_free.front();
-        m_free.pop_front();
-        m_filling->count = 0;
-    }
-    return m_filling->documents[m_filling->count];
 }
 
 void DocumentWriter::add()
 {
-    if (++m_filling->count < kBatchSize) return;
-    {
-        const std::lock_guard lock(m_mutex);
-        m_queued.push_back(std::exchange(m_filling, nullptr));
+    if (m_linkObjects) {
+        writeLinked(m_document);
+        return;
     }
-    m_changed.notify_all();
+    writeAlone(m_document);
 }
 
 void DocumentWriter::finish()
 {
-    {
-        const std::lock_guard lock(m_mutex);
-        if (m_filling && m_filling->count > 0) m_queued.push_back(m_filling);
-        m_filling = nullptr;
-        m_finishing = true;
-    }
-    m_changed.notify_all();
-    if (m_thread.joinable()) m_thread.join();
-    rethrowFailure();
+    endObject();
+    writePiece();
 }
 
-DocumentWriter::Batch* DocumentWriter::takeQueued()
+void DocumentWriter::writeAlone(const PreparedDocument& document)
 {
-    std::unique_lock lock(m_mutex);
-    m_changed.wait(lock, [this] { return m_abandoned || m_finishing || !m_queued.empty(); });
-    if (m_abandoned || m_queued.empty()) return nullptr;
-    Batch* const batch = m_queued.front();
-    m_queued.pop_front();
-    return batch;
-}
-
-void DocumentWriter::giveBack(Batch* batch)
-{
-    {
-        const std::lock_guard lock(m_mutex);
-        m_free.push_back(batch);
-    }
-    m_changed.notify_all();
-}
-
-void DocumentWriter::run()
-{
-    try {
-        while (Batch* const batch = takeQueued()) {
-            writeBatch(*batch);
-            giveBack(batch);
-        }
-        bool abandoned = false;
-        {
-            const std::lock_guard lock(m_mutex);
-            abandoned = m_abandoned;
-        }
-        if (!abandoned) {
-            endObject();
-            writePiece();
-        }
-    } catch (...) {
-        {
-            const std::lock_guard lock(m_mutex);
-            m_failure = std::current_exception();
-        }
-        m_changed.notify_all();
-    }
-}
-
-void DocumentWriter::writeBatch(const Batch& batch)
-{
-    for (std::size_t i = 0; i < batch.count; ++i) {
-        const PreparedDocument& document = batch.documents[i];
-        if (m_linkObjects) {
-            writeLinked(document);
-            continue;
-        }
-        const PrimTexts texts{m_escapedOwnerUuid, document.localId, document.objectUuid, document.name};
-        char* end = writePrimDocument(room(primDocumentBound(texts) + "\r\n"sv.size()), document.values, texts);
-        *end++ = '\r';
-        *end++ = '\n';
-        wrote(end);
-    }
+    const PrimTexts texts{m_escapedOwnerUuid, document.localId, document.objectUuid, document.name};
+    char* end = writePrimDocument(room(primDocumentBound(texts) + "\r\n"sv.size()), document.values, texts);
+    *end++ = '\r';
+    *end++ = '\n';
+    wrote(end);
 }
 
 void DocumentWriter::writeLinked(const PreparedDocument& document)
@@ -176,11 +70,7 @@ void DocumentWriter::endObject()
 {
     if (m_rootHeld) {
         m_rootHeld = false;
-        const PrimTexts texts{m_escapedOwnerUuid, m_root.localId, m_root.objectUuid, m_root.name};
-        char* end = writePrimDocument(room(primDocumentBound(texts) + "\r\n"sv.size()), m_root.values, texts);
-        *end++ = '\r';
-        *end++ = '\n';
-        wrote(end);
+        writeAlone(m_root);
     } else if (m_groupOpen) {
         m_groupOpen = false;
         char* out = room(kGroupEnd.size() + "\r\n"sv.size());

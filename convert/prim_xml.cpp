@@ -1,7 +1,6 @@
 #include "prim_xml.h"
 
 #include "scene/prim_shapes.h"
-#include "text/number_fast_paths.h"
 #include "text/number_forms.h"
 #include "text/xml_text.h"
 
@@ -26,7 +25,7 @@ public:
     {
         if (!m_ok) return 0;
         if (index >= m_record.fieldCount()) return fail();
-        const auto value = text::parseNumberQuickly(m_record.field(index));
+        const auto value = text::parseNumber(m_record.field(index));
         if (!value) return fail();
         return *value;
     }
@@ -34,7 +33,7 @@ public:
     std::int32_t integer(double value)
     {
         if (!m_ok) return 0;
-        const auto rounded = text::toIntegerFormQuickly(value);
+        const auto rounded = text::toIntegerForm(value);
         if (!rounded) {
             m_ok = false;
             return 0;
@@ -359,7 +358,7 @@ public:
     {
         text::forEachEscapedPiece(text, [this](std::string_view piece) { this->text(piece); });
     }
-    void decimal(double value) { m_out = text::writeDecimalQuickly(m_out, value); }
+    void decimal(double value) { m_out = text::writeDecimal(m_out, value); }
     void integer(std::int32_t value) { m_out = text::writeInteger(m_out, value); }
 
     [[nodiscard]] char* end() const { return m_out; }

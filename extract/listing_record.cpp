@@ -2,7 +2,6 @@
 
 #include "scene/object_layout.h"
 #include "scene/prim_shapes.h"
-#include "text/number_fast_paths.h"
 #include "text/number_forms.h"
 #include "text/xml_text.h"
 
@@ -77,9 +76,9 @@ bool fitsTheIntegerUnits(double value, double (*toUnits)(double))
     if (std::fabs(value) <= 1000) return true;
     if (!std::isfinite(value)) return false;
     char written[text::kMostDecimalBytes];
-    const char* const end = text::writeDecimalQuickly(written, value);
-    const auto read = text::parseNumberQuickly(std::string_view(written, static_cast<std::size_t>(end - written)));
-    return read && text::toIntegerFormQuickly(toUnits(*read));
+    const char* const end = text::writeDecimal(written, value);
+    const auto read = text::parseNumber(std::string_view(written, static_cast<std::size_t>(end - written)));
+    return read && text::toIntegerForm(toUnits(*read));
 }
 
 // "[H:MM]": the hour without a leading zero, the minute with two digits.
@@ -107,7 +106,7 @@ public:
             failure = RecordFailure{RecordError::MissingValue, index};
             return 0;
         }
-        const auto number = text::parseNumberQuickly(m_values[index]);
+        const auto number = text::parseNumber(m_values[index]);
         if (!number) {
             failure = RecordFailure{RecordError::NotANumber, index};
             return 0;
@@ -149,13 +148,13 @@ public:
         text::appendXmlText(out, m_values[index]);
         std::optional<double> number;
         if (how == Copied::HeaderValue || out.find_first_of(" <>") == std::string::npos) {
-            number = text::parseNumberQuickly(out);
+            number = text::parseNumber(out);
         } else {
             m_field.clear();
             for (const char c : out) {
                 if (c != ' ' && c != '<' && c != '>') m_field += c;
             }
-            number = text::parseNumberQuickly(m_field);
+            number = text::parseNumber(m_field);
         }
         if (!number) {
             failure = RecordFailure{RecordError::NotANumber, index};
@@ -180,9 +179,9 @@ struct ShapeVector {
 void appendVector(std::string& out, const ShapeVector& vector)
 {
     out += '<';
-    text::appendDecimalQuickly(out, vector.a);
+    text::appendDecimal(out, vector.a);
     out += ", ";
-    text::appendDecimalQuickly(out, vector.b);
+    text::appendDecimal(out, vector.b);
     out += ", 0>";
 }
 
@@ -290,11 +289,11 @@ void appendShapeValues(std::string& out, NumberReader& number, LineB lineB)
         out += ", ";
         vector(value::kPathTaperX, kHundredths, value::kPathTaperY, kHundredths);
         out += ", ";
-        text::appendDecimalQuickly(out, number.shape(value::kPathRevolutions, kRevolutions));
+        text::appendDecimal(out, number.shape(value::kPathRevolutions, kRevolutions));
         out += ", ";
-        text::appendDecimalQuickly(out, number.shape(value::kPathRadiusOffset, kHundredths));
+        text::appendDecimal(out, number.shape(value::kPathRadiusOffset, kHundredths));
         out += ", ";
-        text::appendDecimalQuickly(out, number.shape(value::kPathSkew, kHundredths));
+        text::appendDecimal(out, number.shape(value::kPathSkew, kHundredths));
         return;
     }
 }
@@ -329,7 +328,7 @@ BuiltText buildHeaderLine(const ValueList& values, const platform::Clock& clock)
     header.text += ", ";
     header.text += y;
     header.text += ", ";
-    text::appendDecimalQuickly(header.text, z);
+    text::appendDecimal(header.text, z);
     header.text += '>';
     return header;
 }
@@ -428,7 +427,7 @@ std::optional<RecordFailure> ListingRecordBuilder::setWorldPlacement(const Place
             const std::size_t index = i < 3 ? value::kOffsetX + i : value::kRotationX + i - 3;
             return RecordFailure{RecordError::ArithmeticFault, index};
         }
-        text::appendDecimalQuickly(text, number);
+        text::appendDecimal(text, number);
         m_values[i < 3 ? value::kPositionX + i : value::kRotationX + i - 3] = text;
     }
     return std::nullopt;
@@ -465,7 +464,7 @@ BuiltText ListingRecordBuilder::buildRecord(int linkNumber)
     out += ", ";
     appendVector(out, cut);
     out += ", ";
-    text::appendDecimalQuickly(out, hollow);
+    text::appendDecimal(out, hollow);
     out += ", ";
     appendVector(out, twist);
     out += ", ";

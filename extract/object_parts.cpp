@@ -1,7 +1,7 @@
 #include "object_parts.h"
 
 #include "scene/object_layout.h"
-#include "text/number_fast_paths.h"
+#include "text/number_forms.h"
 
 #include <pugixml.hpp>
 
@@ -318,8 +318,8 @@ std::optional<std::pair<double, double>> ObjectParts::position() const
     ValueList values(scene::kUsedValueCount);
     const std::string groupPosition(scene::outerElement(value::kPositionX));
     d.vectorInto(d.parts.front().child(groupPosition.c_str()), value::kPositionX, 2, values);
-    const auto x = text::parseNumberQuickly(values[value::kPositionX]);
-    const auto y = text::parseNumberQuickly(values[value::kPositionY]);
+    const auto x = text::parseNumber(values[value::kPositionX]);
+    const auto y = text::parseNumber(values[value::kPositionY]);
     if (!x || !y) return std::nullopt;
     return std::pair{*x, *y};
 }

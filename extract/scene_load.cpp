@@ -5,7 +5,7 @@
 
 #include "parallel/two_halves.h"
 #include "scene/object_layout.h"
-#include "text/number_fast_paths.h"
+#include "text/number_forms.h"
 #include "text/text_codec.h"
 
 #include <algorithm>
@@ -66,7 +66,7 @@ private:
         if (!rest.starts_with(open)) return std::nullopt;
         const std::size_t end = rest.find('<', open.size());
         if (end == std::string_view::npos || rest.substr(end, close.size()) != close) return std::nullopt;
-        const auto value = text::parseNumberQuickly(rest.substr(open.size(), end - open.size()));
+        const auto value = text::parseNumber(rest.substr(open.size(), end - open.size()));
         rest.remove_prefix(end + close.size());
         return value;
     }
@@ -200,8 +200,8 @@ bool readObjectLines(std::string_view text, bool checkEncoding, SceneLoad& load,
 std::optional<ObjectPosition> readPosition(const PositionValues& values)
 {
     if (values.valueCount < scene::kPositionValueCount) return std::nullopt;
-    const auto x = text::parseNumberQuickly(values.x);
-    const auto y = text::parseNumberQuickly(values.y);
+    const auto x = text::parseNumber(values.x);
+    const auto y = text::parseNumber(values.y);
     if (!x || !y) return std::nullopt;
     return ObjectPosition{*x, *y};
 }
@@ -237,30 +237,19 @@ std::size_t trailingNuls(std::string_view bytes)
 // The positions of objects that are each one SceneObjectGroup element; a null entry for an
 // object without a readable position. Most are found as OpenSim writes them; the others are
 // read by element name, and false comes back when one of those is not a well-formed element.
-// Many objects are read in two halves at once.
 bool readElementPositions(const std::vector<std::string_view>& elements,
                           std::vector<std::optional<ObjectPosition>>& positions)
 {
     positions.assign(elements.size(), std::nullopt);
-    const auto readRange = [&elements, &positions](std::size_t from, std::size_t to) {
-        std::unique_ptr<ObjectParts> parts;
-        for (std::size_t k = from; k < to; ++k) {
-            positions[k] = PositionFinder::find(elements[k]);
-            if (positions[k]) continue;
-            if (!parts) parts = std::make_unique<ObjectParts>();
-            if (!parts->parse(elements[k])) return false;
-            if (const auto position = parts->position()) positions[k] = ObjectPosition{position->first, position->second};
-        }
-        return true;
-    };
-    constexpr std::size_t kWorthTwoThreads = 256;
-    if (elements.size() < kWorthTwoThreads) return readRange(0, elements.size());
-    const std::size_t half = elements.size() / 2;
-    bool firstHalf = false;
-    bool secondHalf = false;
-    parallel::runInTwoHalves([&] { firstHalf = readRange(0, half); },
-                             [&] { secondHalf = readRange(half, elements.size()); });
-    return firstHalf && secondHalf;
+    std::unique_ptr<ObjectParts> parts;
+    for (std::size_t k = 0; k < elements.size(); ++k) {
+        positions[k] = PositionFinder::find(elements[k]);
+        if (positions[k]) continue;
+        if (!parts) parts = std::make_unique<ObjectParts>();
+        if (!parts->parse(elements[k])) return false;
+        if (const auto position = parts->position()) positions[k] = ObjectPosition{position->first, position->second};
+    }
+    return true;
 }
 
 // Reads text as a scene document: its SceneObjectGroup elements are the objects, whatever

@@ -4,7 +4,6 @@
 #include "scene_archive.h"
 
 #include "archive/region_archive.h"
-#include "parallel/two_halves.h"
 #include "scene/scene_file.h"
 
 #include <algorithm>
@@ -89,14 +88,13 @@ bool writeEntries(const ObjectLines& table, platform::OutputFile& out, const std
     return true;
 }
 
-// Appends the records of objects [from, to) to listing, each followed by CR LF; the first
-// object that gives no record ends it.
-std::optional<ExportFailure> appendRecords(const ObjectLines& table, std::size_t from, std::size_t to,
-                                           ListingRecordBuilder& builder, std::string& listing,
-                                           const std::function<bool()>& stopRequested)
+// Appends the records of every object to listing, each followed by CR LF; the first object
+// that gives no record ends it.
+std::optional<ExportFailure> appendRecords(const ObjectLines& table, ListingRecordBuilder& builder,
+                                           std::string& listing, const std::function<bool()>& stopRequested)
 {
     std::string buffer;
-    for (std::size_t k = from; k < to; ++k) {
+    for (std::size_t k = 0; k < table.size(); ++k) {
         if (stopped(stopRequested)) return stopFailure();
         const BuiltText record = builder.buildListingRecord(table.read(k, buffer));
         if (!record) return objectFailure(ExportError::RecordFailed, k + 1, builder.name(), *record.failure);
@@ -106,45 +104,8 @@ std::optional<ExportFailure> appendRecords(const ObjectLines& table, std::size_t
     return std::nullopt;
 }
 
-// The records of the second half of a table, built on a thread of their own by a builder that
-// starts with no type code and no hole code. A record depends on the codes carried in only
-// until some object of the half has set both codes by its shape: from the object after that
-// one, settled, on, the records are those a single builder would write.
-struct SecondHalf {
-    std::string text;
-    std::vector<std::size_t> ends;  // where the records of each object end in text
-    std::optional<ExportFailure> failure;
-    std::optional<std::size_t> settled;  // the first object whose records hold whatever came before
-};
-
-SecondHalf buildSecondHalf(const ObjectLines& table, std::size_t from, const platform::Clock& clock,
-                           const std::function<bool()>& stopRequested)
-{
-    SecondHalf half;
-    half.text.reserve((table.size() - from) * 256);
-    ListingRecordBuilder builder(clock);
-    std::string buffer;
-    for (std::size_t k = from; k < table.size(); ++k) {
-        if (stopped(stopRequested)) {
-            half.failure = stopFailure();
-            return half;
-        }
-        const BuiltText record = builder.buildListingRecord(table.read(k, buffer));
-        if (!record) {
-            half.failure = objectFailure(ExportError::RecordFailed, k + 1, builder.name(), *record.failure);
-            return half;
-        }
-        half.text += record.text;
-        half.text += kLineEnd;
-        half.ends.push_back(half.text.size());
-        if (!half.settled && builder.typeCode() && builder.holeCode()) half.settled = k + 1;
-    }
-    return half;
-}
-
 // Builds the listing of a table: the header line, then two lines per object (per part of a
-// linked object), every line ending in CR LF; or the first object that gives no record. A
-// large table has its second half built on a second thread.
+// linked object), every line ending in CR LF; or the first object that gives no record.
 std::optional<ExportFailure> buildListing(const ObjectLines& table, const platform::Clock& clock,
                                           std::string& listing, const std::function<bool()>& stopRequested)
 {
@@ -160,23 +121,7 @@ std::optional<ExportFailure> buildListing(const ObjectLines& table, const platfo
     listing += header.text;
     listing += kLineEnd;
     ListingRecordBuilder builder(clock);
-
-    constexpr std::size_t kWorthTwoBuilders = 1024;
-    const std::size_t split = table.size() >= kWorthTwoBuilders ? table.size() / 2 : table.size();
-    SecondHalf second;
-    std::optional<ExportFailure> firstFailure;
-    const auto buildFirstHalf = [&] { firstFailure = appendRecords(table, 0, split, builder, listing, stopRequested); };
-    if (split < table.size()) {
-        parallel::runInTwoHalves(buildFirstHalf, [&] { second = buildSecondHalf(table, split, clock, stopRequested); });
-    } else {
-        buildFirstHalf();
-    }
-    if (firstFailure || split == table.size()) return firstFailure;
-    if (!second.settled) return appendRecords(table, split, table.size(), builder, listing, stopRequested);
-    // The objects up to the settled one are built again with the codes the first half left.
-    if (auto failure = appendRecords(table, split, *second.settled, builder, listing, stopRequested)) return failure;
-    listing.append(std::string_view(second.text).substr(second.ends[*second.settled - split - 1]));
-    return second.failure;
+    return appendRecords(table, builder, listing, stopRequested);
 }
 
 }  // namespace
@@ -220,14 +165,12 @@ ExportReport exportFiles(const ObjectLines& table, const std::string& scenePath,
         return report;
     }
 
-    // The listing is built on a second thread while this one writes the scene file: both only
-    // read the table. The listing is written after the scene file, and only when every record
-    // was built.
+    // The main file is written first, then the listing is built; the listing is written only
+    // when every record was built.
     std::string listing;
     std::optional<ExportFailure> recordFailure;
-    std::optional<ExportFailure> mainFailure;
-    parallel::runInTwoHalves([&] { mainFailure = writeMainFile(*sceneFile); },
-                             [&] { recordFailure = buildListing(table, clock, listing, stopRequested); });
+    std::optional<ExportFailure> mainFailure = writeMainFile(*sceneFile);
+    if (!mainFailure) recordFailure = buildListing(table, clock, listing, stopRequested);
     // Past this point the export runs to its end: a stop would leave the scene file without
     // its listing.
     if ((mainFailure && mainFailure->error == ExportError::Stopped) || stopped(stopRequested)

@@ -4,10 +4,25 @@
 # earlier runs found (build-fuzz/corpus/<target>/). Exits non-zero on any crash, sanitizer
 # report or failed check; the input that caused it is left in build-fuzz/artifacts/.
 #   fuzz/run.sh [SECONDS] [TARGET...]
+#
+# With --fixed (as ./test runs it), each target replays the stored seeds only, then tries new
+# inputs drawn with a fixed seed, up to RUNS inputs in all (VANTOR_FUZZ_RUNS, default 5000): the same inputs
+# every time for the same program, so such a run fails only for a fault in the code it
+# runs, never because this time the draw went elsewhere. Nothing earlier runs found is read,
+# and what this one finds is dropped.
+#   fuzz/run.sh --fixed [TARGET...]
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-seconds="${1:-20}"
-shift || true
+fixed=0
+if [ "${1:-}" = --fixed ]; then
+  fixed=1
+  shift
+  seconds=""
+else
+  seconds="${1:-20}"
+  shift || true
+fi
+fixed_runs="${VANTOR_FUZZ_RUNS:-5000}"
 build="$root/build-fuzz"
 
 compiler="$(command -v clang++-14 || command -v clang++ || true)"
@@ -50,14 +65,27 @@ failed=0
 for target in "${targets[@]}"; do
   corpus="$build/corpus/$target"
   seeds="$build/seeds/$target"
+  # A fixed run takes the stored seeds as the tree holds them now, nothing left from before.
+  if [ "$fixed" = 1 ]; then rm -rf "$seeds"; fi
   mkdir -p "$corpus" "$seeds" "$build/artifacts" "$build/logs"
   for seed in $(tree_seeds "$target"); do cp -f "$seed" "$seeds/"; done
   if [ -d "$root/fuzz/corpus/$target" ]; then cp -f "$root/fuzz/corpus/$target"/* "$seeds/"; fi
   log="$build/logs/$target.log"
-  if "$build/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=30 -print_final_stats=1 \
+  if [ "$fixed" = 1 ]; then
+    # New finds go to a scratch folder, emptied first, so that no run starts from another's.
+    corpus="$build/fixed/$target"
+    rm -rf "$corpus"
+    mkdir -p "$corpus"
+    limits=(-seed=1 -runs="$fixed_runs")
+    what="seed 1, $(find "$seeds" -type f | wc -l) stored inputs, then new ones up to $fixed_runs"
+  else
+    limits=(-max_total_time="$seconds")
+    what="${seconds} s"
+  fi
+  if "$build/fuzz/fuzz_$target" "${limits[@]}" -timeout=30 -print_final_stats=1 \
        -artifact_prefix="$build/artifacts/$target-" "$corpus" "$seeds" >"$log" 2>&1; then
     runs="$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")"
-    echo "fuzz_$target: ${seconds} s, ${runs:-?} runs, corpus $(find "$corpus" -type f | wc -l) files: no fault"
+    echo "fuzz_$target: $what, ${runs:-?} runs, corpus $(find "$corpus" -type f | wc -l) files: no fault"
   else
     echo "fuzz_$target: FAULT (log $log)"
     grep -E "ERROR|runtime error|check failed|Test unit written" "$log" | head -n 10 || true

@@ -1,6 +1,5 @@
 #include "std_platform.h"
 
-#include "parallel/two_halves.h"
 
 #include <algorithm>
 #include <atomic>
@@ -827,32 +826,23 @@ std::optional<SharedBytes> StdFileSystem::readShared(const std::string& path, st
         return std::nullopt;
     }
     const auto size = static_cast<std::size_t>(before.st_size);
-    if (m_largeFiles == LargeFileReading::Map && parallel::isWorthTwoHalves(size)) {
+    if (m_largeFiles == LargeFileReading::Map && size >= kMappedFromBytes) {
         if (auto mapped = GuardedMapping::map(fd, before)) return mapped;
     }
-    // Left uninitialised, so that each page is first touched by the thread that reads into it.
+    // Left uninitialised: every byte is read into it.
     std::shared_ptr<char[]> buffer(new char[std::max<std::size_t>(size, 1)]);
     int error = 0;           // a read that failed
     bool shortened = false;  // the file ended before its size
-    std::mutex found;
-    const auto readRange = [&](std::size_t from, std::size_t to) {
-        while (from < to) {
-            const ssize_t got = ::pread(fd.get(), buffer.get() + from, std::min<std::size_t>(to - from, 1 << 20),
-                                        static_cast<off_t>(from));
-            if (got < 0 && errno == EINTR) continue;
-            if (got <= 0) {
-                const std::lock_guard lock(found);
-                if (got < 0) error = errno ? errno : EIO;
-                shortened = shortened || got == 0;
-                return;
-            }
-            from += static_cast<std::size_t>(got);
+    for (std::size_t from = 0; from < size;) {
+        const ssize_t got =
+            ::pread(fd.get(), buffer.get() + from, std::min<std::size_t>(size - from, 1 << 20), static_cast<off_t>(from));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) {
+            if (got < 0) error = errno ? errno : EIO;
+            shortened = got == 0;
+            break;
         }
-    };
-    if (parallel::isWorthTwoHalves(size)) {
-        parallel::runInTwoHalves([&] { readRange(0, size / 2); }, [&] { readRange(size / 2, size); });
-    } else {
-        readRange(0, size);
+        from += static_cast<std::size_t>(got);
     }
     if (error != 0) {
         setReason(reason, errnoText(error));

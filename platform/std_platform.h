@@ -4,6 +4,7 @@
 #include "file_system.h"
 #include "random_source.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <random>
 
@@ -19,6 +20,10 @@ enum class LargeFileReading {
     // for as long as the user likes.
     Map,
 };
+
+// With LargeFileReading::Map, files of this size or more are mapped; smaller ones cost less
+// to copy than to map and guard.
+inline constexpr std::size_t kMappedFromBytes = std::size_t{8} << 20;
 
 // The file system through the C++ standard library; paths are UTF-8.
 class StdFileSystem final : public FileSystem {
@@ -43,9 +48,8 @@ public:
     std::optional<LocatedBytes> readLocated(const std::string& path, std::string* reason) const override;
     std::optional<std::string> resolvedPath(const std::string& path) const override;
     std::vector<FolderEntry> listEntries(const std::string& folder) const override;
-    // Large files are mapped (LargeFileReading::Map), or read in two halves on two threads: most
-    // of the cost of reading is the system handing the process fresh memory, and two cores share that.
-    // Bytes read while the file changed size or was rewritten come with changed() true.
+    // Large files are mapped (LargeFileReading::Map), or read into fresh memory. Bytes read
+    // while the file changed size or was rewritten come with changed() true.
     std::optional<SharedBytes> readShared(const std::string& path, std::string* reason) const override;
     // Read through the file's descriptor; a file that changed while it was read fails at its end.
     std::unique_ptr<InputStream> openStream(const std::string& path, std::string* reason) const override;

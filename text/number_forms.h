@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -30,7 +31,20 @@ namespace vantor::text {
 // Appends the decimal form to out, for writers that build long lines.
 void appendDecimal(std::string& out, double value);
 
+// The room writeDecimal needs: the longest decimal forms ("-1.23456789012345E-308",
+// "-0.000123456789012345") take 22 bytes, and digits are copied in blocks of 16 beyond them.
+inline constexpr std::size_t kMostDecimalBytes = 40;
+
+// Writes the decimal form at out, which must have room for kMostDecimalBytes; returns the end.
+char* writeDecimal(char* out, double value);
+
 // Appends the plain decimal digits of an integer, with "-" when negative.
 void appendInteger(std::string& out, std::int64_t value);
+
+// The most bytes the integer form of a 32-bit whole number takes ("-2147483648").
+inline constexpr std::size_t kMostIntegerBytes = 11;
+
+// Writes the integer form at out, which must have room for kMostIntegerBytes; returns the end.
+char* writeInteger(char* out, std::int32_t value);
 
 }  // namespace vantor::text

@@ -1,7 +1,5 @@
 #include "text/text_codec.h"
 
-#include "parallel/two_halves.h"
-
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -216,7 +214,9 @@ bool hasByteBelow(std::uint64_t word, unsigned limit)
     return ((word - kOnes * limit) & ~word & kHighBits) != 0;
 }
 
-bool lineEndsAreCrLf(std::string_view text)
+}  // namespace
+
+bool hasOnlyCrLfLineEnds(std::string_view text)
 {
     // Every CR must be followed by an LF and every LF must follow a CR. Listings run to many
     // megabytes with a line end every hundred bytes or so: blocks of 32 bytes without any
@@ -246,23 +246,6 @@ bool lineEndsAreCrLf(std::string_view text)
         if (!lineEndAt(i)) return false;
     }
     return true;
-}
-
-}  // namespace
-
-bool hasOnlyCrLfLineEnds(std::string_view text)
-{
-    // Large texts are checked in two halves at once. A cut between the CR and the LF of a
-    // line end moves past the LF, so that a line end is never split: a half that starts
-    // with an LF or ends with a CR then has a lone one.
-    if (!parallel::isWorthTwoHalves(text.size())) return lineEndsAreCrLf(text);
-    std::size_t cut = text.size() / 2;
-    if (text[cut - 1] == '\r' && text[cut] == '\n') ++cut;
-    bool firstHalf = false;
-    bool secondHalf = false;
-    parallel::runInTwoHalves([&] { firstHalf = lineEndsAreCrLf(text.substr(0, cut)); },
-                             [&] { secondHalf = lineEndsAreCrLf(text.substr(cut)); });
-    return firstHalf && secondHalf;
 }
 
 }  // namespace vantor::text

@@ -50,7 +50,7 @@ vantor_install_missing() {
   if [ ${#missing[@]} -eq 0 ]; then
     return 0
   fi
-  echo "Installing: ${missing[*]}"
+  echo "Installing the missing Debian packages: ${missing[*]}"
   local sudo=""
   if [ "$(id -u)" -ne 0 ]; then
     sudo="sudo"
@@ -73,11 +73,15 @@ vantor_common_options() {
   fi
 }
 
+# Configures build/ and builds everything, or only the targets named after the root.
 vantor_build() {
   local root="$1"
+  shift
   vantor_common_options
   cmake -S "$root" -B "$root/build" -G Ninja "${vantor_cmake_options[@]}" >/dev/null
-  cmake --build "$root/build" --parallel "$(nproc)"
+  local targets=()
+  for target in "$@"; do targets+=(--target "$target"); done
+  cmake --build "$root/build" "${targets[@]}" --parallel "$(nproc)"
 }
 
 # The test executables only, built into build-asan/ with the address and undefined-behaviour

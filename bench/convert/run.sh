@@ -82,8 +82,7 @@ peak_mb=$(awk -v k="$peak" 'BEGIN { printf "%.1f", k / 1024 }')
 
 summary=$(cat <<TEXT
 Command: \`bench/convert/run.sh $count\` ($(date -u +%Y-%m-%d), $(nproc) cores, Release build in build-bench/,
-load average $load when the runs began; the converter uses both cores, so other work on the machine slows it
-more than dd).
+load average $load when the runs began: other work on the machine slows both the converter and dd).
 
 | Measure | Value | Target |
 |---|---|---|
@@ -91,27 +90,26 @@ more than dd).
 | Output (scene file + listing copy) | $bytes bytes | |
 | \`vantor-cli convert\`, best of $runs | $convert_s s | under 1.5 s |
 | \`dd\` writing the same bytes and flushing them to the device (\`conv=fsync\`), best of $runs | $dd_s s | |
-| Ratio convert / dd | $ratio | at most 3 |
+| Ratio convert / dd | $ratio | at most 2 |
 | \`vantor-cli convert\`, the same prims pasted twice (header repeated), best of $runs | $repeated_s s | |
 | Ratio pasted twice / plain | $repeated_ratio | at most 2 |
 | Peak memory of \`vantor-cli convert\` (both listings) | $peak_mb MB | under 64 MB |
 
-The conversion runs on two threads. The run's thread reads the listing (line ends checked
-while its lines are cut and indexed), then cuts, parses and computes each record and draws
-its identifier; a writer thread takes batches of 256 computed records (at most three
-batches exist, so memory stays small), writes their documents and puts the scene file on
-disk in 1 MiB pieces, after the listing copy, which it writes while the listing is indexed.
-Memory is the listing itself plus about 4 MB of line index. Each record is taken off the
-front of the listing, so identical records each become a prim. A listing whose header line
-comes again (pasted in parts) is read as plain text: the header is removed everywhere in
-one pass, which costs one copy of the listing, and the records are cut from the front. Both files
-are flushed to the device (\`fsync\`, then their folder) before either is put in place, so the
-floor is dd writing zeros and flushing them as well. Every prim costs about 1.3 µs on each thread: parsing some 35 fields,
-32 random draws and its values on one, some 40 numbers in their decimal and integer forms,
-2.6 kB of document text and the kernel's copy of it on the other
-(\`bench/convert/prim_xml_bench\` measures the parse, the values and the document alone).
-Reading, decoding and checking the listing before the run takes about 25 ms, mostly on one
-core.
+The conversion runs on one thread. It reads the listing (line ends checked while its lines
+are cut and indexed), writes the listing copy, then cuts, parses and computes each record,
+draws its identifier and writes its document into a buffer that goes to the scene file in
+1 MiB pieces. Memory is the listing itself plus about 4 MB of line index. Each record is
+taken off the front of the listing, so identical records each become a prim. A listing whose
+header line comes again (pasted in parts) is read as plain text: the header is removed
+everywhere in one pass, which costs one copy of the listing, and the records are cut from the
+front. Both files are flushed to the device (\`fsync\`, then their folder) before either is put
+in place, so the floor is not dd writing the bytes but dd writing them and flushing them as
+well (\`conv=fsync\`): without the flush dd would measure the page cache, and the converter the
+device. Every prim costs about 3 µs of processor time: parsing some 35 fields, 32 random
+draws and its values, some 40 numbers in their decimal and integer forms, 2.6 kB of document
+text and the kernel's copy of it (\`bench/convert/prim_xml_bench\` measures the parse, the
+values and the document alone). Reading, decoding and checking the listing before the run
+takes about 25 ms.
 TEXT
 )
 echo "$summary"

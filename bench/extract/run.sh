@@ -96,13 +96,14 @@ Machine: $machine.
 | its peak memory | $opensim_peak_mb MiB | |
 
 The file is mapped read-only, not copied (the resident set counts the mapped file once); its
-lines are scanned in two halves at once, and the listing is built (a large one in two halves
-at once) while the scene file is written, its kept lines going out in blocks straight from the
-mapping. The OpenSim file is one
-line of 50,000 \`SceneObjectGroup\` elements: they are found by their closing tags, each
-object's position is taken from its root part's \`GroupPosition\` (two threads), and each
-kept object is parsed with pugixml when its listing records are built, one per part. Timings
-on this 2-core machine vary by some 30 % with the load the other work puts on it.
+lines are scanned in two halves at once, then the scene file is written (its kept lines going
+out in blocks straight from the mapping) and the listing is built, on one thread. The OpenSim file
+is one line of 50,000 \`SceneObjectGroup\` elements: they are found by their closing tags,
+each object's position is taken from its root part's \`GroupPosition\`, and each kept object
+is parsed with pugixml when its listing records are built, one per part. The floor, \`wc -l\`,
+only reads; the extraction also writes its two files and flushes them to the device. Timings
+on this 2-core machine vary by some 30 % with the load the other work puts on it (the same
+program timed against itself differed by up to 30 % while other helpers built).
 
 Output of the measured commands: $(echo "$summary" | tr '\n' ' ' | sed "s|$work/||g; s| *$||"); $(echo "$opensim_summary" | tr '\n' ' ' | sed "s|$work/||g; s| *$||")
 

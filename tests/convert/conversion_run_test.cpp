@@ -22,7 +22,7 @@ const std::string kOldScene = "scene of an earlier run";
 
 const std::string kOneCube = crlf({kHeader, lineA("Cube"), kLineB});
 
-// Listings that fill several of the writer's batches: record i is named Prim i.
+// Listings of many records, more than one piece of the scene file: record i is named Prim i.
 std::vector<std::string> manyRecords(std::size_t count)
 {
     std::vector<std::string> lines = {kHeader};
@@ -393,7 +393,7 @@ TEST_F(ConversionRun, ManyRecordsArriveInOrderAndFailuresAmongThemLeaveNothing)
         ASSERT_EQ(log.reports[i].recordsDone, i + 1);
     }
     // A record that does not parse (the counter not taken) or holds a bad number (taken),
-    // inside a batch and at a batch's edge, while earlier batches are being written.
+    // after hundreds of documents were written.
     addEarlierFiles();
     for (const auto& [failing, parseFails, counter] : std::vector<std::tuple<std::size_t, bool, std::string>>{
              {300, false, "720302"}, {256, false, "720258"}, {519, true, "720520"}}) {
@@ -411,8 +411,7 @@ TEST_F(ConversionRun, ManyRecordsArriveInOrderAndFailuresAmongThemLeaveNothing)
         EXPECT_EQ(log.reports.size(), failing);
         expectUnchanged();
     }
-    // A progress callback that throws between records: the writer's thread is stopped and
-    // joined on the way out, and both files are dropped.
+    // A progress callback that throws between records: both files are dropped.
     log.throwAt = 600;
     request.listingText = crlf(manyRecords(1000));
     request.progress = log.callback();

@@ -13,7 +13,8 @@ using vantor::test::kOwner;
 
 namespace {
 
-constexpr std::size_t kAllBatches = DocumentWriter::kBatchSize * DocumentWriter::kBatchCount;
+// Enough documents (some 2.6 kB each) for several pieces.
+constexpr std::size_t kSeveralPieces = 1500;
 
 // Keeps every piece written to it; can be told to throw from a given write on.
 class RecordingFile final : public vantor::platform::OutputFile {
@@ -73,9 +74,10 @@ void addDocuments(DocumentWriter& writer, std::size_t count, bool large = false)
 
 TEST(DocumentWriter, WritesEveryDocumentInOrder)
 {
-    // Every batch used several times, ending with a part-filled batch.
+    // Nothing, one document, several whole pieces and a part-filled one, a document larger
+    // than a piece.
     for (const auto& [count, large] : std::vector<std::pair<std::size_t, bool>>{
-             {0, false}, {1, false}, {DocumentWriter::kBatchSize, false}, {kAllBatches * 3 + 17, false}, {5, true}}) {
+             {0, false}, {1, false}, {kSeveralPieces, false}, {5, true}}) {
         RecordingFile file;
         {
             DocumentWriter writer(file, kOwner);
@@ -89,14 +91,13 @@ TEST(DocumentWriter, WritesEveryDocumentInOrder)
     }
 }
 
-TEST(DocumentWriter, FailuresOnTheWriterThreadReachTheCaller)
+TEST(DocumentWriter, AFailingWriteReachesTheCaller)
 {
-    // A failing write: next() or finish() throws what the writer threw.
     RecordingFile file;
     file.failFromWrite = 0;
     try {
         DocumentWriter writer(file, kOwner);
-        addDocuments(writer, kAllBatches * 4);
+        addDocuments(writer, kSeveralPieces);
         writer.finish();
         ADD_FAILURE() << "nothing thrown";
     } catch (const std::runtime_error& error) {

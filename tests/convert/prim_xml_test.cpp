@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <limits>
 #include <map>
 #include <string>
 #include <vector>
@@ -29,81 +31,89 @@ PrimRecord recordWith(const Fields& changes, std::size_t count = 35)
     return PrimRecord{"Prim", "", fields};
 }
 
-// The document of a record, or nothing when it does not convert (and then nothing is
-// written). The run's packed path must give the same, shape names carried over alike.
-struct Builder {
-    ShapeNames names, packedNames;
-
-    std::optional<std::string> operator()(const PrimRecord& record)
-    {
-        std::string document;
-        const bool converts = appendPrimXml(document, record, PrimXmlInputs{{}, kOwner, "720002", kObject}, names);
-        const std::string recordText = recordTextOf(record);
-        PackedRecord packed;
-        EXPECT_TRUE(parseRecord(recordText, packed));
-        PrimValues values;
-        EXPECT_EQ(computePrimValues(packed, {}, packedNames, values), converts) << recordText;
-        if (!converts) {
-            EXPECT_EQ(document, "");
-            return std::nullopt;
-        }
-        const PrimTexts texts{kOwner, "720002", kObject, packed.name()};
-        std::string fast(primDocumentBound(texts), '\0');
-        fast.resize(static_cast<std::size_t>(writePrimDocument(fast.data(), values, texts) - fast.data()));
-        EXPECT_EQ(fast, document);
-        return document;
-    }
-};
-
-TEST(PrimXml, ShapeTypesAndValueConversions)
+// The document of a record as a run writes it, or nothing when it does not convert (and then
+// nothing is written); names carries the shape names from record to record, as within a run.
+std::optional<std::string> documentOf(const PrimRecord& record, ShapeNames& names)
 {
-    const std::vector<std::pair<Fields, std::map<std::string, std::string>>> rows = {
-        {{{11, "1"}, {13, "0.25"}, {14, "0.75"}, {16, "0.95"}, {12, "16"}},  // cylinder, cut and hollow
+    std::string document;
+    if (!appendPrimXml(document, record, PrimXmlInputs{{}, kOwner, "720002", kObject}, names)) {
+        EXPECT_EQ(document, "");
+        return std::nullopt;
+    }
+    return document;
+}
+
+std::optional<std::string> documentOf(const PrimRecord& record)
+{
+    ShapeNames names;
+    return documentOf(record, names);
+}
+
+TEST(PrimXml, RecordValuesBecomeTheirElements)
+{
+    struct Row {
+        const char* name;
+        Fields fields;
+        std::map<std::string, std::string> elements;  // shape values are whole numbers, ties to even
+    };
+    const std::vector<Row> rows = {
+        {"a cylinder, cut and hollow", {{11, "1"}, {13, "0.25"}, {14, "0.75"}, {16, "0.95"}, {12, "16"}},
          {{"ProfileBegin", "12500"}, {"ProfileEnd", "12500"}, {"ProfileCurve", "0"}, {"ProfileShape", "Circle"},
           {"ProfileHollow", "47500"}, {"HollowShape", "Circle"}}},
-        {{{11, "2"}, {20, "0"}, {21, "1"}, {12, "48"}},  // prism, tapered
+        {"a prism, tapered", {{11, "2"}, {20, "0"}, {21, "1"}, {12, "48"}},
          {{"PathScaleX", "200"}, {"PathScaleY", "100"}, {"ProfileCurve", "3"},
           {"ProfileShape", "EquilateralTriangle"}, {"HollowShape", "Triangle"}}},
-        {{{11, "0"}, {23, "-0.333"}, {24, "0.5"}}, {{"PathShearX", "223"}, {"PathShearY", "50"}}},
-        // A shear that rounds to no hundredth is the byte 0, never 256; from -0.0051 on it wraps.
-        {{{11, "0"}, {23, "-0.001684"}, {24, "-0.005"}}, {{"PathShearX", "0"}, {"PathShearY", "0"}}},
-        {{{11, "5"}, {23, "-0.0051"}, {24, "-0.0049999"}}, {{"PathShearX", "255"}, {"PathShearY", "0"}}},
-        {{{11, "1"}, {17, "-0.5"}, {18, "0.5"}}, {{"PathTwistBegin", "-50"}, {"PathTwist", "50"}}},
-        {{{11, "3"}, {20, "0.2"}, {21, "0.8"}, {23, "0.5"}},  // sphere, dimpled
+        {"a box's top shear", {{11, "0"}, {23, "-0.333"}, {24, "0.5"}}, {{"PathShearX", "223"}, {"PathShearY", "50"}}},
+        // A shear that rounds to no hundredth is the byte 0, never 256.
+        {"a shear that rounds to no hundredth is 0", {{11, "0"}, {23, "-0.001684"}, {24, "-0.005"}},
+         {{"PathShearX", "0"}, {"PathShearY", "0"}}},
+        {"from -0.0051 on a shear wraps", {{11, "5"}, {23, "-0.0051"}, {24, "-0.0049999"}},
+         {{"PathShearX", "255"}, {"PathShearY", "0"}}},
+        {"a cylinder's twist", {{11, "1"}, {17, "-0.5"}, {18, "0.5"}},
+         {{"PathTwistBegin", "-50"}, {"PathTwist", "50"}}},
+        {"a sphere, dimpled", {{11, "3"}, {20, "0.2"}, {21, "0.8"}, {23, "0.5"}},
          {{"ProfileBegin", "10000"}, {"ProfileEnd", "10000"}, {"PathBegin", "0"}, {"PathCurve", "32"},
           {"PathScaleX", "100"}, {"PathShearX", "0"}, {"ProfileCurve", "5"}, {"ProfileShape", "HalfCircle"}}},
-        {{{11, "3"}, {13, "0.25"}, {14, "0.75"}, {20, "0"}, {21, "1"}},  // sphere, cut
+        {"a sphere, cut", {{11, "3"}, {13, "0.25"}, {14, "0.75"}, {20, "0"}, {21, "1"}},
          {{"PathBegin", "12500"}, {"PathEnd", "12500"}, {"ProfileBegin", "0"}, {"ProfileEnd", "0"}}},
-        {{{11, "4"}, {32, "2"}, {20, "1"}, {21, "0.25"}, {34, "0.125"}},  // torus: skew ties to even
+        {"a torus: skew ties to even", {{11, "4"}, {32, "2"}, {20, "1"}, {21, "0.25"}, {34, "0.125"}},
          {{"PathRevolutions", "67"}, {"PathCurve", "32"}, {"ProfileCurve", "0"},
           {"PathScaleY", "175"}, {"PathSkew", "12"}}},
-        {{{11, "4"}, {32, "4"}, {34, "0.375"}}, {{"PathRevolutions", "200"}, {"PathSkew", "38"}}},
-        {{{11, "5"}, {13, "0"}, {14, "0.5"}, {26, "0.25"}, {27, "0.75"}, {29, "0.1"}, {30, "-0.1"}, {33, "0.2"},
-          {23, "0.5"}},  // tube
+        {"a torus of four revolutions", {{11, "4"}, {32, "4"}, {34, "0.375"}},
+         {{"PathRevolutions", "200"}, {"PathSkew", "38"}}},
+        {"a tube", {{11, "5"}, {13, "0"}, {14, "0.5"}, {26, "0.25"}, {27, "0.75"}, {29, "0.1"}, {30, "-0.1"},
+          {33, "0.2"}, {23, "0.5"}},
          {{"PathCurve", "32"}, {"ProfileCurve", "1"}, {"ProfileShape", "Square"}, {"PathEnd", "25000"},
           {"ProfileBegin", "12500"}, {"PathTaperX", "10"}, {"PathTaperY", "-10"}, {"PathRadiusOffset", "20"},
           {"PathShearX", "50"}}},
-        {{{11, "6"}, {20, "1"}, {21, "0.5"}, {12, "32"}},  // ring
+        {"a ring", {{11, "6"}, {20, "1"}, {21, "0.5"}, {12, "32"}},
          {{"PathCurve", "32"}, {"ProfileCurve", "3"}, {"PathScaleY", "150"}, {"HollowShape", "Square"}}},
-        {{{11, "1.0"}, {12, "16.000"}}, {{"ProfileShape", "Circle"}, {"HollowShape", "Circle"}}},
-        {{{11, "9"}, {13, "0.5"}, {20, "0"}, {23, "0.5"}},  // unknown type
+        {"type and hole written with decimals", {{11, "1.0"}, {12, "16.000"}},
+         {{"ProfileShape", "Circle"}, {"HollowShape", "Circle"}}},
+        {"an unknown type", {{11, "9"}, {13, "0.5"}, {20, "0"}, {23, "0.5"}},
          {{"ProfileCurve", "0"}, {"PathCurve", "32"}, {"ProfileBegin", "25000"}, {"PathScaleX", "100"},
           {"PathShearX", "0"}, {"ProfileShape", ""}}},
-        {{{1, "128.500000"}, {7, "-0.70711"}}, {{"X", "128.5"}, {"W", "-0.70711"}}},
-        // Shape values are whole numbers, ties to even; positions keep their decimals.
-        {{{11, "4"}, {32, "1.015"}, {1, "5.0000000000001"}}, {{"PathRevolutions", "1"}, {"X", "5.0000000000001"}}},
-        {{{11, "4"}, {32, "1.3330"}, {23, "-0.333"}, {24, "0.125"}}, {{"PathRevolutions", "22"}, {"PathShearY", "12"}}},
-        {{{11, "5"}, {32, "3.333333"}, {33, "0.375"}, {29, "0.125"}, {30, "-0.125"}, {20, "0.125"}},
+        {"position and rotation keep their decimals", {{1, "128.500000"}, {7, "-0.70711"}},
+         {{"X", "128.5"}, {"W", "-0.70711"}}},
+        {"revolutions round; a position keeps its decimals", {{11, "4"}, {32, "1.015"}, {1, "5.0000000000001"}},
+         {{"PathRevolutions", "1"}, {"X", "5.0000000000001"}}},
+        {"a torus, off-grid revolutions and shear", {{11, "4"}, {32, "1.3330"}, {23, "-0.333"}, {24, "0.125"}},
+         {{"PathRevolutions", "22"}, {"PathShearY", "12"}}},
+        {"a tube, off-grid revolutions, offset, taper and scale",
+         {{11, "5"}, {32, "3.333333"}, {33, "0.375"}, {29, "0.125"}, {30, "-0.125"}, {20, "0.125"}},
          {{"PathRevolutions", "156"}, {"PathRadiusOffset", "38"}, {"PathTaperX", "12"}, {"PathTaperY", "-12"},
           {"PathScaleX", "188"}}},
-        {{{11, "0"}, {17, "0.125"}, {18, "-0.375"}, {21, "0.995"}}, {{"PathTwistBegin", "12"}, {"PathTwist", "-38"},
+        {"a box, twist and scale", {{11, "0"}, {17, "0.125"}, {18, "-0.375"}, {21, "0.995"}},
+         {{"PathTwistBegin", "12"}, {"PathTwist", "-38"},
                                                                        {"PathScaleY", "100"}}},
-        {{{11, "4"}, {32, "1.12"}, {20, "0.9999999999999"}}, {{"PathRevolutions", "8"}, {"PathScaleX", "100"}}},
-        {{{11, "4"}, {32, "1.5"}}, {{"PathRevolutions", "33"}}}};
-    for (const auto& [fields, expected] : rows) {
-        const auto document = Builder()(recordWith(fields));
-        ASSERT_TRUE(document) << fields.begin()->second;
-        for (const auto& [tag, value] : expected) EXPECT_EQ(element(*document, tag), value) << tag;
+        {"a torus, a scale just under 1", {{11, "4"}, {32, "1.12"}, {20, "0.9999999999999"}},
+         {{"PathRevolutions", "8"}, {"PathScaleX", "100"}}},
+        {"a torus of one and a half revolutions", {{11, "4"}, {32, "1.5"}}, {{"PathRevolutions", "33"}}}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const auto document = documentOf(recordWith(row.fields));
+        ASSERT_TRUE(document);
+        for (const auto& [tag, value] : row.elements) EXPECT_EQ(element(*document, tag), value) << tag;
     }
 }
 
@@ -115,9 +125,9 @@ TEST(PrimXml, EveryShapePathValueIsAWholeNumberAndTheInventoryAStartEndPair)
     const std::vector<std::string> offGrid = {"-0.333", "2.0", "1.3330", "3.333333", "0.125", "-0.005", "1.015"};
     for (const char* type : {"0", "3", "4", "5", "9"}) {
         for (const auto& value : offGrid) {
-            const auto document = Builder()(recordWith({{11, type}, {17, value}, {18, value}, {20, value}, {21, value},
-                                                         {23, value}, {24, value}, {29, value}, {30, value},
-                                                         {32, value}, {33, value}}));
+            const auto document = documentOf(recordWith({{11, type}, {17, value}, {18, value}, {20, value},
+                                                         {21, value}, {23, value}, {24, value}, {29, value},
+                                                         {30, value}, {32, value}, {33, value}}));
             ASSERT_TRUE(document) << type << " " << value;
             for (const char* tag : tags) {
                 const std::string text = element(*document, tag);
@@ -132,10 +142,10 @@ TEST(PrimXml, EveryShapePathValueIsAWholeNumberAndTheInventoryAStartEndPair)
 
 TEST(PrimXml, ShapeNamesCarryOverWithinARun)
 {
-    Builder build;
-    EXPECT_EQ(element(build(recordWith({{11, "7"}, {12, "8"}})).value(), "ProfileShape"), "");
-    ASSERT_TRUE(build(recordWith({{11, "3"}, {12, "48"}})));
-    const auto afterSphere = build(recordWith({{11, "7"}, {12, "8"}})).value();
+    ShapeNames names;
+    EXPECT_EQ(element(documentOf(recordWith({{11, "7"}, {12, "8"}}), names).value(), "ProfileShape"), "");
+    ASSERT_TRUE(documentOf(recordWith({{11, "3"}, {12, "48"}}), names));
+    const auto afterSphere = documentOf(recordWith({{11, "7"}, {12, "8"}}), names).value();
     EXPECT_EQ(element(afterSphere, "PathCurve"), "32");
     EXPECT_EQ(element(afterSphere, "ProfileShape"), "HalfCircle");
     EXPECT_EQ(element(afterSphere, "HollowShape"), "Triangle");
@@ -152,7 +162,7 @@ TEST(PrimXml, ConvertsOnlyWithTheFieldsItUses)
         {{{1, "-1.7976931348623157E+308"}}, 35, false}, {{{7, "1.7976931348623151E+308"}}, 35, false},
         {{{8, "1.79769313486231E+308"}}, 35, true}, {{{7, "-1.7976931348623E+308"}}, 35, true}};
     for (const auto& [fields, count, converts] : rows) {
-        EXPECT_EQ(Builder()(recordWith(fields, count)).has_value(), converts) << fields.rbegin()->first;
+        EXPECT_EQ(documentOf(recordWith(fields, count)).has_value(), converts) << fields.rbegin()->first;
     }
 }
 
@@ -191,8 +201,15 @@ TEST(PrimXml, BoundCoversTheLongestValuesAndEscapedTexts)
     for (double& v : values.position) v = -1.23456789012345e-300;
     for (double& v : values.rotation) v = -0.000123456789012345;
     for (double& v : values.size) v = -1.23456789012345e+300;
-    values.shape.pathBegin = values.shape.pathEnd = values.shape.profileHollow = -2147483647 - 1;
-    values.shape.pathScaleX = values.shape.pathTwist = -1.23456789012345e-300;
+    // Every whole-number value at its longest form, "-2147483648".
+    for (std::int32_t PrimShape::*field :
+         {&PrimShape::pathBegin, &PrimShape::pathCurve, &PrimShape::pathEnd, &PrimShape::pathRadiusOffset,
+          &PrimShape::pathRevolutions, &PrimShape::pathScaleX, &PrimShape::pathScaleY, &PrimShape::pathShearX,
+          &PrimShape::pathShearY, &PrimShape::pathSkew, &PrimShape::pathTaperX, &PrimShape::pathTaperY,
+          &PrimShape::pathTwist, &PrimShape::pathTwistBegin, &PrimShape::profileBegin, &PrimShape::profileCurve,
+          &PrimShape::profileEnd, &PrimShape::profileHollow}) {
+        values.shape.*field = std::numeric_limits<std::int32_t>::min();
+    }
     values.names = {"EquilateralTriangle", "EquilateralTriangle"};
     const std::string quotes(50, '"');
     const PrimTexts texts{"owner", quotes, kObject, quotes};

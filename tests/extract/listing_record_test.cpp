@@ -304,47 +304,5 @@ TEST_F(Listing, FailuresLeaveTheSceneFileAndNoNewListing)
     EXPECT_EQ(files.openOutputs, 0);
 }
 
-// A large table's second half is built on a thread of its own; the listing must read as one
-// builder writes it, codes carried across the halves included, and report the first failure.
-TEST_F(Listing, LargeTablesListAsOneBuilderWould)
-{
-    const std::string box = objectLine();
-    const std::string torus = objectLine({{kProfileShape, "Circle"}, {kPathCurve, "32"}, {kHollowShape, "Circle"}});
-    const std::string noRule = objectLine({{kName, "odd"}, {kPathCurve, "48"}, {kHollowShape, "Other"}});
-    const std::string typeOnly = objectLine({{kPathCurve, "16"}, {kHollowShape, "Other"}});
-    const std::string broken = objectLine({{kName, "bad"}, {kPathCurve, "curved"}});
-    const std::size_t count = 3000;
-    const std::size_t half = count / 2;
-    // Objects put in a table of plain boxes, at these places.
-    const std::vector<std::pair<std::size_t, std::string>> cases[] = {
-        {{half - 1, torus}, {half, noRule}, {half + 1, typeOnly}, {half + 2, noRule}, {half + 3, torus}},
-        {{half - 1, torus}, {half, noRule}, {half + 1, broken}},
-        {{10, torus}, {half + 5, noRule}, {half + 7, box}, {count - 1, noRule}},
-        {{half + 100, broken}, {half + 200, broken}},
-        {{half - 1, torus}, {half, typeOnly}, {half + 1, noRule}, {half + 50, broken}},
-    };
-    for (const auto& at : cases) {
-        lines.assign(count, box);
-        for (const auto& [k, line] : at) lines[k] = line;
-        std::string expected = buildHeaderLineFor(lines.back(), clock).text + "\r\n";
-        ListingRecordBuilder single(clock);
-        std::optional<std::size_t> failedAt;
-        for (std::size_t k = 0; k < lines.size() && !failedAt; ++k) {
-            const BuiltText record = single.buildListingRecord(lines[k]);
-            if (!record) failedAt = k + 1;
-            expected += record.text + "\r\n";
-        }
-        files.files.erase("/out/big.txt");
-        const ExportReport report = exportTo("/out/big.xml");
-        if (failedAt) {
-            ASSERT_FALSE(report);
-            EXPECT_EQ(report.failure->objectNumber, *failedAt);
-        } else {
-            ASSERT_TRUE(report);
-            EXPECT_TRUE(files.files["/out/big.txt"] == expected);
-        }
-    }
-}
-
 }  // namespace
 }  // namespace vantor::extract

@@ -86,7 +86,7 @@ TEST(SceneLoad, KeepsLongLinesWhateverTheLineEndsAndPlacesTheirMarkers)
     EXPECT_TRUE(loadSceneText(sceneFile({})).objects.empty());
 }
 
-TEST(SceneLoad, OutcomesKeepTheirPlaceInSmallAndLargeFiles)
+TEST(SceneLoad, OutcomesNameTheirLineAndObjectWhateverTheCount)
 {
     std::string short24;  // a small object of 24 values, so that a large file is quick to build
     for (int i = 0; i < 24; ++i) short24 += "<v>" + std::to_string(i) + "</v>";

@@ -35,7 +35,7 @@ TEST(Strings, MessageExcerptsKeepWholeCharactersUpToTheLength)
     EXPECT_EQ(messageExcerpt(std::string(kMessageExcerptLength, 'x')).size(), kMessageExcerptLength);
 }
 
-TEST(Strings, DottedIpv4IsFourNumbersUpTo255AndNothingElse)
+TEST(Strings, DottedIpv4IsExactlyFourNumbersUpTo255)
 {
     for (const char* text : {"203.0.113.7", "0.0.0.0", "255.255.255.255", "1.22.103.4"}) {
         EXPECT_TRUE(isDottedIpv4(text)) << text;
@@ -47,7 +47,7 @@ TEST(Strings, DottedIpv4IsFourNumbersUpTo255AndNothingElse)
 }
 
 // What the public-address lookup makes of a whole answer of the address service.
-TEST(Strings, ParseDottedIpv4TrimsTheAnswerAndAcceptsOnlyADottedAddress)
+TEST(Strings, ParseDottedIpv4AcceptsOnlyATrimmedDottedAddress)
 {
     const std::vector<std::pair<const char*, std::optional<std::string>>> cases = {
         {"203.0.113.7", "203.0.113.7"}, {" 203.0.113.7\r\n", "203.0.113.7"}, {"256.1.1.1", std::nullopt},

@@ -21,7 +21,7 @@ TEST(TextCodec, DecodesUtf8ElseWindows1252)
     EXPECT_EQ(countCharacters("\xC3\xA9t\xE2\x82\xAC"), 3u);
 }
 
-TEST(TextCodec, LinesEndAtCrLfLoneCrAndLoneLf)
+TEST(TextCodec, LinesEndAtCrLfOrALoneCrOrLf)
 {
     using Lines = std::vector<std::string_view>;
     EXPECT_EQ(splitLines("a\r\nb\rc\nd"), (Lines{"a", "b", "c", "d"}));

@@ -9,7 +9,7 @@ using namespace vantor::text;
 
 namespace {
 
-TEST(XmlText, DecodesEntitiesAndCharacterReferencesInOnePass)
+TEST(XmlText, DecodesEveryReferenceInOnePass)
 {
     const std::pair<const char*, const char*> cases[] = {
         {"&lt;&gt;&amp;&quot;&apos; &amp;lt;", "<>&\"' &lt;"},

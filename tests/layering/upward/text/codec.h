@@ -1,2 +1,2 @@
 #pragma once
-#include "parallel/two_halves.h"
+#include <string>
