@@ -21,7 +21,6 @@
 #include <QThread>
 #include <QUrl>
 
-#include <chrono>
 #include <functional>
 #include <system_error>
 #include <utility>
@@ -73,8 +72,7 @@ extract::ExportReport saveTable(const extract::ObjectLines& table, const std::st
     if (!extract::isArchiveName(path)) return extract::exportSelection(table, path, clock, files, stopRequested);
     extract::ArchiveSource source;
     source.path = sourcePath;
-    source.createdAt =
-        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+    source.createdAt = clock.secondsSinceEpoch();
     return extract::exportSelectionArchive(table, path, source, clock, files, stopRequested);
 }
 

@@ -15,7 +15,6 @@
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
@@ -470,7 +469,7 @@ void MainWindow::generateScene()
     request.linkObjects = ui->LinkObjects->isChecked();
     if (ui->OutputFormat->currentIndex() == 1) {
         request.format = convert::OutputFormat::RegionArchive;
-        request.createdAt = QDateTime::currentSecsSinceEpoch();
+        request.createdAt = m_services.clock.secondsSinceEpoch();
     }
     // Only an output file the user agreed to replace is replaced: one that comes after the
     // question (or after the name was found free) ends the run with nothing written.

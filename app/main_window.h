@@ -40,7 +40,7 @@ struct AppServices {
     platform::MessageBox& messages;
     platform::InputBox& input;
     platform::SettingsStore& settings;
-    const platform::Clock& clock;  // the listing's time stamps in the extractor window
+    const platform::Clock& clock;  // the listing's time stamps in the extractor window, an archive's time of making
 };
 
 // The main window Form1. Its controls carry the names Text1, Command1, Combo1, ...;

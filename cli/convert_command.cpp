@@ -8,7 +8,6 @@
 
 #include <CLI/CLI.hpp>
 
-#include <chrono>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -90,8 +89,7 @@ ExitCode runConvert(const ConvertOptions& options, CommandContext& context)
     request.linkObjects = options.link;
     if (options.format == "oar") {
         request.format = convert::OutputFormat::RegionArchive;
-        request.createdAt = std::chrono::duration_cast<std::chrono::seconds>(
-                                std::chrono::system_clock::now().time_since_epoch()).count();
+        request.createdAt = context.services.clock.secondsSinceEpoch();
     }
     if (const auto field = convert::firstInvalidField(request)) {
         err << "vantor-cli convert: " << invalidFieldMessage(*field, request) << "\n";

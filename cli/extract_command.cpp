@@ -11,7 +11,6 @@
 #include <CLI/CLI.hpp>
 
 #include <array>
-#include <chrono>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -240,8 +239,7 @@ ExitCode runExtract(const ExtractOptions& options, bool withRectangle, CommandCo
     if (asArchive) {
         extract::ArchiveSource source;
         source.path = options.scene;
-        source.createdAt =
-            std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+        source.createdAt = context.services.clock.secondsSinceEpoch();
         report = extract::exportSelectionArchive(selection.objects(), options.out, source, context.services.clock, files);
     } else {
         report = extract::exportSelection(selection.objects(), options.out, context.services.clock, files);

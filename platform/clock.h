@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 namespace vantor::platform {
 
 struct LocalTime {
@@ -8,11 +10,13 @@ struct LocalTime {
     friend bool operator==(const LocalTime&, const LocalTime&) = default;
 };
 
-// The local wall clock, read for the time stamps of listing lines.
+// The wall clock: the local time of day for the time stamps of listing lines, and the
+// seconds since 1970 (UTC) for a region archive's time of making.
 class Clock {
 public:
     virtual ~Clock() = default;
     [[nodiscard]] virtual LocalTime now() const = 0;
+    [[nodiscard]] virtual std::int64_t secondsSinceEpoch() const = 0;
 };
 
 }  // namespace vantor::platform

@@ -991,4 +991,6 @@ LocalTime StdClock::now() const
     return LocalTime{local.tm_hour, local.tm_min};
 }
 
+std::int64_t StdClock::secondsSinceEpoch() const { return static_cast<std::int64_t>(std::time(nullptr)); }
+
 }  // namespace vantor::platform

@@ -83,6 +83,7 @@ private:
 class StdClock final : public Clock {
 public:
     LocalTime now() const override;
+    std::int64_t secondsSinceEpoch() const override;
 };
 
 }  // namespace vantor::platform

@@ -74,7 +74,9 @@ public:
 class FakeClock final : public platform::Clock {
 public:
     platform::LocalTime current{12, 0};
+    std::int64_t seconds = 1'700'000'000;  // 2023-11-14 22:13:20 UTC
     platform::LocalTime now() const override { return current; }
+    std::int64_t secondsSinceEpoch() const override { return seconds; }
 };
 
 }  // namespace vantor::test
