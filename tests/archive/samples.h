@@ -1,6 +1,7 @@
 #pragma once
 
 #include "extract/scene_load.h"
+#include "testing/opensim_samples.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -22,58 +23,17 @@ struct SampleObject {
     std::map<std::string, std::string> row;
 };
 
-inline std::string wholeFile(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-// The fields of a line of objects.csv: quoted fields may hold commas and "".
-inline std::vector<std::string> csvFields(std::string_view line)
-{
-    std::vector<std::string> fields(1);
-    bool quoted = false;
-    for (std::size_t i = 0; i < line.size(); ++i) {
-        const char c = line[i];
-        if (quoted && c == '"' && i + 1 < line.size() && line[i + 1] == '"') {
-            fields.back() += '"';
-            ++i;
-        } else if (c == '"') {
-            quoted = !quoted;
-        } else if (c == ',' && !quoted) {
-            fields.emplace_back();
-        } else if (c != '\r') {
-            fields.back() += c;
-        }
-    }
-    return fields;
-}
-
 // Every object of the samples, in file order; empty when the folder is not there.
 inline std::vector<SampleObject> sampleObjects()
 {
-    std::filesystem::path folder;
-    if (const char* set = std::getenv("VANTOR_OPENSIM_SAMPLES")) folder = set;
-    for (const char* relative : {"/../shared/opensim-samples", "/../../shared/opensim-samples"}) {
-        const std::filesystem::path candidate = std::string(VANTOR_SOURCE_DIR) + relative;
-        if (folder.empty() && std::filesystem::exists(candidate / "objects.csv")) folder = candidate;
-    }
+    const std::filesystem::path folder = samplesFolder();
     if (folder.empty()) return {};
 
     std::vector<SampleObject> samples;
-    const std::string csv = wholeFile(folder / "objects.csv");
-    std::vector<std::string> names;
     std::map<std::string, extract::SceneLoad> loads;
-    for (std::size_t begin = 0; begin < csv.size();) {
-        const std::size_t end = std::min(csv.find('\n', begin), csv.size());
-        const auto fields = csvFields(std::string_view(csv).substr(begin, end - begin));
-        begin = end + 1;
-        if (names.empty()) {
-            names = fields;
-            continue;
-        }
+    for (auto& row : csvRows(folder / "objects.csv")) {
         SampleObject& sample = samples.emplace_back();
-        for (std::size_t i = 0; i < names.size() && i < fields.size(); ++i) sample.row[names[i]] = fields[i];
+        sample.row = std::move(row);
         sample.file = sample.row["scene_file"];
         sample.number = std::stoul(sample.row["object_no"]);
         auto found = loads.find(sample.file);

@@ -13,6 +13,7 @@
 #include "testing/fake_platform.h"
 #include "object_line_fixture.h"
 #include "testing/opensim_fixture.h"
+#include "testing/opensim_samples.h"
 #include "text/text_codec.h"
 #include "text/xml_text.h"
 
@@ -628,57 +629,12 @@ TEST(SceneArchive, AnythingElseIsNoArchive)
     EXPECT_EQ(loadScenePath(files, "/w/text.oar").readError, ReadError::NotAnArchive);
 }
 
-// The real OpenSim-written files of ../shared/opensim-samples (or VANTOR_OPENSIM_SAMPLES),
-// with the true positions of every object and part in objects.csv and parts.csv.
-std::filesystem::path samplesFolder()
-{
-    if (const char* set = std::getenv("VANTOR_OPENSIM_SAMPLES")) return set;
-    for (const char* relative : {"/../shared/opensim-samples", "/../../shared/opensim-samples"}) {
-        const std::filesystem::path folder = std::string(VANTOR_SOURCE_DIR) + relative;
-        if (std::filesystem::exists(folder / "parts.csv")) return folder;
-    }
-    return {};
-}
-
-// The rows of a CSV file as maps from column name to text; quoted fields may hold commas and "".
-std::vector<std::map<std::string, std::string>> csvRows(const std::filesystem::path& path)
-{
-    const auto fields = [](std::string_view line) {
-        std::vector<std::string> out(1);
-        bool quoted = false;
-        for (std::size_t i = 0; i < line.size(); ++i) {
-            const char c = line[i];
-            if (quoted && c == '"' && i + 1 < line.size() && line[i + 1] == '"') {
-                out.back() += '"';
-                ++i;
-            } else if (c == '"') {
-                quoted = !quoted;
-            } else if (c == ',' && !quoted) {
-                out.emplace_back();
-            } else {
-                out.back() += c;
-            }
-        }
-        return out;
-    };
-    const std::string text = test::fileText(path.string());
-    const auto lines = text::splitLines(text);
-    std::vector<std::map<std::string, std::string>> rows;
-    const auto names = fields(lines.at(0));
-    for (std::size_t i = 1; i < lines.size(); ++i) {
-        const auto values = fields(lines[i]);
-        auto& row = rows.emplace_back();
-        for (std::size_t c = 0; c < names.size() && c < values.size(); ++c) row[names[c]] = values[c];
-    }
-    return rows;
-}
-
 TEST(OpenSimSamples, PositionsOfEveryObjectAndPartAreTheTrueOnes)
 {
-    const std::filesystem::path folder = samplesFolder();
+    const std::filesystem::path folder = test::samplesFolder();
     if (folder.empty()) GTEST_SKIP() << "no opensim-samples folder beside the project";
-    const auto objects = csvRows(folder / "objects.csv");
-    const auto parts = csvRows(folder / "parts.csv");
+    const auto objects = test::csvRows(folder / "objects.csv");
+    const auto parts = test::csvRows(folder / "parts.csv");
     std::map<std::string, std::vector<std::map<std::string, std::string>>> objectsByFile, partsByFile;
     for (const auto& row : objects) objectsByFile[row.at("scene_file")].push_back(row);
     for (const auto& row : parts) partsByFile[row.at("scene_file")].push_back(row);
