@@ -10,15 +10,22 @@ One session on an empty region:
   (`load xml2`) and as an archive (`load oar --merge`): each object arrives as one object with all
   its parts, and the server's `save xml2` holds every part at the listing's world position and
   rotation.
+- the region's parcel, named by an archive loaded before, keeps its name through all those loads:
+  Vantor's archives carry no parcels, so OpenSim keeps the region's own.
+A short session before it saves the empty region's archive, whose parcel is renamed for that.
 """
 
+import io
 import os
+import re
 import sys
+import tarfile
 
 from opensim_harness import TROUBLE, Harness, close, read_scene
 from scene_files_test import HOLLOW_BITS, SHAPE_INTEGERS, SHAPE_TEXTS
 
 HEADER = "[12:00]  Rezzer: <128, 128, 20>"
+PARCEL_NAME = "Kept by the region"
 HOUSE_REZ = (180, 60, 25)
 DISPLACEMENT = (10, 10, 0)
 BOX = "0, 16, <0.25, 0.8, 0>, 0.5, <0, 0, 0>, <0.5, 1, 0>, <-0.3, 0, 0>, 0"
@@ -111,7 +118,29 @@ def check_linked(h, label, prefix, rez, region):
             "listing's world position and rotation" % label, "\n".join(faults))
 
 
+def parcel_names(path):
+    """The names of the parcels in a region archive."""
+    with tarfile.open(path) as archive:
+        return [name for member in archive.getmembers() if member.name.startswith("landdata/") and member.isfile()
+                for name in re.findall(r"<Name>([^<]*)</Name>", archive.extractfile(member).read().decode("utf-8"))]
+
+
+def rename_parcel(source, target):
+    """Copies a region archive with its parcel renamed PARCEL_NAME."""
+    with tarfile.open(source) as archive, tarfile.open(target, "w:gz", format=tarfile.GNU_FORMAT) as out:
+        for member in archive.getmembers():
+            data = archive.extractfile(member).read() if member.isfile() else None
+            if data is not None and member.name.startswith("landdata/"):
+                data = re.sub(r"<Name>[^<]*</Name>", "<Name>%s</Name>" % PARCEL_NAME, data.decode("utf-8"),
+                              count=1).encode("utf-8")
+                member.size = len(data)
+            out.addfile(member, io.BytesIO(data) if data is not None else None)
+
+
 def test(h):
+    empty = h.path("empty-region.oar")
+    h.session(["save oar " + empty])
+    rename_parcel(empty, h.path("parcel.oar"))
     house = os.path.join(h.source, "examples", "house.txt")
     rez = ",".join(map(str, HOUSE_REZ))
     for form in ("xml", "oar"):
@@ -136,8 +165,13 @@ def test(h):
         commands.append(command)
         if command.startswith("load oar"):
             commands.append("#wait 60 " + loaded)
-    console = h.session(commands + ["save xml2 " + saved])
-    for index, command in enumerate(loads):
+    after = h.path("after.oar")
+    parcel = ["load oar " + h.path("parcel.oar"), "#wait 60 " + loaded]
+    console = h.session(parcel + commands + ["save xml2 " + saved, "save oar " + after])
+    names = h.read("the server's save oar", parcel_names, after)
+    h.check(names == [PARCEL_NAME], "the region's own parcel stays through every load of Vantor's archives",
+            "parcels after the loads: %s" % names)
+    for index, command in enumerate(loads, start=1):
         output = console.output_of(index)
         trouble = [line for line in (output or "").splitlines() if TROUBLE.search(line)]
         h.check(output is not None and not trouble, "the console shows no error or warning for " + command,
