@@ -7,10 +7,9 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 build="${1:-$root/build}"
 invocation="bench/app/run.sh${1:+ $1}"
+source "$root/bench/common.sh"
 
-if [ ! -f "$build/build.ninja" ] && [ ! -f "$build/Makefile" ]; then
-  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-fi
+bench_configure "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build "$build" --target region_map_bench >/dev/null
 build_type=$(awk -F= '/^CMAKE_BUILD_TYPE:/ { print $2 }' "$build/CMakeCache.txt")
 load_before=$(cut -d' ' -f1 /proc/loadavg)
@@ -48,16 +47,4 @@ REPORT
 
 echo "$report"
 
-doc="$root/docs/PERFORMANCE.md"
-tmp="$(mktemp)"
-if grep -q '^## Extractor map' "$doc"; then
-  awk -v report="$report" '
-    /^## Extractor map/ { print report; print ""; skipping = 1; next }
-    skipping && /^## / { skipping = 0 }
-    !skipping { print }
-  ' "$doc" > "$tmp"
-else
-  { cat "$doc"; echo; echo "$report"; } > "$tmp"
-fi
-sed -e :a -e '/^\n*$/{$d;N;ba' -e '}' "$tmp" > "$doc"
-rm -f "$tmp"
+bench_write_section "$root/docs/PERFORMANCE.md" "Extractor map" "$report"

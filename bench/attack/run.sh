@@ -23,14 +23,9 @@ invocation="bench/attack/run.sh${1:+ $1}"
 runs=${RUNS:-200}
 old_cli=${OLD_CLI:-}
 
-if [ ! -x /usr/bin/time ]; then
-  sudo=""
-  if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends time >/dev/null
-fi
-if [ ! -f "$build/build.ninja" ] && [ ! -f "$build/Makefile" ]; then
-  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-fi
+source "$root/bench/common.sh"
+bench_need_time
+bench_configure "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build "$build" --target vantor-cli make_archive_bomb make_region_scene make_region_archive --parallel 2 >/dev/null
 build_type=$(awk -F= '/^CMAKE_BUILD_TYPE:/ { print $2 }' "$build/CMakeCache.txt")
 cli="$(readlink -f "$build/cli/vantor-cli")"
@@ -245,17 +240,4 @@ REPORT
 
 echo "$report"
 
-# Replace the section (up to the next "## " heading or the end) in docs/RELIABILITY.md, or add it.
-doc="$root/docs/RELIABILITY.md"
-tmp="$(mktemp)"
-if grep -q '^## Attacks on the extractor' "$doc"; then
-  awk -v report="$report" '
-    /^## Attacks on the extractor/ { print report; print ""; skipping = 1; next }
-    skipping && /^## / { skipping = 0 }
-    !skipping { print }
-  ' "$doc" >"$tmp"
-else
-  { cat "$doc"; echo; echo "$report"; } >"$tmp"
-fi
-sed -e :a -e '/^\n*$/{$d;N;ba' -e '}' "$tmp" >"$doc"
-rm -f "$tmp"
+bench_write_section "$root/docs/RELIABILITY.md" "Attacks on the extractor" "$report"

@@ -21,15 +21,9 @@ objects=${BIG_OBJECTS:-400000}
 archive_mb=${BIG_ARCHIVE_MB:-200}
 rectangle="64,64,192,192"
 
-if [ ! -x /usr/bin/time ]; then
-  sudo=""
-  if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends time >/dev/null
-fi
-if [ ! -f "$build/build.ninja" ] && [ ! -f "$build/Makefile" ]; then
-  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTOR_BUILD_GUI=OFF \
-    -DVANTOR_BUILD_TESTS=OFF >/dev/null
-fi
+source "$root/bench/common.sh"
+bench_need_time
+bench_configure "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTOR_BUILD_GUI=OFF -DVANTOR_BUILD_TESTS=OFF
 cmake --build "$build" --target vantor-cli make_prim_listing make_region_scene make_region_archive \
   --parallel 2 >/dev/null
 build_type=$(awk -F= '/^CMAKE_BUILD_TYPE:/ { print $2 }' "$build/CMakeCache.txt")

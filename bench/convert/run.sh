@@ -18,11 +18,8 @@ build="$root/build-bench"
 count="${1:-50000}"
 runs=5
 
-if [ ! -x /usr/bin/time ]; then
-  sudo=""
-  if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
-  $sudo apt-get install -y -qq --no-install-recommends time >/dev/null
-fi
+source "$root/bench/common.sh"
+bench_need_time
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVANTOR_BUILD_GUI=OFF \
   -DVANTOR_BUILD_TESTS=OFF >/dev/null

@@ -14,14 +14,9 @@ objects=50000
 runs=7
 rectangle="64,64,192,192"
 
-if [ ! -x /usr/bin/time ]; then
-  sudo=""
-  if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends time >/dev/null
-fi
-if [ ! -f "$build/build.ninja" ] && [ ! -f "$build/Makefile" ]; then
-  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-fi
+source "$root/bench/common.sh"
+bench_need_time
+bench_configure "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build "$build" --target vantor-cli make_region_scene make_opensim_scene >/dev/null
 build_type=$(awk -F= '/^CMAKE_BUILD_TYPE:/ { print $2 }' "$build/CMakeCache.txt")
 
@@ -103,7 +98,7 @@ each object's position is taken from its root part's \`GroupPosition\`, and each
 is parsed with pugixml when its listing records are built, one per part. The floor, \`wc -l\`,
 only reads; the extraction also writes its two files and flushes them to the device. Timings
 on this 2-core machine vary by some 30 % with the load the other work puts on it (the same
-program timed against itself differed by up to 30 % while other helpers built).
+program timed against itself differed by up to 30 % while other builds ran).
 
 Output of the measured commands: $(echo "$summary" | tr '\n' ' ' | sed "s|$work/||g; s| *$||"); $(echo "$opensim_summary" | tr '\n' ' ' | sed "s|$work/||g; s| *$||")
 
@@ -115,14 +110,4 @@ REPORT
 
 echo "$report"
 
-# Replace the Extraction section (up to the next section or the end) in docs/PERFORMANCE.md.
-doc="$root/docs/PERFORMANCE.md"
-tmp="$(mktemp)"
-awk -v report="$report" '
-  /^## Extraction/ { print report; print ""; skipping = 1; next }
-  skipping && /^## / { skipping = 0 }
-  !skipping { print }
-' "$doc" > "$tmp"
-# Keep the file ending in exactly one newline.
-sed -e :a -e '/^\n*$/{$d;N;ba' -e '}' "$tmp" > "$doc"
-rm -f "$tmp"
+bench_write_section "$root/docs/PERFORMANCE.md" "Extraction" "$report"
