@@ -19,16 +19,7 @@ tries="${3:-20}"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 
-# A listing of the house's header and its 16 records repeated $1 times, CR LF line ends.
-make_listing() {
-  local header records
-  header="$(head -n 1 "$house")"
-  records="$(tail -n +2 "$house")"
-  {
-    printf '%s\n' "$header"
-    for ((i = 0; i < $1; ++i)); do printf '%s\n' "$records"; done
-  } | sed 's/\r$//; s/$/\r/' >"$2"
-}
+source "$(dirname "${BASH_SOURCE[0]}")/listing_text.sh"
 make_listing 250 "$work/a.txt"
 make_listing 251 "$work/b.txt"
 prims_a=4000

@@ -32,15 +32,7 @@ trap 'rm -rf "$work"' EXIT
 out="$work/out"
 mkdir "$out"
 
-make_listing() {
-  local header records
-  header="$(head -n 1 "$house")"
-  records="$(tail -n +2 "$house")"
-  {
-    printf '%s\n' "$header"
-    for ((i = 0; i < $1; ++i)); do printf '%s\n' "$records"; done
-  } | sed 's/\r$//; s/$/\r/' >"$2"
-}
+source "$(dirname "${BASH_SOURCE[0]}")/listing_text.sh"
 
 objects() { grep -c '<SceneObjectGroup>' "$1" 2>/dev/null || true; }
 lines() { wc -l <"$1"; }
