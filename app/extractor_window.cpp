@@ -67,13 +67,13 @@ std::string why(const LanguageTable& texts, const extract::RecordFailure& cause,
 // assets its objects use when the source is an archive too; as a scene file otherwise.
 extract::ExportReport saveTable(const extract::ObjectLines& table, const std::string& path,
                                 const std::string& sourcePath, const platform::Clock& clock,
-                                platform::FileSystem& files, const std::function<bool()>& stopRequested = {})
+                                platform::FileSystem& files, const extract::ExportProgressCallback& progress = {})
 {
-    if (!extract::isArchiveName(path)) return extract::exportSelection(table, path, clock, files, stopRequested);
+    if (!extract::isArchiveName(path)) return extract::exportSelection(table, path, clock, files, progress);
     extract::ArchiveSource source;
     source.path = sourcePath;
     source.createdAt = clock.secondsSinceEpoch();
-    return extract::exportSelectionArchive(table, path, source, clock, files, stopRequested);
+    return extract::exportSelectionArchive(table, path, source, clock, files, progress);
 }
 
 }  // namespace
@@ -95,29 +95,30 @@ std::string sceneReadErrorMessage(const LanguageTable& texts, const extract::Sce
 {
     const std::string first = texts.entry(entry::kSceneUnreadableLine1) + kCrLf;
     std::string detail;
-    switch (load.readError) {
-    case extract::ReadError::NotAnArchive:
+    const extract::LoadFailure& failure = *load.failure;
+    switch (failure.error) {
+    case extract::LoadError::NotAnArchive:
         // The reason is the archive reader's own words, on a line of their own.
-        return first + texts.entry(entry::kArchiveUnreadable) + kCrLf + load.reason;
-    case extract::ReadError::ObjectTooLarge:
+        return first + texts.entry(entry::kArchiveUnreadable) + kCrLf + failure.reason;
+    case extract::LoadError::ObjectTooLarge:
         return first + fillIn(texts.entry(entry::kArchiveObjectTooLarge),
-                              {load.reason, number(extract::kLargestObjectBytes >> 20)});
-    case extract::ReadError::NoScratchRoom:
+                              {failure.reason, number(extract::kLargestObjectBytes >> 20)});
+    case extract::LoadError::NoScratchRoom:
         return first + fillIn(texts.entry(entry::kArchiveNoScratchRoom),
-                              {number(platform::kScratchReserveBytes >> 30), load.reason});
-    case extract::ReadError::FileChanged:
+                              {number(platform::kScratchReserveBytes >> 30), failure.reason});
+    case extract::LoadError::FileChanged:
         return first + texts.entry(entry::kSceneChanged);
-    case extract::ReadError::OutOfMemory:
+    case extract::LoadError::OutOfMemory:
         return first + texts.entry(entry::kSceneOutOfMemory);
-    case extract::ReadError::FileUnreadable:
-        detail = fillIn(texts.entry(entry::kMapFileUnreadable), {load.reason});
+    case extract::LoadError::FileUnreadable:
+        detail = fillIn(texts.entry(entry::kMapFileUnreadable), {failure.reason});
         break;
-    case extract::ReadError::TooFewValues:
-        detail = fillIn(texts.entry(entry::kMapTooFewValues), {number(load.lineNumber), number(load.objectNumber)});
+    case extract::LoadError::TooFewValues:
+        detail = fillIn(texts.entry(entry::kMapTooFewValues), {number(failure.place.lineNumber), number(failure.place.objectNumber)});
         break;
-    case extract::ReadError::PositionNotANumber:
+    case extract::LoadError::PositionNotANumber:
         detail =
-            fillIn(texts.entry(entry::kMapPositionNotNumber), {number(load.lineNumber), number(load.objectNumber)});
+            fillIn(texts.entry(entry::kMapPositionNotNumber), {number(failure.place.lineNumber), number(failure.place.objectNumber)});
         break;
     }
     return first + texts.entry(entry::kSceneUnreadableLine2) + kCrLf + detail;
@@ -353,10 +354,10 @@ void ExtractorWindow::finishLoad(extract::SceneLoad load, const std::string& pat
         emit loadFinished();
         return;
     }
-    const bool stopped = load.outcome == extract::LoadOutcome::StoppedAtCutOff;
-    m_cutOffLine = stopped ? load.lineNumber : 0;
-    m_cutOffObject = stopped ? load.objectNumber : 0;
-    m_note = stopped ? qtText(cutOffNote(entry::kMapStoppedAtCutOff, entry::kMapStoppedAtCutOffObject)) : QString();
+    const extract::ObjectPlace cutOff = load.cutOff.value_or(extract::ObjectPlace{});
+    m_cutOffLine = cutOff.lineNumber;
+    m_cutOffObject = cutOff.objectNumber;
+    m_note = load.cutOff ? qtText(cutOffNote(entry::kMapStoppedAtCutOff, entry::kMapStoppedAtCutOffObject)) : QString();
     m_scenePath = path;
     m_shownPath = path;
     m_mapShown = true;
@@ -438,7 +439,8 @@ void ExtractorWindow::startBackgroundSave()
     // The table shares its text with the window's, which no one changes while the window is busy.
     QThread* thread = QThread::create([&files, &clock, table = m_selection.objects(), path = m_scenePath,
                                        source = m_shownPath, result, stop] {
-        *result = saveTable(table, path, source, clock, files, [&stop = *stop] { return stop.load(); });
+        *result = saveTable(table, path, source, clock, files,
+                            [&stop = *stop](const extract::ExportProgress&) { return !stop.load(); });
     });
     thread->setParent(this);
     m_saveThread = thread;

@@ -551,18 +551,18 @@ void MainWindow::finishRun()
 
     const LanguageTable& texts = m_session.language;
     std::optional<std::string> message;
-    if (run->report && run->report->outcome == convert::ConversionOutcome::Stopped) {
+    if (run->report && run->report->failedWith(convert::ConversionError::Stopped)) {
         // Stopped to quit: the window goes without a word.
         if (!m_closeRequested) message = texts.entry(entry::kRunCancelled);
     } else if (run->report) {
         const convert::ConversionReport& report = *run->report;
-        if (report.outcome != convert::ConversionOutcome::Cancelled) {
+        if (!report.failedWith(convert::ConversionError::Cancelled)) {
             if (!report.listingName.empty()) m_session.listingName = report.listingName;
             if (!report.localIdCounter.empty()) m_localIdCounter = report.localIdCounter;
         }
         // Only a run that wrote its files takes the listing out of the box; after any other
         // the box holds exactly what it held before.
-        if (report.succeeded()) setListingText(report.remainingListing);
+        if (report) setListingText(report.remainingListing);
         message = conversionMessage(texts, report, run->request);
     } else {
         message = fillIn(texts.entry(entry::kRunFailed), {run->failure});

@@ -153,7 +153,7 @@ bool renderExtractor(app::Session& session, const QDir& output)
         request.replaceExisting = true;
         const convert::ConversionReport report = convert::runConversion(request, disk, random);
         const auto scene = disk.readAll(report.scenePath, nullptr);
-        if (!report.succeeded() || !scene) return false;
+        if (!report || !scene) return false;
         region += *scene;  // the frame lines of each file are too short to be objects
     }
     const std::string regionPath = work.filePath(QStringLiteral("region.xml")).toStdString();

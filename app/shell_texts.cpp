@@ -122,14 +122,7 @@ std::string invalidFieldMessage(const LanguageTable& texts, convert::RequestFiel
 std::optional<std::string> conversionMessage(const LanguageTable& texts, const convert::ConversionReport& report,
                                              const convert::ConversionRequest& request)
 {
-    using convert::ConversionOutcome;
-    switch (report.outcome) {
-    case ConversionOutcome::Cancelled:
-        return std::nullopt;
-    case ConversionOutcome::Stopped:
-        return texts.entry(entry::kRunCancelled);
-    case ConversionOutcome::Done:
-    case ConversionOutcome::GuardStop: {
+    if (report) {
         // The file as it was written (NAME.xml or NAME.oar), then the command that loads it.
         const std::string& path = report.scenePath;
         const bool archive = request.format == convert::OutputFormat::RegionArchive;
@@ -144,28 +137,35 @@ std::optional<std::string> conversionMessage(const LanguageTable& texts, const c
         if (archive) message += kCrLf + texts.entry(entry::kWithoutMerge);
         return message;
     }
-    case ConversionOutcome::EmptyListing:
+    const convert::ConversionFailure& failure = *report.failure;
+    using convert::ConversionError;
+    switch (failure.error) {
+    case ConversionError::Cancelled:
+        return std::nullopt;
+    case ConversionError::Stopped:
+        return texts.entry(entry::kRunCancelled);
+    case ConversionError::EmptyListing:
         return texts.entry(entry::kListingHoldsNoPrims);
-    case ConversionOutcome::InvalidField:
-        if (!report.invalidField) return std::nullopt;
-        return invalidFieldMessage(texts, *report.invalidField, request);
-    case ConversionOutcome::ConversionError: {
+    case ConversionError::InvalidField:
+        if (!failure.invalidField) return std::nullopt;
+        return invalidFieldMessage(texts, *failure.invalidField, request);
+    case ConversionError::RecordNotConverted: {
         // A record's text starts with the line end before it and ends with a CR; shown
         // without them, it stands directly under the line that announces it.
-        std::string_view record = report.failingRecordText;
+        std::string_view record = failure.recordText;
         while (!record.empty() && (record.front() == '\n' || record.front() == '\r')) record.remove_prefix(1);
         while (!record.empty() && (record.back() == '\n' || record.back() == '\r')) record.remove_suffix(1);
         return texts.entry(entry::kConversionErrorLine1) + kCrLf + kCrLf + texts.entry(entry::kConversionErrorLine2) +
                kCrLf + text::messageExcerpt(record);
     }
-    case ConversionOutcome::RecordTooShort:
+    case ConversionError::RecordTooShort:
         return texts.entry(entry::kTooShortLine1) + kCrLf + texts.entry(entry::kTooShortLine2);
-    case ConversionOutcome::CounterOutOfRange:
+    case ConversionError::CounterOutOfRange:
         return fillIn(texts.entry(entry::kCounterOutOfRange), {report.localIdCounter});
-    case ConversionOutcome::NameTaken:
+    case ConversionError::NameTaken:
         return fillIn(texts.entry(entry::kNameTakenMeanwhile), {report.scenePath});
-    case ConversionOutcome::OutputFailed:
-        return fillIn(texts.entry(entry::kOutputFailedMessage), {report.failedPath, report.failureReason});
+    case ConversionError::OutputFailed:
+        return fillIn(texts.entry(entry::kOutputFailedMessage), {failure.path, failure.reason});
     }
     return std::nullopt;
 }

@@ -126,49 +126,50 @@ ExitCode runConvert(const ConvertOptions& options, CommandContext& context)
     }
 
     const auto report = convert::runConversion(request, context.services.files, context.services.random);
-    switch (report.outcome) {
-    case convert::ConversionOutcome::Done:
-    case convert::ConversionOutcome::GuardStop:
+    if (report) {
         context.out << report.scenePath << "\n" << report.primCount << (report.primCount == 1 ? " prim" : " prims")
                     << " written";
         if (options.link) {
             context.out << " as " << report.objectCount << (report.objectCount == 1 ? " object" : " objects");
         }
         context.out << "\n";
-        if (report.outcome == convert::ConversionOutcome::GuardStop) {
+        if (report.end == convert::ConversionEnd::GuardStop) {
             err << "vantor-cli convert: stopped after a record whose first line is " << convert::kLongestLastLineA
                 << " characters or shorter; the rest of the listing was not converted\n";
         }
         return ExitCode::Ok;
-    case convert::ConversionOutcome::Cancelled:
-    case convert::ConversionOutcome::Stopped:
+    }
+    const convert::ConversionFailure& failure = *report.failure;
+    switch (failure.error) {
+    case convert::ConversionError::Cancelled:
+    case convert::ConversionError::Stopped:
         err << "vantor-cli convert: nothing was converted\n";
         return ExitCode::Usage;
-    case convert::ConversionOutcome::EmptyListing:
+    case convert::ConversionError::EmptyListing:
         err << "vantor-cli convert: " << options.listing << " holds no prims; no file was written\n";
         return ExitCode::Failed;
-    case convert::ConversionOutcome::InvalidField:
-        err << "vantor-cli convert: " << invalidFieldMessage(*report.invalidField, request) << "\n";
+    case convert::ConversionError::InvalidField:
+        err << "vantor-cli convert: " << invalidFieldMessage(*failure.invalidField, request) << "\n";
         return ExitCode::Usage;
-    case convert::ConversionOutcome::ConversionError:
+    case convert::ConversionError::RecordNotConverted:
         err << "vantor-cli convert: this record could not be converted; no file was written:\n"
-            << text::messageExcerpt(trimLineEnds(report.failingRecordText)) << "\n";
+            << text::messageExcerpt(trimLineEnds(failure.recordText)) << "\n";
         return ExitCode::Failed;
-    case convert::ConversionOutcome::RecordTooShort:
+    case convert::ConversionError::RecordTooShort:
         err << "vantor-cli convert: the listing ends with a record that is too short; no file was written\n";
         return ExitCode::Failed;
-    case convert::ConversionOutcome::CounterOutOfRange:
+    case convert::ConversionError::CounterOutOfRange:
         err << "vantor-cli convert: the LocalID counter would pass " << convert::kLargestLocalId
             << ", the largest LocalID OpenSim holds, after " << report.localIdCounter
             << "; no file was written (start it lower with --local-id)\n";
         return ExitCode::Failed;
-    case convert::ConversionOutcome::NameTaken:
+    case convert::ConversionError::NameTaken:
         err << "vantor-cli convert: " << report.scenePath
             << " was created by another program during the run and was left as it is; no file was written "
                "(use --force to replace it)\n";
         return ExitCode::Usage;
-    case convert::ConversionOutcome::OutputFailed:
-        err << "vantor-cli convert: cannot write " << report.failedPath << ": " << report.failureReason
+    case convert::ConversionError::OutputFailed:
+        err << "vantor-cli convert: cannot write " << failure.path << ": " << failure.reason
             << "; no file was written\n";
         return ExitCode::Failed;
     }

@@ -69,10 +69,10 @@ std::string describe(const extract::RecordFailure& cause)
 }
 
 // Where the load stopped at a cut-off line: "line 7 (object 5)", or "object 5" in an archive.
-std::string cutOffPlace(const extract::SceneLoad& load)
+std::string cutOffPlace(const extract::ObjectPlace& cutOff)
 {
-    std::string place = "object " + std::to_string(load.objectNumber);
-    return load.lineNumber == 0 ? place : "line " + std::to_string(load.lineNumber) + " (" + place + ")";
+    std::string place = "object " + std::to_string(cutOff.objectNumber);
+    return cutOff.lineNumber == 0 ? place : "line " + std::to_string(cutOff.lineNumber) + " (" + place + ")";
 }
 
 // The exit code of a failed export, after saying why. cutOffLine is the line at which the load
@@ -128,35 +128,36 @@ ExitCode reportExportFailure(const extract::ExportReport& report, std::size_t cu
 ExitCode reportReadError(const extract::SceneLoad& load, const std::string& scenePath, std::ostream& err)
 {
     err << "vantor-cli extract: cannot read " << scenePath;
-    switch (load.readError) {
-    case extract::ReadError::FileUnreadable:
-        err << ": " << load.reason << "\n";
+    const extract::LoadFailure& failure = *load.failure;
+    switch (failure.error) {
+    case extract::LoadError::FileUnreadable:
+        err << ": " << failure.reason << "\n";
         return ExitCode::Usage;
-    case extract::ReadError::NotAnArchive:
-        err << " as an OpenSim archive (a gzip-compressed tar with archive.xml): " << load.reason << "\n";
+    case extract::LoadError::NotAnArchive:
+        err << " as an OpenSim archive (a gzip-compressed tar with archive.xml): " << failure.reason << "\n";
         return ExitCode::Usage;
-    case extract::ReadError::ObjectTooLarge:
-        err << ": its object " << load.reason << " unpacks to more than " << (extract::kLargestObjectBytes >> 20)
+    case extract::LoadError::ObjectTooLarge:
+        err << ": its object " << failure.reason << " unpacks to more than " << (extract::kLargestObjectBytes >> 20)
             << " MiB, far more than any real object; the archive is refused\n";
         return ExitCode::Usage;
-    case extract::ReadError::NoScratchRoom:
+    case extract::LoadError::NoScratchRoom:
         err << ": unpacking its objects would leave less than "
-            << (platform::kScratchReserveBytes >> 30) << " GiB free in " << load.reason
+            << (platform::kScratchReserveBytes >> 30) << " GiB free in " << failure.reason
             << "; the archive is refused (set TMPDIR to a folder with more room)\n";
         return ExitCode::Usage;
-    case extract::ReadError::FileChanged:
+    case extract::LoadError::FileChanged:
         err << ": it changed while it was read (is OpenSim writing it?); try again once it is written\n";
         return ExitCode::Usage;
-    case extract::ReadError::OutOfMemory:
+    case extract::LoadError::OutOfMemory:
         err << ": not enough memory to load it\n";
         return ExitCode::Usage;
-    case extract::ReadError::TooFewValues:
-    case extract::ReadError::PositionNotANumber:
+    case extract::LoadError::TooFewValues:
+    case extract::LoadError::PositionNotANumber:
         break;
     }
-    if (load.lineNumber != 0) err << ", line " << load.lineNumber;
-    err << " (object " << load.objectNumber << "): "
-        << (load.readError == extract::ReadError::TooFewValues
+    if (failure.place.lineNumber != 0) err << ", line " << failure.place.lineNumber;
+    err << " (object " << failure.place.objectNumber << "): "
+        << (failure.error == extract::LoadError::TooFewValues
                 ? "fewer than " + std::to_string(scene::kPositionValueCount) + " values, so no position"
                 : "its position (value " + std::to_string(scene::value::kPositionX) + " or "
                       + std::to_string(scene::value::kPositionY) + ") is not a number")
@@ -216,17 +217,12 @@ ExitCode runExtract(const ExtractOptions& options, bool withRectangle, CommandCo
 
     const extract::MapGeometry map;
     extract::SceneLoad load = extract::loadScenePath(files, options.scene, map);
+    if (!load) return reportReadError(load, options.scene, err);
     std::optional<std::string> cutOff;
-    switch (load.outcome) {
-    case extract::LoadOutcome::ReadError:
-        return reportReadError(load, options.scene, err);
-    case extract::LoadOutcome::StoppedAtCutOff:
-        cutOff = cutOffPlace(load);
+    if (load.cutOff) {
+        cutOff = cutOffPlace(*load.cutOff);
         err << "vantor-cli extract: " << options.scene << ", " << *cutOff
             << " is cut off (a \"<\" after its last \">\"); the objects from there on have no position\n";
-        break;
-    case extract::LoadOutcome::Complete:
-        break;
     }
     const std::size_t loaded = load.objects.size();
 
@@ -244,7 +240,7 @@ ExitCode runExtract(const ExtractOptions& options, bool withRectangle, CommandCo
     } else {
         report = extract::exportSelection(selection.objects(), options.out, context.services.clock, files);
     }
-    if (!report) return reportExportFailure(report, cutOff ? load.lineNumber : 0, err);
+    if (!report) return reportExportFailure(report, load.cutOff ? load.cutOff->lineNumber : 0, err);
     context.out << "Loaded " << loaded << " objects from " << options.scene << "\n"
                 << "Exported " << report.objectCount << " objects";
     if (asArchive) context.out << " and " << report.assetCount << " assets";

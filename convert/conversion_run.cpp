@@ -59,8 +59,8 @@ public:
     {
         if (!checkRequest() || !chooseOutput() || !createFiles()) return untouched();
         writeFiles();
-        if (m_report.outcome == ConversionOutcome::Done && goesOn(m_progress)) placeFiles();
-        if (m_report.outcome == ConversionOutcome::Stopped) return untouched();
+        if (!m_report.failure && goesOn(m_progress)) placeFiles();
+        if (m_report.failedWith(ConversionError::Stopped)) return untouched();
         return std::move(m_report);
     }
 
@@ -68,12 +68,11 @@ private:
     bool checkRequest()
     {
         if (holdsNoPrims(m_request.listingText)) {
-            m_report.outcome = ConversionOutcome::EmptyListing;
+            fail(ConversionError::EmptyListing);
             return false;
         }
         if (const auto field = firstInvalidField(m_request)) {
-            m_report.outcome = ConversionOutcome::InvalidField;
-            m_report.invalidField = field;
+            fail(ConversionError::InvalidField).invalidField = field;
             return false;
         }
         return true;
@@ -85,7 +84,10 @@ private:
     {
         const std::string& answer = m_request.outputName;
         m_report.listingName = answer + ".xml";
-        if (answer.empty()) return false;
+        if (answer.empty()) {
+            fail(ConversionError::Cancelled);
+            return false;
+        }
         if (!isAcceptableOutputName(answer)) {
             // Front ends ask again or refuse such a name; the run still never writes outside the folder.
             markOutputFailed(m_request.outputFolder + "/" + m_report.listingName,
@@ -100,7 +102,7 @@ private:
             return false;
         }
         if (!m_request.replaceExisting && m_files.exists(m_report.scenePath)) {
-            m_report.outcome = ConversionOutcome::NameTaken;
+            fail(ConversionError::NameTaken);
             return false;
         }
         return true;
@@ -131,7 +133,7 @@ private:
     }
 
     // Writes the listing copy and the scene file's documents. Every end but a complete
-    // listing leaves the unconverted rest in the listing box; the outcome is Done when both
+    // listing leaves the unconverted rest in the listing box; no failure is set when both
     // files are complete, even after a guard stop (m_guardStopped).
     void writeFiles()
     {
@@ -154,14 +156,13 @@ private:
         std::string escapedOwner;
         text::appendXmlEscaped(escapedOwner, m_request.ownerUuid);
         DocumentWriter writer(*m_sceneFile, escapedOwner, m_request.linkObjects);
-        const auto stop = [&](ConversionOutcome outcome, std::string failingText = {}) {
-            m_report.outcome = outcome;
-            m_report.failingRecordText = std::move(failingText);
+        const auto stop = [&](ConversionError error, std::string failingText = {}) {
+            fail(error).recordText = std::move(failingText);
             m_report.remainingListing = listing.remainingText();
         };
 
         const auto offset = parseHeader(listing.headerLine(), m_request.rezX, m_request.rezY, m_request.rezZ);
-        if (!offset) return stop(ConversionOutcome::ConversionError, listing.headerLine());
+        if (!offset) return stop(ConversionError::RecordNotConverted, listing.headerLine());
 
         ShapeNames shapeNames;
         PrimValues linkRoot;  // linking: the values of the object's root
@@ -178,14 +179,14 @@ private:
                 break;
             }
             if (outcome == CutOutcome::EndOfListing) break;
-            if (outcome == CutOutcome::RecordTooShort) return stop(ConversionOutcome::RecordTooShort);
+            if (outcome == CutOutcome::RecordTooShort) return stop(ConversionError::RecordTooShort);
 
             if (!parseRecord(cut, record)) {
                 // The joined text is what the message shows, even when the parse gave up early.
-                return stop(ConversionOutcome::ConversionError, record.recordText());
+                return stop(ConversionError::RecordNotConverted, record.recordText());
             }
             // The counter plus one; past the largest LocalID the run ends, whatever the record.
-            if (localId == kLargestLocalId) return stop(ConversionOutcome::CounterOutOfRange);
+            if (localId == kLargestLocalId) return stop(ConversionError::CounterOutOfRange);
             ++localId;
             m_report.localIdCounter.clear();
             text::appendInteger(m_report.localIdCounter, localId);
@@ -194,7 +195,7 @@ private:
             document.objectUuid.clear();
             appendObjectUuid(document.objectUuid, m_random);
             if (!computePrimValues(record, *offset, shapeNames, document.values)) {
-                return stop(ConversionOutcome::ConversionError, record.recordText());
+                return stop(ConversionError::RecordNotConverted, record.recordText());
             }
             document.beginsObject = !m_request.linkObjects || m_report.primCount == 0 || beginsObject(record);
             if (document.beginsObject) {
@@ -202,7 +203,7 @@ private:
                 linkNumber = 1;
                 ++m_report.objectCount;
             } else if (!childPlacement(linkRoot, document.values, ++linkNumber, document.placement)) {
-                return stop(ConversionOutcome::ConversionError, record.recordText());
+                return stop(ConversionError::RecordNotConverted, record.recordText());
             }
             document.localId = m_report.localIdCounter;
             document.name = record.name();
@@ -215,7 +216,6 @@ private:
 
         writer.finish();
         m_sceneFile->write(scene::kSceneFileTail);
-        m_report.outcome = ConversionOutcome::Done;
         m_report.remainingListing = listing.remainingText();
     }
 
@@ -231,7 +231,7 @@ private:
         } else if (const platform::NewFileCommit placed = m_sceneFile->commitNew(&reason);
                    placed != platform::NewFileCommit::Placed) {
             if (placed == platform::NewFileCommit::Failed) return markOutputFailed(m_report.scenePath, reason);
-            m_report.outcome = ConversionOutcome::NameTaken;
+            fail(ConversionError::NameTaken);
             return;
         }
         if (!m_copy->commit(&reason)) {
@@ -241,25 +241,32 @@ private:
             return markOutputFailed(m_report.listingCopyPath, reason);
         }
         if (m_guardStopped) {
-            m_report.outcome = ConversionOutcome::GuardStop;
+            m_report.end = ConversionEnd::GuardStop;
         } else {
             m_report.remainingListing.clear();
         }
     }
 
-    // Tells the caller how far the run got; false, with the outcome Stopped, when it asks to stop.
+    // Tells the caller how far the run got; false, with the error Stopped, when it asks to stop.
     bool goesOn(const ConversionProgress& progress)
     {
         if (!m_request.progress || m_request.progress(progress)) return true;
-        m_report.outcome = ConversionOutcome::Stopped;
+        fail(ConversionError::Stopped);
         return false;
     }
 
     void markOutputFailed(const std::string& path, const std::string& reason)
     {
-        m_report.outcome = ConversionOutcome::OutputFailed;
-        m_report.failedPath = path;
-        m_report.failureReason = reason;
+        ConversionFailure& failure = fail(ConversionError::OutputFailed);
+        failure.path = path;
+        failure.reason = reason;
+    }
+
+    ConversionFailure& fail(ConversionError error)
+    {
+        m_report.failure = ConversionFailure{};
+        m_report.failure->error = error;
+        return *m_report.failure;
     }
 
     // Before the listing is read, and after a stop, the listing box keeps its text and the
@@ -267,7 +274,7 @@ private:
     ConversionReport untouched()
     {
         m_report.remainingListing = m_request.listingText;
-        if (m_report.outcome == ConversionOutcome::Stopped) {
+        if (m_report.failedWith(ConversionError::Stopped)) {
             m_report.localIdCounter = m_request.localIdCounter;
             m_report.primCount = 0;
             m_report.objectCount = 0;

@@ -88,40 +88,48 @@ enum class RequestField {
 // Whether a listing holds nothing but blanks and line ends, so not even a header line.
 [[nodiscard]] bool holdsNoPrims(std::string_view listing);
 
-enum class ConversionOutcome {
-    Done,               // end of listing: scene file and listing copy written
-    GuardStop,          // a record with a very short first line ended the run: files kept, rest unconverted
-    Cancelled,          // no output name: nothing written
-    Stopped,            // the progress callback asked to stop: nothing written, listing and counter as before
-    EmptyListing,       // the listing holds no prims (holdsNoPrims): nothing written
-    InvalidField,       // a value of the request no run can take (invalidField): nothing written
-    ConversionError,    // a header or record that does not convert: nothing left behind
-    RecordTooShort,     // the text after the last record is too short to be one: nothing left behind
-    CounterOutOfRange,  // the next LocalID would pass kLargestLocalId: nothing left behind
-    NameTaken,          // a scene file that may not be replaced holds the name: it stays, nothing written
-    OutputFailed,       // a file could not be created or written: nothing left behind
+// How a run that wrote its files ended.
+enum class ConversionEnd {
+    EndOfListing,  // every record converted
+    GuardStop,     // a record with a very short first line ended the run: files kept, rest unconverted
+};
+
+// Why a run wrote nothing.
+enum class ConversionError {
+    Cancelled,           // no output name
+    Stopped,             // the progress callback asked to stop: listing and counter as before
+    EmptyListing,        // the listing holds no prims (holdsNoPrims)
+    InvalidField,        // a value of the request no run can take (invalidField)
+    RecordNotConverted,  // a header or record that does not convert: nothing left behind
+    RecordTooShort,      // the text after the last record is too short to be one: nothing left behind
+    CounterOutOfRange,   // the next LocalID would pass kLargestLocalId: nothing left behind
+    NameTaken,           // a scene file that may not be replaced holds the name: it stays
+    OutputFailed,        // a file could not be created or written: nothing left behind
+};
+
+struct ConversionFailure {
+    ConversionError error = ConversionError::Cancelled;
+    std::optional<RequestField> invalidField;  // InvalidField: which value
+    std::string recordText;  // RecordNotConverted: the record text without CR LF, or the header line with its CR
+    std::string path;        // OutputFailed: the file that could not be created or written
+    std::string reason;      // OutputFailed: why, in the system's words
 };
 
 struct ConversionReport {
-    ConversionOutcome outcome = ConversionOutcome::Cancelled;
+    ConversionEnd end = ConversionEnd::EndOfListing;  // a run that wrote its files: how it ended
     int primCount = 0;              // documents written to the scene file
     int objectCount = 0;            // the objects they make: primCount unless objects are linked
     std::string scenePath;          // set once the name is known
     std::string listingCopyPath;
-    std::optional<RequestField> invalidField;  // InvalidField: which value
-    std::string failingRecordText;  // ConversionError: the record text without CR LF, or the header line with its CR
-    std::string failedPath;         // OutputFailed: the file that could not be created or written
-    std::string failureReason;      // OutputFailed: why, in the system's words
     std::string remainingListing;   // what the listing box holds after the run
     std::string localIdCounter;     // the counter after the run (CounterOutOfRange: the last LocalID given)
     std::string listingName;        // the listing name after the run: the output name with ".xml"
+    // Nothing when the run wrote its files (both are in place).
+    std::optional<ConversionFailure> failure;
+    explicit operator bool() const { return !failure; }
 
-    // Whether the run wrote its files (Done or GuardStop).
-    [[nodiscard]] bool succeeded() const
-    {
-        return outcome == ConversionOutcome::Done || outcome == ConversionOutcome::GuardStop;
-    }
-    explicit operator bool() const { return succeeded(); }
+    // Whether the run ended with the given error.
+    [[nodiscard]] bool failedWith(ConversionError error) const { return failure && failure->error == error; }
 };
 
 // Whether an answer to the name question names a file inside the output folder: it holds

@@ -63,7 +63,7 @@ std::string_view trimmed(std::string_view text)
 }
 
 // A load of an archive that failed with error.
-SceneLoad archiveFailed(ReadError error, std::string reason = {})
+SceneLoad archiveFailed(LoadError error, std::string reason = {})
 {
     SceneLoad load = failedLoad(error, std::move(reason));
     load.layout = SceneLayout::Archive;
@@ -72,12 +72,7 @@ SceneLoad archiveFailed(ReadError error, std::string reason = {})
 
 SceneLoad notAnArchive(std::string reason)
 {
-    SceneLoad load;
-    load.layout = SceneLayout::Archive;
-    load.outcome = LoadOutcome::ReadError;
-    load.readError = ReadError::NotAnArchive;
-    load.reason = std::move(reason);
-    return load;
+    return archiveFailed(LoadError::NotAnArchive, std::move(reason));
 }
 
 // Places the objects one by one as they are unpacked, as a scene file's objects are placed:
@@ -89,7 +84,7 @@ public:
     void place(std::string_view object)
     {
         ++m_count;
-        if (m_load.outcome != LoadOutcome::Complete) return;
+        if (m_load.cutOff || m_load.failure) return;
         const PositionValues values = scanPositionValues(object);
         std::optional<ObjectPosition> position;
         if (values.result != TokeniseResult::Stop) {
@@ -105,14 +100,14 @@ public:
             m_load.positions.push_back(*position);
             return;
         }
-        m_load.objectNumber = m_count;
+        const ObjectPlace place{0, m_count};
         if (values.result == TokeniseResult::Stop) {
-            m_load.outcome = LoadOutcome::StoppedAtCutOff;
+            m_load.cutOff = place;
             return;
         }
-        m_load.outcome = LoadOutcome::ReadError;
-        m_load.readError =
-            values.valueCount < scene::kPositionValueCount ? ReadError::TooFewValues : ReadError::PositionNotANumber;
+        const LoadError error =
+            values.valueCount < scene::kPositionValueCount ? LoadError::TooFewValues : LoadError::PositionNotANumber;
+        m_load.failure = LoadFailure{error, place, {}};
     }
 
 private:
@@ -268,7 +263,7 @@ SceneLoad loadSceneArchive(platform::InputStream& stream, const MapGeometry& map
     archive_read_support_filter_gzip(reader.get());
     archive_read_support_format_tar(reader.get());
     if (archive_read_open(reader.get(), source.get(), nullptr, &StreamSource::read, nullptr) != ARCHIVE_OK) {
-        if (stream.changed()) return archiveFailed(ReadError::FileChanged);
+        if (stream.changed()) return archiveFailed(LoadError::FileChanged);
         return notAnArchive(archiveError(reader.get()));
     }
     if (!scratch) scratch = std::make_unique<platform::MemoryScratchFile>();
@@ -286,7 +281,7 @@ SceneLoad loadSceneArchive(platform::InputStream& stream, const MapGeometry& map
     archive_entry* entry = nullptr;
     int status = ARCHIVE_OK;
     const auto archiveFailure = [&] {
-        if (stream.changed()) return archiveFailed(ReadError::FileChanged);
+        if (stream.changed()) return archiveFailed(LoadError::FileChanged);
         return notAnArchive(archiveError(reader.get()));
     };
     while ((status = archive_read_next_header(reader.get(), &entry)) == ARCHIVE_OK) {
@@ -295,16 +290,16 @@ SceneLoad loadSceneArchive(platform::InputStream& stream, const MapGeometry& map
         if (isControlFile(path)) controlFileSeen = true;
         if (archive_entry_filetype(entry) != AE_IFREG || !isObjectEntry(path)) continue;
         // After a read error only the archive itself is still checked.
-        if (load.outcome == LoadOutcome::ReadError) continue;
+        if (load.failure) continue;
         if (archive_entry_size(entry) < 0) return notAnArchive("an object entry has no size: " + std::string(path));
         if (archive_entry_size(entry) > static_cast<la_int64_t>(kLargestObjectBytes)) {
-            return archiveFailed(ReadError::ObjectTooLarge, std::string(path));
+            return archiveFailed(LoadError::ObjectTooLarge, std::string(path));
         }
         switch (readEntryData(reader.get(), archive_entry_size(entry), entryText)) {
         case EntryRead::Whole:
             break;
         case EntryRead::TooLarge:
-            return archiveFailed(ReadError::ObjectTooLarge, std::string(path));
+            return archiveFailed(LoadError::ObjectTooLarge, std::string(path));
         case EntryRead::Failed:
             return archiveFailure();
         }
@@ -319,14 +314,14 @@ SceneLoad loadSceneArchive(platform::InputStream& stream, const MapGeometry& map
         text = trimmed(text);
         if (text.empty()) continue;
         placer.place(text);
-        if (!scratch->append(text)) return archiveFailed(ReadError::NoScratchRoom, scratch->folder());
+        if (!scratch->append(text)) return archiveFailed(LoadError::NoScratchRoom, scratch->folder());
         spans.emplace_back(scratchSize, text.size());
         scratchSize += text.size();
     }
     if (status != ARCHIVE_EOF) return archiveFailure();
-    if (stream.changed()) return archiveFailed(ReadError::FileChanged);
+    if (stream.changed()) return archiveFailed(LoadError::FileChanged);
     if (!controlFileSeen) return notAnArchive("it has no archive.xml, so it is no OpenSim archive");
-    if (load.outcome == LoadOutcome::ReadError) {
+    if (load.failure) {
         load.positions.clear();
         return load;
     }
@@ -371,7 +366,7 @@ SceneLoad loadScenePath(const platform::FileSystem& files, const std::string& pa
         if (!bytes) return unreadableFile(std::move(reason));
         return loadSceneBytes(std::move(*bytes), map);
     } catch (const std::bad_alloc&) {
-        return failedLoad(ReadError::OutOfMemory);
+        return failedLoad(LoadError::OutOfMemory);
     }
 }
 

@@ -25,7 +25,7 @@ inline constexpr std::size_t kLargestObjectBytes = std::size_t{64} << 20;
 // Loads an OpenSim region archive (OAR): a gzip-compressed tar whose objects/*.xml entries
 // hold one object each. The objects come in the order of the archive's entries; archive.xml,
 // terrain, assets and settings are skipped. Each object is read and placed as a scene file's
-// object is. Bytes that are not such an archive give ReadError::NotAnArchive, with the reason.
+// object is. Bytes that are not such an archive give LoadError::NotAnArchive, with the reason.
 // The archive is read as a stream and each object is unpacked alone, so memory holds the
 // largest object and the table; an object larger than kLargestObjectBytes is refused. The
 // objects' texts are kept in scratch (in memory when none is given), which may refuse them

@@ -28,12 +28,19 @@ bool isObjectLine(std::string_view line)
     return text::countCharacters(line) >= kShortestObjectLine;
 }
 
+// How the reading of a stretch of lines ended.
+enum class StretchEnd {
+    Complete,  // every object placed
+    CutOff,    // a cut-off line ended the placing; the lines were all read
+    Failed,    // an object has no usable position
+};
+
 // What reading one stretch of whole lines found.
 struct StretchRead {
     bool validEncoding = true;  // false: a line that is not valid UTF-8 ended the reading
     bool oneObjectLines = true;  // every object line read holds one whole object
-    LoadOutcome outcome = LoadOutcome::Complete;
-    ReadError readError = ReadError::TooFewValues;
+    StretchEnd end = StretchEnd::Complete;
+    LoadError error = LoadError::TooFewValues;  // Failed: why
     std::size_t lineCount = 0;     // lines read
     std::size_t lineNumber = 0;    // stop or read error: its line, from 1 in the stretch
     std::size_t objectNumber = 0;  // likewise its object
@@ -116,13 +123,13 @@ StretchRead readStretch(std::string_view text, bool checkEncoding, bool placing)
         read.lineNumber = read.lineCount;
         read.objectNumber = read.objects.size();
         if (values.result == TokeniseResult::Stop) {
-            read.outcome = LoadOutcome::StoppedAtCutOff;
+            read.end = StretchEnd::CutOff;
             placing = false;
             continue;
         }
-        read.outcome = LoadOutcome::ReadError;
-        read.readError = values.valueCount < scene::kPositionValueCount ? ReadError::TooFewValues
-                                                                 : ReadError::PositionNotANumber;
+        read.end = StretchEnd::Failed;
+        read.error = values.valueCount < scene::kPositionValueCount ? LoadError::TooFewValues
+                                                                    : LoadError::PositionNotANumber;
         return read;
     }
     return read;
@@ -169,22 +176,24 @@ bool readObjectLines(std::string_view text, bool checkEncoding, SceneLoad& load,
         StretchRead& read = stretches[i];
         // After a cut-off line nothing more is placed, so a read error that ended this
         // stretch early does not count: read it again without placing.
-        if (!placing && read.outcome == LoadOutcome::ReadError) {
+        if (!placing && read.end == StretchEnd::Failed) {
             read = readStretch(parts[i], checkEncoding, false);
         }
         if (!read.validEncoding) return false;
         oneObjectLines = oneObjectLines && read.oneObjectLines;
         if (placing) {
             load.positions.insert(load.positions.end(), read.positions.begin(), read.positions.end());
-            if (read.outcome != LoadOutcome::Complete) {
-                load.outcome = read.outcome;
-                load.readError = read.readError;
-                load.lineNumber = lineBase + read.lineNumber;
-                load.objectNumber = objects.size() + read.objectNumber;
+            if (read.end != StretchEnd::Complete) {
+                const ObjectPlace place{lineBase + read.lineNumber, objects.size() + read.objectNumber};
+                if (read.end == StretchEnd::CutOff) {
+                    load.cutOff = place;
+                } else {
+                    load.failure = LoadFailure{read.error, place, {}};
+                }
                 placing = false;
             }
         }
-        if (load.outcome == LoadOutcome::ReadError) {
+        if (load.failure) {
             load.positions.clear();
             objects.clear();
             return true;
@@ -271,10 +280,8 @@ std::optional<SceneLoad> readSceneDocument(std::string_view text, std::vector<st
     load.positions.reserve(positions.size());
     for (std::size_t k = 0; k < positions.size(); ++k) {
         if (!positions[k]) {
-            load.outcome = LoadOutcome::ReadError;
-            load.readError = ReadError::PositionNotANumber;
-            load.objectNumber = k + 1;
-            load.lineNumber = lineNumberAt(text, static_cast<std::size_t>((*elements)[k].data() - text.data()));
+            const std::size_t line = lineNumberAt(text, static_cast<std::size_t>((*elements)[k].data() - text.data()));
+            load.failure = LoadFailure{LoadError::PositionNotANumber, {line, k + 1}, {}};
             load.positions.clear();
             objects.clear();
             return load;
@@ -295,11 +302,11 @@ std::optional<SceneLoad> loadText(std::shared_ptr<const void> owner, std::string
     std::vector<std::string_view> objects;
     bool oneObjectLines = true;
     if (!readObjectLines(text, checkEncoding, load, objects, oneObjectLines)) return std::nullopt;
-    if (!oneObjectLines || load.outcome != LoadOutcome::Complete) {
+    if (!oneObjectLines || load.cutOff || load.failure) {
         // Objects that span lines, or lines that hold several, are found by structure; a file
         // that is not a scene document keeps what the lines gave.
         // The reading of the lines checked every line's encoding unless a read error ended it.
-        if (checkEncoding && load.outcome == LoadOutcome::ReadError && !text::isValidUtf8(text)) return std::nullopt;
+        if (checkEncoding && load.failure && !text::isValidUtf8(text)) return std::nullopt;
         std::vector<std::string_view> elements;
         if (auto document = readSceneDocument(text, elements)) {
             load = std::move(*document);
@@ -329,32 +336,30 @@ SceneLoad loadSceneBytes(platform::SharedBytes bytes, const MapGeometry& map)
 {
     const std::function<bool()> changed = std::move(bytes.changed);
     const auto hasChanged = [&changed] { return changed && changed(); };
-    if (hasChanged()) return failedLoad(ReadError::FileChanged);
+    if (hasChanged()) return failedLoad(LoadError::FileChanged);
     bytes.bytes.remove_suffix(trailingNuls(bytes.bytes));
     // Valid UTF-8 is kept in the block it was read into; anything else is decoded into a copy.
     if (!hasByteOrderMark(bytes.bytes)) {
         if (auto load = loadText(bytes.owner, bytes.bytes, true, map)) {
-            if (hasChanged()) return failedLoad(ReadError::FileChanged);
+            if (hasChanged()) return failedLoad(LoadError::FileChanged);
             load->objects.watchSource(changed);
             return std::move(*load);
         }
     }
     std::string copy(bytes.bytes);
-    if (hasChanged()) return failedLoad(ReadError::FileChanged);
+    if (hasChanged()) return failedLoad(LoadError::FileChanged);
     bytes = {};  // the block goes before decoding doubles the copy
     return loadSceneText(std::move(copy), map);
 }
 
-SceneLoad failedLoad(ReadError error, std::string reason)
+SceneLoad failedLoad(LoadError error, std::string reason)
 {
     SceneLoad load;
-    load.outcome = LoadOutcome::ReadError;
-    load.readError = error;
-    load.reason = std::move(reason);
+    load.failure = LoadFailure{error, {}, std::move(reason)};
     return load;
 }
 
-SceneLoad unreadableFile(std::string reason) { return failedLoad(ReadError::FileUnreadable, std::move(reason)); }
+SceneLoad unreadableFile(std::string reason) { return failedLoad(LoadError::FileUnreadable, std::move(reason)); }
 
 SceneLoad loadSceneFile(const platform::FileSystem& files, const std::string& path, const MapGeometry& map)
 {

@@ -44,13 +44,7 @@ struct Marker {
 // Nothing clamps it: an object outside the region gets a marker outside the map.
 [[nodiscard]] Marker placeMarker(const ObjectPosition& position, const MapGeometry& map);
 
-enum class LoadOutcome {
-    Complete,         // every object has its marker
-    StoppedAtCutOff,  // a cut-off line ended the markers; the whole file is in the table
-    ReadError,        // the file could not be read, or an object has no usable position
-};
-
-enum class ReadError {
+enum class LoadError {
     FileUnreadable,      // reason says why
     TooFewValues,        // the object line has fewer than scene::kPositionValueCount values
     PositionNotANumber,  // the position's X or Y (by index, or GroupPosition read by name) is not a number
@@ -61,6 +55,19 @@ enum class ReadError {
     OutOfMemory,         // there was not memory enough to hold what the load needs
 };
 
+// Where an object of a load is.
+struct ObjectPlace {
+    std::size_t lineNumber = 0;    // line of the file, from 1 (0 in an archive)
+    std::size_t objectNumber = 0;  // entry of the table, from 1
+    friend bool operator==(const ObjectPlace&, const ObjectPlace&) = default;
+};
+
+struct LoadFailure {
+    LoadError error = LoadError::FileUnreadable;
+    ObjectPlace place;   // TooFewValues, PositionNotANumber: the object concerned
+    std::string reason;  // FileUnreadable and the archive errors: why, or what it concerns
+};
+
 // How the objects of a load were found.
 enum class SceneLayout {
     Lines,     // one object per line (the converter's files, OpenSim up to 0.9.0)
@@ -69,22 +76,18 @@ enum class SceneLayout {
 };
 
 struct SceneLoad {
-    LoadOutcome outcome = LoadOutcome::Complete;
     SceneLayout layout = SceneLayout::Lines;
-    // Every line of the file longer than 10 characters, in file order; empty after a read error.
+    // Every line of the file longer than 10 characters, in file order; empty after a failure.
     ObjectLines objects;
-    // Marker k belongs to entry k of objects; after a stop, only the entries before the cut-off line have one.
+    // Marker k belongs to entry k of objects; after a cut-off line, only the entries before it have one.
     std::vector<Marker> markers;
     // The position of each entry that has a marker, so that filtering need not read it again.
     std::vector<ObjectPosition> positions;
-    // StoppedAtCutOff and ReadError (except FileUnreadable): the line concerned.
-    std::size_t lineNumber = 0;    // line of the file, from 1 (0 in an archive)
-    std::size_t objectNumber = 0;  // entry of the table, from 1
-    ReadError readError = ReadError::FileUnreadable;
-    std::string reason;            // FileUnreadable: why, in the file system's words
-
-    // Whether the load gave a table: complete, or up to a cut-off line.
-    explicit operator bool() const { return outcome != LoadOutcome::ReadError; }
+    // A cut-off line ended the markers: where it is. The whole file is in the table.
+    std::optional<ObjectPlace> cutOff;
+    // Nothing when the load gave a table: complete, or up to a cut-off line.
+    std::optional<LoadFailure> failure;
+    explicit operator bool() const { return !failure; }
 };
 
 // Loads scene file text as the extractor window does: the bytes are decoded (UTF-8, else
@@ -107,7 +110,7 @@ struct SceneLoad {
 [[nodiscard]] SceneLoad unreadableFile(std::string reason);
 
 // A load that ended in error, reason saying what it concerns (where the error has a reason).
-[[nodiscard]] SceneLoad failedLoad(ReadError error, std::string reason = {});
+[[nodiscard]] SceneLoad failedLoad(LoadError error, std::string reason = {});
 
 // Reads the file at path and loads it.
 [[nodiscard]] SceneLoad loadSceneFile(const platform::FileSystem& files, const std::string& path,

@@ -55,18 +55,34 @@ ExportFailure objectFailure(ExportError error, std::size_t objectNumber, std::st
     return failure;
 }
 
-// Whether the caller asked to stop.
-bool stopped(const std::function<bool()>& stopRequested) { return stopRequested && stopRequested(); }
+// The caller's progress callback, with how far the export has got.
+class Progress {
+public:
+    Progress(const ExportProgressCallback& callback, std::size_t objectCount) : m_callback(callback)
+    {
+        m_state.objectCount = objectCount;
+    }
+
+    // Whether the caller asks to stop, told how far the export got.
+    [[nodiscard]] bool stopAsked() const { return m_callback && !m_callback(m_state); }
+    void setObjectsWritten(std::size_t count) { m_state.objectsWritten = count; }
+    void setRecordsBuilt(std::size_t count) { m_state.recordsBuilt = count; }
+
+private:
+    const ExportProgressCallback& m_callback;
+    ExportProgress m_state;
+};
 
 // Writes the entries, each followed by CR LF. Entries that follow each other in the text they
 // were read from, with CR LF between them, go out as one block, straight from that text.
 // False when the caller asked to stop.
-bool writeEntries(const ObjectLines& table, platform::OutputFile& out, const std::function<bool()>& stopRequested)
+bool writeEntries(const ObjectLines& table, platform::OutputFile& out, Progress& progress)
 {
     if (table.readsByCopy()) {
         std::string buffer;
         for (std::size_t k = 0; k < table.size(); ++k) {
-            if (stopped(stopRequested)) return false;
+            progress.setObjectsWritten(k);
+            if (progress.stopAsked()) return false;
             out.write(table.read(k, buffer));
             out.write(kLineEnd);
         }
@@ -74,7 +90,8 @@ bool writeEntries(const ObjectLines& table, platform::OutputFile& out, const std
     }
     const auto address = [](const char* p) { return reinterpret_cast<std::uintptr_t>(p); };
     for (std::size_t k = 0; k < table.size();) {
-        if (stopped(stopRequested)) return false;
+        progress.setObjectsWritten(k);
+        if (progress.stopAsked()) return false;
         const char* begin = table[k].data();
         const char* end = begin + table[k].size();
         for (++k; k < table.size() && address(table[k].data()) == address(end) + kLineEnd.size()
@@ -91,11 +108,12 @@ bool writeEntries(const ObjectLines& table, platform::OutputFile& out, const std
 // Appends the records of every object to listing, each followed by CR LF; the first object
 // that gives no record ends it.
 std::optional<ExportFailure> appendRecords(const ObjectLines& table, ListingRecordBuilder& builder,
-                                           std::string& listing, const std::function<bool()>& stopRequested)
+                                           std::string& listing, Progress& progress)
 {
     std::string buffer;
     for (std::size_t k = 0; k < table.size(); ++k) {
-        if (stopped(stopRequested)) return stopFailure();
+        progress.setRecordsBuilt(k);
+        if (progress.stopAsked()) return stopFailure();
         const BuiltText record = builder.buildListingRecord(table.read(k, buffer));
         if (!record) return objectFailure(ExportError::RecordFailed, k + 1, builder.name(), *record.failure);
         listing += record.text;
@@ -107,7 +125,7 @@ std::optional<ExportFailure> appendRecords(const ObjectLines& table, ListingReco
 // Builds the listing of a table: the header line, then two lines per object (per part of a
 // linked object), every line ending in CR LF; or the first object that gives no record.
 std::optional<ExportFailure> buildListing(const ObjectLines& table, const platform::Clock& clock,
-                                          std::string& listing, const std::function<bool()>& stopRequested)
+                                          std::string& listing, Progress& progress)
 {
     if (table.empty()) return std::nullopt;
     // The header's rez position is the last object's: a position near the build that the
@@ -121,7 +139,7 @@ std::optional<ExportFailure> buildListing(const ObjectLines& table, const platfo
     listing += header.text;
     listing += kLineEnd;
     ListingRecordBuilder builder(clock);
-    return appendRecords(table, builder, listing, stopRequested);
+    return appendRecords(table, builder, listing, progress);
 }
 
 }  // namespace
@@ -146,7 +164,7 @@ namespace {
 using MainFileWriter = std::function<std::optional<ExportFailure>(platform::OutputFile&)>;
 
 ExportReport exportFiles(const ObjectLines& table, const std::string& scenePath, const platform::Clock& clock,
-                         platform::FileSystem& files, const std::function<bool()>& stopRequested,
+                         platform::FileSystem& files, Progress& progress,
                          const MainFileWriter& writeMainFile)
 {
     ExportReport report;
@@ -170,10 +188,14 @@ ExportReport exportFiles(const ObjectLines& table, const std::string& scenePath,
     std::string listing;
     std::optional<ExportFailure> recordFailure;
     std::optional<ExportFailure> mainFailure = writeMainFile(*sceneFile);
-    if (!mainFailure) recordFailure = buildListing(table, clock, listing, stopRequested);
+    if (!mainFailure) {
+        progress.setObjectsWritten(table.size());
+        recordFailure = buildListing(table, clock, listing, progress);
+        if (!recordFailure) progress.setRecordsBuilt(table.size());
+    }
     // Past this point the export runs to its end: a stop would leave the scene file without
     // its listing.
-    if ((mainFailure && mainFailure->error == ExportError::Stopped) || stopped(stopRequested)
+    if ((mainFailure && mainFailure->error == ExportError::Stopped) || progress.stopAsked()
         || (recordFailure && recordFailure->error == ExportError::Stopped)) {
         report.failure = stopFailure();
         return report;
@@ -290,7 +312,7 @@ ExportFailure archiveFailure(const archive::ArchiveFailure& failure, const std::
 // The UUIDs of the source archive's assets: of every entry that OpenSim's loader takes as an
 // asset. Nothing (and the failure) when the source cannot be read through.
 std::optional<ExportFailure> listAssets(const platform::FileSystem& files, const std::string& sourcePath,
-                                        std::vector<UuidBytes>& assets, const std::function<bool()>& stopRequested)
+                                        std::vector<UuidBytes>& assets, Progress& progress)
 {
     std::string reason;
     auto stream = files.openStream(sourcePath, &reason);
@@ -299,9 +321,9 @@ std::optional<ExportFailure> listAssets(const platform::FileSystem& files, const
         if (const auto asset = archive::parseAssetEntryName(entry.path)) {
             if (const auto uuid = uuidBytes(asset->uuid)) assets.push_back(*uuid);
         }
-        return !stopped(stopRequested);
+        return !progress.stopAsked();
     });
-    if (stopped(stopRequested)) return stopFailure();
+    if (progress.stopAsked()) return stopFailure();
     if (stream->changed()) return inputChanged();
     if (failure) return assetsFailure(sourcePath, *failure);
     return std::nullopt;
@@ -310,14 +332,14 @@ std::optional<ExportFailure> listAssets(const platform::FileSystem& files, const
 // Copies the source's assets that the objects refer to into the archive, each once.
 std::optional<ExportFailure> copyAssets(const platform::FileSystem& files, const std::string& sourcePath,
                                         const AssetReferences& references, archive::RegionArchiveWriter& writer,
-                                        const std::function<bool()>& stopRequested)
+                                        Progress& progress)
 {
     std::string reason;
     auto stream = files.openStream(sourcePath, &reason);
     if (!stream) return assetsFailure(sourcePath, std::move(reason));
     std::set<UuidBytes> written;
     const auto failure = readArchiveEntries(*stream, [&](ArchiveEntry& entry) {
-        if (stopped(stopRequested)) return false;
+        if (progress.stopAsked()) return false;
         const auto asset = archive::parseAssetEntryName(entry.path);
         if (!asset) return true;
         const auto uuid = uuidBytes(asset->uuid);
@@ -325,7 +347,7 @@ std::optional<ExportFailure> copyAssets(const platform::FileSystem& files, const
         if (!written.insert(*uuid).second) return true;  // an asset the source holds twice goes once
         return static_cast<bool>(writer.addAsset(*asset, entry.size, entry.bytes));
     });
-    if (stopped(stopRequested)) return stopFailure();
+    if (progress.stopAsked()) return stopFailure();
     if (stream->changed()) return inputChanged();
     if (failure && writer.report()) return assetsFailure(sourcePath, *failure);
     return std::nullopt;
@@ -334,18 +356,18 @@ std::optional<ExportFailure> copyAssets(const platform::FileSystem& files, const
 // Writes the table's objects, and the source's assets that they refer to, as a region archive.
 std::optional<ExportFailure> writeArchive(const ObjectLines& table, const std::string& archivePath,
                                           const ArchiveSource& source, const platform::FileSystem& files,
-                                          platform::OutputFile& out, const std::function<bool()>& stopRequested,
+                                          platform::OutputFile& out, Progress& progress,
                                           std::size_t& assetCount)
 {
     std::vector<UuidBytes> assets;
     if (!source.path.empty() && readsAsArchive(files, source.path)) {
-        if (auto failure = listAssets(files, source.path, assets, stopRequested)) return failure;
+        if (auto failure = listAssets(files, source.path, assets, progress)) return failure;
     }
     AssetReferences references(std::move(assets));
     std::string buffer;
     if (!references.empty()) {
         for (std::size_t k = 0; k < table.size(); ++k) {
-            if (stopped(stopRequested)) return stopFailure();
+            if (progress.stopAsked()) return stopFailure();
             references.scan(table.read(k, buffer));
         }
     }
@@ -355,12 +377,13 @@ std::optional<ExportFailure> writeArchive(const ObjectLines& table, const std::s
     options.withAssets = references.referencedCount() > 0;
     archive::RegionArchiveWriter writer(out, options);
     for (std::size_t k = 0; k < table.size() && writer.report(); ++k) {
-        if (stopped(stopRequested)) return stopFailure();
+        progress.setObjectsWritten(k);
+        if (progress.stopAsked()) return stopFailure();
         const std::string_view document = table.read(k, buffer);
         (void)writer.addObject({document, archive::describeObject(document).value_or(archive::ObjectIdentity{})});
     }
     if (writer.report() && options.withAssets) {
-        if (auto failure = copyAssets(files, source.path, references, writer, stopRequested)) return failure;
+        if (auto failure = copyAssets(files, source.path, references, writer, progress)) return failure;
     }
     if (const archive::ArchiveReport& report = writer.finish(); !report) {
         return archiveFailure(*report.failure, archivePath, source.path);
@@ -372,12 +395,13 @@ std::optional<ExportFailure> writeArchive(const ObjectLines& table, const std::s
 }  // namespace
 
 ExportReport exportSelection(const ObjectLines& table, const std::string& scenePath, const platform::Clock& clock,
-                             platform::FileSystem& files, const std::function<bool()>& stopRequested)
+                             platform::FileSystem& files, const ExportProgressCallback& callback)
 {
     try {
-        return exportFiles(table, scenePath, clock, files, stopRequested, [&](platform::OutputFile& out) {
+        Progress progress(callback, table.size());
+        return exportFiles(table, scenePath, clock, files, progress, [&](platform::OutputFile& out) {
             out.write(scene::kSceneFileHead);
-            const bool whole = writeEntries(table, out, stopRequested);
+            const bool whole = writeEntries(table, out, progress);
             out.write(scene::kSceneFileTail);
             return whole ? std::nullopt : std::optional<ExportFailure>(stopFailure());
         });
@@ -389,12 +413,13 @@ ExportReport exportSelection(const ObjectLines& table, const std::string& sceneP
 
 ExportReport exportSelectionArchive(const ObjectLines& table, const std::string& archivePath,
                                     const ArchiveSource& source, const platform::Clock& clock,
-                                    platform::FileSystem& files, const std::function<bool()>& stopRequested)
+                                    platform::FileSystem& files, const ExportProgressCallback& callback)
 {
     try {
+        Progress progress(callback, table.size());
         std::size_t assetCount = 0;
-        ExportReport report = exportFiles(table, archivePath, clock, files, stopRequested, [&](platform::OutputFile& out) {
-            return writeArchive(table, archivePath, source, files, out, stopRequested, assetCount);
+        ExportReport report = exportFiles(table, archivePath, clock, files, progress, [&](platform::OutputFile& out) {
+            return writeArchive(table, archivePath, source, files, out, progress, assetCount);
         });
         if (report.sceneWritten) report.assetCount = assetCount;
         return report;

@@ -52,6 +52,19 @@ struct ExportReport {
     explicit operator bool() const { return !failure; }
 };
 
+// How far an export has got: the objects gone into the scene file or archive, then the records
+// built for the listing, of the table's objects.
+struct ExportProgress {
+    std::size_t objectsWritten = 0;
+    std::size_t recordsBuilt = 0;
+    std::size_t objectCount = 0;
+};
+
+// Told of an export's progress between objects, and between the entries of a source archive
+// read for its assets. It returns whether the export goes on: false, before the files are in
+// place, ends it with nothing written (Stopped).
+using ExportProgressCallback = std::function<bool(const ExportProgress&)>;
+
 // Saves the table as a scene file at scenePath and a listing beside it. The scene file holds
 // "<scene>", an empty line, every entry unchanged, an empty line and "</scene>". The listing
 // holds a header line anchored on the table's last object, then two lines per object; it is
@@ -59,11 +72,10 @@ struct ExportReport {
 // file and no listing (an earlier listing of that name stays as it was). Otherwise both files
 // go in place together, or neither when one cannot be written. An empty table writes nothing:
 // a listing without a header line would not convert. Every line ends in CR LF.
-// stopRequested, when given, is asked between objects, from two threads at once; once it says
-// true before the scene file is in place, the export ends with nothing written.
+// progress, when given, is told how far the export got and may stop it (ExportProgressCallback).
 [[nodiscard]] ExportReport exportSelection(const ObjectLines& table, const std::string& scenePath,
                                            const platform::Clock& clock, platform::FileSystem& files,
-                                           const std::function<bool()>& stopRequested = {});
+                                           const ExportProgressCallback& progress = {});
 
 // Whether a selection saved under path is a region archive: its name ends in ".oar" (any
 // letter case). Any other name is a scene file.
@@ -88,7 +100,7 @@ struct ArchiveSource {
 [[nodiscard]] ExportReport exportSelectionArchive(const ObjectLines& table, const std::string& archivePath,
                                                   const ArchiveSource& source, const platform::Clock& clock,
                                                   platform::FileSystem& files,
-                                                  const std::function<bool()>& stopRequested = {});
+                                                  const ExportProgressCallback& progress = {});
 
 // Whether the scene file or the listing that an export to scenePath writes would replace the
 // file at inputPath (the same file under another name or through a link included): the

@@ -190,15 +190,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const convert::ConversionReport report = convert::runConversion(request, files, random);
 
     check(files.openOutputs == 0, "no output left open");
-    check(report.outcome != convert::ConversionOutcome::Cancelled, "a named run is not cancelled");
-    check((report.outcome == convert::ConversionOutcome::EmptyListing) == convert::holdsNoPrims(listing),
+    check(!report.failedWith(convert::ConversionError::Cancelled), "a named run is not cancelled");
+    check(report.failedWith(convert::ConversionError::EmptyListing) == convert::holdsNoPrims(listing),
           "only a listing of blanks holds no prims");
-    check(report.outcome != convert::ConversionOutcome::InvalidField || owner != kOwner || !counter.value ||
+    check(!report.failedWith(convert::ConversionError::InvalidField) || owner != kOwner || !counter.value ||
               std::string_view(rez.y).empty(),
           "only a value no run can take is refused");
-    if (!report.succeeded()) {
+    if (!report) {
         check(files.files.empty(), "a failed run leaves nothing behind");
-        check(report.outcome != convert::ConversionOutcome::OutputFailed, "this file system fails no write");
+        check(!report.failedWith(convert::ConversionError::OutputFailed), "this file system fails no write");
         return 0;
     }
 
@@ -211,7 +211,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(copy->second.ends_with("\r\n") && hasOnlyCrLf(copy->second), "the copy's lines end in CR LF");
     check(withoutLineEnds(copy->second) == withoutLineEnds(listing), "the copy holds the listing's text");
 
-    if (report.outcome == convert::ConversionOutcome::Done) {
+    if (report.end == convert::ConversionEnd::EndOfListing) {
         check(report.remainingListing.empty(), "a complete run leaves the listing box empty");
     }
     if (report.primCount > 0) {

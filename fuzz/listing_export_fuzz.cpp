@@ -101,7 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     const std::string input(reinterpret_cast<const char*>(data), size);
     const extract::SceneLoad load = extract::loadSceneText(input);
-    if (load.outcome == extract::LoadOutcome::ReadError) return 0;
+    if (!load) return 0;
     const extract::ObjectLines& table = load.objects;
 
     test::FakeFileSystem files;
@@ -159,9 +159,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     request.outputName = "scene";
     request.replaceExisting = true;
     const convert::ConversionReport converted = convert::runConversion(request, osFiles, random);
-    if (!converted.succeeded()) {
-        std::fprintf(stderr, "conversion outcome %d at: ", static_cast<int>(converted.outcome));
-        for (const char c : converted.failingRecordText) {
+    if (!converted) {
+        std::fprintf(stderr, "conversion error %d at: ", static_cast<int>(converted.failure->error));
+        for (const char c : converted.failure->recordText) {
             std::fputc(static_cast<unsigned char>(c) < 0x20 ? '?' : c, stderr);  // one line, no NUL
         }
         std::fputc('\n', stderr);

@@ -15,12 +15,13 @@ inline void checkMarkers(const extract::SceneLoad& load, const extract::MapGeome
     for (std::size_t k = 0; k < load.markers.size(); ++k) {
         check(load.markers[k] == extract::placeMarker(load.positions[k], map), "each marker where its position puts it");
     }
-    if (load.outcome == extract::LoadOutcome::Complete) {
+    if (!load.cutOff) {
         check(load.markers.size() == load.objects.size(), "a complete load places every entry");
     } else {
-        check(load.objectNumber >= 1 && load.objectNumber <= load.objects.size(), "the cut-off entry is in the table");
-        check(load.markers.size() == load.objectNumber - 1, "markers until the cut-off entry");
-        check(extract::isCutOffLine(load.objects[load.objectNumber - 1]), "the load stopped at a cut-off entry");
+        const std::size_t cutOff = load.cutOff->objectNumber;
+        check(cutOff >= 1 && cutOff <= load.objects.size(), "the cut-off entry is in the table");
+        check(load.markers.size() == cutOff - 1, "markers until the cut-off entry");
+        check(extract::isCutOffLine(load.objects[cutOff - 1]), "the load stopped at a cut-off entry");
     }
 }
 

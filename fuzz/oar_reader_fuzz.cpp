@@ -90,26 +90,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const extract::MapGeometry map{size % 5 == 0 ? 2048.0f : extract::kDesignMapWidth};
     const extract::SceneLoad load = extract::loadSceneArchive(bytes, map);
     check(load.layout == extract::SceneLayout::Archive, "an archive load says so");
-    if (load.outcome == extract::LoadOutcome::ReadError && load.readError == extract::ReadError::ObjectTooLarge) {
+    const auto failedWith = [&load](extract::LoadError error) { return load.failure && load.failure->error == error; };
+    if (failedWith(extract::LoadError::ObjectTooLarge)) {
         // A bomb: refused before its object is read whole (which the second reading would do).
-        check(withoutPrefix(load.reason).starts_with("objects/"), "a refused bomb names its object");
+        check(withoutPrefix(load.failure->reason).starts_with("objects/"), "a refused bomb names its object");
         check(load.objects.empty() && load.markers.empty(), "a refused bomb keeps nothing");
         return 0;
     }
     const auto texts = objectTexts(bytes);
 
-    if (load.outcome == extract::LoadOutcome::ReadError && load.readError == extract::ReadError::NotAnArchive) {
-        check(!load.reason.empty(), "a refused archive says why");
+    if (failedWith(extract::LoadError::NotAnArchive)) {
+        check(!load.failure->reason.empty(), "a refused archive says why");
         check(load.objects.empty() && load.markers.empty(), "a refused archive keeps nothing");
         check(!texts, "an archive that reads is not refused");
         return 0;
     }
     check(texts.has_value(), "what is no archive is refused");
-    if (load.outcome == extract::LoadOutcome::ReadError) {
-        check(load.readError == extract::ReadError::TooFewValues || load.readError == extract::ReadError::PositionNotANumber,
+    if (!load) {
+        const extract::LoadFailure& failure = *load.failure;
+        check(failure.error == extract::LoadError::TooFewValues || failure.error == extract::LoadError::PositionNotANumber,
               "an archive that reads fails only on its objects");
         check(load.objects.empty() && load.markers.empty() && load.positions.empty(), "a read error keeps nothing");
-        check(load.objectNumber >= 1 && load.objectNumber <= texts->size(), "a read error names its object");
+        check(failure.place.objectNumber >= 1 && failure.place.objectNumber <= texts->size(),
+              "a read error names its object");
         return 0;
     }
 

@@ -151,12 +151,13 @@ bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 void checkLoad(const extract::SceneLoad& load, std::string_view text, bool inBlock, const extract::MapGeometry& map)
 {
     check(load.layout != extract::SceneLayout::Archive, "a text is no archive");
-    if (load.outcome == extract::LoadOutcome::ReadError) {
-        check(load.readError == extract::ReadError::TooFewValues || load.readError == extract::ReadError::PositionNotANumber,
+    if (!load) {
+        const extract::LoadFailure& failure = *load.failure;
+        check(failure.error == extract::LoadError::TooFewValues || failure.error == extract::LoadError::PositionNotANumber,
               "a text load fails only on its objects");
         check(load.objects.empty() && load.markers.empty() && load.positions.empty(), "a read error keeps nothing");
-        check(load.objectNumber >= 1 && load.lineNumber >= 1, "a read error names its object and line");
-        check(load.lineNumber <= linesOf(text).size() + 1, "a read error's line is in the file");
+        check(failure.place.objectNumber >= 1 && failure.place.lineNumber >= 1, "a read error names its object and line");
+        check(failure.place.lineNumber <= linesOf(text).size() + 1, "a read error's line is in the file");
         return;
     }
 
@@ -201,11 +202,11 @@ void checkLoad(const extract::SceneLoad& load, std::string_view text, bool inBlo
 
 bool sameLoad(const extract::SceneLoad& a, const extract::SceneLoad& b)
 {
-    if (a.outcome != b.outcome || a.layout != b.layout || a.markers != b.markers || a.positions != b.positions
-        || a.objects.size() != b.objects.size() || a.lineNumber != b.lineNumber || a.objectNumber != b.objectNumber) {
+    if (a.layout != b.layout || a.markers != b.markers || a.positions != b.positions
+        || a.objects.size() != b.objects.size() || a.cutOff != b.cutOff || a.failure.has_value() != b.failure.has_value()) {
         return false;
     }
-    if (a.outcome == extract::LoadOutcome::ReadError && a.readError != b.readError) return false;
+    if (a.failure && (a.failure->error != b.failure->error || a.failure->place != b.failure->place)) return false;
     for (std::size_t k = 0; k < a.objects.size(); ++k) {
         if (a.objects[k] != b.objects[k]) return false;
     }

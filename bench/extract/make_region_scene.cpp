@@ -74,7 +74,7 @@ int main(int argc, char** argv)
     vantor::platform::StdFileSystem files;
     vantor::platform::StdRandomSource random;
     const auto report = vantor::convert::runConversion(request, files, random);
-    if (!report.succeeded() || static_cast<std::size_t>(report.primCount) != count) {
+    if (!report || static_cast<std::size_t>(report.primCount) != count) {
         std::cerr << "make_region_scene: the conversion wrote " << report.primCount << " of " << count
                   << " objects\n";
         return 1;

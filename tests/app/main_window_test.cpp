@@ -512,7 +512,6 @@ struct HeldRunner {
             started = true;
             while (!release) QThread::msleep(1);
             convert::ConversionReport report;
-            report.outcome = convert::ConversionOutcome::Done;
             report.primCount = 1;
             report.listingName = request.outputName + ".xml";
             report.localIdCounter = "720002";

@@ -31,34 +31,33 @@ TEST(ShellTexts, OutcomesJoinTheirLanguageEntries)
         entries[k] += " %1";
     entries[entry::kRezNotANumber] += " %1 %2";
     const LanguageTable texts(std::move(entries));
-    using convert::ConversionOutcome;
+    using convert::ConversionError;
     using convert::RequestField;
     const std::string kLoadXml2 = "\r\n\r\nconsole: load xml2 \"/opt/os/maison.xml\"";
     const std::string longRecord = "[12:00] Big: " + std::string(500, 'x');
     const std::string ownerTyped = std::string(1000, '\xE9');  // not UTF-8: shown by its first bytes only
     struct Row {
-        ConversionOutcome outcome;
+        std::optional<ConversionError> error;  // nothing: a run that wrote its files
         std::optional<std::string> expected;
         std::string record = "\n[12:00] Scribelet: Wall<1, 2, 3>\r";
         std::optional<RequestField> field = std::nullopt;
     };
     const std::vector<Row> rows = {
-        {ConversionOutcome::Cancelled, std::nullopt},
-        {ConversionOutcome::Done, "<22>maison.xml<23>\r\nwritten: 3" + kLoadXml2},
-        {ConversionOutcome::GuardStop, "<22>maison.xml<23>\r\nwritten: 3" + kLoadXml2},
+        {ConversionError::Cancelled, std::nullopt},
+        {std::nullopt, "<22>maison.xml<23>\r\nwritten: 3" + kLoadXml2},
         // The record stands directly under the line that announces it.
-        {ConversionOutcome::ConversionError, "<24>\r\n\r\n<25>\r\n[12:00] Scribelet: Wall<1, 2, 3>"},
+        {ConversionError::RecordNotConverted, "<24>\r\n\r\n<25>\r\n[12:00] Scribelet: Wall<1, 2, 3>"},
         // A long record shows its first 300 characters.
-        {ConversionOutcome::ConversionError, "<24>\r\n\r\n<25>\r\n" + longRecord.substr(0, 300) + "\u2026",
+        {ConversionError::RecordNotConverted, "<24>\r\n\r\n<25>\r\n" + longRecord.substr(0, 300) + "\u2026",
          "\n" + longRecord + "\r"},
-        {ConversionOutcome::RecordTooShort, "<26>\r\n<27>"},
-        {ConversionOutcome::OutputFailed, "/opt/os/maison.xml failed (disk %2 full), %3"},
-        {ConversionOutcome::EmptyListing, "<100>"},
-        {ConversionOutcome::CounterOutOfRange, "<104> 4294967295"},
-        {ConversionOutcome::NameTaken, "<105> /opt/os/maison.xml"},
-        {ConversionOutcome::InvalidField, "<103> Y 1,5", "", RequestField::RezY},
-        {ConversionOutcome::InvalidField, "<102> " + ownerTyped.substr(0, 300) + "\u2026", "", RequestField::OwnerUuid},
-        {ConversionOutcome::InvalidField, "<106>", "", RequestField::LocalIdCounter}};
+        {ConversionError::RecordTooShort, "<26>\r\n<27>"},
+        {ConversionError::OutputFailed, "/opt/os/maison.xml failed (disk %2 full), %3"},
+        {ConversionError::EmptyListing, "<100>"},
+        {ConversionError::CounterOutOfRange, "<104> 4294967295"},
+        {ConversionError::NameTaken, "<105> /opt/os/maison.xml"},
+        {ConversionError::InvalidField, "<103> Y 1,5", "", RequestField::RezY},
+        {ConversionError::InvalidField, "<102> " + ownerTyped.substr(0, 300) + "\u2026", "", RequestField::OwnerUuid},
+        {ConversionError::InvalidField, "<106>", "", RequestField::LocalIdCounter}};
     convert::ConversionRequest request;
     request.rezX = "1";
     request.rezY = "1,5";
@@ -70,19 +69,16 @@ TEST(ShellTexts, OutcomesJoinTheirLanguageEntries)
     report.scenePath = "/opt/os/maison.xml";
     report.primCount = 3;
     report.localIdCounter = "4294967295";
-    report.failedPath = "/opt/os/maison.xml";
-    report.failureReason = "disk %2 full";
     for (const auto& row : rows) {
-        report.outcome = row.outcome;
-        report.failingRecordText = row.record;
-        report.invalidField = row.field;
-        EXPECT_EQ(conversionMessage(texts, report, request), row.expected) << static_cast<int>(row.outcome);
+        report.failure.reset();
+        if (row.error) report.failure = {*row.error, row.field, row.record, "/opt/os/maison.xml", "disk %2 full"};
+        EXPECT_EQ(conversionMessage(texts, report, request), row.expected) << (row.error ? static_cast<int>(*row.error) : -1);
     }
     // A region archive of linked objects: its file, the objects and prims, the command with
     // --merge and what loading without it does.
     request.format = convert::OutputFormat::RegionArchive;
     request.linkObjects = true;
-    report.outcome = ConversionOutcome::Done;
+    report.failure.reset();
     report.scenePath = "/opt/os/my hall.oar";
     report.objectCount = 2;
     EXPECT_EQ(conversionMessage(texts, report, request),

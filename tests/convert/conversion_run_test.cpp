@@ -3,6 +3,7 @@
 
 #include "testing/fake_platform.h"
 #include "test_support.h"
+#include "testing/failures.h"
 
 #include <gtest/gtest.h>
 
@@ -77,7 +78,7 @@ TEST_F(ConversionRun, WritesSceneFileAndListingCopy)
 {
     const std::string listing = crlf({kHeader, lineA("Cube"), kLineB, lineA("Fish"), kLineB});
     const auto report = run(listing);
-    EXPECT_EQ(report.outcome, ConversionOutcome::Done);
+    EXPECT_TRUE(report);
     EXPECT_EQ(report.listingName, "maison.xml");
     EXPECT_EQ(report.scenePath, "/os/maison.xml");
     EXPECT_EQ(report.listingCopyPath, "/os/maison.xml_SLbase.txt");
@@ -108,32 +109,32 @@ TEST_F(ConversionRun, RunsThatStopEarlyKeepTheRestAndEarlierFiles)
         std::string name;  // empty: no output name given
         bool replace;
         std::string listing;
-        ConversionOutcome outcome;
+        ConversionError outcome;
         std::string failing, remaining, counter;
     };
     for (const auto& row : std::vector<Row>{
-             {"maison", false, kOneCube, ConversionOutcome::NameTaken, "", kOneCube, "720001"},
-             {"", true, kOneCube, ConversionOutcome::Cancelled, "", kOneCube, "720001"},
+             {"maison", false, kOneCube, ConversionError::NameTaken, "", kOneCube, "720001"},
+             {"", true, kOneCube, ConversionError::Cancelled, "", kOneCube, "720001"},
              {"maison", true, crlf({kHeader, lineA("Cube"), kLineB, bad, kLineB, lineA("Rest"), kLineB}),
-              ConversionOutcome::ConversionError, "\n" + bad + kLineB + "\r", rest, "720003"},
+              ConversionError::RecordNotConverted, "\n" + bad + kLineB + "\r", rest, "720003"},
              // a size whose 15 digits would read back beyond the double range
-             {"maison", true, crlf({kHeader, hugeA, kLineB, lineA("Rest"), kLineB}), ConversionOutcome::ConversionError,
+             {"maison", true, crlf({kHeader, hugeA, kLineB, lineA("Rest"), kLineB}), ConversionError::RecordNotConverted,
               "\n" + hugeA + kLineB + "\r", rest, "720002"},
-             {"maison", true, crlf({noVector, lineA("Rest"), kLineB}), ConversionOutcome::ConversionError,
+             {"maison", true, crlf({noVector, lineA("Rest"), kLineB}), ConversionError::RecordNotConverted,
               noVector + "\r", rest, "720001"},
-             {"maison", true, crlf({kHeader, lineA("Cube"), kLineB, "x", "y"}), ConversionOutcome::RecordTooShort, "",
+             {"maison", true, crlf({kHeader, lineA("Cube"), kLineB, "x", "y"}), ConversionError::RecordTooShort, "",
               "\nx\r\ny\r\n\r\n", "720002"},
              // a last record without its line B, with or without a line end after line A
-             {"maison", true, crlf({kHeader, lineA("Cube"), kLineB, lineA("Half")}), ConversionOutcome::ConversionError,
+             {"maison", true, crlf({kHeader, lineA("Cube"), kLineB, lineA("Half")}), ConversionError::RecordNotConverted,
               "\n" + lineA("Half") + "\r", "\n", "720003"},
-             {"maison", true, crlf({kHeader, lineA("Cube"), kLineB}) + lineA("Half"), ConversionOutcome::ConversionError,
+             {"maison", true, crlf({kHeader, lineA("Cube"), kLineB}) + lineA("Half"), ConversionError::RecordNotConverted,
               "\n" + lineA("Half") + "\r", "\n", "720003"}}) {
         addEarlierFiles();
         request.outputName = row.name;
         request.replaceExisting = row.replace;
         const auto report = run(row.listing);
-        EXPECT_EQ(report.outcome, row.outcome) << row.listing;
-        EXPECT_EQ(report.failingRecordText, row.failing);
+        EXPECT_EQ(errorOf(report), row.outcome) << row.listing;
+        EXPECT_EQ(failureOf(report).recordText, row.failing);
         EXPECT_EQ(report.remainingListing, row.remaining);
         EXPECT_EQ(report.localIdCounter, row.counter);  // the counter keeps what the run took
         EXPECT_EQ(report.listingName, row.name + ".xml");
@@ -150,13 +151,13 @@ TEST_F(ConversionRun, IdenticalRecordsEachBecomeAPrimAndARepeatedHeaderChangesNo
         if (i == 299) pastedTwice.push_back(kHeader);
     }
     const auto report = run(crlf(lines));
-    ASSERT_EQ(report.outcome, ConversionOutcome::Done);
+    ASSERT_TRUE(report);
     EXPECT_EQ(report.primCount, 600);
     const std::string scene = files.files.at("/os/maison.xml");
     EXPECT_EQ(sceneLines(scene).size(), 604u);
     random.position = 0;
     const auto again = run(crlf(pastedTwice));
-    ASSERT_EQ(again.outcome, ConversionOutcome::Done);
+    ASSERT_TRUE(again);
     EXPECT_EQ(again.primCount, 600);
     EXPECT_EQ(files.files.at("/os/maison.xml"), scene);
 }
@@ -170,15 +171,15 @@ TEST_F(ConversionRun, LocalIdCounterIsAWholeNumberThatALocalIdHolds)
         files.files.clear();
         request.localIdCounter = counter;
         const auto report = run(kOneCube);
-        ASSERT_EQ(report.outcome, ConversionOutcome::Done) << counter;
+        ASSERT_TRUE(report) << counter;
         EXPECT_EQ(element(files.files.at("/os/maison.xml"), "LocalID"), first);
     }
     files.files.clear();
     request.localIdCounter = "4294967294";
     const auto passing = run(crlf({kHeader, lineA("Cube"), kLineB, lineA("Ball"), kLineB}));
-    EXPECT_EQ(passing.outcome, ConversionOutcome::CounterOutOfRange);
+    EXPECT_EQ(errorOf(passing), ConversionError::CounterOutOfRange);
     EXPECT_EQ(passing.localIdCounter, "4294967295");
-    EXPECT_EQ(passing.failingRecordText, "");
+    EXPECT_EQ(failureOf(passing).recordText, "");
     EXPECT_TRUE(files.files.empty());
 }
 
@@ -188,29 +189,29 @@ TEST_F(ConversionRun, ValuesNoRunCanTakeAndEmptyListingsEndItBeforeAnyQuestion)
     const std::string good = request.ownerUuid;
     struct Row {
         std::string listing, rezY, owner, counter;
-        ConversionOutcome outcome;
+        ConversionError outcome;
         std::optional<RequestField> field;
     };
     for (const auto& row : std::vector<Row>{
-             {"", "125", good, "720001", ConversionOutcome::EmptyListing, std::nullopt},
-             {" \r\n\t\r\n", "125", good, "720001", ConversionOutcome::EmptyListing, std::nullopt},
-             {kOneCube, "1,5", good, "720001", ConversionOutcome::InvalidField, RequestField::RezY},
-             {kOneCube, "125", "\xff\xfe", "720001", ConversionOutcome::InvalidField, RequestField::OwnerUuid},
-             {kOneCube, "125", "3f1c9a2e-7b40-4d5e-9c81-6a2f0e4b7d1", "720001", ConversionOutcome::InvalidField,
+             {"", "125", good, "720001", ConversionError::EmptyListing, std::nullopt},
+             {" \r\n\t\r\n", "125", good, "720001", ConversionError::EmptyListing, std::nullopt},
+             {kOneCube, "1,5", good, "720001", ConversionError::InvalidField, RequestField::RezY},
+             {kOneCube, "125", "\xff\xfe", "720001", ConversionError::InvalidField, RequestField::OwnerUuid},
+             {kOneCube, "125", "3f1c9a2e-7b40-4d5e-9c81-6a2f0e4b7d1", "720001", ConversionError::InvalidField,
               RequestField::OwnerUuid},
-             {kOneCube, "125", "3f1c9a2e-7b40-4d5e-9c81-6a2f0e4b7d1g", "720001", ConversionOutcome::InvalidField,
+             {kOneCube, "125", "3f1c9a2e-7b40-4d5e-9c81-6a2f0e4b7d1g", "720001", ConversionError::InvalidField,
               RequestField::OwnerUuid},
-             {kOneCube, "125", "3f1c9a2e17b40-4d5e-9c81-6a2f0e4b7d13", "720001", ConversionOutcome::InvalidField,
+             {kOneCube, "125", "3f1c9a2e17b40-4d5e-9c81-6a2f0e4b7d13", "720001", ConversionError::InvalidField,
               RequestField::OwnerUuid},
-             {kOneCube, "125", " " + good, "720001", ConversionOutcome::InvalidField, RequestField::OwnerUuid},
-             {kOneCube, "125", "<a>&amp;</a>-0000-0000-0000-0000000000", "720001", ConversionOutcome::InvalidField,
+             {kOneCube, "125", " " + good, "720001", ConversionError::InvalidField, RequestField::OwnerUuid},
+             {kOneCube, "125", "<a>&amp;</a>-0000-0000-0000-0000000000", "720001", ConversionError::InvalidField,
               RequestField::OwnerUuid}}) {
         request.rezY = row.rezY;
         request.ownerUuid = row.owner;
         request.localIdCounter = row.counter;
         const auto report = run(row.listing);
-        EXPECT_EQ(report.outcome, row.outcome) << row.owner;
-        EXPECT_EQ(report.invalidField, row.field) << row.owner;
+        EXPECT_EQ(errorOf(report), row.outcome) << row.owner;
+        EXPECT_EQ(failureOf(report).invalidField, row.field) << row.owner;
         EXPECT_EQ(report.remainingListing, row.listing);
         EXPECT_EQ(report.localIdCounter, row.counter);
         expectUnchanged();
@@ -219,14 +220,14 @@ TEST_F(ConversionRun, ValuesNoRunCanTakeAndEmptyListingsEndItBeforeAnyQuestion)
     for (const char* counter : {"720001.5", "1e300", "99999999999999999999", "4294967296", " 7", "-1", "+7", "", "abc"}) {
         request.localIdCounter = counter;
         const auto report = run(kOneCube);
-        EXPECT_EQ(report.outcome, ConversionOutcome::InvalidField) << counter;
-        EXPECT_EQ(report.invalidField, RequestField::LocalIdCounter) << counter;
+        EXPECT_EQ(errorOf(report), ConversionError::InvalidField) << counter;
+        EXPECT_EQ(failureOf(report).invalidField, RequestField::LocalIdCounter) << counter;
         expectUnchanged();
     }
     // Upper-case digits are a UUID too, written as typed.
     request.localIdCounter = "720001";
     request.ownerUuid = "3F1C9A2E-7B40-4D5E-9C81-6A2F0E4B7D13";
-    ASSERT_EQ(run(kOneCube).outcome, ConversionOutcome::Done);
+    ASSERT_TRUE(run(kOneCube));
     EXPECT_EQ(element(files.files.at("/os/maison.xml"), "CreatorID"), "<UUID>" + request.ownerUuid + "</UUID>");
 }
 
@@ -235,7 +236,7 @@ TEST_F(ConversionRun, BothFilesAreReadyBeforeEitherGoesInPlace)
     const std::string scene = "/os/maison.xml", copy = "/os/maison.xml_SLbase.txt";
     // A new name: the scene file goes in only while the name is free; then its copy.
     request.replaceExisting = false;
-    ASSERT_EQ(run(crlf(manyRecords(600))).outcome, ConversionOutcome::Done);
+    ASSERT_TRUE(run(crlf(manyRecords(600))));
     const std::vector<std::string> placed = {"prepare " + scene, "prepare " + copy, "commitNew " + scene,
                                              "commit " + copy};
     ASSERT_GE(files.operations.size(), placed.size());
@@ -248,7 +249,7 @@ TEST_F(ConversionRun, BothFilesAreReadyBeforeEitherGoesInPlace)
     // An earlier file the user agreed to replace is replaced.
     request.replaceExisting = true;
     files.operations.clear();
-    ASSERT_EQ(run(kOneCube).outcome, ConversionOutcome::Done);
+    ASSERT_TRUE(run(kOneCube));
     EXPECT_EQ(files.operations.at(files.operations.size() - 2), "commit " + scene);
 
     // A file that cannot be readied puts neither in place; one whose copy cannot go in takes
@@ -260,8 +261,8 @@ TEST_F(ConversionRun, BothFilesAreReadyBeforeEitherGoesInPlace)
         files.failCommit = {failCommit};
         files.operations.clear();
         const auto report = run(kOneCube);
-        EXPECT_EQ(report.outcome, ConversionOutcome::OutputFailed);
-        EXPECT_EQ(report.failedPath, failPrepare.empty() ? failCommit : failPrepare);
+        EXPECT_EQ(errorOf(report), ConversionError::OutputFailed);
+        EXPECT_EQ(failureOf(report).path, failPrepare.empty() ? failCommit : failPrepare);
         EXPECT_EQ(report.remainingListing, "\n\r\n");
         expectUnchanged();
         if (failPrepare.empty()) {
@@ -279,7 +280,7 @@ TEST_F(ConversionRun, ASceneFileThatAppearsMeanwhileIsReplacedOnlyWhenTheRequest
     before = files.files;
     before[scene] = "another program's";
     const auto report = run(kOneCube);
-    EXPECT_EQ(report.outcome, ConversionOutcome::NameTaken);
+    EXPECT_EQ(errorOf(report), ConversionError::NameTaken);
     EXPECT_EQ(report.scenePath, scene);
     EXPECT_EQ(report.remainingListing, "\n\r\n");
     expectUnchanged();  // the other program's scene file and the earlier copy stay
@@ -287,7 +288,7 @@ TEST_F(ConversionRun, ASceneFileThatAppearsMeanwhileIsReplacedOnlyWhenTheRequest
     request.replaceExisting = true;
     files.files.erase(scene);
     files.appearMeanwhile[scene] = "another program's";
-    ASSERT_EQ(run(kOneCube).outcome, ConversionOutcome::Done);
+    ASSERT_TRUE(run(kOneCube));
     EXPECT_EQ(files.files.at(scene).substr(0, 9), "<scene>\r\n");
     EXPECT_EQ(files.files.at(copy), kOneCube + "\r\n");
 }
@@ -297,8 +298,8 @@ TEST_F(ConversionRun, GuardStopKeepsAClosedSceneAndTheRest)
     const std::string stopA = "[9:05]  S: 1,<1,2,3>,<0,0,0,";  // 28 characters: the guard becomes 30
     const auto report =
         run(crlf({kHeader, lineA("Cube"), kLineB, stopA, "1>,<1,1,1>, " + kLineB, lineA("Last"), kLineB}));
-    EXPECT_EQ(report.outcome, ConversionOutcome::GuardStop);
-    EXPECT_TRUE(report.succeeded());
+    EXPECT_TRUE(report);
+    EXPECT_EQ(report.end, ConversionEnd::GuardStop);
     EXPECT_EQ(report.primCount, 2);
     EXPECT_EQ(report.remainingListing, "\n" + crlf({lineA("Last"), kLineB, ""}));
     const auto lines = sceneLines(files.files.at("/os/maison.xml"));
@@ -311,13 +312,13 @@ TEST_F(ConversionRun, GuardStopKeepsAClosedSceneAndTheRest)
 TEST_F(ConversionRun, LoneLineFeedsEndLinesAndTrailingBlanksEndTheListing)
 {
     const auto report = run(kHeader + "\n" + lineA("Cube") + "\n" + kLineB + "\n\n \n");
-    ASSERT_EQ(report.outcome, ConversionOutcome::Done);
+    ASSERT_TRUE(report);
     EXPECT_EQ(report.primCount, 1);
     EXPECT_EQ(files.files.size(), 2u);
     EXPECT_EQ(files.files.at("/os/maison.xml_SLbase.txt"), crlf({kHeader, lineA("Cube"), kLineB, "", " ", ""}));
     const std::string withLf = files.files.at("/os/maison.xml");
     random.position = 0;
-    ASSERT_EQ(run(kOneCube).outcome, ConversionOutcome::Done);
+    ASSERT_TRUE(run(kOneCube));
     EXPECT_EQ(files.files.at("/os/maison.xml"), withLf);
 }
 
@@ -336,16 +337,16 @@ TEST_F(ConversionRun, OutputFailuresNameThePathAndLeaveEarlierFilesAlone)
         files.failCommit = {failCommit};
         request.outputFolder = std::string(failedPath) == "/nowhere" ? "/nowhere" : "/os";
         const auto report = run(kOneCube);
-        EXPECT_EQ(report.outcome, ConversionOutcome::OutputFailed);
-        EXPECT_EQ(report.failedPath, failedPath);
-        EXPECT_NE(report.failureReason, "");
+        EXPECT_EQ(errorOf(report), ConversionError::OutputFailed);
+        EXPECT_EQ(failureOf(report).path, failedPath);
+        EXPECT_NE(failureOf(report).reason, "");
         // The scene file was already in place when its copy failed: the earlier one is back.
         expectUnchanged();
     }
     // Without an earlier copy, the new one goes when its scene file does not arrive.
     files.files.erase("/os/maison.xml_SLbase.txt");
     before = files.files;
-    EXPECT_EQ(run(kOneCube).outcome, ConversionOutcome::OutputFailed);
+    EXPECT_EQ(errorOf(run(kOneCube)), ConversionError::OutputFailed);
     expectUnchanged();
 
     // A scene path that is a folder: the earlier copy stays as it was.
@@ -354,8 +355,8 @@ TEST_F(ConversionRun, OutputFailuresNameThePathAndLeaveEarlierFilesAlone)
     files.addFolder("/os/maison.xml");
     before = files.files;
     const auto folder = run(kOneCube);
-    EXPECT_EQ(folder.outcome, ConversionOutcome::OutputFailed);
-    EXPECT_EQ(folder.failedPath, "/os/maison.xml");
+    EXPECT_EQ(errorOf(folder), ConversionError::OutputFailed);
+    EXPECT_EQ(failureOf(folder).path, "/os/maison.xml");
     expectUnchanged();
 }
 
@@ -364,27 +365,27 @@ TEST_F(ConversionRun, NamesThatLeaveTheFolderAreRefused)
     for (const char* name : {"../escape", "a/b", "a\\b", ".", ".."}) {
         request.outputName = name;
         const auto report = run(kOneCube);
-        EXPECT_EQ(report.outcome, ConversionOutcome::OutputFailed) << name;
+        EXPECT_EQ(errorOf(report), ConversionError::OutputFailed) << name;
         EXPECT_EQ(report.scenePath, "") << name;
         EXPECT_TRUE(files.files.empty()) << name;
         EXPECT_EQ(report.remainingListing, kOneCube);
     }
     request.outputName = "..maison";  // dots inside a name are fine
-    EXPECT_EQ(run(kOneCube).outcome, ConversionOutcome::Done);
+    EXPECT_TRUE(run(kOneCube));
 }
 
 TEST_F(ConversionRun, ExampleHouseMatchesTheCheckedInSceneFile)
 {
     request.outputName = "house";
     const auto report = run(readFile(std::filesystem::path(VANTOR_SOURCE_DIR) / "examples" / "house.txt"));
-    ASSERT_EQ(report.outcome, ConversionOutcome::Done);
+    ASSERT_TRUE(report);
     EXPECT_EQ(report.primCount, 16);
     EXPECT_EQ(files.files.at("/os/house.xml"), readFile(std::filesystem::path(VANTOR_TEST_DATA_DIR) / "house.xml"));
 }
 
 TEST_F(ConversionRun, ManyRecordsArriveInOrderAndFailuresAmongThemLeaveNothing)
 {
-    ASSERT_EQ(run(crlf(manyRecords(700))).outcome, ConversionOutcome::Done);
+    ASSERT_TRUE(run(crlf(manyRecords(700))));
     const auto scene = sceneLines(files.files.at("/os/maison.xml"));
     ASSERT_EQ(scene.size(), 704u);
     for (std::size_t i = 0; i < 700; ++i) {
@@ -402,8 +403,8 @@ TEST_F(ConversionRun, ManyRecordsArriveInOrderAndFailuresAmongThemLeaveNothing)
         const std::size_t at = 1 + 2 * failing;
         lines[at] = parseFails ? "[9:05]  Broken 1, 2, 3, 4, 5, 6, 7, " : lineA("Bad", "12x");
         const auto report = run(crlf(lines));
-        EXPECT_EQ(report.outcome, ConversionOutcome::ConversionError);
-        EXPECT_EQ(report.failingRecordText, "\n" + lines[at] + kLineB + "\r");
+        EXPECT_EQ(errorOf(report), ConversionError::RecordNotConverted);
+        EXPECT_EQ(failureOf(report).recordText, "\n" + lines[at] + kLineB + "\r");
         const std::vector<std::string> rest(lines.begin() + static_cast<std::ptrdiff_t>(at + 2), lines.end());
         EXPECT_EQ(report.remainingListing, "\n" + crlf(rest) + "\r\n");
         EXPECT_EQ(report.localIdCounter, counter);
@@ -434,7 +435,7 @@ TEST_F(ConversionRun, AStoppedRunWritesNothingAndKeepsTheListingAndCounter)
         log = ProgressLog{};
         log.stopAt = row.stopAt;
         const auto report = run(listing);
-        EXPECT_EQ(report.outcome, ConversionOutcome::Stopped);
+        EXPECT_EQ(errorOf(report), ConversionError::Stopped);
         EXPECT_FALSE(report);
         EXPECT_EQ(log.reports.size(), row.stopAt);
         EXPECT_EQ(report.remainingListing, listing);

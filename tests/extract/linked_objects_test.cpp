@@ -7,6 +7,7 @@
 
 #include "testing/fake_platform.h"
 #include "testing/record_reference.h"
+#include "testing/failures.h"
 
 #include <gtest/gtest.h>
 
@@ -107,7 +108,7 @@ protected:
     // The extractor's records of every object of a scene file, one list of parsed records per object.
     std::vector<std::vector<test::PrimRecord>> recordsOf(const SceneLoad& load)
     {
-        EXPECT_EQ(load.outcome, LoadOutcome::Complete);
+        EXPECT_TRUE(load && !load.cutOff);
         std::vector<std::vector<test::PrimRecord>> objects;
         for (const std::string_view object : load.objects) {
             const BuiltText built = builder.buildListingRecord(object);
@@ -168,7 +169,7 @@ protected:
 TEST_F(LinkedObjects, PartsComeBackAtTheListingsWorldPlacesAndRoundTripsKeepThem)
 {
     const auto report = convert(listingOf(kPrims));
-    ASSERT_EQ(report.outcome, convert::ConversionOutcome::Done);
+    ASSERT_TRUE(report);
     EXPECT_EQ(report.primCount, 6);
     EXPECT_EQ(report.objectCount, 3);
     const std::string scene = files.files.at("/os/maison.xml");
@@ -208,7 +209,7 @@ TEST_F(LinkedObjects, PartsComeBackAtTheListingsWorldPlacesAndRoundTripsKeepThem
     }
     // Converted at the header's position, the positions stay those of the first scene file.
     const auto again = convert(listing, rez);
-    ASSERT_EQ(again.outcome, convert::ConversionOutcome::Done);
+    ASSERT_TRUE(again);
     expectSameParts(recordsOf(loadSceneText(files.files.at("/os/maison.xml"))), kPrims, {3, 1, 2});
 }
 
@@ -234,7 +235,7 @@ TEST_F(LinkedObjects, FieldZeroOfOneBeginsAnObject)
             prims.push_back(prim);
         }
         const auto report = convert(listingOf(prims));
-        ASSERT_EQ(report.outcome, convert::ConversionOutcome::Done) << row.what;
+        ASSERT_TRUE(report) << row.what;
         EXPECT_EQ(report.objectCount, static_cast<int>(row.partsPerObject.size())) << row.what;
         SCOPED_TRACE(row.what);
         expectSameParts(recordsOf(loadSceneText(files.files.at("/os/maison.xml"))), prims, row.partsPerObject);
@@ -248,8 +249,8 @@ TEST_F(LinkedObjects, PartsOfARootWithoutATurnStopTheRun)
     for (double& value : prims[0].rotation) value = 0;
     files.files["/os/maison.xml"] = "earlier";
     const auto report = convert(listingOf(prims));
-    EXPECT_EQ(report.outcome, convert::ConversionOutcome::ConversionError);
-    EXPECT_NE(report.failingRecordText.find("Post: 2"), std::string::npos);
+    EXPECT_EQ(test::errorOf(report), convert::ConversionError::RecordNotConverted);
+    EXPECT_NE(test::failureOf(report).recordText.find("Post: 2"), std::string::npos);
     EXPECT_EQ(files.files.at("/os/maison.xml"), "earlier");
     EXPECT_EQ(files.files.count("/os/maison.xml_SLbase.txt"), 0u);
 }
@@ -259,16 +260,16 @@ TEST_F(LinkedObjects, ARegionArchiveHoldsTheObjectsOfTheSceneFile)
     for (const bool linking : {false, true}) {
         link = linking;
         format = convert::OutputFormat::SceneFile;
-        ASSERT_TRUE(convert(listingOf(kPrims)).succeeded());
+        ASSERT_TRUE(convert(listingOf(kPrims)));
         format = convert::OutputFormat::RegionArchive;
         const auto report = convert(listingOf(kPrims));
-        ASSERT_EQ(report.outcome, convert::ConversionOutcome::Done) << report.failureReason;
+        ASSERT_TRUE(report) << test::failureOf(report).reason;
         EXPECT_EQ(report.scenePath, "/os/maison.oar");
         EXPECT_EQ(report.listingCopyPath, "/os/maison.oar_SLbase.txt");
         EXPECT_EQ(files.files.at("/os/maison.oar_SLbase.txt"), files.files.at("/os/maison.xml_SLbase.txt"));
         const SceneLoad fromFile = loadSceneText(files.files.at("/os/maison.xml"));
         const SceneLoad fromArchive = loadSceneArchive(files.files.at("/os/maison.oar"));
-        ASSERT_EQ(fromArchive.outcome, LoadOutcome::Complete) << fromArchive.reason;
+        ASSERT_TRUE(fromArchive && !fromArchive.cutOff) << test::failureOf(fromArchive).reason;
         EXPECT_EQ(fromArchive.objects.size(), linking ? 3u : 6u);
         EXPECT_EQ(std::vector<std::string_view>(fromArchive.objects.begin(), fromArchive.objects.end()),
                   std::vector<std::string_view>(fromFile.objects.begin(), fromFile.objects.end()));
@@ -277,8 +278,8 @@ TEST_F(LinkedObjects, ARegionArchiveHoldsTheObjectsOfTheSceneFile)
     files.files["/os/maison.oar"] = "earlier";
     // A listing of no record gives no archive, which would only empty a region loaded without --merge.
     const auto empty = convert(kHeader + "\r\n");
-    EXPECT_EQ(empty.outcome, convert::ConversionOutcome::OutputFailed);
-    EXPECT_EQ(empty.failedPath, "/os/maison.oar");
+    EXPECT_EQ(test::errorOf(empty), convert::ConversionError::OutputFailed);
+    EXPECT_EQ(test::failureOf(empty).path, "/os/maison.oar");
     EXPECT_EQ(files.files.at("/os/maison.oar"), "earlier");
 }
 

@@ -16,6 +16,7 @@
 #include "testing/opensim_samples.h"
 #include "text/text_codec.h"
 #include "text/xml_text.h"
+#include "testing/failures.h"
 
 #include <gtest/gtest.h>
 
@@ -175,7 +176,7 @@ TEST(OpenSimLayout, EveryLayoutGivesTheSameObjectsMarkersLabelsSelectionAndRecor
     for (const auto& [label, text, objects] : layouts) {
         SCOPED_TRACE(label);
         const SceneLoad load = loadSceneText(text);
-        ASSERT_EQ(load.outcome, LoadOutcome::Complete);
+        ASSERT_TRUE(load && !load.cutOff);
         EXPECT_EQ(load.layout, SceneLayout::Document);
         ASSERT_EQ(load.objects.size(), objects->size());
         for (std::size_t k = 0; k < objects->size(); ++k) {
@@ -313,9 +314,8 @@ TEST(SceneDocument, ACutOffObjectIsNeverJoinedToTheNextOne)
     std::string cut = test::objectAt("30", "30", "cut");
     cut.resize(cut.find("<PathTwist>") + 14);  // "...<PathTwist>0</"
     const SceneLoad load = loadSceneText(test::sceneFile({test::objectAt("10", "10", "a"), cut, test::objectAt("20", "20", "b")}));
-    EXPECT_EQ(load.outcome, LoadOutcome::StoppedAtCutOff);
-    EXPECT_EQ(load.lineNumber, 4u);
-    EXPECT_EQ(load.objectNumber, 2u);
+    EXPECT_TRUE(load.cutOff);
+    EXPECT_EQ(load.cutOff, (ObjectPlace{4, 2}));
     ASSERT_EQ(load.objects.size(), 3u);
     EXPECT_EQ(load.objects[1], cut);
     EXPECT_EQ(load.markers.size(), 1u);
@@ -341,7 +341,7 @@ TEST(SceneArchive, GivesTheSameTableAsTheSceneFile)
     }
     const SceneLoad fromFile = loadSceneText(test::currentScene(xml));
     const SceneLoad fromArchive = loadSceneArchive(test::makeArchive(entries));
-    ASSERT_EQ(fromArchive.outcome, LoadOutcome::Complete) << fromArchive.reason;
+    ASSERT_TRUE(fromArchive && !fromArchive.cutOff) << test::failureOf(fromArchive).reason;
     EXPECT_EQ(fromArchive.layout, SceneLayout::Archive);
     EXPECT_EQ(std::vector<std::string_view>(fromArchive.objects.begin(), fromArchive.objects.end()),
               std::vector<std::string_view>(fromFile.objects.begin(), fromFile.objects.end()));
@@ -417,7 +417,7 @@ TEST(SelectionArchive, CarriesTheSourcesAssetsThatTheSelectedObjectsUseAndNothin
     files.addFolder("/w");
     files.files["/w/region.oar"] = test::makeArchive(entries);
     const SceneLoad load = loadScenePath(files, "/w/region.oar");
-    ASSERT_EQ(load.outcome, LoadOutcome::Complete) << load.reason;
+    ASSERT_TRUE(load && !load.cutOff) << test::failureOf(load).reason;
     test::FakeClock clock;
 
     struct Case {
@@ -458,7 +458,7 @@ TEST(SelectionArchive, CarriesTheSourcesAssetsThatTheSelectedObjectsUseAndNothin
 
         // Read back by the extractor: the same objects, and the same listing, as the selection.
         const SceneLoad back = loadSceneArchive(files.files["/w/sel.OAR"]);
-        ASSERT_EQ(back.outcome, LoadOutcome::Complete) << back.reason;
+        ASSERT_TRUE(back && !back.cutOff) << test::failureOf(back).reason;
         EXPECT_EQ(std::vector<std::string_view>(back.objects.begin(), back.objects.end()),
                   std::vector<std::string_view>(table.begin(), table.end()));
         EXPECT_EQ(exportedListing(back.objects), exportedListing(table));
@@ -542,9 +542,9 @@ TEST(SceneArchive, NoRoomToUnpackTheObjectsIsAReadErrorWithTheReason)
     files.scratchWriteFailure = "No space left on device";
     for (const std::string reason : {"Read-only file system", "No space left on device"}) {
         const SceneLoad load = loadScenePath(files, "/w/region.oar");
-        EXPECT_EQ(load.outcome, LoadOutcome::ReadError);
-        EXPECT_EQ(load.readError, ReadError::FileUnreadable);
-        EXPECT_NE(load.reason.find(reason), std::string::npos) << load.reason;
+        EXPECT_FALSE(load);
+        EXPECT_EQ(test::errorOf(load), LoadError::FileUnreadable);
+        EXPECT_NE(test::failureOf(load).reason.find(reason), std::string::npos) << test::failureOf(load).reason;
         EXPECT_TRUE(load.objects.empty());
         EXPECT_TRUE(load.markers.empty());
         files.scratchRefusal.reset();
@@ -591,9 +591,9 @@ TEST(SceneArchive, BombsAreRefusedBeforeTheyFillMemoryOrDisk)
     for (const auto& [what, bytes, path] : {std::tuple{"says it holds 8 GiB", says8GiB, "objects/bomb.xml"},
                                             std::tuple{"64 MiB and one byte", oneTooMany, "objects/big.xml"}}) {
         const SceneLoad load = loadSceneArchive(bytes);
-        EXPECT_EQ(load.outcome, LoadOutcome::ReadError) << what;
-        EXPECT_EQ(load.readError, ReadError::ObjectTooLarge) << what;
-        EXPECT_EQ(load.reason, path) << what;
+        EXPECT_FALSE(load) << what;
+        EXPECT_EQ(test::errorOf(load), LoadError::ObjectTooLarge) << what;
+        EXPECT_EQ(test::failureOf(load).reason, path) << what;
         EXPECT_TRUE(load.objects.empty()) << what;
     }
 
@@ -603,8 +603,8 @@ TEST(SceneArchive, BombsAreRefusedBeforeTheyFillMemoryOrDisk)
     files.files["/w/region.oar"] = test::makeArchive(entries);
     files.scratchRoom = 2 * fixtureXml()[0].size();
     const SceneLoad refused = loadScenePath(files, "/w/region.oar");
-    EXPECT_EQ(refused.readError, ReadError::NoScratchRoom);
-    EXPECT_EQ(refused.reason, "/fake-tmp");
+    EXPECT_EQ(test::errorOf(refused), LoadError::NoScratchRoom);
+    EXPECT_EQ(test::failureOf(refused).reason, "/fake-tmp");
     files.scratchRoom = 3 * fixtureXml()[0].size();
     EXPECT_EQ(loadScenePath(files, "/w/region.oar").objects.size(), 3u);
 }
@@ -619,14 +619,14 @@ TEST(SceneArchive, AnythingElseIsNoArchive)
     };
     for (const std::string& bytes : notAnArchive) {
         const SceneLoad load = loadSceneArchive(bytes);
-        EXPECT_EQ(load.outcome, LoadOutcome::ReadError);
-        EXPECT_EQ(load.readError, ReadError::NotAnArchive);
-        EXPECT_FALSE(load.reason.empty());
+        EXPECT_FALSE(load);
+        EXPECT_EQ(test::errorOf(load), LoadError::NotAnArchive);
+        EXPECT_FALSE(test::failureOf(load).reason.empty());
         EXPECT_TRUE(load.objects.empty());
     }
     test::FakeFileSystem files;
     files.files["/w/text.oar"] = "<scene>\r\n</scene>\r\n";
-    EXPECT_EQ(loadScenePath(files, "/w/text.oar").readError, ReadError::NotAnArchive);
+    EXPECT_EQ(test::errorOf(loadScenePath(files, "/w/text.oar")), LoadError::NotAnArchive);
 }
 
 TEST(OpenSimSamples, PositionsOfEveryObjectAndPartAreTheTrueOnes)
@@ -642,7 +642,7 @@ TEST(OpenSimSamples, PositionsOfEveryObjectAndPartAreTheTrueOnes)
     for (const auto& [file, rows] : objectsByFile) {
         SCOPED_TRACE(file);
         const SceneLoad load = loadSceneText(test::fileText((folder / file).string()));
-        ASSERT_EQ(load.outcome, LoadOutcome::Complete);
+        ASSERT_TRUE(load && !load.cutOff);
         ASSERT_EQ(load.objects.size(), rows.size());
         for (std::size_t k = 0; k < rows.size(); ++k) {
             EXPECT_EQ(load.positions[k], (ObjectPosition{std::stod(rows[k].at("pos_x")), std::stod(rows[k].at("pos_y"))}))

@@ -3,6 +3,7 @@
 
 #include "object_line_fixture.h"
 #include "text/text_codec.h"
+#include "testing/failures.h"
 
 #include <gtest/gtest.h>
 
@@ -70,10 +71,9 @@ TEST(SceneLoad, KeepsLongLinesWhateverTheLineEndsAndPlacesTheirMarkers)
     for (const std::string lineEnd : {"\r\n", "\n", "\r"}) {
         const SceneLoad load = loadSceneText("<scene>" + lineEnd + objectAt("1", "2") + lineEnd + tenCharacters + lineEnd
                                              + "0123456789" + lineEnd + "01234567890" + lineEnd);
-        EXPECT_EQ(load.outcome, LoadOutcome::ReadError);
-        EXPECT_EQ(load.readError, ReadError::TooFewValues);
-        EXPECT_EQ(load.lineNumber, 5u);
-        EXPECT_EQ(load.objectNumber, 2u);
+        EXPECT_FALSE(load);
+        EXPECT_EQ(test::errorOf(load), LoadError::TooFewValues);
+        EXPECT_EQ(test::failureOf(load).place, (ObjectPlace{5, 2}));
     }
     const std::string first = objectAt("64.5", "200");
     const SceneLoad load = loadSceneText("\xEF\xBB\xBF" + first + "\n" + objectAt("128.0", "128") + "\r\n" +
@@ -99,28 +99,26 @@ TEST(SceneLoad, OutcomesNameTheirLineAndObjectWhateverTheCount)
         objects[early - 1] = "<a>1</a><b>2</b><c";
         objects[late - 1] = "<a>1</a><b>2</b><c>3</c>";  // no read error after a cut-off line
         const SceneLoad stopped = loadSceneText(sceneFile(objects, "\n"));
-        EXPECT_EQ(stopped.outcome, LoadOutcome::StoppedAtCutOff);
-        EXPECT_EQ(stopped.objectNumber, early);
-        EXPECT_EQ(stopped.lineNumber, early + 2);
+        EXPECT_TRUE(stopped.cutOff);
+        EXPECT_EQ(stopped.cutOff, (ObjectPlace{early + 2, early}));
         EXPECT_EQ(stopped.objects.size(), count);
         EXPECT_EQ(stopped.markers.size(), early - 1);
 
         objects[early - 1] = short24;
         const SceneLoad failed = loadSceneText(sceneFile(objects, "\r"));
-        EXPECT_EQ(failed.outcome, LoadOutcome::ReadError);
-        EXPECT_EQ(failed.lineNumber, late + 2);
-        EXPECT_EQ(failed.objectNumber, late);
+        EXPECT_FALSE(failed);
+        EXPECT_EQ(test::failureOf(failed).place, (ObjectPlace{late + 2, late}));
         EXPECT_TRUE(failed.objects.empty());
 
         // A Windows-1252 byte anywhere has the whole file read as that code page.
         objects[late - 1] = "<n>Caf\xE9</n>" + short24;
         const SceneLoad decoded = loadSceneText(sceneFile(objects));
-        EXPECT_EQ(decoded.outcome, LoadOutcome::Complete);
+        EXPECT_TRUE(decoded && !decoded.cutOff);
         EXPECT_EQ(decoded.markers.size(), count);
         EXPECT_EQ(decoded.objects[late - 1].substr(0, 12), "<n>Caf\xC3\xA9</n>");
     }
     const SceneLoad notANumber = loadSceneText(sceneFile({objectAt("1", "2"), objectAt("1", "north")}));
-    EXPECT_EQ(notANumber.readError, ReadError::PositionNotANumber);
+    EXPECT_EQ(test::errorOf(notANumber), LoadError::PositionNotANumber);
 }
 
 }  // namespace
