@@ -124,6 +124,8 @@ TEST_F(RegionHosts, RewritesOnlyTheHostOfEachRegionFile)
     EXPECT_EQ(files.openOutputs, 0);
 }
 
+// From one host to another and back, the files are byte for byte what they were; the same
+// choice again writes nothing.
 TEST_F(RegionHosts, LocalInternetLocalGivesBackTheSameBytes)
 {
     (void)rewrite(kLocalHost);
@@ -133,11 +135,8 @@ TEST_F(RegionHosts, LocalInternetLocalGivesBackTheSameBytes)
     EXPECT_EQ(files.files, expected);
     EXPECT_EQ(rewrite(kLocalHost).count(Outcome::Rewritten), 4U);
     EXPECT_EQ(files.files, afterLocal);
-    // A second click on the same choice writes nothing.
     files.failCommit.insert(path("a-old-lf.xml"));
-    const RegionHostsReport again = rewrite(kLocalHost);
-    EXPECT_EQ(again.count(Outcome::Unchanged), 4U);
-    EXPECT_EQ(again.count(Outcome::Rewritten), 0U);
+    EXPECT_EQ(rewrite(kLocalHost).count(Outcome::Unchanged), 4U);
 }
 
 TEST_F(RegionHosts, RefusalsTouchNoFile)
