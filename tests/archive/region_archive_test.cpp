@@ -267,40 +267,20 @@ TEST_F(RegionArchiveTest, SceneFileTextThatMakesNoArchiveLeavesTheEarlierFile)
     }
 }
 
-TEST_F(RegionArchiveTest, ASavedArchiveThatFailsLeavesTheEarlierFile)
+// Every object is checked before the file is begun.
+TEST_F(RegionArchiveTest, ASavedArchiveWithARefusedObjectLeavesTheEarlierFile)
 {
-    const struct {
-        const char* name;
-        std::vector<ArchiveObject> objects;
-        std::function<void(test::FakeFileSystem&)> setUp;
-        ArchiveError error;
-    } cases[] = {
-        {"refused object", {objects[0], objects[1], objects[2], objectOf(kBroken), objects[0]}, [](auto&) {},
-         ArchiveError::ObjectRefused},
-        {"no object", {}, [](auto&) {}, ArchiveError::NoObjects},
-        {"file refused", objects, [](auto& fake) { fake.refuseCreate.insert(kPath); }, ArchiveError::OutputFailed},
-        {"commit failing", objects, [](auto& fake) { fake.failCommit.insert(kPath); }, ArchiveError::OutputFailed},
-    };
-    for (const auto& row : cases) {
-        SCOPED_TRACE(row.name);
-        test::FakeFileSystem fake;
-        fake.addFolder("/out");
-        fake.files[kPath] = "earlier archive";
-        row.setUp(fake);
-        const ArchiveReport report = saveRegionArchive(fake, kPath, row.objects, {kCreatedAt, false});
-        ASSERT_FALSE(report);
-        EXPECT_EQ(report.failure->error, row.error);
-        EXPECT_EQ(report.objectCount, 0u);
-        EXPECT_EQ(fake.files[kPath], "earlier archive");
-        EXPECT_EQ(fake.openOutputs, 0);
-        const bool output = row.error == ArchiveError::OutputFailed;
-        EXPECT_EQ(report.failure->path, output ? kPath : "");
-        EXPECT_TRUE(output || fake.operations.empty()) << "refused before the file was begun";
-    }
-    const ArchiveReport refused = saveRegionArchive(files, kPath, cases[0].objects, {kCreatedAt, false});
-    EXPECT_EQ(refused.failure->objectNumber, 4u);
-    EXPECT_EQ(refused.failure->objectName, "Tables &nbsp; chairs");
-    EXPECT_EQ(refused.failure->fault, ObjectFault::NotWellFormed);
+    files.files[kPath] = "earlier archive";
+    objects.insert(objects.end(), {objectOf(kBroken), objects[0]});
+    const ArchiveReport report = saveRegionArchive(files, kPath, objects, {kCreatedAt, false});
+    ASSERT_FALSE(report);
+    EXPECT_EQ(report.failure->error, ArchiveError::ObjectRefused);
+    EXPECT_EQ(report.failure->objectNumber, 4u);
+    EXPECT_EQ(report.failure->objectName, "Tables &nbsp; chairs");
+    EXPECT_EQ(report.failure->fault, ObjectFault::NotWellFormed);
+    EXPECT_EQ(report.objectCount, 0u);
+    EXPECT_EQ(files.files[kPath], "earlier archive");
+    EXPECT_TRUE(files.operations.empty());
 }
 
 // Object by object, a refused object or asset is not written and ends the archive.
