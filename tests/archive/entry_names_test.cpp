@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <limits>
 #include <string>
 
@@ -22,7 +21,7 @@ struct NameCase {
     std::string expected;
 };
 
-TEST(ObjectEntryName, NamesObjectsAsOpenSimDoesButSafeAndShort)
+TEST(ObjectEntryName, NamesObjectsAsOpenSimDoesInShortAsciiNames)
 {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const std::string tail = "__" + std::string(kUuid) + ".xml";
@@ -89,7 +88,7 @@ TEST(ObjectEntryName, MatchesTheNamesOpenSimGaveRealObjects)
     EXPECT_GT(whole, 10u);
 }
 
-TEST(DescribeObject, ReadsTheRootPartsNamePositionAndUuid)
+TEST(DescribeObject, ReadsTheRootPartsIdentity)
 {
     test::OpenSimObject built;
     built.position = {"12.5", "200.25", "-3"};
