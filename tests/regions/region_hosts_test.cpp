@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -248,135 +247,102 @@ private:
     std::function<void(const std::string&)> m_afterRead;
 };
 
-// A region folder on disk, in an OpenSim folder with a shared folder beside it, and a folder
-// elsewhere.
-class RegionFolderOnDisk : public ::testing::Test {
-protected:
-    RegionFolderOnDisk()
-    {
-        fs::remove_all(m_root);
-        fs::create_directories(m_regions);
-        fs::create_directories(m_root / "os" / "shared");
-        fs::create_directories(m_root / "elsewhere");
-    }
-    ~RegionFolderOnDisk() override { fs::remove_all(m_root); }
-
-    static std::string region(const std::string& host)
-    {
+// A region folder on disk holding every kind of entry, some of them changed while the rewrite
+// runs: after the folder was listed (j to m), or renamed over just after they were read (n, o).
+// Only plain, writable files inside the OpenSim folder are written; a link inside it is written
+// through and stays a link; read-only files are left alone, even for the superuser; what stands
+// there when the file is looked at gives the reason; and no read waits on a FIFO.
+TEST(RegionFolderOnDisk, OnlyPlainWritableFilesInsideTheOpenSimFolderAreWritten)
+{
+    const fs::path root = fs::temp_directory_path() / "vantor-region-folder-on-disk";
+    const fs::path regions = root / "os" / "Regions";
+    const fs::path outside = root / "elsewhere" / "outside.xml";
+    fs::remove_all(root);
+    fs::create_directories(regions);
+    fs::create_directories(root / "os" / "shared");
+    fs::create_directories(root / "elsewhere");
+    const auto region = [](const std::string& host) {
         return "<Root>\r\n<Config external_host_name=\"" + host + "\" master_avatar_uuid=\"0\" />\r\n</Root>\r\n";
+    };
+    const auto write = [&](const fs::path& file, const std::string& host) { std::ofstream(file, std::ios::binary) << region(host); };
+    for (const char* name : {"a.xml", "i-read-only.xml", "j.xml", "k.xml", "l.xml", "m.xml", "n.xml", "o.xml"}) {
+        write(regions / name, "x");
     }
-    static void write(const fs::path& file, const std::string& host) { std::ofstream(file, std::ios::binary) << region(host); }
-    [[nodiscard]] std::string contentOf(const fs::path& file) const
-    {
-        return m_disk.readAll(file.string(), nullptr).value_or("<unreadable>");
-    }
-    [[nodiscard]] std::vector<std::string> namesInRegions() const
-    {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(m_regions)) names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-    // The rewrite to host, which must not wait on a FIFO: after 10 s the FIFOs of the folder
-    // get a writer, which lets a waiting open go, and the test fails instead of hanging.
-    RegionHostsReport rewriteWithoutWaiting(platform::FileSystem& files, const std::string& host)
-    {
-        auto done = std::async(std::launch::async, [&] { return rewriteRegionHosts(files, m_regions.string(), host); });
-        if (done.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
-            ADD_FAILURE() << "the rewrite waited on a FIFO";
-            for (const auto& entry : fs::directory_iterator(m_regions)) {
-                const int writer = ::open(entry.path().c_str(), O_WRONLY | O_NONBLOCK);
-                if (writer >= 0) ::close(writer);
-            }
-        }
-        return done.get();
-    }
-
-    const fs::path m_root = fs::temp_directory_path() /
-                            ("vantor-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    const fs::path m_regions = m_root / "os" / "Regions";
-    platform::StdFileSystem m_disk;
-};
-
-// Every entry is reported with its reason; a link inside the OpenSim folder is written
-// through and stays a link; read-only files are left alone, even for the superuser.
-TEST_F(RegionFolderOnDisk, OnlyPlainWritableFilesInsideTheOpenSimFolderAreWritten)
-{
-    write(m_regions / "a.xml", "x");
-    write(m_root / "os" / "shared" / "b.xml", "x");
-    fs::create_symlink("../shared/b.xml", m_regions / "b.xml");
-    write(m_root / "elsewhere" / "c.xml", "x");
-    fs::create_symlink(m_root / "elsewhere" / "c.xml", m_regions / "c.xml");
-    ASSERT_EQ(::mkfifo((m_regions / "d-pipe.xml").c_str(), 0600), 0);
-    fs::create_symlink(m_root / "gone.xml", m_regions / "e-dangling.xml");
-    fs::create_directories(m_regions / "f-folder.xml");
-    fs::create_symlink("/dev/null", m_regions / "g-device.xml");
-    write(m_root / "elsewhere" / "h.xml", "10.1.2.3");
-    fs::create_symlink(m_root / "elsewhere" / "h.xml", m_regions / "h.xml");
-    write(m_regions / "i-read-only.xml", "x");
-    fs::permissions(m_regions / "i-read-only.xml", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-
-    const RegionHostsReport report = rewriteWithoutWaiting(m_disk, "10.1.2.3");
-    const auto outside = m_disk.resolvedPath((m_root / "elsewhere" / "c.xml").string()).value_or("<nowhere>");
-    EXPECT_EQ(report.files, (std::vector<RegionFileReport>{
-                                {"a.xml", Outcome::Rewritten, SkipReason::None, {}},
-                                {"b.xml", Outcome::Rewritten, SkipReason::None, {}},
-                                {"c.xml", Outcome::Skipped, SkipReason::OutsideOpenSim, outside},
-                                {"d-pipe.xml", Outcome::Skipped, SkipReason::NotPlainFile, {}},
-                                {"e-dangling.xml", Outcome::Skipped, SkipReason::DanglingLink, {}},
-                                {"f-folder.xml", Outcome::Skipped, SkipReason::Folder, {}},
-                                {"g-device.xml", Outcome::Skipped, SkipReason::NotPlainFile, {}},
-                                {"h.xml", Outcome::Unchanged, SkipReason::None, {}},
-                                {"i-read-only.xml", Outcome::Skipped, SkipReason::NotWritable, "read-only"}}));
-    EXPECT_EQ(contentOf(m_regions / "a.xml"), region("10.1.2.3"));
-    EXPECT_EQ(contentOf(m_root / "os" / "shared" / "b.xml"), region("10.1.2.3"));
-    EXPECT_TRUE(fs::is_symlink(m_regions / "b.xml"));
-    EXPECT_EQ(contentOf(m_root / "elsewhere" / "c.xml"), region("x"));
-    EXPECT_EQ(contentOf(m_regions / "i-read-only.xml"), region("x"));
-    EXPECT_TRUE(fs::is_fifo(m_regions / "d-pipe.xml"));
-    EXPECT_EQ(namesInRegions().size(), report.files.size());  // no temporary file left
-}
-
-// Files replaced after the listing (b to e), or renamed over just after they were read (f, g):
-// none is written, and what stands there now gives the reason.
-TEST_F(RegionFolderOnDisk, AFileReplacedDuringTheRewriteIsNotWrittenThrough)
-{
-    for (const char* name : {"a.xml", "b.xml", "c.xml", "d.xml", "e.xml", "f.xml", "g.xml"}) write(m_regions / name, "x");
-    const fs::path outside = m_root / "elsewhere" / "outside.xml";
+    write(root / "os" / "shared" / "b.xml", "x");
+    fs::create_symlink("../shared/b.xml", regions / "b.xml");
     write(outside, "x");
+    fs::create_symlink(outside, regions / "c.xml");
+    ASSERT_EQ(::mkfifo((regions / "d-pipe.xml").c_str(), 0600), 0);
+    fs::create_symlink(root / "gone.xml", regions / "e-dangling.xml");
+    fs::create_directories(regions / "f-folder.xml");
+    fs::create_symlink("/dev/null", regions / "g-device.xml");
+    write(root / "elsewhere" / "h.xml", "10.1.2.3");
+    fs::create_symlink(root / "elsewhere" / "h.xml", regions / "h.xml");
+    fs::permissions(regions / "i-read-only.xml", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+
     ChangedMeanwhile files(
         [&] {
-            fs::remove(m_regions / "b.xml");
-            ASSERT_EQ(::mkfifo((m_regions / "b.xml").c_str(), 0600), 0);
-            fs::remove(m_regions / "c.xml");
-            fs::create_symlink(outside, m_regions / "c.xml");
-            fs::remove(m_regions / "d.xml");
-            fs::create_directories(m_regions / "d.xml");
-            fs::remove(m_regions / "e.xml");
+            fs::remove(regions / "j.xml");
+            ASSERT_EQ(::mkfifo((regions / "j.xml").c_str(), 0600), 0);
+            fs::remove(regions / "k.xml");
+            fs::create_symlink(outside, regions / "k.xml");
+            fs::remove(regions / "l.xml");
+            fs::create_directories(regions / "l.xml");
+            fs::remove(regions / "m.xml");
         },
         [&](const std::string& path) {
-            const fs::path spare = m_regions / ".spare";
-            if (path.ends_with("/f.xml")) {
+            const fs::path spare = regions / ".spare";
+            if (path.ends_with("/n.xml")) {
                 ASSERT_EQ(::mkfifo(spare.c_str(), 0600), 0);
-            } else if (path.ends_with("/g.xml")) {
+            } else if (path.ends_with("/o.xml")) {
                 fs::create_symlink(outside, spare);
             } else {
                 return;
             }
             fs::rename(spare, path);
         });
-    const RegionHostsReport report = rewriteWithoutWaiting(files, kLocalHost);
-    ASSERT_EQ(report.files.size(), 7U);
-    EXPECT_EQ(report.files[0].outcome, Outcome::Rewritten);
-    const SkipReason expected[] = {SkipReason::NotPlainFile, SkipReason::OutsideOpenSim, SkipReason::Folder,
-                                   SkipReason::Unreadable,   SkipReason::NotPlainFile,   SkipReason::OutsideOpenSim};
-    for (std::size_t i = 1; i < 7; ++i) EXPECT_EQ(report.files[i].reason, expected[i - 1]) << report.files[i].name;
-    EXPECT_EQ(report.files[4].detail, "No such file or directory");
-    EXPECT_EQ(contentOf(m_regions / "a.xml"), region(kLocalHost));
+    // After 10 s the FIFOs get a writer, which lets a waiting open go: a fault fails the test
+    // instead of hanging it.
+    auto done = std::async(std::launch::async, [&] {
+        return rewriteRegionHosts(files, regionsFolderOf((root / "os").string()), "10.1.2.3");
+    });
+    if (done.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+        ADD_FAILURE() << "the rewrite waited on a FIFO";
+        for (const char* fifo : {"d-pipe.xml", "j.xml", "n.xml"}) {
+            const int writer = ::open((regions / fifo).c_str(), O_WRONLY | O_NONBLOCK);
+            if (writer >= 0) ::close(writer);
+        }
+    }
+    const RegionHostsReport report = done.get();
+
+    const platform::StdFileSystem disk;
+    const std::string real = disk.resolvedPath(outside.string()).value_or("<nowhere>");
+    EXPECT_EQ(report.files, (std::vector<RegionFileReport>{
+                                {"a.xml", Outcome::Rewritten, SkipReason::None, {}},
+                                {"b.xml", Outcome::Rewritten, SkipReason::None, {}},
+                                {"c.xml", Outcome::Skipped, SkipReason::OutsideOpenSim, real},
+                                {"d-pipe.xml", Outcome::Skipped, SkipReason::NotPlainFile, {}},
+                                {"e-dangling.xml", Outcome::Skipped, SkipReason::DanglingLink, {}},
+                                {"f-folder.xml", Outcome::Skipped, SkipReason::Folder, {}},
+                                {"g-device.xml", Outcome::Skipped, SkipReason::NotPlainFile, {}},
+                                {"h.xml", Outcome::Unchanged, SkipReason::None, {}},
+                                {"i-read-only.xml", Outcome::Skipped, SkipReason::NotWritable, "read-only"},
+                                {"j.xml", Outcome::Skipped, SkipReason::NotPlainFile, {}},
+                                {"k.xml", Outcome::Skipped, SkipReason::OutsideOpenSim, real},
+                                {"l.xml", Outcome::Skipped, SkipReason::Folder, {}},
+                                {"m.xml", Outcome::Skipped, SkipReason::Unreadable, "No such file or directory"},
+                                {"n.xml", Outcome::Skipped, SkipReason::NotPlainFile, {}},
+                                {"o.xml", Outcome::Skipped, SkipReason::OutsideOpenSim, real}}));
+    const auto contentOf = [&disk](const fs::path& file) { return disk.readAll(file.string(), nullptr).value_or("<unreadable>"); };
+    EXPECT_EQ(contentOf(regions / "a.xml"), region("10.1.2.3"));
+    EXPECT_EQ(contentOf(root / "os" / "shared" / "b.xml"), region("10.1.2.3"));
+    EXPECT_TRUE(fs::is_symlink(regions / "b.xml"));
     EXPECT_EQ(contentOf(outside), region("x"));
-    EXPECT_TRUE(fs::is_fifo(m_regions / "b.xml"));
-    EXPECT_TRUE(fs::is_fifo(m_regions / "f.xml"));
-    EXPECT_EQ(namesInRegions(), (std::vector<std::string>{"a.xml", "b.xml", "c.xml", "d.xml", "f.xml", "g.xml"}));
+    EXPECT_EQ(contentOf(regions / "i-read-only.xml"), region("x"));
+    for (const char* fifo : {"d-pipe.xml", "j.xml", "n.xml"}) EXPECT_TRUE(fs::is_fifo(regions / fifo)) << fifo;
+    // Nothing else is left in the folder: no temporary file, no spare name.
+    EXPECT_EQ(static_cast<std::size_t>(std::distance(fs::directory_iterator(regions), {})), report.files.size() - 1);
+    fs::remove_all(root);
 }
 
 }  // namespace
