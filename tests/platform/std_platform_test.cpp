@@ -111,7 +111,7 @@ TEST_F(StdFileSystemTest, RevertPutsBackTheEarlierFileOrNone)
 }
 
 // Placed while the name is free, left out when a file took the name after the output was
-// created; a prepared file waits for its rename alone, and a revert takes a placed file out.
+// created; a prepared file waits for its rename alone, a revert takes a placed file out.
 TEST_F(StdFileSystemTest, CommitNewNeverReplacesAFile)
 {
     using vantor::platform::NewFileCommit;
@@ -132,6 +132,13 @@ TEST_F(StdFileSystemTest, CommitNewNeverReplacesAFile)
     EXPECT_EQ(entries(), 1u);  // the dropped file's temporary name went with it
     EXPECT_TRUE(fresh->revert());
     EXPECT_EQ(entries(), 0u);
+    // A link to nowhere yet gives its file.
+    fs::create_symlink("later.xml", path("dangling.xml"));
+    auto linked = m_files.create(path("dangling.xml"), nullptr);
+    ASSERT_TRUE(linked);
+    linked->write("made");
+    EXPECT_EQ(linked->commitNew(nullptr), NewFileCommit::Placed);
+    EXPECT_EQ(contentOf("later.xml"), "made");
 }
 
 TEST_F(StdFileSystemTest, FailuresGiveAReasonWithoutReplacingAFolderOrDevice)
