@@ -48,8 +48,8 @@ std::string render(std::string text, const std::vector<std::string>& hosts)
 
 const std::string kXml = "<Root>\r\n<Config external_host_name=\"%1%\" master_avatar_uuid=\"0000\" />\r\n</Root>\r\n";
 
-// Line ends and bytes that are no UTF-8 are kept whatever the file (the rewrite's fuzz target
-// checks that); here every outcome comes from the folder.
+// One file for each outcome of a region folder. That every line end and every byte that is
+// no UTF-8 is kept, in any file, is the rewrite fuzz target's check.
 const std::vector<RegionFileCase> kRegionFolder = {
     {"a-old.xml", "<Root>\n<Config sim_name=\"Caf\xE9\" external_host_name=\"%1%\" master_avatar_uuid=\"0000\" />\n</Root>\n",
      {"10.0.0.5"}},
