@@ -3,11 +3,7 @@
 #include "extract/scene_load.h"
 #include "testing/opensim_samples.h"
 
-#include <algorithm>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
