@@ -60,14 +60,6 @@ ArchiveFailure simpleFailure(ArchiveError error, std::string reason = {})
 
 }  // namespace
 
-std::optional<ArchiveFailure> checkObjects(std::span<const ArchiveObject> objects)
-{
-    for (std::size_t i = 0; i < objects.size(); ++i) {
-        if (auto problem = checkObject(objects[i].document)) return refusedObject(i + 1, objects[i], std::move(*problem));
-    }
-    return std::nullopt;
-}
-
 RegionArchiveWriter::RegionArchiveWriter(platform::OutputFile& out, const ArchiveOptions& options)
     : m_options(options), m_tar(out, options.createdAt)
 {
@@ -175,48 +167,6 @@ const ArchiveReport& RegionArchiveWriter::failAsset(ArchiveError error, const As
     ArchiveFailure failure = simpleFailure(error, std::move(reason));
     failure.assetUuid = asset.uuid;
     return fail(std::move(failure));
-}
-
-ArchiveReport saveRegionArchive(platform::FileSystem& files, const std::string& path,
-                                std::span<const ArchiveObject> objects, const ArchiveOptions& options)
-{
-    const auto outputFailure = [&path](std::string reason) {
-        ArchiveReport report;
-        report.failure = simpleFailure(ArchiveError::OutputFailed, std::move(reason));
-        report.failure->path = path;
-        return report;
-    };
-    try {
-        ArchiveReport report;
-        if (objects.empty()) {
-            report.failure = simpleFailure(ArchiveError::NoObjects);
-            return report;
-        }
-        if (auto refused = checkObjects(objects)) {
-            report.failure = std::move(refused);
-            return report;
-        }
-        std::string reason;
-        const auto out = files.create(path, &reason);
-        if (!out) return outputFailure(std::move(reason));
-        {
-            RegionArchiveWriter writer(*out, options);
-            for (const ArchiveObject& object : objects) {
-                if (!writer.writeObject(object)) break;
-            }
-            report = writer.finish();
-        }
-        if (!report) {
-            if (report.failure->error == ArchiveError::OutputFailed) report.failure->path = path;
-            return report;
-        }
-        if (!out->commit(&reason)) return outputFailure(std::move(reason));
-        return report;
-    } catch (const std::bad_alloc&) {
-        ArchiveReport report;
-        report.failure = simpleFailure(ArchiveError::OutOfMemory);
-        return report;
-    }
 }
 
 }  // namespace vantor::archive

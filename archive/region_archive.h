@@ -10,7 +10,6 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 
@@ -61,10 +60,6 @@ struct ArchiveReport {
     explicit operator bool() const { return !failure; }
 };
 
-// The first object that OpenSim's loader could not read, as an ObjectRefused failure (see
-// checkObject); nothing when it would read them all.
-[[nodiscard]] std::optional<ArchiveFailure> checkObjects(std::span<const ArchiveObject> objects);
-
 // Writes a region archive that OpenSim's `load oar` (with or without --merge) reads: a
 // gzip-compressed GNU tar holding archive.xml first (version 0.8, one region of 256 by 256
 // metres), then one entry per object (objectEntryName) holding its document without a byte
@@ -74,7 +69,7 @@ struct ArchiveReport {
 // The first failure ends the archive: every later call returns it. The output file then
 // holds a broken archive, and the caller drops it (so that nothing is left) instead of
 // committing it. Callers that must leave nothing behind when an object fails check them all
-// (checkObjects) before they create the output file.
+// (checkObject) before they create the output file.
 class RegionArchiveWriter {
 public:
     // Begins the archive in out with its archive.xml. out must outlive the writer; the writer
@@ -96,9 +91,6 @@ public:
     [[nodiscard]] const ArchiveReport& report() const { return m_report; }
 
 private:
-    friend ArchiveReport saveRegionArchive(platform::FileSystem&, const std::string&, std::span<const ArchiveObject>,
-                                           const ArchiveOptions&);
-
     const ArchiveReport& writeObject(const ArchiveObject& object);
     const ArchiveReport& fail(ArchiveFailure failure);
     const ArchiveReport& failOutput();
@@ -111,11 +103,5 @@ private:
     bool m_finished = false;
     std::unique_ptr<char[]> m_block;  // a piece of an asset
 };
-
-// Writes the objects as a region archive at path, in place of any file of that name: every
-// object is checked before the file is created, and the archive goes in place only when it is
-// whole, so a failure leaves nothing behind and an earlier file of that name as it was.
-[[nodiscard]] ArchiveReport saveRegionArchive(platform::FileSystem& files, const std::string& path,
-                                              std::span<const ArchiveObject> objects, const ArchiveOptions& options);
 
 }  // namespace vantor::archive
