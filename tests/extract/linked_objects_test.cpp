@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -80,26 +81,13 @@ class LinkedObjects : public ::testing::Test {
 protected:
     LinkedObjects() { files.addFolder("/os"); }
 
-    convert::ConversionReport convert(const std::string& listing, std::string rez[3] = nullptr)
+    // Every output is named "maison" and replaces earlier files.
+    convert::ConversionReport convert(const std::string& listing, std::array<std::string, 3> rez = {"125", "125", "25"})
     {
-        // Every output is named "maison" and replaces earlier files.
-        convert::ConversionRequest request;
-        request.listingText = listing;
-        request.rezX = "125";
-        request.rezY = "125";
-        request.rezZ = "25";
-        request.ownerUuid = kOwner;
-        request.localIdCounter = "720001";
-        request.outputFolder = "/os";
-        request.outputName = "maison";
-        request.replaceExisting = true;
-        if (rez) {
-            request.rezX = rez[0];
-            request.rezY = rez[1];
-            request.rezZ = rez[2];
-        }
-        request.linkObjects = link;
-        request.format = format;
+        convert::ConversionRequest request{.listingText = listing, .rezX = rez[0], .rezY = rez[1], .rezZ = rez[2],
+                                           .ownerUuid = kOwner, .localIdCounter = "720001", .outputFolder = "/os",
+                                           .outputName = "maison", .replaceExisting = true, .progress = {},
+                                           .linkObjects = link, .format = format};
         test::FakeRandom random;
         return convert::runConversion(request, files, random);
     }
@@ -165,7 +153,7 @@ protected:
     convert::OutputFormat format = convert::OutputFormat::SceneFile;
 };
 
-TEST_F(LinkedObjects, PartsComeBackAtTheListingsWorldPlacesAndRoundTripsKeepThem)
+TEST_F(LinkedObjects, RoundTripsKeepThePartsAtTheListingsWorldPlaces)
 {
     const auto report = convert(listingOf(kPrims));
     ASSERT_EQ(report.outcome, convert::ConversionOutcome::Done);
@@ -194,20 +182,14 @@ TEST_F(LinkedObjects, PartsComeBackAtTheListingsWorldPlacesAndRoundTripsKeepThem
     exported.addFolder("/w");
     ASSERT_TRUE(exportSelection(load.objects, "/w/copy.xml", clock, exported));
     const std::string listing = exported.files.at("/w/copy.txt");
-    const auto open = listing.find('<'), close = listing.find('>');
-    std::string rez[3];
-    std::string_view header = std::string_view(listing).substr(open + 1, close - open - 1);
-    for (auto& value : rez) {
-        const auto comma = header.find(',');
-        value = std::string(header.substr(0, comma));
-        header.remove_prefix(comma == std::string_view::npos ? header.size() : comma + 2);
-    }
+    double rez[3] = {};
+    ASSERT_EQ(std::sscanf(listing.c_str(), "[%*d:%*d]  Rezzer: <%lf, %lf, %lf>", &rez[0], &rez[1], &rez[2]), 3);
     const std::vector<std::string> expectedLinks = {"1", "2", "3", "1", "1", "2"};
     for (std::size_t i = 0; i < kPrims.size(); ++i) {
         EXPECT_NE(listing.find(kPrims[i].name + ": " + expectedLinks[i] + ", <"), std::string::npos) << kPrims[i].name;
     }
     // Converted at the header's position, the positions stay those of the first scene file.
-    const auto again = convert(listing, rez);
+    const auto again = convert(listing, {number(rez[0]), number(rez[1]), number(rez[2])});
     ASSERT_EQ(again.outcome, convert::ConversionOutcome::Done);
     expectSameParts(recordsOf(loadSceneText(files.files.at("/os/maison.xml"))), kPrims, {3, 1, 2});
 }
@@ -256,23 +238,18 @@ TEST_F(LinkedObjects, PartsOfARootWithoutATurnStopTheRun)
 
 TEST_F(LinkedObjects, ARegionArchiveHoldsTheObjectsOfTheSceneFile)
 {
-    for (const bool linking : {false, true}) {
-        link = linking;
-        format = convert::OutputFormat::SceneFile;
-        ASSERT_TRUE(convert(listingOf(kPrims)).succeeded());
-        format = convert::OutputFormat::RegionArchive;
-        const auto report = convert(listingOf(kPrims));
-        ASSERT_EQ(report.outcome, convert::ConversionOutcome::Done) << report.failureReason;
-        EXPECT_EQ(report.scenePath, "/os/maison.oar");
-        EXPECT_EQ(report.listingCopyPath, "/os/maison.oar_SLbase.txt");
-        EXPECT_EQ(files.files.at("/os/maison.oar_SLbase.txt"), files.files.at("/os/maison.xml_SLbase.txt"));
-        const SceneLoad fromFile = loadSceneText(files.files.at("/os/maison.xml"));
-        const SceneLoad fromArchive = loadSceneArchive(files.files.at("/os/maison.oar"));
-        ASSERT_EQ(fromArchive.outcome, LoadOutcome::Complete) << fromArchive.reason;
-        EXPECT_EQ(fromArchive.objects.size(), linking ? 3u : 6u);
-        EXPECT_EQ(std::vector<std::string_view>(fromArchive.objects.begin(), fromArchive.objects.end()),
-                  std::vector<std::string_view>(fromFile.objects.begin(), fromFile.objects.end()));
-    }
+    ASSERT_TRUE(convert(listingOf(kPrims)).succeeded());
+    format = convert::OutputFormat::RegionArchive;
+    const auto report = convert(listingOf(kPrims));
+    ASSERT_EQ(report.outcome, convert::ConversionOutcome::Done) << report.failureReason;
+    EXPECT_EQ(report.scenePath, "/os/maison.oar");
+    EXPECT_EQ(files.files.at("/os/maison.oar_SLbase.txt"), files.files.at("/os/maison.xml_SLbase.txt"));
+    const SceneLoad fromFile = loadSceneText(files.files.at("/os/maison.xml"));
+    const SceneLoad fromArchive = loadSceneArchive(files.files.at("/os/maison.oar"));
+    ASSERT_EQ(fromArchive.outcome, LoadOutcome::Complete) << fromArchive.reason;
+    EXPECT_EQ(fromArchive.objects.size(), 3u);
+    EXPECT_EQ(std::vector<std::string_view>(fromArchive.objects.begin(), fromArchive.objects.end()),
+              std::vector<std::string_view>(fromFile.objects.begin(), fromFile.objects.end()));
 
     files.files["/os/maison.oar"] = "earlier";
     // A listing of no record gives no archive, which would only empty a region loaded without --merge.

@@ -61,7 +61,7 @@ TEST(PositionScan, AgreesWithTheFullTokeniserOnEveryKnownLine)
     EXPECT_GT(stops, 100u);  // both kinds of line in numbers, or the comparison proves little
 }
 
-TEST(SceneLoad, KeepsLongLinesWhateverTheLineEndsAndPlacesTheirMarkers)
+TEST(SceneLoad, LinesOfMoreThanTenCharactersAreObjectsWhateverTheLineEnds)
 {
     // Ten characters are dropped however many bytes they take; eleven make an object, here one
     // without a position. (In a well-formed scene document such lines would be text between
@@ -75,6 +75,11 @@ TEST(SceneLoad, KeepsLongLinesWhateverTheLineEndsAndPlacesTheirMarkers)
         EXPECT_EQ(load.lineNumber, 5u);
         EXPECT_EQ(load.objectNumber, 2u);
     }
+    EXPECT_TRUE(loadSceneText(sceneFile({})).objects.empty());
+}
+
+TEST(SceneLoad, MarkersComeUnclampedFromThePositionValues)
+{
     const std::string first = objectAt("64.5", "200");
     const SceneLoad load = loadSceneText("\xEF\xBB\xBF" + first + "\n" + objectAt("128.0", "128") + "\r\n" +
                                          objectAt("300", "-10"));
@@ -83,7 +88,6 @@ TEST(SceneLoad, KeepsLongLinesWhateverTheLineEndsAndPlacesTheirMarkers)
     // Markers from values 22 and 23, unclamped outside the map; a half-size map halves them.
     EXPECT_EQ(load.markers, (std::vector<Marker>{{2580, 2240}, {5120, 5120}, {12000, 10640}}));
     EXPECT_EQ(loadSceneText(first, MapGeometry{5120}).markers, (std::vector<Marker>{{1290, 1120}}));
-    EXPECT_TRUE(loadSceneText(sceneFile({})).objects.empty());
 }
 
 TEST(SceneLoad, OutcomesNameTheirLineAndObjectWhateverTheCount)
