@@ -18,7 +18,7 @@ using test::objectAt;
 using test::sceneFile;
 using enum TokeniseResult;
 
-TEST(Tokeniser, ReadsTheTextsBetweenEachGreaterThanAndTheNextLessThan)
+TEST(Tokeniser, ReadsTheTextAfterEachGreaterThanUpToTheNextLessThan)
 {
     const std::tuple<const char*, TokeniseResult, ValueList> cases[] = {
         {"<a>1</a><b>2</b>", Complete, {"1", "2"}},  {"<a>1</a><b>2</b><c", Stop, {"1", "2"}},
@@ -90,7 +90,7 @@ TEST(SceneLoad, MarkersComeUnclampedFromThePositionValues)
     EXPECT_EQ(loadSceneText(first, MapGeometry{5120}).markers, (std::vector<Marker>{{1290, 1120}}));
 }
 
-TEST(SceneLoad, OutcomesNameTheirLineAndObjectWhateverTheCount)
+TEST(SceneLoad, OutcomesNameWhereTheyStopWhateverTheCount)
 {
     std::string short24;  // a small object of 24 values, so that a large file is quick to build
     for (int i = 0; i < 24; ++i) short24 += "<v>" + std::to_string(i) + "</v>";

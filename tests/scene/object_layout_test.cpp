@@ -3,7 +3,6 @@
 #include "convert/prim_xml.h"
 #include "extract/listing_record.h"
 #include "extract/object_lines.h"
-#include "extract/object_parts.h"
 
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
@@ -86,47 +85,6 @@ TEST(ObjectLayout, TheWritersDocumentTokenisesToTheLayoutsIndexes)
     EXPECT_EQ(shortElementName(value::kScaleX), "Scale/X");
     EXPECT_EQ(shortElementName(value::kPositionY), "GroupPosition/Y");
     EXPECT_EQ(shortElementName(kDocumentValues.size()), "");
-}
-
-// The readers' checks of where the values sit come from the layout: they hold for the
-// writer's document; a document whose values sit elsewhere, or that has other parts, is read
-// by element name, and by name its values are those the index gives where they do sit.
-TEST(ObjectLayout, OnlyTheWritersLayoutIsReadByIndex)
-{
-    const std::string document = writtenDocument();
-    extract::ValueList values;
-    (void)extract::tokeniseObjectLine(document, values);
-    EXPECT_TRUE(extract::readsByIndex(document, values));
-    EXPECT_TRUE(extract::positionReadsByIndex(document, extract::scanPositionValues(document)));
-
-    const std::pair<std::string_view, std::string_view> changes[] = {
-        {"<Name>", "<Title>"},
-        {"</X><Y>", "</X><V>"},
-        {"</W></RotationOffset>", "</W></Rotation>"},
-        {"<PathSkew>", "<PathSlant>"},
-        {"</Z></Scale><State>", "</Z></Size><State>"},
-        {"</HollowShape>", "</Hollow>"},
-        {"Door &amp; frame", ""},  // every later value moves down by one
-        {"<X>128.25</X>", "<X></X>"},
-        {"<OtherParts />", "<OtherParts><SceneObjectPart><Name>p</Name></SceneObjectPart></OtherParts>"}};
-    for (const auto& [from, to] : changes) {
-        std::string changed = document;
-        changed.replace(changed.find(from), from.size(), to);
-        (void)extract::tokeniseObjectLine(changed, values);
-        EXPECT_FALSE(extract::readsByIndex(changed, values)) << to;
-    }
-
-    extract::ObjectParts parts;
-    ASSERT_TRUE(parts.parse(document));
-    extract::ValueList byName;
-    parts.partValues(0, byName);
-    (void)extract::tokeniseObjectLine(document, values);
-    for (std::size_t index = 0; index < kUsedValueCount; ++index) {
-        if (byName[index].data() != nullptr) {
-            EXPECT_EQ(byName[index], values[index]) << kDocumentValues[index];
-        }
-    }
-    EXPECT_EQ(byName[value::kScaleX], "1.5");
 }
 
 }  // namespace
