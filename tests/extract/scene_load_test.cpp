@@ -1,18 +1,16 @@
-// Tests of the scene file reader: the tokeniser, its fast path, the load and the markers.
+// Tests of the scene file reader: the tokeniser, the load and the markers. The fast paths are
+// compared with the plain reading by the scene-load fuzz target, whose corpus the tests replay.
 #include "extract/scene_load.h"
 
 #include "object_line_fixture.h"
-#include "text/text_codec.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <tuple>
 
 namespace vantor::extract {
 namespace {
 
-namespace value = scene::value;
 
 using test::objectAt;
 using test::sceneFile;
@@ -30,35 +28,6 @@ TEST(Tokeniser, ReadsTheTextAfterEachGreaterThanUpToTheNextLessThan)
         EXPECT_EQ(tokeniseObjectLine(line, values), result) << line;
         EXPECT_EQ(values, expected) << line;
     }
-}
-
-// The fast path must agree with the tokeniser on every line the tests know: the malformed
-// lines and documents of the test data, and documents cut off every few characters, so that
-// every count of values around 22 to 24 and every kind of cut-off tag occurs.
-TEST(PositionScan, AgreesWithTheFullTokeniserOnEveryKnownLine)
-{
-    std::vector<std::string> lines;
-    for (const auto& entry : std::filesystem::directory_iterator(VANTOR_TEST_DATA_DIR)) {
-        const std::string text = text::decodeText(test::fileText(entry.path().string()));
-        for (const auto line : text::splitLines(text)) lines.emplace_back(line);
-    }
-    for (const std::string& whole :
-         {test::objectLine(), test::objectLine({{value::kName, " "}, {value::kPositionY, ""}})}) {
-        for (std::size_t length = 0; length <= whole.size(); length += 3) lines.push_back(whole.substr(0, length));
-    }
-    ValueList values;
-    std::size_t stops = 0;
-    for (const std::string& line : lines) {
-        const TokeniseResult full = tokeniseObjectLine(line, values);
-        const std::size_t count = std::min(values.size(), scene::kPositionValueCount);
-        values.resize(scene::kPositionValueCount);  // missing values read as empty
-        EXPECT_EQ(scanPositionValues(line),
-                  (PositionValues{full, count, values[value::kPositionX], values[value::kPositionY]}))
-            << line;
-        EXPECT_EQ(isCutOffLine(line), full == Stop) << line;
-        stops += full == Stop;
-    }
-    EXPECT_GT(stops, 100u);  // both kinds of line in numbers, or the comparison proves little
 }
 
 TEST(SceneLoad, LinesOfMoreThanTenCharactersAreObjectsWhateverTheLineEnds)
