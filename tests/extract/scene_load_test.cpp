@@ -1,5 +1,6 @@
-// Tests of the scene file reader: the tokeniser, the load and the markers. The fast paths are
-// compared with the plain reading by the scene-load fuzz target, whose corpus the tests replay.
+// Tests of the scene file reader: the tokeniser, the load's outcomes and the markers. Which
+// lines are objects (more than ten characters, whatever the line ends) and the fast paths
+// against the plain reading are checked by the scene-load fuzz target on every input it runs.
 #include "extract/scene_load.h"
 
 #include "object_line_fixture.h"
@@ -28,23 +29,6 @@ TEST(Tokeniser, ReadsTheTextAfterEachGreaterThanUpToTheNextLessThan)
         EXPECT_EQ(tokeniseObjectLine(line, values), result) << line;
         EXPECT_EQ(values, expected) << line;
     }
-}
-
-TEST(SceneLoad, LinesOfMoreThanTenCharactersAreObjectsWhateverTheLineEnds)
-{
-    // Ten characters are dropped however many bytes they take; eleven make an object, here one
-    // without a position. (In a well-formed scene document such lines would be text between
-    // the objects, which are then found by structure.)
-    const std::string tenCharacters = "éééééééééé";  // 20 bytes of UTF-8
-    for (const std::string lineEnd : {"\r\n", "\n", "\r"}) {
-        const SceneLoad load = loadSceneText("<scene>" + lineEnd + objectAt("1", "2") + lineEnd + tenCharacters + lineEnd
-                                             + "0123456789" + lineEnd + "01234567890" + lineEnd);
-        EXPECT_EQ(load.outcome, LoadOutcome::ReadError);
-        EXPECT_EQ(load.readError, ReadError::TooFewValues);
-        EXPECT_EQ(load.lineNumber, 5u);
-        EXPECT_EQ(load.objectNumber, 2u);
-    }
-    EXPECT_TRUE(loadSceneText(sceneFile({})).objects.empty());
 }
 
 TEST(SceneLoad, MarkersComeUnclampedFromThePositionValues)
@@ -81,6 +65,7 @@ TEST(SceneLoad, OutcomesNameWhereTheyStopWhateverTheCount)
         objects[early - 1] = short24;
         const SceneLoad failed = loadSceneText(sceneFile(objects, "\r"));
         EXPECT_EQ(failed.outcome, LoadOutcome::ReadError);
+        EXPECT_EQ(failed.readError, ReadError::TooFewValues);
         EXPECT_EQ(failed.lineNumber, late + 2);
         EXPECT_EQ(failed.objectNumber, late);
         EXPECT_TRUE(failed.objects.empty());
