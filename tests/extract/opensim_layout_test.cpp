@@ -23,7 +23,6 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iomanip>
@@ -261,7 +260,7 @@ TEST(SceneDocument, FindsTheElementsOnlyInASceneDocument)
                                   "<scene><SceneObjectGroup>open</scene>", a}) {
         EXPECT_EQ(splitSceneDocument(bad), std::nullopt) << bad;
     }
-    // An object cut off at its line's end does not close with the next object's closing tag.
+    // An object cut off at its line's end is never joined to the next by its closing tag.
     EXPECT_EQ(splitSceneDocument("<scene>\n<SceneObjectGroup><x>1</x><y\n" + a + "\n</scene>\n"), std::nullopt);
     EXPECT_EQ(lineNumberAt("a\r\nb\rc\nd\n\r\ne", 12), 6u);
 
@@ -276,21 +275,6 @@ TEST(SceneDocument, FindsTheElementsOnlyInASceneDocument)
                                                            "<scenes>" + a + "</scenes>", a}) {
         EXPECT_EQ(findSceneObjects(bad), std::nullopt) << bad;
     }
-}
-
-// A line cut off inside a tag stops the load at its object; the objects around it stay
-// objects of their own.
-TEST(SceneDocument, ACutOffObjectIsNeverJoinedToTheNextOne)
-{
-    std::string cut = test::objectAt("30", "30", "cut");
-    cut.resize(cut.find("<PathTwist>") + 14);  // "...<PathTwist>0</"
-    const SceneLoad load = loadSceneText(test::sceneFile({test::objectAt("10", "10", "a"), cut, test::objectAt("20", "20", "b")}));
-    EXPECT_EQ(load.outcome, LoadOutcome::StoppedAtCutOff);
-    EXPECT_EQ(load.lineNumber, 4u);
-    EXPECT_EQ(load.objectNumber, 2u);
-    ASSERT_EQ(load.objects.size(), 3u);
-    EXPECT_EQ(load.objects[1], cut);
-    EXPECT_EQ(load.markers.size(), 1u);
 }
 
 // An archive's objects, wherever they stand under objects/ and whatever else it holds, are the
