@@ -85,10 +85,18 @@ protected:
     // Every output is named "maison" and replaces earlier files.
     convert::ConversionReport convert(const std::string& listing, std::array<std::string, 3> rez = {"125", "125", "25"})
     {
-        convert::ConversionRequest request{.listingText = listing, .rezX = rez[0], .rezY = rez[1], .rezZ = rez[2],
-                                           .ownerUuid = kOwner, .localIdCounter = "720001", .outputFolder = "/os",
-                                           .outputName = "maison", .replaceExisting = true, .progress = {},
-                                           .linkObjects = link, .format = format};
+        convert::ConversionRequest request;
+        request.listingText = listing;
+        request.rezX = rez[0];
+        request.rezY = rez[1];
+        request.rezZ = rez[2];
+        request.ownerUuid = kOwner;
+        request.localIdCounter = "720001";
+        request.outputFolder = "/os";
+        request.outputName = "maison";
+        request.replaceExisting = true;
+        request.linkObjects = link;
+        request.format = format;
         test::FakeRandom random;
         return convert::runConversion(request, files, random);
     }
