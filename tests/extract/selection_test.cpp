@@ -62,7 +62,7 @@ TEST(Selection, ExtractKeepsStrictlyInsideOrStrictlyOutside)
          FilterStop::CutOffLine, DragState::Idle},  // not set by an unfinished Extraire
         // A table not made by a load may hold one; the quarter is 0 < x < 128, 128 < y < 256.
         {"a line without a position", 0, test::objectAt("north", "10"),
-         [](SceneSelection& s) { s.press(0, 0), s.release(5120, 5120); }, true,
+         [](SceneSelection& s) { s.press(0, 0); s.release(5120, 5120); }, true,
          {"150,200", "0,0", "256,100", "10,10"}, FilterStop::NoPosition},
     };
     for (const Row& row : rows) {
