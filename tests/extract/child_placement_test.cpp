@@ -9,7 +9,7 @@
 namespace vantor::extract {
 namespace {
 
-TEST(ChildPlacement, TurnsTheOffsetByTheRootAndComposesTheRotations)
+TEST(ChildPlacement, PlacesAPartInItsRootsFrame)
 {
     const double half = std::sqrt(0.5);
     struct Row {

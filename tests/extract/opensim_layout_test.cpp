@@ -21,8 +21,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
-#include <cstdlib>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iomanip>
@@ -129,20 +130,10 @@ std::vector<Marker> markersAt(const std::vector<ObjectPosition>& positions)
     return markers;
 }
 
-std::vector<std::string> namesOf(const ObjectLines& table)
-{
-    std::vector<std::string> names;
-    ObjectParts parts;
-    ValueList values;
-    for (const std::string_view object : table) {
-        if (!parts.parse(object)) return {};
-        parts.partValues(0, values);
-        names.emplace_back(values[value::kName]);
-    }
-    return names;
-}
+std::vector<std::string_view> viewsOf(const ObjectLines& table) { return {table.begin(), table.end()}; }
 
-// The listing written for table, its lines without their CR LF.
+// The listing written for table, its lines without their CR LF; the scene file beside it holds
+// the table's objects.
 std::vector<std::string> exportedListing(const ObjectLines& table)
 {
     test::FakeFileSystem files;
@@ -151,13 +142,13 @@ std::vector<std::string> exportedListing(const ObjectLines& table)
     clock.current = {9, 5};
     const ExportReport report = exportSelection(table, "/w/out.xml", clock, files);
     EXPECT_TRUE(report) << (report.failure ? report.failure->objectNumber : 0);
+    EXPECT_EQ(files.files["/w/out.xml"], test::sceneFile({table.begin(), table.end()}));
     std::vector<std::string> lines;
     for (const auto line : text::splitLines(files.files["/w/out.txt"])) lines.emplace_back(line);
-    EXPECT_EQ(files.files["/w/out.xml"].find("<scene>\r\n\r\n" + std::string(table.empty() ? "" : table[0])), 0u);
     return lines;
 }
 
-TEST(OpenSimLayout, EveryLayoutGivesTheSameObjectsMarkersLabelsSelectionAndRecords)
+TEST(OpenSimLayout, EveryLayoutReadsAsTheSameObjects)
 {
     const std::vector<std::string> xml = fixtureXml();
     const std::vector<std::string> older = fixtureXml(true);
@@ -188,10 +179,9 @@ TEST(OpenSimLayout, EveryLayoutGivesTheSameObjectsMarkersLabelsSelectionAndRecor
         // "Extraire" with 50 < x < 150 and 40 < y < 140 keeps the linkset and the sign.
         SceneSelection selection;
         selection.setTable(load.objects, load.markers, load.positions);
-        selection.press(50 * 40, 10240 - 140 * 40);
-        selection.release(150 * 40, 10240 - 40 * 40);
+        selection.selectRegion({50, 40}, {150, 140});
         (void)selection.extract(false);
-        EXPECT_EQ(namesOf(selection.objects()), (std::vector<std::string>{"Root", "Sign"}));
+        EXPECT_EQ(test::namesOf(selection.objects()), (std::vector<std::string>{"Root", "Sign"}));
 
         const std::vector<std::string> listing = exportedListing(load.objects);
         ASSERT_EQ(listing.size(), 1 + 2 * kLinesA.size());
@@ -201,42 +191,23 @@ TEST(OpenSimLayout, EveryLayoutGivesTheSameObjectsMarkersLabelsSelectionAndRecor
         EXPECT_EQ(listing[6], "5, 0, <0, 1, 0>, 0, <0, 0, 0>, <0.5, 0.25, 0>, <0, 0, 0>, <0, 1, 0>, <0, 0, 0>, "
                               "1.99, 0, 0, 0");
     }
+    // Without the sign, every object is one line, and is read line by line.
+    const SceneLoad lines = loadSceneText(test::legacyScene({xml.begin(), xml.end() - 1}));
+    EXPECT_EQ(lines.layout, SceneLayout::Lines);
+    EXPECT_EQ(lines.markers, markersAt({kFixturePositions.begin(), kFixturePositions.end() - 1}));
 }
 
-TEST(OpenSimLayout, ObjectsOnLinesOfTheirOwnAreReadLineByLine)
+// The label under the pointer (name and position) is read as the marker is placed: by index
+// where the values sit there, else by element name.
+TEST(OpenSimLayout, LabelsAreReadAsTheMarkersArePlaced)
 {
-    std::vector<std::string> xml = fixtureXml();
-    xml.pop_back();  // without the sign, every object is one line
-    const SceneLoad load = loadSceneText(test::legacyScene(xml));
-    EXPECT_EQ(load.layout, SceneLayout::Lines);
-    ASSERT_EQ(load.objects.size(), xml.size());
-    EXPECT_EQ(load.markers, markersAt({kFixturePositions.begin(), kFixturePositions.end() - 1}));
-}
-
-TEST(OpenSimLayout, ConverterObjectsAreReadByIndexOnlyWhereTheirValuesSit)
-{
-    const std::string plain = test::objectLine();
-    ValueList values;
-    const auto byIndex = [&values](const std::string& line) {
-        (void)tokeniseObjectLine(line, values);
-        return readsByIndex(line, values);
-    };
-    EXPECT_TRUE(byIndex(plain));
-    EXPECT_EQ(readObjectLabel(plain), (ObjectLabel{"Primitive", "128", "64.5", "22"}));
-    EXPECT_FALSE(byIndex(test::objectLine({{value::kName, ""}})));   // everything moves down by one
-    // Read by element, the label is right where the index would read other elements.
+    EXPECT_EQ(readObjectLabel(test::objectLine()), (ObjectLabel{"Primitive", "128", "64.5", "22"}));
     EXPECT_EQ(readObjectLabel(test::objectLine({{value::kName, ""}})), (ObjectLabel{"", "128", "64.5", "22"}));
-    // A line that is no element at all is read by index, as its mark is.
-    std::string numbered;
+    std::string numbered;  // no element at all: read by index, as its mark is
     for (std::size_t k = 0; k <= value::kPositionZ; ++k) numbered += "<v>" + std::to_string(k) + "</v>";
     const auto number = [](std::size_t k) { return std::to_string(k); };
     EXPECT_EQ(readObjectLabel(numbered), (ObjectLabel{number(value::kName), number(value::kPositionX),
                                                       number(value::kPositionY), number(value::kPositionZ)}));
-    EXPECT_FALSE(byIndex(test::objectLine({{value::kPositionX, ""}})));
-    std::string linked = plain;
-    linked.replace(linked.find("<OtherParts />"), 14, "<OtherParts>" + test::openSimPartXml({}, {}, 2) + "</OtherParts>");
-    EXPECT_FALSE(byIndex(linked));
-    EXPECT_FALSE(byIndex(fixtureXml()[0]));
 }
 
 TEST(OpenSimLayout, FailingChildStopsTheExportAtItsObject)
@@ -245,11 +216,10 @@ TEST(OpenSimLayout, FailingChildStopsTheExportAtItsObject)
     objects[1].parts[2].offset[1] = "north";
     std::vector<std::string> xml;
     for (const auto& object : objects) xml.push_back(test::openSimObjectXml(object));
-    const SceneLoad load = loadSceneText(test::currentScene(xml));
     test::FakeFileSystem files;
     files.addFolder("/w");
-    const test::FakeClock clock;
-    const ExportReport report = exportSelection(load.objects, "/w/out.xml", clock, files);
+    const ExportReport report =
+        exportSelection(loadSceneText(test::currentScene(xml)).objects, "/w/out.xml", test::FakeClock(), files);
     ASSERT_FALSE(report);
     EXPECT_EQ(report.failure->objectNumber, 2u);
     EXPECT_EQ(report.failure->objectName, "second");
@@ -257,7 +227,9 @@ TEST(OpenSimLayout, FailingChildStopsTheExportAtItsObject)
     EXPECT_EQ(files.files.count("/w/out.txt"), 0u);
 }
 
-TEST(OpenSimLayout, ManyPartsAndLongTextsAreReadLikeAnyOther)
+// 300 parts, and a hover text long enough that the reader counts the object's tags before
+// parsing it.
+TEST(OpenSimLayout, ObjectsOfManyPartsOrLongTextsReadLikeAnyOther)
 {
     OpenSimObject big;
     big.position = {"64", "32", "20"};
@@ -268,8 +240,7 @@ TEST(OpenSimLayout, ManyPartsAndLongTextsAreReadLikeAnyOther)
         big.parts[i].linkNum = std::to_string(i + 1);
         big.parts[i].offset = {std::to_string(i), "0", "0"};
     }
-    const std::string xml = test::openSimObjectXml(big);
-    const SceneLoad load = loadSceneText(test::legacyScene({xml, fixtureXml()[0]}));
+    const SceneLoad load = loadSceneText(test::legacyScene({test::openSimObjectXml(big), fixtureXml()[0]}));
     ASSERT_EQ(load.objects.size(), 2u);
     EXPECT_EQ(load.positions.front(), (ObjectPosition{64, 32}));
     const std::vector<std::string> listing = exportedListing(load.objects);
@@ -290,7 +261,7 @@ TEST(SceneDocument, FindsTheElementsOnlyInASceneDocument)
                                   "<scene><SceneObjectGroup>open</scene>", a}) {
         EXPECT_EQ(splitSceneDocument(bad), std::nullopt) << bad;
     }
-    // An object cut off at its line's end does not close with the next object's closing tag.
+    // An object cut off at its line's end is never joined to the next by its closing tag.
     EXPECT_EQ(splitSceneDocument("<scene>\n<SceneObjectGroup><x>1</x><y\n" + a + "\n</scene>\n"), std::nullopt);
     EXPECT_EQ(lineNumberAt("a\r\nb\rc\nd\n\r\ne", 12), 6u);
 
@@ -307,82 +278,35 @@ TEST(SceneDocument, FindsTheElementsOnlyInASceneDocument)
     }
 }
 
-// A line cut off inside a tag stops the load, "Extraire" and the export at its object; the
-// objects around it stay objects of their own.
-TEST(SceneDocument, ACutOffObjectIsNeverJoinedToTheNextOne)
-{
-    std::string cut = test::objectAt("30", "30", "cut");
-    cut.resize(cut.find("<PathTwist>") + 14);  // "...<PathTwist>0</"
-    const SceneLoad load = loadSceneText(test::sceneFile({test::objectAt("10", "10", "a"), cut, test::objectAt("20", "20", "b")}));
-    EXPECT_TRUE(load.cutOff);
-    EXPECT_EQ(load.cutOff, (ObjectPlace{4, 2}));
-    ASSERT_EQ(load.objects.size(), 3u);
-    EXPECT_EQ(load.objects[1], cut);
-    EXPECT_EQ(load.markers.size(), 1u);
-    SceneSelection selection;
-    selection.setTable(load.objects, load.markers, load.positions);
-    const FilterResult filtered = selection.extract(false);  // the whole region, as loaded
-    EXPECT_EQ(filtered.stop, FilterStop::CutOffLine);
-    EXPECT_EQ(filtered.stoppedAt, 2u);
-    EXPECT_EQ(test::namesOf(selection.objects()), std::vector<std::string>{"a"});
-}
-
+// An archive's objects, wherever they stand under objects/ and whatever else it holds, are the
+// scene file's: found by the bytes whatever the name, or unpacked to a scratch file on disk, out
+// of which an export copies them.
 TEST(SceneArchive, GivesTheSameTableAsTheSceneFile)
 {
     const std::vector<std::string> xml = fixtureXml();
     std::vector<std::pair<std::string, std::string>> entries{
         {"archive.xml", "<?xml version=\"1.0\"?><archive major_version=\"0\" minor_version=\"8\" />"},
-        {"terrains/region.r32", std::string(64, '\x01')},
-        {"assets/0a1b_script.lsl", "default { state_entry() { } }"},
-        {"settings/region.xml", "<RegionSettings />"}};
+        {"terrains/region.r32", std::string(64, '\x01')}};
     for (std::size_t k = 0; k < xml.size(); ++k) {
         const std::string folder = k == 1 ? "objects/BUILDING Barn/" : "objects/";
         entries.emplace_back(folder + "object" + std::to_string(k) + "_1-2-3__id.xml", xml[k]);
     }
     const SceneLoad fromFile = loadSceneText(test::currentScene(xml));
-    const SceneLoad fromArchive = loadSceneArchive(test::makeArchive(entries));
-    ASSERT_TRUE(fromArchive && !fromArchive.cutOff) << test::failureOf(fromArchive).reason;
-    EXPECT_EQ(fromArchive.layout, SceneLayout::Archive);
-    EXPECT_EQ(std::vector<std::string_view>(fromArchive.objects.begin(), fromArchive.objects.end()),
-              std::vector<std::string_view>(fromFile.objects.begin(), fromFile.objects.end()));
-    EXPECT_EQ(fromArchive.markers, fromFile.markers);
-    EXPECT_EQ(exportedListing(fromArchive.objects), exportedListing(fromFile.objects));
-
-    // Through the file system: by the name's ending, or by the bytes whatever the name.
     test::FakeFileSystem files;
-    files.files["/w/region.oar"] = test::makeArchive(entries);
     files.files["/w/region.bin"] = test::makeArchive(entries, false);
-    files.files["/w/region.xml"] = test::currentScene(xml);
-    for (const char* path : {"/w/region.oar", "/w/region.bin", "/w/region.xml"}) {
-        EXPECT_EQ(loadScenePath(files, path).markers, fromFile.markers) << path;
-    }
+    const SceneLoad plainTar = loadScenePath(files, "/w/region.bin");
+    EXPECT_EQ(plainTar.layout, SceneLayout::Archive);
+    EXPECT_EQ(viewsOf(plainTar.objects), viewsOf(fromFile.objects));
+    EXPECT_EQ(plainTar.markers, fromFile.markers);
 
-    // The objects unpacked to a scratch file on disk read the same.
     const std::filesystem::path archivePath = std::filesystem::path(::testing::TempDir()) / "vantor-region.oar";
     std::ofstream(archivePath, std::ios::binary) << test::makeArchive(entries);
     const SceneLoad onDisk = loadScenePath(platform::StdFileSystem(), archivePath.string());
     std::filesystem::remove(archivePath);
-    EXPECT_EQ(std::vector<std::string_view>(onDisk.objects.begin(), onDisk.objects.end()),
-              std::vector<std::string_view>(fromFile.objects.begin(), fromFile.objects.end()));
+    EXPECT_EQ(viewsOf(onDisk.objects), viewsOf(fromFile.objects));
     EXPECT_EQ(onDisk.markers, fromFile.markers);
-    // An export copies them out of the file rather than reading the mapping, with the same result.
     EXPECT_TRUE(onDisk.objects.readsByCopy());
-    test::FakeFileSystem outputs;
-    outputs.addFolder("/w");
-    test::FakeClock clock;
-    for (const auto& [table, path] : {std::pair{&onDisk.objects, "/w/disk.xml"}, std::pair{&fromArchive.objects, "/w/memory.xml"}}) {
-        EXPECT_TRUE(exportSelection(*table, path, clock, outputs));
-    }
-    EXPECT_EQ(outputs.files["/w/disk.xml"], outputs.files["/w/memory.xml"]);
-    EXPECT_EQ(outputs.files["/w/disk.txt"], outputs.files["/w/memory.txt"]);
-}
-
-// The entries' paths, without their bytes.
-std::vector<std::string> pathsOf(const std::vector<std::pair<std::string, std::string>>& entries)
-{
-    std::vector<std::string> paths;
-    for (const auto& entry : entries) paths.push_back(entry.first);
-    return paths;
+    EXPECT_EQ(exportedListing(onDisk.objects), exportedListing(fromFile.objects));
 }
 
 // A table of the given entries of another.
@@ -396,23 +320,22 @@ ObjectLines pick(const ObjectLines& table, const std::vector<std::size_t>& entri
 // A region archive whose objects use assets in both ways: the scripted object names its
 // scripts' assets as text, the single prim's texture entry holds a texture's 16 bytes at an
 // odd offset of its base64 value. One more asset is used by no object.
-TEST(SelectionArchive, CarriesTheSourcesAssetsThatTheSelectedObjectsUseAndNothingElse)
+TEST(SelectionArchive, CarriesOnlyTheSourcesAssetsThatTheSelectedObjectsUse)
 {
-    const std::string script = "6a1b2c3d-0000-4000-8000-000000400001";  // the scripted object's second item
-    const std::string texture = "0f1e2d3c-4b5a-6978-8796-a5b4c3d2e1f0";  // bytes 01 02, the UUID, 00 7f
-    const std::string unused = "11111111-2222-3333-4444-555555555555";
+    using Entry = std::pair<std::string, std::string>;
+    // The scripted object's second item; bytes 01 02, the UUID, 00 7f.
+    const Entry script{"assets/6a1b2c3d-0000-4000-8000-000000400001_script.lsl", "default { state_entry() { } }"};
+    const Entry texture{"assets/0f1e2d3c-4b5a-6978-8796-a5b4c3d2e1f0_texture.jp2", std::string("\xFF\x4F\xFF\x51", 4)};
     std::vector<std::string> xml = fixtureXml();
     const std::string plainEntry = "<TextureEntry>AAAA</TextureEntry>";
     xml[0].replace(xml[0].find(plainEntry), plainEntry.size(), "<TextureEntry>AQIPHi08S1ppeIeWpbTD0uHwAH8=</TextureEntry>");
-    std::vector<std::pair<std::string, std::string>> entries{
-        {"archive.xml", "<archive major_version=\"0\" minor_version=\"8\" />"},
-        {"assets/" + unused + "_texture.jp2", "unused"},
-        {"assets/" + script + "_script.lsl", "default { state_entry() { } }"},
-        {"terrains/region.r32", std::string(64, '\x01')},
-        {"settings/region.xml", "<RegionSettings />"},
-        {"landdata/parcel.xml", "<LandData />"}};
+    std::vector<Entry> entries{{"archive.xml", "<archive major_version=\"0\" minor_version=\"8\" />"},
+                               {"assets/11111111-2222-3333-4444-555555555555_texture.jp2", "unused"},
+                               script,
+                               {"terrains/region.r32", std::string(64, '\x01')},
+                               {"landdata/parcel.xml", "<LandData />"}};
     for (std::size_t k = 0; k < xml.size(); ++k) entries.emplace_back("objects/o" + std::to_string(k) + "__id.xml", xml[k]);
-    entries.emplace_back("assets/" + texture + "_texture.jp2", std::string("\xFF\x4F\xFF\x51", 4));
+    entries.push_back(texture);
     test::FakeFileSystem files;
     files.addFolder("/w");
     files.files["/w/region.oar"] = test::makeArchive(entries);
@@ -423,12 +346,12 @@ TEST(SelectionArchive, CarriesTheSourcesAssetsThatTheSelectedObjectsUseAndNothin
     struct Case {
         const char* name;
         std::vector<std::size_t> objects;
-        std::vector<std::string> assets;  // the asset entries expected, in the source's order
+        std::vector<Entry> assets;  // the asset entries expected, whole, in the source's order
     };
     const Case cases[] = {
-        {"every object", {0, 1, 2, 3, 4}, {"assets/" + script + "_script.lsl", "assets/" + texture + "_texture.jp2"}},
-        {"the textured prim", {0}, {"assets/" + texture + "_texture.jp2"}},
-        {"the scripted object", {2, 4}, {"assets/" + script + "_script.lsl"}},
+        {"every object", {0, 1, 2, 3, 4}, {script, texture}},
+        {"the textured prim", {0}, {texture}},
+        {"the scripted object", {2, 4}, {script}},
         {"objects that use none", {1, 3}, {}},
     };
     for (const Case& c : cases) {
@@ -440,28 +363,17 @@ TEST(SelectionArchive, CarriesTheSourcesAssetsThatTheSelectedObjectsUseAndNothin
         EXPECT_EQ(report.listingPath, "/w/sel.txt");
         EXPECT_EQ(report.objectCount, c.objects.size());
         EXPECT_EQ(report.assetCount, c.assets.size());
-
         const auto written = test::archiveEntries(files.files["/w/sel.OAR"]);
-        const std::vector<std::string> paths = pathsOf(written);
-        ASSERT_EQ(paths.size(), 1 + c.objects.size() + c.assets.size());
-        EXPECT_EQ(paths.front(), "archive.xml");
+        ASSERT_EQ(written.size(), 1 + c.objects.size() + c.assets.size());
+        EXPECT_EQ(written.front().first, "archive.xml");
         EXPECT_NE(written.front().second.find(c.assets.empty() ? "<assets_included>False" : "<assets_included>True"),
                   std::string::npos);
-        EXPECT_EQ(std::vector<std::string>(paths.end() - static_cast<std::ptrdiff_t>(c.assets.size()), paths.end()),
+        EXPECT_EQ(std::vector<Entry>(written.end() - static_cast<std::ptrdiff_t>(c.assets.size()), written.end()),
                   c.assets);
-        for (const auto& [path, bytes] : written) {
-            const auto source = std::find_if(entries.begin(), entries.end(), [&](const auto& e) { return e.first == path; });
-            if (path.starts_with("assets/")) {
-                EXPECT_EQ(bytes, source->second) << path;
-            }
-        }
-
-        // Read back by the extractor: the same objects, and the same listing, as the selection.
+        // Read back by the extractor: the selection's objects; the listing beside it is theirs.
         const SceneLoad back = loadSceneArchive(files.files["/w/sel.OAR"]);
         ASSERT_TRUE(back && !back.cutOff) << test::failureOf(back).reason;
-        EXPECT_EQ(std::vector<std::string_view>(back.objects.begin(), back.objects.end()),
-                  std::vector<std::string_view>(table.begin(), table.end()));
-        EXPECT_EQ(exportedListing(back.objects), exportedListing(table));
+        EXPECT_EQ(viewsOf(back.objects), viewsOf(table));
         EXPECT_EQ(text::splitLines(files.files["/w/sel.txt"]).size(), exportedListing(table).size());
     }
 
@@ -471,10 +383,10 @@ TEST(SelectionArchive, CarriesTheSourcesAssetsThatTheSelectedObjectsUseAndNothin
     const ExportReport report = exportSelectionArchive(fromScene.objects, "/w/scene.oar", {"/w/region.xml", 0}, clock, files);
     ASSERT_TRUE(report);
     EXPECT_EQ(report.assetCount, 0u);
-    EXPECT_EQ(pathsOf(test::archiveEntries(files.files["/w/scene.oar"])).size(), 1 + xml.size());
+    EXPECT_EQ(test::archiveEntries(files.files["/w/scene.oar"]).size(), 1 + xml.size());
 }
 
-TEST(SelectionArchive, AnObjectOpenSimCannotReadLeavesNoFileAndTheEarlierOnes)
+TEST(SelectionArchive, AnObjectOpenSimCannotReadLeavesTheEarlierFiles)
 {
     test::FakeFileSystem files;
     files.addFolder("/w");
@@ -496,7 +408,7 @@ TEST(SelectionArchive, AnObjectOpenSimCannotReadLeavesNoFileAndTheEarlierOnes)
     EXPECT_EQ(files.openOutputs, 0);
 }
 
-TEST(AssetReferences, FindsUuidsAsTextAndAsBytesInsideBase64)
+TEST(AssetReferences, FindsUuidsAsTextOrAsBytesInsideBase64)
 {
     struct Case {
         const char* name;
@@ -533,103 +445,96 @@ TEST(AssetReferences, FindsUuidsAsTextAndAsBytesInsideBase64)
     EXPECT_EQ(references.referencedCount(), 2u);
 }
 
-TEST(SceneArchive, NoRoomToUnpackTheObjectsIsAReadErrorWithTheReason)
-{
-    test::FakeFileSystem files;
-    files.files["/w/region.oar"] = test::makeArchive(
-        {{"archive.xml", "<archive major_version=\"0\" />"}, {"objects/a.xml", fixtureXml()[0]}});
-    files.scratchRefusal = "Read-only file system";
-    files.scratchWriteFailure = "No space left on device";
-    for (const std::string reason : {"Read-only file system", "No space left on device"}) {
-        const SceneLoad load = loadScenePath(files, "/w/region.oar");
-        EXPECT_FALSE(load);
-        EXPECT_EQ(test::errorOf(load), LoadError::FileUnreadable);
-        EXPECT_NE(test::failureOf(load).reason.find(reason), std::string::npos) << test::failureOf(load).reason;
-        EXPECT_TRUE(load.objects.empty());
-        EXPECT_TRUE(load.markers.empty());
-        files.scratchRefusal.reset();
-    }
-}
-
 // A plain tar header for path whose size field says size bytes follow, and none of them.
 std::string tarHeaderOnly(const std::string& path, std::uint64_t size)
 {
     std::string header(512, '\0');
     header.replace(0, path.size(), path);
-    const auto field = [&header](std::size_t at, std::size_t width, std::uint64_t value) {
-        std::ostringstream octal;
-        octal << std::oct << std::setw(static_cast<int>(width - 1)) << std::setfill('0') << value;
-        header.replace(at, width - 1, octal.str());
+    const auto octal = [&header](std::size_t at, std::size_t digits, std::uint64_t value) {
+        std::ostringstream text;
+        text << std::oct << std::setw(static_cast<int>(digits)) << std::setfill('0') << value;
+        header.replace(at, digits, text.str());
     };
-    field(100, 8, 0644);
-    field(108, 8, 0);
-    field(116, 8, 0);
-    field(124, 12, size);
-    field(136, 12, 0);
+    for (const auto& [at, digits, value] : {std::tuple{100u, 7u, std::uint64_t{0644}}, {108u, 7u, std::uint64_t{0}},
+                                            {116u, 7u, std::uint64_t{0}}, {124u, 11u, size}, {136u, 11u, std::uint64_t{0}}}) {
+        octal(at, digits, value);
+    }
     header[156] = '0';
-    header.replace(257, 6, std::string("ustar\0", 6));
-    header.replace(263, 2, "00");
+    header.replace(257, 8, std::string("ustar\0" "00", 8));
     header.replace(148, 8, "        ");
     unsigned sum = 0;
     for (const char c : header) sum += static_cast<unsigned char>(c);
-    std::ostringstream checksum;
-    checksum << std::oct << std::setw(6) << std::setfill('0') << sum;
-    header.replace(148, 7, checksum.str() + std::string(1, '\0'));
+    octal(148, 6, sum);
+    header[154] = '\0';
     return header;
 }
 
-// Archive bombs: an object larger than any real one, or an archive whose objects would leave
-// the scratch folder's disk without its reserve, is refused, naming the object or the folder.
-TEST(SceneArchive, BombsAreRefusedBeforeTheyFillMemoryOrDisk)
-{
-    const std::string control = test::makeArchive({{"archive.xml", "<archive major_version=\"0\" />"}}, false);
-    // The plain tar's end (two blocks of zeros) is cut off so that the bomb's header follows.
-    const std::string says8GiB = control.substr(0, 1024) + tarHeaderOnly("objects/bomb.xml", std::uint64_t{8} << 30);
-    const std::string oneTooMany = test::makeArchive({{"archive.xml", "<archive />"},
-                                                      {"objects/a.xml", fixtureXml()[0]},
-                                                      {"objects/big.xml", std::string(kLargestObjectBytes + 1, ' ')}});
-    for (const auto& [what, bytes, path] : {std::tuple{"says it holds 8 GiB", says8GiB, "objects/bomb.xml"},
-                                            std::tuple{"64 MiB and one byte", oneTooMany, "objects/big.xml"}}) {
-        const SceneLoad load = loadSceneArchive(bytes);
-        EXPECT_FALSE(load) << what;
-        EXPECT_EQ(test::errorOf(load), LoadError::ObjectTooLarge) << what;
-        EXPECT_EQ(test::failureOf(load).reason, path) << what;
-        EXPECT_TRUE(load.objects.empty()) << what;
-    }
-
-    test::FakeFileSystem files;
-    std::vector<std::pair<std::string, std::string>> entries{{"archive.xml", "<archive />"}};
-    for (int k = 0; k < 3; ++k) entries.emplace_back("objects/o" + std::to_string(k) + ".xml", fixtureXml()[0]);
-    files.files["/w/region.oar"] = test::makeArchive(entries);
-    files.scratchRoom = 2 * fixtureXml()[0].size();
-    const SceneLoad refused = loadScenePath(files, "/w/region.oar");
-    EXPECT_EQ(test::errorOf(refused), LoadError::NoScratchRoom);
-    EXPECT_EQ(test::failureOf(refused).reason, "/fake-tmp");
-    files.scratchRoom = 3 * fixtureXml()[0].size();
-    EXPECT_EQ(loadScenePath(files, "/w/region.oar").objects.size(), 3u);
-}
-
-TEST(SceneArchive, AnythingElseIsNoArchive)
+// Archive bombs (an object larger than any real one, or objects that would leave the scratch
+// folder's disk without its reserve), files that are no archive, files that change while they
+// are read and memory that runs out are read errors with their reason, and load nothing.
+TEST(SceneArchive, RefusedFilesLoadNothing)
 {
     const std::string object = fixtureXml()[0];
-    const std::string notAnArchive[] = {
-        test::makeArchive({{"objects/a.xml", object}}),  // no archive.xml
-        "<scene>\r\n</scene>\r\n",
-        std::string("\x1F\x8B\x08\x00garbage", 12),
-    };
-    for (const std::string& bytes : notAnArchive) {
-        const SceneLoad load = loadSceneArchive(bytes);
-        EXPECT_FALSE(load);
-        EXPECT_EQ(test::errorOf(load), LoadError::NotAnArchive);
-        EXPECT_FALSE(test::failureOf(load).reason.empty());
-        EXPECT_TRUE(load.objects.empty());
-    }
+    std::vector<std::pair<std::string, std::string>> three{{"archive.xml", "<archive />"}};
+    for (int k = 0; k < 3; ++k) three.emplace_back("objects/o" + std::to_string(k) + ".xml", object);
     test::FakeFileSystem files;
+    // The plain tar's end (two blocks of zeros) is cut off so that the bomb's header follows.
+    files.files["/w/8GiB.oar"] =
+        test::makeArchive({{"archive.xml", "<archive major_version=\"0\" />"}}, false).substr(0, 1024)
+        + tarHeaderOnly("objects/bomb.xml", std::uint64_t{8} << 30);
+    files.files["/w/big.oar"] = test::makeArchive({{"archive.xml", "<archive />"}, {"objects/a.xml", object},
+                                                   {"objects/big.xml", std::string(kLargestObjectBytes + 1, ' ')}});
+    files.files["/w/three.oar"] = test::makeArchive(three);
+    files.files["/w/bare.oar"] = test::makeArchive({{"objects/a.xml", object}});
     files.files["/w/text.oar"] = "<scene>\r\n</scene>\r\n";
-    EXPECT_EQ(test::errorOf(loadScenePath(files, "/w/text.oar")), LoadError::NotAnArchive);
+    files.files["/w/garbage.oar"] = std::string("\x1F\x8B\x08\x00garbage", 12);
+    files.files["/w/moving.xml"] = files.files["/w/huge.xml"] = test::currentScene({object});
+    files.changing.insert("/w/moving.xml");
+    files.exhausting.insert("/w/huge.xml");
+    struct Row {
+        const char* name;
+        const char* path;
+        LoadError error;
+        std::string reason;  // found in the load's reason
+        std::optional<std::size_t> scratchRoom = {};
+        std::optional<std::string> scratchRefusal = {}, scratchWriteFailure = {};
+    };
+    const Row rows[] = {
+        {"says it holds 8 GiB", "/w/8GiB.oar", LoadError::ObjectTooLarge, "objects/bomb.xml"},
+        {"64 MiB and one byte", "/w/big.oar", LoadError::ObjectTooLarge, "objects/big.xml"},
+        {"more than the scratch disk spares", "/w/three.oar", LoadError::NoScratchRoom, "/fake-tmp", 2 * object.size()},
+        {"a scratch folder that refuses", "/w/three.oar", LoadError::FileUnreadable, "Read-only file system",
+         std::nullopt, "Read-only file system"},
+        {"a scratch file that cannot be finished", "/w/three.oar", LoadError::FileUnreadable,
+         "No space left on device", std::nullopt, std::nullopt, "No space left on device"},
+        {"no archive.xml", "/w/bare.oar", LoadError::NotAnArchive, ""},
+        {"a scene file named .oar", "/w/text.oar", LoadError::NotAnArchive, ""},
+        {"gzip header, then garbage", "/w/garbage.oar", LoadError::NotAnArchive, ""},
+        {"a file that changes while read", "/w/moving.xml", LoadError::FileChanged, ""},
+        {"memory that runs out", "/w/huge.xml", LoadError::OutOfMemory, ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        files.scratchRoom = row.scratchRoom;
+        files.scratchRefusal = row.scratchRefusal;
+        files.scratchWriteFailure = row.scratchWriteFailure;
+        const SceneLoad load = loadScenePath(files, row.path);
+        EXPECT_FALSE(load);
+        EXPECT_EQ(test::errorOf(load), row.error);
+        const std::string reason = test::failureOf(load).reason;
+        EXPECT_NE(reason.find(row.reason), std::string::npos) << reason;
+        if (row.error == LoadError::NotAnArchive) {
+            EXPECT_FALSE(reason.empty());
+        }
+        EXPECT_TRUE(load.objects.empty());
+        EXPECT_TRUE(load.markers.empty());
+    }
+    files.scratchRoom = 3 * object.size();
+    files.scratchRefusal = files.scratchWriteFailure = std::nullopt;
+    EXPECT_EQ(loadScenePath(files, "/w/three.oar").objects.size(), 3u);
 }
 
-TEST(OpenSimSamples, PositionsOfEveryObjectAndPartAreTheTrueOnes)
+TEST(OpenSimSamples, PositionsAreTheTrueOnes)
 {
     const std::filesystem::path folder = test::samplesFolder();
     if (folder.empty()) GTEST_SKIP() << "no opensim-samples folder beside the project";
@@ -645,14 +550,14 @@ TEST(OpenSimSamples, PositionsOfEveryObjectAndPartAreTheTrueOnes)
         ASSERT_TRUE(load && !load.cutOff);
         ASSERT_EQ(load.objects.size(), rows.size());
         for (std::size_t k = 0; k < rows.size(); ++k) {
-            EXPECT_EQ(load.positions[k], (ObjectPosition{std::stod(rows[k].at("pos_x")), std::stod(rows[k].at("pos_y"))}))
-                << rows[k].at("name");
+            SCOPED_TRACE(rows[k].at("name"));
+            const auto at = [&row = rows[k]](const char* column) { return std::stod(row.at(column)); };
+            EXPECT_EQ(load.positions[k], (ObjectPosition{at("pos_x"), at("pos_y")}));
             // The mark's label names the object and gives its position, as the mark places it.
             const ObjectLabel label = readObjectLabel(load.objects[k]);
             EXPECT_EQ(text::decodeXmlText(label.name), rows[k].at("name"));
-            EXPECT_EQ(std::stod(label.x), std::stod(rows[k].at("pos_x"))) << rows[k].at("name");
-            EXPECT_EQ(std::stod(label.y), std::stod(rows[k].at("pos_y"))) << rows[k].at("name");
-            EXPECT_EQ(std::stod(label.z), std::stod(rows[k].at("pos_z"))) << rows[k].at("name");
+            EXPECT_EQ((std::array{std::stod(label.x), std::stod(label.y), std::stod(label.z)}),
+                      (std::array{at("pos_x"), at("pos_y"), at("pos_z")}));
         }
         // One record per part, in LinkNum order with the root first, at its world position.
         const std::vector<std::string> listing = exportedListing(load.objects);
@@ -668,14 +573,12 @@ TEST(OpenSimSamples, PositionsOfEveryObjectAndPartAreTheTrueOnes)
             // Line A ends "<x, y, z>, <rotation>, <size>, ", whatever the name holds.
             const std::string& line = listing[1 + 2 * r];
             const std::size_t open = line.rfind('<', line.rfind('<', line.rfind('<') - 1) - 1);
-            std::istringstream position(line.substr(open + 1));
-            double x = 0, y = 0, z = 0;
-            char comma = 0;
-            position >> x >> comma >> y >> comma >> z;
+            double world[3] = {};
+            ASSERT_EQ(std::sscanf(line.c_str() + open, "<%lf, %lf, %lf>", &world[0], &world[1], &world[2]), 3) << line;
             const double tolerance = 0.001 * std::max(1.0, std::abs(std::stod(expected[r].at("world_x"))));
-            EXPECT_NEAR(x, std::stod(expected[r].at("world_x")), tolerance) << line;
-            EXPECT_NEAR(y, std::stod(expected[r].at("world_y")), tolerance) << line;
-            EXPECT_NEAR(z, std::stod(expected[r].at("world_z")), tolerance) << line;
+            for (std::size_t i = 0; i < 3; ++i) {
+                EXPECT_NEAR(world[i], std::stod(expected[r].at(std::string("world_") + "xyz"[i])), tolerance) << line;
+            }
         }
     }
 }

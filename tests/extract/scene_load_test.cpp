@@ -1,25 +1,24 @@
-// Tests of the scene file reader: the tokeniser, its fast path, the load and the markers.
+// Tests of the scene file reader: the tokeniser, the load's outcomes and the markers. Which
+// lines are objects (more than ten characters, whatever the line ends) and the fast paths
+// against the plain reading are checked by the scene-load fuzz target on every input it runs.
 #include "extract/scene_load.h"
 
 #include "object_line_fixture.h"
-#include "text/text_codec.h"
 #include "testing/failures.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <tuple>
 
 namespace vantor::extract {
 namespace {
 
-namespace value = scene::value;
 
 using test::objectAt;
 using test::sceneFile;
 using enum TokeniseResult;
 
-TEST(Tokeniser, ReadsTheTextsBetweenEachGreaterThanAndTheNextLessThan)
+TEST(Tokeniser, ReadsTheTextAfterEachGreaterThanUpToTheNextLessThan)
 {
     const std::tuple<const char*, TokeniseResult, ValueList> cases[] = {
         {"<a>1</a><b>2</b>", Complete, {"1", "2"}},  {"<a>1</a><b>2</b><c", Stop, {"1", "2"}},
@@ -33,48 +32,8 @@ TEST(Tokeniser, ReadsTheTextsBetweenEachGreaterThanAndTheNextLessThan)
     }
 }
 
-// The fast path must agree with the tokeniser on every line the tests know: the malformed
-// lines and documents of the test data, and documents cut off every few characters, so that
-// every count of values around 22 to 24 and every kind of cut-off tag occurs.
-TEST(PositionScan, AgreesWithTheFullTokeniserOnEveryKnownLine)
+TEST(SceneLoad, MarkersComeUnclampedFromThePositionValues)
 {
-    std::vector<std::string> lines;
-    for (const auto& entry : std::filesystem::directory_iterator(VANTOR_TEST_DATA_DIR)) {
-        const std::string text = text::decodeText(test::fileText(entry.path().string()));
-        for (const auto line : text::splitLines(text)) lines.emplace_back(line);
-    }
-    for (const std::string& whole :
-         {test::objectLine(), test::objectLine({{value::kName, " "}, {value::kPositionY, ""}})}) {
-        for (std::size_t length = 0; length <= whole.size(); length += 3) lines.push_back(whole.substr(0, length));
-    }
-    ValueList values;
-    std::size_t stops = 0;
-    for (const std::string& line : lines) {
-        const TokeniseResult full = tokeniseObjectLine(line, values);
-        const std::size_t count = std::min(values.size(), scene::kPositionValueCount);
-        values.resize(scene::kPositionValueCount);  // missing values read as empty
-        EXPECT_EQ(scanPositionValues(line),
-                  (PositionValues{full, count, values[value::kPositionX], values[value::kPositionY]}))
-            << line;
-        EXPECT_EQ(isCutOffLine(line), full == Stop) << line;
-        stops += full == Stop;
-    }
-    EXPECT_GT(stops, 100u);  // both kinds of line in numbers, or the comparison proves little
-}
-
-TEST(SceneLoad, KeepsLongLinesWhateverTheLineEndsAndPlacesTheirMarkers)
-{
-    // Ten characters are dropped however many bytes they take; eleven make an object, here one
-    // without a position. (In a well-formed scene document such lines would be text between
-    // the objects, which are then found by structure.)
-    const std::string tenCharacters = "éééééééééé";  // 20 bytes of UTF-8
-    for (const std::string lineEnd : {"\r\n", "\n", "\r"}) {
-        const SceneLoad load = loadSceneText("<scene>" + lineEnd + objectAt("1", "2") + lineEnd + tenCharacters + lineEnd
-                                             + "0123456789" + lineEnd + "01234567890" + lineEnd);
-        EXPECT_FALSE(load);
-        EXPECT_EQ(test::errorOf(load), LoadError::TooFewValues);
-        EXPECT_EQ(test::failureOf(load).place, (ObjectPlace{5, 2}));
-    }
     const std::string first = objectAt("64.5", "200");
     const SceneLoad load = loadSceneText("\xEF\xBB\xBF" + first + "\n" + objectAt("128.0", "128") + "\r\n" +
                                          objectAt("300", "-10"));
@@ -83,10 +42,9 @@ TEST(SceneLoad, KeepsLongLinesWhateverTheLineEndsAndPlacesTheirMarkers)
     // Markers from values 22 and 23, unclamped outside the map; a half-size map halves them.
     EXPECT_EQ(load.markers, (std::vector<Marker>{{2580, 2240}, {5120, 5120}, {12000, 10640}}));
     EXPECT_EQ(loadSceneText(first, MapGeometry{5120}).markers, (std::vector<Marker>{{1290, 1120}}));
-    EXPECT_TRUE(loadSceneText(sceneFile({})).objects.empty());
 }
 
-TEST(SceneLoad, OutcomesNameTheirLineAndObjectWhateverTheCount)
+TEST(SceneLoad, OutcomesNameWhereTheyStopWhateverTheCount)
 {
     std::string short24;  // a small object of 24 values, so that a large file is quick to build
     for (int i = 0; i < 24; ++i) short24 += "<v>" + std::to_string(i) + "</v>";
@@ -107,6 +65,7 @@ TEST(SceneLoad, OutcomesNameTheirLineAndObjectWhateverTheCount)
         objects[early - 1] = short24;
         const SceneLoad failed = loadSceneText(sceneFile(objects, "\r"));
         EXPECT_FALSE(failed);
+        EXPECT_EQ(test::errorOf(failed), LoadError::TooFewValues);
         EXPECT_EQ(test::failureOf(failed).place, (ObjectPlace{late + 2, late}));
         EXPECT_TRUE(failed.objects.empty());
 

@@ -3,11 +3,11 @@
 #include "convert/prim_xml.h"
 #include "extract/listing_record.h"
 #include "extract/object_lines.h"
-#include "extract/object_parts.h"
 
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -20,16 +20,9 @@ namespace {
 std::string writtenDocument()
 {
     convert::PrimValues values;
-    values.position[0] = 128.25;
-    values.position[1] = 64.5;
-    values.position[2] = 22.75;
-    values.rotation[0] = 0.125;
-    values.rotation[1] = 0.25;
-    values.rotation[2] = 0.375;
-    values.rotation[3] = 0.875;
-    values.size[0] = 1.5;
-    values.size[1] = 2.5;
-    values.size[2] = 3.5;
+    std::ranges::copy(std::initializer_list<double>{128.25, 64.5, 22.75}, values.position);
+    std::ranges::copy(std::initializer_list<double>{0.125, 0.25, 0.375, 0.875}, values.rotation);
+    std::ranges::copy(std::initializer_list<double>{1.5, 2.5, 3.5}, values.size);
     convert::PrimShape& shape = values.shape;
     std::int32_t next = 1001;
     for (std::int32_t* field : {&shape.pathBegin, &shape.pathCurve, &shape.pathEnd, &shape.pathRadiusOffset,
@@ -82,48 +75,7 @@ TEST(ObjectLayout, TheWritersDocumentTokenisesToTheLayoutsIndexes)
         }
     }
     EXPECT_EQ(values[value::kName], "Door &amp; frame");
-    EXPECT_EQ(values[value::kPositionX], "128.25");
-    EXPECT_EQ(values[value::kRotationW], "0.875");
-    EXPECT_EQ(values[value::kPathCurve], "1002");
-    EXPECT_EQ(values[value::kProfileHollow], "1018");
-    EXPECT_EQ(values[value::kScaleZ], "3.5");
-    EXPECT_EQ(values[value::kHollowShape], "Triangle");
-}
-
-// The readers' checks of where the values sit come from the layout: they hold for the
-// writer's document, and a document whose values do not sit there is read by element name.
-TEST(ObjectLayout, TheReadersFindTheWritersValuesByIndex)
-{
-    const std::string document = writtenDocument();
-    extract::ValueList values;
-    (void)extract::tokeniseObjectLine(document, values);
-    EXPECT_TRUE(extract::readsByIndex(document, values));
-    EXPECT_TRUE(extract::positionReadsByIndex(document, extract::scanPositionValues(document)));
-
-    const std::pair<std::string_view, std::string_view> renamed[] = {
-        {"<Name>", "<Title>"},          {"</X><Y>", "</X><V>"},       {"</W></RotationOffset>", "</W></Rotation>"},
-        {"<PathSkew>", "<PathSlant>"}, {"</Z></Scale><State>", "</Z></Size><State>"},
-        {"</HollowShape>", "</Hollow>"}};
-    for (const auto& [from, to] : renamed) {
-        std::string changed = document;
-        changed.replace(changed.find(from), from.size(), to);
-        (void)extract::tokeniseObjectLine(changed, values);
-        EXPECT_FALSE(extract::readsByIndex(changed, values)) << to;
-    }
-
-    // Read by element name, the parts give the same values where a record reads them.
-    extract::ObjectParts parts;
-    ASSERT_TRUE(parts.parse(document));
-    extract::ValueList byName;
-    parts.partValues(0, byName);
-    (void)extract::tokeniseObjectLine(document, values);
-    for (std::size_t index = 0; index < kUsedValueCount; ++index) {
-        if (byName[index].data() != nullptr) {
-            EXPECT_EQ(byName[index], values[index]) << kDocumentValues[index];
-        }
-    }
-    EXPECT_EQ(byName[value::kPathCurve], "1002");
-    EXPECT_EQ(byName[value::kScaleX], "1.5");
+    EXPECT_EQ(values[value::kPathCurve], "1002");  // each value its own: the shape's second
 }
 
 // Messages name a value by its element, a Shape value without "Shape/".
