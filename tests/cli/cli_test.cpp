@@ -18,7 +18,7 @@ TEST_F(Cli, UsageErrorsExitWithTwo)
     EXPECT_NE(out.str().find("extract"), std::string::npos);
 }
 
-TEST_F(Cli, VersionNeedsNoCommandAndPrintsOneLine)
+TEST_F(Cli, VersionNeedsNoCommand)
 {
     EXPECT_EQ(run({"--version"}), ExitCode::Ok);
     EXPECT_EQ(out.str(), "vantor-cli " VANTOR_VERSION "\n");

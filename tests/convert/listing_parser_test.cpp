@@ -186,42 +186,27 @@ std::optional<PrimRecord> parseAllWays(const std::string& a, const std::string& 
     return plain;
 }
 
-// The same record as each form puts it: the name whole, the fields as the plain reading gives.
-TEST(RecordParse, ReadsTheChatFormsViewersCopy)
-{
-    const std::string data = "2, <1, 2, 3>, <0, 0, 0, 1>, <1, 1, 1>, ";
-    struct Row {
-        const char* form;
-        std::string a, b, name = "Tür [2]";
-    };
-    PackedRecord fromText, fromLines;
-    for (const auto& row : std::vector<Row>{
-             {"the listing's own form", "[9:06]  Tür [2]: " + data, kB2},
-             {"chat window, one blank", "[09:06] Tür [2]: " + data, kB2},
-             {"chat window, seconds", "[09:06:41] Tür [2]: " + data, kB2},
-             {"chat window, history with a date", "[2026/12/06 09:06] Tür [2]: " + data, kB2},
-             {"chat window, no time stamp", "Tür [2]: " + data, kB2},
-             {"log file", "[09:06]  Tür [2]: " + data, " " + kB2},
-             {"log file with the date", "[2026/12/06 09:06]  Tür [2]: " + data, " " + kB2},
-             {"log file with date and seconds", "[2026/12/06 09:06:41]  Tür [2]: " + data, " " + kB2},
-             {"a name that begins with a digit", "[09:06] 3 steps: " + data, kB2, "3 steps"}}) {
-        SCOPED_TRACE(row.form);
-        const auto record = parseAllWays(row.a, row.b, fromText, fromLines);
-        ASSERT_TRUE(record);
-        EXPECT_EQ(record->name, row.name);
-        EXPECT_EQ(fromText.fieldCount(), 26u);
-    }
-}
-
+// The name and fields of a record, each as the chat forms viewers copy put it too: the fields
+// are checked against the plain reading always, and against the row's when it gives them.
 TEST(RecordParse, CutsNameAndFields)
 {
     struct Row {
         std::string a, b;
         std::optional<std::string> name;  // nothing: the record does not parse
-        std::vector<std::string> fields;
+        std::vector<std::string> fields = {};
     };
     const std::vector<std::string> six = {"1", "2", "3", "4", "5", "6"};
+    const std::string data = "2, <1, 2, 3>, <0, 0, 0, 1>, <1, 1, 1>, ";
     const std::vector<Row> rows = {
+        {"[9:06]  Tür [2]: " + data, kB2, "Tür [2]"},                 // the listing's own form
+        {"[09:06] Tür [2]: " + data, kB2, "Tür [2]"},                 // chat window, one blank
+        {"[09:06:41] Tür [2]: " + data, kB2, "Tür [2]"},              // chat window, seconds
+        {"[2026/12/06 09:06] Tür [2]: " + data, kB2, "Tür [2]"},      // chat history with a date
+        {"Tür [2]: " + data, kB2, "Tür [2]"},                         // chat window, no time stamp
+        {"[09:06]  Tür [2]: " + data, " " + kB2, "Tür [2]"},          // log file
+        {"[2026/12/06 09:06]  Tür [2]: " + data, " " + kB2, "Tür [2]"},     // log file with the date
+        {"[2026/12/06 09:06:41]  Tür [2]: " + data, " " + kB2, "Tür [2]"},  // and seconds
+        {"[09:06] 3 steps: " + data, kB2, "3 steps"},                 // a name that begins with a digit
         {kLineA, "[9:05]  Cube: 0, 0, 0", "Cube",  // a chat prefix in line B lands in a field
          {"1", "128.5", "130.25", "22", "0", "0", "0", "1", "0.5", "0.5", "0.5", "[9:05]Cube:0", "0"}},
         {"[9:05]  Old oak tree: 1, ", "2, 3, 4, 5, 6, 7", "Old oak tree", six},
@@ -230,20 +215,21 @@ TEST(RecordParse, CutsNameAndFields)
         {"[9:05]   Name: 1, ", "2, 3, 4, 5, 6, 7", " Name", six},  // a name's own leading blank stays
         {"[9:05]é€Name: 1, ", "2, 3, 4, 5, 6, 7", "é€Name", six},  // no blank after "]": nothing skipped
         {"no time  x: 1, ", "2, 3, 4, 5, 6, 7", "no time  x", six},  // no stamp: the name from the start
-        {"[9:05]: 1, ", "2, 3, 4, 5, 6, 7", std::nullopt, {}},       // ": " right after "]"
+        {"[9:05]: 1, ", "2, 3, 4, 5, 6, 7", std::nullopt},           // ": " right after "]"
         {"[Box] lid: 1, ", "2, 3, 4, 5, 6, 7", "[Box] lid", six},   // brackets that hold no time
         {"Lid]  x: 1, ", "2, 3, 4, 5, 6, 7", "Lid]  x", six},       // a "]" not closing a stamp
-        {"[9:05]  Cube 1, 2, ", "3, 4, 5, 6", std::nullopt, {}},
+        {"[9:05]  Cube 1, 2, ", "3, 4, 5, 6", std::nullopt},
         {"[9:05]  N: <1, 2>, ", "<3, - 4, 5>, ,, 7", "N", {"1", "2", "3", "-4", "5", "", ""}},
-        {"[9:05]  N: 1, 2, ", "3, 4", std::nullopt, {}}};  // four fields
+        {"[9:05]  N: 1, 2, ", "3, 4", std::nullopt}};  // four fields
     PackedRecord fromText, fromLines;
     for (const auto& row : rows) {
+        SCOPED_TRACE(row.a);
         const auto record = parseAllWays(row.a, row.b, fromText, fromLines);
-        ASSERT_EQ(record.has_value(), row.name.has_value()) << row.a;
+        ASSERT_EQ(record.has_value(), row.name.has_value());
         if (!record) continue;
         EXPECT_EQ(record->name, *row.name);
         EXPECT_EQ(record->recordText, "\n" + row.a + row.b + "\r");
-        EXPECT_EQ(record->fields, row.fields);
+        if (!row.fields.empty()) EXPECT_EQ(record->fields, row.fields);
     }
 }
 

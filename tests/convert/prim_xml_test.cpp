@@ -104,8 +104,7 @@ TEST(PrimXml, RecordValuesBecomeTheirElements)
          {{"PathRevolutions", "156"}, {"PathRadiusOffset", "38"}, {"PathTaperX", "12"}, {"PathTaperY", "-12"},
           {"PathScaleX", "188"}}},
         {"a box, twist and scale", {{11, "0"}, {17, "0.125"}, {18, "-0.375"}, {21, "0.995"}},
-         {{"PathTwistBegin", "12"}, {"PathTwist", "-38"},
-                                                                       {"PathScaleY", "100"}}},
+         {{"PathTwistBegin", "12"}, {"PathTwist", "-38"}, {"PathScaleY", "100"}}},
         {"a torus, a scale just under 1", {{11, "4"}, {32, "1.12"}, {20, "0.9999999999999"}},
          {{"PathRevolutions", "8"}, {"PathScaleX", "100"}}},
         {"a torus of one and a half revolutions", {{11, "4"}, {32, "1.5"}}, {{"PathRevolutions", "33"}}}};
@@ -156,23 +155,19 @@ TEST(PrimXml, ConvertsOnlyWithTheFieldsItUses)
     };
     const char* const largest = "1.7976931348623157E+308";  // its 15 digits would read back infinite
     for (const Row& row : std::vector<Row>{
-             {"a box without its shear", {{11, "0"}}, 23, false},
-             {"a box with its shear", {{11, "0"}}, 25, true},
-             {"a torus without its skew", {{11, "4"}}, 34, false},
-             {"a sphere without shear and path values", {{11, "3"}}, 22, true},
-             {"an unknown type", {{11, "9"}}, 19, true},
-             {"an empty position", {{2, ""}}, 35, false},
-             {"a size in words", {{9, "big"}}, 35, false},
-             {"an empty type", {{11, ""}}, 35, false},
-             {"a hollow too large for a shape value", {{16, "50000"}}, 35, false},
-             {"a twist too large for a shape value", {{17, "1E+307"}}, 35, false},
-             {"a skew outside the 32-bit range", {{11, "4"}, {34, "-21474837"}}, 35, false},
-             {"a taper outside the 32-bit range", {{11, "4"}, {29, "21474837"}}, 35, false},
+             {"a box without its shear", {{11, "0"}}, 23, false}, {"a box with its shear", {{11, "0"}}, 25, true},
+             {"a torus without its skew", {{11, "4"}}, 34, false}, {"a sphere without a shear", {{11, "3"}}, 22, true},
+             {"an unknown type", {{11, "9"}}, 19, true}, {"an empty position", {{2, ""}}, 35, false},
+             {"a size in words", {{9, "big"}}, 35, false}, {"an empty type", {{11, ""}}, 35, false},
+             {"a hollow beyond a shape value", {{16, "50000"}}, 35, false},
+             {"a twist beyond a shape value", {{17, "1E+307"}}, 35, false},
+             {"a skew beyond 32 bits", {{11, "4"}, {34, "-21474837"}}, 35, false},
+             {"a taper beyond 32 bits", {{11, "4"}, {29, "21474837"}}, 35, false},
              {"the largest size", {{8, largest}}, 35, false},
              {"the lowest position", {{1, std::string("-") + largest}}, 35, false},
              {"a rotation just below the largest", {{7, "1.7976931348623151E+308"}}, 35, false},
-             {"a size with 15 digits", {{8, "1.79769313486231E+308"}}, 35, true},
-             {"a rotation with 14 digits", {{7, "-1.7976931348623E+308"}}, 35, true}}) {
+             {"a size of 15 digits", {{8, "1.79769313486231E+308"}}, 35, true},
+             {"a rotation of 14 digits", {{7, "-1.7976931348623E+308"}}, 35, true}}) {
         EXPECT_EQ(documentOf(recordWith(row.fields, row.count)).has_value(), row.converts) << row.why;
     }
 }
