@@ -14,8 +14,8 @@ TEST_F(Cli, UsageErrorsExitWithTwo)
         EXPECT_FALSE(err.str().empty());
     }
     EXPECT_EQ(run({"--help"}), ExitCode::Ok);
-    EXPECT_NE(out.str().find("convert"), std::string::npos);
-    EXPECT_NE(out.str().find("extract"), std::string::npos);
+    EXPECT_TRUE(holds(out.str(), "convert"));
+    EXPECT_TRUE(holds(out.str(), "extract"));
 }
 
 TEST_F(Cli, VersionNeedsNoCommand)

@@ -64,7 +64,7 @@ TEST_F(ConvertCommand, OutputOptionsChooseWhatIsWritten)
         {kHeader, lineA("Gate"), kLineB, "[9:05]  Post: 2, <128.5, 131.25, 22>, <0, 0, 0, 1>, <0.5, 0.5, 0.5>, ", kLineB});
     EXPECT_EQ(run({"/in/gate.txt", "--link"}), ExitCode::Ok);
     EXPECT_EQ(out.str(), "./gate.xml\n2 prims written as 1 object\n");
-    EXPECT_NE(files.files.at("./gate.xml").find("<LinkNum>2</LinkNum>"), std::string::npos);
+    EXPECT_TRUE(holds(files.files.at("./gate.xml"), "<LinkNum>2</LinkNum>"));
 }
 
 TEST_F(ConvertCommand, DefaultNameIsTheListingNameWithoutTxt)
@@ -95,8 +95,7 @@ TEST_F(ConvertCommand, AnExistingSceneFileIsReplacedOnlyWithForce)
     auto before = files.files;
     before["./house.xml"] = "another run's";
     EXPECT_EQ(run({"/in/house.txt"}), ExitCode::Usage);
-    EXPECT_NE(err.str().find("./house.xml was created by another program during the run"), std::string::npos)
-        << err.str();
+    EXPECT_TRUE(holds(err.str(), "./house.xml was created by another program during the run"));
     EXPECT_EQ(files.files, before);
     files.files.erase("./house.xml");
     files.appearMeanwhile["./house.xml"] = "another run's";
@@ -144,7 +143,7 @@ TEST_F(ConvertCommand, EachOutcomeHasItsExitCode)
         SCOPED_TRACE(args.empty() ? "no listing" : args.back());
         const auto before = files.files;
         EXPECT_EQ(run(args), code);
-        EXPECT_NE(err.str().find(message), std::string::npos) << err.str();
+        EXPECT_TRUE(holds(err.str(), message));
         EXPECT_LT(err.str().size(), 1000U);
         EXPECT_EQ(out.str(), output);
         if (code != ExitCode::Ok) {

@@ -116,8 +116,10 @@ TEST_F(ConversionRun, ListingLayoutsGiveTheSameScene)
     EXPECT_EQ(sceneLines(scene).size(), 3u + 4);
     for (const auto& [name, listing] : std::vector<std::pair<const char*, std::string>>{
              {"lone line feeds, blank lines after the records",
-              kHeader + "\n" + cube + "\n" + kLineB + "\n" + cube + "\n" + kLineB + "\n" + cube + "\n" + kLineB + "\n\n \n"},
-             {"the header pasted again among the records", crlf({kHeader, cube, kLineB, kHeader, cube, kLineB, cube, kLineB})}}) {
+              kHeader + "\n" + cube + "\n" + kLineB + "\n" + cube + "\n" + kLineB + "\n" + cube + "\n" + kLineB
+                  + "\n\n \n"},
+             {"the header pasted again among the records",
+              crlf({kHeader, cube, kLineB, kHeader, cube, kLineB, cube, kLineB})}}) {
         SCOPED_TRACE(name);
         random.position = 0;
         const auto report = run(listing);
@@ -204,7 +206,8 @@ TEST_F(ConversionRun, RequestsNoRunCanTakeAreRefusedBeforeTheRun)
                               "<a>&amp;</a>-0000-0000-0000-0000000000"}) {
         rows.push_back({owner, kOneCube, &ConversionRequest::ownerUuid, owner, RequestField::OwnerUuid});
     }
-    for (const char* counter : {"720001.5", "1e300", "99999999999999999999", "4294967296", " 7", "-1", "+7", "", "abc"}) {
+    for (const char* counter :
+         {"720001.5", "1e300", "99999999999999999999", "4294967296", " 7", "-1", "+7", "", "abc"}) {
         rows.push_back({counter, kOneCube, &ConversionRequest::localIdCounter, counter, RequestField::LocalIdCounter});
     }
     for (const Row& row : rows) {
