@@ -116,24 +116,6 @@ TEST(PrimXml, RecordValuesBecomeTheirElements)
     }
 }
 
-// Second Life's grid gives values that no double holds exactly, and a few that tie.
-TEST(PrimXml, EveryShapePathValueIsAWholeNumber)
-{
-    for (const char* type : {"0", "3", "4", "5", "9"}) {
-        for (const char* value : {"-0.333", "2.0", "1.3330", "3.333333", "0.125", "-0.005", "1.015"}) {
-            Fields fields = {{11, type}};
-            for (const std::size_t index : {17, 18, 20, 21, 23, 24, 29, 30, 32, 33}) fields[index] = value;
-            const auto document = documentOf(recordWith(fields));
-            ASSERT_TRUE(document) << type << " " << value;
-            for (const char* tag : {"PathRadiusOffset", "PathRevolutions", "PathScaleX", "PathScaleY", "PathShearX",
-                                    "PathShearY", "PathTaperX", "PathTaperY", "PathTwist", "PathTwistBegin"}) {
-                const std::string text = element(*document, tag);
-                EXPECT_EQ(text.find_first_not_of("-0123456789"), std::string::npos) << tag << " " << text;
-            }
-        }
-    }
-}
-
 TEST(PrimXml, ShapeNamesCarryOverWithinARun)
 {
     ShapeNames names;
