@@ -128,8 +128,9 @@ TEST_F(ConvertCommand, EachOutcomeHasItsExitCode)
              {{"/in"}, ExitCode::Usage, "/in is not a regular file"},
              {{"/in/house.txt", "--name", "../escape"}, ExitCode::Usage, "would leave the output folder"},
              {{"/in/house.txt", "--rez", "1,b,3"}, ExitCode::Usage, "rez"},
-             // OpenSim would read it as the nil UUID: objects without an owner.
+             // OpenSim would read either as the nil UUID: objects without an owner.
              {{"/in/house.txt", "--owner", "Test User"}, ExitCode::Usage, "--owner takes a UUID of 8-4-4-4-12"},
+             {{"/in/house.txt", "--owner", "\xff\xfe"}, ExitCode::Usage, "--owner takes a UUID of 8-4-4-4-12"},
              {{"/in/house.txt", "--local-id", "1e300"}, ExitCode::Usage, "--local-id takes a whole number from 0 to 4294967295"},
              {{"/in/house.txt", "--local-id", "99999999999999999999"}, ExitCode::Usage, "not \"99999999999999999999\""},
              {{"/in/house.txt", "--local-id", "4294967294"}, ExitCode::Failed, "LocalID counter would pass 4294967295"},

@@ -345,6 +345,7 @@ TEST_F(ConversionRun, NamesThatLeaveTheFolderAreRefused)
         EXPECT_EQ(outcomeOf(report), ConversionOutcome::OutputFailed) << name;
         EXPECT_EQ(report.scenePath, "") << name;
         EXPECT_TRUE(files.files.empty()) << name;
+        EXPECT_EQ(report.remainingListing, kOneCube) << name;
     }
     request.outputName = "..maison";  // dots inside a name are fine
     EXPECT_EQ(outcomeOf(run(kOneCube)), ConversionOutcome::Done);
