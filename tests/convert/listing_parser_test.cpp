@@ -188,7 +188,7 @@ std::optional<PrimRecord> parseAllWays(const std::string& a, const std::string& 
 
 // The name and fields of a record, each as the chat forms viewers copy put it too: the fields
 // are checked against the plain reading always, and against the row's when it gives them.
-TEST(RecordParse, CutsNameAndFields)
+TEST(RecordParse, CutsTheRecordIntoItsParts)
 {
     struct Row {
         std::string a, b;
