@@ -229,7 +229,9 @@ TEST(RecordParse, CutsTheRecordIntoItsParts)
         if (!record) continue;
         EXPECT_EQ(record->name, *row.name);
         EXPECT_EQ(record->recordText, "\n" + row.a + row.b + "\r");
-        if (!row.fields.empty()) EXPECT_EQ(record->fields, row.fields);
+        if (!row.fields.empty()) {
+            EXPECT_EQ(record->fields, row.fields);
+        }
     }
 }
 
