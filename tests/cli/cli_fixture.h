@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -19,6 +20,12 @@ protected:
         out.str({});
         err.str({});
         return cli::runCli(args, out, err, cli::Services{files, random, clock});
+    }
+    // Whether text holds part; a failure shows both.
+    static ::testing::AssertionResult holds(const std::string& text, std::string_view part)
+    {
+        if (text.find(part) != std::string::npos) return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << "\"" << text << "\" does not hold \"" << part << "\"";
     }
 
     FakeFileSystem files;

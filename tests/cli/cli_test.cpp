@@ -14,11 +14,11 @@ TEST_F(Cli, UsageErrorsExitWithTwo)
         EXPECT_FALSE(err.str().empty());
     }
     EXPECT_EQ(run({"--help"}), ExitCode::Ok);
-    EXPECT_NE(out.str().find("convert"), std::string::npos);
-    EXPECT_NE(out.str().find("extract"), std::string::npos);
+    EXPECT_TRUE(holds(out.str(), "convert"));
+    EXPECT_TRUE(holds(out.str(), "extract"));
 }
 
-TEST_F(Cli, VersionNeedsNoCommandAndPrintsOneLine)
+TEST_F(Cli, VersionNeedsNoCommand)
 {
     EXPECT_EQ(run({"--version"}), ExitCode::Ok);
     EXPECT_EQ(out.str(), "vantor-cli " VANTOR_VERSION "\n");

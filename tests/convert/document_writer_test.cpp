@@ -74,18 +74,23 @@ void addDocuments(DocumentWriter& writer, std::size_t count, bool large = false)
 
 TEST(DocumentWriter, WritesEveryDocumentInOrder)
 {
-    // Nothing, one document, several whole pieces and a part-filled one, a document larger
-    // than a piece.
-    for (const auto& [count, large] : std::vector<std::pair<std::size_t, bool>>{
-             {0, false}, {1, false}, {kSeveralPieces, false}, {5, true}}) {
+    struct Row {
+        const char* name;
+        std::size_t count;
+        bool large;
+    };
+    for (const Row& row : {Row{"nothing", 0, false}, Row{"one document", 1, false},
+                           Row{"several whole pieces and a part-filled one", kSeveralPieces, false},
+                           Row{"a document larger than a piece", 5, true}}) {
+        SCOPED_TRACE(row.name);
         RecordingFile file;
         {
             DocumentWriter writer(file, kOwner);
-            addDocuments(writer, count, large);
+            addDocuments(writer, row.count, row.large);
             writer.finish();
         }
-        ASSERT_EQ(file.text(), expectedText(count, large)) << count;
-        for (std::size_t i = 0; !large && i + 1 < file.pieces.size(); ++i) {
+        ASSERT_EQ(file.text(), expectedText(row.count, row.large));
+        for (std::size_t i = 0; !row.large && i + 1 < file.pieces.size(); ++i) {
             EXPECT_GE(file.pieces[i].size(), DocumentWriter::kPieceBytes);
         }
     }
@@ -95,14 +100,13 @@ TEST(DocumentWriter, AFailingWriteReachesTheCaller)
 {
     RecordingFile file;
     file.failFromWrite = 0;
-    try {
-        DocumentWriter writer(file, kOwner);
-        addDocuments(writer, kSeveralPieces);
-        writer.finish();
-        ADD_FAILURE() << "nothing thrown";
-    } catch (const std::runtime_error& error) {
-        EXPECT_STREQ(error.what(), "disk on fire");
-    }
+    EXPECT_THROW(
+        {
+            DocumentWriter writer(file, kOwner);
+            addDocuments(writer, kSeveralPieces);
+            writer.finish();
+        },
+        std::runtime_error);
     EXPECT_TRUE(file.pieces.empty());
 }
 

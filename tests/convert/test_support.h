@@ -1,6 +1,7 @@
 #pragma once
 
 #include "convert/conversion_run.h"
+#include "testing/failures.h"
 
 #include <filesystem>
 #include <fstream>
@@ -47,6 +48,7 @@ inline std::string element(std::string_view document, const std::string& tag)
     const auto from = begin + tag.size() + 2;
     return std::string(document.substr(from, document.find("</" + tag + ">", from) - from));
 }
+
 
 // A request for the listing with the window's first-run values, writing maison.xml into /os.
 inline convert::ConversionRequest requestFor(std::string listing)

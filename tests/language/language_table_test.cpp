@@ -15,7 +15,7 @@
 namespace vantor::language {
 namespace {
 
-TEST(LanguageTable, EveryLineEndMakesAnEntryAndMissingOnesAreEmpty)
+TEST(LanguageTable, EveryLineEndEndsAnEntry)
 {
     const auto table = LanguageTable::fromFileBytes("zero\r\n one \rtwo\nG\xe9n\xe9rer\r\n\r\nfive");
     const std::vector<std::string> expected = {"zero", " one ", "two", "Générer", "", "five"};

@@ -90,14 +90,11 @@ TEST(NumberForms, WriteDecimalWritesThePlainFormWithinItsRoom)
     }
 }
 
-TEST(NumberForms, WriteIntegerWritesTheIntegerFormWithinItsRoom)
+TEST(NumberForms, WriteIntegerFitsTheLongestInItsRoom)
 {
-    for (const std::int32_t value : {0, -1, 9, 10, -10, 720002, 2147483647, -2147483647 - 1}) {
-        char room[kMostIntegerBytes];
-        std::string full;
-        appendInteger(full, value);
-        EXPECT_EQ(std::string(room, writeInteger(room, value)), full);
-    }
+    char room[kMostIntegerBytes];
+    EXPECT_EQ(std::string(room, writeInteger(room, -2147483647 - 1)), "-2147483648");
+    EXPECT_EQ(std::string(room, writeInteger(room, 720002)), "720002");
 }
 
 }  // namespace

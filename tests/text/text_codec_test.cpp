@@ -28,6 +28,8 @@ TEST(TextCodec, LinesEndAtCrLfOrALoneCrOrLf)
     EXPECT_EQ(splitLines("a\r\n\r\n"), (Lines{"a", ""}));
     EXPECT_EQ(splitLines("\r\r\n"), (Lines{"", ""}));
     EXPECT_EQ(splitLines(""), Lines{});
+    EXPECT_EQ(normaliseLineEnds("a\nb\r\nc\rd\r\n\ne"), "a\r\nb\r\nc\r\nd\r\n\r\ne");
+    EXPECT_EQ(normaliseLineEnds("\r\r\n"), "\r\n\r\n");
     EXPECT_EQ(toCrLfLines("a\nb"), "a\r\nb\r\n");
     EXPECT_EQ(toCrLfLines("a\rb\r\n\r\n"), "a\r\nb\r\n\r\n");
 }
