@@ -1,4 +1,6 @@
 #include "app/shell_texts.h"
+
+#include "app/region_texts.h"
 #include "app/widget_dialogs.h"
 
 #include <gtest/gtest.h>
@@ -10,16 +12,19 @@ namespace entry = language::entry;
 using language::LanguageTable;
 using language::builtInEnglish;
 
-TEST(ShellTexts, NamesAndFoldersAreCutAsTyped)
+TEST(ShellTexts, NamesAreCutAsTyped)
 {
     EXPECT_EQ(folderOfChosenFile("/home/ann/builds/*.txt", ""), "/home/ann/builds/");
-    // The answer is upper-cased beyond ASCII and never trimmed.
+    // The language box's answer is upper-cased beyond ASCII and never trimmed.
     EXPECT_EQ(languageFileName("é"), "É.lng");
     EXPECT_EQ(languageFileName("es "), "ES .lng");
-    EXPECT_EQ(versionLine(12), "Vantor V6.0.12");
+    EXPECT_EQ(withoutXmlExtension("maison.xml"), "maison");
+    EXPECT_EQ(withoutXmlExtension("maison.xml.xml"), "maison.xml");
+    EXPECT_EQ(withoutXmlExtension("maison.XML"), "maison.XML");
+    EXPECT_EQ(withoutXmlExtension(".xml"), "");
 }
 
-TEST(ShellTexts, OutcomesJoinTheirLanguageEntries)
+TEST(ShellTexts, ConversionMessagesJoinTheirLanguageEntries)
 {
     std::vector<std::string> entries;
     for (int i = 0; i <= static_cast<int>(entry::kLastProgramText); ++i) entries.push_back("<" + std::to_string(i) + ">");
@@ -37,28 +42,29 @@ TEST(ShellTexts, OutcomesJoinTheirLanguageEntries)
     const std::string longRecord = "[12:00] Big: " + std::string(500, 'x');
     const std::string ownerTyped = std::string(1000, '\xE9');  // not UTF-8: shown by its first bytes only
     struct Row {
+        const char* name;
         ConversionOutcome outcome;
         std::optional<std::string> expected;
         std::string record = "\n[12:00] Scribelet: Wall<1, 2, 3>\r";
         std::optional<RequestField> field = std::nullopt;
     };
     const std::vector<Row> rows = {
-        {ConversionOutcome::Cancelled, std::nullopt},
-        {ConversionOutcome::Done, "<22>maison.xml<23>\r\nwritten: 3" + kLoadXml2},
-        {ConversionOutcome::GuardStop, "<22>maison.xml<23>\r\nwritten: 3" + kLoadXml2},
+        {"cancelled", ConversionOutcome::Cancelled, std::nullopt},
+        {"done", ConversionOutcome::Done, "<22>maison.xml<23>\r\nwritten: 3" + kLoadXml2},
+        {"guard stop", ConversionOutcome::GuardStop, "<22>maison.xml<23>\r\nwritten: 3" + kLoadXml2},
         // The record stands directly under the line that announces it.
-        {ConversionOutcome::ConversionError, "<24>\r\n\r\n<25>\r\n[12:00] Scribelet: Wall<1, 2, 3>"},
-        // A long record shows its first 300 characters.
-        {ConversionOutcome::ConversionError, "<24>\r\n\r\n<25>\r\n" + longRecord.substr(0, 300) + "\u2026",
-         "\n" + longRecord + "\r"},
-        {ConversionOutcome::RecordTooShort, "<26>\r\n<27>"},
-        {ConversionOutcome::OutputFailed, "/opt/os/maison.xml failed (disk %2 full), %3"},
-        {ConversionOutcome::EmptyListing, "<100>"},
-        {ConversionOutcome::CounterOutOfRange, "<104> 4294967295"},
-        {ConversionOutcome::NameTaken, "<105> /opt/os/maison.xml"},
-        {ConversionOutcome::InvalidField, "<103> Y 1,5", "", RequestField::RezY},
-        {ConversionOutcome::InvalidField, "<102> " + ownerTyped.substr(0, 300) + "\u2026", "", RequestField::OwnerUuid},
-        {ConversionOutcome::InvalidField, "<106>", "", RequestField::LocalIdCounter}};
+        {"record", ConversionOutcome::ConversionError, "<24>\r\n\r\n<25>\r\n[12:00] Scribelet: Wall<1, 2, 3>"},
+        {"long record: its first 300 characters", ConversionOutcome::ConversionError,
+         "<24>\r\n\r\n<25>\r\n" + longRecord.substr(0, 300) + "\u2026", "\n" + longRecord + "\r"},
+        {"too short", ConversionOutcome::RecordTooShort, "<26>\r\n<27>"},
+        {"output failed", ConversionOutcome::OutputFailed, "/opt/os/maison.xml failed (disk %2 full), %3"},
+        {"empty", ConversionOutcome::EmptyListing, "<100>"},
+        {"counter", ConversionOutcome::CounterOutOfRange, "<104> 4294967295"},
+        {"name taken", ConversionOutcome::NameTaken, "<105> /opt/os/maison.xml"},
+        {"Y", ConversionOutcome::InvalidField, "<103> Y 1,5", "", RequestField::RezY},
+        {"owner", ConversionOutcome::InvalidField, "<102> " + ownerTyped.substr(0, 300) + "\u2026", "",
+         RequestField::OwnerUuid},
+        {"counter field", ConversionOutcome::InvalidField, "<106>", "", RequestField::LocalIdCounter}};
     convert::ConversionRequest request;
     request.rezX = "1";
     request.rezY = "1,5";
@@ -73,10 +79,11 @@ TEST(ShellTexts, OutcomesJoinTheirLanguageEntries)
     report.failedPath = "/opt/os/maison.xml";
     report.failureReason = "disk %2 full";
     for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
         report.outcome = row.outcome;
         report.failingRecordText = row.record;
         report.invalidField = row.field;
-        EXPECT_EQ(conversionMessage(texts, report, request), row.expected) << static_cast<int>(row.outcome);
+        EXPECT_EQ(conversionMessage(texts, report, request), row.expected);
     }
     // A region archive of linked objects: its file, the objects and prims, the command with
     // --merge and what loading without it does.
@@ -87,14 +94,39 @@ TEST(ShellTexts, OutcomesJoinTheirLanguageEntries)
     report.objectCount = 2;
     EXPECT_EQ(conversionMessage(texts, report, request),
               "<22>my hall.oar<23>\r\nlinked: 2 of 3\r\n\r\nconsole: load oar --merge \"/opt/os/my hall.oar\"\r\n<146>");
-
-    EXPECT_EQ(withoutXmlExtension("maison.xml"), "maison");
-    EXPECT_EQ(withoutXmlExtension("maison.xml.xml"), "maison.xml");
-    EXPECT_EQ(withoutXmlExtension("maison.XML"), "maison.XML");
-    EXPECT_EQ(withoutXmlExtension(".xml"), "");
 }
 
-TEST(WidgetDialogs, FiltersAndLineEndsBecomeQtsForm)
+TEST(ShellTexts, RegionHostsMessageNamesEachFileLeftAloneWithItsReason)
+{
+    using regions::RegionFileOutcome;
+    using regions::SkipReason;
+    regions::RegionHostsReport report;
+    report.host = "10.0.0.1";
+    report.files = {{"a.xml", RegionFileOutcome::Rewritten, SkipReason::None, {}},
+                    {"b.xml", RegionFileOutcome::Skipped, SkipReason::TooFewLines, {}},
+                    {"c.xml", RegionFileOutcome::Skipped, SkipReason::Unreadable, "Permission denied"},
+                    {"d.ini", RegionFileOutcome::Skipped, SkipReason::NotWritable, "read-only"},
+                    {"e", RegionFileOutcome::Skipped, SkipReason::Folder, {}},
+                    {"f", RegionFileOutcome::Skipped, SkipReason::NotPlainFile, {}},
+                    {"g", RegionFileOutcome::Skipped, SkipReason::DanglingLink, {}},
+                    {"h.ini", RegionFileOutcome::Skipped, SkipReason::OutsideOpenSim, "/etc/h.ini"}};
+    std::vector<std::string> entries;
+    for (int k = 0; k < 140; ++k) entries.push_back("<" + std::to_string(k) + ">");
+    const RegionHostsMessage message = regionHostsMessage(LanguageTable(entries), report);
+    EXPECT_EQ(message.text, "<28>\r\n<29>\r\n\r\n<50> 10.0.0.1\r\n<51> 1\r\n<53>\r\nb.xml: <55>\r\n"
+                            "c.xml: <56> (Permission denied)\r\nd.ini: <57> (read-only)\r\ne: <136>\r\nf: <137>\r\n"
+                            "g: <138>\r\nh.ini: <139> (/etc/h.ini)");
+    EXPECT_EQ(message.icon, platform::MessageIcon::Warning);
+    // Not a single file rewritten: entries 28 and 29 (files updated, restart) are not said.
+    report.files = {{"a.xml", RegionFileOutcome::Unchanged, SkipReason::None, {}},
+                    {"b", RegionFileOutcome::Skipped, SkipReason::Folder, {}}};
+    entries[134] = "all had %1";
+    const RegionHostsMessage allHad = regionHostsMessage(LanguageTable(entries), report);
+    EXPECT_EQ(allHad.text, "all had 10.0.0.1\r\n<52> 1\r\n<53>\r\nb: <136>");
+    EXPECT_EQ(allHad.icon, platform::MessageIcon::Information);
+}
+
+TEST(WidgetDialogs, TextsBecomeQtsForm)
 {
     // A description that already shows its pattern shows it once.
     EXPECT_EQ(toQtFilter(listingFilter(builtInEnglish())).toStdString(), "Files txt (*.txt)");
