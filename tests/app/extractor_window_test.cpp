@@ -17,7 +17,6 @@
 #include <QDropEvent>
 #include <QGroupBox>
 #include <QHelpEvent>
-#include <QKeyEvent>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -41,6 +40,7 @@ using language::LanguageTable;
 using namespace std::chrono_literals;
 using test::objectAt;
 using test::runEvents;
+using test::sendKey;
 using test::sceneFile;
 using Strings = std::vector<std::string>;
 
@@ -84,12 +84,6 @@ private:
 
 // A mark's green, also under the rectangle's light tint.
 bool isMark(const QColor& colour) { return colour.green() > 120 && colour.red() < 60 && colour.blue() < 80; }
-
-void sendKey(QWidget* target, Qt::Key key)
-{
-    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
-    QCoreApplication::sendEvent(target, &press);
-}
 
 class ExtractorWindowTest : public ::testing::Test {
 protected:
@@ -145,12 +139,7 @@ protected:
         mouse(QEvent::MouseButtonRelease, to);
     }
     template <typename T = QWidget>
-    T* child(const char* name) const
-    {
-        T* found = window->findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(found, nullptr) << name;
-        return found;
-    }
+    T* child(const char* name) const { return test::childOf<T>(*window, name); }
     void click(const char* name) const { child<QAbstractButton>(name)->click(); }
     void setInverse(bool on) const { child<QCheckBox>("Check1")->setChecked(on); }
     [[nodiscard]] Strings tableNames() const { return test::namesOf(window->selection().objects()); }

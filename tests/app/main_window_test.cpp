@@ -15,7 +15,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDropEvent>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -48,6 +47,7 @@ using language::builtInEnglish;
 
 using namespace std::chrono_literals;
 using test::runEvents;
+using test::sendKey;
 using Texts = std::vector<std::pair<const char*, std::string>>;   // control, text shown
 using Writes = std::vector<std::pair<std::string, std::string>>;  // setting, value
 using Strings = std::vector<std::string>;
@@ -73,12 +73,6 @@ std::string languageFile(const std::string& code, std::size_t lines = 38)
 std::string regionWith(const std::string& host)
 {
     return "<Root>\r\n<Config external_host_name=\"" + host + "\" master_avatar_uuid=\"0\" />\r\n</Root>\r\n";
-}
-
-void sendKey(QWidget* target, Qt::Key key, const QString& text = {})
-{
-    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
-    QCoreApplication::sendEvent(target, &press);
 }
 
 // The main window, opened directly or through the start-up, driven through fakes as a user
@@ -120,12 +114,7 @@ protected:
     }
     MainWindow* form() const { return startup ? startup->mainWindow() : window.get(); }
     template <typename T = QWidget>
-    T* child(const char* name) const
-    {
-        T* found = form()->findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(found, nullptr) << name;
-        return found;
-    }
+    T* child(const char* name) const { return test::childOf<T>(*form(), name); }
     // The property holding what a control shows: a chooser's current text, a listing box's plain text, else text.
     static const char* textOf(const QWidget* widget)
     {
