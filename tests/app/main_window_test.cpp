@@ -212,13 +212,14 @@ TEST_F(MainWindowTest, EveryVisibleTextComesFromTheLanguageFile)
     expectShown({{"Label5", "FR 10"}, {"Command1", "FR 14"}, {"Command7", "FR 16"}, {"Text1", "FR 17"},
                  {"Label7", "External Host :"}, {"Option0", "Local"}});
 
-    files.files["/prog/EN.lng"] = languageFile("EN", 140);
-    files.files["/prog/FR.lng"] = languageFile("FR", 140);
+    files.files["/prog/EN.lng"] = languageFile("EN", 150);
+    files.files["/prog/FR.lng"] = languageFile("FR", 150);
     session.publicAddress = kOffline;
     open();
     EXPECT_EQ(window->windowTitle().toStdString(), "FR 115");
     expectShown({{"Label7", "FR 116"}, {"IP", "FR 117"}, {"Option0", "FR 118"}, {"Option1", "FR 119"},
-                 {"Combo1", "FR 0"}});
+                 {"Combo1", "FR 0"}, {"LinkObjects", "FR 140"}, {"OutputFormat", "FR 142"}});
+    EXPECT_EQ(child<QComboBox>("OutputFormat")->itemText(1).toStdString(), "FR 143");
     EXPECT_EQ(window->findChild<QAction*>("BrowseServer")->text().toStdString(), "FR 131");
     EXPECT_EQ(window->findChild<QAction*>("BrowseFolder")->text().toStdString(), "FR 132");
     // The chooser lists languages by name and takes no typing.
