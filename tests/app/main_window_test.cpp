@@ -599,6 +599,26 @@ TEST_F(MainWindowTest, StoppingARunLeavesNoFile)
     }
 }
 
+// Tab goes down the left block, the middle block, the right block, then the listing, and
+// round again; the two option buttons are one stop, as a group.
+TEST_F(MainWindowTest, TabVisitsTheBlocksInOrder)
+{
+    session.publicAddress = "203.0.113.7";
+    open();
+    window->show();
+    QApplication::setActiveWindow(window.get());
+    ASSERT_TRUE(runEvents(2s, [&] { return window->isActiveWindow(); }));
+    child("Text5")->setFocus();
+    Strings order;
+    for (int i = 0; i < 16; ++i) {
+        order.push_back(QApplication::focusWidget()->objectName().toStdString());
+        sendKey(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    EXPECT_EQ(order, (Strings{"Text5", "Text6", "Text7", "Text8", "Command5", "Text3", "Command2", "Command1",
+                              "LinkObjects", "OutputFormat", "Command4", "Option0", "Command7", "Combo1", "Text1",
+                              "Text5"}));
+}
+
 // Enter or Return presses the focused button; in the listing box it is a line break.
 TEST_F(MainWindowTest, EnterPressesTheFocusedButton)
 {
