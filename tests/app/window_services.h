@@ -4,8 +4,11 @@
 #include "fake_app_services.h"
 #include "testing/fake_platform.h"
 
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QThread>
 
 #include <chrono>
@@ -38,6 +41,21 @@ inline bool runEvents(std::chrono::milliseconds upTo, const std::function<bool()
         QThread::msleep(1);
     }
     return done();
+}
+
+// The child of that name, which a test expects to be there.
+template <typename T = QWidget>
+T* childOf(const QObject& parent, const char* name)
+{
+    T* found = parent.findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(found, nullptr) << name;
+    return found;
+}
+
+inline void sendKey(QWidget* target, Qt::Key key, const QString& text = {})
+{
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+    QCoreApplication::sendEvent(target, &press);
 }
 
 struct FakeWindowServices {
