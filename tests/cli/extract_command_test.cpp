@@ -27,11 +27,9 @@ TEST_F(ExtractCommand, KeepsTheObjectsStrictlyInsideOrOutsideTheRectangle)
                                                     objectAt("300", "5", "d")});
     ASSERT_EQ(run({"extract", "/w/region.xml", "--out", "/w/all.xml"}), ExitCode::Ok) << err.str();
     EXPECT_EQ(out.str(), "Loaded 5 objects from /w/region.xml\nExported 5 objects to /w/all.xml and /w/all.txt\n");
-    // The drag example, as dragged, backwards, and with the corners mixed: the same rectangle.
-    for (const std::string_view corners : {"50,181,150,231", "150,231,50,181", "50,231,150,181"}) {
-        ASSERT_EQ(run({"extract", "/w/region.xml", "--out", "/w/in.xml", "--rect", corners}), ExitCode::Ok);
-        EXPECT_EQ(namesIn("/w/in.xml"), (Names{"b", "c"})) << corners;
-    }
+    // The drag example, its corners given backwards.
+    ASSERT_EQ(run({"extract", "/w/region.xml", "--out", "/w/in.xml", "--rect", "150,231,50,181"}), ExitCode::Ok);
+    EXPECT_EQ(namesIn("/w/in.xml"), (Names{"b", "c"}));
     ASSERT_EQ(run({"extract", "/w/region.xml", "--out", "/w/out.xml", "--rect", "50,181,150,231", "--invert"}),
               ExitCode::Ok);
     EXPECT_EQ(namesIn("/w/out.xml"), (Names{"a", "d"}));
@@ -133,7 +131,7 @@ TEST_F(ExtractCommand, RefusalsWriteNothing)
 
 // An archive read as a scene file; a name ending in .oar asks for a region archive, with the
 // listing beside it as .txt.
-TEST_F(ExtractCommand, ReadsAndWritesOpenSimArchives)
+TEST_F(ExtractCommand, WritesASelectionOfAnArchiveAsAnArchive)
 {
     const std::string near = objectAt("120", "80", "near"), far = objectAt("10", "10", "far");
     files.files["/w/region.oar"] = test::makeArchive({{"archive.xml", "<archive major_version=\"0\" />"},
