@@ -117,7 +117,8 @@ TEST(RecordCut, MatchesTheLiteralReading)
 TEST(RecordCut, GuardCountsCharactersNotBytes)
 {
     const std::string shortA = "[9:05]  Café é: 1, <1, 2, 3>";  // 28 characters in 30 bytes
-    PrimListing listing(crlf({kHeader, shortA, kLineB, kLineA, kLineB}), PrimListing::CrLfChecked{});
+    const std::string text = crlf({kHeader, shortA, kLineB, kLineA, kLineB});  // outlives the listing
+    PrimListing listing(text, PrimListing::CrLfChecked{});
     RecordCut record;
     ASSERT_EQ(listing.cutRecord(record), CutOutcome::Record);
     EXPECT_EQ(listing.cutRecord(record), CutOutcome::GuardStop);
