@@ -4,7 +4,6 @@
 #include "extract/archive_fixture.h"
 #include "extract/object_line_fixture.h"
 #include "fake_app_services.h"
-#include "platform/std_platform.h"
 #include "testing/fake_platform.h"
 #include "window_services.h"
 
@@ -16,13 +15,11 @@
 #include <QHelpEvent>
 #include <QMouseEvent>
 #include <QScreen>
-#include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 #include <QToolTip>
 
 #include <atomic>
-#include <fstream>
 
 namespace vantor::app {
 namespace {
@@ -452,17 +449,14 @@ TEST_F(ExtractorWindowTest, ALargeSaveCanBeCancelledWithoutAFile)
 // Large files load on a worker thread; the threshold is lowered to a few bytes.
 TEST_F(ExtractorWindowTest, ALargeLoadCanBeCancelled)
 {
-    QTemporaryDir folder;
-    const std::string path = folder.filePath(QStringLiteral("large.xml")).toStdString();
-    std::ofstream(path, std::ios::binary) << sceneFile({objectAt("100", "200"), objectAt("20", "20")});
-    platform::StdFileSystem disk;
+    files.files[kScene] = sceneFile({objectAt("100", "200"), objectAt("20", "20")});
     for (const bool cancel : {false, true}) {
         SCOPED_TRACE(cancel ? "cancelled" : "finished");
-        choose(path);
-        openWindow(&disk, 16, false);
+        choose(kScene);
+        openWindow(nullptr, 16, false);
         EXPECT_TRUE(window->isLoading());
         expectBusy(true, "Command1");
-        EXPECT_NE(status().find("Loading large.xml"), std::string::npos) << status();
+        EXPECT_NE(status().find("Loading region.xml"), std::string::npos) << status();
         if (cancel) click("Cancel");
         ASSERT_TRUE(runEvents(5s, [this] { return window->findChildren<QThread*>().isEmpty(); }));
         expectBusy(false, "Command1");
