@@ -75,7 +75,7 @@ private:
 // A mark's green, also under the rectangle's light tint.
 bool isMark(const QColor& colour) { return colour.green() > 120 && colour.red() < 60 && colour.blue() < 80; }
 
-class ExtractorWindowTest : public ::testing::Test {
+class ExtractorWindowTest : public ::testing::Test, protected test::FakeWindowServices {
 protected:
     ExtractorWindowTest()
     {
@@ -142,10 +142,6 @@ protected:
     }
 
     Session session;
-    test::FakeFileSystem files;
-    test::FakeDialogs dialogs;
-    test::FakeMessageBox messages;
-    test::FakeClock clock;
     std::unique_ptr<ExtractorWindow> window;
 };
 
