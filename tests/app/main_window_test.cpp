@@ -139,12 +139,7 @@ protected:
         combo->setCurrentIndex(combo->findData(QString::fromLatin1(name)));
         emit combo->activated(combo->currentIndex());
     }
-    void trigger(const char* action) const
-    {
-        auto* found = form()->findChild<QAction*>(QString::fromLatin1(action));
-        ASSERT_NE(found, nullptr) << action;
-        found->trigger();
-    }
+    void trigger(const char* action) const { test::childOf<QAction>(*form(), action)->trigger(); }
     QMenu* browseMenu() const { return form()->findChild<QMenu*>("BrowseMenu"); }
     QWidget* about() const { return form()->findChild<QWidget*>(QStringLiteral("Apropos")); }
     // The window's smallest size must leave it room on a 960 x 540 screen, with its title bar

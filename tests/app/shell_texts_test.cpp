@@ -59,9 +59,7 @@ TEST(ShellTexts, ConversionMessagesJoinTheirLanguageEntries)
         {"owner", ConversionError::InvalidField, "<102> " + ownerTyped.substr(0, 300) + "\u2026", "",
          RequestField::OwnerUuid}};
     convert::ConversionRequest request;
-    request.rezX = "1";
     request.rezY = "1,5";
-    request.rezZ = "2";
     request.ownerUuid = ownerTyped;
     request.outputFolder = "/opt/os";
     convert::ConversionReport report;
