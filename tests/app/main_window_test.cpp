@@ -579,8 +579,8 @@ TEST_F(MainWindowTest, ResizeGivesTheExtraRoomToTheListingBox)
 }
 
 // Every caption fits its control in each shipped language, switched while the window is
-// shown: a button at least as wide as its text needs inside the style's margins, a label at
-// least as wide as its text, each chooser's items; and the window still fits a small screen.
+// shown: each button and label at least as wide as its size hint (its caption inside the style's
+// margins), each chooser's items; and the window still fits a small screen.
 // Also run at 200 % (QT_SCALE_FACTOR=2).
 TEST_F(MainWindowTest, NoCaptionIsClippedInAnyLanguage)
 {
