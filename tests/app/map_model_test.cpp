@@ -8,19 +8,23 @@
 namespace vantor::app {
 namespace {
 
-// The map is the largest square the margins leave, centred in the room over.
+// The map is the largest square the margins leave, centred in the room over. A mark on it is 75
+// twips wide at the design's 15 twips a pixel (5 pixels on the 683 pixel map), and never less
+// than 2 pixels.
 TEST(MapTransform, FitsTheLargestCentredSquare)
 {
     const MapMargins margins{30, 8, 14, 20};
     struct Case {
         double width, height;
         MapTransform expected;
+        int marker;
     };
-    for (const Case& c : {Case{727, 711, {30, 8, 683}}, Case{1044, 540, {30 + 244, 8, 512}},
-                          Case{556, 900, {30, 8 + 180, 512}}, Case{10, 10, {29, 7, 1}}}) {
+    for (const Case& c : {Case{727, 711, {30, 8, 683}, 5}, Case{1044, 540, {30 + 244, 8, 512}, 4},
+                          Case{556, 900, {30, 8 + 180, 512}, 4}, Case{10, 10, {29, 7, 1}, 2}}) {
         SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
         const MapTransform t = fitMap(c.width, c.height, margins);
         EXPECT_EQ(std::tuple(t.left, t.top, t.side), std::tuple(c.expected.left, c.expected.top, c.expected.side));
+        EXPECT_EQ(markerPixels(t), c.marker);
     }
 }
 
@@ -42,14 +46,6 @@ TEST(MapTransform, PixelUnitMetreConversionsAgree)
             EXPECT_EQ(s.unitsY(s.pixelY(units)), units) << side;
         }
     }
-}
-
-// A mark is 75 twips wide at the design's 15 twips a pixel, and never less than 2 pixels.
-TEST(MapTransform, MarkersKeepTheirTwipSize)
-{
-    EXPECT_EQ(markerPixels(MapTransform{0, 0, 10240.0 / 15}), 5);
-    EXPECT_EQ(markerPixels(MapTransform{0, 0, 2048}), 15);
-    EXPECT_EQ(markerPixels(MapTransform{0, 0, 200}), 2);
 }
 
 // The live count must say exactly what "Extraire" keeps, edges and single precision included.
