@@ -36,7 +36,6 @@ namespace vantor::app {
 namespace {
 
 namespace entry = language::entry;
-using language::LanguageTable;
 using language::builtInEnglish;
 
 using namespace std::chrono_literals;
