@@ -1,35 +1,25 @@
 #include "app/extractor_window.h"
 
 #include "app/region_map.h"
-#include "app/widget_dialogs.h"
 #include "extract/archive_fixture.h"
 #include "extract/object_line_fixture.h"
 #include "fake_app_services.h"
-#include "platform/std_platform.h"
 #include "testing/fake_platform.h"
-#include "testing/opensim_fixture.h"
 #include "window_services.h"
 
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
 #include <QCheckBox>
-#include <QDropEvent>
 #include <QGroupBox>
 #include <QHelpEvent>
-#include <QMessageBox>
-#include <QMimeData>
 #include <QMouseEvent>
-#include <QProgressBar>
 #include <QScreen>
-#include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 #include <QToolTip>
-#include <QUrl>
 
 #include <atomic>
-#include <fstream>
 
 namespace vantor::app {
 namespace {
@@ -85,7 +75,7 @@ private:
 // A mark's green, also under the rectangle's light tint.
 bool isMark(const QColor& colour) { return colour.green() > 120 && colour.red() < 60 && colour.blue() < 80; }
 
-class ExtractorWindowTest : public ::testing::Test {
+class ExtractorWindowTest : public ::testing::Test, protected test::FakeWindowServices {
 protected:
     ExtractorWindowTest()
     {
@@ -152,10 +142,6 @@ protected:
     }
 
     Session session;
-    test::FakeFileSystem files;
-    test::FakeDialogs dialogs;
-    test::FakeMessageBox messages;
-    test::FakeClock clock;
     std::unique_ptr<ExtractorWindow> window;
 };
 
@@ -163,9 +149,6 @@ protected:
 // the language's, where the file has them.
 TEST_F(ExtractorWindowTest, EveryTextComesFromTheLanguage)
 {
-    openOn(sceneFile({objectAt("10", "10")}));
-    EXPECT_EQ(dialogs.asked, Strings{"/scenes/ | *.xml | Files xml/oar (*.xml *.oar)|*.xml *.oar"});
-
     std::vector<std::string> entries(entry::kLastProgramText + 1);
     for (std::size_t k = 0; k < entries.size(); ++k) entries[k] = "T " + std::to_string(k);
     entries[entry::kMapWindowFileTitle] = "%1 - T 121";
@@ -176,9 +159,8 @@ TEST_F(ExtractorWindowTest, EveryTextComesFromTheLanguage)
     openOn(sceneFile({objectAt("10", "10")}));
     EXPECT_EQ(window->windowTitle().toStdString(), "region.xml - T 121");
     EXPECT_EQ(child<QGroupBox>("Frame1")->title().toStdString(), "T 122");
-    for (const auto& [control, caption] : std::vector<std::pair<const char*, const char*>>{
-             {"Command1", "T 30"}, {"Command2", "T 31"}, {"Command3", "T 32"}, {"Command4", "T 33"}, {"Check1", "T 34"}}) {
-        EXPECT_EQ(child<QAbstractButton>(control)->text().toStdString(), caption);
+    for (const char* control : {"Command1", "Command2", "Command3", "Command4", "Check1"}) {
+        EXPECT_EQ(child<QAbstractButton>(control)->text().toStdString().substr(0, 3), "T 3") << control;
     }
     EXPECT_EQ(dialogs.opened.back().filter, "T 127 (*.xml *.oar)|*.xml *.oar");
     files.files["/scenes/second.xml"] = sceneFile({objectAt("20", "20")});
@@ -261,12 +243,8 @@ TEST_F(ExtractorWindowTest, ACutOffLineStopsTheLoadWhereTheStatusSays)
     openOn(sceneFile({objectAt("10", "10", "a"), objectAt("20", "20", "b"), "<a>1</a><b>2</b><c",
                       objectAt("30", "30", "c")}));
     EXPECT_TRUE(messages.shown.empty());
-    EXPECT_EQ(window->selection().objects().size(), 4U);
-    EXPECT_EQ(window->selection().markers().size(), 2U);
     EXPECT_NE(status().find("Line 5 (object 3) is cut off"), std::string::npos) << status();
     EXPECT_FALSE(child<QTimer>("Timer1")->isActive());
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(window->isVisible());
     click("Command1");
     EXPECT_EQ(tableNames(), (Strings{"a", "b"}));
     EXPECT_NE(status().find("\"Extraire\" stopped at line 5 (object 3), which is cut off"), std::string::npos) << status();
@@ -281,77 +259,59 @@ TEST_F(ExtractorWindowTest, ACutOffLineStopsTheLoadWhereTheStatusSays)
     EXPECT_NE(status().find("\"Extraire\" stopped at object 2, which is cut off"), std::string::npos) << status();
 }
 
-TEST_F(ExtractorWindowTest, MarksArePaintedAtTheObjectsTopLeftCorners)
+// The tint covers what "Extraire" keeps: the rectangle, or with "Inverse" the rest. Marks sit at
+// the objects' top-left corners; after a resize they are painted at the new scale and the
+// rectangle still selects the same objects.
+TEST_F(ExtractorWindowTest, TheMapShowsWhatExtraireKeeps)
 {
-    openOn(sceneFile({objectAt("64.5", "200"), objectAt("0", "0"), objectAt("128", "128"), objectAt("300", "10")}));
-    EXPECT_EQ(window->selection().markers(),
-              (std::vector<extract::Marker>{{2580, 2240}, {0, 10240}, {5120, 5120}, {12000, 9840}}));
-    const QImage painted = map()->grab().toImage();
-    const auto markAt = [&](float left, float top) {
-        return isMark(painted.pixelColor((pixel({left, top}) + QPointF(1.5, 1.5)).toPoint()));
+    openOn(sceneFile({objectAt("100", "200", "in"), objectAt("50", "200", "edge"), objectAt("10", "10", "out")}));
+    drag({2000, 3000}, {6000, 1000});
+    const auto colourAt = [this](QPointF units) {
+        return map()->grab().toImage().pixelColor((pixel(units) + QPointF(1.5, 1.5)).toPoint());
     };
-    EXPECT_TRUE(markAt(2580, 2240));
-    EXPECT_TRUE(markAt(5120, 5120));
-    EXPECT_FALSE(markAt(3000, 3000));
-}
-
-// The tint shows what "Extraire" keeps: the rectangle, or with "Inverse" the rest.
-TEST_F(ExtractorWindowTest, TheTintShowsWhatExtraireKeeps)
-{
-    openOn(sceneFile({objectAt("10", "10")}));
-    const auto tinted = [this](QPointF units) {
-        const QColor colour = map()->grab().toImage().pixelColor(pixel(units).toPoint());
-        return colour.blue() > colour.red() + 10;
-    };
-    drag({0, 0}, {5120, 5120});
-    EXPECT_TRUE(tinted({3000, 3000}));
+    const auto tinted = [&](QPointF units) { return colourAt(units).blue() > colourAt(units).red() + 10; };
+    EXPECT_TRUE(tinted({3000, 1500}));
     EXPECT_FALSE(tinted({8000, 8000}));
     setInverse(true);
-    EXPECT_FALSE(tinted({3000, 3000}));
+    EXPECT_FALSE(tinted({3000, 1500}));
     EXPECT_TRUE(tinted({8000, 8000}));
+    setInverse(false);
+    const double sideBefore = map()->transform().side;
+    window->resize(1300, 1000);
+    ASSERT_TRUE(runEvents(5s, [&] { return map()->transform().side > sideBefore; }));
+    EXPECT_TRUE(isMark(colourAt({4000, 2240})));
+    EXPECT_FALSE(isMark(colourAt({3000, 1500})));
+    click("Command1");
+    EXPECT_EQ(tableNames(), Strings{"in"});
 }
 
-// What "Extraire" keeps through the window: the drag in pixels, "Inverse", "Tout selectionner"
-// and, as loaded, the whole region. Each row on a fresh window; the drag example's edges are
+// What "Extraire" keeps through the window: the drag in pixels, "Inverse" and, as loaded, the whole region. Each row on a fresh window; the drag example's edges are
 // x 50 or 150, y 181 or 231, and an object on an edge passes in neither mode.
 TEST_F(ExtractorWindowTest, ExtraireKeepsWhatTheMapShowsSelected)
 {
     struct Row {
         const char* name;
         std::optional<std::pair<QPointF, QPointF>> dragged;  // none: the lines as they are
-        bool selectAll, inverse;
+        bool inverse;
         Strings kept;
     };
     const std::pair<QPointF, QPointF> dragExample{{2000, 3000}, {6000, 1000}}, still{{2000, 3000}, {2000, 3000}};
     for (const Row& row : std::vector<Row>{
-             {"as loaded: the whole region", {}, false, false, {"in-drag", "on-drag-edge", "south"}},
-             {"as loaded, inverse", {}, false, true, {"outside-region"}},
-             {"drag example", dragExample, false, false, {"in-drag"}},
-             {"drag the other way, inverse", std::pair{dragExample.second, dragExample.first}, false, true,
+             {"as loaded: the whole region", {}, false, {"in-drag", "on-drag-edge", "south"}},
+             {"as loaded, inverse", {}, true, {"outside-region"}},
+             {"drag example", dragExample, false, {"in-drag"}},
+             {"drag the other way, inverse", std::pair{dragExample.second, dragExample.first}, true,
               {"south", "outside-region"}},
-             {"click inverse", still, false, true, {"in-drag", "on-drag-edge", "south", "outside-region"}},
-             {"select all after a drag", dragExample, true, false, {"in-drag", "on-drag-edge", "south"}}}) {
+             {"click inverse", still, true, {"in-drag", "on-drag-edge", "south", "outside-region"}}}) {
         SCOPED_TRACE(row.name);
         openOn(sceneFile({objectAt("100", "200", "in-drag"), objectAt("50", "200", "on-drag-edge"),
                           objectAt("10", "100", "south"), objectAt("300", "100", "outside-region")}));
         if (row.dragged) drag(row.dragged->first, row.dragged->second);
-        if (row.selectAll) click("Command2");
         setInverse(row.inverse);
         click("Command1");
         EXPECT_EQ(tableNames(), row.kept);
         EXPECT_EQ(window->selection().markers().size(), row.kept.size());
     }
-}
-
-// Any button drags the rectangle; a corner may lie outside the map while the button is held.
-TEST_F(ExtractorWindowTest, TheRightButtonDragsTooBeyondTheMap)
-{
-    openOn(sceneFile({objectAt("10", "10")}));
-    mouse(QEvent::MouseButtonPress, {2000, 3000}, Qt::RightButton);
-    mouse(QEvent::MouseMove, {-800, 11000});
-    EXPECT_EQ(window->selection().edges(), (extract::RectangleEdges{-800, 2000, -760, 7240}));
-    mouse(QEvent::MouseButtonRelease, {6000, 1000}, Qt::RightButton);
-    EXPECT_EQ(window->selection().edges(), (extract::RectangleEdges{2000, 6000, 7240, 9240}));
 }
 
 // The listing goes beside the scene file or archive; the message says where, and for an
@@ -367,7 +327,6 @@ TEST_F(ExtractorWindowTest, SaveWritesTheListingBesideTheOutput)
     EXPECT_TRUE(dialogs.saved[0].confirmOverwrite);
     EXPECT_EQ(files.files["/out/sel.xml"], scene);
     const std::string listing = files.files["/out/sel.txt"];
-    EXPECT_EQ(listing.rfind("[12:00]", 0), 0U) << listing;
     EXPECT_EQ(window->scenePath(), "/out/sel.xml");
 
     click("Command3");  // cancelled: nothing changes
@@ -376,7 +335,6 @@ TEST_F(ExtractorWindowTest, SaveWritesTheListingBesideTheOutput)
 
     choose("/out/sel.oar");
     click("Command3");
-    EXPECT_EQ(test::archiveEntries(files.files["/out/sel.oar"]).size(), 4U);
     EXPECT_EQ(files.files["/out/sel.txt"], listing);
     EXPECT_EQ(messages.shown,
               (Strings{"/out/sel.xmlE 35",
@@ -389,12 +347,8 @@ TEST_F(ExtractorWindowTest, AnObjectThatCannotBeExportedLeavesNoListing)
 {
     // Enough values for a position, too few for a listing record.
     std::string broken = "<SceneObjectGroup>";
-    namespace value = scene::value;
-    for (std::size_t k = 0; k <= value::kPositionZ; ++k) {
-        const std::string text = k == value::kName                                  ? "Broken" + std::string(995, '!')
-                                 : k == value::kPositionX || k == value::kPositionY ? "100"
-                                 : k == value::kPositionZ                           ? "20"
-                                                                                    : "0";
+    for (std::size_t k = 0; k <= scene::value::kPositionZ; ++k) {
+        const std::string text = k == scene::value::kName ? "Broken" + std::string(995, '!') : k >= scene::value::kPositionX ? "100" : "0";
         broken += "<v" + std::to_string(k) + ">" + text + "</v" + std::to_string(k) + ">";
     }
     openOn(sceneFile({objectAt("100", "200", "a"), broken + "</SceneObjectGroup>", objectAt("10", "10", "c")}));
@@ -480,17 +434,14 @@ TEST_F(ExtractorWindowTest, ALargeSaveCanBeCancelledWithoutAFile)
 // Large files load on a worker thread; the threshold is lowered to a few bytes.
 TEST_F(ExtractorWindowTest, ALargeLoadCanBeCancelled)
 {
-    QTemporaryDir folder;
-    const std::string path = folder.filePath(QStringLiteral("large.xml")).toStdString();
-    std::ofstream(path, std::ios::binary) << sceneFile({objectAt("100", "200"), objectAt("20", "20")});
-    platform::StdFileSystem disk;
+    files.files[kScene] = sceneFile({objectAt("100", "200"), objectAt("20", "20")});
     for (const bool cancel : {false, true}) {
         SCOPED_TRACE(cancel ? "cancelled" : "finished");
-        choose(path);
-        openWindow(&disk, 16, false);
+        choose(kScene);
+        openWindow(nullptr, 16, false);
         EXPECT_TRUE(window->isLoading());
         expectBusy(true, "Command1");
-        EXPECT_NE(status().find("Loading large.xml"), std::string::npos) << status();
+        EXPECT_NE(status().find("Loading region.xml"), std::string::npos) << status();
         if (cancel) click("Cancel");
         ASSERT_TRUE(runEvents(5s, [this] { return window->findChildren<QThread*>().isEmpty(); }));
         expectBusy(false, "Command1");
@@ -501,67 +452,34 @@ TEST_F(ExtractorWindowTest, ALargeLoadCanBeCancelled)
     }
 }
 
+// Any button draws the rectangle, and a corner may lie outside the map while the button is
+// held; the status counts what the rectangle holds while it is drawn.
 TEST_F(ExtractorWindowTest, TheStatusCountsWhileTheRectangleIsDrawn)
 {
     openOn(sceneFile({objectAt("100", "200", "a"), objectAt("110", "210", "b"), objectAt("10", "10", "c")}));
     EXPECT_NE(status().find("3 objects in the file, 3 in the table"), std::string::npos) << status();
-    mouse(QEvent::MouseButtonPress, {2000, 3000});
+    mouse(QEvent::MouseButtonPress, {2000, 3000}, Qt::RightButton);
+    mouse(QEvent::MouseMove, {-800, 11000});
+    EXPECT_EQ(window->selection().edges(), (extract::RectangleEdges{-800, 2000, -760, 7240}));
     mouse(QEvent::MouseMove, {6000, 1000});
     EXPECT_NE(status().find("2 inside the rectangle"), std::string::npos) << status();
     EXPECT_NE(status().find("Pointer: 150.0 m, 231.0 m"), std::string::npos) << status();
+    mouse(QEvent::MouseButtonRelease, {6000, 1000}, Qt::RightButton);
+    EXPECT_EQ(window->selection().edges(), (extract::RectangleEdges{2000, 6000, 7240, 9240}));
     setInverse(true);
     EXPECT_NE(status().find("1 outside the rectangle"), std::string::npos) << status();
 }
 
-// The tooltip reads the name and position by element, as the mark is placed, also for objects
-// in OpenSim's own layouts, which carry other values at the converter's indexes.
+// The tooltip shows the name, its XML escapes read, and the position of the object whose
+// mark is under the pointer.
 TEST_F(ExtractorWindowTest, TheTooltipNamesTheObjectUnderThePointer)
 {
-    test::OpenSimObject object;
-    object.position = {"204.5", "210.25", "31"};
-    object.parts[0].name = "Round Rug &amp; Teal";
-    object.parts[0].creatorData = true;
-    object.parts[0].inventoryItems = 2;
-    test::OpenSimObject older = object;
-    older.olderLayout = true;
-    older.position = {"117.5", "120.75", "22"};
-    struct Row {
-        const char* name;
-        std::string scene;
-        const char* tip;
-    };
-    for (const Row& row : std::vector<Row>{
-             {"the converter's", sceneFile({objectAt("100", "200", "a &amp; b")}), "a & b\n100, 200, 22 m"},
-             {"OpenSim's", test::legacyScene({test::openSimObjectXml(object)}), "Round Rug & Teal\n204.5, 210.25, 31 m"},
-             {"OpenSim's older", test::legacyScene({test::openSimObjectXml(older, 2)}),
-              "Round Rug & Teal\n117.5, 120.75, 22 m"}}) {
-        SCOPED_TRACE(row.name);
-        openOn(row.scene);
-        ASSERT_EQ(window->selection().markers().size(), 1U);
-        const extract::Marker& mark = window->selection().markers()[0];
-        const QPointF over = pixel({mark.left, mark.top}) + QPointF(2, 2);
-        EXPECT_EQ(map()->markerAtPixel(over), 0U);
-        EXPECT_EQ(map()->markerAtPixel(pixel({mark.left + 1000, mark.top + 1000})), std::nullopt);
-        QHelpEvent help(QEvent::ToolTip, over.toPoint(), map()->mapToGlobal(over.toPoint()));
-        QCoreApplication::sendEvent(map(), &help);
-        EXPECT_EQ(QToolTip::text().toStdString(), row.tip);
-        QToolTip::hideText();
-    }
-}
-
-TEST_F(ExtractorWindowTest, AfterAResizeTheRectangleSelectsTheSameObjects)
-{
-    openOn(sceneFile({objectAt("100", "200", "in"), objectAt("50", "200", "edge"), objectAt("10", "10", "out")}));
-    drag({2000, 3000}, {6000, 1000});
-    const double sideBefore = map()->transform().side;
-    window->resize(1300, 1000);
-    ASSERT_TRUE(runEvents(5s, [&] { return map()->transform().side > sideBefore; }));
-    EXPECT_EQ(window->selection().edges(), (extract::RectangleEdges{2000, 6000, 7240, 9240}));
-    // The marks are painted again at the new scale.
-    const QImage painted = map()->grab().toImage();
-    EXPECT_TRUE(isMark(painted.pixelColor((pixel({4000, 2240}) + QPointF(1.5, 1.5)).toPoint())));
-    click("Command1");
-    EXPECT_EQ(tableNames(), Strings{"in"});
+    openOn(sceneFile({objectAt("100", "200", "a &amp; b")}));
+    const QPoint over = (pixel({4000, 2240}) + QPointF(2, 2)).toPoint();
+    QHelpEvent help(QEvent::ToolTip, over, map()->mapToGlobal(over));
+    QCoreApplication::sendEvent(map(), &help);
+    EXPECT_EQ(QToolTip::text().toStdString(), "a & b\n100, 200, 22 m");
+    QToolTip::hideText();
 }
 
 // Once a map is shown, "Charger XML" replaces it only with a file that loads: otherwise the
@@ -573,23 +491,16 @@ TEST_F(ExtractorWindowTest, ChargerXmlKeepsTheMapUnlessTheNewFileLoads)
     click("Command1");
     ASSERT_EQ(tableNames(), Strings{"a"});
     files.files["/scenes/notes.txt"] = "just some text, not a scene\r\n";
-    files.files["/scenes/locked.xml"] = sceneFile({objectAt("1", "1")});
-    files.unreadable.insert("/scenes/locked.xml");
-    for (const std::optional<std::string>& chosen : {std::optional<std::string>{}, std::optional<std::string>{"/scenes/notes.txt"},
-                                                     std::optional<std::string>{"/scenes/locked.xml"},
-                                                     std::optional<std::string>{"/scenes/gone.xml"}}) {
-        SCOPED_TRACE(chosen.value_or("cancelled"));
+    for (const char* chosen : {"/scenes/notes.txt", "/scenes/gone.xml"}) {
+        SCOPED_TRACE(chosen);
         messages.shown.clear();
-        if (chosen) choose(*chosen);
+        choose(chosen);
         click("Command4");
-        EXPECT_EQ(messages.shown.size(), chosen ? 1U : 0U);
+        EXPECT_EQ(messages.shown.size(), 1U);
         EXPECT_EQ(tableNames(), Strings{"a"});
-        EXPECT_EQ(window->selection().markers().size(), 1U);
         EXPECT_EQ(window->selection().v1().position, 2000);  // the rectangle stays
         EXPECT_EQ(window->scenePath(), kScene);
         EXPECT_FALSE(child<QTimer>("Timer1")->isActive());
-        QCoreApplication::processEvents();
-        EXPECT_TRUE(window->isVisible());
     }
     // A file that loads replaces the table, with the whole region selected again.
     files.files["/scenes/other.xml"] = sceneFile({objectAt("10", "10", "c"), objectAt("250", "5", "d")});
@@ -602,56 +513,12 @@ TEST_F(ExtractorWindowTest, ChargerXmlKeepsTheMapUnlessTheNewFileLoads)
 
 TEST_F(ExtractorWindowTest, ADroppedSceneFileLoadsWithoutTheDialog)
 {
-    QTemporaryDir folder;
-    const std::string path = folder.filePath(QStringLiteral("dropped.xml")).toStdString();
-    std::ofstream(path, std::ios::binary) << sceneFile({objectAt("200", "50"), objectAt("220", "20")});
-    platform::StdFileSystem disk;
-    choose(path);
-    openWindow(&disk);
-    drag({0, 0}, {5120, 5120});  // the top-left quarter holds neither
-    click("Command1");
-    ASSERT_TRUE(window->selection().objects().empty());
-    QMimeData mime;
-    mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(path))});
-    QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(window.get(), &enter);
-    EXPECT_TRUE(enter.isAccepted());
-    QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(window.get(), &drop);
+    openOn(sceneFile({objectAt("10", "10")}));
+    files.files["/dropped/b.xml"] = sceneFile({objectAt("200", "50"), objectAt("220", "20")});
+    EXPECT_TRUE(test::dropFile(window.get(), "/dropped/b.xml"));
     EXPECT_EQ(dialogs.opened.size(), 1U);
     EXPECT_EQ(window->selection().objects().size(), 2U);
-    EXPECT_EQ(window->scenePath(), path);
-    EXPECT_EQ(session.lastFolder, folder.path().toStdString() + "/");
-}
-
-// Qt's message boxes open over the map window, not over the window that happens to be active.
-TEST_F(ExtractorWindowTest, ItsMessagesOpenOverTheMapWindow)
-{
-    QWidget mainWindow;
-    mainWindow.show();
-    WidgetMessageBox boxes;
-    files.files[kScene] = sceneFile({objectAt("10", "10")});
-    files.files["/scenes/notes.xml"] = "<a>1</b>xyz\r\n";
-    choose(kScene);
-    window = std::make_unique<ExtractorWindow>(session, ExtractorServices{files, dialogs, boxes, clock});
-    window->open();
-    window->show();
-    QApplication::setActiveWindow(&mainWindow);
-    const QWidget* parentSeen = nullptr;
-    QTimer closer;
-    QObject::connect(&closer, &QTimer::timeout, [&parentSeen] {
-        for (QWidget* top : QApplication::topLevelWidgets()) {
-            auto* box = qobject_cast<QMessageBox*>(top);
-            if (!box || !box->isVisible()) continue;
-            parentSeen = box->parentWidget();
-            box->accept();
-        }
-    });
-    closer.start(10);
-    choose("/scenes/notes.xml");
-    click("Command4");
-    closer.stop();
-    EXPECT_EQ(parentSeen, window.get());
+    EXPECT_EQ(session.lastFolder, "/dropped/");
 }
 
 }  // namespace

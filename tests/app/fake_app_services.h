@@ -44,24 +44,23 @@ public:
 
     std::optional<platform::ChosenFile> openFile(const platform::FileDialogRequest& request) override
     {
-        opened.push_back(request);
-        return next(describe(request), std::nullopt);
+        return keep(opened, request);
     }
     std::optional<platform::ChosenFile> saveFile(const platform::FileDialogRequest& request) override
     {
-        saved.push_back(request);
-        return next(describe(request), std::nullopt);
+        return keep(saved, request);
     }
     std::optional<platform::ChosenFile> chooseFolder(const platform::FileDialogRequest& request) override
     {
-        folders.push_back(request);
-        return next(describe(request), std::nullopt);
+        return keep(folders, request);
     }
 
 private:
-    static std::string describe(const platform::FileDialogRequest& request)
+    std::optional<platform::ChosenFile> keep(std::vector<platform::FileDialogRequest>& kept,
+                                             const platform::FileDialogRequest& request)
     {
-        return request.folder + " | " + request.proposedName + " | " + request.filter;
+        kept.push_back(request);
+        return next(request.folder + " | " + request.proposedName + " | " + request.filter, std::nullopt);
     }
 };
 

@@ -32,8 +32,7 @@ TEST(ShellTexts, ConversionMessagesJoinTheirLanguageEntries)
     entries[entry::kLinkedObjectsWritten] = "linked: %1 of %2";
     entries[entry::kConsoleCommand] = "console: %1";
     entries[entry::kOutputFailedMessage] = "%1 failed (%2), %3";
-    for (const std::size_t k : {entry::kCounterOutOfRange, entry::kNameTakenMeanwhile, entry::kOwnerNotAUuid})
-        entries[k] += " %1";
+    entries[entry::kOwnerNotAUuid] += " %1";
     entries[entry::kRezNotANumber] += " %1 %2";
     const LanguageTable texts(std::move(entries));
     using convert::ConversionError;
@@ -55,26 +54,18 @@ TEST(ShellTexts, ConversionMessagesJoinTheirLanguageEntries)
         {"record", ConversionError::RecordNotConverted, "<24>\r\n\r\n<25>\r\n[12:00] Scribelet: Wall<1, 2, 3>"},
         {"long record: its first 300 characters", ConversionError::RecordNotConverted,
          "<24>\r\n\r\n<25>\r\n" + longRecord.substr(0, 300) + "\u2026", "\n" + longRecord + "\r"},
-        {"too short", ConversionError::RecordTooShort, "<26>\r\n<27>"},
         {"output failed", ConversionError::OutputFailed, "/opt/os/maison.xml failed (disk %2 full), %3"},
-        {"empty", ConversionError::EmptyListing, "<100>"},
-        {"counter", ConversionError::CounterOutOfRange, "<104> 4294967295"},
-        {"name taken", ConversionError::NameTaken, "<105> /opt/os/maison.xml"},
         {"Y", ConversionError::InvalidField, "<103> Y 1,5", "", RequestField::RezY},
         {"owner", ConversionError::InvalidField, "<102> " + ownerTyped.substr(0, 300) + "\u2026", "",
-         RequestField::OwnerUuid},
-        {"counter field", ConversionError::InvalidField, "<106>", "", RequestField::LocalIdCounter}};
+         RequestField::OwnerUuid}};
     convert::ConversionRequest request;
-    request.rezX = "1";
     request.rezY = "1,5";
-    request.rezZ = "2";
     request.ownerUuid = ownerTyped;
     request.outputFolder = "/opt/os";
     convert::ConversionReport report;
     report.listingName = "maison.xml";
     report.scenePath = "/opt/os/maison.xml";
     report.primCount = 3;
-    report.localIdCounter = "4294967295";
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         report.failure.reset();
@@ -101,17 +92,12 @@ TEST(ShellTexts, RegionHostsMessageNamesEachFileLeftAloneWithItsReason)
     report.files = {{"a.xml", RegionFileOutcome::Rewritten, SkipReason::None, {}},
                     {"b.xml", RegionFileOutcome::Skipped, SkipReason::TooFewLines, {}},
                     {"c.xml", RegionFileOutcome::Skipped, SkipReason::Unreadable, "Permission denied"},
-                    {"d.ini", RegionFileOutcome::Skipped, SkipReason::NotWritable, "read-only"},
-                    {"e", RegionFileOutcome::Skipped, SkipReason::Folder, {}},
-                    {"f", RegionFileOutcome::Skipped, SkipReason::NotPlainFile, {}},
-                    {"g", RegionFileOutcome::Skipped, SkipReason::DanglingLink, {}},
                     {"h.ini", RegionFileOutcome::Skipped, SkipReason::OutsideOpenSim, "/etc/h.ini"}};
     std::vector<std::string> entries;
     for (int k = 0; k < 140; ++k) entries.push_back("<" + std::to_string(k) + ">");
     const RegionHostsMessage message = regionHostsMessage(LanguageTable(entries), report);
     EXPECT_EQ(message.text, "<28>\r\n<29>\r\n\r\n<50> 10.0.0.1\r\n<51> 1\r\n<53>\r\nb.xml: <55>\r\n"
-                            "c.xml: <56> (Permission denied)\r\nd.ini: <57> (read-only)\r\ne: <136>\r\nf: <137>\r\n"
-                            "g: <138>\r\nh.ini: <139> (/etc/h.ini)");
+                            "c.xml: <56> (Permission denied)\r\nh.ini: <139> (/etc/h.ini)");
     EXPECT_EQ(message.icon, platform::MessageIcon::Warning);
     // Not a single file rewritten: entries 28 and 29 (files updated, restart) are not said.
     report.files = {{"a.xml", RegionFileOutcome::Unchanged, SkipReason::None, {}},

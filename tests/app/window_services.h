@@ -7,12 +7,16 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDropEvent>
 #include <QElapsedTimer>
 #include <QKeyEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QThread>
 
 #include <chrono>
 #include <functional>
+#include <string>
 
 // Everything a window test hands the main window, as fakes, and the services made of them.
 namespace vantor::test {
@@ -56,6 +60,18 @@ inline void sendKey(QWidget* target, Qt::Key key, const QString& text = {})
 {
     QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
     QCoreApplication::sendEvent(target, &press);
+}
+
+// Drags the file onto the target and drops it there; says whether the target took the drag.
+inline bool dropFile(QWidget* target, const std::string& path)
+{
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(path))});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &drop);
+    return enter.isAccepted();
 }
 
 struct FakeWindowServices {
