@@ -135,14 +135,28 @@ bool hasNoOtherParts(std::string_view object)
     return rest.starts_with(" />") || rest.starts_with("/>") || rest.starts_with("></OtherParts>");
 }
 
+// The Shape children that a record reads, by element name, in the order they are looked up:
+// worked out once, as a shape has some thirty children and each is looked up here.
+struct ShapeChild {
+    std::string_view name;
+    std::size_t index = 0;
+};
+constexpr auto kShapeChildren = [] {
+    std::array<ShapeChild, kShapeValueCount + 2> children{};
+    for (std::size_t k = 0; k < kShapeValueCount; ++k) {
+        children[k] = {scene::ownElement(value::kExtraParams + k), value::kExtraParams + k};
+    }
+    children[kShapeValueCount] = {scene::ownElement(value::kProfileShape), value::kProfileShape};
+    children[kShapeValueCount + 1] = {scene::ownElement(value::kHollowShape), value::kHollowShape};
+    return children;
+}();
+
 // The index of a Shape child that a record reads, by its element name; nothing for another.
 std::optional<std::size_t> shapeValueIndex(std::string_view name)
 {
-    for (std::size_t index = value::kExtraParams; index < value::kExtraParams + kShapeValueCount; ++index) {
-        if (scene::ownElement(index) == name) return index;
+    for (const ShapeChild& child : kShapeChildren) {
+        if (child.name == name) return child.index;
     }
-    if (name == scene::ownElement(value::kProfileShape)) return value::kProfileShape;
-    if (name == scene::ownElement(value::kHollowShape)) return value::kHollowShape;
     return std::nullopt;
 }
 
