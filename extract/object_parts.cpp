@@ -135,28 +135,22 @@ bool hasNoOtherParts(std::string_view object)
     return rest.starts_with(" />") || rest.starts_with("/>") || rest.starts_with("></OtherParts>");
 }
 
-// The Shape children that a record reads, by element name, in the order they are looked up:
-// worked out once, as a shape has some thirty children and each is looked up here.
-struct ShapeChild {
-    std::string_view name;
-    std::size_t index = 0;
-};
-constexpr auto kShapeChildren = [] {
-    std::array<ShapeChild, kShapeValueCount + 2> children{};
-    for (std::size_t k = 0; k < kShapeValueCount; ++k) {
-        children[k] = {scene::ownElement(value::kExtraParams + k), value::kExtraParams + k};
-    }
-    children[kShapeValueCount] = {scene::ownElement(value::kProfileShape), value::kProfileShape};
-    children[kShapeValueCount + 1] = {scene::ownElement(value::kHollowShape), value::kHollowShape};
-    return children;
+// Each value's own element name ("X" for "GroupPosition/X"), worked out once: the names are
+// compared with every element of every part read.
+constexpr auto kOwnElements = [] {
+    std::array<std::string_view, scene::kDocumentValues.size()> names{};
+    for (std::size_t index = 0; index < names.size(); ++index) names[index] = scene::ownElement(index);
+    return names;
 }();
 
 // The index of a Shape child that a record reads, by its element name; nothing for another.
 std::optional<std::size_t> shapeValueIndex(std::string_view name)
 {
-    for (const ShapeChild& child : kShapeChildren) {
-        if (child.name == name) return child.index;
+    for (std::size_t index = value::kExtraParams; index < value::kExtraParams + kShapeValueCount; ++index) {
+        if (kOwnElements[index] == name) return index;
     }
+    if (name == kOwnElements[value::kProfileShape]) return value::kProfileShape;
+    if (name == kOwnElements[value::kHollowShape]) return value::kHollowShape;
     return std::nullopt;
 }
 
@@ -226,7 +220,7 @@ struct ObjectParts::Document {
     {
         forEachChild(element, [&](pugi::xml_node child, std::string_view name) {
             for (std::size_t axis = 0; axis < count; ++axis) {
-                if (equalsIgnoringCase(name, scene::ownElement(first + axis))) values[first + axis] = textOf(child);
+                if (equalsIgnoringCase(name, kOwnElements[first + axis])) values[first + axis] = textOf(child);
             }
         });
     }
