@@ -154,17 +154,6 @@ std::optional<std::size_t> shapeValueIndex(std::string_view name)
     return std::nullopt;
 }
 
-// Calls visit(child, name) for every child of parent. Going from sibling to sibling costs fewer
-// calls into the parser than the range of children() (this runs for every element of every
-// part read); a child that is not an element has an empty name, which matches no name looked for.
-template <typename Visit>
-void forEachChild(pugi::xml_node parent, Visit visit)
-{
-    for (pugi::xml_node child = parent.first_child(); child; child = child.next_sibling()) {
-        visit(child, std::string_view(child.name()));
-    }
-}
-
 bool equalsIgnoringCase(std::string_view a, std::string_view b)
 {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
@@ -218,16 +207,20 @@ struct ObjectParts::Document {
     // The components of a vector element, X, Y, Z (and W) in any order and letter case.
     void vectorInto(pugi::xml_node element, std::size_t first, std::size_t count, ValueList& values) const
     {
-        forEachChild(element, [&](pugi::xml_node child, std::string_view name) {
+        for (const pugi::xml_node child : element.children()) {
+            if (child.type() != pugi::node_element) continue;
+            const std::string_view name = child.name();
             for (std::size_t axis = 0; axis < count; ++axis) {
                 if (equalsIgnoringCase(name, kOwnElements[first + axis])) values[first + axis] = textOf(child);
             }
-        });
+        }
     }
 
     void shapeInto(pugi::xml_node shape, bool outerScaleSeen, ValueList& values) const
     {
-        forEachChild(shape, [&](pugi::xml_node child, std::string_view name) {
+        for (const pugi::xml_node child : shape.children()) {
+            if (child.type() != pugi::node_element) continue;
+            const std::string_view name = child.name();
             if (const auto index = shapeValueIndex(name)) {
                 values[*index] = textOf(child);
             } else if (name == scene::outerElement(value::kScaleX) && !outerScaleSeen) {
@@ -235,7 +228,7 @@ struct ObjectParts::Document {
                 // Shape wins.
                 vectorInto(child, value::kScaleX, 3, values);
             }
-        });
+        }
     }
 };
 
@@ -304,7 +297,9 @@ void ObjectParts::partValues(std::size_t part, ValueList& values) const
     const Document& d = *m_document;
     values.assign(scene::kUsedValueCount, std::string_view{});
     bool outerScaleSeen = false;
-    forEachChild(d.parts.at(part), [&](pugi::xml_node child, std::string_view name) {
+    for (const pugi::xml_node child : d.parts.at(part).children()) {
+        if (child.type() != pugi::node_element) continue;
+        const std::string_view name = child.name();
         if (name == scene::ownElement(value::kName)) {
             values[value::kName] = d.textOf(child);
         } else if (name == scene::outerElement(value::kPositionX)) {
@@ -321,7 +316,7 @@ void ObjectParts::partValues(std::size_t part, ValueList& values) const
             outerScaleSeen = true;
             d.vectorInto(child, value::kScaleX, 3, values);
         }
-    });
+    }
 }
 
 std::optional<std::pair<double, double>> ObjectParts::position() const
