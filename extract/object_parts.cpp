@@ -135,14 +135,22 @@ bool hasNoOtherParts(std::string_view object)
     return rest.starts_with(" />") || rest.starts_with("/>") || rest.starts_with("></OtherParts>");
 }
 
+// Each value's own element name ("X" for "GroupPosition/X"), worked out once: the names are
+// compared with every element of every part read.
+constexpr auto kOwnElements = [] {
+    std::array<std::string_view, scene::kDocumentValues.size()> names{};
+    for (std::size_t index = 0; index < names.size(); ++index) names[index] = scene::ownElement(index);
+    return names;
+}();
+
 // The index of a Shape child that a record reads, by its element name; nothing for another.
 std::optional<std::size_t> shapeValueIndex(std::string_view name)
 {
     for (std::size_t index = value::kExtraParams; index < value::kExtraParams + kShapeValueCount; ++index) {
-        if (scene::ownElement(index) == name) return index;
+        if (kOwnElements[index] == name) return index;
     }
-    if (name == scene::ownElement(value::kProfileShape)) return value::kProfileShape;
-    if (name == scene::ownElement(value::kHollowShape)) return value::kHollowShape;
+    if (name == kOwnElements[value::kProfileShape]) return value::kProfileShape;
+    if (name == kOwnElements[value::kHollowShape]) return value::kHollowShape;
     return std::nullopt;
 }
 
@@ -203,7 +211,7 @@ struct ObjectParts::Document {
             if (child.type() != pugi::node_element) continue;
             const std::string_view name = child.name();
             for (std::size_t axis = 0; axis < count; ++axis) {
-                if (equalsIgnoringCase(name, scene::ownElement(first + axis))) values[first + axis] = textOf(child);
+                if (equalsIgnoringCase(name, kOwnElements[first + axis])) values[first + axis] = textOf(child);
             }
         }
     }

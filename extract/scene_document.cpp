@@ -98,7 +98,8 @@ bool isOneObjectLine(std::string_view line)
     return line.starts_with("<SceneObjectGroup>") && line.ends_with("</SceneObjectGroup>");
 }
 
-std::optional<std::vector<std::string_view>> splitSceneDocument(std::string_view text)
+std::optional<std::vector<std::string_view>> splitSceneDocument(std::string_view text,
+                                                                const std::function<void(std::string_view)>& found)
 {
     DocumentCursor cursor(text);
     if (!cursor.skipBlanks() || !cursor.takeDeclaration() || !cursor.skipBlanks()) return std::nullopt;
@@ -110,6 +111,7 @@ std::optional<std::vector<std::string_view>> splitSceneDocument(std::string_view
         const auto group = cursor.takeGroup();
         if (!group) return std::nullopt;
         groups.push_back(*group);
+        if (found) found(*group);
     }
     if (!cursor.skipBlanks() || !cursor.atEnd()) return std::nullopt;
     return groups;

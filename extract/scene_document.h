@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -15,8 +16,10 @@ namespace vantor::extract {
 // closing ">", in document order, whatever the line layout: an optional XML declaration and
 // comments, then "<scene>", elements separated by blanks and line ends only, then "</scene>".
 // Nothing when text is not laid out so. Whether each element is well-formed is for the
-// caller to check.
-[[nodiscard]] std::optional<std::vector<std::string_view>> splitSceneDocument(std::string_view text);
+// caller to check. found, when given, sees each element as soon as it is found, while its
+// bytes are still in the cache: a large file's first elements are long out of it by the end.
+[[nodiscard]] std::optional<std::vector<std::string_view>> splitSceneDocument(
+    std::string_view text, const std::function<void(std::string_view)>& found = {});
 
 // The SceneObjectGroup children of the root of a well-formed XML document whose root element
 // is "scene", each the exact bytes from its "<" to its closing ">", in document order, whatever

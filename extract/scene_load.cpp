@@ -244,15 +244,18 @@ std::size_t trailingNuls(std::string_view bytes)
 }
 
 // The positions of objects that are each one SceneObjectGroup element; a null entry for an
-// object without a readable position. Most are found as OpenSim writes them; the others are
-// read by element name, and false comes back when one of those is not a well-formed element.
+// object without a readable position. Most are found as OpenSim writes them (positions may
+// hold those already, one per element); the others are read by element name, and false comes
+// back when one of those is not a well-formed element.
 bool readElementPositions(const std::vector<std::string_view>& elements,
                           std::vector<std::optional<ObjectPosition>>& positions)
 {
-    positions.assign(elements.size(), std::nullopt);
+    if (positions.size() != elements.size()) {
+        positions.clear();
+        for (const std::string_view element : elements) positions.push_back(PositionFinder::find(element));
+    }
     std::unique_ptr<ObjectParts> parts;
     for (std::size_t k = 0; k < elements.size(); ++k) {
-        positions[k] = PositionFinder::find(elements[k]);
         if (positions[k]) continue;
         if (!parts) parts = std::make_unique<ObjectParts>();
         if (!parts->parse(elements[k])) return false;
@@ -265,15 +268,20 @@ bool readElementPositions(const std::vector<std::string_view>& elements,
 // the line layout. Nothing when text is not a scene document of well-formed elements.
 std::optional<SceneLoad> readSceneDocument(std::string_view text, std::vector<std::string_view>& objects)
 {
-    auto elements = splitSceneDocument(text);
+    // Each position is looked for as the split finds its object, rather than once the whole
+    // file is split and the object's bytes have left the cache.
+    std::vector<std::optional<ObjectPosition>> positions;
+    auto elements = splitSceneDocument(text, [&positions](std::string_view element) {
+        positions.push_back(PositionFinder::find(element));
+    });
     if (!elements) {
+        positions.clear();
         // Text or other elements between the objects: the objects are still found by
         // structure, as long as there are some; lines among no objects stay lines.
         auto found = findSceneObjects(text);
         if (!found || found->empty()) return std::nullopt;
         elements = std::move(found);
     }
-    std::vector<std::optional<ObjectPosition>> positions;
     if (!readElementPositions(*elements, positions)) return std::nullopt;
     SceneLoad load;
     load.layout = SceneLayout::Document;

@@ -94,7 +94,7 @@ The file is mapped read-only, not copied (the resident set counts the mapped fil
 lines are scanned in two halves at once, then the scene file is written (its kept lines going
 out in blocks straight from the mapping) and the listing is built, on one thread. The OpenSim file
 is one line of 50,000 \`SceneObjectGroup\` elements: they are found by their closing tags,
-each object's position is taken from its root part's \`GroupPosition\`, and each kept object
+each object's position is taken from its root part's \`GroupPosition\` as the object is found, and each kept object
 is parsed with pugixml when its listing records are built, one per part. The floor, \`wc -l\`,
 only reads; the extraction also writes its two files and flushes them to the device. Timings
 on this 2-core machine vary by some 30 % with the load the other work puts on it (the same
