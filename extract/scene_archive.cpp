@@ -25,6 +25,19 @@ struct ArchiveCloser {
     void operator()(archive* a) const { archive_read_free(a); }
 };
 
+using ArchiveReader = std::unique_ptr<archive, ArchiveCloser>;
+
+// A reader of tar archives, gzip-compressed or plain, not yet opened; null when memory ran out.
+// Loading an archive and copying its assets read the same forms.
+ArchiveReader tarReader()
+{
+    ArchiveReader reader(archive_read_new());
+    if (!reader) return reader;
+    archive_read_support_filter_gzip(reader.get());
+    archive_read_support_format_tar(reader.get());
+    return reader;
+}
+
 // Why the reader failed, in its words; some failures (a compressed stream that holds no
 // archive at all) come without any.
 std::string archiveError(archive* reader)
@@ -190,10 +203,6 @@ std::optional<std::string> firstBytes(const platform::FileSystem& files, const s
     return bytes;
 }
 
-}  // namespace
-
-namespace {
-
 // The bytes of the entry the reader stands at, as a stream.
 class EntryStream final : public platform::InputStream {
 public:
@@ -226,10 +235,8 @@ std::optional<std::string> readArchiveEntries(platform::InputStream& stream,
                                               const std::function<bool(ArchiveEntry&)>& onEntry)
 {
     auto source = std::make_unique<StreamSource>(stream);
-    std::unique_ptr<archive, ArchiveCloser> reader(archive_read_new());
+    const ArchiveReader reader = tarReader();
     if (!reader) return std::string("out of memory");
-    archive_read_support_filter_gzip(reader.get());
-    archive_read_support_format_tar(reader.get());
     if (archive_read_open(reader.get(), source.get(), nullptr, &StreamSource::read, nullptr) != ARCHIVE_OK) {
         return archiveError(reader.get());
     }
@@ -258,10 +265,8 @@ SceneLoad loadSceneArchive(platform::InputStream& stream, const MapGeometry& map
 {
     // The source outlives the reader, which may read from it until it is freed.
     auto source = std::make_unique<StreamSource>(stream);
-    std::unique_ptr<archive, ArchiveCloser> reader(archive_read_new());
+    const ArchiveReader reader = tarReader();
     if (!reader) return notAnArchive("out of memory");
-    archive_read_support_filter_gzip(reader.get());
-    archive_read_support_format_tar(reader.get());
     if (archive_read_open(reader.get(), source.get(), nullptr, &StreamSource::read, nullptr) != ARCHIVE_OK) {
         if (stream.changed()) return archiveFailed(LoadError::FileChanged);
         return notAnArchive(archiveError(reader.get()));
