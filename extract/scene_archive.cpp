@@ -203,6 +203,16 @@ std::optional<std::string> firstBytes(const platform::FileSystem& files, const s
     return bytes;
 }
 
+// Whether the file at path is read as an archive: by its name, else by its first bytes;
+// nothing (and the reason) when those cannot be read.
+std::optional<bool> archiveByNameOrBytes(const platform::FileSystem& files, const std::string& path, std::string* reason)
+{
+    if (path.size() >= 4 && isOarEnding(std::string_view(path).substr(path.size() - 4))) return true;
+    const auto first = firstBytes(files, path, reason);
+    if (!first) return std::nullopt;
+    return looksLikeArchive(*first);
+}
+
 // The bytes of the entry the reader stands at, as a stream.
 class EntryStream final : public platform::InputStream {
 public:
@@ -225,10 +235,8 @@ private:
 
 bool readsAsArchive(const platform::FileSystem& files, const std::string& path)
 {
-    if (path.size() >= 4 && isOarEnding(std::string_view(path).substr(path.size() - 4))) return true;
     std::string reason;
-    const auto first = firstBytes(files, path, &reason);
-    return first && looksLikeArchive(*first);
+    return archiveByNameOrBytes(files, path, &reason).value_or(false);
 }
 
 std::optional<std::string> readArchiveEntries(platform::InputStream& stream,
@@ -353,14 +361,9 @@ SceneLoad loadScenePath(const platform::FileSystem& files, const std::string& pa
 {
     try {
         std::string reason;
-        const bool archiveName = path.size() >= 4 && isOarEnding(std::string_view(path).substr(path.size() - 4));
-        bool archiveBytes = false;
-        if (!archiveName) {
-            const auto first = firstBytes(files, path, &reason);
-            if (!first) return unreadableFile(std::move(reason));
-            archiveBytes = looksLikeArchive(*first);
-        }
-        if (archiveName || archiveBytes) {
+        const auto asArchive = archiveByNameOrBytes(files, path, &reason);
+        if (!asArchive) return unreadableFile(std::move(reason));
+        if (*asArchive) {
             auto stream = files.openStream(path, &reason);
             if (!stream) return unreadableFile(std::move(reason));
             auto scratch = files.scratch(&reason);
