@@ -59,13 +59,6 @@ bool isControlFile(std::string_view path)
     return path == "archive.xml";
 }
 
-bool isOarEnding(std::string_view ending)
-{
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    return ending.size() == 4 && ending[0] == '.' && lower(ending[1]) == 'o' && lower(ending[2]) == 'a'
-        && lower(ending[3]) == 'r';
-}
-
 std::string_view trimmed(std::string_view text)
 {
     // NUL bytes too: padding that some writers leave after an object's text.
@@ -207,7 +200,7 @@ std::optional<std::string> firstBytes(const platform::FileSystem& files, const s
 // nothing (and the reason) when those cannot be read.
 std::optional<bool> archiveByNameOrBytes(const platform::FileSystem& files, const std::string& path, std::string* reason)
 {
-    if (path.size() >= 4 && isOarEnding(std::string_view(path).substr(path.size() - 4))) return true;
+    if (isArchiveName(path)) return true;
     const auto first = firstBytes(files, path, reason);
     if (!first) return std::nullopt;
     return looksLikeArchive(*first);
@@ -260,6 +253,14 @@ std::optional<std::string> readArchiveEntries(platform::InputStream& stream,
     }
     if (status != ARCHIVE_EOF) return archiveError(reader.get());
     return std::nullopt;
+}
+
+bool isArchiveName(std::string_view path)
+{
+    if (path.size() < 4) return false;
+    const std::string_view ending = path.substr(path.size() - 4);
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    return ending[0] == '.' && lower(ending[1]) == 'o' && lower(ending[2]) == 'a' && lower(ending[3]) == 'r';
 }
 
 bool looksLikeArchive(std::string_view bytes)

@@ -19,6 +19,11 @@ namespace vantor::extract {
 // larger one, or says it does, is refused (an archive bomb).
 inline constexpr std::size_t kLargestObjectBytes = std::size_t{64} << 20;
 
+// Whether a file named path is a region archive by its name: it ends in ".oar" (any letter
+// case). A load reads such a file as an archive, and a selection saved under such a name is one
+// (under any other name, a scene file).
+[[nodiscard]] bool isArchiveName(std::string_view path);
+
 // Whether bytes begin as a compressed or plain tar archive does, rather than as text.
 [[nodiscard]] bool looksLikeArchive(std::string_view bytes);
 

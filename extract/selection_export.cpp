@@ -155,8 +155,6 @@ std::string listingPathFor(std::string_view scenePath)
     return path;
 }
 
-bool isArchiveName(std::string_view path) { return endsWith(path, ".oar"); }
-
 namespace {
 
 // Writes the main file of an export (the scene file or the archive) into its output: nothing

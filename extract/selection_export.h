@@ -2,6 +2,7 @@
 
 #include "listing_record.h"
 #include "object_lines.h"
+#include "scene_archive.h"
 
 #include "platform/clock.h"
 #include "platform/file_system.h"
@@ -76,10 +77,6 @@ using ExportProgressCallback = std::function<bool(const ExportProgress&)>;
 [[nodiscard]] ExportReport exportSelection(const ObjectLines& table, const std::string& scenePath,
                                            const platform::Clock& clock, platform::FileSystem& files,
                                            const ExportProgressCallback& progress = {});
-
-// Whether a selection saved under path is a region archive: its name ends in ".oar" (any
-// letter case). Any other name is a scene file.
-[[nodiscard]] bool isArchiveName(std::string_view path);
 
 // What a selection's archive is made from besides its objects.
 struct ArchiveSource {
