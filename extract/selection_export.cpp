@@ -3,6 +3,7 @@
 #include "asset_references.h"
 #include "scene_archive.h"
 
+#include "archive/archive_output.h"
 #include "archive/region_archive.h"
 #include "scene/scene_file.h"
 
@@ -299,7 +300,7 @@ ExportFailure archiveFailure(const archive::ArchiveFailure& failure, const std::
     case archive::ArchiveError::AssetsNotDeclared:
     case archive::ArchiveError::AssetUnreadable:
     case archive::ArchiveError::AssetSizeWrong:
-        return assetsFailure(sourcePath, "asset " + failure.assetUuid + ": " + failure.reason);
+        return assetsFailure(sourcePath, archive::describeFailure(failure));
     case archive::ArchiveError::NoObjects:  // an empty table writes nothing before it gets here
     case archive::ArchiveError::OutputFailed:
         break;
