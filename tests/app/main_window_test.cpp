@@ -164,7 +164,7 @@ protected:
                 return report(progress);
             };
             convert::ConversionReport report = convert::runConversion(gated, disk, draws);
-            if (!rest.empty()) report.remainingListing = rest;
+            if (report && !rest.empty()) report.remainingListing = rest;
             return report;
         };
     }
@@ -442,75 +442,61 @@ TEST_F(MainWindowTest, ARunThatWritesNothingKeepsTheListingBox)
     EXPECT_EQ(files.files.count("/os/maison.xml_SLbase.txt"), 1U);
 }
 
-// While a run is on the worker, nothing that feeds it can change, the listing box included;
-// closing asks whether to stop it, and No lets it go on.
+// While a run is on the worker, nothing that feeds it can change, the listing box included.
+// Closing asks whether to stop it: No lets it go on, and the box then keeps what the run left
+// unconverted. Cancel, or closing and answering Yes, while the first record is being reported
+// leaves no file, and the listing and counter as they were; quitting says nothing more and saves.
 TEST_F(MainWindowTest, ARunOnTheWorkerLocksOnlyWhatFeedsIt)
 {
     files.addFolder("/os");
-    session.publicAddress = "203.0.113.7";
-    open(heldRunner("rest\r\n"));
-    window->show();
     files.files["/home/ann/other.txt"] = "another listing";
+    session.publicAddress = "203.0.113.7";
+    const auto before = files.files;
     const std::string listing = exampleListing(3);
-    generate(listing, "maison", "/os/", false);
-    ASSERT_TRUE(runEvents(5s, [&] { return held.load(); }));
     const std::vector<const char*> inputs = {"Text5", "Text6", "Text7", "Text8", "Text3", "Command5", "Command2",
                                              "Command1", "Option0", "Option1", "Combo1", "LinkObjects", "OutputFormat"};
-    for (const char* name : inputs) EXPECT_FALSE(child(name)->isEnabled()) << name;
-    for (const char* name : {"Command4", "Command7", "CancelRun"}) EXPECT_TRUE(child(name)->isEnabled()) << name;
-    EXPECT_TRUE(child<QPlainTextEdit>("Text1")->isReadOnly());
-    // The bar shows the fraction of the listing read.
-    EXPECT_TRUE(runEvents(5s, [&] { return child<QProgressBar>("Progress")->value() > 0; }));
-
-    // A load and the placeholder click reach nothing; a second "Générer XML" asks nothing and starts nothing.
-    window->loadListingFile("/home/ann/other.txt", "other.txt");
-    clickListingBox();
-    emit child<QPushButton>("Command1")->clicked(false);
-    EXPECT_EQ(input.asked.size(), 1U);
-    EXPECT_EQ(window->listingText(), listing);
-
-    window->close();
-    EXPECT_EQ(messages.asked, Strings{builtInEnglish().entry(entry::kStopRunAndQuit)});
-    EXPECT_TRUE(window->isVisible());
-    EXPECT_EQ(settings.param("X"), "<absent>");
-    released = true;
-    waitForRun();
-    // The box keeps what the run left unconverted.
-    EXPECT_EQ(window->listingText(), "rest\r\n");
-    EXPECT_EQ(files.files.count("/os/maison.xml"), 1U);
-    for (const char* name : inputs) EXPECT_TRUE(child(name)->isEnabled()) << name;
-    EXPECT_FALSE(child<QPlainTextEdit>("Text1")->isReadOnly());
-    EXPECT_FALSE(child("Progress")->isVisible());
-}
-
-// Cancel, or closing the window and answering Yes, while the first record is being reported
-// leaves no file, and the listing and counter as they were.
-TEST_F(MainWindowTest, StoppingARunLeavesNoFile)
-{
-    files.addFolder("/os");
-    const auto before = files.files;
-    for (const bool quitting : {false, true}) {
-        SCOPED_TRACE(quitting ? "quitting" : "Cancel");
+    for (const std::string end : {"No", "Cancel", "Yes"}) {
+        SCOPED_TRACE(end);
         held = released = false;
+        files.files = before;
         messages.shown.clear();
-        open(heldRunner());
+        messages.asked.clear();
+        input.asked.clear();
+        open(heldRunner("rest\r\n"));
         window->show();
-        const std::string listing = exampleListing(3);
         generate(listing, "maison", "/os/", false);
         ASSERT_TRUE(runEvents(5s, [&] { return held.load(); }));
-        messages.answers = {true};
-        if (quitting) window->close();
-        else click("CancelRun");
-        EXPECT_FALSE(child("CancelRun")->isEnabled());
+        for (const char* name : inputs) EXPECT_FALSE(child(name)->isEnabled()) << name;
+        for (const char* name : {"Command4", "Command7", "CancelRun"}) EXPECT_TRUE(child(name)->isEnabled()) << name;
+        EXPECT_TRUE(child<QPlainTextEdit>("Text1")->isReadOnly());
+        // The bar shows the fraction of the listing read.
+        EXPECT_TRUE(runEvents(5s, [&] { return child<QProgressBar>("Progress")->value() > 0; }));
+        // A load and the placeholder click reach nothing; a second "Générer XML" asks nothing and starts nothing.
+        window->loadListingFile("/home/ann/other.txt", "other.txt");
+        clickListingBox();
+        emit child<QPushButton>("Command1")->clicked(false);
+        EXPECT_EQ(input.asked.size(), 1U);
+        EXPECT_EQ(window->listingText(), listing);
+
+        messages.answers = {end == "Yes"};
+        if (end == "Cancel") click("CancelRun");
+        else window->close();
+        EXPECT_EQ(messages.asked, end == "Cancel" ? Strings{} : Strings{builtInEnglish().entry(entry::kStopRunAndQuit)});
         released = true;
         waitForRun();
-        EXPECT_EQ(files.files, before);
-        EXPECT_EQ(window->listingText(), listing);
-        EXPECT_EQ(window->localIdCounter(), "720001");
-        // Quitting goes without a further word, and saves the settings.
-        EXPECT_EQ(messages.shown, quitting ? Strings{} : Strings{"The conversion was cancelled. Nothing was written."});
-        EXPECT_EQ(window->isVisible(), !quitting);
-        EXPECT_EQ(settings.param("UUID"), quitting ? convert::kDefaultOwnerUuid : "<absent>");
+        EXPECT_EQ(window->isVisible(), end != "Yes");
+        EXPECT_EQ(window->listingText(), end == "No" ? "rest\r\n" : listing);
+        EXPECT_EQ(files.files.count("/os/maison.xml"), end == "No" ? 1U : 0U);
+        if (end != "No") {
+            EXPECT_EQ(files.files, before);
+            EXPECT_EQ(window->localIdCounter(), "720001");
+            EXPECT_EQ(messages.shown, end == "Yes" ? Strings{} : Strings{"The conversion was cancelled. Nothing was written."});
+        }
+        EXPECT_EQ(settings.param("UUID"), end == "Yes" ? convert::kDefaultOwnerUuid : "<absent>");
+        if (end == "Yes") continue;
+        for (const char* name : inputs) EXPECT_TRUE(child(name)->isEnabled()) << name;
+        EXPECT_FALSE(child<QPlainTextEdit>("Text1")->isReadOnly());
+        EXPECT_FALSE(child("Progress")->isVisible());
     }
 }
 
