@@ -308,7 +308,6 @@ TEST(SceneArchive, GivesTheSameTableAsTheSceneFile)
     const SceneLoad onDisk = loadScenePath(platform::StdFileSystem(), archivePath.string());
     std::filesystem::remove(archivePath);
     EXPECT_EQ(viewsOf(onDisk.objects), viewsOf(fromFile.objects));
-    EXPECT_EQ(onDisk.markers, fromFile.markers);
     EXPECT_TRUE(onDisk.objects.readsByCopy());
     EXPECT_EQ(exportedListing(onDisk.objects), exportedListing(fromFile.objects));
 }
