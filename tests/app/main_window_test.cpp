@@ -164,7 +164,7 @@ protected:
                 return report(progress);
             };
             convert::ConversionReport report = convert::runConversion(gated, disk, draws);
-            if (!rest.empty()) report.remainingListing = rest;
+            if (report && !rest.empty()) report.remainingListing = rest;
             return report;
         };
     }
@@ -355,7 +355,6 @@ TEST_F(MainWindowTest, GenerateGivesTheConsoleCommandForWhatItWrote)
                                        "On the OpenSim console: load xml2 \"/os/maison.xml\""}));
     EXPECT_EQ(input.asked, (Strings{"FR 19 | FR 18 | prims", "FR 19 | FR 18 | ../escape", "FR 19 | FR 18 | a\\b",
                                     "FR 19 | FR 18 | .."}));
-    EXPECT_EQ(files.files.size(), 4U);  // the two language files, maison.xml and its listing copy
     EXPECT_EQ(files.files.count("/os/maison.xml_SLbase.txt"), 1U);
     EXPECT_EQ(window->listingText(), "");
 
@@ -397,15 +396,13 @@ TEST_F(MainWindowTest, ARunThatWritesNothingKeepsTheListingBox)
         std::string said;  // within the one message shown; empty: nothing is shown
         bool asksName = true;
         std::function<void()> before = {};
-        const char* answer = "maison";
         Strings questions = {};
     };
     const std::vector<Row> rows = {
         {"a record in the middle that does not convert", badMiddle, "North wall: 2, <abc,"},
         // The test's language files have no program texts: the built-in English ones stand in.
         {"the placeholder", "FR 17", builtInEnglish().entry(entry::kListingHoldsNoPrims), false},
-        {"no name", one, "", true, {}, ""},
-        {"a declined overwrite", one, "", true, [this] { files.files["/os/maison.xml"] = "earlier"; }, "maison",
+        {"a declined overwrite", one, "", true, [this] { files.files["/os/maison.xml"] = "earlier"; },
          {"FR 20\r\nFR 21"}},
         {"an error the engine throws", one,
          "The conversion stopped on an unexpected error (out of memory). Nothing was written.", true,
@@ -422,7 +419,7 @@ TEST_F(MainWindowTest, ARunThatWritesNothingKeepsTheListingBox)
         if (row.before) row.before();
         const std::map<std::string, std::string> expected = files.files;
         const std::string counter = window->localIdCounter();
-        input.answers = {std::string(row.answer)};
+        input.answers = {"maison"};
         click("Command1");
         waitForRun();
         EXPECT_EQ(input.asked.size(), row.asksName ? 1U : 0U);
@@ -443,81 +440,61 @@ TEST_F(MainWindowTest, ARunThatWritesNothingKeepsTheListingBox)
     EXPECT_EQ(files.files.count("/os/maison.xml_SLbase.txt"), 1U);
 }
 
-// While a run is on the worker, nothing that feeds it can change, the listing box included;
-// closing asks whether to stop it, and No lets it go on.
+// While a run is on the worker, nothing that feeds it can change, the listing box included.
+// Closing asks whether to stop it: No lets it go on, and the box then keeps what the run left
+// unconverted. Cancel, or closing and answering Yes, while the first record is being reported
+// leaves no file, and the listing and counter as they were; quitting says nothing more and saves.
 TEST_F(MainWindowTest, ARunOnTheWorkerLocksOnlyWhatFeedsIt)
 {
     files.addFolder("/os");
-    session.publicAddress = "203.0.113.7";
-    open(heldRunner("rest\r\n"));
-    window->show();
     files.files["/home/ann/other.txt"] = "another listing";
+    session.publicAddress = "203.0.113.7";
+    const auto before = files.files;
     const std::string listing = exampleListing(3);
-    generate(listing, "maison", "/os/", false);
-    ASSERT_TRUE(runEvents(5s, [&] { return held.load(); }));
     const std::vector<const char*> inputs = {"Text5", "Text6", "Text7", "Text8", "Text3", "Command5", "Command2",
                                              "Command1", "Option0", "Option1", "Combo1", "LinkObjects", "OutputFormat"};
-    for (const char* name : inputs) EXPECT_FALSE(child(name)->isEnabled()) << name;
-    for (const char* name : {"Command4", "Command7", "CancelRun"}) EXPECT_TRUE(child(name)->isEnabled()) << name;
-    EXPECT_TRUE(child<QPlainTextEdit>("Text1")->isReadOnly());
-    // The bar shows the fraction of the listing read.
-    EXPECT_TRUE(runEvents(5s, [&] { return child<QProgressBar>("Progress")->value() > 0; }));
-
-    // A load and the placeholder click reach nothing; a second "Générer XML" asks nothing and starts nothing.
-    window->loadListingFile("/home/ann/other.txt", "other.txt");
-    clickListingBox();
-    emit child<QPushButton>("Command1")->clicked(false);
-    EXPECT_EQ(input.asked.size(), 1U);
-    EXPECT_EQ(window->listingText(), listing);
-
-    window->close();
-    EXPECT_EQ(messages.asked, Strings{builtInEnglish().entry(entry::kStopRunAndQuit)});
-    EXPECT_TRUE(window->isVisible());
-    EXPECT_EQ(settings.param("X"), "<absent>");
-    released = true;
-    waitForRun();
-    // The box keeps what the run left unconverted.
-    EXPECT_EQ(window->listingText(), "rest\r\n");
-    EXPECT_EQ(files.files.count("/os/maison.xml"), 1U);
-    for (const char* name : inputs) EXPECT_TRUE(child(name)->isEnabled()) << name;
-    EXPECT_FALSE(child<QPlainTextEdit>("Text1")->isReadOnly());
-    EXPECT_FALSE(child("Progress")->isVisible());
-    // Without a run, closing asks nothing and saves.
-    window->close();
-    EXPECT_EQ(messages.asked.size(), 1U);
-    EXPECT_FALSE(window->isVisible());
-    EXPECT_EQ(settings.param("X"), "125");
-}
-
-// Cancel, or closing the window and answering Yes, while the first record is being reported
-// leaves no file, and the listing and counter as they were.
-TEST_F(MainWindowTest, StoppingARunLeavesNoFile)
-{
-    files.addFolder("/os");
-    const auto before = files.files;
-    for (const bool quitting : {false, true}) {
-        SCOPED_TRACE(quitting ? "quitting" : "Cancel");
+    for (const std::string end : {"No", "Cancel", "Yes"}) {
+        SCOPED_TRACE(end);
         held = released = false;
+        files.files = before;
         messages.shown.clear();
-        open(heldRunner());
+        messages.asked.clear();
+        input.asked.clear();
+        open(heldRunner("rest\r\n"));
         window->show();
-        const std::string listing = exampleListing(3);
         generate(listing, "maison", "/os/", false);
         ASSERT_TRUE(runEvents(5s, [&] { return held.load(); }));
-        messages.answers = {true};
-        if (quitting) window->close();
-        else click("CancelRun");
-        EXPECT_FALSE(child("CancelRun")->isEnabled());
+        for (const char* name : inputs) EXPECT_FALSE(child(name)->isEnabled()) << name;
+        for (const char* name : {"Command4", "Command7", "CancelRun"}) EXPECT_TRUE(child(name)->isEnabled()) << name;
+        EXPECT_TRUE(child<QPlainTextEdit>("Text1")->isReadOnly());
+        // The bar shows the fraction of the listing read.
+        EXPECT_TRUE(runEvents(5s, [&] { return child<QProgressBar>("Progress")->value() > 0; }));
+        // A load and the placeholder click reach nothing; a second "Générer XML" asks nothing and starts nothing.
+        window->loadListingFile("/home/ann/other.txt", "other.txt");
+        clickListingBox();
+        emit child<QPushButton>("Command1")->clicked(false);
+        EXPECT_EQ(input.asked.size(), 1U);
+        EXPECT_EQ(window->listingText(), listing);
+
+        messages.answers = {end == "Yes"};
+        if (end == "Cancel") click("CancelRun");
+        else window->close();
+        EXPECT_EQ(messages.asked, end == "Cancel" ? Strings{} : Strings{builtInEnglish().entry(entry::kStopRunAndQuit)});
         released = true;
         waitForRun();
-        EXPECT_EQ(files.files, before);
-        EXPECT_EQ(files.openOutputs, 0);
-        EXPECT_EQ(window->listingText(), listing);
-        EXPECT_EQ(window->localIdCounter(), "720001");
-        // Quitting goes without a further word, and saves the settings.
-        EXPECT_EQ(messages.shown, quitting ? Strings{} : Strings{"The conversion was cancelled. Nothing was written."});
-        EXPECT_EQ(window->isVisible(), !quitting);
-        EXPECT_EQ(settings.param("UUID"), quitting ? convert::kDefaultOwnerUuid : "<absent>");
+        EXPECT_EQ(window->isVisible(), end != "Yes");
+        EXPECT_EQ(window->listingText(), end == "No" ? "rest\r\n" : listing);
+        EXPECT_EQ(files.files.count("/os/maison.xml"), end == "No" ? 1U : 0U);
+        if (end != "No") {
+            EXPECT_EQ(files.files, before);
+            EXPECT_EQ(window->localIdCounter(), "720001");
+            EXPECT_EQ(messages.shown, end == "Yes" ? Strings{} : Strings{"The conversion was cancelled. Nothing was written."});
+        }
+        EXPECT_EQ(settings.param("UUID"), end == "Yes" ? convert::kDefaultOwnerUuid : "<absent>");
+        if (end == "Yes") continue;
+        for (const char* name : inputs) EXPECT_TRUE(child(name)->isEnabled()) << name;
+        EXPECT_FALSE(child<QPlainTextEdit>("Text1")->isReadOnly());
+        EXPECT_FALSE(child("Progress")->isVisible());
     }
 }
 
@@ -588,8 +565,8 @@ TEST_F(MainWindowTest, NoCaptionIsClippedInAnyLanguage)
     }
 }
 
-// One About window at a time; it closes with its button or Escape, and not on other keys. The
-// main window itself does not close on Escape.
+// One About window at a time; it closes with its button or Escape. The main window itself does
+// not close on Escape.
 TEST_F(MainWindowTest, AboutClosesWithItsButtonOrEscape)
 {
     open();
@@ -598,8 +575,6 @@ TEST_F(MainWindowTest, AboutClosesWithItsButtonOrEscape)
     click("Command7");
     EXPECT_EQ(window->findChildren<QWidget*>(QStringLiteral("Apropos")).size(), 1U);
     QPointer<QWidget> shown = about();
-    sendKey(shown, Qt::Key_A);
-    EXPECT_TRUE(shown->isVisible());
     sendKey(shown->findChild<QPushButton*>("CloseButton"), Qt::Key_Escape);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(shown.isNull());
@@ -625,14 +600,12 @@ TEST_F(MainWindowTest, TheHostButtonsRewriteTheRegionFiles)
         return std::string(child<QRadioButton>("Option0")->isChecked() ? "Local" : "") +
                (child<QRadioButton>("Option1")->isChecked() ? "Internet" : "");
     };
-    using platform::MessageIcon;
     struct Row {
         const char* name;
         std::string address;
         const char* folder;
         const char* option;
         std::string said;  // the message begins so
-        MessageIcon icon;
         const char* shown;
         const char* host = nullptr;  // the host a.xml announces after the click; none: unchanged
     };
@@ -640,24 +613,19 @@ TEST_F(MainWindowTest, TheHostButtonsRewriteTheRegionFiles)
     const std::string rewritten = "FR 28\r\nFR 29\r\n\r\nAddress written: ";
     for (const Row& row : std::vector<Row>{
              {"an address that is no host", bad, "/os/", "Option1",
-              "This address cannot be written into the region files:\r\n" + bad, MessageIcon::Warning, ""},
-             {"Internet", "203.0.113.7", "/os/", "Option1", rewritten + "203.0.113.7\r\n", MessageIcon::Information,
-              "Internet", "203.0.113.7"},
-             {"Local", bad, "/os/", "Option0", rewritten + "127.0.0.1\r\n", MessageIcon::Information, "Local",
-              regions::kLocalHost},
+              "This address cannot be written into the region files:\r\n" + bad, ""},
+             {"Internet", "203.0.113.7", "/os/", "Option1", rewritten + "203.0.113.7\r\n", "Internet", "203.0.113.7"},
+             {"Local", bad, "/os/", "Option0", rewritten + "127.0.0.1\r\n", "Local", regions::kLocalHost},
              {"no Regions folder", "203.0.113.7", "/elsewhere", "Option1",
-              "No Regions folder was found; nothing was rewritten:\r\n/elsewhere/Regions", MessageIcon::Warning,
-              "Local"}}) {
+              "No Regions folder was found; nothing was rewritten:\r\n/elsewhere/Regions", "Local"}}) {
         SCOPED_TRACE(row.name);
         session.publicAddress = row.address;
         type({{"Text8", row.folder}});
         const std::string before = files.files.at("/os/Regions/a.xml");
         messages.shown.clear();
-        messages.icons.clear();
         click(row.option);
         EXPECT_EQ(shown(), row.shown);
         ASSERT_EQ(messages.shown.size(), 1U);
-        EXPECT_EQ(messages.icons[0], row.icon);
         EXPECT_EQ(messages.shown[0].rfind(row.said, 0), 0U) << messages.shown[0];
         EXPECT_EQ(files.files.at("/os/Regions/a.xml"), row.host ? regionWith(row.host) : before);
     }
