@@ -119,7 +119,7 @@ ExitCode runConvert(const ConvertOptions& options, CommandContext& context)
     }
     request.listingText = std::move(*listing);
     // --force is the answer to the overwrite question; without it an existing scene file stays.
-    const std::string scenePath = options.outDir + "/" + name + std::string(convert::outputExtension(request.format));
+    const std::string scenePath = convert::outputPathOf(request);
     if (!options.force && !convert::holdsNoPrims(request.listingText) && context.services.files.exists(scenePath)) {
         err << "vantor-cli convert: " << scenePath << " exists; use --force to replace it\n";
         return ExitCode::Usage;
