@@ -36,14 +36,6 @@ std::string defaultName(const std::string& path)
     return convert::listingNameOf(slash == std::string::npos ? path : path.substr(slash + 1));
 }
 
-// The record text as the error message shows it, without the LF and CR at its ends.
-std::string_view trimLineEnds(std::string_view text)
-{
-    while (!text.empty() && (text.front() == '\n' || text.front() == '\r')) text.remove_prefix(1);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.remove_suffix(1);
-    return text;
-}
-
 // The usage error for a value that no run can take.
 std::string invalidFieldMessage(convert::RequestField field, const convert::ConversionRequest& request)
 {
@@ -153,7 +145,7 @@ ExitCode runConvert(const ConvertOptions& options, CommandContext& context)
         return ExitCode::Usage;
     case convert::ConversionError::RecordNotConverted:
         err << "vantor-cli convert: this record could not be converted; no file was written:\n"
-            << text::messageExcerpt(trimLineEnds(failure.recordText)) << "\n";
+            << text::messageExcerpt(failure.shownRecordText()) << "\n";
         return ExitCode::Failed;
     case convert::ConversionError::RecordTooShort:
         err << "vantor-cli convert: the listing ends with a record that is too short; no file was written\n";

@@ -334,6 +334,14 @@ bool holdsNoPrims(std::string_view listing)
     return listing.find_first_not_of(" \t\r\n") == std::string_view::npos;
 }
 
+std::string_view ConversionFailure::shownRecordText() const
+{
+    std::string_view record = recordText;
+    while (!record.empty() && (record.front() == '\n' || record.front() == '\r')) record.remove_prefix(1);
+    while (!record.empty() && (record.back() == '\n' || record.back() == '\r')) record.remove_suffix(1);
+    return record;
+}
+
 std::string listingNameOf(std::string_view title)
 {
     return text::removeAll(text::removeAll(std::string(title), ".txt"), ".TXT");

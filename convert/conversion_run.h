@@ -113,6 +113,10 @@ struct ConversionFailure {
     std::string recordText;  // RecordNotConverted: the record text without CR LF, or the header line with its CR
     std::string path;        // OutputFailed: the file that could not be created or written
     std::string reason;      // OutputFailed: why, in the system's words
+
+    // recordText as messages show it: without the line ends at its start and its end (a
+    // record's text starts with the LF before it and ends with a CR).
+    [[nodiscard]] std::string_view shownRecordText() const;
 };
 
 struct ConversionReport {
