@@ -21,8 +21,6 @@
 #include <QThread>
 #include <QUrl>
 
-#include <functional>
-#include <system_error>
 #include <utility>
 
 namespace vantor::app {

@@ -473,9 +473,7 @@ void MainWindow::generateScene()
     }
     // Only an output file the user agreed to replace is replaced: one that comes after the
     // question (or after the name was found free) ends the run with nothing written.
-    const std::string outputPath =
-        request.outputFolder + "/" + request.outputName + std::string(convert::outputExtension(request.format));
-    if (m_services.files.exists(outputPath)) {
+    if (m_services.files.exists(convert::outputPathOf(request))) {
         if (!questions.confirmOverwrite()) {
             m_converting = false;
             return;

@@ -52,8 +52,6 @@ public:
     // What moving the rectangle from where it was repaints: the strips it leaves and enters,
     // and the part of the map that its inside left or entered.
     [[nodiscard]] QRegion damageSince(const Footprint& before) const;
-    // One step of a drag (press, move or release) at a pixel, then the repaint and the signal.
-    void dragStep(void (extract::SceneSelection::*step)(float, float), QPointF at);
 
     [[nodiscard]] QSize sizeHint() const override;
 
@@ -74,6 +72,8 @@ protected:
     bool event(QEvent* event) override;
 
 private:
+    // One step of a drag (press, move or release) at a pixel, then the repaint and the signal.
+    void dragStep(void (extract::SceneSelection::*step)(float, float), QPointF at);
     void paintRectangle(QPainter& painter) const;
     [[nodiscard]] QRegion lineStrips() const;
     [[nodiscard]] QRect insidePixels() const;

@@ -149,15 +149,10 @@ std::optional<std::string> conversionMessage(const LanguageTable& texts, const c
     case ConversionError::InvalidField:
         if (!failure.invalidField) return std::nullopt;
         return invalidFieldMessage(texts, *failure.invalidField, request);
-    case ConversionError::RecordNotConverted: {
-        // A record's text starts with the line end before it and ends with a CR; shown
-        // without them, it stands directly under the line that announces it.
-        std::string_view record = failure.recordText;
-        while (!record.empty() && (record.front() == '\n' || record.front() == '\r')) record.remove_prefix(1);
-        while (!record.empty() && (record.back() == '\n' || record.back() == '\r')) record.remove_suffix(1);
+    case ConversionError::RecordNotConverted:
+        // Shown without its line ends, the record stands directly under the line that announces it.
         return texts.entry(entry::kConversionErrorLine1) + kCrLf + kCrLf + texts.entry(entry::kConversionErrorLine2) +
-               kCrLf + text::messageExcerpt(record);
-    }
+               kCrLf + text::messageExcerpt(failure.shownRecordText());
     case ConversionError::RecordTooShort:
         return texts.entry(entry::kTooShortLine1) + kCrLf + texts.entry(entry::kTooShortLine2);
     case ConversionError::CounterOutOfRange:

@@ -36,14 +36,6 @@ std::string defaultName(const std::string& path)
     return convert::listingNameOf(slash == std::string::npos ? path : path.substr(slash + 1));
 }
 
-// The record text as the error message shows it, without the LF and CR at its ends.
-std::string_view trimLineEnds(std::string_view text)
-{
-    while (!text.empty() && (text.front() == '\n' || text.front() == '\r')) text.remove_prefix(1);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.remove_suffix(1);
-    return text;
-}
-
 // The usage error for a value that no run can take.
 std::string invalidFieldMessage(convert::RequestField field, const convert::ConversionRequest& request)
 {
@@ -119,7 +111,7 @@ ExitCode runConvert(const ConvertOptions& options, CommandContext& context)
     }
     request.listingText = std::move(*listing);
     // --force is the answer to the overwrite question; without it an existing scene file stays.
-    const std::string scenePath = options.outDir + "/" + name + std::string(convert::outputExtension(request.format));
+    const std::string scenePath = convert::outputPathOf(request);
     if (!options.force && !convert::holdsNoPrims(request.listingText) && context.services.files.exists(scenePath)) {
         err << "vantor-cli convert: " << scenePath << " exists; use --force to replace it\n";
         return ExitCode::Usage;
@@ -153,7 +145,7 @@ ExitCode runConvert(const ConvertOptions& options, CommandContext& context)
         return ExitCode::Usage;
     case convert::ConversionError::RecordNotConverted:
         err << "vantor-cli convert: this record could not be converted; no file was written:\n"
-            << text::messageExcerpt(trimLineEnds(failure.recordText)) << "\n";
+            << text::messageExcerpt(failure.shownRecordText()) << "\n";
         return ExitCode::Failed;
     case convert::ConversionError::RecordTooShort:
         err << "vantor-cli convert: the listing ends with a record that is too short; no file was written\n";

@@ -94,7 +94,7 @@ private:
                              "a name holding \"/\" or \"\\\", or that is \".\" or \"..\", leaves the folder");
             return false;
         }
-        m_report.scenePath = m_request.outputFolder + "/" + answer + std::string(outputExtension(m_request.format));
+        m_report.scenePath = outputPathOf(m_request);
         m_report.listingCopyPath = m_report.scenePath + std::string(kListingCopySuffix);
 
         if (!m_files.isDirectory(m_request.outputFolder)) {
@@ -313,9 +313,10 @@ std::optional<std::string> loadListingFile(const platform::FileSystem& files, co
     return listing;
 }
 
-std::string_view outputExtension(OutputFormat format)
+std::string outputPathOf(const ConversionRequest& request)
 {
-    return format == OutputFormat::RegionArchive ? ".oar" : ".xml";
+    return request.outputFolder + "/" + request.outputName
+        + (request.format == OutputFormat::RegionArchive ? ".oar" : ".xml");
 }
 
 std::optional<RequestField> firstInvalidField(const ConversionRequest& request)
@@ -331,6 +332,14 @@ std::optional<RequestField> firstInvalidField(const ConversionRequest& request)
 bool holdsNoPrims(std::string_view listing)
 {
     return listing.find_first_not_of(" \t\r\n") == std::string_view::npos;
+}
+
+std::string_view ConversionFailure::shownRecordText() const
+{
+    std::string_view record = recordText;
+    while (!record.empty() && (record.front() == '\n' || record.front() == '\r')) record.remove_prefix(1);
+    while (!record.empty() && (record.back() == '\n' || record.back() == '\r')) record.remove_suffix(1);
+    return record;
 }
 
 std::string listingNameOf(std::string_view title)

@@ -34,10 +34,6 @@ enum class OutputFormat {
     RegionArchive,  // NAME.oar, which OpenSim's `load oar --merge` reads
 };
 
-// The output file's extension, ".xml" or ".oar".
-[[nodiscard]] std::string_view outputExtension(OutputFormat format);
-
-
 struct ConversionProgress {
     std::size_t recordsDone = 0;    // prims written so far
     std::size_t bytesConsumed = 0;  // of the listing text
@@ -68,6 +64,10 @@ struct ConversionRequest {
     OutputFormat format = OutputFormat::SceneFile;
     std::int64_t createdAt = 0;    // a region archive's time of making, in seconds since 1970 (UTC)
 };
+
+// The file a run of the request writes: the output folder, "/", the output name, then ".xml"
+// or ".oar" after the format. The listing copy is that path with kListingCopySuffix added.
+[[nodiscard]] std::string outputPathOf(const ConversionRequest& request);
 
 // The largest LocalID OpenSim holds (an unsigned 32-bit number).
 inline constexpr std::uint32_t kLargestLocalId = 0xFFFFFFFF;
@@ -113,6 +113,10 @@ struct ConversionFailure {
     std::string recordText;  // RecordNotConverted: the record text without CR LF, or the header line with its CR
     std::string path;        // OutputFailed: the file that could not be created or written
     std::string reason;      // OutputFailed: why, in the system's words
+
+    // recordText as messages show it: without the line ends at its start and its end (a
+    // record's text starts with the LF before it and ends with a CR).
+    [[nodiscard]] std::string_view shownRecordText() const;
 };
 
 struct ConversionReport {

@@ -120,12 +120,4 @@ REPORT
 
 echo
 echo "$report"
-# Replace the Big inputs section (up to the next section or the end) in docs/PERFORMANCE.md.
-doc="$root/docs/PERFORMANCE.md"
-section=$(printf '## Big inputs\n\n%s\n' "$(echo "$report" | tail -n +3)")
-awk -v section="$section" '
-  /^## / { if (skipping) skipping = 0 }
-  /^## Big inputs$/ { skipping = 1; printed = 1; print section; next }
-  !skipping { print }
-  END { if (!printed) { print ""; print section } }
-' "$doc" >"$doc.new" && mv "$doc.new" "$doc"
+bench_write_section "$root/docs/PERFORMANCE.md" "Big inputs" "$report"

@@ -113,11 +113,6 @@ echo "$summary"
 
 doc="$root/docs/PERFORMANCE.md"
 if [ -f "$doc" ]; then
-  # Replace only the body of the Conversion section, up to the next "## " heading.
-  awk -v body="$summary" '
-    /^## Conversion/ { print; print ""; print body; print ""; skipping = 1; next }
-    skipping && /^## / { skipping = 0 }
-    !skipping { print }
-  ' "$doc" >"$work/PERFORMANCE.md"
-  cp "$work/PERFORMANCE.md" "$doc"
+  heading='## Conversion (`vantor-cli convert`)'
+  bench_write_section "$doc" "Conversion" "$(printf '%s\n\n%s' "$heading" "$summary")"
 fi
