@@ -61,19 +61,6 @@ std::string why(const LanguageTable& texts, const extract::RecordFailure& cause,
     return {};
 }
 
-// Saves the table under path: as a region archive when the name ends in ".oar", carrying the
-// assets its objects use when the source is an archive too; as a scene file otherwise.
-extract::ExportReport saveTable(const extract::ObjectLines& table, const std::string& path,
-                                const std::string& sourcePath, const platform::Clock& clock,
-                                platform::FileSystem& files, const extract::ExportProgressCallback& progress = {})
-{
-    if (!extract::isArchiveName(path)) return extract::exportSelection(table, path, clock, files, progress);
-    extract::ArchiveSource source;
-    source.path = sourcePath;
-    source.createdAt = clock.secondsSinceEpoch();
-    return extract::exportSelectionArchive(table, path, source, clock, files, progress);
-}
-
 }  // namespace
 
 std::string sceneOpenFilter(const LanguageTable& texts)
@@ -425,7 +412,7 @@ void ExtractorWindow::saveSelection()
         startBackgroundSave();
         return;
     }
-    finishSave(saveTable(m_selection.objects(), m_scenePath, m_shownPath, m_services.clock, m_services.files));
+    finishSave(extract::saveSelection(m_selection.objects(), m_scenePath, m_shownPath, m_services.clock, m_services.files));
 }
 
 void ExtractorWindow::startBackgroundSave()
@@ -437,8 +424,8 @@ void ExtractorWindow::startBackgroundSave()
     // The table shares its text with the window's, which no one changes while the window is busy.
     QThread* thread = QThread::create([&files, &clock, table = m_selection.objects(), path = m_scenePath,
                                        source = m_shownPath, result, stop] {
-        *result = saveTable(table, path, source, clock, files,
-                            [&stop = *stop](const extract::ExportProgress&) { return !stop.load(); });
+        *result = extract::saveSelection(table, path, source, clock, files,
+                                         [&stop = *stop](const extract::ExportProgress&) { return !stop.load(); });
     });
     thread->setParent(this);
     m_saveThread = thread;

@@ -231,15 +231,8 @@ ExitCode runExtract(const ExtractOptions& options, bool withRectangle, CommandCo
     if (corners) selectRectangle(selection, *corners, options.invert, cutOff, err);
 
     const bool asArchive = extract::isArchiveName(options.out);
-    extract::ExportReport report;
-    if (asArchive) {
-        extract::ArchiveSource source;
-        source.path = options.scene;
-        source.createdAt = context.services.clock.secondsSinceEpoch();
-        report = extract::exportSelectionArchive(selection.objects(), options.out, source, context.services.clock, files);
-    } else {
-        report = extract::exportSelection(selection.objects(), options.out, context.services.clock, files);
-    }
+    const extract::ExportReport report =
+        extract::saveSelection(selection.objects(), options.out, options.scene, context.services.clock, files);
     if (!report) return reportExportFailure(report, load.cutOff ? load.cutOff->lineNumber : 0, err);
     context.out << "Loaded " << loaded << " objects from " << options.scene << "\n"
                 << "Exported " << report.objectCount << " objects";

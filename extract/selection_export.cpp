@@ -427,6 +427,17 @@ ExportReport exportSelectionArchive(const ObjectLines& table, const std::string&
     }
 }
 
+ExportReport saveSelection(const ObjectLines& table, const std::string& path, const std::string& sourcePath,
+                           const platform::Clock& clock, platform::FileSystem& files,
+                           const ExportProgressCallback& progress)
+{
+    if (!isArchiveName(path)) return exportSelection(table, path, clock, files, progress);
+    ArchiveSource source;
+    source.path = sourcePath;
+    source.createdAt = clock.secondsSinceEpoch();
+    return exportSelectionArchive(table, path, source, clock, files, progress);
+}
+
 bool exportReplacesInput(const std::string& scenePath, const std::string& inputPath, const platform::FileSystem& files)
 {
     return files.isSameFile(scenePath, inputPath) || files.isSameFile(listingPathFor(scenePath), inputPath);

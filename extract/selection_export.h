@@ -99,6 +99,13 @@ struct ArchiveSource {
                                                   platform::FileSystem& files,
                                                   const ExportProgressCallback& progress = {});
 
+// Saves the table under path as the name asks: a region archive (exportSelectionArchive) when
+// it is an archive name (isArchiveName), carrying the assets of sourcePath when that is an
+// archive and made at the clock's time; a scene file (exportSelection) otherwise.
+[[nodiscard]] ExportReport saveSelection(const ObjectLines& table, const std::string& path,
+                                         const std::string& sourcePath, const platform::Clock& clock,
+                                         platform::FileSystem& files, const ExportProgressCallback& progress = {});
+
 // Whether the scene file or the listing that an export to scenePath writes would replace the
 // file at inputPath (the same file under another name or through a link included): the
 // export would then destroy what it reads.
