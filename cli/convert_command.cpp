@@ -181,7 +181,7 @@ void addConvertCommand(CLI::App& app, CommandContext& context)
                             std::string(convert::kListingCopySuffix) + ")")
         ->capture_default_str();
     command->add_option("--name", options->name,
-                        "Output name without .xml (default: the listing's file name without .txt)");
+                        "Output name without .xml or .oar (default: the listing's file name without .txt)");
     command->add_option("--rez", options->rez, "OpenSim rez position X,Y,Z")->capture_default_str();
     command->add_option("--owner", options->owner, "Owner UUID of every object")->capture_default_str();
     command->add_option("--local-id", options->localId, "LocalID counter before the run; the first prim gets the next")
