@@ -1,5 +1,7 @@
 #pragma once
 
+#include "scene/scene_file.h"
+
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -7,9 +9,7 @@
 
 namespace vantor::archive {
 
-// The most bytes an object's document may hold: the archive reader refuses larger objects
-// as archive bombs, so an archive must never carry one.
-inline constexpr std::size_t kLargestObjectBytes = std::size_t{64} << 20;
+using scene::kLargestObjectBytes;
 
 // Why OpenSim could not read an object. One such object stops the loading of the whole
 // archive, the objects after it included.

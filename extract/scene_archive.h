@@ -3,6 +3,7 @@
 #include "scene_load.h"
 
 #include "platform/file_system.h"
+#include "scene/scene_file.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -14,10 +15,7 @@
 
 namespace vantor::extract {
 
-// The most bytes an archive's object may unpack to. Real objects, linksets of hundreds of
-// parts with their task inventories included, stay far below it; an archive that holds a
-// larger one, or says it does, is refused (an archive bomb).
-inline constexpr std::size_t kLargestObjectBytes = std::size_t{64} << 20;
+using scene::kLargestObjectBytes;
 
 // Whether a file named path is a region archive by its name: it ends in ".oar" (any letter
 // case). A load reads such a file as an archive, and a selection saved under such a name is one
